@@ -1,0 +1,60 @@
+// The one platform header the rest of the code includes. On Windows it is the
+// real SDK; elsewhere our own declarations with the same names, values and layouts.
+#pragma once
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <objbase.h>
+#include <ole2.h>
+#include <oleauto.h>
+#include <olectl.h>
+#include <ocidl.h>
+#include <winreg.h>
+#include <winver.h>
+#ifndef KWPLATFORM_API
+#define KWPLATFORM_API extern "C"
+#endif
+#define KW_IMPLEMENT_DLLMAIN_HOOKS()
+#else
+#include "posix/KwWinTypes.h"
+#include "posix/KwObjBase.h"
+#include "posix/KwWinBase.h"
+#endif
+
+// The IID of an interface, named through its type: kw_uuidof<IKwFilter>().
+// The primary template is deleted, so an interface without an IID does not compile.
+template <typename T> const IID& kw_uuidof() = delete;
+#define KW_DEFINE_UUIDOF(Interface, iid)                                                                              \
+    template <> inline const IID& kw_uuidof<Interface>() { return iid; }
+
+KW_DEFINE_UUIDOF(IUnknown, IID_IUnknown)
+KW_DEFINE_UUIDOF(IDispatch, IID_IDispatch)
+KW_DEFINE_UUIDOF(ISequentialStream, IID_ISequentialStream)
+KW_DEFINE_UUIDOF(IStream, IID_IStream)
+KW_DEFINE_UUIDOF(IClassFactory, IID_IClassFactory)
+KW_DEFINE_UUIDOF(ISupportErrorInfo, IID_ISupportErrorInfo)
+KW_DEFINE_UUIDOF(IConnectionPointContainer, IID_IConnectionPointContainer)
+KW_DEFINE_UUIDOF(IConnectionPoint, IID_IConnectionPoint)
+KW_DEFINE_UUIDOF(IEnumConnectionPoints, IID_IEnumConnectionPoints)
+KW_DEFINE_UUIDOF(IEnumConnections, IID_IEnumConnections)
+
+// Queries `from` for interface T, typed: kw_query<IStream>(unk, &stream).
+template <typename T> inline HRESULT kw_query(IUnknown* from, T** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!from) return E_NOINTERFACE;
+    return from->QueryInterface(kw_uuidof<T>(), reinterpret_cast<void**>(out));
+}
+
+// Type-library registration of a module, the same call on every platform.
+// Windows: the TYPELIB resource 1 of the module file is loaded and registered
+// with the system (libid and the rest are read from the library itself).
+// Elsewhere: the TypeLib keys are written (HKCR\TypeLib\{LIBID}\maj.min =
+// description, \lcid\win64 = module path, \FLAGS = 0, \HELPDIR = module folder).
+KWPLATFORM_API HRESULT KwRegisterModuleTypeLib(HMODULE module, REFGUID libid, WORD major, WORD minor, LCID lcid,
+                                               LPCSTR description);
+KWPLATFORM_API HRESULT KwUnregisterModuleTypeLib(HMODULE module, REFGUID libid, WORD major, WORD minor, LCID lcid);

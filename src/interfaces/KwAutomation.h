@@ -1,0 +1,123 @@
+// Owning wrappers for BSTR and VARIANT, and narrow-text conversion through the
+// thread's ANSI code page. Header-only; used by the filter and by hosts.
+#pragma once
+
+#include <string>
+
+#include "KwPlatform.h"
+
+// An owned BSTR, freed on every path out of a scope.
+class KwBstr {
+public:
+    KwBstr() noexcept = default;
+    explicit KwBstr(const OLECHAR* text) noexcept : m_s(text ? SysAllocString(text) : nullptr) {}
+    ~KwBstr() { SysFreeString(m_s); }
+    KwBstr(const KwBstr&) = delete;
+    KwBstr& operator=(const KwBstr&) = delete;
+    KwBstr(KwBstr&& o) noexcept : m_s(o.m_s) { o.m_s = nullptr; }
+    KwBstr& operator=(KwBstr&& o) noexcept
+    {
+        if (this != &o) {
+            SysFreeString(m_s);
+            m_s = o.m_s;
+            o.m_s = nullptr;
+        }
+        return *this;
+    }
+
+    // Narrow text in the given code page (the thread's ANSI code page by default).
+    // Returns an empty (null) KwBstr when the text cannot be converted or allocated;
+    // check ok() when the text may be non-empty.
+    static KwBstr FromNarrow(const char* text, UINT codePage = CP_THREAD_ACP) noexcept
+    {
+        KwBstr result;
+        if (!text) return result;
+        int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+        if (length <= 0) return result;
+        result.m_s = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+        if (!result.m_s) return result;
+        MultiByteToWideChar(codePage, 0, text, -1, result.m_s, length);
+        return result;
+    }
+
+    BSTR Get() const noexcept { return m_s; }
+    BSTR* Receive() noexcept
+    {
+        SysFreeString(m_s);
+        m_s = nullptr;
+        return &m_s;
+    }
+    BSTR Detach() noexcept
+    {
+        BSTR s = m_s;
+        m_s = nullptr;
+        return s;
+    }
+    bool ok() const noexcept { return m_s != nullptr; }
+    UINT Length() const noexcept { return SysStringLen(m_s); }
+
+private:
+    BSTR m_s = nullptr;
+};
+
+// Converts a BSTR to narrow text (UTF-8 by default); a null BSTR is the empty text.
+inline std::string KwNarrow(const OLECHAR* text, UINT length, UINT codePage = CP_UTF8)
+{
+    if (!text || length == 0) return std::string();
+    int size = WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return std::string();
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
+    return out;
+}
+inline std::string KwNarrow(BSTR text, UINT codePage = CP_UTF8) { return KwNarrow(text, SysStringLen(text), codePage); }
+
+// An owned VARIANT, cleared on every path out of a scope.
+class KwVariant : public VARIANT {
+public:
+    KwVariant() noexcept { VariantInit(this); }
+    ~KwVariant() { VariantClear(this); }
+    KwVariant(const KwVariant&) = delete;
+    KwVariant& operator=(const KwVariant&) = delete;
+
+    void Clear() noexcept { VariantClear(this); }
+    void SetI2(SHORT v) noexcept
+    {
+        VariantClear(this);
+        vt = VT_I2;
+        iVal = v;
+    }
+    void SetI4(LONG v) noexcept
+    {
+        VariantClear(this);
+        vt = VT_I4;
+        lVal = v;
+    }
+    void SetR8(double v) noexcept
+    {
+        VariantClear(this);
+        vt = VT_R8;
+        dblVal = v;
+    }
+    void SetBool(VARIANT_BOOL v) noexcept
+    {
+        VariantClear(this);
+        vt = VT_BOOL;
+        boolVal = v;
+    }
+    // Takes ownership of the BSTR.
+    void SetBstr(BSTR v) noexcept
+    {
+        VariantClear(this);
+        vt = VT_BSTR;
+        bstrVal = v;
+    }
+    // Adds a reference of its own.
+    void SetDispatch(IDispatch* v) noexcept
+    {
+        VariantClear(this);
+        vt = VT_DISPATCH;
+        pdispVal = v;
+        if (v) v->AddRef();
+    }
+};

@@ -1,0 +1,240 @@
+// Small templates for COM objects without ATL.
+//
+// A class derives from its interfaces and from KwComObjectRoot<Self>, lists its
+// interfaces in a static table whose first entry is the identity, and puts
+// KW_IMPLEMENT_IUNKNOWN in its body. Objects are made only through
+// KwCreateComObject / KwCreatePlainObject and start with a count of 1.
+//
+// Aggregation: an object created with an outer unknown forwards QueryInterface,
+// AddRef and Release of all its interfaces to the outer object, and hands the
+// outer object an explicit non-delegating inner IUnknown that owns the count.
+//
+// Reference counts are plain counters (apartment model); each object holds one
+// module lock for its lifetime.
+#pragma once
+
+#include "KwFilterInterfaces.h"
+#include "KwMemory.h"
+#include "KwModuleLock.h"
+
+struct KwInterfaceEntry {
+    const IID* iid;
+    void* (*cast)(void* self);
+};
+
+template <typename Self, typename Interface> void* KwCastTo(void* self)
+{
+    return static_cast<Interface*>(static_cast<Self*>(self));
+}
+
+// Inside a class's InterfaceTable(): one entry per interface answered.
+#define KW_INTERFACE_ENTRY(Self, Interface) {&kw_uuidof<Interface>(), &KwCastTo<Self, Interface>}
+// An interface reached through a base that is ambiguous (IUnknown through the first interface).
+#define KW_INTERFACE_ENTRY2(Self, Interface, Via)                                                                     \
+    {&kw_uuidof<Interface>(), [](void* self) -> void* {                                                               \
+         return static_cast<Interface*>(static_cast<Via*>(static_cast<Self*>(self)));                                 \
+     }}
+#define KW_INTERFACE_TABLE_END {nullptr, nullptr}
+
+template <typename Self> class KwComObjectRoot {
+public:
+    // The non-delegating IUnknown of an aggregated object.
+    class InnerUnknown final : public IUnknown {
+    public:
+        explicit InnerUnknown(KwComObjectRoot* owner) : m_owner(owner) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override
+        {
+            if (!ppv) return E_POINTER;
+            if (IsEqualIID(riid, IID_IUnknown)) {
+                *ppv = static_cast<IUnknown*>(this);
+                m_owner->InnerAddRef();
+                return S_OK;
+            }
+            return m_owner->InnerQueryInterface(riid, ppv);
+        }
+        ULONG STDMETHODCALLTYPE AddRef() noexcept override { return m_owner->InnerAddRef(); }
+        ULONG STDMETHODCALLTYPE Release() noexcept override { return m_owner->InnerRelease(); }
+
+    private:
+        KwComObjectRoot* m_owner;
+    };
+
+    KwComObjectRoot() noexcept : m_inner(this) {}
+    KwComObjectRoot(const KwComObjectRoot&) = delete;
+    KwComObjectRoot& operator=(const KwComObjectRoot&) = delete;
+
+    // The controlling unknown's view: what the interfaces' IUnknown methods do.
+    HRESULT OuterQueryInterface(REFIID riid, void** ppv) noexcept
+    {
+        if (m_outer) return m_outer->QueryInterface(riid, ppv);
+        return InnerQueryInterface(riid, ppv);
+    }
+    ULONG OuterAddRef() noexcept { return m_outer ? m_outer->AddRef() : InnerAddRef(); }
+    ULONG OuterRelease() noexcept { return m_outer ? m_outer->Release() : InnerRelease(); }
+
+    // The object's own view: the interface table and the count.
+    HRESULT InnerQueryInterface(REFIID riid, void** ppv) noexcept
+    {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        const KwInterfaceEntry* table = Self::InterfaceTable();
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *ppv = table[0].cast(static_cast<Self*>(this));
+        } else {
+            for (const KwInterfaceEntry* e = table; e->iid; ++e) {
+                if (IsEqualIID(riid, *e->iid)) {
+                    *ppv = e->cast(static_cast<Self*>(this));
+                    break;
+                }
+            }
+        }
+        if (!*ppv) return E_NOINTERFACE;
+        static_cast<IUnknown*>(*ppv)->AddRef();
+        return S_OK;
+    }
+    ULONG InnerAddRef() noexcept { return ++m_refCount; }
+    ULONG InnerRelease() noexcept
+    {
+        ULONG count = --m_refCount;
+        if (count == 0) {
+            m_refCount = 1; // guards against re-entry from the destructor
+            KwDelete(static_cast<Self*>(this));
+        }
+        return count;
+    }
+
+    void SetOuter(IUnknown* outer) noexcept { m_outer = outer; }
+    IUnknown* InnerUnknownPtr() noexcept { return &m_inner; }
+    ULONG RefCountForTesting() const noexcept { return m_refCount; }
+
+    // Work after construction that may fail; the default does nothing.
+    HRESULT FinalConstruct() noexcept { return S_OK; }
+
+protected:
+    ~KwComObjectRoot() = default;
+
+private:
+    ULONG m_refCount = 1;
+    IUnknown* m_outer = nullptr;
+    InnerUnknown m_inner;
+    KwModuleLockHolder m_moduleLock;
+};
+
+#define KW_IMPLEMENT_IUNKNOWN                                                                                         \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override                              \
+    {                                                                                                                 \
+        return this->OuterQueryInterface(riid, ppv);                                                                 \
+    }                                                                                                                 \
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return this->OuterAddRef(); }                               \
+    ULONG STDMETHODCALLTYPE Release() noexcept override { return this->OuterRelease(); }
+
+// Creates an object as a class object's CreateInstance does: without an outer
+// object a plain instance asked for riid; with one (riid must be IUnknown) an
+// aggregated instance whose inner unknown is returned.
+template <typename T> HRESULT KwCreateComObject(IUnknown* outer, REFIID riid, void** ppv) noexcept
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (outer && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+    T* object = KwNew<T>();
+    if (!object) return E_OUTOFMEMORY;
+    object->SetOuter(outer);
+    HRESULT hr = object->FinalConstruct();
+    if (SUCCEEDED(hr)) {
+        if (outer) {
+            *ppv = object->InnerUnknownPtr();
+            object->InnerAddRef();
+        } else {
+            hr = object->InnerQueryInterface(riid, ppv);
+        }
+    }
+    object->InnerRelease(); // the creation reference; destroys the object on failure
+    return hr;
+}
+
+// Creates a plain object and hands it out with its single creation reference.
+template <typename T> HRESULT KwCreatePlainObject(T** out) noexcept
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    T* object = KwNew<T>();
+    if (!object) return E_OUTOFMEMORY;
+    HRESULT hr = object->FinalConstruct();
+    if (FAILED(hr)) {
+        object->InnerRelease();
+        return hr;
+    }
+    *out = object;
+    return S_OK;
+}
+
+// A counted reference that releases on every path out of a scope.
+template <typename T> class KwComPtr {
+public:
+    KwComPtr() noexcept = default;
+    KwComPtr(T* p) noexcept : m_p(p)
+    {
+        if (m_p) m_p->AddRef();
+    }
+    KwComPtr(const KwComPtr& o) noexcept : KwComPtr(o.m_p) {}
+    KwComPtr(KwComPtr&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    ~KwComPtr() { Reset(); }
+    KwComPtr& operator=(const KwComPtr& o) noexcept
+    {
+        KwComPtr(o).Swap(*this);
+        return *this;
+    }
+    KwComPtr& operator=(KwComPtr&& o) noexcept
+    {
+        KwComPtr(static_cast<KwComPtr&&>(o)).Swap(*this);
+        return *this;
+    }
+    void Reset() noexcept
+    {
+        if (m_p) {
+            T* p = m_p;
+            m_p = nullptr;
+            p->Release();
+        }
+    }
+    // Takes over a reference without adding one.
+    void Attach(T* p) noexcept
+    {
+        Reset();
+        m_p = p;
+    }
+    T* Detach() noexcept
+    {
+        T* p = m_p;
+        m_p = nullptr;
+        return p;
+    }
+    // The address to receive an out-parameter; releases what is held first.
+    T** Receive() noexcept
+    {
+        Reset();
+        return &m_p;
+    }
+    void Swap(KwComPtr& o) noexcept
+    {
+        T* t = m_p;
+        m_p = o.m_p;
+        o.m_p = t;
+    }
+    T* Get() const noexcept { return m_p; }
+    T* operator->() const noexcept { return m_p; }
+    explicit operator bool() const noexcept { return m_p != nullptr; }
+
+private:
+    T* m_p = nullptr;
+};
+
+// ISupportErrorInfo for a class whose own custom interface is Own: S_OK for
+// that interface, S_FALSE for every other. No error object is ever set.
+template <typename Own> class KwSupportErrorInfoImpl : public ISupportErrorInfo {
+public:
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override
+    {
+        return IsEqualIID(riid, kw_uuidof<Own>()) ? S_OK : S_FALSE;
+    }
+};

@@ -1,0 +1,31 @@
+// The library's allocation points. Every allocation the filter makes on its own
+// behalf (objects, row buffers, tables) goes through here, so that a failure can
+// be answered with E_OUTOFMEMORY and tests can make any one of them fail.
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <utility>
+
+// Returns null on failure, never throws.
+void* KwAllocate(std::size_t size) noexcept;
+void KwFree(void* block) noexcept;
+
+template <typename T, typename... Args> T* KwNew(Args&&... args) noexcept
+{
+    void* place = KwAllocate(sizeof(T));
+    if (!place) return nullptr;
+    return new (place) T(std::forward<Args>(args)...);
+}
+
+template <typename T> void KwDelete(T* object) noexcept
+{
+    if (!object) return;
+    object->~T();
+    KwFree(object);
+}
+
+// Test hook: called before each allocation with its running number (from 1);
+// answering true makes that allocation fail. Null removes the hook.
+typedef bool (*KwAllocationHook)(unsigned long number, std::size_t size);
+void KwSetAllocationHook(KwAllocationHook hook) noexcept;
