@@ -68,7 +68,9 @@ KWPLATFORM_API LPCSTR KwRegistryPath(void);
 #define CP_OEMCP 1
 #define CP_THREAD_ACP 3
 #define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x00000001
 #define MB_ERR_INVALID_CHARS 0x00000008
+#define WC_ERR_INVALID_CHARS 0x00000080
 
 // The ANSI code page of this platform is UTF-8.
 KWPLATFORM_API int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
