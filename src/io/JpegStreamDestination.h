@@ -1,0 +1,26 @@
+// The codec's destination manager on the save side: gathers the compressed bytes
+// in one buffer and hands each full buffer, then the remainder, to the write
+// operation of the raster-data object that owns the encode.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+class CKwSaveRasterData;
+
+// The host stream sees writes of exactly this size, except for the last one.
+constexpr std::size_t JpegOutputBufferSize = 4096;
+
+struct JpegStreamDestination {
+    jpeg_destination_mgr pub; // first, so the codec's dest pointer is the whole record
+    CKwSaveRasterData* Owner; // not counted: the owner runs the encode that uses this record
+    JOCTET* OutputBuffer;     // JpegOutputBufferSize bytes from the image pool
+};
+
+// Attaches the destination to a created compressor, before jpeg_start_compress.
+// The record comes from the compressor's permanent pool (an existing one is
+// reused); the buffer is taken when compression starts. Allocation failure is
+// a fatal codec error, so call this where the codec's error exit can land.
+void InstallStreamDestination(j_compress_ptr cinfo, CKwSaveRasterData* owner);

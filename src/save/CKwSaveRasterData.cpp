@@ -1,0 +1,331 @@
+#include "CKwSaveRasterData.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <iterator>
+
+#include "JpegStreamDestination.h"
+#include "KwSaveErrorManager.h"
+
+namespace {
+
+// Each function below wraps one step of the codec. The codec's fatal-error exit
+// jumps back into the function that armed the jump buffer, which then answers
+// false. Nothing dynamic lives in these frames, so the jump skips no destructor;
+// the compressor, its error manager and every buffer belong to EndObject.
+
+bool CreateCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
+{
+    if (setjmp(err->jump)) return false;
+    jpeg_create_compress(cinfo);
+    return true;
+}
+
+bool ConfigureCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err, CKwSaveRasterData* owner, LONG width,
+                         LONG height) noexcept
+{
+    if (setjmp(err->jump)) return false;
+    InstallStreamDestination(cinfo, owner);
+    cinfo->image_width = static_cast<JDIMENSION>(width);
+    cinfo->image_height = static_cast<JDIMENSION>(height);
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_RGB;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, CKwSaveRasterData::Quality, TRUE);
+    return true;
+}
+
+bool StartCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
+{
+    if (setjmp(err->jump)) return false;
+    jpeg_start_compress(cinfo, TRUE);
+    return true;
+}
+
+bool WriteRow(j_compress_ptr cinfo, KwSaveErrorManager* err, JSAMPROW row) noexcept
+{
+    if (setjmp(err->jump)) return false;
+    JSAMPROW rows[1] = {row};
+    // The destination never suspends, so anything but one row is a failure (and must not loop).
+    return jpeg_write_scanlines(cinfo, rows, 1) == 1;
+}
+
+bool FinishCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
+{
+    if (setjmp(err->jump)) return false;
+    jpeg_finish_compress(cinfo);
+    return true;
+}
+
+// A 5-bit channel widened to 8 bits so that 0 stays 0 and 31 becomes 255.
+inline unsigned char Widen5(unsigned value) { return static_cast<unsigned char>((value << 3) | (value >> 2)); }
+
+inline void PutPaletteEntry(uint32_t entry, unsigned char* rgb)
+{
+    rgb[0] = static_cast<unsigned char>(entry >> 16);
+    rgb[1] = static_cast<unsigned char>(entry >> 8);
+    rgb[2] = static_cast<unsigned char>(entry);
+}
+
+inline uint32_t ReadU16(const unsigned char* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
+
+inline int32_t ReadI32(const unsigned char* p)
+{
+    uint32_t value = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                     (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<int32_t>(value);
+}
+
+} // namespace
+
+const KwInterfaceEntry* CKwSaveRasterData::InterfaceTable() noexcept
+{
+    static const KwInterfaceEntry table[] = {
+        KW_INTERFACE_ENTRY2(CKwSaveRasterData, IUnknown, IKwSaveRasterData),
+        KW_INTERFACE_ENTRY(CKwSaveRasterData, IKwSaveRasterData),
+        KW_INTERFACE_ENTRY(CKwSaveRasterData, ISupportErrorInfo),
+        KW_INTERFACE_TABLE_END,
+    };
+    return table;
+}
+
+CKwSaveRasterData::~CKwSaveRasterData() { ReleaseStorage(); }
+
+void CKwSaveRasterData::ReleaseStorage() noexcept
+{
+    KwFree(RasterBuffer);
+    RasterBuffer = nullptr;
+    WriteCursor = nullptr;
+}
+
+HRESULT CKwSaveRasterData::CreateRasterStorage(LONG width, LONG height, LONG bitsPerPixel, LONG /*DpiX*/,
+                                               LONG /*DpiY*/, BSTR /*Compression*/, LONG noColors,
+                                               LONG* colorTable) noexcept
+{
+    // A second storage replaces the first; a call that fails leaves none.
+    ReleaseStorage();
+    Width = width;
+    Height = height;
+    BitsPerPixel = bitsPerPixel;
+    NoColors = noColors;
+    RowSize = 0;
+
+    switch (bitsPerPixel) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        break;
+    default:
+        return E_FAIL;
+    }
+    if (width <= 0 || height <= 0) return E_INVALIDARG;
+    if (noColors < 0 || noColors > MaxColors) return E_INVALIDARG;
+    if (noColors > 0 && !colorTable) return E_POINTER;
+    const int64_t rowBits = static_cast<int64_t>(bitsPerPixel) * width + 31;
+    if (rowBits > INT32_MAX) return E_INVALIDARG;
+    const LONG rowSize = static_cast<LONG>(rowBits / 32) * 4;
+    const int64_t imageBytes = static_cast<int64_t>(rowSize) * height;
+    if (imageBytes > INT32_MAX) return E_INVALIDARG;
+    RowSize = rowSize;
+
+    // Entries the caller does not supply stay black.
+    std::fill(std::begin(ColorTable), std::end(ColorTable), 0u);
+    if (noColors > 0) std::memcpy(ColorTable, colorTable, static_cast<std::size_t>(noColors) * sizeof(ColorTable[0]));
+    if (bitsPerPixel == 1 && noColors == 0) {
+        ColorTable[0] = 0x00FFFFFF; // a set bit selects entry 0: white
+        ColorTable[1] = 0x00000000;
+        NoColors = 2;
+    }
+
+    RasterBuffer = static_cast<unsigned char*>(KwAllocate(static_cast<std::size_t>(imageBytes)));
+    if (!RasterBuffer) return E_OUTOFMEMORY;
+    std::memset(RasterBuffer, 0, static_cast<std::size_t>(imageBytes));
+    return S_OK;
+}
+
+HRESULT CKwSaveRasterData::AddScanline1(KW_RASTER_TYPE DataType, LONG StartLine, LONG NoLines, LONG BytesPerLine,
+                                        unsigned char* Scanlines) noexcept
+{
+    if (!RasterBuffer) return E_FAIL;
+    if (NoLines <= 0) return S_OK;
+    if (!Scanlines) return E_POINTER;
+
+    void (CKwSaveRasterData::*storeLine)(const unsigned char*, LONG) noexcept = nullptr;
+    switch (DataType) {
+    case KW_RASTER_RGB:
+    case KW_RASTER_RGBA:
+    case KW_RASTER_INDEX_4:
+    case KW_RASTER_INDEX_8:
+        storeLine = &CKwSaveRasterData::StoreCopiedLine;
+        break;
+    case KW_RASTER_RLC_16:
+        storeLine = &CKwSaveRasterData::StoreRunLine16;
+        break;
+    case KW_RASTER_RLC_32:
+        storeLine = &CKwSaveRasterData::StoreRunLine32;
+        break;
+    default:
+        return S_OK; // forms this filter does not take in: the rows stay as they were
+    }
+    // BytesPerLine is the only length the caller gives for its lines; no line is read past it.
+    if (BytesPerLine <= 0) return E_INVALIDARG;
+
+    // Lines that fall outside the image are skipped.
+    const int64_t firstRow = std::max<int64_t>(StartLine, 0);
+    const int64_t endRow = std::min<int64_t>(static_cast<int64_t>(StartLine) + NoLines, Height);
+    for (int64_t row = firstRow; row < endRow; ++row) {
+        const unsigned char* source =
+            Scanlines + static_cast<std::size_t>(row - StartLine) * static_cast<std::size_t>(BytesPerLine);
+        WriteCursor = RasterBuffer + static_cast<std::size_t>(row) * static_cast<std::size_t>(RowSize);
+        (this->*storeLine)(source, BytesPerLine);
+    }
+    return S_OK;
+}
+
+void CKwSaveRasterData::StoreCopiedLine(const unsigned char* source, LONG BytesPerLine) noexcept
+{
+    // A line shorter than a stored row (an unpadded one) leaves the rest of the row zero.
+    const std::size_t count = static_cast<std::size_t>(std::min(BytesPerLine, RowSize));
+    std::memcpy(WriteCursor, source, count);
+    std::memset(WriteCursor + count, 0, static_cast<std::size_t>(RowSize) - count);
+}
+
+// Run records: (start, end) pairs, each setting pixels start up to end - 1 (at
+// least start), until the terminator start 0xFFFF. A record cut off by the end of
+// the line ends the line.
+void CKwSaveRasterData::StoreRunLine16(const unsigned char* source, LONG BytesPerLine) noexcept
+{
+    std::memset(WriteCursor, 0, static_cast<std::size_t>(RowSize));
+    const std::size_t length = static_cast<std::size_t>(BytesPerLine);
+    for (std::size_t at = 0; at + 2 <= length; at += 4) {
+        const uint32_t start = ReadU16(source + at);
+        if (start == 0xFFFF || at + 4 > length) break;
+        SetRun(start, ReadU16(source + at + 2));
+    }
+}
+
+// As the 16-bit form, with signed 32-bit values and the terminator start -1.
+void CKwSaveRasterData::StoreRunLine32(const unsigned char* source, LONG BytesPerLine) noexcept
+{
+    std::memset(WriteCursor, 0, static_cast<std::size_t>(RowSize));
+    const std::size_t length = static_cast<std::size_t>(BytesPerLine);
+    for (std::size_t at = 0; at + 4 <= length; at += 8) {
+        const int32_t start = ReadI32(source + at);
+        if (start == -1 || at + 8 > length) break;
+        SetRun(start, ReadI32(source + at + 4));
+    }
+}
+
+// Sets the 1-bit pixels of [start, max(end, start + 1)) in the row at WriteCursor,
+// leftmost pixel in the most significant bit; positions outside the row are dropped.
+void CKwSaveRasterData::SetRun(int64_t start, int64_t end) noexcept
+{
+    const int64_t rowBits = static_cast<int64_t>(RowSize) * 8;
+    int64_t first = std::max<int64_t>(start, 0);
+    const int64_t last = std::min<int64_t>(std::max(end, start + 1), rowBits);
+    if (first >= last) return;
+    while (first < last && (first & 7) != 0) {
+        WriteCursor[first >> 3] |= static_cast<unsigned char>(0x80u >> (first & 7));
+        ++first;
+    }
+    const int64_t wholeBytes = (last - first) >> 3;
+    if (wholeBytes > 0) {
+        std::memset(WriteCursor + (first >> 3), 0xFF, static_cast<std::size_t>(wholeBytes));
+        first += wholeBytes << 3;
+    }
+    for (; first < last; ++first) WriteCursor[first >> 3] |= static_cast<unsigned char>(0x80u >> (first & 7));
+}
+
+// One stored row into Width red, green, blue triples for the codec.
+void CKwSaveRasterData::ConvertRow(const unsigned char* stored, unsigned char* rgb) const noexcept
+{
+    const LONG width = Width;
+    switch (BitsPerPixel) {
+    case 1:
+        // A set bit selects entry 0, a clear bit entry 1.
+        for (LONG x = 0; x < width; ++x, rgb += 3) {
+            const bool set = (stored[x >> 3] & (0x80u >> (x & 7))) != 0;
+            PutPaletteEntry(ColorTable[set ? 0 : 1], rgb);
+        }
+        break;
+    case 4:
+        // The leftmost pixel of a byte is its low nibble.
+        for (LONG x = 0; x < width; ++x, rgb += 3) {
+            const unsigned byte = stored[x >> 1];
+            PutPaletteEntry(ColorTable[(x & 1) ? (byte >> 4) : (byte & 0x0F)], rgb);
+        }
+        break;
+    case 8:
+        for (LONG x = 0; x < width; ++x, rgb += 3) PutPaletteEntry(ColorTable[stored[x]], rgb);
+        break;
+    case 16:
+        // 5-5-5 little-endian words: blue in bits 0-4, green 5-9, red 10-14.
+        for (LONG x = 0; x < width; ++x, rgb += 3, stored += 2) {
+            const uint32_t word = ReadU16(stored);
+            rgb[0] = Widen5((word >> 10) & 0x1F);
+            rgb[1] = Widen5((word >> 5) & 0x1F);
+            rgb[2] = Widen5(word & 0x1F);
+        }
+        break;
+    case 24:
+        for (LONG x = 0; x < width; ++x, rgb += 3, stored += 3) {
+            rgb[0] = stored[2];
+            rgb[1] = stored[1];
+            rgb[2] = stored[0];
+        }
+        break;
+    case 32:
+        // Blue, green, red and a fourth byte that carries nothing for JPEG.
+        for (LONG x = 0; x < width; ++x, rgb += 3, stored += 4) {
+            rgb[0] = stored[2];
+            rgb[1] = stored[1];
+            rgb[2] = stored[0];
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+HRESULT CKwSaveRasterData::EndObject() noexcept
+{
+    if (!RasterBuffer) return E_FAIL;
+
+    unsigned char* row = static_cast<unsigned char*>(KwAllocate(static_cast<std::size_t>(Width) * 3));
+    if (!row) return E_OUTOFMEMORY; // the image stays, so the host may try again
+
+    KwSaveErrorManager errorManager;
+    jpeg_compress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof(cinfo));
+    cinfo.err = KwInitSaveErrorManager(&errorManager);
+
+    bool ok = CreateCompressor(&cinfo, &errorManager);
+    if (ok) ok = ConfigureCompressor(&cinfo, &errorManager, this, Width, Height);
+    if (ok) ok = StartCompressor(&cinfo, &errorManager);
+    while (ok && cinfo.next_scanline < cinfo.image_height) {
+        ConvertRow(RasterBuffer + static_cast<std::size_t>(cinfo.next_scanline) * static_cast<std::size_t>(RowSize),
+                   row);
+        ok = WriteRow(&cinfo, &errorManager, row);
+    }
+    if (ok) ok = FinishCompressor(&cinfo, &errorManager);
+
+    // Also after a fatal error: the message has been shown, whatever reached the
+    // stream stays there, and the object ends without its image either way.
+    jpeg_destroy_compress(&cinfo);
+    KwFree(row);
+    ReleaseStorage();
+    return ok ? S_OK : E_FAIL;
+}
+
+HRESULT CKwSaveRasterData::WriteOutput(const void* data, ULONG count, ULONG* written) noexcept
+{
+    if (!OutputStream) {
+        if (written) *written = 0;
+        return E_UNEXPECTED;
+    }
+    return OutputStream->Write(data, count, written);
+}

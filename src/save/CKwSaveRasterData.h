@@ -1,0 +1,58 @@
+// The raster-data object (coclass KwSaveRasterData): keeps one raster image the
+// host pushes at it and, when the host ends it, encodes it as a baseline JFIF
+// file at quality 75 into the save's output stream.
+#pragma once
+
+#include <cstdint>
+
+#include "IKwSaveRasterDataImpl.h"
+#include "KwComObject.h"
+
+class CKwSaveRasterData final : public IKwSaveRasterDataImpl<CKwSaveRasterData, &CLSID_KwSaveRasterData>,
+                                public KwComObjectRoot<CKwSaveRasterData> {
+public:
+    // Palette entries are 0x00RRGGBB: blue in byte 0, green in byte 1, red in byte 2.
+    static constexpr int MaxColors = 256;
+    // The encoder's one setting; no attribute changes it.
+    static constexpr int Quality = 75;
+
+    CKwSaveRasterData() noexcept = default;
+    ~CKwSaveRasterData();
+
+    KW_IMPLEMENT_IUNKNOWN
+    static const KwInterfaceEntry* InterfaceTable() noexcept;
+
+    // Set by the creating save-structure object right after creation.
+    void SetOutputStream(IStream* stream) noexcept { OutputStream = KwComPtr<IStream>(stream); }
+
+    HRESULT STDMETHODCALLTYPE EndObject() noexcept override;
+    HRESULT STDMETHODCALLTYPE CreateRasterStorage(LONG Width, LONG Height, LONG BitsPerPixel, LONG DpiX, LONG DpiY,
+                                                  BSTR Compression, LONG NoColors,
+                                                  LONG* ColorTable) noexcept override;
+    HRESULT STDMETHODCALLTYPE AddScanline1(KW_RASTER_TYPE DataType, LONG StartLine, LONG NoLines, LONG BytesPerLine,
+                                           unsigned char* Scanlines) noexcept override;
+
+    // The write operation of the stream destination: Write on the output stream.
+    HRESULT WriteOutput(const void* data, ULONG count, ULONG* written) noexcept;
+
+    // Bytes per stored row, for the current storage (0 without one).
+    LONG StoredRowSize() const noexcept { return RasterBuffer ? RowSize : 0; }
+
+private:
+    void ReleaseStorage() noexcept;
+    void StoreCopiedLine(const unsigned char* source, LONG BytesPerLine) noexcept;
+    void StoreRunLine16(const unsigned char* source, LONG BytesPerLine) noexcept;
+    void StoreRunLine32(const unsigned char* source, LONG BytesPerLine) noexcept;
+    void SetRun(int64_t start, int64_t end) noexcept;
+    void ConvertRow(const unsigned char* stored, unsigned char* rgb) const noexcept;
+
+    LONG Width = 0;
+    LONG Height = 0;
+    LONG BitsPerPixel = 0;
+    LONG NoColors = 0;
+    LONG RowSize = 0;
+    uint32_t ColorTable[MaxColors] = {};
+    unsigned char* RasterBuffer = nullptr; // Height x RowSize bytes, row 0 at the top
+    unsigned char* WriteCursor = nullptr;  // the stored row being filled by AddScanline1
+    KwComPtr<IStream> OutputStream;
+};
