@@ -59,8 +59,8 @@ private:
     void ProcessFrameHeader(const JpegSection& section) noexcept;
     void ProcessComment(const JpegSection& section) noexcept;
     void SetError(const char* text) noexcept;
-    void ApplyExifTag(unsigned tag, int format, uint32_t count, unsigned char* value, uint32_t byteCount,
-                      uint32_t* thumbnailOffset, uint32_t* thumbnailLength) noexcept;
+    void ApplyExifTag(unsigned tag, int format, unsigned char* value, uint32_t byteCount, uint32_t* thumbnailOffset,
+                      uint32_t* thumbnailLength) noexcept;
     void CopyUserComment(unsigned char* value, uint32_t byteCount) noexcept;
 
     bool m_CommentSeen = false;
