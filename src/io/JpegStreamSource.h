@@ -1,0 +1,30 @@
+// The codec's source manager on the load path: feeds the decompressor from the
+// load filter's storage stream through one 4096-byte buffer, and never suspends.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+class CKwFilterJPEG;
+
+struct JpegStreamSource {
+    static const std::size_t BufferSize = 4096;
+
+    // The codec's public record first: the decompressor's src points at it.
+    jpeg_source_mgr Public;
+    // The stream reader; borrowed, never released here.
+    CKwFilterJPEG* Owner;
+    // Stream bytes delivered so far (the sum of the counts the reads returned).
+    int32_t BytesRead;
+    JOCTET* InputBuffer;
+    // True from init_source until the first refill: an empty stream is an error,
+    // running dry later is not.
+    bool StartOfFile;
+};
+
+// Makes a JpegStreamSource the source of cinfo (allocating record and buffer from
+// its permanent pool the first time) and resets it to the start of the data.
+// May raise a fatal codec error (out of memory), so call it under the error manager.
+void InstallStreamSource(CKwFilterJPEG* owner, j_decompress_ptr cinfo);

@@ -1,0 +1,53 @@
+// The load filter (coclass KwFilterJPEG): accepts a JPEG stream, describes the
+// document, and loads its one image node into a host raster block.
+#pragma once
+
+#include "CKwFilterSupport.h"
+#include "IKwFilterImpl.h"
+#include "KwComPtr.h"
+
+struct jpeg_decompress_struct;
+
+class CKwFilterJPEG final : public IKwFilterImpl<CKwFilterJPEG, &CLSID_KwFilterJPEG>, public CKwFilterSupport {
+public:
+    static const int StorageNameSize = 260;
+    static const ULONG HeaderSize = 30;
+
+    CKwFilterJPEG() noexcept;
+    ~CKwFilterJPEG();
+
+    HRESULT STDMETHODCALLTYPE OpenDocument(IKwDataObject* DataObject, IKwDocument* Document,
+                                           IKwFilters* Filters) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetNode(VARIANT NodeSpec, VARIANT_BOOL Load, IDispatch** NodeObject) noexcept override;
+
+    // The stream reader of JpegStreamSource: the stream's length as the
+    // acceptance test found it, and one read from the stream.
+    LONG InputSize() const noexcept;
+    HRESULT ReadInput(BYTE* Buffer, ULONG Count, ULONG* Read) noexcept;
+
+private:
+    HRESULT TakeStorageName() noexcept;
+    bool AcceptStream() noexcept;
+    HRESULT DescribeDocument() noexcept;
+    HRESULT PublishCreationAttributes(IKwContainer* node) noexcept;
+    HRESULT PublishCompletionAttributes(IKwContainer* node) noexcept;
+    HRESULT LoadNode(IKwContainer* node) noexcept;
+    HRESULT Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* raster) noexcept;
+    void ApplyResolution(const jpeg_decompress_struct* cinfo) noexcept;
+
+    LONG m_Width;
+    LONG m_Height;
+    LONG m_BitsPerPixel;
+    double m_LpiX;
+    double m_LpiY;
+    LONG m_FileSize;
+    char m_StorageName[StorageNameSize];
+    LONG m_ExifFound;
+    KwComPtr<IKwDataObject> m_DataObject;
+    KwComPtr<IStream> m_Stream;
+    KwComPtr<IKwDocument> m_Document;
+    KwComPtr<IKwContents> m_Contents;
+    // Set while a load runs: a Progress sink must not start another load or
+    // replace the stream under the running decode.
+    bool m_Busy;
+};

@@ -1,0 +1,25 @@
+// Node-building operations of the load filter: reading a node selector, and
+// finding or creating a child of a host node. No state.
+#pragma once
+
+#include "KwFilterInterfaces.h"
+
+class CKwFilterSupport {
+public:
+    enum NodeKind : LONG { NodeByIndex = 0, NodeDefault = 1, NodeDefaultTrue = 2 };
+
+    CKwFilterSupport() noexcept = default;
+    virtual ~CKwFilterSupport() = default;
+
+    // VT_EMPTY and VT_BOOL select the default node (index -1); VT_I2, VT_I4 and
+    // VT_UI1 a node by index. Any other type: E_FAIL, kind and index untouched.
+    HRESULT ParseNodeSpec(const VARIANT& NodeSpec, LONG* Kind, LONG* Index) const noexcept;
+
+    // Finds the child at Index under Parent (through IKwChildren) or creates it as
+    // ObjectType, protected. Created is set when it was made here; Loaded when an
+    // existing child says "Loaded" = VARIANT_TRUE. The child goes to *Child (what
+    // that held is released). E_FAIL without a parent answering IKwChildren; a
+    // refused creation returns the host's result.
+    HRESULT GetOrCreateChild(IUnknown* Parent, const VARIANT& Index, LONG ObjectType, bool* Created,
+                             bool* Loaded, IDispatch** Child) const noexcept;
+};

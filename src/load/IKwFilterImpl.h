@@ -1,0 +1,56 @@
+// The common base of load filter classes: COM identity (plain or aggregated),
+// the interface table, ISupportErrorInfo for IKwFilter, and the connection point
+// container with the _IKwFilterEvents event source. The class T implements the
+// two IKwFilter methods.
+#pragma once
+
+#include "CProxy_IKwFilterEvents.h"
+#include "KwComObject.h"
+#include "KwEnumConnectionPoints.h"
+
+template <typename T, const CLSID* Clsid>
+class IKwFilterImpl : public IKwFilter,
+                      public KwSupportErrorInfoImpl<IKwFilter>,
+                      public IConnectionPointContainer,
+                      public KwComObjectRoot<T> {
+public:
+    static const CLSID& ObjectClsid() noexcept { return *Clsid; }
+
+    KW_IMPLEMENT_IUNKNOWN
+
+    // IUnknown is the IKwFilter pointer (the first entry).
+    static const KwInterfaceEntry* InterfaceTable() noexcept
+    {
+        static const KwInterfaceEntry table[] = {
+            KW_INTERFACE_ENTRY(T, IKwFilter),
+            KW_INTERFACE_ENTRY(T, ISupportErrorInfo),
+            KW_INTERFACE_ENTRY(T, IConnectionPointContainer),
+            KW_INTERFACE_TABLE_END,
+        };
+        return table;
+    }
+
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) noexcept override
+    {
+        if (!ppEnum) return E_POINTER;
+        IConnectionPoint* point = &m_Events;
+        return KwEnumConnectionPoints::Create(&point, 1, ppEnum);
+    }
+
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) noexcept override
+    {
+        if (!ppCP) return E_POINTER;
+        *ppCP = nullptr;
+        if (!IsEqualIID(riid, DIID__IKwFilterEvents)) return CONNECT_E_NOCONNECTION;
+        *ppCP = &m_Events;
+        m_Events.AddRef();
+        return S_OK;
+    }
+
+protected:
+    IKwFilterImpl() noexcept : m_Events(static_cast<IConnectionPointContainer*>(this)) {}
+    ~IKwFilterImpl() = default;
+
+    // Declared last of the base: its sinks are released after the class's own members.
+    CProxy_IKwFilterEvents m_Events;
+};
