@@ -106,6 +106,8 @@ KWPLATFORM_API HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid)
         *pclsid = IID_NULL;
         return CO_E_CLASSSTRING;
     }
+    // As on Windows, text that is not a braced GUID is tried as a ProgID.
+    if (lpsz[0] != 0 && SUCCEEDED(CLSIDFromProgID(lpsz, pclsid))) return S_OK;
     *pclsid = IID_NULL;
     return CO_E_CLASSSTRING;
 }

@@ -1,0 +1,363 @@
+// The COM runtime: apartments as per-thread initialisation counts, the
+// process's table of registered class objects, and in-process servers found
+// through HKCR\CLSID\{clsid}\InprocServer32 and loaded with dlopen.
+#include "KwPosixInternal.h"
+
+#include <dlfcn.h>
+
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------- apartments
+
+struct ThreadApartment {
+    DWORD count = 0;
+    DWORD model = 0;
+};
+thread_local ThreadApartment t_apartment;
+
+std::mutex g_apartmentMutex;
+unsigned g_initialisedThreads = 0;
+
+// ---------------------------------------------------------------- registered class objects
+
+struct RegisteredClass {
+    DWORD cookie;
+    CLSID clsid;
+    IUnknown* object;
+    DWORD context;
+    DWORD flags;
+    std::thread::id owner;
+};
+
+std::mutex g_classMutex;
+std::vector<RegisteredClass> g_classes; // in registration order: the first one wins
+DWORD g_nextCookie = 1;
+
+// ---------------------------------------------------------------- loaded servers
+
+typedef HRESULT (*DllGetClassObjectFn)(REFCLSID, REFIID, LPVOID*);
+typedef HRESULT (*DllCanUnloadNowFn)(void);
+
+struct ServerLibrary {
+    void* handle;
+    DllGetClassObjectFn getClassObject;
+    DllCanUnloadNowFn canUnloadNow;
+    unsigned callsInFlight; // DllGetClassObject calls running now: never unload under them
+};
+
+std::recursive_mutex g_libraryMutex;
+std::map<std::string, ServerLibrary> g_libraries; // by canonical path
+
+// Unloads the servers that say they may go (DllCanUnloadNow returns S_OK);
+// one without that entry point stays, as on Windows.
+void UnloadUnusedServers()
+{
+    std::vector<void*> toClose;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
+        for (auto it = g_libraries.begin(); it != g_libraries.end();) {
+            ServerLibrary& lib = it->second;
+            if (lib.callsInFlight == 0 && lib.canUnloadNow && lib.canUnloadNow() == S_OK) {
+                toClose.push_back(lib.handle);
+                it = g_libraries.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (void* handle : toClose) dlclose(handle);
+    }
+}
+
+void RevokeClassesOf(std::thread::id owner)
+{
+    std::vector<IUnknown*> released;
+    {
+        std::lock_guard<std::mutex> lock(g_classMutex);
+        for (auto it = g_classes.begin(); it != g_classes.end();) {
+            if (it->owner == owner) {
+                released.push_back(it->object);
+                it = g_classes.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (IUnknown* object : released) object->Release();
+}
+
+// The class object registered in this process for the class and context, AddRef'd.
+IUnknown* FindRegisteredClass(REFCLSID clsid, DWORD context)
+{
+    std::lock_guard<std::mutex> lock(g_classMutex);
+    for (const RegisteredClass& entry : g_classes) {
+        DWORD served = entry.context;
+        // A multiple-use local server registration also serves in-process requests.
+        if ((entry.flags & REGCLS_MULTIPLEUSE) && (served & CLSCTX_LOCAL_SERVER)) served |= CLSCTX_INPROC_SERVER;
+        if (IsEqualCLSID(entry.clsid, clsid) && (served & context)) {
+            entry.object->AddRef();
+            return entry.object;
+        }
+    }
+    return nullptr;
+}
+
+std::string ClsidKeyPath(REFCLSID clsid)
+{
+    OLECHAR text[40];
+    StringFromGUID2(clsid, text, 40);
+    return "CLSID\\" + kwposix::Narrow(text);
+}
+
+// A registry string value, expanded (%NAME% from the environment) for REG_EXPAND_SZ.
+bool ReadStringValue(HKEY root, const std::string& keyPath, const char* valueName, std::string& out)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD type = 0, size = 0;
+    bool ok = RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+              (type == REG_SZ || type == REG_EXPAND_SZ);
+    std::vector<BYTE> data;
+    if (ok) {
+        data.resize(size + 1);
+        ok = RegQueryValueExA(key, valueName, nullptr, &type, data.data(), &size) == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    if (!ok) return false;
+    data.resize(size);
+    out.assign(reinterpret_cast<const char*>(data.data()), strnlen(reinterpret_cast<const char*>(data.data()), size));
+    if (type == REG_EXPAND_SZ) {
+        std::string expanded;
+        for (size_t i = 0; i < out.size(); ++i) {
+            const size_t close = out[i] == '%' ? out.find('%', i + 1) : std::string::npos;
+            if (close == std::string::npos || close == i + 1) {
+                expanded += out[i];
+                continue;
+            }
+            const char* env = std::getenv(out.substr(i + 1, close - i - 1).c_str());
+            if (env) {
+                expanded += env;
+                i = close;
+            } else {
+                expanded += out[i]; // unknown names stay as written, as on Windows
+            }
+        }
+        out = expanded;
+    }
+    return true;
+}
+
+// The server library of a path, loaded on first use; null with the failure in `hr`.
+ServerLibrary* LoadServer(const std::string& path, HRESULT& hr)
+{
+    const std::string canonical = kwposix::CanonicalPath(path);
+    auto it = g_libraries.find(canonical);
+    if (it != g_libraries.end()) return &it->second;
+    void* handle = dlopen(canonical.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        hr = CO_E_DLLNOTFOUND;
+        return nullptr;
+    }
+    // Only the library's own exports count, not those of what it links against.
+    const HMODULE base = [&]() -> HMODULE {
+        Dl_info info{};
+        void* anchor = dlsym(handle, "DllGetClassObject");
+        return anchor && dladdr(anchor, &info) ? static_cast<HMODULE>(info.dli_fbase) : nullptr;
+    }();
+    auto ownSymbol = [&](const char* name) -> void* {
+        void* symbol = dlsym(handle, name);
+        return symbol && KwModuleHandleFromAddress(symbol) == base ? symbol : nullptr;
+    };
+    ServerLibrary lib{handle, nullptr, nullptr, 0};
+    std::string ownPath;
+    if (base && kwposix::ModulePath(base, ownPath) && kwposix::CanonicalPath(ownPath) == canonical) {
+        lib.getClassObject = reinterpret_cast<DllGetClassObjectFn>(ownSymbol("DllGetClassObject"));
+        lib.canUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(ownSymbol("DllCanUnloadNow"));
+    }
+    if (!lib.getClassObject) {
+        dlclose(handle);
+        hr = CO_E_ERRORINDLL;
+        return nullptr;
+    }
+    return &(g_libraries[canonical] = lib);
+}
+
+HRESULT GetClassObjectFromServer(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
+{
+    std::string path;
+    HKEY classKey = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, ClsidKeyPath(rclsid).c_str(), 0, KEY_READ, &classKey) != ERROR_SUCCESS)
+        return REGDB_E_CLASSNOTREG;
+    RegCloseKey(classKey);
+    if (!ReadStringValue(HKEY_CLASSES_ROOT, ClsidKeyPath(rclsid) + "\\InprocServer32", nullptr, path))
+        return REGDB_E_CLASSNOTREG;
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+    if (path.empty()) return REGDB_E_CLASSNOTREG;
+
+    HRESULT hr = S_OK;
+    ServerLibrary* lib;
+    DllGetClassObjectFn entry;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
+        lib = LoadServer(path, hr);
+        if (!lib) return hr;
+        ++lib->callsInFlight;
+        entry = lib->getClassObject;
+    }
+    hr = entry(rclsid, riid, ppv);
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
+        --lib->callsInFlight; // map nodes stay put while the count holds them
+    }
+    return hr;
+}
+
+HRESULT CLSIDFromProgIDDepth(const std::string& progId, LPCLSID clsid, int depth)
+{
+    if (progId.empty() || progId.find('\\') != std::string::npos || depth > 8) return CO_E_CLASSSTRING;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, progId.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return CO_E_CLASSSTRING;
+    RegCloseKey(key);
+    std::string text;
+    if (ReadStringValue(HKEY_CLASSES_ROOT, progId + "\\CLSID", nullptr, text)) {
+        std::u16string wide = kwposix::Widen(text);
+        if (wide.empty() || wide[0] != u'{' || FAILED(CLSIDFromString(wide.c_str(), clsid))) {
+            *clsid = CLSID_NULL;
+            return CO_E_CLASSSTRING;
+        }
+        return S_OK;
+    }
+    // A version-independent ProgID may name its current version instead.
+    if (ReadStringValue(HKEY_CLASSES_ROOT, progId + "\\CurVer", nullptr, text))
+        return CLSIDFromProgIDDepth(text, clsid, depth + 1);
+    return REGDB_E_CLASSNOTREG;
+}
+
+} // namespace
+
+KWPLATFORM_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit)
+{
+    if (pvReserved) return E_INVALIDARG;
+    const DWORD model = dwCoInit & COINIT_APARTMENTTHREADED;
+    if (t_apartment.count > 0) {
+        if (t_apartment.model != model) return RPC_E_CHANGED_MODE;
+        ++t_apartment.count;
+        return S_FALSE;
+    }
+    t_apartment.count = 1;
+    t_apartment.model = model;
+    std::lock_guard<std::mutex> lock(g_apartmentMutex);
+    ++g_initialisedThreads;
+    return S_OK;
+}
+
+KWPLATFORM_API HRESULT CoInitialize(LPVOID)
+{
+    return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+}
+
+KWPLATFORM_API void CoUninitialize(void)
+{
+    if (t_apartment.count == 0) return;
+    if (--t_apartment.count > 0) return;
+    // The apartment ends: its class registrations go with it.
+    RevokeClassesOf(std::this_thread::get_id());
+    bool last;
+    {
+        std::lock_guard<std::mutex> lock(g_apartmentMutex);
+        last = --g_initialisedThreads == 0;
+    }
+    // Windows unloads every server here; one that still has live objects is
+    // kept, so that their later Release does not call into unmapped code.
+    if (last) UnloadUnusedServers();
+}
+
+KWPLATFORM_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DWORD dwClsContext, DWORD flags,
+                                             LPDWORD lpdwRegister)
+{
+    if (!pUnk || !lpdwRegister) return E_INVALIDARG;
+    *lpdwRegister = 0;
+    try {
+        std::lock_guard<std::mutex> lock(g_classMutex);
+        RegisteredClass entry{g_nextCookie, rclsid, pUnk, dwClsContext, flags, std::this_thread::get_id()};
+        g_classes.push_back(entry);
+        pUnk->AddRef();
+        *lpdwRegister = g_nextCookie;
+        if (++g_nextCookie == 0) g_nextCookie = 1; // 0 is never a cookie
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+KWPLATFORM_API HRESULT CoRevokeClassObject(DWORD dwRegister)
+{
+    IUnknown* object = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(g_classMutex);
+        for (auto it = g_classes.begin(); it != g_classes.end(); ++it) {
+            if (it->cookie == dwRegister) {
+                object = it->object;
+                g_classes.erase(it);
+                break;
+            }
+        }
+    }
+    if (!object) return CO_E_OBJNOTREG;
+    object->Release(); // outside the lock: the object may call back in
+    return S_OK;
+}
+
+KWPLATFORM_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid, LPVOID* ppv)
+{
+    if (!ppv) return E_INVALIDARG;
+    *ppv = nullptr;
+    if (IUnknown* registered = FindRegisteredClass(rclsid, dwClsContext)) {
+        HRESULT hr = registered->QueryInterface(riid, ppv);
+        registered->Release();
+        return hr;
+    }
+    if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG; // no other servers here
+    try {
+        return GetClassObjectFromServer(rclsid, riid, ppv);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+KWPLATFORM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
+                                        LPVOID* ppv)
+{
+    if (!ppv) return E_INVALIDARG;
+    *ppv = nullptr;
+    IClassFactory* factory = nullptr;
+    HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (FAILED(hr)) return hr;
+    if (!factory) return E_NOINTERFACE;
+    hr = factory->CreateInstance(pUnkOuter, riid, ppv);
+    factory->Release();
+    if (FAILED(hr)) *ppv = nullptr;
+    return hr;
+}
+
+KWPLATFORM_API void CoFreeUnusedLibraries(void)
+{
+    UnloadUnusedServers();
+}
+
+KWPLATFORM_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid)
+{
+    if (!lpszProgID || !lpclsid) return E_INVALIDARG;
+    try {
+        HRESULT hr = CLSIDFromProgIDDepth(kwposix::Narrow(lpszProgID), lpclsid, 0);
+        if (FAILED(hr)) *lpclsid = CLSID_NULL;
+        return hr;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+}

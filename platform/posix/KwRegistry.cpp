@@ -1,0 +1,705 @@
+// The registry: trees of keys under the predefined roots, persisted to one text
+// file shared by every process of the user. Each change re-reads the file under
+// an exclusive advisory lock, applies itself, writes a temporary file and renames
+// it over the original, so concurrent writers lose nothing and a crash never
+// leaves a half-written file. Volatile keys live only in this process.
+#include "KwPosixInternal.h"
+#include "KwRegistryModel.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <set>
+
+using kwposix::RegFold;
+using kwposix::RegKey;
+using kwposix::RegTree;
+using kwposix::RegValue;
+
+// An open key: the root and the path from it, by name. A key deleted through
+// this process marks its handles deleted; one deleted by another process is
+// noticed when its path no longer resolves.
+struct HKEY__ {
+    int root;
+    std::vector<std::string> path;
+    bool deleted;
+};
+
+namespace {
+
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
+
+std::mutex g_mutex; // guards everything below
+std::set<HKEY> g_handles;
+std::unique_ptr<RegTree> g_tree;
+std::string g_loadedPath;
+struct FileIdentity {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    long long mtimeNs = 0;
+    bool operator==(const FileIdentity& o) const
+    {
+        return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size && mtimeNs == o.mtimeNs;
+    }
+};
+FileIdentity g_loadedIdentity;
+bool g_cacheValid = false;
+
+std::string DefaultRegistryPath()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') return std::string(xdg) + "/kwplatform/registry.reg";
+    const char* home = std::getenv("HOME");
+    std::string homeDir = home && home[0] ? home : "";
+    if (homeDir.empty()) {
+        if (struct passwd* pw = getpwuid(getuid())) homeDir = pw->pw_dir ? pw->pw_dir : "";
+    }
+    if (homeDir.empty()) return "/tmp/kwplatform-" + std::to_string(getuid()) + "/registry.reg";
+    return homeDir + "/.config/kwplatform/registry.reg";
+}
+
+std::string CurrentRegistryPath()
+{
+    const char* env = std::getenv("KWPLATFORM_REGISTRY");
+    if (env && env[0]) return env;
+    return DefaultRegistryPath();
+}
+
+FileIdentity Identify(const std::string& path)
+{
+    FileIdentity id;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return id;
+    id.exists = true;
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    id.size = st.st_size;
+    id.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    return id;
+}
+
+// The file's text; false when it exists but cannot be read.
+bool ReadFile(const std::string& path, std::string& text)
+{
+    text.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+// Moves this process's volatile subtrees from `from` into `to`, where their
+// parents still exist and no persistent key has taken their name.
+void GraftVolatile(RegKey& from, RegKey& to)
+{
+    for (auto& child : from.children) {
+        if (!child.second) continue;
+        auto it = to.children.find(child.first);
+        if (child.second->isVolatile) {
+            if (it == to.children.end()) to.children[child.first] = std::move(child.second);
+        } else if (it != to.children.end()) {
+            GraftVolatile(*child.second, *it->second);
+        }
+    }
+}
+
+// Makes g_tree the current file content (plus volatile keys). Caller holds g_mutex.
+LSTATUS Load(bool force)
+{
+    const std::string path = CurrentRegistryPath();
+    const FileIdentity id = Identify(path);
+    if (!force && g_cacheValid && g_tree && path == g_loadedPath && id == g_loadedIdentity) return ERROR_SUCCESS;
+    std::string text;
+    if (!ReadFile(path, text)) {
+        g_cacheValid = false;
+        return ERROR_CANTREAD;
+    }
+    std::unique_ptr<RegTree> tree(new RegTree);
+    kwposix::RegParse(text, *tree);
+    if (g_tree)
+        for (int r = 0; r < kwposix::kRootCount; ++r) GraftVolatile(g_tree->roots[r], tree->roots[r]);
+    g_tree = std::move(tree);
+    g_loadedPath = path;
+    g_loadedIdentity = id;
+    g_cacheValid = true;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS ErrnoStatus(int err)
+{
+    return (err == EACCES || err == EPERM || err == EROFS) ? ERROR_ACCESS_DENIED : ERROR_CANTWRITE;
+}
+
+bool MakeDirectories(const std::string& dir)
+{
+    if (dir.empty()) return true;
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    const size_t slash = dir.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) return false;
+    return mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+std::string DirectoryOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return "";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteAll(int fd, const std::string& text)
+{
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes g_tree to a temporary file beside the registry and renames it into place.
+LSTATUS Save()
+{
+    const std::string path = g_loadedPath;
+    const std::string temp = path + ".tmp." + std::to_string(getpid());
+    const std::string text = kwposix::RegSerialize(*g_tree);
+    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return ErrnoStatus(errno);
+    bool ok = WriteAll(fd, text) && fdatasync(fd) == 0;
+    const int err = errno;
+    ok = close(fd) == 0 && ok;
+    if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
+        const LSTATUS status = ErrnoStatus(ok ? errno : err);
+        unlink(temp.c_str());
+        return status;
+    }
+    g_loadedIdentity = Identify(path);
+    return ERROR_SUCCESS;
+}
+
+// Runs a change: under the process mutex and the file lock, on the file's
+// current content; persisted when `change` says it touched persistent keys.
+// Caller holds g_mutex.
+LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
+{
+    const std::string path = CurrentRegistryPath();
+    if (!MakeDirectories(DirectoryOf(path))) return ErrnoStatus(errno);
+    const std::string lockPath = path + ".lock";
+    int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd < 0) return ErrnoStatus(errno);
+    while (flock(lockFd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            const LSTATUS status = ErrnoStatus(errno);
+            close(lockFd);
+            return status;
+        }
+    }
+    LSTATUS status = Load(true);
+    if (status == ERROR_SUCCESS) {
+        bool persist = false;
+        status = change(persist);
+        if (persist) {
+            const LSTATUS saved = Save();
+            if (saved != ERROR_SUCCESS) {
+                // The change is not on disk: drop it from memory too.
+                g_cacheValid = false;
+                if (status == ERROR_SUCCESS) status = saved;
+            }
+        }
+    }
+    close(lockFd); // releases the lock
+    return status;
+}
+
+int PredefinedRoot(HKEY key)
+{
+    if (key == HKEY_CLASSES_ROOT) return kwposix::kRootClasses;
+    if (key == HKEY_CURRENT_USER) return kwposix::kRootCurrentUser;
+    if (key == HKEY_LOCAL_MACHINE) return kwposix::kRootLocalMachine;
+    if (key == HKEY_USERS) return kwposix::kRootUsers;
+    return -1;
+}
+
+// Splits a subkey path into names. A trailing backslash is tolerated; empty
+// names elsewhere and over-long names are refused.
+LSTATUS SplitPath(LPCSTR subKey, std::vector<std::string>& names)
+{
+    names.clear();
+    if (!subKey) return ERROR_SUCCESS;
+    std::string text(subKey);
+    if (!text.empty() && text.back() == '\\') text.pop_back();
+    if (text.empty()) return subKey[0] ? ERROR_BADKEY : ERROR_SUCCESS;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find('\\', start);
+        std::string name = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (name.empty()) return ERROR_BADKEY;
+        if (name.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+        names.push_back(std::move(name));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return ERROR_SUCCESS;
+}
+
+// The root and path an HKEY stands for. Caller holds g_mutex.
+LSTATUS HandleTarget(HKEY key, int& root, std::vector<std::string>& path)
+{
+    const int predefined = PredefinedRoot(key);
+    if (predefined >= 0) {
+        root = predefined;
+        path.clear();
+        return ERROR_SUCCESS;
+    }
+    if (!key || g_handles.find(key) == g_handles.end()) return ERROR_INVALID_HANDLE;
+    if (key->deleted) return ERROR_KEY_DELETED;
+    root = key->root;
+    path = key->path;
+    return ERROR_SUCCESS;
+}
+
+RegKey* Resolve(int root, const std::vector<std::string>& path)
+{
+    RegKey* key = &g_tree->roots[root];
+    for (const std::string& name : path) {
+        key = key->Child(name);
+        if (!key) return nullptr;
+    }
+    return key;
+}
+
+// The key of an open handle in the current tree. Caller holds g_mutex and has loaded.
+LSTATUS KeyOfHandle(HKEY handle, RegKey*& key, int* rootOut = nullptr, std::vector<std::string>* pathOut = nullptr)
+{
+    int root;
+    std::vector<std::string> path;
+    LSTATUS status = HandleTarget(handle, root, path);
+    if (status != ERROR_SUCCESS) return status;
+    key = Resolve(root, path);
+    if (!key) return ERROR_KEY_DELETED;
+    if (rootOut) *rootOut = root;
+    if (pathOut) *pathOut = std::move(path);
+    return ERROR_SUCCESS;
+}
+
+HKEY NewHandle(int root, std::vector<std::string> path)
+{
+    HKEY handle = new (std::nothrow) HKEY__{root, std::move(path), false};
+    if (handle) g_handles.insert(handle);
+    return handle;
+}
+
+// Handles at or below a deleted key report ERROR_KEY_DELETED from now on.
+void MarkDeleted(int root, const std::vector<std::string>& path)
+{
+    for (HKEY handle : g_handles) {
+        if (handle->root != root || handle->path.size() < path.size()) continue;
+        bool below = true;
+        for (size_t i = 0; i < path.size() && below; ++i) below = RegFold(handle->path[i]) == RegFold(path[i]);
+        if (below) handle->deleted = true;
+    }
+}
+
+// Reads run on the current file content.
+template <typename F> LSTATUS WithCurrentTree(F&& f)
+{
+    try {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        LSTATUS status = Load(false);
+        if (status != ERROR_SUCCESS) {
+            // An unreadable file reads as an empty registry, but keeps this
+            // process's volatile keys.
+            if (!g_tree) g_tree.reset(new RegTree);
+        }
+        return f();
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+template <typename F> LSTATUS WithTransaction(F&& f)
+{
+    try {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        return Transact(f);
+    } catch (...) {
+        g_cacheValid = false;
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+LSTATUS CopyOut(const std::vector<BYTE>& data, DWORD type, LPDWORD lpType, BYTE* lpData, LPDWORD lpcbData)
+{
+    if (lpType) *lpType = type;
+    if (!lpcbData) return ERROR_SUCCESS;
+    const DWORD size = static_cast<DWORD>(data.size());
+    if (lpData && *lpcbData < size) {
+        *lpcbData = size;
+        return ERROR_MORE_DATA;
+    }
+    if (lpData && size) std::memcpy(lpData, data.data(), size);
+    *lpcbData = size;
+    return ERROR_SUCCESS;
+}
+
+// Deletes `name` under `parent` (no subkey check). Returns whether it held persistent content.
+bool RemoveChild(RegKey& parent, const std::string& name)
+{
+    auto it = parent.children.find(RegFold(name));
+    if (it == parent.children.end()) return false;
+    const bool persistent = !it->second->isVolatile;
+    parent.children.erase(it);
+    return persistent;
+}
+
+} // namespace
+
+KWPLATFORM_API LPCSTR KwRegistryPath(void)
+{
+    // Handed-out strings stay valid for the life of the process.
+    static std::mutex mutex;
+    static std::set<std::string> paths;
+    try {
+        std::lock_guard<std::mutex> lock(mutex);
+        return paths.insert(CurrentRegistryPath()).first->c_str();
+    } catch (...) {
+        return "";
+    }
+}
+
+KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM,
+                                       const void*, PHKEY phkResult, LPDWORD lpdwDisposition)
+{
+    if (!phkResult || !lpSubKey) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    std::vector<std::string> names;
+    LSTATUS status = SplitPath(lpSubKey, names);
+    if (status != ERROR_SUCCESS) return status;
+    const bool makeVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
+
+    // Most calls open keys that exist: look before taking the file lock.
+    bool exists = false;
+    status = WithCurrentTree([&]() -> LSTATUS {
+        RegKey* base;
+        std::vector<std::string> basePath;
+        int root;
+        LSTATUS s = KeyOfHandle(hKey, base, &root, &basePath);
+        if (s != ERROR_SUCCESS) return s;
+        RegKey* key = base;
+        for (const std::string& name : names)
+            if (key) key = key->Child(name);
+        if (!key) return ERROR_SUCCESS;
+        exists = true;
+        basePath.insert(basePath.end(), names.begin(), names.end());
+        *phkResult = NewHandle(root, std::move(basePath));
+        if (!*phkResult) return ERROR_OUTOFMEMORY;
+        if (lpdwDisposition) *lpdwDisposition = REG_OPENED_EXISTING_KEY;
+        return ERROR_SUCCESS;
+    });
+    if (status != ERROR_SUCCESS || exists) return status;
+
+    return WithTransaction([&](bool& persist) -> LSTATUS {
+        RegKey* key;
+        std::vector<std::string> path;
+        int root;
+        LSTATUS s = KeyOfHandle(hKey, key, &root, &path);
+        if (s != ERROR_SUCCESS) return s;
+        bool created = false;
+        // Check the whole path before creating anything, so a refusal leaves no trace.
+        {
+            RegKey* probe = key;
+            for (const std::string& name : names) {
+                RegKey* next = probe->Child(name);
+                if (!next) {
+                    if (probe->isVolatile && !makeVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+                    break;
+                }
+                probe = next;
+            }
+        }
+        for (const std::string& name : names) {
+            RegKey* next = key->Child(name);
+            if (!next) {
+                std::unique_ptr<RegKey> fresh(new RegKey);
+                fresh->name = name;
+                fresh->isVolatile = makeVolatile;
+                next = fresh.get();
+                key->children[RegFold(name)] = std::move(fresh);
+                created = true;
+                if (!makeVolatile) persist = true;
+            }
+            key = next;
+            path.push_back(name);
+        }
+        *phkResult = NewHandle(root, std::move(path));
+        if (!*phkResult) return ERROR_OUTOFMEMORY;
+        if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+        return ERROR_SUCCESS;
+    });
+}
+
+KWPLATFORM_API LSTATUS RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult)
+{
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    if (!lpSubKey || !lpSubKey[0]) {
+        // The old call hands back the key itself for an empty name.
+        LSTATUS status = WithCurrentTree([&]() -> LSTATUS {
+            RegKey* key;
+            return KeyOfHandle(hKey, key);
+        });
+        *phkResult = status == ERROR_SUCCESS ? hKey : nullptr;
+        return status;
+    }
+    return RegCreateKeyExA(hKey, lpSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, phkResult,
+                           nullptr);
+}
+
+KWPLATFORM_API LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult)
+{
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    std::vector<std::string> names;
+    LSTATUS status = SplitPath(lpSubKey, names);
+    if (status != ERROR_SUCCESS) return status;
+    return WithCurrentTree([&]() -> LSTATUS {
+        RegKey* key;
+        std::vector<std::string> path;
+        int root;
+        LSTATUS s = KeyOfHandle(hKey, key, &root, &path);
+        if (s != ERROR_SUCCESS) return s;
+        for (const std::string& name : names) {
+            key = key->Child(name);
+            if (!key) return ERROR_FILE_NOT_FOUND;
+        }
+        path.insert(path.end(), names.begin(), names.end());
+        *phkResult = NewHandle(root, std::move(path));
+        return *phkResult ? ERROR_SUCCESS : ERROR_OUTOFMEMORY;
+    });
+}
+
+KWPLATFORM_API LSTATUS RegCloseKey(HKEY hKey)
+{
+    if (PredefinedRoot(hKey) >= 0) return ERROR_SUCCESS;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto it = g_handles.find(hKey);
+    if (it == g_handles.end()) return ERROR_INVALID_HANDLE;
+    g_handles.erase(it);
+    delete hKey;
+    return ERROR_SUCCESS;
+}
+
+KWPLATFORM_API LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+                                      DWORD cbData)
+{
+    if (cbData && !lpData) return ERROR_NOACCESS;
+    const std::string name = lpValueName ? lpValueName : "";
+    if (name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
+    return WithTransaction([&](bool& persist) -> LSTATUS {
+        RegKey* key;
+        LSTATUS s = KeyOfHandle(hKey, key);
+        if (s != ERROR_SUCCESS) return s;
+        RegValue* value = key->FindValue(name);
+        if (!value) {
+            key->values.push_back(RegValue{});
+            value = &key->values.back();
+            value->name = name;
+        }
+        value->type = dwType;
+        value->data.assign(lpData, lpData + cbData);
+        persist = !key->isVolatile;
+        return ERROR_SUCCESS;
+    });
+}
+
+KWPLATFORM_API LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                        BYTE* lpData, LPDWORD lpcbData)
+{
+    if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+    const std::string name = lpValueName ? lpValueName : "";
+    return WithCurrentTree([&]() -> LSTATUS {
+        RegKey* key;
+        LSTATUS s = KeyOfHandle(hKey, key);
+        if (s != ERROR_SUCCESS) return s;
+        RegValue* value = key->FindValue(name);
+        if (!value) return ERROR_FILE_NOT_FOUND;
+        return CopyOut(value->data, value->type, lpType, lpData, lpcbData);
+    });
+}
+
+KWPLATFORM_API LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
+{
+    const std::string folded = RegFold(lpValueName ? lpValueName : "");
+    return WithTransaction([&](bool& persist) -> LSTATUS {
+        RegKey* key;
+        LSTATUS s = KeyOfHandle(hKey, key);
+        if (s != ERROR_SUCCESS) return s;
+        for (auto it = key->values.begin(); it != key->values.end(); ++it) {
+            if (RegFold(it->name) == folded) {
+                key->values.erase(it);
+                persist = !key->isVolatile;
+                return ERROR_SUCCESS;
+            }
+        }
+        return ERROR_FILE_NOT_FOUND;
+    });
+}
+
+KWPLATFORM_API LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
+{
+    if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+    std::vector<std::string> names;
+    LSTATUS status = SplitPath(lpSubKey, names);
+    if (status != ERROR_SUCCESS) return status;
+    return WithTransaction([&](bool& persist) -> LSTATUS {
+        RegKey* key;
+        int root;
+        std::vector<std::string> path;
+        LSTATUS s = KeyOfHandle(hKey, key, &root, &path);
+        if (s != ERROR_SUCCESS) return s;
+        path.insert(path.end(), names.begin(), names.end());
+        if (path.empty()) return ERROR_ACCESS_DENIED; // a root cannot be deleted
+        RegKey* target = Resolve(root, path);
+        if (!target) return ERROR_FILE_NOT_FOUND;
+        if (!target->children.empty()) return ERROR_ACCESS_DENIED;
+        std::vector<std::string> parentPath(path.begin(), path.end() - 1);
+        RegKey* parent = Resolve(root, parentPath);
+        persist = RemoveChild(*parent, path.back());
+        MarkDeleted(root, path);
+        return ERROR_SUCCESS;
+    });
+}
+
+KWPLATFORM_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
+{
+    std::vector<std::string> names;
+    LSTATUS status = SplitPath(lpSubKey, names);
+    if (status != ERROR_SUCCESS) return status;
+    const bool emptyOnly = !lpSubKey; // a null name empties hKey but keeps it
+    return WithTransaction([&](bool& persist) -> LSTATUS {
+        RegKey* key;
+        int root;
+        std::vector<std::string> path;
+        LSTATUS s = KeyOfHandle(hKey, key, &root, &path);
+        if (s != ERROR_SUCCESS) return s;
+        path.insert(path.end(), names.begin(), names.end());
+        RegKey* target = Resolve(root, path);
+        if (!target) return ERROR_FILE_NOT_FOUND;
+        if (emptyOnly || path.empty()) {
+            // Emptying a key (or a root, which cannot go itself).
+            persist = target->HasPersistentContent();
+            for (const auto& child : target->children) {
+                std::vector<std::string> childPath = path;
+                childPath.push_back(child.second->name);
+                MarkDeleted(root, childPath);
+            }
+            target->children.clear();
+            target->values.clear();
+            return ERROR_SUCCESS;
+        }
+        std::vector<std::string> parentPath(path.begin(), path.end() - 1);
+        persist = RemoveChild(*Resolve(root, parentPath), path.back());
+        MarkDeleted(root, path);
+        return ERROR_SUCCESS;
+    });
+}
+
+KWPLATFORM_API LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                                     LPSTR lpClass, LPDWORD lpcchClass, FILETIME* lpftLastWriteTime)
+{
+    if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
+    return WithCurrentTree([&]() -> LSTATUS {
+        RegKey* key;
+        LSTATUS s = KeyOfHandle(hKey, key);
+        if (s != ERROR_SUCCESS) return s;
+        if (dwIndex >= key->children.size()) return ERROR_NO_MORE_ITEMS;
+        auto it = key->children.begin();
+        std::advance(it, dwIndex);
+        const std::string& name = it->second->name;
+        if (name.size() >= *lpcchName) return ERROR_MORE_DATA;
+        if (lpClass && lpcchClass && *lpcchClass == 0) return ERROR_MORE_DATA;
+        std::memcpy(lpName, name.c_str(), name.size() + 1);
+        *lpcchName = static_cast<DWORD>(name.size());
+        if (lpClass && lpcchClass) {
+            lpClass[0] = 0;
+            *lpcchClass = 0;
+        }
+        if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
+        return ERROR_SUCCESS;
+    });
+}
+
+KWPLATFORM_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                                     LPDWORD lpReserved, LPDWORD lpType, BYTE* lpData, LPDWORD lpcbData)
+{
+    if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+    return WithCurrentTree([&]() -> LSTATUS {
+        RegKey* key;
+        LSTATUS s = KeyOfHandle(hKey, key);
+        if (s != ERROR_SUCCESS) return s;
+        if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
+        const RegValue& value = key->values[dwIndex];
+        if (value.name.size() >= *lpcchValueName) return ERROR_MORE_DATA;
+        std::memcpy(lpValueName, value.name.c_str(), value.name.size() + 1);
+        *lpcchValueName = static_cast<DWORD>(value.name.size());
+        return CopyOut(value.data, value.type, lpType, lpData, lpcbData);
+    });
+}
+
+KWPLATFORM_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                        LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
+                                        LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                        LPDWORD lpcbSecurityDescriptor, FILETIME* lpftLastWriteTime)
+{
+    if (lpReserved || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
+    return WithCurrentTree([&]() -> LSTATUS {
+        RegKey* key;
+        LSTATUS s = KeyOfHandle(hKey, key);
+        if (s != ERROR_SUCCESS) return s;
+        if (lpClass) {
+            if (*lpcchClass == 0) return ERROR_MORE_DATA;
+            lpClass[0] = 0;
+        }
+        if (lpcchClass) *lpcchClass = 0;
+        size_t maxSubKey = 0, maxName = 0, maxData = 0;
+        for (const auto& child : key->children) maxSubKey = std::max(maxSubKey, child.second->name.size());
+        for (const RegValue& v : key->values) {
+            maxName = std::max(maxName, v.name.size());
+            maxData = std::max(maxData, v.data.size());
+        }
+        if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key->children.size());
+        if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = static_cast<DWORD>(maxSubKey);
+        if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
+        if (lpcValues) *lpcValues = static_cast<DWORD>(key->values.size());
+        if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = static_cast<DWORD>(maxName);
+        if (lpcbMaxValueLen) *lpcbMaxValueLen = static_cast<DWORD>(maxData);
+        if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+        if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
+        return ERROR_SUCCESS;
+    });
+}

@@ -1,0 +1,347 @@
+// The registry's text file: a readable, .reg-like format.
+//
+//   ; kwplatform registry
+//   [HKEY_CLASSES_ROOT\CLSID\{...}\InprocServer32]
+//   @="/usr/lib/libKwFilter_JPEG.so"
+//   "ThreadingModel"="Apartment"
+//   "RasterSupport"=dword:00000108
+//
+// Quoted text escapes \ " and control characters (\n, \r, \t, \xHH); key name
+// components escape % and control characters as %HH. Strings that are not a
+// single terminated string, and all types but REG_SZ/REG_DWORD/REG_BINARY,
+// are written as hex(type):bytes so that every value round-trips exactly.
+#include "KwRegistryModel.h"
+
+#include <cstdio>
+
+namespace kwposix {
+
+namespace {
+
+const char* const kRootNames[kRootCount] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
+                                            "HKEY_USERS"};
+
+const char kHex[] = "0123456789abcdef";
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+void AppendQuoted(std::string& out, const char* data, size_t size)
+{
+    out += '"';
+    for (size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                out += "\\x";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    out += '"';
+}
+
+// Reads a quoted string at line[pos] (pos at the opening quote); pos ends after the closing quote.
+bool ReadQuoted(const std::string& line, size_t& pos, std::string& out)
+{
+    if (pos >= line.size() || line[pos] != '"') return false;
+    out.clear();
+    for (size_t i = pos + 1; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') {
+            pos = i + 1;
+            return true;
+        }
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i >= line.size()) return false;
+        switch (line[i]) {
+        case '\\': out += '\\'; break;
+        case '"': out += '"'; break;
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case 'x': {
+            if (i + 2 >= line.size()) return false;
+            const int hi = HexDigit(line[i + 1]), lo = HexDigit(line[i + 2]);
+            if (hi < 0 || lo < 0) return false;
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+            break;
+        }
+        default: return false;
+        }
+    }
+    return false;
+}
+
+void AppendKeyComponent(std::string& out, const std::string& name)
+{
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F || c == '%') {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+}
+
+bool DecodeKeyComponent(const std::string& text, std::string& out)
+{
+    out.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size()) return false;
+        const int hi = HexDigit(text[i + 1]), lo = HexDigit(text[i + 2]);
+        if (hi < 0 || lo < 0) return false;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return !out.empty();
+}
+
+bool IsPlainString(const RegValue& v)
+{
+    if (v.type != REG_SZ || v.data.empty() || v.data.back() != 0) return false;
+    for (size_t i = 0; i + 1 < v.data.size(); ++i)
+        if (v.data[i] == 0) return false;
+    return true;
+}
+
+void AppendValue(std::string& out, const RegValue& v)
+{
+    if (v.name.empty()) out += '@';
+    else AppendQuoted(out, v.name.data(), v.name.size());
+    out += '=';
+    if (IsPlainString(v)) {
+        AppendQuoted(out, reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1);
+    } else if (v.type == REG_DWORD && v.data.size() == 4) {
+        uint32_t d;
+        std::memcpy(&d, v.data.data(), 4);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x", d);
+        out += buf;
+    } else {
+        if (v.type == REG_BINARY) {
+            out += "hex:";
+        } else {
+            char buf[24];
+            std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
+            out += buf;
+        }
+        for (size_t i = 0; i < v.data.size(); ++i) {
+            if (i) out += ',';
+            out += kHex[v.data[i] >> 4];
+            out += kHex[v.data[i] & 15];
+        }
+    }
+    out += '\n';
+}
+
+void AppendKey(std::string& out, const RegKey& key, const std::string& path, bool isRoot)
+{
+    if (key.isVolatile) return;
+    if (!isRoot || !key.values.empty()) {
+        out += '[';
+        out += path;
+        out += "]\n";
+        for (const RegValue& v : key.values) AppendValue(out, v);
+    }
+    for (const auto& child : key.children) {
+        std::string childPath = path;
+        childPath += '\\';
+        AppendKeyComponent(childPath, child.second->name);
+        AppendKey(out, *child.second, childPath, false);
+    }
+}
+
+bool ParseHexBytes(const std::string& text, std::vector<BYTE>& out)
+{
+    out.clear();
+    size_t i = 0;
+    while (i < text.size()) {
+        if (i + 1 >= text.size()) return false;
+        const int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out.push_back(static_cast<BYTE>(hi * 16 + lo));
+        i += 2;
+        if (i < text.size()) {
+            if (text[i] != ',') return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+bool ParseValueLine(const std::string& line, RegValue& v)
+{
+    size_t pos = 0;
+    if (line[0] == '@') {
+        v.name.clear();
+        pos = 1;
+    } else if (!ReadQuoted(line, pos, v.name) || v.name.empty()) {
+        return false;
+    }
+    if (pos >= line.size() || line[pos] != '=') return false;
+    ++pos;
+    const std::string rest = line.substr(pos);
+    if (!rest.empty() && rest[0] == '"') {
+        std::string text;
+        size_t p = 0;
+        if (!ReadQuoted(rest, p, text) || p != rest.size()) return false;
+        v.type = REG_SZ;
+        v.data.assign(text.begin(), text.end());
+        v.data.push_back(0);
+        return true;
+    }
+    if (rest.compare(0, 6, "dword:") == 0) {
+        const std::string digits = rest.substr(6);
+        if (digits.size() != 8) return false;
+        uint32_t d = 0;
+        for (char c : digits) {
+            const int h = HexDigit(c);
+            if (h < 0) return false;
+            d = (d << 4) | static_cast<uint32_t>(h);
+        }
+        v.type = REG_DWORD;
+        v.data.resize(4);
+        std::memcpy(v.data.data(), &d, 4);
+        return true;
+    }
+    if (rest.compare(0, 4, "hex:") == 0) {
+        v.type = REG_BINARY;
+        return ParseHexBytes(rest.substr(4), v.data);
+    }
+    if (rest.compare(0, 4, "hex(") == 0) {
+        const size_t close = rest.find("):");
+        if (close == std::string::npos || close == 4 || close > 12) return false;
+        uint32_t t = 0;
+        for (size_t i = 4; i < close; ++i) {
+            const int h = HexDigit(rest[i]);
+            if (h < 0) return false;
+            t = (t << 4) | static_cast<uint32_t>(h);
+        }
+        v.type = t;
+        return ParseHexBytes(rest.substr(close + 2), v.data);
+    }
+    return false;
+}
+
+// Finds or makes the key a header line names; null when the header is malformed.
+RegKey* KeyForHeader(RegTree& tree, const std::string& path)
+{
+    size_t start = 0;
+    size_t end = path.find('\\');
+    const std::string rootName = path.substr(0, end);
+    int root = -1;
+    for (int r = 0; r < kRootCount; ++r)
+        if (RegFold(rootName) == kRootNames[r]) root = r;
+    if (root < 0) return nullptr;
+    RegKey* key = &tree.roots[root];
+    while (end != std::string::npos) {
+        start = end + 1;
+        end = path.find('\\', start);
+        std::string name;
+        if (!DecodeKeyComponent(path.substr(start, end == std::string::npos ? std::string::npos : end - start), name))
+            return nullptr;
+        auto& slot = key->children[RegFold(name)];
+        if (!slot) {
+            slot.reset(new RegKey);
+            slot->name = name;
+        }
+        key = slot.get();
+    }
+    return key;
+}
+
+} // namespace
+
+const char* RegRootName(int root)
+{
+    return root >= 0 && root < kRootCount ? kRootNames[root] : "";
+}
+
+std::string RegFold(const std::string& name)
+{
+    std::string out = name;
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+RegKey* RegKey::Child(const std::string& childName) const
+{
+    auto it = children.find(RegFold(childName));
+    return it == children.end() ? nullptr : it->second.get();
+}
+
+RegValue* RegKey::FindValue(const std::string& valueName)
+{
+    const std::string folded = RegFold(valueName);
+    for (RegValue& v : values)
+        if (RegFold(v.name) == folded) return &v;
+    return nullptr;
+}
+
+bool RegKey::HasPersistentContent() const
+{
+    if (isVolatile) return false;
+    if (!values.empty()) return true;
+    for (const auto& child : children)
+        if (!child.second->isVolatile) return true;
+    return false;
+}
+
+std::string RegSerialize(const RegTree& tree)
+{
+    std::string out = "; kwplatform registry\n";
+    for (int r = 0; r < kRootCount; ++r) AppendKey(out, tree.roots[r], kRootNames[r], true);
+    return out;
+}
+
+void RegParse(const std::string& text, RegTree& tree)
+{
+    RegKey* current = nullptr;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            current = line.size() >= 3 && line.back() == ']' ? KeyForHeader(tree, line.substr(1, line.size() - 2))
+                                                              : nullptr;
+            continue;
+        }
+        if (!current) continue;
+        RegValue v;
+        if (!ParseValueLine(line, v)) continue;
+        if (RegValue* existing = current->FindValue(v.name)) *existing = std::move(v);
+        else current->values.push_back(std::move(v));
+    }
+}
+
+} // namespace kwposix

@@ -1,0 +1,51 @@
+// The in-memory registry tree and its text file form; used only by the registry.
+#pragma once
+
+#include "KwPlatform.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kwposix {
+
+struct RegValue {
+    std::string name; // "" is the default value
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+struct RegKey {
+    std::string name; // case preserved
+    bool isVolatile = false;
+    // Subkeys by upper-case name: lookups ignore case and enumeration comes in
+    // the order Windows keeps (names compared upper-cased).
+    std::map<std::string, std::unique_ptr<RegKey>> children;
+    std::vector<RegValue> values; // in the order they were first set
+
+    RegKey* Child(const std::string& name) const;
+    RegValue* FindValue(const std::string& name);
+    bool HasPersistentContent() const;
+};
+
+// The predefined roots, in file order.
+enum RegRoot { kRootClasses, kRootCurrentUser, kRootLocalMachine, kRootUsers, kRootCount };
+const char* RegRootName(int root);
+
+struct RegTree {
+    RegKey roots[kRootCount];
+};
+
+// Upper-cases ASCII letters: key and value names compare this way.
+std::string RegFold(const std::string& name);
+
+// The file form: "[HKEY_LOCAL_MACHINE\Software\Quarvenx]" starts a key,
+// then one value per line: @="default", "Name"="text", "Name"=dword:00000108,
+// "Name"=hex:01,02 (REG_BINARY) or "Name"=hex(7):... for other types.
+// Volatile keys are never written.
+std::string RegSerialize(const RegTree& tree);
+// Fills `tree` from the text; lines that cannot be understood are skipped.
+void RegParse(const std::string& text, RegTree& tree);
+
+} // namespace kwposix
