@@ -1,0 +1,319 @@
+// Module resources and version information. On this platform a module's build
+// compiles its resources into a table (KwResourceEntry) that the module hands
+// over with KwRegisterModuleResources when it is loaded.
+//
+// String resources: unlike a Windows image, which packs strings in blocks of
+// 16, the table holds each string as its own entry of type RT_STRING whose id
+// is the string id and whose data is the UTF-8 text (a terminating NUL is
+// optional).
+//
+// Version information: entry RT_VERSION 1 holds either a bare VS_FIXEDFILEINFO
+// or a complete VS_VERSIONINFO block; GetFileVersionInfoA hands out a
+// VS_VERSIONINFO block whose root value VerQueryValueA("\\") returns.
+#include "KwPosixInternal.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <list>
+#include <map>
+#include <mutex>
+#include <vector>
+
+struct HRSRC__ {
+    std::string typeName; // empty for an integer type
+    WORD typeId;
+    WORD id;
+    const void* data;
+    DWORD size;
+};
+
+namespace {
+
+std::mutex g_mutex;
+std::map<HMODULE, std::list<HRSRC__>> g_tables; // list nodes stay put: HRSRCs point at them
+
+// VS_VERSIONINFO: wLength, wValueLength, wType, L"VS_VERSION_INFO", padding to
+// 32 bits, then the VS_FIXEDFILEINFO.
+const char16_t kVersionKey[] = u"VS_VERSION_INFO";
+constexpr size_t kVersionKeyOffset = 6;
+constexpr size_t kFixedInfoOffset = 40; // 6 + 32 bytes of key, rounded up to 4
+
+bool EqualsIgnoreCase(const char* a, const char* b)
+{
+    for (; *a && *b; ++a, ++b) {
+        char x = *a, y = *b;
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+        if (x != y) return false;
+    }
+    return *a == *b;
+}
+
+// "#123" names the integer 123, as in Windows resource calls.
+bool IntegerFromName(LPCSTR name, WORD& value)
+{
+    if (IS_INTRESOURCE(name)) {
+        value = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name));
+        return true;
+    }
+    if (name[0] != '#' || !name[1]) return false;
+    unsigned long v = 0;
+    for (const char* p = name + 1; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        v = v * 10 + static_cast<unsigned long>(*p - '0');
+        if (v > 0xFFFF) return false;
+    }
+    value = static_cast<WORD>(v);
+    return true;
+}
+
+bool TypeMatches(const HRSRC__& entry, LPCSTR type)
+{
+    WORD id;
+    if (IntegerFromName(type, id)) return entry.typeName.empty() && entry.typeId == id;
+    return !entry.typeName.empty() && EqualsIgnoreCase(entry.typeName.c_str(), type);
+}
+
+HMODULE ProgramModule()
+{
+    void* self = dlopen(nullptr, RTLD_NOW);
+    if (!self) return nullptr;
+    struct link_map* map = nullptr;
+    HMODULE base = nullptr;
+    if (dlinfo(self, RTLD_DI_LINKMAP, &map) == 0 && map) base = KwModuleHandleFromAddress(map->l_ld);
+    dlclose(self);
+    return base;
+}
+
+bool IsLiveResource(HRSRC resource)
+{
+    for (const auto& table : g_tables)
+        for (const HRSRC__& entry : table.second)
+            if (&entry == resource) return true;
+    return false;
+}
+
+HRSRC Find(HMODULE module, LPCSTR name, LPCSTR type)
+{
+    auto table = g_tables.find(module);
+    if (table == g_tables.end()) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return nullptr;
+    }
+    WORD id = 0;
+    const bool integerName = IntegerFromName(name, id);
+    bool typeSeen = false;
+    for (HRSRC__& entry : table->second) {
+        if (!TypeMatches(entry, type)) continue;
+        typeSeen = true;
+        if (integerName && entry.id == id) return &entry;
+    }
+    SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return nullptr;
+}
+
+// The version block of a registered module file, built from its RT_VERSION 1.
+enum class VersionLookup { kFound, kNoFile, kNoResource };
+VersionLookup VersionBlockOf(LPCSTR fileName, std::vector<BYTE>& block)
+{
+    if (!fileName || !fileName[0]) return VersionLookup::kNoFile;
+    const std::string wanted = kwposix::CanonicalPath(fileName);
+    bool fileSeen = false;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    for (const auto& table : g_tables) {
+        std::string path;
+        if (!kwposix::ModulePath(table.first, path) || kwposix::CanonicalPath(path) != wanted) continue;
+        fileSeen = true;
+        for (const HRSRC__& entry : table.second) {
+            if (!entry.typeName.empty() || entry.typeId != 16 || entry.id != 1 || !entry.data) continue;
+            const BYTE* data = static_cast<const BYTE*>(entry.data);
+            uint32_t signature = 0;
+            if (entry.size >= sizeof(VS_FIXEDFILEINFO)) std::memcpy(&signature, data, 4);
+            if (signature == VS_FFI_SIGNATURE) {
+                // A bare fixed-info structure: wrap it in a root node.
+                block.assign(kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO), 0);
+                const WORD header[3] = {static_cast<WORD>(block.size()), sizeof(VS_FIXEDFILEINFO), 0};
+                std::memcpy(block.data(), header, sizeof header);
+                std::memcpy(block.data() + kVersionKeyOffset, kVersionKey, sizeof kVersionKey);
+                std::memcpy(block.data() + kFixedInfoOffset, data, sizeof(VS_FIXEDFILEINFO));
+                return VersionLookup::kFound;
+            }
+            WORD length = 0;
+            if (entry.size >= kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) std::memcpy(&length, data, 2);
+            if (length >= kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO) && length <= entry.size &&
+                std::memcmp(data + kVersionKeyOffset, kVersionKey, sizeof kVersionKey) == 0) {
+                block.assign(data, data + length);
+                return VersionLookup::kFound;
+            }
+        }
+    }
+    if (!fileSeen && access(fileName, F_OK) != 0) return VersionLookup::kNoFile;
+    return VersionLookup::kNoResource;
+}
+
+} // namespace
+
+KWPLATFORM_API void KwRegisterModuleResources(HMODULE hModule, const KwResourceEntry* entries, DWORD count)
+{
+    if (!hModule || (!entries && count)) return;
+    try {
+        std::list<HRSRC__> table;
+        for (DWORD i = 0; i < count; ++i) {
+            HRSRC__ entry{std::string(), 0, entries[i].id, entries[i].data, entries[i].size};
+            if (!entries[i].type) continue;
+            if (IS_INTRESOURCE(entries[i].type))
+                entry.typeId = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(entries[i].type));
+            else
+                entry.typeName = entries[i].type;
+            table.push_back(entry);
+        }
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_tables[hModule] = std::move(table);
+    } catch (...) {
+        // Out of memory: the module simply has no resources.
+    }
+}
+
+KWPLATFORM_API void KwUnregisterModuleResources(HMODULE hModule)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_tables.erase(hModule);
+}
+
+KWPLATFORM_API HRSRC FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType)
+{
+    if (!lpName || !lpType) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (!hModule) hModule = ProgramModule();
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return Find(hModule, lpName, lpType);
+}
+
+KWPLATFORM_API HGLOBAL LoadResource(HMODULE, HRSRC hResInfo)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!hResInfo || !IsLiveResource(hResInfo)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return const_cast<void*>(hResInfo->data);
+}
+
+KWPLATFORM_API LPVOID LockResource(HGLOBAL hResData)
+{
+    return hResData; // resource data is mapped with the module and never moves
+}
+
+KWPLATFORM_API DWORD SizeofResource(HMODULE, HRSRC hResInfo)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!hResInfo || !IsLiveResource(hResInfo)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return hResInfo->size;
+}
+
+KWPLATFORM_API int LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax)
+{
+    if (!lpBuffer || cchBufferMax <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    lpBuffer[0] = 0;
+    if (uID > 0xFFFF) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return 0;
+    }
+    if (!hInstance) hInstance = ProgramModule();
+    std::lock_guard<std::mutex> lock(g_mutex);
+    HRSRC resource = Find(hInstance, MAKEINTRESOURCEA(uID), RT_STRING);
+    if (!resource) return 0;
+    const char* text = static_cast<const char*>(resource->data);
+    size_t length = text ? strnlen(text, resource->size) : 0;
+    if (length > static_cast<size_t>(cchBufferMax - 1)) {
+        // Truncated like Windows, but never inside a UTF-8 sequence.
+        length = static_cast<size_t>(cchBufferMax - 1);
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    }
+    if (length) std::memcpy(lpBuffer, text, length);
+    lpBuffer[length] = 0;
+    return static_cast<int>(length);
+}
+
+KWPLATFORM_API DWORD GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle)
+{
+    if (lpdwHandle) *lpdwHandle = 0;
+    try {
+        std::vector<BYTE> block;
+        switch (VersionBlockOf(lptstrFilename, block)) {
+        case VersionLookup::kFound: return static_cast<DWORD>(block.size());
+        case VersionLookup::kNoFile: SetLastError(ERROR_FILE_NOT_FOUND); return 0;
+        case VersionLookup::kNoResource: break;
+        }
+    } catch (...) {
+        SetLastError(ERROR_OUTOFMEMORY);
+        return 0;
+    }
+    SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    return 0;
+}
+
+KWPLATFORM_API BOOL GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD, DWORD dwLen, LPVOID lpData)
+{
+    if (!lpData || dwLen == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (dwLen < sizeof(WORD)) {
+        // Too short even for the length field that keeps VerQueryValueA in bounds.
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    try {
+        std::vector<BYTE> block;
+        switch (VersionBlockOf(lptstrFilename, block)) {
+        case VersionLookup::kFound: break;
+        case VersionLookup::kNoFile: SetLastError(ERROR_FILE_NOT_FOUND); return FALSE;
+        case VersionLookup::kNoResource: SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND); return FALSE;
+        }
+        // A short buffer gets a truncated block, as on Windows; its length field
+        // says what is really there, so VerQueryValueA never reads past it.
+        const size_t n = std::min<size_t>(dwLen, block.size());
+        if (n >= 2) {
+            const WORD length = static_cast<WORD>(n);
+            std::memcpy(block.data(), &length, 2);
+        }
+        std::memcpy(lpData, block.data(), n);
+        return TRUE;
+    } catch (...) {
+        SetLastError(ERROR_OUTOFMEMORY);
+        return FALSE;
+    }
+}
+
+KWPLATFORM_API BOOL VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen)
+{
+    if (lplpBuffer) *lplpBuffer = nullptr;
+    if (puLen) *puLen = 0;
+    if (!pBlock || !lpSubBlock || !lplpBuffer || !puLen) return FALSE;
+    // Only the root block, the fixed file information, is served.
+    for (const char* p = lpSubBlock; *p; ++p)
+        if (*p != '\\') return FALSE;
+    const BYTE* block = static_cast<const BYTE*>(pBlock);
+    WORD length, valueLength;
+    std::memcpy(&length, block, 2); // read first: it bounds everything after it
+    if (length < kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) return FALSE;
+    std::memcpy(&valueLength, block + 2, 2);
+    if (valueLength != sizeof(VS_FIXEDFILEINFO) ||
+        std::memcmp(block + kVersionKeyOffset, kVersionKey, sizeof kVersionKey) != 0)
+        return FALSE;
+    *lplpBuffer = const_cast<BYTE*>(block + kFixedInfoOffset);
+    *puLen = sizeof(VS_FIXEDFILEINFO);
+    return TRUE;
+}
