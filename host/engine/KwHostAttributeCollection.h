@@ -1,0 +1,18 @@
+// The attribute collection class "VelEngine.KwAttribute": ordered named values
+// reached through IKwAttribute.
+#pragma once
+
+#include "KwHostAttributeImpl.h"
+
+// The class identifier under which KwHostEngine registers the collection class.
+extern "C" const CLSID CLSID_KwHostAttribute;
+
+class KwHostAttributeCollection final : public KwHostAttributeImpl<KwHostAttributeHolder, IKwAttribute> {
+public:
+    static HRESULT Create(KwHostAttributeCollection** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
+
+    void* FindInterface(REFIID riid) noexcept override;
+
+private:
+    using KwHostAttributeImpl::KwHostAttributeImpl;
+};

@@ -1,0 +1,40 @@
+#include "KwHostAttributeFactory.h"
+
+#include "KwComPtr.h"
+#include "KwHostAttributeCollection.h"
+#include "KwHostContext.h"
+
+HRESULT KwHostAttributeFactory::Create(std::shared_ptr<KwHostContext> context, IClassFactory** out) noexcept
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    KW_HOST_TRY
+    *out = new KwHostAttributeFactory(KwHostContext::Ensure(std::move(context)), "attribute class", 0, false);
+    return S_OK;
+    KW_HOST_CATCH
+}
+
+void* KwHostAttributeFactory::FindInterface(REFIID riid) noexcept
+{
+    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory))
+        return static_cast<IClassFactory*>(this);
+    return nullptr;
+}
+
+HRESULT STDMETHODCALLTYPE KwHostAttributeFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid,
+                                                                 void** ppvObject) noexcept
+{
+    if (!ppvObject) return E_POINTER;
+    *ppvObject = nullptr;
+    if (pUnkOuter) return CLASS_E_NOAGGREGATION;
+    HRESULT result = Context().Switches().attributeCreateResult;
+    if (FAILED(result)) return result;
+    KwComPtr<KwHostAttributeCollection> collection;
+    HRESULT hr = KwHostAttributeCollection::Create(collection.Receive(), SharedContext());
+    if (FAILED(hr)) return hr;
+    hr = collection->QueryInterface(riid, ppvObject);
+    if (SUCCEEDED(hr)) ++m_instances;
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE KwHostAttributeFactory::LockServer(BOOL) noexcept { return S_OK; }

@@ -1,0 +1,22 @@
+// The class object of "VelEngine.KwAttribute", registered by KwHostEngine::Start.
+// It is engine infrastructure and does not count as a live host object.
+#pragma once
+
+#include "KwHostObject.h"
+
+class KwHostAttributeFactory final : public KwHostObject, public IClassFactory {
+public:
+    static HRESULT Create(std::shared_ptr<KwHostContext> context, IClassFactory** out) noexcept;
+
+    KW_HOST_IUNKNOWN
+    void* FindInterface(REFIID riid) noexcept override;
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) noexcept override;
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) noexcept override;
+
+    ULONG Instances() const noexcept { return m_instances; }
+
+private:
+    using KwHostObject::KwHostObject;
+    ULONG m_instances = 0;
+};

@@ -1,0 +1,115 @@
+#include "KwHostAttributeReport.h"
+
+#include "KwAutomation.h"
+#include "KwComPtr.h"
+#include "KwFilterInterfaces.h"
+#include "KwHostCallLog.h"
+#include "KwHostContext.h"
+#include "KwHostDocument.h"
+#include "KwHostNode.h"
+#include "KwHostRasterBlock.h"
+
+namespace {
+// Collections nested deeper than this are not followed (a collection holding itself).
+const int kMaxDepth = 8;
+
+void AppendAttributes(const std::vector<KwHostReportedAttribute>& entries, const std::string& indent,
+                      std::string* out)
+{
+    for (const KwHostReportedAttribute& a : entries) {
+        *out += indent + a.name + " = " + a.value.ValueText() + " (" + KwHostVariant::TypeName(a.value.Type()) + ")\n";
+        AppendAttributes(a.children, indent + "    ", out);
+    }
+}
+
+void AppendObject(KwHostObject* object, const std::string& title, const std::string& indent, std::string* out)
+{
+    *out += indent + title + "\n";
+    std::vector<KwHostReportedAttribute> entries;
+    if (auto* unknown = static_cast<IUnknown*>(object->FindInterface(IID_IUnknown)))
+        KwHostAttributeReport::Read(unknown, &entries);
+    AppendAttributes(entries, indent + "  ", out);
+    if (auto* block = dynamic_cast<KwHostRasterBlock*>(object)) {
+        *out += indent + "  [raster " + std::to_string(block->Width()) + " x " + std::to_string(block->Height()) +
+                ", " + std::to_string(block->BitsPerPixel()) + " bpp, " + std::to_string(block->Palette().size()) +
+                " colors, " + std::to_string(block->RowsDelivered()) + " rows delivered" +
+                (block->Ended() ? ", ended" : "") + "]\n";
+    }
+    if (auto* holder = dynamic_cast<KwHostNodeHolder*>(object)) {
+        for (const KwHostChildEntry& child : holder->Children()) {
+            std::string name = KwHostVariant::IndexText(child.index.Get());
+            if (child.host)
+                AppendObject(child.host, name, indent + "  ", out);
+            else
+                *out += indent + "  " + name + " (external object)\n";
+        }
+    }
+}
+} // namespace
+
+HRESULT KwHostAttributeReport::ReadLevel(IUnknown* object, int depth, std::vector<KwHostReportedAttribute>* out)
+{
+    KwComPtr<IKwAttribute> attributes;
+    if (FAILED(kw_query(object, attributes.Receive()))) return S_OK;
+    LONG count = 0;
+    HRESULT hr = attributes->get_AttributeCount(&count);
+    if (FAILED(hr)) return hr;
+    for (LONG i = 0; i < count; ++i) {
+        KwBstr name;
+        hr = attributes->GetAttributeName(i, name.Receive());
+        if (FAILED(hr)) return hr;
+        KwVariant value;
+        hr = attributes->GetAttribute(name.Get(), nullptr, &value);
+        KwHostReportedAttribute entry;
+        entry.name = KwNarrow(name.Get());
+        if (SUCCEEDED(hr)) entry.value = KwHostVariant(value);
+        if ((value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) && value.punkVal && depth < kMaxDepth) {
+            hr = ReadLevel(value.punkVal, depth + 1, &entry.children);
+            if (FAILED(hr)) return hr;
+        }
+        out->push_back(std::move(entry));
+    }
+    return S_OK;
+}
+
+HRESULT KwHostAttributeReport::Read(IUnknown* object, std::vector<KwHostReportedAttribute>* out,
+                                    KwHostCallLog* pause) noexcept
+{
+    if (!out) return E_POINTER;
+    out->clear();
+    if (!object) return E_POINTER;
+    bool was = pause ? pause->Enabled() : false;
+    if (pause) pause->SetEnabled(false);
+    HRESULT hr;
+    try {
+        hr = ReadLevel(object, 0, out);
+    } catch (...) {
+        hr = E_OUTOFMEMORY;
+    }
+    if (pause) pause->SetEnabled(was);
+    return hr;
+}
+
+const KwHostReportedAttribute* KwHostAttributeReport::Find(const std::vector<KwHostReportedAttribute>& entries,
+                                                            const std::string& name) noexcept
+{
+    for (const KwHostReportedAttribute& e : entries)
+        if (e.name == name) return &e;
+    return nullptr;
+}
+
+std::string KwHostAttributeReport::DescribeTree(KwHostDocument* document)
+{
+    std::string out;
+    if (!document) return out;
+    bool was = document->Context().Log().Enabled();
+    document->Context().Log().SetEnabled(false);
+    try {
+        AppendObject(document, "document", "", &out);
+    } catch (...) {
+        document->Context().Log().SetEnabled(was);
+        throw;
+    }
+    document->Context().Log().SetEnabled(was);
+    return out;
+}

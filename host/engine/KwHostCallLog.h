@@ -1,0 +1,60 @@
+// Every call that a filter makes on host objects, in order: structured entries
+// for assertions and one readable line each.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "KwHostVariant.h"
+#include "KwPlatform.h"
+
+struct KwHostCall {
+    KwHostCall() = default;
+    KwHostCall(std::string objectLabel, std::string methodName)
+        : object(std::move(objectLabel)), method(std::move(methodName))
+    {
+    }
+
+    std::string object;  // the object's label: "data object", "document", `document/"Contents"/1`, "stream"
+    std::string method;  // "PutAttribute", "CreateChild", "Storage", "Read", ...
+    std::string name;    // attribute name, child index text, storage name or compression text
+    KwHostVariant index; // child index (CreateChild, GetChild)
+    KwHostVariant value; // attribute value, or the Type argument of CreateChild
+    LONG type = 0;       // Type argument of PutAttribute, object type of CreateChild
+    LONG flag = 0;       // Protected of CreateChild
+    std::vector<LONGLONG> args; // numeric arguments, per method (see the classes)
+    HRESULT result = S_OK;
+    std::string text;    // the readable line
+};
+
+class KwHostCallLog {
+public:
+    void Add(KwHostCall call);
+    void Clear() noexcept { m_calls.clear(); }
+    // Recording can be switched off while a host reads its own objects back.
+    void SetEnabled(bool enabled) noexcept { m_enabled = enabled; }
+    bool Enabled() const noexcept { return m_enabled; }
+
+    size_t Size() const noexcept { return m_calls.size(); }
+    const KwHostCall& operator[](size_t i) const { return m_calls[i]; }
+    const std::vector<KwHostCall>& Calls() const noexcept { return m_calls; }
+
+    // "object.method" of every call, optionally without stream Read/Write/Seek/Stat calls.
+    std::vector<std::string> Methods(bool withStreamCalls = false) const;
+    // "method(name)" for calls that carry a name, else "method", same filter.
+    std::vector<std::string> Steps(bool withStreamCalls = false) const;
+    std::vector<std::string> Lines() const;
+    std::string Text() const;
+    size_t Count(const std::string& method) const;
+    // The calls of one method, in order.
+    std::vector<const KwHostCall*> Find(const std::string& method) const;
+    // Index of the first call of `method` (and `name`, when given) at or after `from`; Size() when none.
+    size_t IndexOf(const std::string& method, const std::string& name = std::string(), size_t from = 0) const;
+
+    static std::string ResultText(HRESULT hr);
+    static bool IsStreamCall(const KwHostCall& call) noexcept;
+
+private:
+    std::vector<KwHostCall> m_calls;
+    bool m_enabled = true;
+};

@@ -1,0 +1,32 @@
+// What the objects of one host engine share: the call log, the switches and
+// the counter of host calls for fault injection.
+#pragma once
+
+#include <memory>
+
+#include "KwHostCallLog.h"
+#include "KwHostSwitches.h"
+
+class KwHostContext {
+public:
+    // Throws std::bad_alloc.
+    static std::shared_ptr<KwHostContext> Create();
+    // The given context, or a new private one when it is null. Throws std::bad_alloc.
+    static std::shared_ptr<KwHostContext> Ensure(std::shared_ptr<KwHostContext> context);
+
+    KwHostCallLog& Log() noexcept { return m_log; }
+    KwHostSwitches& Switches() noexcept { return m_switches; }
+    // Logged host calls so far (all methods), and calls of the fault-injection method.
+    ULONG CallCount() const noexcept { return m_calls; }
+
+    // Counts a host call; true (with the result to return) when fault injection makes it fail.
+    bool InjectFailure(const std::string& method, HRESULT* result) noexcept;
+    // Completes the call's readable line, adds it to the log and returns `result`.
+    HRESULT Record(KwHostCall& call, const std::string& details, HRESULT result) noexcept;
+
+private:
+    KwHostCallLog m_log;
+    KwHostSwitches m_switches;
+    ULONG m_calls = 0;
+    ULONG m_matchingCalls = 0;
+};

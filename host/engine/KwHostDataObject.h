@@ -1,0 +1,54 @@
+// The host's binding to a storage (IKwDataObject): a stream, a structured
+// storage that is no stream, or nothing.
+#pragma once
+
+#include "KwComPtr.h"
+#include "KwFilterInterfaces.h"
+#include "KwHostObject.h"
+
+// What StorageName answers.
+enum class KwHostNameMode {
+    Normal, // S_OK and the name
+    Fail,   // E_FAIL and no name
+    Empty,  // S_OK and a zero-length name
+    Null,   // S_OK and a null BSTR
+};
+
+class KwHostDataObject final : public KwHostObject, public IKwDataObject {
+public:
+    // Bound to `storage` (may be null) under the storage name `name` (UTF-8).
+    static HRESULT Create(IUnknown* storage, const std::string& name, KwHostDataObject** out,
+                          std::shared_ptr<KwHostContext> context = nullptr) noexcept;
+
+    KW_HOST_IUNKNOWN
+    KW_HOST_IDISPATCH
+    void* FindInterface(REFIID riid) noexcept override;
+
+    HRESULT STDMETHODCALLTYPE AttachToStorage(IUnknown* Storage) noexcept override;
+    HRESULT STDMETHODCALLTYPE BindToStorage(BSTR DisplayName, VARIANT_BOOL AllowTempFile) noexcept override;
+    HRESULT STDMETHODCALLTYPE ResetStorage() noexcept override;
+    HRESULT STDMETHODCALLTYPE get_Storage(IUnknown** Storage) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_StorageName(BSTR* StorageName) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_TemporaryName(BSTR* TemporaryName) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_StorageType(KW_STORAGE_TYPE* StorageType) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_StorageScheme(KW_STORAGE_SCHEME* StorageScheme) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_FileSize(VARIANT_BOOL HighVal, LONG* Value) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_CreationTime(VARIANT_BOOL HighVal, LONG* Value) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_LastAccessTime(VARIANT_BOOL HighVal, LONG* Value) noexcept override;
+    HRESULT STDMETHODCALLTYPE get_LastWriteTime(VARIANT_BOOL HighVal, LONG* Value) noexcept override;
+    HRESULT STDMETHODCALLTYPE BindToStorageWrite(BSTR DisplayName, KW_STORAGE_TYPE eStorageType) noexcept override;
+
+    IUnknown* Storage() const noexcept { return m_storage.Get(); }
+    const std::string& Name() const noexcept { return m_name; }
+    void SetName(const std::string& name) { m_name = name; }
+    void SetNameMode(KwHostNameMode mode) noexcept { m_nameMode = mode; }
+
+private:
+    using KwHostObject::KwHostObject;
+    HRESULT Bind(BSTR DisplayName, bool write, const char* method) noexcept;
+
+    KwComPtr<IUnknown> m_storage;
+    std::string m_name;
+    KwHostNameMode m_nameMode = KwHostNameMode::Normal;
+    bool m_file = false;
+};

@@ -1,0 +1,53 @@
+// The reference host engine: it owns the call log and the switches that its
+// objects share, makes documents, data objects and streams, and makes the
+// attribute collection class "VelEngine.KwAttribute" reachable while started.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "KwComPtr.h"
+#include "KwHostContext.h"
+#include "KwHostFileStream.h"
+
+class KwHostAttributeCollection;
+class KwHostDataObject;
+class KwHostDocument;
+class KwHostMemoryStream;
+
+class KwHostEngine {
+public:
+    // Throws std::bad_alloc.
+    KwHostEngine();
+    ~KwHostEngine();
+    KwHostEngine(const KwHostEngine&) = delete;
+    KwHostEngine& operator=(const KwHostEngine&) = delete;
+
+    // Registers the class object of "VelEngine.KwAttribute" in the process
+    // (CoRegisterClassObject) and its ProgID as volatile keys
+    // HKCR\VelEngine.KwAttribute\CLSID. Nothing is registered when the switch
+    // attributeClassUnavailable is set. S_FALSE when started already.
+    HRESULT Start() noexcept;
+    // Revokes the class object and removes the keys that Start created.
+    void Stop() noexcept;
+    bool Started() const noexcept { return m_cookie != 0; }
+
+    KwHostCallLog& Log() noexcept { return m_context->Log(); }
+    KwHostSwitches& Switches() noexcept { return m_context->Switches(); }
+    const std::shared_ptr<KwHostContext>& Context() const noexcept { return m_context; }
+
+    HRESULT CreateDocument(KwHostDocument** out) noexcept;
+    HRESULT CreateMemoryStream(const void* data, size_t size, KwHostMemoryStream** out) noexcept;
+    HRESULT OpenFileStream(const std::string& path, KwHostFileMode mode, KwHostFileStream** out) noexcept;
+    // A data object bound to `storage` (may be null) under the storage name `name` (UTF-8).
+    HRESULT CreateDataObject(IUnknown* storage, const std::string& name, KwHostDataObject** out) noexcept;
+    HRESULT CreateAttributeCollection(KwHostAttributeCollection** out) noexcept;
+
+    static const CLSID& AttributeClassId() noexcept;
+    static const char* AttributeProgId() noexcept { return "VelEngine.KwAttribute"; }
+
+private:
+    std::shared_ptr<KwHostContext> m_context;
+    DWORD m_cookie = 0;
+    bool m_createdKey = false;
+};

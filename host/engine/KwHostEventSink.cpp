@@ -1,0 +1,93 @@
+#include "KwHostEventSink.h"
+
+#include "KwComPtr.h"
+#include "KwHostContext.h"
+
+HRESULT KwHostEventSink::Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context) noexcept
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    KW_HOST_TRY
+    *out = new KwHostEventSink(KwHostContext::Ensure(std::move(context)), "sink", 0);
+    return S_OK;
+    KW_HOST_CATCH
+}
+
+void* KwHostEventSink::FindInterface(REFIID riid) noexcept
+{
+    if (IsEqualGUID(riid, IID_IUnknown)) return static_cast<_IKwFilterEvents*>(this);
+    if (m_answersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents)) return static_cast<_IKwFilterEvents*>(this);
+    return nullptr;
+}
+
+HRESULT STDMETHODCALLTYPE KwHostEventSink::Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept
+{
+    KW_HOST_TRY
+    KwHostCall call{Label(), "Progress"};
+    call.args = {Progress};
+    std::string details = std::to_string(Progress);
+    m_progress.push_back(Progress);
+    if (!Abort) return Context().Record(call, details, E_POINTER);
+    if (m_abortAt != 0 && m_progress.size() == m_abortAt)
+        *Abort = m_abortValue;
+    else if (m_answerAll)
+        *Abort = m_answerValue;
+    if (m_callback) m_callback(Progress, Abort);
+    call.args.push_back(*Abort);
+    return Context().Record(call, details + ", abort " + std::to_string(*Abort), m_progressResult);
+    KW_HOST_CATCH
+}
+
+HRESULT STDMETHODCALLTYPE KwHostEventSink::FontPath(BSTR*, LONG*) noexcept
+{
+    ++m_otherEvents;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE KwHostEventSink::XrefPath(BSTR*, LONG*) noexcept
+{
+    ++m_otherEvents;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE KwHostEventSink::XrefPathEx(BSTR*, BSTR, LONG*) noexcept
+{
+    ++m_otherEvents;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE KwHostEventSink::Password(BSTR*) noexcept
+{
+    ++m_otherEvents;
+    return S_OK;
+}
+
+HRESULT KwHostEventSink::Connect(IUnknown* source) noexcept
+{
+    KwComPtr<IConnectionPointContainer> container;
+    HRESULT hr = kw_query(source, container.Receive());
+    if (FAILED(hr)) return hr;
+    KwComPtr<IConnectionPoint> point;
+    hr = container->FindConnectionPoint(DIID__IKwFilterEvents, point.Receive());
+    if (FAILED(hr)) return hr;
+    if (!point) return E_FAIL;
+    DWORD cookie = 0;
+    hr = point->Advise(static_cast<_IKwFilterEvents*>(this), &cookie);
+    if (SUCCEEDED(hr)) m_cookie = cookie;
+    return hr;
+}
+
+HRESULT KwHostEventSink::Disconnect(IUnknown* source) noexcept
+{
+    if (m_cookie == 0) return S_FALSE;
+    KwComPtr<IConnectionPointContainer> container;
+    HRESULT hr = kw_query(source, container.Receive());
+    if (FAILED(hr)) return hr;
+    KwComPtr<IConnectionPoint> point;
+    hr = container->FindConnectionPoint(DIID__IKwFilterEvents, point.Receive());
+    if (FAILED(hr)) return hr;
+    if (!point) return E_FAIL;
+    hr = point->Unadvise(m_cookie);
+    if (SUCCEEDED(hr)) m_cookie = 0;
+    return hr;
+}

@@ -1,0 +1,68 @@
+// An event sink for the load filter's _IKwFilterEvents: records the Progress
+// values and can answer abort at a chosen event with a chosen value.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "KwFilterInterfaces.h"
+#include "KwHostObject.h"
+
+class KwHostEventSink final : public KwHostObject, public _IKwFilterEvents {
+public:
+    static HRESULT Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
+
+    KW_HOST_IUNKNOWN
+    void* FindInterface(REFIID riid) noexcept override;
+
+    HRESULT STDMETHODCALLTYPE Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept override;
+    HRESULT STDMETHODCALLTYPE FontPath(BSTR* FontPath, LONG* Action) noexcept override;
+    HRESULT STDMETHODCALLTYPE XrefPath(BSTR* XrefPath, LONG* Action) noexcept override;
+    HRESULT STDMETHODCALLTYPE XrefPathEx(BSTR* XrefPath, BSTR XrefOriginalPath, LONG* Action) noexcept override;
+    HRESULT STDMETHODCALLTYPE Password(BSTR* Password) noexcept override;
+
+    // Advises this sink on the source's connection point for _IKwFilterEvents.
+    HRESULT Connect(IUnknown* source) noexcept;
+    // Unadvises it again. The sink keeps no reference to the source, so the
+    // source is passed again (no reference cycle between filter and sink).
+    HRESULT Disconnect(IUnknown* source) noexcept;
+    DWORD Cookie() const noexcept { return m_cookie; }
+
+    const std::vector<LONG>& ProgressValues() const noexcept { return m_progress; }
+    // Calls of FontPath, XrefPath, XrefPathEx and Password (never fired by the JPEG filter).
+    ULONG OtherEvents() const noexcept { return m_otherEvents; }
+    // At the eventNumber-th Progress event (1-based) write `value` to *Abort; 0: never.
+    void AbortAt(ULONG eventNumber, VARIANT_BOOL value = VARIANT_TRUE) noexcept
+    {
+        m_abortAt = eventNumber;
+        m_abortValue = value;
+    }
+    // Writes `value` to *Abort at every event that does not abort (for example VARIANT_FALSE).
+    void AnswerEveryEvent(bool answer, VARIANT_BOOL value = VARIANT_FALSE) noexcept
+    {
+        m_answerAll = answer;
+        m_answerValue = value;
+    }
+    void SetProgressResult(HRESULT result) noexcept { m_progressResult = result; }
+    // Called at every Progress event after the abort rules.
+    void SetCallback(std::function<void(LONG progress, VARIANT_BOOL* abort)> callback)
+    {
+        m_callback = std::move(callback);
+    }
+    // When false the sink does not answer _IKwFilterEvents (Advise must refuse it).
+    void SetAnswersEvents(bool answers) noexcept { m_answersEvents = answers; }
+
+private:
+    using KwHostObject::KwHostObject;
+
+    std::vector<LONG> m_progress;
+    std::function<void(LONG, VARIANT_BOOL*)> m_callback;
+    DWORD m_cookie = 0;
+    ULONG m_abortAt = 0;
+    VARIANT_BOOL m_abortValue = VARIANT_TRUE;
+    bool m_answerAll = false;
+    VARIANT_BOOL m_answerValue = VARIANT_FALSE;
+    HRESULT m_progressResult = S_OK;
+    ULONG m_otherEvents = 0;
+    bool m_answersEvents = true;
+};

@@ -1,0 +1,101 @@
+#include "KwHostFileStream.h"
+
+#include <filesystem>
+
+#include "KwHostContext.h"
+
+HRESULT KwHostFileStream::Open(const std::string& path, KwHostFileMode mode, KwHostFileStream** out,
+                               std::shared_ptr<KwHostContext> context, const std::string& label) noexcept
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    KW_HOST_TRY
+    auto* stream = new KwHostFileStream(KwHostContext::Ensure(std::move(context)), label);
+    std::ios_base::openmode how = std::ios_base::binary;
+    switch (mode) {
+    case KwHostFileMode::Read: how |= std::ios_base::in; break;
+    case KwHostFileMode::Write: how |= std::ios_base::in | std::ios_base::out | std::ios_base::trunc; break;
+    case KwHostFileMode::ReadWrite: how |= std::ios_base::in | std::ios_base::out; break;
+    }
+    try {
+        stream->m_path = path;
+        stream->m_mode = mode;
+    } catch (...) {
+        stream->Release();
+        throw;
+    }
+    if (!stream->m_file.open(path, how)) {
+        stream->Release();
+        return mode == KwHostFileMode::Read ? STG_E_FILENOTFOUND : STG_E_ACCESSDENIED;
+    }
+    *out = stream;
+    return S_OK;
+    KW_HOST_CATCH
+}
+
+HRESULT KwHostFileStream::ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept
+{
+    *done = 0;
+    try {
+        // Every access seeks first: it also switches the file between reading and writing.
+        if (m_file.pubseekpos(static_cast<std::streamoff>(position), std::ios_base::in) ==
+            std::streampos(std::streamoff(-1)))
+            return STG_E_READFAULT;
+        std::streamsize n = m_file.sgetn(static_cast<char*>(pv), static_cast<std::streamsize>(cb));
+        *done = n > 0 ? static_cast<ULONG>(n) : 0;
+    } catch (...) {
+        return STG_E_READFAULT;
+    }
+    return S_OK;
+}
+
+HRESULT KwHostFileStream::WriteAt(ULONGLONG position, const void* pv, ULONG cb, ULONG* done) noexcept
+{
+    *done = 0;
+    try {
+        if (m_file.pubseekpos(static_cast<std::streamoff>(position), std::ios_base::out) ==
+            std::streampos(std::streamoff(-1)))
+            return STG_E_WRITEFAULT;
+        std::streamsize n = m_file.sputn(static_cast<const char*>(pv), static_cast<std::streamsize>(cb));
+        *done = n > 0 ? static_cast<ULONG>(n) : 0;
+        if (m_file.pubsync() != 0) return STG_E_WRITEFAULT;
+    } catch (...) {
+        return STG_E_WRITEFAULT;
+    }
+    return *done == cb ? S_OK : STG_E_MEDIUMFULL;
+}
+
+HRESULT KwHostFileStream::StoreSize(ULONGLONG* size) noexcept
+{
+    *size = 0;
+    try {
+        std::streampos end = m_file.pubseekoff(0, std::ios_base::end, Readable() ? std::ios_base::in : std::ios_base::out);
+        if (end == std::streampos(std::streamoff(-1))) return STG_E_INVALIDFUNCTION;
+        *size = static_cast<ULONGLONG>(static_cast<std::streamoff>(end));
+    } catch (...) {
+        return STG_E_INVALIDFUNCTION;
+    }
+    return S_OK;
+}
+
+HRESULT KwHostFileStream::Resize(ULONGLONG size) noexcept
+{
+    try {
+        if (m_file.pubsync() != 0) return STG_E_WRITEFAULT;
+        std::error_code error;
+        std::filesystem::resize_file(m_path, static_cast<std::uintmax_t>(size), error);
+        if (error) return STG_E_WRITEFAULT;
+    } catch (...) {
+        return STG_E_WRITEFAULT;
+    }
+    return S_OK;
+}
+
+DWORD KwHostFileStream::Mode() const noexcept
+{
+    switch (m_mode) {
+    case KwHostFileMode::Read: return STGM_READ;
+    case KwHostFileMode::Write: return STGM_WRITE;
+    default: return STGM_READWRITE;
+    }
+}

@@ -1,0 +1,37 @@
+// A stream over a file, opened for reading, for writing (created or emptied),
+// or for both (an existing file).
+#pragma once
+
+#include <fstream>
+
+#include "KwHostStream.h"
+
+enum class KwHostFileMode { Read, Write, ReadWrite };
+
+class KwHostFileStream final : public KwHostStream {
+public:
+    // STG_E_FILENOTFOUND when a file to read cannot be opened, STG_E_ACCESSDENIED when
+    // a file to write cannot be created.
+    static HRESULT Open(const std::string& path, KwHostFileMode mode, KwHostFileStream** out,
+                        std::shared_ptr<KwHostContext> context = nullptr,
+                        const std::string& label = "stream") noexcept;
+
+    const std::string& Path() const noexcept { return m_path; }
+
+protected:
+    HRESULT ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept override;
+    HRESULT WriteAt(ULONGLONG position, const void* pv, ULONG cb, ULONG* done) noexcept override;
+    HRESULT StoreSize(ULONGLONG* size) noexcept override;
+    HRESULT Resize(ULONGLONG size) noexcept override;
+    bool Readable() const noexcept override { return m_mode != KwHostFileMode::Write; }
+    bool Writable() const noexcept override { return m_mode != KwHostFileMode::Read; }
+    DWORD Mode() const noexcept override;
+    std::string StoreName() const override { return m_path; }
+
+private:
+    using KwHostStream::KwHostStream;
+
+    std::filebuf m_file;
+    std::string m_path;
+    KwHostFileMode m_mode = KwHostFileMode::Read;
+};

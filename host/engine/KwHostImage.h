@@ -1,0 +1,44 @@
+// A raster image as a host holds it: rows of ((bpp x width + 31) / 32) x 4
+// bytes, row 0 on top, 24-bit pixels as blue, green, red, palette entries 0x00RRGGBB.
+#pragma once
+
+#include <vector>
+
+#include "KwPlatform.h"
+
+struct KwHostImage {
+    LONG width = 0;
+    LONG height = 0;
+    LONG bitsPerPixel = 24;
+    LONG dpiX = 0;
+    LONG dpiY = 0;
+    std::vector<LONG> palette;
+    std::vector<unsigned char> pixels;
+
+    // A zero-filled image; a gray palette for 8 bits, black and white for 1 bit, 16 grays for 4 bits.
+    // Throws std::bad_alloc; dimensions must be above 0.
+    static KwHostImage Make(LONG width, LONG height, LONG bitsPerPixel)
+    {
+        KwHostImage image;
+        image.width = width;
+        image.height = height;
+        image.bitsPerPixel = bitsPerPixel;
+        image.pixels.assign(static_cast<size_t>(image.Stride()) * static_cast<size_t>(height), 0);
+        LONG colors = bitsPerPixel == 1 ? 2 : bitsPerPixel == 4 ? 16 : bitsPerPixel == 8 ? 256 : 0;
+        for (LONG i = 0; i < colors; ++i) {
+            LONG gray = i * 255 / (colors - 1);
+            image.palette.push_back(gray | (gray << 8) | (gray << 16));
+        }
+        return image;
+    }
+
+    LONG Stride() const noexcept
+    {
+        return static_cast<LONG>((static_cast<LONGLONG>(bitsPerPixel) * width + 31) / 32 * 4);
+    }
+    unsigned char* Row(LONG y) noexcept { return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
+    const unsigned char* Row(LONG y) const noexcept
+    {
+        return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride());
+    }
+};

@@ -1,0 +1,45 @@
+// Loading through a load filter as a host does: a data object bound to the
+// stream, a new document, OpenDocument, then GetNode; the document tree stays
+// available for inspection.
+#pragma once
+
+#include <string>
+
+#include "KwComPtr.h"
+#include "KwFilterInterfaces.h"
+#include "KwHostDataObject.h"
+#include "KwHostDocument.h"
+#include "KwHostNode.h"
+#include "KwHostRasterBlock.h"
+
+class KwHostEngine;
+
+struct KwHostLoadOptions {
+    std::string name = "image.jpg";        // the storage name (UTF-8)
+    KwHostNameMode nameMode = KwHostNameMode::Normal;
+    bool getNode = true;                   // false: OpenDocument only
+    VARIANT_BOOL load = VARIANT_TRUE;      // GetNode's Load argument
+    LONG nodeSpecType = VT_EMPTY;          // GetNode's selector: VT_EMPTY, or VT_I4 with nodeSpecValue
+    LONG nodeSpecValue = 0;
+};
+
+struct KwHostLoadResult {
+    HRESULT openResult = E_FAIL;
+    HRESULT nodeResult = E_FAIL;
+    KwComPtr<KwHostDataObject> dataObject;
+    KwComPtr<KwHostDocument> document;
+    KwComPtr<IDispatch> node;             // what GetNode handed back
+
+    KwHostNode* Contents() const { return document ? document->Contents() : nullptr; }
+    KwHostNode* Node() const;             // node 1 under "Contents"
+    KwHostRasterBlock* Raster() const;    // the first raster block of node 1
+    // Releases everything the result holds.
+    void Reset() noexcept;
+};
+
+// Runs OpenDocument and (unless turned off) GetNode. Returns the first failure
+// (openResult or nodeResult) or S_OK.
+HRESULT KwHostLoad(KwHostEngine& engine, IKwFilter* filter, IStream* stream, const KwHostLoadOptions& options,
+                   KwHostLoadResult* result) noexcept;
+HRESULT KwHostLoad(KwHostEngine& engine, IKwFilter* filter, IStream* stream, const std::string& name,
+                   KwHostLoadResult* result) noexcept;

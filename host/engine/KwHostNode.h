@@ -1,0 +1,19 @@
+// A node of a host document: the "Contents" node (KW_CONTENTS, answering
+// IKwContents) or a container node (KW_CONTAINER, answering IKwContainer). Both
+// answer IKwChildren and IKwAttribute.
+#pragma once
+
+#include "KwHostNodeImpl.h"
+
+class KwHostNode final : public KwHostNodeImpl<IKwContents, IKwContainer, IKwChildren, IKwAttribute> {
+public:
+    // objectType: KW_CONTENTS or KW_CONTAINER.
+    static HRESULT Create(LONG objectType, const std::string& label, KwHostNode** out,
+                          std::shared_ptr<KwHostContext> context = nullptr) noexcept;
+
+    void* FindInterface(REFIID riid) noexcept override;
+    bool IsContents() const noexcept { return ObjectType() == KW_CONTENTS; }
+
+private:
+    using KwHostNodeImpl::KwHostNodeImpl;
+};

@@ -1,0 +1,33 @@
+#include "KwHostObject.h"
+
+#include "KwHostContext.h"
+#include "KwHostSwitches.h"
+
+namespace {
+LONG volatile g_liveObjects = 0;
+}
+
+LONG KwHostLiveObjects() noexcept { return InterlockedCompareExchange(&g_liveObjects, 0, 0); }
+
+KwHostObject::KwHostObject(std::shared_ptr<KwHostContext> context, std::string label, LONG objectType,
+                           bool counted) noexcept
+    : m_context(std::move(context)), m_label(std::move(label)), m_objectType(objectType), m_counted(counted)
+{
+    if (m_counted) InterlockedIncrement(&g_liveObjects);
+}
+
+KwHostObject::~KwHostObject()
+{
+    if (m_counted) InterlockedDecrement(&g_liveObjects);
+}
+
+HRESULT KwHostObject::Answer(REFIID riid, void* found, void** ppv) noexcept
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!found) return E_NOINTERFACE;
+    if (m_context && m_context->Switches().IsOmitted(m_objectType, riid)) return E_NOINTERFACE;
+    AddRefObject();
+    *ppv = found;
+    return S_OK;
+}

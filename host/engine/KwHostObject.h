@@ -1,0 +1,93 @@
+// The host's own tiny COM object base: a plain reference count, the engine
+// context every object logs to, and the process-wide count of live host
+// objects that tests compare with 0 to prove a filter released everything.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "KwPlatform.h"
+
+class KwHostContext;
+
+// Host objects alive in this process (class objects of the engine excluded).
+LONG KwHostLiveObjects() noexcept;
+
+class KwHostObject {
+public:
+    KwHostObject(const KwHostObject&) = delete;
+    KwHostObject& operator=(const KwHostObject&) = delete;
+
+    KwHostContext& Context() const noexcept { return *m_context; }
+    const std::shared_ptr<KwHostContext>& SharedContext() const noexcept { return m_context; }
+    // Where the object sits, as the call log names it ("document", `document/"Contents"/1`).
+    const std::string& Label() const noexcept { return m_label; }
+    // The KW_OBJECT_TYPE the object stands for; interface switches are keyed by it.
+    LONG ObjectType() const noexcept { return m_objectType; }
+    ULONG References() const noexcept { return m_refs; }
+
+    // The interface pointer for riid, or null; no reference is added and no switch applies.
+    virtual void* FindInterface(REFIID riid) noexcept = 0;
+
+protected:
+    // The context is never null: the classes' Create functions make a private
+    // one when none is given, so objects also work without an engine.
+    KwHostObject(std::shared_ptr<KwHostContext> context, std::string label, LONG objectType,
+                 bool counted = true) noexcept;
+    virtual ~KwHostObject();
+
+    ULONG AddRefObject() noexcept { return ++m_refs; }
+    ULONG ReleaseObject() noexcept
+    {
+        ULONG refs = --m_refs;
+        if (refs == 0) delete this;
+        return refs;
+    }
+    // QueryInterface: the found pointer unless the engine leaves that interface out.
+    HRESULT Answer(REFIID riid, void* found, void** ppv) noexcept;
+
+private:
+    std::shared_ptr<KwHostContext> m_context;
+    std::string m_label;
+    LONG m_objectType;
+    bool m_counted;
+    ULONG m_refs = 1;
+};
+
+// IUnknown of a host class; the class defines FindInterface.
+#define KW_HOST_IUNKNOWN                                                                                              \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override                               \
+    {                                                                                                                 \
+        return Answer(riid, ppv ? FindInterface(riid) : nullptr, ppv);                                                \
+    }                                                                                                                 \
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return AddRefObject(); }                                     \
+    ULONG STDMETHODCALLTYPE Release() noexcept override { return ReleaseObject(); }
+
+// The host's dual interfaces are called through their vtables only; late binding is not offered.
+#define KW_HOST_IDISPATCH_(OVERRIDE)                                                                                             \
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept OVERRIDE                                       \
+    {                                                                                                                 \
+        if (!pctinfo) return E_POINTER;                                                                               \
+        *pctinfo = 0;                                                                                                 \
+        return S_OK;                                                                                                  \
+    }                                                                                                                 \
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) noexcept OVERRIDE                          \
+    {                                                                                                                 \
+        if (ppTInfo) *ppTInfo = nullptr;                                                                              \
+        return E_NOTIMPL;                                                                                             \
+    }                                                                                                                 \
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept OVERRIDE                 \
+    {                                                                                                                 \
+        return E_NOTIMPL;                                                                                             \
+    }                                                                                                                 \
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept OVERRIDE                                                                                                      \
+    {                                                                                                                 \
+        return E_NOTIMPL;                                                                                             \
+    }
+#define KW_HOST_IDISPATCH KW_HOST_IDISPATCH_(override)
+
+// Turns an exception inside a COM method into an HRESULT (allocation failure).
+#define KW_HOST_TRY try {
+#define KW_HOST_CATCH                                                                                                 \
+    }                                                                                                                 \
+    catch (...) { return E_OUTOFMEMORY; }

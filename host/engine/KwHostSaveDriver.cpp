@@ -1,0 +1,187 @@
+#include "KwHostSaveDriver.h"
+
+#include "KwAutomation.h"
+#include "KwComPtr.h"
+#include "KwHostDataObject.h"
+
+LONG KwHostSaveDriver::DataTypeFor(LONG bitsPerPixel) noexcept
+{
+    switch (bitsPerPixel) {
+    case 1: return KW_RASTER_RLC_32;
+    case 4: return KW_RASTER_INDEX_4;
+    case 8: return KW_RASTER_INDEX_8;
+    case 32: return KW_RASTER_RGBA;
+    default: return KW_RASTER_RGB;
+    }
+}
+
+namespace {
+template <typename Emit> void ForEachRun(const unsigned char* row, LONG width, Emit emit)
+{
+    LONG x = 0;
+    while (x < width) {
+        while (x < width && !(row[x / 8] & (0x80 >> (x % 8)))) ++x;
+        if (x >= width) break;
+        LONG start = x;
+        while (x < width && (row[x / 8] & (0x80 >> (x % 8)))) ++x;
+        emit(start, x);
+    }
+}
+} // namespace
+
+std::vector<LONG> KwHostSaveDriver::RunRecords(const unsigned char* row, LONG width)
+{
+    std::vector<LONG> records;
+    ForEachRun(row, width, [&](LONG start, LONG end) {
+        records.push_back(start);
+        records.push_back(end);
+    });
+    records.push_back(-1);
+    return records;
+}
+
+std::vector<unsigned short> KwHostSaveDriver::RunRecords16(const unsigned char* row, LONG width)
+{
+    std::vector<unsigned short> records;
+    ForEachRun(row, width, [&](LONG start, LONG end) {
+        records.push_back(static_cast<unsigned short>(start));
+        records.push_back(static_cast<unsigned short>(end));
+    });
+    records.push_back(0xFFFF);
+    return records;
+}
+
+HRESULT KwHostSaveDriver::Note(HRESULT hr, const char* step)
+{
+    if (FAILED(hr) && SUCCEEDED(m_first)) {
+        m_first = hr;
+        m_failedStep = step;
+    }
+    return hr;
+}
+
+HRESULT KwHostSaveDriver::SendRows(IKwSaveRasterData* raster, const KwHostImage& image, LONG dataType)
+{
+    LONG stride = image.Stride();
+    for (LONG y = 0; y < image.height; ++y) {
+        const unsigned char* row = image.Row(y);
+        HRESULT hr;
+        // Run-coded lines are built per row; records are little-endian as the host's memory is.
+        if (dataType == KW_RASTER_RLC_32) {
+            std::vector<LONG> records = RunRecords(row, image.width);
+            hr = raster->AddScanline1(KW_RASTER_RLC_32, y, 1, static_cast<LONG>(records.size() * sizeof(LONG)),
+                                      reinterpret_cast<unsigned char*>(records.data()));
+        } else if (dataType == KW_RASTER_RLC_16) {
+            std::vector<unsigned short> records = RunRecords16(row, image.width);
+            hr = raster->AddScanline1(KW_RASTER_RLC_16, y, 1,
+                                      static_cast<LONG>(records.size() * sizeof(unsigned short)),
+                                      reinterpret_cast<unsigned char*>(records.data()));
+        } else {
+            hr = raster->AddScanline1(static_cast<KW_RASTER_TYPE>(dataType), y, 1, stride,
+                                      const_cast<unsigned char*>(row));
+        }
+        if (FAILED(Note(hr, "AddScanline1"))) return hr;
+    }
+    return S_OK;
+}
+
+HRESULT KwHostSaveDriver::Walk(IKwFilterSave* filter, IStream* output, const KwHostImage& image,
+                               const KwHostSaveOptions& options)
+{
+    if (!filter || !output) return Note(E_POINTER, "arguments");
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() < static_cast<size_t>(image.Stride()) * static_cast<size_t>(image.height))
+        return Note(E_INVALIDARG, "image");
+
+    KwComPtr<KwHostDataObject> data;
+    HRESULT hr = KwHostDataObject::Create(output, options.storageName, data.Receive(), m_context);
+    if (FAILED(Note(hr, "data object"))) return hr;
+
+    KwComPtr<IUnknown> documentObject;
+    hr = filter->CreateDocument(data.Get(), nullptr, documentObject.Receive());
+    if (SUCCEEDED(Note(hr, "CreateDocument")) && !documentObject) hr = Note(E_POINTER, "CreateDocument");
+
+    // Structures, outermost first; ended innermost first.
+    std::vector<KwComPtr<IKwSaveStructure>> structures;
+    if (SUCCEEDED(hr)) {
+        KwComPtr<IKwSaveStructure> root;
+        hr = Note(kw_query(documentObject.Get(), root.Receive()), "IKwSaveStructure");
+        if (SUCCEEDED(hr)) structures.push_back(root);
+    }
+    for (size_t i = 0; SUCCEEDED(hr) && i < options.levels.size(); ++i) {
+        KwVariant index;
+        index.SetI4(static_cast<LONG>(i));
+        KwComPtr<IUnknown> levelObject;
+        hr = Note(structures.back()->CreateObject(static_cast<KW_OBJECT_TYPE>(options.levels[i]), index, nullptr,
+                                                  levelObject.Receive()),
+                  "CreateObject");
+        KwComPtr<IKwSaveStructure> level;
+        if (SUCCEEDED(hr)) hr = Note(kw_query(levelObject.Get(), level.Receive()), "IKwSaveStructure");
+        if (SUCCEEDED(hr)) structures.push_back(level);
+    }
+
+    if (SUCCEEDED(hr)) {
+        KwVariant index;
+        index.SetI4(0);
+        KwComPtr<IUnknown> rasterObject;
+        hr = Note(structures.back()->CreateObject(KW_RASTER_BLOCK, index, nullptr, rasterObject.Receive()),
+                  "CreateObject");
+        KwComPtr<IKwSaveRasterData> raster;
+        if (SUCCEEDED(hr)) hr = Note(kw_query(rasterObject.Get(), raster.Receive()), "IKwSaveRasterData");
+        if (SUCCEEDED(hr)) {
+            KwBstr compression = KwBstr::FromNarrow(options.compression.c_str(), CP_UTF8);
+            std::vector<LONG> palette = image.palette;
+            hr = Note(raster->CreateRasterStorage(image.width, image.height, image.bitsPerPixel, image.dpiX,
+                                                  image.dpiY, compression.Get(), static_cast<LONG>(palette.size()),
+                                                  palette.empty() ? nullptr : palette.data()),
+                      "CreateRasterStorage");
+        }
+        if (SUCCEEDED(hr))
+            hr = SendRows(raster.Get(), image,
+                          options.dataType >= 0 ? options.dataType : DataTypeFor(image.bitsPerPixel));
+        if (SUCCEEDED(hr)) hr = Note(raster->EndObject(), "EndObject");
+    }
+
+    for (size_t i = structures.size(); i-- > 0;) Note(structures[i]->EndObject(), "EndObject");
+    structures.clear();
+    documentObject.Reset();
+    if (options.closeDocument) Note(filter->CloseDocument(), "CloseDocument");
+    return m_first;
+}
+
+HRESULT KwHostSaveDriver::Save(IKwFilterSave* filter, IStream* output, const KwHostImage& image,
+                               const KwHostSaveOptions& options) noexcept
+{
+    m_first = S_OK;
+    m_failedStep.clear();
+    try {
+        return Walk(filter, output, image, options);
+    } catch (...) {
+        return Note(E_OUTOFMEMORY, "allocation");
+    }
+}
+
+HRESULT KwHostSaveDriver::Save(REFCLSID filterClass, IStream* output, const KwHostImage& image,
+                               const KwHostSaveOptions& options) noexcept
+{
+    m_first = S_OK;
+    m_failedStep.clear();
+    KwComPtr<IKwFilterSave> filter;
+    HRESULT hr = CoCreateInstance(filterClass, nullptr, CLSCTX_INPROC_SERVER, kw_uuidof<IKwFilterSave>(),
+                                  reinterpret_cast<void**>(filter.Receive()));
+    if (FAILED(hr)) return Note(hr, "CoCreateInstance");
+    return Save(filter.Get(), output, image, options);
+}
+
+HRESULT KwHostSaveDriver::Save(const char* progId, IStream* output, const KwHostImage& image,
+                               const KwHostSaveOptions& options) noexcept
+{
+    m_first = S_OK;
+    m_failedStep.clear();
+    KwBstr name = KwBstr::FromNarrow(progId, CP_UTF8);
+    if (!name.ok()) return Note(E_INVALIDARG, "CLSIDFromProgID");
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(name.Get(), &clsid);
+    if (FAILED(hr)) return Note(hr, "CLSIDFromProgID");
+    return Save(clsid, output, image, options);
+}
