@@ -12,10 +12,10 @@
 
 class JpegSectionReader {
 public:
-    static const int MaxSections = 20;
+    static constexpr int MaxSections = 20;
     // Bound on the EXIF directories walked for one block; it also bounds the
     // depth of the walk, whatever the links of a file say.
-    static const int MaxExifDirectories = 32;
+    static constexpr int MaxExifDirectories = 32;
 
     // With a record: fills it and leaves it to the caller (who zero-fills it
     // first). Without: allocates a zero-filled record of its own and frees it

@@ -148,7 +148,7 @@ uint32_t ExifBuilder::DirectorySize(const Directory& d)
 
 void ExifBuilder::Layout(std::vector<uint32_t>& offsets, uint32_t& end) const
 {
-    uint32_t at = m_firstOffset >= 8 ? m_firstOffset : 8;
+    uint32_t at = m_firstOffset >= 8 && m_firstOffset <= 0xFFFF ? m_firstOffset : 8;
     offsets.clear();
     for (const Directory& d : m_dirs) {
         offsets.push_back(at);

@@ -47,7 +47,7 @@ public:
     ExifBuilder& SetNext(int dir, int next);              // the next-directory link
     ExifBuilder& SetNextRaw(int dir, uint32_t offset);    // a next link as written
     // The first-directory offset of the header. IFD0 is placed there when it is
-    // 8 or more (padding in between), else right after the header.
+    // 8 to 65535 (padding in between), else right after the header.
     ExifBuilder& SetFirstOffset(uint32_t offset);
     // Bytes appended after the last directory (to place things at the end).
     ExifBuilder& SetTrailer(const Bytes& trailer);
