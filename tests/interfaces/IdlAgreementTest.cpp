@@ -1,0 +1,271 @@
+// The interface definition file and the C++ declarations describe the same
+// library: GUIDs, member order (vtable slots), DISPIDs, defaults, coclasses,
+// enumerations and records.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+
+#include "KwIdlReader.h"
+#include "KwInterfaceTable.h"
+
+namespace {
+
+std::string GuidText(const GUID& g)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", static_cast<unsigned>(g.Data1),
+                  g.Data2, g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5],
+                  g.Data4[6], g.Data4[7]);
+    return text;
+}
+
+std::string Upper(std::string s)
+{
+    for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The member name without its accessor prefix: get_Storage -> Storage.
+std::string PlainName(const std::string& name)
+{
+    for (const char* prefix : {"get_", "put_", "putref_"}) {
+        std::string p = prefix;
+        if (name.compare(0, p.size(), p) == 0) return name.substr(p.size());
+    }
+    return name;
+}
+
+class IdlAgreement : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::ifstream in(KW_TEST_SOURCE_DIR "/src/interfaces/KwFilter_JPEG.idl", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        s_read = in.good() || in.eof();
+        if (s_read) s_read = KwReadIdl(text.str(), s_idl, s_error);
+        else s_error = "cannot open KwFilter_JPEG.idl";
+    }
+    void SetUp() override { ASSERT_TRUE(s_read) << s_error; }
+
+    static const KwIdlInterface& Interface(const std::string& name)
+    {
+        const KwIdlInterface* itf = s_idl.FindInterface(name);
+        if (!itf) throw std::runtime_error("interface " + name + " is not defined");
+        return *itf;
+    }
+    static const KwIdlParameter* Parameter(const std::string& itf, const std::string& member, const std::string& name)
+    {
+        for (const auto& m : Interface(itf).members)
+            if (m.name == member)
+                for (const auto& p : m.parameters)
+                    if (p.name == name) return &p;
+        return nullptr;
+    }
+
+    static KwIdlFile s_idl;
+    static bool s_read;
+    static std::string s_error;
+};
+
+KwIdlFile IdlAgreement::s_idl;
+bool IdlAgreement::s_read = false;
+std::string IdlAgreement::s_error;
+
+TEST_F(IdlAgreement, LibraryAttributes)
+{
+    EXPECT_EQ(s_idl.libraryName, "KWFILTER_JPEGLib");
+    EXPECT_EQ(Upper(KwIdlAttributeValue(s_idl.libraryAttributes, "uuid")), GuidText(LIBID_KWFILTER_JPEGLib));
+    EXPECT_EQ(KwIdlAttributeValue(s_idl.libraryAttributes, "version"), "1.0");
+    EXPECT_EQ(KwIdlAttributeValue(s_idl.libraryAttributes, "lcid"), "0");
+    EXPECT_EQ(KwIdlAttributeValue(s_idl.libraryAttributes, "helpstring"), "\"KwFilter_JPEG 1.0 Type Library\"");
+    for (const char* flag : {"restricted", "hidden", "control"})
+        EXPECT_EQ(std::count(s_idl.libraryAttributes.begin(), s_idl.libraryAttributes.end(), flag), 0) << flag;
+    ASSERT_EQ(s_idl.importlibs.size(), 1u);
+    EXPECT_EQ(s_idl.importlibs[0], "stdole2.tlb");
+}
+
+TEST_F(IdlAgreement, InterfacesCarryTheCppIdentifiersKindsAndHelpStrings)
+{
+    for (const auto& spec : KwLibraryInterfaces()) {
+        SCOPED_TRACE(spec.name);
+        const auto& itf = Interface(spec.name);
+        EXPECT_EQ(Upper(itf.Uuid()), GuidText(*spec.iid));
+        EXPECT_EQ(itf.HelpString(), spec.helpString);
+        EXPECT_EQ(itf.base, spec.dual ? "IDispatch" : "IUnknown");
+        EXPECT_EQ(itf.Has("dual"), spec.dual);
+        EXPECT_EQ(itf.Has("oleautomation"), spec.dual);
+        EXPECT_TRUE(itf.Has("object"));
+    }
+    EXPECT_EQ(s_idl.interfaces.size(), KwLibraryInterfaces().size()) << "an interface without a C++ counterpart";
+}
+
+// Member i of the definition must be the C++ method in vtable slot firstSlot + i,
+// with as many parameters: a reordered or missing method on either side fails here.
+TEST_F(IdlAgreement, MembersSitInTheCppVtableSlots)
+{
+    for (const auto& spec : KwLibraryInterfaces()) {
+        SCOPED_TRACE(spec.name);
+        const auto& itf = Interface(spec.name);
+        ASSERT_EQ(itf.members.size(), spec.members.size());
+        for (size_t i = 0; i < spec.members.size(); ++i) {
+            const auto& expected = spec.members[i];
+            SCOPED_TRACE(expected.name);
+            EXPECT_EQ(itf.members[i].name, expected.name);
+            EXPECT_EQ(expected.cppSlot, spec.firstSlot + static_cast<int>(i));
+            EXPECT_EQ(static_cast<int>(itf.members[i].parameters.size()), expected.cppParams);
+        }
+    }
+}
+
+TEST_F(IdlAgreement, DispidsAndHelpStringsOfMembers)
+{
+    for (const auto& spec : KwLibraryInterfaces()) {
+        const auto& itf = Interface(spec.name);
+        for (size_t i = 0; i < spec.members.size() && i < itf.members.size(); ++i) {
+            const auto& expected = spec.members[i];
+            const auto& member = itf.members[i];
+            SCOPED_TRACE(std::string(spec.name) + "::" + expected.name);
+            std::string id = member.Id();
+            if (id == "DISPID_NEWENUM") id = "-4";
+            if (id == "DISPID_VALUE") id = "0";
+            if (expected.dispid == KW_DEFAULT_MEMID) EXPECT_EQ(id, "");
+            else EXPECT_EQ(id, std::to_string(expected.dispid));
+
+            bool property = member.Has("propget") || member.Has("propput");
+            std::string help = (property ? "property " : "method ") + PlainName(member.name);
+            if (std::string(spec.name) == "IKwDocument" && member.name == "ReleaseDoc") help = "method Release";
+            EXPECT_EQ(member.HelpString(), help);
+        }
+    }
+    // The enumerator of a dual collection is hidden from scripting clients.
+    for (const char* name : {"IKwDocument", "IKwFilters"}) {
+        EXPECT_TRUE(Interface(name).members[8].Has("restricted")) << name;
+    }
+}
+
+TEST_F(IdlAgreement, OptionalParametersCarryTheirDefaults)
+{
+    size_t withDefault = 0;
+    for (const auto& itf : s_idl.interfaces)
+        for (const auto& m : itf.members)
+            for (const auto& p : m.parameters)
+                if (!p.DefaultValue().empty()) ++withDefault;
+    EXPECT_EQ(withDefault, KwLibraryDefaults().size()) << "a default the contract does not give";
+
+    for (const auto& d : KwLibraryDefaults()) {
+        SCOPED_TRACE(std::string(d.interfaceName) + "::" + d.member + " " + d.parameter);
+        const KwIdlParameter* p = Parameter(d.interfaceName, d.member, d.parameter);
+        ASSERT_NE(p, nullptr);
+        EXPECT_TRUE(p->Has("in"));
+        EXPECT_TRUE(p->Has("optional"));
+        EXPECT_EQ(std::stol(p->DefaultValue(), nullptr, 0), d.value);
+        EXPECT_EQ(p->type, d.boolean ? "VARIANT_BOOL" : "long");
+    }
+}
+
+// Parameters that carry no direction attribute in the library, and the
+// retval results that make the filters' methods return their objects.
+TEST_F(IdlAgreement, ParameterDirections)
+{
+    struct Case {
+        const char* itf;
+        const char* member;
+        const char* parameter;
+        std::vector<std::string> attributes;
+    };
+    const Case cases[] = {
+        {"IKwFilter", "GetNode", "Load", {}},
+        {"IKwFilter", "GetNode", "NodeObject", {"out", "retval"}},
+        {"IKwFilterSave", "CreateDocument", "SaveObject", {"out", "retval"}},
+        {"IKwSaveStructure", "CreateObject", "SaveObject", {}},
+        {"IKwSaveRasterData", "StartPolyClipRegion", "lPolys", {}},
+        {"IKwSaveRasterData", "StartPolyClipRegion", "lEvenOdd", {}},
+        {"IKwSaveRasterData", "AppendPolyClipRegion", "lPolys", {}},
+        {"IKwSaveRasterData", "AppendPolyClipRegion", "lEvenOdd", {}},
+        {"_IKwFilterEvents", "Progress", "Abort", {"out"}},
+        {"_IKwFilterEvents", "XrefPathEx", "XrefPath", {"in", "out"}},
+        {"IKwFilters", "LocateSaveFilter", "peStorageType", {"out"}},
+        {"IKwDocument", "GetAttribute", "Type", {"out", "optional"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.itf) + "::" + c.member + " " + c.parameter);
+        const KwIdlParameter* p = Parameter(c.itf, c.member, c.parameter);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->attributes, c.attributes);
+    }
+    // Property values are unnamed, as in the host's own library.
+    const auto& put = Interface("IKwDocument").members[3];
+    ASSERT_EQ(put.parameters.size(), 1u);
+    EXPECT_EQ(put.parameters[0].name, "");
+    // Matrices travel as C arrays of 16 doubles.
+    const KwIdlParameter* matrix = Parameter("IKwDescriptorNative", "GetMatrix", "Matrix");
+    ASSERT_NE(matrix, nullptr);
+    EXPECT_EQ(matrix->type, "double[16]");
+}
+
+TEST_F(IdlAgreement, CoclassesMatchTheClassIdentifiers)
+{
+    ASSERT_EQ(s_idl.coclasses.size(), KwLibraryCoclasses().size());
+    for (size_t i = 0; i < KwLibraryCoclasses().size(); ++i) {
+        const auto& spec = KwLibraryCoclasses()[i];
+        SCOPED_TRACE(spec.name);
+        const auto& coclass = s_idl.coclasses[i];  // declaration order gives the library order
+        EXPECT_EQ(coclass.name, spec.name);
+        EXPECT_EQ(Upper(coclass.Uuid()), GuidText(*spec.clsid));
+        EXPECT_EQ(coclass.HelpString(), std::string(spec.name) + " Class");
+        EXPECT_EQ(std::count(coclass.attributes.begin(), coclass.attributes.end(), "noncreatable"),
+                  spec.creatable ? 0 : 1);
+        ASSERT_EQ(coclass.interfaces.size(), spec.sourceInterface ? 2u : 1u);
+        EXPECT_EQ(coclass.interfaces[0].interfaceName, spec.defaultInterface);
+        EXPECT_EQ(coclass.interfaces[0].attributes, std::vector<std::string>{"default"});
+        if (spec.sourceInterface) {
+            EXPECT_EQ(coclass.interfaces[1].interfaceName, spec.sourceInterface);
+            EXPECT_EQ(coclass.interfaces[1].attributes, (std::vector<std::string>{"default", "source"}));
+        }
+    }
+}
+
+TEST_F(IdlAgreement, EnumerationsHaveTheCppValues)
+{
+    std::map<std::string, size_t> perEnumeration;
+    for (const auto& c : KwLibraryEnumConstants()) {
+        SCOPED_TRACE(c.name);
+        auto e = s_idl.enums.find(c.enumeration);
+        ASSERT_NE(e, s_idl.enums.end()) << c.enumeration;
+        const auto& constants = e->second;
+        size_t index = perEnumeration[c.enumeration]++;
+        ASSERT_LT(index, constants.size());
+        EXPECT_EQ(constants[index].first, c.name);
+        EXPECT_EQ(constants[index].second, c.value);
+    }
+    EXPECT_EQ(s_idl.enums.size(), perEnumeration.size());
+    for (const auto& e : s_idl.enums) EXPECT_EQ(e.second.size(), perEnumeration[e.first]) << e.first;
+}
+
+TEST_F(IdlAgreement, RecordsHaveTheCppLayout)
+{
+    EXPECT_EQ(s_idl.records["RECTD"], (std::vector<std::string>{"left", "top", "right", "bottom"}));
+    EXPECT_EQ(s_idl.records["CUBE"], (std::vector<std::string>{"minX", "maxX", "minY", "maxY", "minZ", "maxZ"}));
+    EXPECT_EQ(s_idl.records.size(), 2u) << "tagRECT comes from wtypes.idl, not from this file";
+    static_assert(offsetof(RECTD, left) == 0 && offsetof(RECTD, top) == 8 && offsetof(RECTD, right) == 16 &&
+                      offsetof(RECTD, bottom) == 24 && sizeof(RECTD) == 32,
+                  "RECTD layout");
+    static_assert(offsetof(CUBE, minX) == 0 && offsetof(CUBE, maxX) == 8 && offsetof(CUBE, minY) == 16 &&
+                      offsetof(CUBE, maxY) == 24 && offsetof(CUBE, minZ) == 32 && offsetof(CUBE, maxZ) == 40 &&
+                      sizeof(CUBE) == 48,
+                  "CUBE layout");
+    static_assert(sizeof(RECT) == 16 && offsetof(RECT, bottom) == 12, "RECT layout");
+    const KwIdlParameter* rect = Parameter("IKwDescriptorNative", "TransformRect", "Rectangle");
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->type, "RECT*");
+}
+
+}  // namespace
