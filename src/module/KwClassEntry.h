@@ -1,0 +1,16 @@
+// One row of the module's class table: a creatable class, its registration
+// script and its cached class object.
+#pragma once
+
+#include <atomic>
+
+#include "KwClassFactory.h"
+
+struct KwClassEntry {
+    const CLSID* clsid;
+    KwCreatorFunction creator;
+    WORD registryResource;                      // the REGISTRY resource of the class's script
+    std::atomic<KwClassFactory*> classObject;   // created on first request, released at library end
+    void (*startHook)();                        // run at library start and end; may be null
+    void (*endHook)();
+};

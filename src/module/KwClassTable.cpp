@@ -1,0 +1,22 @@
+#include "KwClassTable.h"
+
+#include "CKwFilterJPEG.h"
+#include "CKwFilterSaveJPEG.h"
+#include "KwComObject.h"
+
+namespace {
+
+// In registration order. KwSaveStructure and KwSaveRasterData are not here:
+// only the save filter makes them.
+KwClassEntry g_classes[] = {
+    {&CLSID_KwFilterJPEG, &KwCreateComObject<CKwFilterJPEG>, 102, {nullptr}, nullptr, nullptr},
+    {&CLSID_KwFilterSaveJPEG, &KwCreateComObject<CKwFilterSaveJPEG>, 103, {nullptr}, nullptr, nullptr},
+};
+
+} // namespace
+
+KwModuleDescription KwFilterModuleDescription() noexcept
+{
+    return {g_classes, sizeof g_classes / sizeof g_classes[0], &LIBID_KWFILTER_JPEGLib, 1, 0,
+            "KwFilter_JPEG 1.0 Type Library"};
+}

@@ -1,0 +1,7 @@
+// The creatable classes of the library and the type library registered with
+// them: what DllMain hands to the module.
+#pragma once
+
+#include "KwModule.h"
+
+KwModuleDescription KwFilterModuleDescription() noexcept;

@@ -1,0 +1,164 @@
+#include "KwModule.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "KwMemory.h"
+#include "KwModuleLock.h"
+#include "KwRegistrar.h"
+
+namespace {
+
+HRESULT LastErrorResult() noexcept
+{
+    DWORD error = GetLastError();
+    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+// A path inside a quoted script text: a quote in it is doubled so that it
+// stays part of the text.
+bool EscapeQuotes(const char* in, char* out, size_t size) noexcept
+{
+    size_t at = 0;
+    for (; *in; ++in) {
+        size_t need = (*in == '\'') ? 2 : 1;
+        if (at + need >= size) return false;
+        out[at++] = *in;
+        if (*in == '\'') out[at++] = '\'';
+    }
+    out[at] = '\0';
+    return true;
+}
+
+} // namespace
+
+void KwModule::Attach(HINSTANCE instance, const KwModuleDescription& description) noexcept
+{
+    m_instance = instance;
+    m_description = description;
+    InitializeCriticalSection(&m_classObjectLock);
+    m_attached = true;
+    for (size_t i = 0; i < m_description.classCount; ++i) {
+        if (m_description.classes[i].startHook) m_description.classes[i].startHook();
+    }
+}
+
+void KwModule::Detach() noexcept
+{
+    if (!m_attached) return;
+    for (size_t i = 0; i < m_description.classCount; ++i) {
+        KwClassEntry& entry = m_description.classes[i];
+        if (KwClassFactory* factory = entry.classObject.exchange(nullptr)) factory->ReleaseCacheReference();
+        if (entry.endHook) entry.endHook();
+    }
+    DeleteCriticalSection(&m_classObjectLock);
+    m_attached = false;
+}
+
+HRESULT KwModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) noexcept
+{
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!m_attached) return CLASS_E_CLASSNOTAVAILABLE;
+    KwClassEntry* entry = nullptr;
+    for (size_t i = 0; i < m_description.classCount; ++i) {
+        if (IsEqualCLSID(rclsid, *m_description.classes[i].clsid)) {
+            entry = &m_description.classes[i];
+            break;
+        }
+    }
+    if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
+
+    KwClassFactory* factory = entry->classObject.load(std::memory_order_acquire);
+    if (!factory) {
+        EnterCriticalSection(&m_classObjectLock);
+        factory = entry->classObject.load(std::memory_order_acquire);
+        HRESULT hr = S_OK;
+        if (!factory) {
+            hr = KwClassFactory::Create(entry->creator, &factory);
+            if (SUCCEEDED(hr)) entry->classObject.store(factory, std::memory_order_release);
+        }
+        LeaveCriticalSection(&m_classObjectLock);
+        if (FAILED(hr)) return hr;
+    }
+    return factory->QueryInterface(riid, ppv);
+}
+
+HRESULT KwModule::CanUnloadNow() noexcept { return KwModuleLockCount() == 0 ? S_OK : S_FALSE; }
+
+HRESULT KwModule::RegisterServer() noexcept
+{
+    for (size_t i = 0; i < m_description.classCount; ++i) {
+        HRESULT hr = RunScript(m_description.classes[i].registryResource, true);
+        if (FAILED(hr)) return hr;
+    }
+    if (!m_description.libid) return S_OK;
+    return KwRegisterModuleTypeLib(m_instance, *m_description.libid, m_description.libMajor, m_description.libMinor,
+                                   0, m_description.libDescription);
+}
+
+HRESULT KwModule::UnregisterServer() noexcept
+{
+    for (size_t i = 0; i < m_description.classCount; ++i) {
+        HRESULT hr = RunScript(m_description.classes[i].registryResource, false);
+        if (FAILED(hr)) return hr;
+    }
+    if (!m_description.libid) return S_OK;
+    return KwUnregisterModuleTypeLib(m_instance, *m_description.libid, m_description.libMajor,
+                                     m_description.libMinor, 0);
+}
+
+HRESULT KwModule::ReadProductVersion(const char* path, char* text, size_t size) noexcept
+{
+    if (!text || size < 24) return E_INVALIDARG;
+    std::snprintf(text, size, "0.0.0.0");
+    if (!path) return S_OK;
+    DWORD handle = 0;
+    DWORD length = GetFileVersionInfoSizeA(path, &handle);
+    if (length == 0) return S_OK;
+    void* block = KwAllocate(length);
+    if (!block) return E_OUTOFMEMORY;
+    void* root = nullptr;
+    UINT rootLength = 0;
+    if (GetFileVersionInfoA(path, 0, length, block) && VerQueryValueA(block, "\\", &root, &rootLength) && root &&
+        rootLength >= sizeof(VS_FIXEDFILEINFO)) {
+        VS_FIXEDFILEINFO info;
+        std::memcpy(&info, root, sizeof info);
+        std::snprintf(text, size, "%u.%u.%u.%u", static_cast<unsigned>(HIWORD(info.dwProductVersionMS)),
+                      static_cast<unsigned>(LOWORD(info.dwProductVersionMS)),
+                      static_cast<unsigned>(HIWORD(info.dwProductVersionLS)),
+                      static_cast<unsigned>(LOWORD(info.dwProductVersionLS)));
+    }
+    KwFree(block);
+    return S_OK;
+}
+
+HRESULT KwModule::RunScript(WORD resource, bool registering) noexcept
+{
+    char path[MAX_PATH];
+    SetLastError(0);
+    DWORD length = GetModuleFileNameA(m_instance, path, MAX_PATH);
+    if (length == 0) return LastErrorResult();
+    if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    path[length] = '\0';
+
+    char quotedPath[2 * MAX_PATH + 1];
+    if (!EscapeQuotes(path, quotedPath, sizeof quotedPath)) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    char version[32];
+    HRESULT hr = ReadProductVersion(path, version, sizeof version);
+    if (FAILED(hr)) return hr;
+
+    HRSRC found = FindResourceA(m_instance, MAKEINTRESOURCEA(resource), "REGISTRY");
+    if (!found) return LastErrorResult();
+    HGLOBAL loaded = LoadResource(m_instance, found);
+    const char* script = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (!script) return LastErrorResult();
+    DWORD scriptLength = SizeofResource(m_instance, found);
+
+    KwRegistrar registrar;
+    hr = registrar.AddReplacement("Module", quotedPath);
+    if (SUCCEEDED(hr)) hr = registrar.AddReplacement("Module_Raw", quotedPath);
+    if (SUCCEEDED(hr)) hr = registrar.AddReplacement("VERSION", version);
+    if (FAILED(hr)) return hr;
+    return registering ? registrar.RegisterScript(script, scriptLength) : registrar.UnregisterScript(script, scriptLength);
+}

@@ -1,0 +1,10 @@
+// The library's resources on platforms where the build does not link them into
+// the file: a table generated from the registration scripts and the version,
+// handed to the platform at process attach and taken back at detach. Where the
+// resource compiler links them (Windows), both calls do nothing.
+#pragma once
+
+#include "KwPlatform.h"
+
+void KwAttachModuleResources(HMODULE module) noexcept;
+void KwDetachModuleResources(HMODULE module) noexcept;

@@ -1,0 +1,116 @@
+#include "KwRegistrar.h"
+
+#include <cstring>
+
+#include "KwMemory.h"
+#include "KwScriptInterpreter.h"
+
+namespace {
+
+char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(const char* a, size_t aLength, const char* b, size_t bLength) noexcept
+{
+    if (aLength != bLength) return false;
+    for (size_t i = 0; i < aLength; ++i) {
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    }
+    return true;
+}
+
+// Keys whose loss would damage the system; a script can never force-delete them.
+const char* const kProtectedKeyNames[] = {
+    "AppID",    "CLSID",  "Component Categories", "FileType", "Interface", "Hardware",
+    "Mime",     "SAM",    "SECURITY",             "SYSTEM",   "Software",  "TypeLib",
+};
+
+} // namespace
+
+bool KwRegistrar::IsProtectedKeyName(const char* name) noexcept
+{
+    if (!name) return false;
+    size_t length = std::strlen(name);
+    for (const char* protectedName : kProtectedKeyNames) {
+        if (EqualNoCase(name, length, protectedName, std::strlen(protectedName))) return true;
+    }
+    return false;
+}
+
+HRESULT KwRegistrar::AddReplacement(const char* name, const char* value) noexcept
+{
+    if (!name || !*name || !value) return E_INVALIDARG;
+    if (m_replacementCount == kMaxReplacements) return E_OUTOFMEMORY;
+    m_replacements[m_replacementCount++] = {name, std::strlen(name), value, std::strlen(value)};
+    return S_OK;
+}
+
+const KwRegistrar::Replacement* KwRegistrar::FindReplacement(const char* name, size_t length) const noexcept
+{
+    for (int i = 0; i < m_replacementCount; ++i) {
+        const Replacement& r = m_replacements[i];
+        if (EqualNoCase(name, length, r.name, r.nameLength)) return &r;
+    }
+    return nullptr;
+}
+
+HRESULT KwRegistrar::Expand(const char* text, size_t length, char** expanded) noexcept
+{
+    *expanded = nullptr;
+    // First pass checks the text and measures the result, second pass fills it.
+    size_t size = 0;
+    char* out = nullptr;
+    for (int pass = 0; pass < 2; ++pass) {
+        size_t at = 0;
+        for (size_t i = 0; i < length; ++i) {
+            const char* piece = &text[i];
+            size_t pieceLength = 1;
+            if (text[i] == '\0') {
+                KwFree(out);
+                return KW_E_REGISTRAR_SCRIPT;
+            }
+            if (text[i] == '%') {
+                size_t close = i + 1;
+                while (close < length && text[close] != '%') ++close;
+                if (close == length) {
+                    KwFree(out);
+                    return KW_E_REGISTRAR_SCRIPT; // a % that is never closed
+                }
+                if (close == i + 1) {
+                    pieceLength = 1; // %% is one %
+                } else {
+                    const Replacement* r = FindReplacement(&text[i + 1], close - i - 1);
+                    if (!r) {
+                        KwFree(out);
+                        return KW_E_REGISTRAR_SCRIPT;
+                    }
+                    piece = r->value;
+                    pieceLength = r->valueLength;
+                }
+                i = close;
+            }
+            if (pieceLength > static_cast<size_t>(-1) - 1 - at) return E_OUTOFMEMORY; // measured before filling
+            if (out) std::memcpy(out + at, piece, pieceLength);
+            at += pieceLength;
+        }
+        if (pass == 0) {
+            size = at;
+            out = static_cast<char*>(KwAllocate(size + 1));
+            if (!out) return E_OUTOFMEMORY;
+        } else {
+            out[at] = '\0';
+        }
+    }
+    *expanded = out;
+    return S_OK;
+}
+
+HRESULT KwRegistrar::Run(const char* text, size_t length, bool registering) noexcept
+{
+    if (!text && length) return E_INVALIDARG;
+    char* script = nullptr;
+    HRESULT hr = Expand(text ? text : "", length, &script);
+    if (FAILED(hr)) return hr;
+    hr = KwScriptInterpreter(script, registering).Run();
+    KwFree(script);
+    return hr;
+}

@@ -1,0 +1,37 @@
+// Splits the text of a registration script into tokens.
+//
+// A token is either a run of characters up to the next white space, or a text
+// in single quotes in which '' stands for one quote. The tokenizer works in
+// place on a writable, zero-terminated buffer: every token it returns is
+// zero-terminated inside that buffer and stays valid while the buffer lives,
+// so the interpreter needs no allocation per token.
+#pragma once
+
+#include <cstddef>
+
+struct KwScriptToken {
+    const char* text = nullptr; // zero-terminated; null at the end of the script
+    size_t length = 0;
+    bool quoted = false;
+
+    bool AtEnd() const noexcept { return text == nullptr; }
+    // True for the unquoted word `word` (letters compared without regard to case).
+    bool Is(const char* word) const noexcept;
+};
+
+class KwScriptTokenizer {
+public:
+    explicit KwScriptTokenizer(char* buffer) noexcept : m_cursor(buffer) {}
+
+    // The next token; false on a quote that is never closed.
+    bool Next(KwScriptToken& token) noexcept;
+    // The next token without consuming it.
+    bool Peek(KwScriptToken& token) noexcept;
+
+private:
+    bool Scan(KwScriptToken& token) noexcept;
+
+    char* m_cursor;
+    KwScriptToken m_peeked;
+    bool m_hasPeeked = false;
+};
