@@ -1,0 +1,39 @@
+// Loads the built filter library into this process for one test, the way the
+// COM runtime does, and unloads it afterwards.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "KwFilterInterfaces.h"
+
+class KwLibraryFixture : public ::testing::Test {
+protected:
+    typedef HRESULT(STDMETHODCALLTYPE* GetClassObjectFunction)(REFCLSID, REFIID, LPVOID*);
+    typedef HRESULT(STDMETHODCALLTYPE* PlainFunction)();
+
+    void SetUp() override
+    {
+        m_module = LoadLibraryA(KW_FILTER_LIBRARY);
+        ASSERT_NE(nullptr, m_module) << KW_FILTER_LIBRARY;
+        DllGetClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(m_module, "DllGetClassObject"));
+        DllCanUnloadNow = reinterpret_cast<PlainFunction>(GetProcAddress(m_module, "DllCanUnloadNow"));
+        ASSERT_NE(nullptr, DllGetClassObject);
+        ASSERT_NE(nullptr, DllCanUnloadNow);
+    }
+    void TearDown() override
+    {
+        if (m_module) FreeLibrary(m_module);
+    }
+
+    // The class object of `clsid` as IClassFactory (one caller reference).
+    IClassFactory* Factory(REFCLSID clsid)
+    {
+        IClassFactory* factory = nullptr;
+        EXPECT_EQ(S_OK, DllGetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+        return factory;
+    }
+
+    HMODULE m_module = nullptr;
+    GetClassObjectFunction DllGetClassObject = nullptr;
+    PlainFunction DllCanUnloadNow = nullptr;
+};
