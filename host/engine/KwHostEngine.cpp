@@ -1,5 +1,7 @@
 #include "KwHostEngine.h"
 
+#include <cstring>
+
 #include "KwHostAttributeCollection.h"
 #include "KwHostAttributeFactory.h"
 #include "KwHostDataObject.h"

@@ -1,5 +1,6 @@
 #include "KwHostMemoryStream.h"
 
+#include <cstring>
 #include <new>
 
 #include "KwHostContext.h"

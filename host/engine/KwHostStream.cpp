@@ -1,6 +1,7 @@
 #include "KwHostStream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "KwAutomation.h"
