@@ -110,7 +110,7 @@ HRESULT KwHostAttributeHolder::DoGetAttribute(BSTR Name, VARIANT* Type, VARIANT*
         Type->vt = VT_I4;
         Type->lVal = entry->type;
     }
-    call.value = entry->value;
+    call.value = KwHostVariant::ForLog(entry->value.Get());
     call.type = entry->type;
     return Context().Record(call, details + " = " + entry->value.Describe(), S_OK);
     KW_HOST_CATCH
@@ -124,18 +124,19 @@ HRESULT KwHostAttributeHolder::DoPutAttribute(BSTR Name, const VARIANT& Value, L
     call.type = Type;
     std::string details = "\"" + call.name + "\", " + KwHostVariant::Describe(Value) + ", Type " + std::to_string(Type);
     if ((Value.vt & (VT_BYREF | VT_ARRAY)) != 0) return Context().Record(call, details, DISP_E_BADVARTYPE);
-    call.value = KwHostVariant(Value);
+    call.value = KwHostVariant::ForLog(Value);
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
     if (SysStringLen(Name) == 0) return Context().Record(call, details, E_INVALIDARG);
+    KwHostVariant stored(Value);
     if (KwHostAttributeEntry* entry = Lookup(Name)) {
-        entry->value = call.value;
+        entry->value = std::move(stored);
         entry->type = Type;
     } else {
         KwHostAttributeEntry added;
         added.wideName = Wide(Name);
         added.name = call.name;
-        added.value = call.value;
+        added.value = std::move(stored);
         added.type = Type;
         m_attributes.push_back(std::move(added));
     }

@@ -10,6 +10,16 @@ std::shared_ptr<KwHostContext> KwHostContext::Ensure(std::shared_ptr<KwHostConte
 bool KwHostContext::InjectFailure(const std::string& method, HRESULT* result) noexcept
 {
     ++m_calls;
+    // Setting or changing the switch starts the count again.
+    if (m_switches.failCallNumber != m_armedNumber || m_switches.failCallMethod != m_armedMethod) {
+        try {
+            m_armedMethod = m_switches.failCallMethod;
+        } catch (...) {
+            return false;
+        }
+        m_armedNumber = m_switches.failCallNumber;
+        m_matchingCalls = 0;
+    }
     bool matches = m_switches.failCallMethod.empty() || m_switches.failCallMethod == method;
     if (!matches) return false;
     ++m_matchingCalls;

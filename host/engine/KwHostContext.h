@@ -20,6 +20,7 @@ public:
     ULONG CallCount() const noexcept { return m_calls; }
 
     // Counts a host call; true (with the result to return) when fault injection makes it fail.
+    // The calls that the switch counts are counted from the first call after it was set.
     bool InjectFailure(const std::string& method, HRESULT* result) noexcept;
     // Completes the call's readable line, adds it to the log and returns `result`.
     HRESULT Record(KwHostCall& call, const std::string& details, HRESULT result) noexcept;
@@ -29,4 +30,6 @@ private:
     KwHostSwitches m_switches;
     ULONG m_calls = 0;
     ULONG m_matchingCalls = 0;
+    ULONG m_armedNumber = 0;
+    std::string m_armedMethod;
 };

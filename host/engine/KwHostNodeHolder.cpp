@@ -64,7 +64,7 @@ HRESULT KwHostNodeHolder::DoGetChild(const VARIANT& Index, VARIANT* Descriptor, 
     if (ParentIndex) VariantInit(ParentIndex);
     if (!Child) return Context().Record(call, details, E_POINTER);
     *Child = nullptr;
-    if ((Index.vt & (VT_BYREF | VT_ARRAY)) == 0) call.index = KwHostVariant(Index);
+    call.index = KwHostVariant::ForLog(Index);
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
     for (const KwHostChildEntry& c : m_children) {
@@ -112,8 +112,8 @@ HRESULT KwHostNodeHolder::DoCreateChild(const VARIANT& Index, const VARIANT& Typ
     call.type = typeValid ? static_cast<LONG>(type) : 0;
     std::string details = call.name + ", " + KwHostVariant::Describe(Type) + ", Protected " +
                           std::to_string(Protected) + (Descriptor ? ", Descriptor" : "");
-    if ((Index.vt & (VT_BYREF | VT_ARRAY)) == 0) call.index = KwHostVariant(Index);
-    if ((Type.vt & (VT_BYREF | VT_ARRAY)) == 0) call.value = KwHostVariant(Type);
+    call.index = KwHostVariant::ForLog(Index);
+    call.value = KwHostVariant::ForLog(Type);
     if (Descriptor) VariantInit(Descriptor);
     if (!Child) return Context().Record(call, details, E_POINTER);
     *Child = nullptr;
@@ -124,7 +124,7 @@ HRESULT KwHostNodeHolder::DoCreateChild(const VARIANT& Index, const VARIANT& Typ
         return Context().Record(call, details + ", refused", refusal->result);
 
     KwHostChildEntry entry;
-    entry.index = call.index;
+    entry.index = KwHostVariant(Index);
     entry.objectType = call.type;
     entry.protectedChild = Protected != VARIANT_FALSE;
     std::string label = ChildLabel(Index);

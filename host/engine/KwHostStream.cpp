@@ -62,6 +62,9 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
     } else {
         ULONG limit = cb;
         if (m_switches.maxReadPerCall != 0) limit = std::min(limit, m_switches.maxReadPerCall);
+        // S_FALSE tells the end of the data (or of what the stream will deliver);
+        // a read merely cut short by the per-call limit is S_OK.
+        const ULONG unended = limit;
         if (m_switches.readLimitTotal >= 0) {
             ULONGLONG total = static_cast<ULONGLONG>(m_switches.readLimitTotal);
             ULONGLONG left = total > m_delivered ? total - m_delivered : 0;
@@ -75,7 +78,7 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
         if (failing)
             hr = m_switches.failReadResult;
         else if (SUCCEEDED(hr))
-            hr = done < cb ? S_FALSE : S_OK;
+            hr = done < unended ? S_FALSE : S_OK;
     }
     if (pcbRead) *pcbRead = done;
     m_reads.push_back({cb, done, hr});

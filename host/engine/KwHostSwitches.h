@@ -31,8 +31,9 @@ struct KwHostSwitches {
     bool attributeClassUnavailable = false;   // KwHostEngine::Start leaves "VelEngine.KwAttribute" unregistered
     HRESULT attributeCreateResult = S_OK;     // a failure makes the class object's CreateInstance fail with it
 
-    // Fault injection: the failCallNumber-th logged host call (1-based; counting only calls of
-    // failCallMethod when that is set) returns failCallResult and does nothing. 0: off.
+    // Fault injection: the failCallNumber-th logged host call after the switch was set
+    // (1-based; counting only calls of failCallMethod when that is set) returns
+    // failCallResult and does nothing. 0: off.
     ULONG failCallNumber = 0;
     std::string failCallMethod;
     HRESULT failCallResult = E_FAIL;

@@ -1,6 +1,7 @@
 #include "KwHostVariant.h"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "KwAutomation.h"
@@ -43,6 +44,18 @@ KwHostVariant& KwHostVariant::operator=(KwHostVariant&& other) noexcept
 }
 
 KwHostVariant::~KwHostVariant() { VariantClear(&m_value); }
+
+KwHostVariant KwHostVariant::ForLog(const VARIANT& value)
+{
+    if ((value.vt & (VT_BYREF | VT_ARRAY)) != 0) return KwHostVariant();
+    if (value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) {
+        KwHostVariant r;
+        r.m_value.vt = value.vt;
+        r.m_value.punkVal = nullptr;
+        return r;
+    }
+    return KwHostVariant(value);
+}
 
 KwHostVariant KwHostVariant::I2(SHORT v)
 {

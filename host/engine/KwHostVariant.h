@@ -18,6 +18,9 @@ public:
     KwHostVariant& operator=(KwHostVariant&& other) noexcept;
     ~KwHostVariant();
 
+    // A copy for the call log: interface values keep their type but not the object
+    // (a log must not keep objects alive); BYREF and ARRAY values become VT_EMPTY.
+    static KwHostVariant ForLog(const VARIANT& value);
     static KwHostVariant I2(SHORT v);
     static KwHostVariant I4(LONG v);
     static KwHostVariant R8(double v);

@@ -1,0 +1,191 @@
+// Raster blocks as the load filter feeds them: storage with its parameters and
+// palette copy, rows copied stride bytes each within bounds, every call logged,
+// EndObject answering what the engine is told to answer.
+#include <gtest/gtest.h>
+
+#include "KwAutomation.h"
+#include "KwComPtr.h"
+#include "KwHostEngine.h"
+#include "KwHostRasterBlock.h"
+
+namespace {
+
+class KwHostRasterBlockTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_liveBefore = KwHostLiveObjects();
+        ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", m_block.Receive(), m_engine.Context()));
+    }
+    void TearDown() override
+    {
+        m_block.Reset();
+        EXPECT_EQ(m_liveBefore, KwHostLiveObjects());
+    }
+
+    IKwRasterBlock* Block() { return m_block.Get(); }
+    HRESULT Storage(LONG width, LONG height, LONG bpp, LONG colors = 0, LONG* table = nullptr)
+    {
+        KwBstr compression = KwBstr::FromNarrow("JPEG");
+        return Block()->CreateRasterStorage(width, height, bpp, 0, 0, compression.Get(), colors, table);
+    }
+
+    KwHostEngine m_engine;
+    KwComPtr<KwHostRasterBlock> m_block;
+    LONG m_liveBefore = 0;
+};
+
+TEST_F(KwHostRasterBlockTest, StorageKeepsItsParametersAndACopyOfThePalette)
+{
+    std::vector<LONG> gray(256);
+    for (LONG i = 0; i < 256; ++i) gray[static_cast<size_t>(i)] = i | (i << 8) | (i << 16);
+    KwBstr compression = KwBstr::FromNarrow("JPEG");
+    ASSERT_EQ(S_OK, Block()->CreateRasterStorage(100, 10, 8, 72, 96, compression.Get(), 256, gray.data()));
+    gray.assign(256, 0); // the filter frees its palette right after the call
+
+    EXPECT_EQ(100, m_block->Width());
+    EXPECT_EQ(10, m_block->Height());
+    EXPECT_EQ(8, m_block->BitsPerPixel());
+    EXPECT_EQ(72, m_block->DpiX());
+    EXPECT_EQ(96, m_block->DpiY());
+    EXPECT_EQ("JPEG", m_block->Compression());
+    EXPECT_EQ(100, m_block->Stride());
+    ASSERT_EQ(256u, m_block->Palette().size());
+    EXPECT_EQ(0x00808080, m_block->Palette()[128]);
+
+    std::vector<LONG> table(300, -1);
+    LONG colors = 0;
+    EXPECT_EQ(S_OK, Block()->GetColorTable(4, table.data(), &colors));
+    EXPECT_EQ(256, colors);
+    EXPECT_EQ(0x00030303, table[3]);
+    EXPECT_EQ(-1, table[4]) << "no more than MaxColors entries are written";
+
+    const KwHostCall& call = m_engine.Log()[0];
+    EXPECT_EQ("CreateRasterStorage", call.method);
+    EXPECT_EQ((std::vector<LONGLONG>{100, 10, 8, 72, 96, 256}), call.args);
+    EXPECT_EQ("JPEG", call.name);
+
+    EXPECT_EQ(E_UNEXPECTED, Storage(10, 10, 24)) << "one storage per block";
+}
+
+TEST_F(KwHostRasterBlockTest, StrideFollowsBitsPerPixelAndWidth)
+{
+    struct Case {
+        LONG width, bpp, stride;
+    } cases[] = {{10, 1, 4}, {33, 1, 8}, {3, 8, 4}, {10, 24, 32}, {5, 4, 4}, {9, 4, 8}, {3, 32, 12}};
+    for (const Case& c : cases) {
+        KwComPtr<KwHostRasterBlock> block;
+        ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", block.Receive(), m_engine.Context()));
+        ASSERT_EQ(S_OK, block->CreateRasterStorage(c.width, 2, c.bpp, 0, 0, nullptr, 0, nullptr));
+        EXPECT_EQ(c.stride, block->Stride()) << c.width << " x " << c.bpp;
+    }
+}
+
+TEST_F(KwHostRasterBlockTest, InvalidStorageIsRefused)
+{
+    LONG palette[2] = {0, 0xFFFFFF};
+    EXPECT_EQ(E_INVALIDARG, Storage(0, 10, 24));
+    EXPECT_EQ(E_INVALIDARG, Storage(10, -1, 24));
+    for (LONG bpp : {0, 2, 7, 16, 48}) EXPECT_EQ(E_INVALIDARG, Storage(10, 10, bpp)) << bpp;
+    EXPECT_EQ(E_INVALIDARG, Storage(10, 10, 8, 257, palette));
+    EXPECT_EQ(E_INVALIDARG, Storage(10, 10, 8, -1, palette));
+    EXPECT_EQ(E_POINTER, Storage(10, 10, 8, 2, nullptr));
+    EXPECT_FALSE(m_block->HasStorage());
+
+    // Above the pixel limit, or beyond what a row length holds: out of memory, nothing allocated.
+    EXPECT_EQ(E_OUTOFMEMORY, Storage(65535, 65535, 24));
+    m_engine.Switches().maxRasterPixels = 99;
+    EXPECT_EQ(E_OUTOFMEMORY, Storage(10, 10, 24));
+    m_engine.Switches().maxRasterPixels = 100;
+    m_engine.Switches().createRasterStorageResult = E_ACCESSDENIED;
+    EXPECT_EQ(E_ACCESSDENIED, Storage(10, 10, 24));
+    m_engine.Switches().createRasterStorageResult = S_OK;
+    EXPECT_EQ(S_OK, Storage(10, 10, 24));
+}
+
+TEST_F(KwHostRasterBlockTest, RowsAreCopiedStrideBytesEachAndLogged)
+{
+    ASSERT_EQ(S_OK, Storage(10, 3, 24));
+    // A source with a longer line distance than the stride: only stride bytes are taken.
+    std::vector<unsigned char> lines(2 * 40);
+    for (size_t i = 0; i < lines.size(); ++i) lines[i] = static_cast<unsigned char>(i);
+    EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_RGB, 1, 2, 40, lines.data()));
+    EXPECT_FALSE(m_block->RowDelivered(0));
+    EXPECT_TRUE(m_block->RowDelivered(1));
+    EXPECT_TRUE(m_block->RowDelivered(2));
+    EXPECT_EQ(2, m_block->RowsDelivered());
+    EXPECT_EQ(0, std::memcmp(m_block->Row(1), lines.data(), 32));
+    EXPECT_EQ(0, std::memcmp(m_block->Row(2), lines.data() + 40, 32));
+    EXPECT_EQ(0, m_block->Row(0)[0]);
+    EXPECT_EQ(nullptr, m_block->Row(3));
+
+    std::vector<unsigned char> back(32);
+    EXPECT_EQ(S_OK, Block()->GetScanline(2, 32, back.data()));
+    EXPECT_EQ(40, back[0]);
+    EXPECT_EQ(E_INVALIDARG, Block()->GetScanline(2, 31, back.data()));
+    EXPECT_EQ(E_INVALIDARG, Block()->GetScanline(3, 32, back.data()));
+    LONG width = 0, height = 0, bpp = 0, rows = 0;
+    EXPECT_EQ(S_OK, Block()->GetRasterInfo(&width, &height, &bpp, &rows));
+    EXPECT_EQ(10, width);
+    EXPECT_EQ(3, height);
+    EXPECT_EQ(24, bpp);
+    EXPECT_EQ(2, rows);
+
+    ASSERT_EQ(1u, m_block->ScanlineCalls().size());
+    const KwHostScanlineCall& logged = m_block->ScanlineCalls()[0];
+    EXPECT_EQ(KW_RASTER_RGB, logged.dataType);
+    EXPECT_EQ(1, logged.startLine);
+    EXPECT_EQ(2, logged.noLines);
+    EXPECT_EQ(40, logged.bytesPerLine);
+    size_t at = m_engine.Log().IndexOf("AddScanline1");
+    ASSERT_LT(at, m_engine.Log().Size());
+    EXPECT_EQ((std::vector<LONGLONG>{KW_RASTER_RGB, 1, 2, 40}), m_engine.Log()[at].args);
+}
+
+TEST_F(KwHostRasterBlockTest, RowsOutsideTheImageOrOfTheWrongKindAreRefused)
+{
+    ASSERT_EQ(S_OK, Storage(100, 10, 8));
+    std::vector<unsigned char> row(100, 7);
+    // Nothing before storage exists elsewhere: this block has storage, so check bounds and kinds.
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_INDEX_8, 10, 1, 100, row.data()));
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_INDEX_8, -1, 1, 100, row.data()));
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_INDEX_8, 9, 2, 100, row.data()));
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_INDEX_8, 0x7FFFFFFF, 2, 100, row.data()));
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, -1, 100, row.data()));
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, 1, 99, row.data()))
+        << "a line shorter than the stride would be read past its end";
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_RGB, 0, 1, 100, row.data())) << "24-bit rows into 8-bit";
+    EXPECT_EQ(E_NOTIMPL, Block()->AddScanline1(KW_RASTER_RLC_16, 0, 1, 100, row.data()));
+    EXPECT_EQ(E_POINTER, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, 1, 100, nullptr));
+    EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, 0, 100, nullptr)) << "no lines, nothing read";
+    EXPECT_EQ(0, m_block->RowsDelivered());
+    EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_INDEX_8, 9, 1, 100, row.data()));
+    EXPECT_EQ(1, m_block->RowsDelivered());
+    EXPECT_EQ(11u, m_block->ScanlineCalls().size()) << "refused calls are logged too";
+
+    // After EndObject the block takes no more rows.
+    EXPECT_EQ(S_OK, Block()->EndObject());
+    EXPECT_TRUE(m_block->Ended());
+    EXPECT_EQ(E_UNEXPECTED, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, 1, 100, row.data()));
+}
+
+TEST_F(KwHostRasterBlockTest, NoRowsWithoutStorageAndEndObjectAnswersTheSwitch)
+{
+    unsigned char row[4] = {};
+    EXPECT_EQ(E_UNEXPECTED, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, 1, 4, row));
+    EXPECT_EQ(E_UNEXPECTED, Block()->GetScanline(0, 4, row));
+    LONG colors = -1;
+    EXPECT_EQ(S_OK, Block()->GetColorTable(0, nullptr, &colors));
+    EXPECT_EQ(0, colors);
+
+    m_engine.Switches().endObjectResult = E_ABORT;
+    EXPECT_EQ(E_ABORT, Block()->EndObject());
+    m_engine.Switches().endObjectResult = S_FALSE;
+    EXPECT_EQ(S_FALSE, Block()->EndObject());
+    EXPECT_EQ(2u, m_block->EndObjectCalls());
+    LONG type = 0;
+    EXPECT_EQ(S_OK, Block()->get_BlockType(&type));
+    EXPECT_EQ(KW_RASTER_BLOCK, type);
+}
+
+} // namespace
