@@ -1,0 +1,47 @@
+// The host's filter catalogue: the subkeys of HKLM\Software\Quarvenx\KwFilters,
+// each naming a filter's ProgID, load format and extensions, or save format,
+// save extension and storage type. Filters are found the way the host engine
+// finds them and created by ProgID through CoCreateInstance.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "KwFilterInterfaces.h"
+
+struct KwCatalogEntry {
+    std::string key;           // the subkey name, e.g. KwFilterJPEG
+    std::string progId;
+    std::string group;
+    std::string format;        // load format
+    std::string extensions;    // "*.JPG,*.JPEG,..."
+    std::string saveFormat;
+    std::string saveExtension; // "JPG"
+    std::string version;
+    DWORD storageType = 0;
+    DWORD blockSupport = 0;
+    DWORD rasterSupport = 0;
+    bool IsLoadFilter() const { return !extensions.empty(); }
+    bool IsSaveFilter() const { return !saveFormat.empty(); }
+};
+
+class KwFilterCatalog {
+public:
+    static const char* KeyPath() { return "Software\\Quarvenx\\KwFilters"; }
+
+    // Reads the catalogue; an absent key is an empty catalogue.
+    static std::vector<KwCatalogEntry> Read();
+    // True when the extension of `path` (case-insensitive) is in the entry's list.
+    static bool MatchesExtension(const KwCatalogEntry& entry, const std::string& path);
+    // The load filter for a file, by its extension; null when none is registered.
+    static const KwCatalogEntry* FindLoadFilter(const std::vector<KwCatalogEntry>& entries, const std::string& path);
+    // The save filter whose save extension matches `path`'s extension (JPG also serves .jpeg).
+    static const KwCatalogEntry* FindSaveFilter(const std::vector<KwCatalogEntry>& entries, const std::string& path);
+
+    // Creates a filter by ProgID (CLSIDFromProgID + CoCreateInstance, in-process).
+    static HRESULT Create(const std::string& progId, REFIID riid, void** out);
+    // Creates a class directly from a library file, without the registry
+    // (LoadLibrary + DllGetClassObject); the library stays loaded.
+    static HRESULT CreateFromLibrary(const std::string& libraryPath, REFCLSID clsid, REFIID riid, void** out,
+                                     std::string* error);
+};

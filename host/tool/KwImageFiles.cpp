@@ -1,0 +1,78 @@
+#include "KwImageFiles.h"
+
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <chrono>
+
+#include "KwBmpCodec.h"
+#include "KwNetpbmCodec.h"
+#include "KwPngCodec.h"
+
+std::string KwImageFiles::FormatOf(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == "jpg" || ext == "jpeg" || ext == "jfif" || ext == "jfi") return "jpg";
+    if (ext == "bmp" || ext == "ppm" || ext == "pgm" || ext == "png") return ext;
+    return std::string();
+}
+
+bool KwImageFiles::Read(const std::string& path, KwRasterImage& image, std::string& error)
+{
+    std::string format = FormatOf(path);
+    if (format == "bmp") return KwBmpCodec::Read(path, image, error);
+    if (format == "ppm" || format == "pgm") return KwNetpbmCodec::Read(path, image, error);
+    if (format == "png") return KwPngCodec::Read(path, image, error);
+    error = "unknown image format (use .bmp, .ppm, .pgm or .png)";
+    return false;
+}
+
+std::string KwImageFiles::TemporaryPathFor(const std::string& path)
+{
+    static std::atomic<unsigned> counter{0};
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    return path + ".part-" + std::to_string(stamp) + "-" + std::to_string(counter++);
+}
+
+bool KwImageFiles::CommitTemporary(const std::string& temporary, const std::string& path, std::string& error)
+{
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = std::string("cannot move the finished file into place: ") + std::strerror(errno);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool KwImageFiles::Write(const std::string& path, const KwRasterImage& image, std::string& error)
+{
+    std::string format = FormatOf(path);
+    bool gray = image.IsGrayPalette();
+    if (format == "pgm" && !gray) {
+        error = "a PGM file holds gray images only, and this image has colour (write .ppm or .png instead)";
+        return false;
+    }
+    std::string temporary = TemporaryPathFor(path);
+    bool ok;
+    if (format == "bmp")
+        ok = KwBmpCodec::Write(temporary, image, error);
+    else if (format == "ppm" || format == "pgm")
+        ok = KwNetpbmCodec::Write(temporary, image, format == "pgm", error);
+    else if (format == "png")
+        ok = KwPngCodec::Write(temporary, image, gray, error);
+    else {
+        error = "unknown output format (use .bmp, .ppm, .pgm or .png)";
+        return false;
+    }
+    if (!ok) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return CommitTemporary(temporary, path, error);
+}

@@ -1,0 +1,22 @@
+// Image files by extension: .bmp, .ppm, .pgm and .png, read and written.
+#pragma once
+
+#include <string>
+
+#include "KwRasterImage.h"
+
+class KwImageFiles {
+public:
+    // "bmp", "ppm", "pgm", "png", "jpg" (also for .jpeg/.jfif/.jfi), or "" when unknown.
+    static std::string FormatOf(const std::string& path);
+    static bool IsJpegPath(const std::string& path) { return FormatOf(path) == "jpg"; }
+
+    static bool Read(const std::string& path, KwRasterImage& image, std::string& error);
+    // Writes through a temporary file in the same folder, renamed into place only
+    // when everything was written, so a failure never leaves a partial file.
+    static bool Write(const std::string& path, const KwRasterImage& image, std::string& error);
+
+    // A temporary name beside `path`, and the final rename (false with a message on failure).
+    static std::string TemporaryPathFor(const std::string& path);
+    static bool CommitTemporary(const std::string& temporary, const std::string& path, std::string& error);
+};

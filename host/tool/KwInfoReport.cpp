@@ -1,0 +1,192 @@
+#include "KwInfoReport.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "KwJsonWriter.h"
+
+namespace {
+
+void WriteValue(KwJsonWriter& json, const KwHostReportedAttribute& attribute)
+{
+    const VARIANT& v = attribute.value.Get();
+    LONGLONG integer = 0;
+    switch (v.vt) {
+    case VT_BSTR:
+        json.String(KwHostVariant::Narrow(v.bstrVal));
+        return;
+    case VT_BOOL:
+        json.Bool(v.boolVal != VARIANT_FALSE);
+        return;
+    case VT_R8:
+        json.Number(v.dblVal);
+        return;
+    case VT_R4:
+        json.Number(v.fltVal);
+        return;
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
+        json.BeginObject();
+        for (const KwHostReportedAttribute& child : attribute.children) {
+            json.Key(child.name);
+            WriteValue(json, child);
+        }
+        json.EndObject();
+        return;
+    case VT_EMPTY:
+    case VT_NULL:
+        json.Null();
+        return;
+    default:
+        if (KwHostVariant::AsInteger(v, &integer))
+            json.Integer(integer);
+        else
+            json.String(attribute.value.ValueText());
+    }
+}
+
+void WriteObject(KwJsonWriter& json, const std::vector<KwHostReportedAttribute>& attributes)
+{
+    json.BeginObject();
+    for (const KwHostReportedAttribute& a : attributes) {
+        json.Key(a.name);
+        WriteValue(json, a);
+    }
+    json.EndObject();
+}
+
+std::string PlainValue(const KwHostReportedAttribute& a)
+{
+    const VARIANT& v = a.value.Get();
+    if (v.vt == VT_BSTR) return "\"" + KwHostVariant::Narrow(v.bstrVal) + "\"";
+    if (v.vt == VT_BOOL) return v.boolVal ? "yes" : "no";
+    if (v.vt == VT_R8) {
+        char buf[40];
+        std::snprintf(buf, sizeof buf, "%g", v.dblVal);
+        return buf;
+    }
+    return a.value.ValueText();
+}
+
+void Line(std::string& out, const char* label, const std::vector<KwHostReportedAttribute>& attributes)
+{
+    std::string items;
+    for (const KwHostReportedAttribute& a : attributes) {
+        if (a.value.Type() == VT_DISPATCH) continue;
+        if (!items.empty()) items += ", ";
+        items += a.name + " " + PlainValue(a);
+    }
+    char head[32];
+    std::snprintf(head, sizeof head, "  %-10s ", label);
+    out += head + (items.empty() ? std::string("(nothing)") : items) + "\n";
+}
+
+} // namespace
+
+std::string KwInfoReport::HumanExifValue(const std::string& name, const std::string& raw)
+{
+    char* end = nullptr;
+    double value = std::strtod(raw.c_str(), &end);
+    bool numeric = !raw.empty() && end && *end == '\0';
+    char buf[64];
+    if (name == "ExifExposure" && numeric && value > 0) {
+        if (value < 1.0) {
+            double denominator = std::round(1.0 / value);
+            std::snprintf(buf, sizeof buf, "1/%.0f s", denominator);
+        } else {
+            std::snprintf(buf, sizeof buf, "%g s", value);
+        }
+        return buf;
+    }
+    if (name == "ExifAperture" && numeric) {
+        std::snprintf(buf, sizeof buf, "f/%g", std::round(value * 10) / 10);
+        return buf;
+    }
+    if (name == "ExifFocalLength" && numeric) {
+        std::snprintf(buf, sizeof buf, "%g mm", std::round(value * 10) / 10);
+        return buf;
+    }
+    if (name == "ExifIsoEquivalent") return "ISO " + raw;
+    if (name == "ExifMetering" && numeric) {
+        static const char* modes[] = {"unknown", "average", "center-weighted average", "spot",
+                                      "multi-spot", "pattern", "partial"};
+        int m = int(value);
+        if (m >= 0 && m <= 6) return std::string(modes[m]) + " (" + raw + ")";
+    }
+    if (name == "ExifExposureProgram" && numeric) {
+        static const char* programs[] = {"not defined", "manual", "normal", "aperture priority",
+                                         "shutter priority", "creative", "action", "portrait", "landscape"};
+        int p = int(value);
+        if (p >= 0 && p <= 8) return std::string(programs[p]) + " (" + raw + ")";
+    }
+    return raw;
+}
+
+std::string KwInfoReport::Json(const std::string& file, const KwLoadOutcome& outcome)
+{
+    KwJsonWriter json;
+    json.BeginObject();
+    json.Key("file");
+    json.String(file);
+    json.Key("result");
+    char result[16];
+    std::snprintf(result, sizeof result, "0x%08X", static_cast<unsigned>(outcome.result));
+    json.String(result);
+    if (!outcome.message.empty()) {
+        json.Key("error");
+        json.String(outcome.message);
+    }
+    json.Key("document");
+    WriteObject(json, outcome.document);
+    json.Key("contents");
+    WriteObject(json, outcome.contents);
+    json.Key("node");
+    WriteObject(json, outcome.node);
+    json.Key("raster");
+    if (outcome.hasRaster) {
+        json.BeginObject();
+        json.Key("width");
+        json.Integer(outcome.width);
+        json.Key("height");
+        json.Integer(outcome.height);
+        json.Key("bitsPerPixel");
+        json.Integer(outcome.bitsPerPixel);
+        json.Key("rows");
+        json.Integer(outcome.rowsDelivered);
+        json.EndObject();
+    } else {
+        json.Null();
+    }
+    json.EndObject();
+    return json.str();
+}
+
+std::string KwInfoReport::Text(const std::string& file, const KwLoadOutcome& outcome)
+{
+    std::string out = file + "\n";
+    std::string status = SUCCEEDED(outcome.result) ? "loaded" : "failed at " + outcome.failedStep;
+    out += "  result     " + status + ", " + KwToolSession::HresultText(outcome.result) + "\n";
+    if (!outcome.message.empty()) out += "  problem    " + outcome.message + "\n";
+    if (!outcome.document.empty()) Line(out, "document", outcome.document);
+    if (!outcome.contents.empty()) Line(out, "contents", outcome.contents);
+    if (!outcome.node.empty()) Line(out, "node 1", outcome.node);
+    if (outcome.hasRaster) {
+        char buf[128];
+        std::snprintf(buf, sizeof buf, "  raster     %d x %d, %d bits per pixel, %d of %d rows delivered\n",
+                      outcome.width, outcome.height, outcome.bitsPerPixel, outcome.rowsDelivered, outcome.height);
+        out += buf;
+    }
+    for (const KwHostReportedAttribute& a : outcome.document) {
+        if (a.value.Type() != VT_DISPATCH) continue;
+        out += "  " + a.name + "\n";
+        for (const KwHostReportedAttribute& entry : a.children) {
+            std::string raw = entry.value.Type() == VT_BSTR ? KwHostVariant::Narrow(entry.value.Get().bstrVal)
+                                                            : entry.value.ValueText();
+            char label[40];
+            std::snprintf(label, sizeof label, "    %-20s ", entry.name.c_str());
+            out += label + HumanExifValue(entry.name, raw) + "\n";
+        }
+    }
+    return out;
+}

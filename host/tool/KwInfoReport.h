@@ -1,0 +1,15 @@
+// How `kwjpeg info` shows what the host learned from a file: one stable JSON
+// object per line (--json), or a readable summary for people.
+#pragma once
+
+#include <string>
+
+#include "KwToolSession.h"
+
+class KwInfoReport {
+public:
+    static std::string Json(const std::string& file, const KwLoadOutcome& outcome);
+    static std::string Text(const std::string& file, const KwLoadOutcome& outcome);
+    // An EXIF entry in the units people read ("1/125 s", "f/2.8", "ISO 100"); the raw text when unknown.
+    static std::string HumanExifValue(const std::string& name, const std::string& raw);
+};

@@ -1,0 +1,13 @@
+// PNG files through libpng: read as 24-bit B, G, R rows (gray files as 8-bit
+// gray-palette images), written as RGB or gray with 8-bit samples.
+#pragma once
+
+#include <string>
+
+#include "KwRasterImage.h"
+
+class KwPngCodec {
+public:
+    static bool Read(const std::string& path, KwRasterImage& image, std::string& error);
+    static bool Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error);
+};

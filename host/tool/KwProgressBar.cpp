@@ -1,0 +1,36 @@
+#include "KwProgressBar.h"
+
+#include <cstdio>
+
+void KwProgressBar::Update(const std::string& label, int percent, int done, int total)
+{
+    if (!m_enabled) return;
+    if (percent < 0) percent = 0;
+    if (percent > 100) percent = 100;
+    const int width = 30;
+    int filled = percent * width / 100;
+    std::string bar(size_t(filled), '#');
+    bar.append(size_t(width - filled), '.');
+    std::string name = label;
+    if (name.size() > 40) name = "..." + name.substr(name.size() - 37);
+    char line[160];
+    if (total > 1)
+        std::snprintf(line, sizeof line, "[%s] %3d%%  %d/%d  %s", bar.c_str(), percent, done, total, name.c_str());
+    else
+        std::snprintf(line, sizeof line, "[%s] %3d%%  %s", bar.c_str(), percent, name.c_str());
+    if (line == m_last) return;
+    m_last = line;
+    std::fprintf(stderr, "\r\033[K%s", line);
+    std::fflush(stderr);
+    m_drawn = true;
+}
+
+void KwProgressBar::Finish()
+{
+    if (m_drawn) {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        m_drawn = false;
+        m_last.clear();
+    }
+}

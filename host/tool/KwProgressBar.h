@@ -1,0 +1,23 @@
+// A one-line progress display on standard error, redrawn in place.
+#pragma once
+
+#include <string>
+
+class KwProgressBar {
+public:
+    // enabled: draw at all (a terminal, or forced with --progress).
+    explicit KwProgressBar(bool enabled) : m_enabled(enabled) {}
+    ~KwProgressBar() { Finish(); }
+
+    // label: what is being worked on; percent 0..100 of that item;
+    // done/total: items finished out of all (total 1 for a single file).
+    void Update(const std::string& label, int percent, int done, int total);
+    // Clears the line so that ordinary output can follow.
+    void Finish();
+    bool enabled() const { return m_enabled; }
+
+private:
+    bool m_enabled;
+    bool m_drawn = false;
+    std::string m_last;
+};

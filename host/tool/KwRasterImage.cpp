@@ -1,0 +1,58 @@
+#include "KwRasterImage.h"
+
+namespace {
+// Images above this many bytes are refused instead of exhausting memory.
+constexpr int64_t kMaxImageBytes = int64_t(4) << 30;
+} // namespace
+
+bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error)
+{
+    if (w <= 0 || h <= 0) {
+        if (error) *error = "the image has no pixels (" + std::to_string(w) + " x " + std::to_string(h) + ")";
+        return false;
+    }
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) {
+        if (error) *error = "unsupported depth of " + std::to_string(bpp) + " bits per pixel";
+        return false;
+    }
+    int64_t stride = StrideFor(w, bpp);
+    if (stride * h > kMaxImageBytes) {
+        if (error) *error = "the image is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")";
+        return false;
+    }
+    width = w;
+    height = h;
+    bitsPerPixel = bpp;
+    pixels.assign(static_cast<size_t>(stride * h), 0);
+    return true;
+}
+
+uint32_t KwRasterImage::PixelRgb(int32_t x, int32_t y) const
+{
+    const uint8_t* row = Row(y);
+    auto lookup = [this](uint32_t index) -> uint32_t { return index < palette.size() ? palette[index] : 0; };
+    switch (bitsPerPixel) {
+    case 1:
+        return lookup((row[x / 8] >> (7 - x % 8)) & 1);
+    case 4:
+        return lookup((row[x / 2] >> ((x % 2) ? 0 : 4)) & 0x0F);
+    case 8:
+        return lookup(row[x]);
+    case 24:
+        return (uint32_t(row[3 * x + 2]) << 16) | (uint32_t(row[3 * x + 1]) << 8) | row[3 * x];
+    case 32:
+        return (uint32_t(row[4 * x + 2]) << 16) | (uint32_t(row[4 * x + 1]) << 8) | row[4 * x];
+    default:
+        return 0;
+    }
+}
+
+bool KwRasterImage::IsGrayPalette() const
+{
+    if (bitsPerPixel != 8 || palette.empty()) return false;
+    for (uint32_t entry : palette) {
+        uint32_t r = (entry >> 16) & 0xFF, g = (entry >> 8) & 0xFF, b = entry & 0xFF;
+        if (r != g || g != b) return false;
+    }
+    return true;
+}

@@ -1,0 +1,33 @@
+// An image in the host's raster layout: rows top-down, each padded to a
+// multiple of 4 bytes; 24-bit pixels as B, G, R; 1-, 4- and 8-bit pixels as
+// palette indices (a 4-bit byte holds its leftmost pixel in the high nibble,
+// as BMP files do); palette entries 0x00RRGGBB.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct KwRasterImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t bitsPerPixel = 0;
+    std::vector<uint32_t> palette;
+    std::vector<uint8_t> pixels; // height * Stride() bytes
+
+    static int64_t StrideFor(int64_t width, int64_t bitsPerPixel) { return ((bitsPerPixel * width + 31) / 32) * 4; }
+    int64_t Stride() const { return StrideFor(width, bitsPerPixel); }
+    uint8_t* Row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
+    const uint8_t* Row(int32_t y) const
+    {
+        return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride());
+    }
+
+    // Allocates zeroed rows; false when the size does not fit in memory limits.
+    bool Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error);
+
+    // The colour of pixel (x, y) as 0x00RRGGBB, whatever the depth.
+    uint32_t PixelRgb(int32_t x, int32_t y) const;
+    // True when every palette entry has equal red, green and blue (an 8-bit gray image).
+    bool IsGrayPalette() const;
+};

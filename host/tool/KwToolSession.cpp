@@ -1,0 +1,272 @@
+#include "KwToolSession.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "KwHostDocument.h"
+#include "KwHostEventSink.h"
+#include "KwHostFileStream.h"
+#include "KwHostImage.h"
+#include "KwHostLoad.h"
+#include "KwHostNode.h"
+#include "KwHostRasterBlock.h"
+#include "KwHostSaveDriver.h"
+#include "KwImageFiles.h"
+
+namespace {
+
+std::string BaseName(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ExtensionOf(const std::string& path)
+{
+    std::string name = BaseName(path);
+    size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? std::string("(none)") : name.substr(dot);
+}
+
+// The image in the save filter's storage layout. The filter reads a 4-bit byte
+// with its leftmost pixel in the low nibble, and encodes a set bit of a 1-bit
+// image with palette entry 0; BMP files do the opposite in both cases.
+KwHostImage ToSaveLayout(const KwRasterImage& source)
+{
+    KwHostImage image;
+    image.width = source.width;
+    image.height = source.height;
+    image.bitsPerPixel = source.bitsPerPixel;
+    image.pixels = source.pixels;
+    for (uint32_t entry : source.palette) image.palette.push_back(LONG(entry & 0x00FFFFFF));
+    if (source.bitsPerPixel == 4) {
+        for (unsigned char& b : image.pixels) b = static_cast<unsigned char>((b >> 4) | (b << 4));
+    } else if (source.bitsPerPixel == 1) {
+        LONG clear = image.palette.size() > 0 ? image.palette[0] : 0;
+        LONG set = image.palette.size() > 1 ? image.palette[1] : 0xFFFFFF;
+        image.palette = {set, clear};
+    }
+    return image;
+}
+
+} // namespace
+
+KwToolSession::KwToolSession(std::string libraryPath) : m_libraryPath(std::move(libraryPath)) {}
+
+KwToolSession::~KwToolSession()
+{
+    if (m_engine) m_engine->Stop();
+}
+
+bool KwToolSession::MakeEngine(std::string& error)
+{
+    try {
+        m_engine.reset(new KwHostEngine());
+    } catch (...) {
+        error = "out of memory";
+        return false;
+    }
+    if (m_pixelLimit) m_engine->Switches().maxRasterPixels = m_pixelLimit;
+    return true;
+}
+
+bool KwToolSession::StartWithoutAttributeClass(std::string& error) { return MakeEngine(error); }
+
+bool KwToolSession::Start(std::string& error)
+{
+    if (!MakeEngine(error)) return false;
+    HRESULT hr = m_engine->Start();
+    if (FAILED(hr)) {
+        error = "cannot start the host engine: " + HresultText(hr);
+        return false;
+    }
+    return true;
+}
+
+std::string KwToolSession::HresultText(HRESULT hr)
+{
+    struct Name {
+        HRESULT hr;
+        const char* name;
+    };
+    static const Name names[] = {
+        {S_OK, "S_OK"},
+        {S_FALSE, "S_FALSE"},
+        {E_FAIL, "E_FAIL"},
+        {E_POINTER, "E_POINTER"},
+        {E_OUTOFMEMORY, "E_OUTOFMEMORY"},
+        {E_INVALIDARG, "E_INVALIDARG"},
+        {E_ABORT, "E_ABORT"},
+        {E_NOTIMPL, "E_NOTIMPL"},
+        {E_NOINTERFACE, "E_NOINTERFACE"},
+        {E_UNEXPECTED, "E_UNEXPECTED"},
+        {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG"},
+        {CO_E_CLASSSTRING, "CO_E_CLASSSTRING"},
+        {CO_E_DLLNOTFOUND, "CO_E_DLLNOTFOUND"},
+        {CO_E_ERRORINDLL, "CO_E_ERRORINDLL"},
+        {CLASS_E_CLASSNOTAVAILABLE, "CLASS_E_CLASSNOTAVAILABLE"},
+        {STG_E_FILENOTFOUND, "STG_E_FILENOTFOUND"},
+        {STG_E_ACCESSDENIED, "STG_E_ACCESSDENIED"},
+    };
+    char text[48];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    for (const Name& n : names)
+        if (n.hr == hr) return std::string(text) + " (" + n.name + ")";
+    return text;
+}
+
+HRESULT KwToolSession::CreateLoadFilter(const std::string& path, IKwFilter** out, std::string& message)
+{
+    if (!m_libraryPath.empty()) {
+        HRESULT hr = KwFilterCatalog::CreateFromLibrary(m_libraryPath, CLSID_KwFilterJPEG, IID_IKwFilter,
+                                                        reinterpret_cast<void**>(out), &message);
+        if (FAILED(hr)) message = m_libraryPath + ": " + message;
+        return hr;
+    }
+    if (!m_catalogRead) {
+        m_catalog = KwFilterCatalog::Read();
+        m_catalogRead = true;
+    }
+    const KwCatalogEntry* entry = KwFilterCatalog::FindLoadFilter(m_catalog, path);
+    if (!entry) {
+        message = m_catalog.empty()
+                      ? "no filter is registered (registry " + std::string(KwRegistryPath()) +
+                            "); run `kwjpeg register` first"
+                      : "no registered filter opens " + ExtensionOf(path) + " files (see `kwjpeg filters`)";
+        return REGDB_E_CLASSNOTREG;
+    }
+    HRESULT hr = KwFilterCatalog::Create(entry->progId, IID_IKwFilter, reinterpret_cast<void**>(out));
+    if (FAILED(hr))
+        message = "cannot create the load filter " + entry->progId + ": " + HresultText(hr) +
+                  " (is it registered? run `kwjpeg register`)";
+    return hr;
+}
+
+HRESULT KwToolSession::CreateSaveFilter(const std::string& path, IKwFilterSave** out, std::string& message)
+{
+    if (!m_libraryPath.empty()) {
+        HRESULT hr = KwFilterCatalog::CreateFromLibrary(m_libraryPath, CLSID_KwFilterSaveJPEG, IID_IKwFilterSave,
+                                                        reinterpret_cast<void**>(out), &message);
+        if (FAILED(hr)) message = m_libraryPath + ": " + message;
+        return hr;
+    }
+    if (!m_catalogRead) {
+        m_catalog = KwFilterCatalog::Read();
+        m_catalogRead = true;
+    }
+    const KwCatalogEntry* entry = KwFilterCatalog::FindSaveFilter(m_catalog, path);
+    if (!entry) {
+        message = m_catalog.empty()
+                      ? "no filter is registered (registry " + std::string(KwRegistryPath()) +
+                            "); run `kwjpeg register` first"
+                      : "no registered filter saves " + ExtensionOf(path) + " files (see `kwjpeg filters`)";
+        return REGDB_E_CLASSNOTREG;
+    }
+    HRESULT hr = KwFilterCatalog::Create(entry->progId, IID_IKwFilterSave, reinterpret_cast<void**>(out));
+    if (FAILED(hr))
+        message = "cannot create the save filter " + entry->progId + ": " + HresultText(hr) +
+                  " (is it registered? run `kwjpeg register`)";
+    return hr;
+}
+
+KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
+{
+    KwLoadOutcome outcome;
+    KwComPtr<KwHostFileStream> stream;
+    HRESULT hr = m_engine->OpenFileStream(path, KwHostFileMode::Read, stream.Receive());
+    if (FAILED(hr)) {
+        outcome.result = hr;
+        outcome.failedStep = "open file";
+        outcome.message = "cannot open the file (" + HresultText(hr) + ")";
+        return outcome;
+    }
+    KwComPtr<IKwFilter> filter;
+    hr = CreateLoadFilter(path, filter.Receive(), outcome.message);
+    if (FAILED(hr)) {
+        outcome.result = hr;
+        outcome.failedStep = "find filter";
+        return outcome;
+    }
+
+    KwComPtr<KwHostEventSink> sink;
+    if (m_progress && SUCCEEDED(KwHostEventSink::Create(sink.Receive(), m_engine->Context()))) {
+        auto progress = m_progress;
+        sink->SetCallback([progress](LONG value, VARIANT_BOOL*) { progress(int(value)); });
+        sink->Connect(filter.Get());
+    }
+
+    KwHostLoadOptions options;
+    options.name = BaseName(path);
+    KwHostLoadResult result;
+    hr = KwHostLoad(*m_engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
+    if (sink) sink->Disconnect(filter.Get());
+    outcome.result = hr;
+    if (FAILED(result.openResult))
+        outcome.failedStep = "OpenDocument";
+    else if (FAILED(result.nodeResult))
+        outcome.failedStep = "GetNode";
+
+    if (result.document)
+        KwHostAttributeReport::Read(static_cast<IKwDocument*>(result.document.Get()), &outcome.document);
+    if (KwHostNode* contents = result.Contents())
+        KwHostAttributeReport::Read(static_cast<IKwContents*>(contents), &outcome.contents);
+    if (KwHostNode* node = result.Node())
+        KwHostAttributeReport::Read(static_cast<IKwContainer*>(node), &outcome.node);
+    if (KwHostRasterBlock* raster = result.Raster()) {
+        if (raster->HasStorage()) {
+            outcome.hasRaster = true;
+            outcome.width = raster->Width();
+            outcome.height = raster->Height();
+            outcome.bitsPerPixel = raster->BitsPerPixel();
+            outcome.rowsDelivered = raster->RowsDelivered();
+            if (keepPixels) {
+                std::string error;
+                if (outcome.image.Allocate(raster->Width(), raster->Height(), raster->BitsPerPixel(), &error)) {
+                    for (LONG entry : raster->Palette()) outcome.image.palette.push_back(uint32_t(entry) & 0xFFFFFF);
+                    size_t stride = size_t(outcome.image.Stride());
+                    for (LONG y = 0; y < raster->Height(); ++y)
+                        if (const unsigned char* row = raster->Row(y)) std::memcpy(outcome.image.Row(y), row, stride);
+                } else {
+                    outcome.message = error;
+                }
+            }
+        }
+    }
+    result.Reset();
+    return outcome;
+}
+
+HRESULT KwToolSession::Save(const KwRasterImage& source, const std::string& path, std::string& message)
+{
+    KwComPtr<IKwFilterSave> filter;
+    HRESULT hr = CreateSaveFilter(path, filter.Receive(), message);
+    if (FAILED(hr)) return hr;
+
+    KwHostImage image;
+    try {
+        image = ToSaveLayout(source);
+    } catch (...) {
+        message = "out of memory";
+        return E_OUTOFMEMORY;
+    }
+    std::string temporary = KwImageFiles::TemporaryPathFor(path);
+    KwComPtr<KwHostFileStream> stream;
+    hr = m_engine->OpenFileStream(temporary, KwHostFileMode::Write, stream.Receive());
+    if (FAILED(hr)) {
+        message = "cannot create the output file (" + HresultText(hr) + ")";
+        return hr;
+    }
+    KwHostSaveDriver driver(m_engine->Context());
+    KwHostSaveOptions options;
+    options.storageName = BaseName(path);
+    hr = driver.Save(filter.Get(), static_cast<IStream*>(stream.Get()), image, options);
+    filter.Reset();
+    stream.Reset(); // closes the file
+    if (FAILED(hr)) {
+        message = "the save filter failed at " + driver.FailedStep() + ": " + HresultText(hr);
+        std::remove(temporary.c_str());
+        return hr;
+    }
+    if (!KwImageFiles::CommitTemporary(temporary, path, message)) return E_FAIL;
+    return S_OK;
+}

@@ -1,0 +1,63 @@
+// What one thread of kwjpeg works with: a host engine, the filters found in the
+// catalogue (or taken from a library named on the command line), and the two
+// jobs of the tool: load a JPEG through the load filter, save an image through
+// the save filter.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "KwFilterCatalog.h"
+#include "KwHostAttributeReport.h"
+#include "KwHostEngine.h"
+#include "KwRasterImage.h"
+
+struct KwLoadOutcome {
+    HRESULT result = E_FAIL;    // the first failure of OpenDocument / GetNode, or S_OK
+    std::string failedStep;     // "open file", "OpenDocument", "GetNode", ...
+    std::string message;        // for failures before the filter was reached
+    std::vector<KwHostReportedAttribute> document, contents, node;
+    bool hasRaster = false;
+    LONG width = 0, height = 0, bitsPerPixel = 0, rowsDelivered = 0;
+    KwRasterImage image;        // the pixels as delivered (when asked for)
+};
+
+class KwToolSession {
+public:
+    // libraryPath: create the filters straight from that library instead of the catalogue.
+    explicit KwToolSession(std::string libraryPath = std::string());
+    ~KwToolSession();
+
+    // Starts the host engine (the attribute class). False with a message on failure.
+    bool Start(std::string& error);
+    // The same for a worker thread: the engine's objects without registering the
+    // attribute class again (the first session of the process did that).
+    bool StartWithoutAttributeClass(std::string& error);
+
+    // Progress of the current file, 0..100, from the filter's Progress events.
+    void SetProgressCallback(std::function<void(int percent)> callback) { m_progress = std::move(callback); }
+    // Largest raster storage the host accepts, in pixels (0: the engine's default).
+    void SetPixelLimit(unsigned long long pixels) { m_pixelLimit = pixels; }
+
+    // Loads `path` through the load filter found for it. keepPixels: copy the raster into the outcome.
+    KwLoadOutcome Load(const std::string& path, bool keepPixels);
+    // Saves the image as a JPEG file at `path` through the save filter; a failure leaves no file.
+    HRESULT Save(const KwRasterImage& image, const std::string& path, std::string& message);
+
+    // Why no filter could be had, for messages ("no load filter is registered for .jpg files", ...).
+    static std::string HresultText(HRESULT hr);
+
+private:
+    HRESULT CreateLoadFilter(const std::string& path, IKwFilter** out, std::string& message);
+    bool MakeEngine(std::string& error);
+    HRESULT CreateSaveFilter(const std::string& path, IKwFilterSave** out, std::string& message);
+
+    std::string m_libraryPath;
+    std::unique_ptr<KwHostEngine> m_engine;
+    std::vector<KwCatalogEntry> m_catalog;
+    bool m_catalogRead = false;
+    std::function<void(int)> m_progress;
+    unsigned long long m_pixelLimit = 0;
+};

@@ -1,0 +1,514 @@
+// kwjpeg: the reference host's command-line tool. It opens JPEG files through
+// the KwFilter_JPEG load filter and saves images through its save filter,
+// finding both in the registry catalogue the way the host engine does.
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+#include "KwFilterCatalog.h"
+#include "KwImageFiles.h"
+#include "KwInfoReport.h"
+#include "KwProgressBar.h"
+#include "KwSampleImage.h"
+#include "KwToolSession.h"
+
+#ifndef KW_VERSION_TEXT
+#define KW_VERSION_TEXT "unknown"
+#endif
+#ifndef KW_FILTER_LIBRARY_NAME
+#define KW_FILTER_LIBRARY_NAME "libKwFilter_JPEG.so"
+#endif
+
+namespace {
+
+enum ExitCode { kOk = 0, kFileFailed = 1, kUsage = 2 };
+
+const char kUsageText[] =
+    "kwjpeg - open and save JPEG files through the KwFilter_JPEG filter\n"
+    "\n"
+    "Usage:\n"
+    "  kwjpeg info [--json] FILE...            load each file and show what the host learned\n"
+    "  kwjpeg convert IN OUT                   convert one file (JPEG to .bmp/.ppm/.pgm/.png,\n"
+    "                                          or .bmp/.ppm/.pgm/.png to .jpg)\n"
+    "  kwjpeg convert --to FORMAT -o OUTDIR FILE|FOLDER...\n"
+    "                                          convert many files on all cores (FORMAT: bmp, ppm,\n"
+    "                                          pgm, png or jpg)\n"
+    "  kwjpeg register [LIBRARY]               register the filter library (default: the one\n"
+    "                                          built or installed beside this tool)\n"
+    "  kwjpeg unregister [LIBRARY]             remove its registration\n"
+    "  kwjpeg filters                          list the filters in the catalogue\n"
+    "  kwjpeg sample OUT.jpg                   write a colour test pattern JPEG\n"
+    "\n"
+    "Options:\n"
+    "  --json             one JSON object per file and line (info)\n"
+    "  --progress         always show progress on standard error\n"
+    "  --quiet, -q        no progress and no chatter\n"
+    "  -j N               worker threads for batch conversion (default: all cores)\n"
+    "  --max-pixels N     refuse images with more pixels than N (default 268435456)\n"
+    "  --library PATH     use the filters of this library directly, bypassing the registry\n"
+    "  --help, -h         this text;  --version  the version\n"
+    "\n"
+    "The registry is the file named by $KWPLATFORM_REGISTRY (now: %s).\n"
+    "Exit status: 0 all went well, 1 a file failed, 2 wrong usage.\n";
+
+struct Options {
+    std::string command;
+    std::vector<std::string> args;
+    bool json = false;
+    bool progress = false;
+    bool quiet = false;
+    int jobs = 0;
+    unsigned long long maxPixels = 0;
+    std::string library;
+    std::string to;
+    std::string outDir;
+};
+
+int Usage(const std::string& problem)
+{
+    std::fprintf(stderr, "kwjpeg: %s\nRun `kwjpeg --help` for the commands.\n", problem.c_str());
+    return kUsage;
+}
+
+bool IsTerminal()
+{
+    struct stat st;
+    return fstat(2, &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+std::string Directory(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string Stem(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = name.find_last_of('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string ToolDirectory()
+{
+    char path[4096];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (n == 0 || n >= sizeof path) return ".";
+    return Directory(std::string(path, n));
+}
+
+// The filter library beside the tool: the same folder, an installed lib folder,
+// or the build tree.
+std::string DefaultLibrary()
+{
+    std::string dir = ToolDirectory();
+    const std::string candidates[] = {dir + "/" KW_FILTER_LIBRARY_NAME, dir + "/../lib/" KW_FILTER_LIBRARY_NAME,
+                                      dir + "/../../src/" KW_FILTER_LIBRARY_NAME};
+    for (const std::string& c : candidates)
+        if (Exists(c)) {
+            char resolved[4096];
+            if (realpath(c.c_str(), resolved)) return resolved;
+            return c;
+        }
+    return std::string();
+}
+
+int RunRegistration(const Options& options, bool unregister)
+{
+    if (options.args.size() > 1) return Usage("register takes at most one library path");
+    std::string library = options.args.empty() ? DefaultLibrary() : options.args[0];
+    if (library.empty()) {
+        std::fprintf(stderr,
+                     "kwjpeg: no filter library found beside the tool (looked for %s);"
+                     " name it: kwjpeg register PATH\n",
+                     KW_FILTER_LIBRARY_NAME);
+        return kFileFailed;
+    }
+    char resolved[4096];
+    if (realpath(library.c_str(), resolved)) library = resolved;
+    HMODULE module = LoadLibraryA(library.c_str());
+    if (!module) {
+        std::fprintf(stderr, "kwjpeg: %s: cannot load the library (does it exist and is it a filter library?)\n",
+                     library.c_str());
+        return kFileFailed;
+    }
+    const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    typedef HRESULT(STDMETHODCALLTYPE * ServerFn)();
+    auto function = reinterpret_cast<ServerFn>(GetProcAddress(module, entry));
+    if (!function) {
+        std::fprintf(stderr, "kwjpeg: %s: the library has no %s entry point; it is not a COM server\n",
+                     library.c_str(), entry);
+        FreeLibrary(module);
+        return kFileFailed;
+    }
+    HRESULT hr = function();
+    FreeLibrary(module);
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "kwjpeg: %s: %s failed with %s (registry %s; is it writable?)\n", library.c_str(), entry,
+                     KwToolSession::HresultText(hr).c_str(), KwRegistryPath());
+        return kFileFailed;
+    }
+    if (!options.quiet)
+        std::printf("%s %s\n  in the registry %s\n", unregister ? "unregistered" : "registered", library.c_str(),
+                    KwRegistryPath());
+    return kOk;
+}
+
+int RunFilters(const Options&)
+{
+    std::vector<KwCatalogEntry> entries = KwFilterCatalog::Read();
+    std::printf("Filter catalogue HKLM\\%s in %s\n", KwFilterCatalog::KeyPath(), KwRegistryPath());
+    if (entries.empty()) {
+        std::printf("  (empty: run `kwjpeg register` to register the JPEG filter)\n");
+        return kOk;
+    }
+    for (const KwCatalogEntry& e : entries) {
+        std::printf("  %s  (%s, version %s)\n", e.key.c_str(), e.progId.c_str(),
+                    e.version.empty() ? "?" : e.version.c_str());
+        if (e.IsLoadFilter()) std::printf("    opens  %s: %s\n", e.format.c_str(), e.extensions.c_str());
+        if (e.IsSaveFilter())
+            std::printf("    saves  %s as .%s (storage type %u, blocks 0x%X, raster 0x%X)\n", e.saveFormat.c_str(),
+                        e.saveExtension.c_str(), e.storageType, e.blockSupport, e.rasterSupport);
+    }
+    return kOk;
+}
+
+std::unique_ptr<KwToolSession> StartSession(const Options& options, std::string& error)
+{
+    std::unique_ptr<KwToolSession> session(new KwToolSession(options.library));
+    if (options.maxPixels) session->SetPixelLimit(options.maxPixels);
+    if (!session->Start(error)) return nullptr;
+    return session;
+}
+
+int RunInfo(const Options& options)
+{
+    if (options.args.empty()) return Usage("info needs at least one FILE");
+    std::string error;
+    auto session = StartSession(options, error);
+    if (!session) {
+        std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
+        return kFileFailed;
+    }
+    KwProgressBar bar(!options.quiet && !options.json && (options.progress || IsTerminal()));
+    int status = kOk;
+    int index = 0;
+    for (const std::string& file : options.args) {
+        ++index;
+        int total = int(options.args.size());
+        session->SetProgressCallback([&](int percent) { bar.Update(file, percent, index - 1, total); });
+        KwLoadOutcome outcome = session->Load(file, false);
+        bar.Finish();
+        if (options.json)
+            std::printf("%s\n", KwInfoReport::Json(file, outcome).c_str());
+        else
+            std::printf("%s", KwInfoReport::Text(file, outcome).c_str());
+        if (FAILED(outcome.result)) {
+            status = kFileFailed;
+            std::string reason = outcome.message.empty() ? outcome.failedStep + " returned " +
+                                                               KwToolSession::HresultText(outcome.result)
+                                                         : outcome.message;
+            std::fprintf(stderr, "kwjpeg: %s: %s\n", file.c_str(), reason.c_str());
+        }
+    }
+    return status;
+}
+
+// One conversion, JPEG to image or image to JPEG. Returns an empty string on success.
+std::string ConvertOne(KwToolSession& session, const std::string& in, const std::string& out)
+{
+    std::string outFormat = KwImageFiles::FormatOf(out);
+    if (outFormat.empty()) return "unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)";
+    KwRasterImage image;
+    std::string error;
+    if (KwImageFiles::IsJpegPath(in)) {
+        KwLoadOutcome outcome = session.Load(in, true);
+        if (FAILED(outcome.result))
+            return outcome.message.empty() ? outcome.failedStep + " returned " +
+                                                 KwToolSession::HresultText(outcome.result) +
+                                                 " (is it a JPEG file?)"
+                                           : outcome.message;
+        if (!outcome.hasRaster) return "the filter delivered no pixels";
+        if (!outcome.message.empty()) return outcome.message;
+        image = std::move(outcome.image);
+    } else if (!KwImageFiles::FormatOf(in).empty()) {
+        if (!KwImageFiles::Read(in, image, error)) return error;
+    } else {
+        return "unknown input format (use .jpg, .bmp, .ppm, .pgm or .png)";
+    }
+    if (outFormat == "jpg") {
+        if (FAILED(session.Save(image, out, error))) return error;
+        return std::string();
+    }
+    if (!KwImageFiles::Write(out, image, error)) return out + ": " + error;
+    return std::string();
+}
+
+void CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        DIR* dir = opendir(path.c_str());
+        if (!dir) return;
+        std::vector<std::string> names;
+        while (dirent* e = readdir(dir)) {
+            std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            names.push_back(name);
+        }
+        closedir(dir);
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            std::string child = path + "/" + name;
+            struct stat cst;
+            if (stat(child.c_str(), &cst) != 0) continue;
+            if (S_ISDIR(cst.st_mode)) {
+                CollectInputs(child, wantJpeg, files);
+            } else {
+                std::string format = KwImageFiles::FormatOf(child);
+                if (wantJpeg ? format == "jpg" : (!format.empty() && format != "jpg")) files.push_back(child);
+            }
+        }
+        return;
+    }
+    files.push_back(path);
+}
+
+int RunBatchConvert(const Options& options)
+{
+    std::string format = options.to;
+    for (char& c : format) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (format == "jpeg") format = "jpg";
+    if (format != "bmp" && format != "ppm" && format != "pgm" && format != "png" && format != "jpg")
+        return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.to + "'");
+    if (options.outDir.empty()) return Usage("batch conversion needs -o OUTDIR");
+    if (options.args.empty()) return Usage("convert needs input files or folders");
+    struct stat st;
+    if (stat(options.outDir.c_str(), &st) != 0 && mkdir(options.outDir.c_str(), 0777) != 0) {
+        std::fprintf(stderr, "kwjpeg: %s: cannot create the output folder: %s\n", options.outDir.c_str(),
+                     std::strerror(errno));
+        return kFileFailed;
+    }
+
+    std::vector<std::string> inputs;
+    for (const std::string& a : options.args) CollectInputs(a, format != "jpg", inputs);
+    if (inputs.empty()) {
+        std::fprintf(stderr, "kwjpeg: no files to convert in the paths given\n");
+        return kFileFailed;
+    }
+    struct Job {
+        std::string in, out, error;
+        bool done = false;
+    };
+    std::vector<Job> jobs(inputs.size());
+    std::vector<std::string> taken;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        jobs[i].in = inputs[i];
+        jobs[i].out = options.outDir + "/" + Stem(inputs[i]) + "." + format;
+        if (std::find(taken.begin(), taken.end(), jobs[i].out) != taken.end())
+            jobs[i].error = "another input has the same name; its output " + jobs[i].out + " would be overwritten";
+        taken.push_back(jobs[i].out);
+    }
+
+    // The engine on this thread makes the attribute class reachable; each
+    // worker makes its own filter objects and uses them on its own thread.
+    std::string error;
+    auto mainSession = StartSession(options, error);
+    if (!mainSession) {
+        std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
+        return kFileFailed;
+    }
+    int threads = options.jobs > 0 ? options.jobs : int(std::max(1u, std::thread::hardware_concurrency()));
+    threads = std::min<int>(threads, int(jobs.size()));
+
+    KwProgressBar bar(!options.quiet && (options.progress || IsTerminal()));
+    std::mutex lock;
+    std::vector<int> percent(static_cast<size_t>(threads), 0);
+    std::vector<std::string> current(static_cast<size_t>(threads));
+    int finished = 0;
+    auto redraw = [&]() {
+        int sum = finished * 100;
+        std::string label;
+        for (int t = 0; t < threads; ++t) {
+            sum += percent[size_t(t)];
+            if (!current[size_t(t)].empty()) label = current[size_t(t)];
+        }
+        bar.Update(label, sum / int(jobs.size()), finished, int(jobs.size()));
+    };
+    std::atomic<size_t> next{0};
+    auto worker = [&](int id) {
+        CoInitialize(nullptr);
+        {
+            KwToolSession session(options.library);
+            if (options.maxPixels) session.SetPixelLimit(options.maxPixels);
+            std::string startError;
+            bool started = session.StartWithoutAttributeClass(startError);
+            session.SetProgressCallback([&, id](int p) {
+                std::lock_guard<std::mutex> guard(lock);
+                percent[size_t(id)] = p;
+                redraw();
+            });
+            for (size_t i; (i = next++) < jobs.size();) {
+                Job& job = jobs[i];
+                {
+                    std::lock_guard<std::mutex> guard(lock);
+                    current[size_t(id)] = job.in;
+                    percent[size_t(id)] = 0;
+                    redraw();
+                }
+                if (job.error.empty()) job.error = started ? ConvertOne(session, job.in, job.out) : startError;
+                std::lock_guard<std::mutex> guard(lock);
+                job.done = true;
+                ++finished;
+                percent[size_t(id)] = 0;
+                current[size_t(id)].clear();
+                redraw();
+            }
+        }
+        CoUninitialize();
+    };
+    std::vector<std::thread> pool;
+    for (int t = 0; t < threads; ++t) pool.emplace_back(worker, t);
+    for (std::thread& t : pool) t.join();
+    bar.Finish();
+
+    int failures = 0;
+    for (const Job& job : jobs) {
+        if (job.error.empty()) {
+            if (!options.quiet) std::printf("ok      %s -> %s\n", job.in.c_str(), job.out.c_str());
+        } else {
+            ++failures;
+            std::printf("FAILED  %s: %s\n", job.in.c_str(), job.error.c_str());
+        }
+    }
+    std::printf("%zu converted, %d failed\n", jobs.size() - size_t(failures), failures);
+    return failures ? kFileFailed : kOk;
+}
+
+int RunConvert(const Options& options)
+{
+    if (!options.to.empty() || !options.outDir.empty()) return RunBatchConvert(options);
+    if (options.args.size() != 2)
+        return Usage("convert takes IN and OUT, or --to FORMAT -o OUTDIR followed by files and folders");
+    const std::string& in = options.args[0];
+    const std::string& out = options.args[1];
+    std::string error;
+    auto session = StartSession(options, error);
+    if (!session) {
+        std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
+        return kFileFailed;
+    }
+    KwProgressBar bar(!options.quiet && (options.progress || IsTerminal()));
+    session->SetProgressCallback([&](int percent) { bar.Update(in, percent, 0, 1); });
+    error = ConvertOne(*session, in, out);
+    bar.Finish();
+    if (!error.empty()) {
+        std::fprintf(stderr, "kwjpeg: %s: %s\n", in.c_str(), error.c_str());
+        return kFileFailed;
+    }
+    if (!options.quiet) std::printf("wrote %s\n", out.c_str());
+    return kOk;
+}
+
+int RunSample(const Options& options)
+{
+    if (options.args.size() != 1) return Usage("sample takes one output path, e.g. kwjpeg sample sample.jpg");
+    std::string error;
+    if (!KwSampleImage::Write(options.args[0], 640, 480, error)) {
+        std::fprintf(stderr, "kwjpeg: %s: %s\n", options.args[0].c_str(), error.c_str());
+        return kFileFailed;
+    }
+    return kOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)name;
+            return argv[++i];
+        };
+        if (a == "--help" || a == "-h" || a == "help") {
+            std::printf(kUsageText, KwRegistryPath());
+            return kOk;
+        } else if (a == "--version") {
+            std::printf("kwjpeg %s\n", KW_VERSION_TEXT);
+            return kOk;
+        } else if (a == "--json") {
+            options.json = true;
+        } else if (a == "--progress") {
+            options.progress = true;
+        } else if (a == "--quiet" || a == "-q") {
+            options.quiet = true;
+        } else if (a == "-j" || a == "--jobs") {
+            const char* v = value("-j");
+            if (!v || std::atoi(v) <= 0) return Usage("-j takes a number of threads above 0");
+            options.jobs = std::atoi(v);
+        } else if (a == "--max-pixels") {
+            const char* v = value("--max-pixels");
+            if (!v || std::strtoull(v, nullptr, 10) == 0) return Usage("--max-pixels takes a number above 0");
+            options.maxPixels = std::strtoull(v, nullptr, 10);
+        } else if (a == "--library") {
+            const char* v = value("--library");
+            if (!v) return Usage("--library takes a path");
+            options.library = v;
+        } else if (a == "--to") {
+            const char* v = value("--to");
+            if (!v) return Usage("--to takes a format");
+            options.to = v;
+        } else if (a == "-o" || a == "--output") {
+            const char* v = value("-o");
+            if (!v) return Usage("-o takes an output folder");
+            options.outDir = v;
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            return Usage("unknown option " + a);
+        } else if (options.command.empty()) {
+            options.command = a;
+        } else {
+            options.args.push_back(a);
+        }
+    }
+    if (options.command.empty()) {
+        std::printf(kUsageText, KwRegistryPath());
+        return kUsage;
+    }
+
+    CoInitialize(nullptr);
+    int status;
+    if (options.command == "info")
+        status = RunInfo(options);
+    else if (options.command == "convert")
+        status = RunConvert(options);
+    else if (options.command == "register")
+        status = RunRegistration(options, false);
+    else if (options.command == "unregister")
+        status = RunRegistration(options, true);
+    else if (options.command == "filters")
+        status = RunFilters(options);
+    else if (options.command == "sample")
+        status = RunSample(options);
+    else
+        status = Usage("unknown command '" + options.command + "'");
+    CoUninitialize();
+    return status;
+}
