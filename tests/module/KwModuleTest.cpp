@@ -1,0 +1,162 @@
+// The module's class table, class objects and registration order, in this
+// process: allocation failures, start and end of the library, and a failing
+// script stopping the registration.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "KwClassTable.h"
+#include "KwComPtr.h"
+#include "KwFilterInterfaces.h"
+#include "KwHelperProcess.h"
+#include "KwMemory.h"
+#include "KwModule.h"
+#include "KwModuleLock.h"
+#include "KwRegistrar.h"
+#include "KwRegistryDump.h"
+
+namespace {
+
+bool FailEveryAllocation(unsigned long, std::size_t) { return true; }
+
+TEST(Module, AllocationFailuresLeaveNothingBehindAndCanBeRetried)
+{
+    KwModule module;
+    module.Attach(nullptr, KwFilterModuleDescription());
+    ASSERT_EQ(0, KwModuleLockCount());
+
+    void* out = reinterpret_cast<void*>(1);
+    KwSetAllocationHook(&FailEveryAllocation);
+    EXPECT_EQ(E_OUTOFMEMORY, module.GetClassObject(CLSID_KwFilterJPEG, IID_IClassFactory, &out));
+    KwSetAllocationHook(nullptr);
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(S_OK, module.CanUnloadNow());
+
+    KwComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, module.GetClassObject(CLSID_KwFilterJPEG, IID_IClassFactory,
+                                          reinterpret_cast<void**>(factory.Receive())));
+    KwSetAllocationHook(&FailEveryAllocation);
+    out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(E_OUTOFMEMORY, factory->CreateInstance(nullptr, IID_IKwFilter, &out));
+    KwSetAllocationHook(nullptr);
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(1, KwModuleLockCount()); // only the caller's reference to the class object
+
+    KwComPtr<IClassFactory> again;
+    ASSERT_EQ(S_OK, module.GetClassObject(CLSID_KwFilterJPEG, IID_IClassFactory,
+                                          reinterpret_cast<void**>(again.Receive())));
+    EXPECT_EQ(factory.Get(), again.Get());
+    factory.Reset();
+    again.Reset();
+    EXPECT_EQ(S_OK, module.CanUnloadNow());
+    module.Detach(); // releases the cached class object (the leak checker would see it otherwise)
+    EXPECT_EQ(0, KwModuleLockCount());
+}
+
+int g_starts = 0;
+int g_ends = 0;
+
+HRESULT NoObjects(IUnknown*, REFIID, void** ppv)
+{
+    *ppv = nullptr;
+    return E_NOTIMPL;
+}
+
+const CLSID kClassA = {0xA0000001, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x61}};
+const CLSID kClassB = {0xA0000002, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x62}};
+const CLSID kClassC = {0xA0000003, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x63}};
+const GUID kLibrary = {0xA0000004, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x64}};
+
+const char kScriptA[] = "HKCR\r\n{\r\n\tKwT.ModuleA = s '%MODULE%'\r\n\t{\r\n\t\tval Version = s '%VERSION%'\r\n\t}\r\n}\r\n";
+const char kScriptB[] = "HKCR { KwT.ModuleB = s 'b' { 'Bad\\Name' } }";
+const char kScriptC[] = "HKCR { KwT.ModuleC = s 'c' }";
+
+class ModuleRegistrationTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* previous = std::getenv("KWPLATFORM_REGISTRY");
+        m_previous = previous ? previous : "";
+        m_file = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        setenv("KWPLATFORM_REGISTRY", m_file.c_str(), 1);
+
+        // This test executable plays the library: its own module handle, with
+        // a resource table of test scripts and no version resource.
+        m_self = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&NoObjects));
+        ASSERT_NE(nullptr, m_self);
+        static const KwResourceEntry resources[] = {
+            {"REGISTRY", 201, kScriptA, sizeof kScriptA - 1},
+            {"REGISTRY", 202, kScriptB, sizeof kScriptB - 1},
+            {"REGISTRY", 203, kScriptC, sizeof kScriptC - 1},
+        };
+        KwRegisterModuleResources(m_self, resources, 3);
+        char path[MAX_PATH] = "";
+        GetModuleFileNameA(m_self, path, MAX_PATH);
+        m_path = path;
+    }
+    void TearDown() override
+    {
+        KwUnregisterModuleResources(m_self);
+        if (m_previous.empty()) {
+            unsetenv("KWPLATFORM_REGISTRY");
+        } else {
+            setenv("KWPLATFORM_REGISTRY", m_previous.c_str(), 1);
+        }
+        std::remove(m_file.c_str());
+    }
+
+    KwClassEntry m_classes[3] = {
+        {&kClassA, &NoObjects, 201, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
+        {&kClassB, &NoObjects, 202, {nullptr}, nullptr, nullptr},
+        {&kClassC, &NoObjects, 203, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
+    };
+    HMODULE m_self = nullptr;
+    std::string m_path;
+    std::string m_file;
+    std::string m_previous;
+};
+
+TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtTheFirstFailure)
+{
+    KwModule module;
+    g_starts = g_ends = 0;
+    module.Attach(m_self, {m_classes, 3, &kLibrary, 1, 0, "Test library"});
+    EXPECT_EQ(2, g_starts);
+
+    EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, module.RegisterServer());
+    // The first class is registered, with the module path and, as the file has
+    // no version resource, the version 0.0.0.0.
+    EXPECT_EQ("HKCR\\KwT.ModuleA\n  @ = s \"" + m_path + "\"\n  Version = s \"0.0.0.0\"\n",
+              KwDumpRegistry("HKCR\\KwT.ModuleA"));
+    EXPECT_EQ("", KwDumpRegistry("HKCR\\KwT.ModuleC")); // after the failing script: not run
+    EXPECT_EQ("", KwDumpRegistry("HKCR\\TypeLib"));     // nor the type library
+
+    EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, module.UnregisterServer());
+    EXPECT_EQ("", KwDumpRegistry("HKCR\\KwT.ModuleA"));
+
+    // Classes not in the table are not available; classes in it are.
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, module.GetClassObject(CLSID_KwFilterJPEG, IID_IClassFactory, &out));
+    EXPECT_EQ(nullptr, out);
+    KwComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, module.GetClassObject(kClassC, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive())));
+    EXPECT_EQ(E_NOTIMPL, factory->CreateInstance(nullptr, IID_IUnknown, &out));
+    factory.Reset();
+
+    module.Detach();
+    EXPECT_EQ(2, g_ends);
+    EXPECT_EQ(0, KwModuleLockCount());
+}
+
+TEST_F(ModuleRegistrationTest, AMissingScriptResourceFailsTheRegistration)
+{
+    KwModule module;
+    m_classes[0].registryResource = 299;
+    module.Attach(m_self, {m_classes, 1, nullptr, 0, 0, nullptr});
+    EXPECT_TRUE(FAILED(module.RegisterServer()));
+    EXPECT_TRUE(FAILED(module.UnregisterServer()));
+    module.Detach();
+}
+
+} // namespace
