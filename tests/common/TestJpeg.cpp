@@ -61,7 +61,7 @@ bool RunDecode(j_decompress_ptr cinfo, const unsigned char* data, unsigned long 
 
 TestJpeg::Bytes TestJpeg::Pattern(const Options& options)
 {
-    const int components = Components(options.Kind);
+    const int components = Components(options);
     Bytes pixels(static_cast<std::size_t>(options.Width) * options.Height * components);
     unsigned state = options.Seed * 2654435761u + 12345u;
     std::size_t i = 0;
@@ -82,7 +82,7 @@ TestJpeg::Bytes TestJpeg::Pattern(const Options& options)
 
 TestJpeg::Bytes TestJpeg::Make(const Options& options)
 {
-    const int components = Components(options.Kind);
+    const int components = Components(options);
     Bytes pixels = options.Pixels.empty() ? Pattern(options) : options.Pixels;
     if (pixels.size() != static_cast<std::size_t>(options.Width) * options.Height * components) {
         std::fprintf(stderr, "TestJpeg: %zu pixel bytes do not fit %dx%dx%d\n", pixels.size(), options.Width,
@@ -102,7 +102,10 @@ TestJpeg::Bytes TestJpeg::Make(const Options& options)
     cinfo.image_width = static_cast<JDIMENSION>(options.Width);
     cinfo.image_height = static_cast<JDIMENSION>(options.Height);
     cinfo.input_components = components;
-    cinfo.in_color_space = options.Kind == Gray ? JCS_GRAYSCALE : options.Kind == Rgb ? JCS_RGB : JCS_CMYK;
+    cinfo.in_color_space = options.Kind == Gray  ? JCS_GRAYSCALE
+                           : options.Kind == Rgb ? JCS_RGB
+                           : options.Kind == Raw ? JCS_UNKNOWN
+                                                 : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
     if (options.Kind == Ycck) jpeg_set_colorspace(&cinfo, JCS_YCCK);
     jpeg_set_quality(&cinfo, options.Quality, TRUE);
@@ -116,7 +119,7 @@ TestJpeg::Bytes TestJpeg::Make(const Options& options)
     }
     if (options.Kind == Cmyk || options.Kind == Ycck) {
         cinfo.write_Adobe_marker = options.AdobeMarker ? TRUE : FALSE;
-    } else {
+    } else if (options.Kind != Raw) {
         cinfo.write_JFIF_header = options.JfifMarker ? TRUE : FALSE;
     }
     cinfo.density_unit = static_cast<UINT8>(options.DensityUnit);

@@ -13,7 +13,9 @@ class TestJpeg {
 public:
     typedef std::vector<unsigned char> Bytes;
 
-    enum Color { Gray, Rgb, Cmyk, Ycck };
+    // Raw: RawComponents components with no colour space (JCS_UNKNOWN), which
+    // decode to no colour space of the codec's either.
+    enum Color { Gray, Rgb, Cmyk, Ycck, Raw };
     enum Sampling { S444, S422, S420 };
 
     struct Options {
@@ -29,12 +31,16 @@ public:
         int DensityUnit = 0;
         int XDensity = 1;
         int YDensity = 1;
+        int RawComponents = 2;
         int Quality = 85;
         unsigned Seed = 1;           // varies the default pixel pattern
-        Bytes Pixels;                // Width*Height*Components(Kind) samples; empty: a pattern
+        Bytes Pixels;                // Width*Height*Components() samples; empty: a pattern
     };
 
-    static int Components(Color kind) { return kind == Gray ? 1 : kind == Rgb ? 3 : 4; }
+    static int Components(const Options& options)
+    {
+        return options.Kind == Gray ? 1 : options.Kind == Rgb ? 3 : options.Kind == Raw ? options.RawComponents : 4;
+    }
 
     // A whole JPEG file; aborts the test program if the codec refuses the options.
     static Bytes Make(const Options& options);

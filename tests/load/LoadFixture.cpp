@@ -1,0 +1,182 @@
+#include "LoadFixture.h"
+
+#include "KwComObject.h"
+#include "KwHostObject.h"
+#include "KwMemory.h"
+#include "KwModuleLock.h"
+
+void LoadFixture::SetUp()
+{
+    engine.reset(new KwHostEngine());
+    context = engine->Context();
+    ASSERT_TRUE(SUCCEEDED(engine->Start()));
+    filter = NewFilter();
+    ASSERT_TRUE(filter);
+    document = NewDocument();
+    ASSERT_TRUE(document);
+}
+
+void LoadFixture::TearDown()
+{
+    KwSetAllocationHook(nullptr);
+    filter.Reset();
+    dataObject.Reset();
+    stream.Reset();
+    document.Reset();
+    engine.reset();
+    context.reset();
+    EXPECT_EQ(KwHostLiveObjects(), 0) << "host objects left alive";
+    EXPECT_EQ(KwModuleLockCount(), 0) << "filter objects left alive";
+}
+
+KwComPtr<IKwFilter> LoadFixture::NewFilter()
+{
+    KwComPtr<IKwFilter> made;
+    HRESULT hr = KwCreateComObject<CKwFilterJPEG>(nullptr, IID_IKwFilter, reinterpret_cast<void**>(made.Receive()));
+    EXPECT_EQ(hr, S_OK);
+    return made;
+}
+
+KwComPtr<KwHostDocument> LoadFixture::NewDocument()
+{
+    KwComPtr<KwHostDocument> made;
+    EXPECT_EQ(KwHostDocument::Create(made.Receive(), context), S_OK);
+    return made;
+}
+
+KwComPtr<KwHostDataObject> LoadFixture::Bind(const Bytes& file, const std::string& name,
+                                             KwComPtr<KwHostMemoryStream>* streamOut)
+{
+    KwComPtr<KwHostMemoryStream> memory;
+    EXPECT_EQ(KwHostMemoryStream::Create(file, memory.Receive(), context), S_OK);
+    KwComPtr<KwHostDataObject> bound;
+    EXPECT_EQ(KwHostDataObject::Create(static_cast<IStream*>(memory.Get()), name, bound.Receive(), context), S_OK);
+    if (streamOut) *streamOut = memory;
+    return bound;
+}
+
+HRESULT LoadFixture::Open(const Bytes& file, const std::string& name)
+{
+    dataObject = Bind(file, name, &stream);
+    return filter->OpenDocument(dataObject.Get(), document.Get(), nullptr);
+}
+
+HRESULT LoadFixture::GetNode(const VARIANT& spec, VARIANT_BOOL load, IDispatch** node)
+{
+    return filter->GetNode(spec, load, node);
+}
+
+void LoadFixture::OpenAndLoad(const Bytes& file, HRESULT expected)
+{
+    ASSERT_EQ(Open(file), S_OK);
+    ASSERT_EQ(Load(), expected);
+}
+
+VARIANT LoadFixture::Empty()
+{
+    VARIANT v;
+    VariantInit(&v);
+    return v;
+}
+
+VARIANT LoadFixture::I4(LONG value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
+KwHostRasterBlock* LoadFixture::Raster() const
+{
+    KwHostNode* node = Node();
+    if (!node) return nullptr;
+    std::vector<KwHostRasterBlock*> blocks = node->RasterBlocks();
+    return blocks.empty() ? nullptr : blocks.back();
+}
+
+size_t LoadFixture::RasterCount() const
+{
+    KwHostNode* node = Node();
+    return node ? node->RasterBlocks().size() : 0;
+}
+
+const KwHostAttributeEntry* LoadFixture::NodeAttribute(const std::string& name) const
+{
+    KwHostNode* node = Node();
+    return node ? node->FindAttribute(name) : nullptr;
+}
+
+const KwHostAttributeEntry* LoadFixture::DocumentAttribute(const std::string& name) const
+{
+    return document->FindAttribute(name);
+}
+
+std::vector<ULONG> LoadFixture::SourceReads() const
+{
+    const std::vector<KwHostCall>& calls = context->Log().Calls();
+    size_t start = 0;
+    for (size_t i = 0; i < calls.size(); ++i)
+        if (calls[i].method == "Seek") start = i + 1;
+    std::vector<ULONG> reads;
+    for (size_t i = start; i < calls.size(); ++i)
+        if (calls[i].method == "Read") reads.push_back(static_cast<ULONG>(calls[i].args.at(0)));
+    return reads;
+}
+
+std::vector<ULONG> LoadFixture::SourceDelivered() const
+{
+    const std::vector<KwHostCall>& calls = context->Log().Calls();
+    size_t start = 0;
+    for (size_t i = 0; i < calls.size(); ++i)
+        if (calls[i].method == "Seek") start = i + 1;
+    std::vector<ULONG> delivered;
+    for (size_t i = start; i < calls.size(); ++i)
+        if (calls[i].method == "Read") delivered.push_back(static_cast<ULONG>(calls[i].args.at(1)));
+    return delivered;
+}
+
+std::vector<std::string> LoadFixture::NodePuts() const
+{
+    KwHostNode* node = Node();
+    std::vector<std::string> names;
+    if (!node) return names;
+    for (const KwHostCall& call : context->Log().Calls())
+        if (call.object == node->Label() && call.method == "PutAttribute") names.push_back(call.name);
+    return names;
+}
+
+void LoadFixture::ExpectRowsOfReference(const Bytes& file)
+{
+    TestJpeg::Decoded reference = TestJpeg::Decode(file);
+    ASSERT_TRUE(reference.Ok) << reference.Error;
+    int stride = 0;
+    Bytes expected = TestJpeg::HostRows(reference, &stride);
+    KwHostRasterBlock* raster = Raster();
+    ASSERT_NE(raster, nullptr);
+    ASSERT_TRUE(raster->HasStorage());
+    const bool gray = reference.Components == 1;
+    EXPECT_EQ(raster->Width(), reference.Width);
+    EXPECT_EQ(raster->Height(), reference.Height);
+    EXPECT_EQ(raster->BitsPerPixel(), gray ? 8 : 24);
+    ASSERT_EQ(raster->Stride(), stride);
+    ASSERT_EQ(raster->RowsDelivered(), reference.Height);
+    int wrongRows = 0;
+    for (int y = 0; y < reference.Height; ++y) {
+        const unsigned char* row = raster->Row(y);
+        ASSERT_NE(row, nullptr);
+        if (std::memcmp(row, expected.data() + static_cast<size_t>(y) * stride, static_cast<size_t>(stride)) != 0)
+            ++wrongRows;
+    }
+    EXPECT_EQ(wrongRows, 0) << "rows differing from libjpeg's decode";
+    // One row per call, in order, with the layout's data type and the stride.
+    const std::vector<KwHostScanlineCall>& calls = raster->ScanlineCalls();
+    ASSERT_EQ(calls.size(), static_cast<size_t>(reference.Height));
+    for (size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].dataType, gray ? KW_RASTER_INDEX_8 : KW_RASTER_RGB);
+        EXPECT_EQ(calls[i].startLine, static_cast<LONG>(i));
+        EXPECT_EQ(calls[i].noLines, 1);
+        EXPECT_EQ(calls[i].bytesPerLine, stride);
+    }
+}

@@ -1,0 +1,287 @@
+// GetNode: node selectors, the node's life, failures of the host, the node's
+// attributes with the resolution rule, EXIF, and calls from a sink during a load.
+#include "ExifBuilder.h"
+#include "KwHostEventSink.h"
+#include "LoadFixture.h"
+
+namespace {
+
+VARIANT Typed(VARTYPE vt, LONG value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    if (vt == VT_I2) v.iVal = static_cast<SHORT>(value);
+    else if (vt == VT_UI1) v.bVal = static_cast<BYTE>(value);
+    else if (vt == VT_BOOL) v.boolVal = static_cast<VARIANT_BOOL>(value);
+    else if (vt == VT_R8) v.dblVal = value;
+    else v.lVal = value;
+    return v;
+}
+
+TestJpeg::Options Density(int unit, int x, int y)
+{
+    TestJpeg::Options o;
+    o.DensityUnit = unit;
+    o.XDensity = x;
+    o.YDensity = y;
+    return o;
+}
+
+} // namespace
+
+class NodeTest : public LoadFixture {};
+
+TEST_F(NodeTest, SelectorsOfNodeOne)
+{
+    ASSERT_EQ(Open(TestJpeg::Make(TestJpeg::Options())), S_OK);
+    // Asking for the node alone creates it and reads nothing.
+    KwComPtr<IDispatch> first;
+    ASSERT_EQ(GetNode(Empty(), VARIANT_FALSE, first.Receive()), S_OK);
+    ASSERT_NE(Node(), nullptr);
+    KwComPtr<IDispatch> expected;
+    ASSERT_EQ(kw_query(static_cast<IKwContainer*>(Node()), expected.Receive()), S_OK);
+    EXPECT_EQ(first.Get(), expected.Get());
+    EXPECT_EQ(stream->ReadRequests().size(), 1u) << "only the acceptance test read";
+    EXPECT_EQ(RasterCount(), 0u);
+    EXPECT_EQ(NodePuts(), (std::vector<std::string>{"NodeID", "Default", "Loaded", "Compression"}));
+    const KwHostChildEntry& entry = Contents()->Children()[0];
+    EXPECT_EQ(entry.objectType, KW_CONTAINER);
+    EXPECT_TRUE(entry.protectedChild);
+    EXPECT_EQ(entry.index.Type(), VT_I4);
+
+    for (VARIANT spec : {Typed(VT_BOOL, VARIANT_FALSE), Typed(VT_BOOL, VARIANT_TRUE), Typed(VT_BOOL, 1),
+                         Typed(VT_I2, 1), Typed(VT_I4, 1), Typed(VT_UI1, 1)}) {
+        KwComPtr<IDispatch> node;
+        EXPECT_EQ(GetNode(spec, VARIANT_FALSE, node.Receive()), S_OK) << spec.vt;
+        EXPECT_EQ(node.Get(), expected.Get());
+    }
+    EXPECT_EQ(Contents()->ChildCount(), 1u);
+    EXPECT_EQ(NodePuts().size(), 4u) << "creation attributes only once";
+}
+
+TEST_F(NodeTest, OtherSelectorsCreateNothing)
+{
+    ASSERT_EQ(Open(TestJpeg::Make(TestJpeg::Options())), S_OK);
+    VARIANT text;
+    VariantInit(&text);
+    text.vt = VT_BSTR;
+    text.bstrVal = SysAllocString(OLESTR("1"));
+    for (VARIANT spec : {Typed(VT_I4, 0), Typed(VT_I4, 2), Typed(VT_I4, -1), Typed(VT_I2, -1), Typed(VT_UI1, 255),
+                         Typed(VT_R8, 1), Typed(VT_UI4, 1), Typed(VT_NULL, 0), text}) {
+        IDispatch* node = reinterpret_cast<IDispatch*>(0x1234);
+        EXPECT_EQ(GetNode(spec, VARIANT_TRUE, &node), E_FAIL) << spec.vt;
+        EXPECT_EQ(node, nullptr);
+    }
+    VariantClear(&text);
+    EXPECT_EQ(Contents()->ChildCount(), 0u);
+    // Without OpenDocument there is nothing to find.
+    KwComPtr<IKwFilter> fresh = NewFilter();
+    EXPECT_EQ(fresh->GetNode(Empty(), VARIANT_FALSE, nullptr), E_FAIL);
+}
+
+TEST_F(NodeTest, LifeOfTheNode)
+{
+    const Bytes file = TestJpeg::Make(TestJpeg::Options());
+    ASSERT_EQ(Open(file), S_OK);
+    // A null NodeObject is accepted; the node is created and loaded.
+    ASSERT_EQ(Load(nullptr), S_OK);
+    EXPECT_EQ(NodePuts(), (std::vector<std::string>{"NodeID", "Default", "Loaded", "Compression", "BitsPerPixel",
+                                                    "LpiX", "LpiY", "Loaded"}));
+    // Loaded: a second load does nothing.
+    const size_t reads = stream->ReadLog().size();
+    {
+        KwComPtr<IDispatch> node;
+        EXPECT_EQ(Load(node.Receive()), S_OK);
+        EXPECT_TRUE(node);
+    }
+    EXPECT_EQ(stream->ReadLog().size(), reads);
+    EXPECT_EQ(RasterCount(), 1u);
+    EXPECT_EQ(Raster()->EndObjectCalls(), 1u);
+
+    // A node that the host says is loaded is not loaded again; any other "Loaded" value is not loaded.
+    TearDown();
+    SetUp();
+    ASSERT_EQ(Open(file), S_OK);
+    ASSERT_EQ(GetNode(Empty(), VARIANT_FALSE), S_OK);
+    Node()->SetAttribute("Loaded", KwHostVariant::Bool(true));
+    EXPECT_EQ(Load(), S_OK);
+    EXPECT_EQ(RasterCount(), 0u);
+    Node()->SetAttribute("Loaded", KwHostVariant::I4(-1));
+    EXPECT_EQ(Load(), S_OK);
+    EXPECT_EQ(RasterCount(), 1u);
+    context->Switches().getAttributeResult = E_FAIL;
+    EXPECT_EQ(Load(), S_OK);
+    EXPECT_EQ(RasterCount(), 2u) << "an unreadable Loaded counts as not loaded";
+}
+
+TEST_F(NodeTest, FailuresOfTheHost)
+{
+    const Bytes file = TestJpeg::Make(TestJpeg::Options());
+    struct Case {
+        const char* what;
+        void (*arrange)(KwHostSwitches&);
+        bool withNode;
+        HRESULT expected;
+    } cases[] = {
+        {"container refused", [](KwHostSwitches& s) { s.Refuse(KW_CONTAINER, E_ACCESSDENIED); }, true, E_FAIL},
+        {"container not made", [](KwHostSwitches& s) { s.Refuse(KW_CONTAINER, S_OK); }, true, E_FAIL},
+        {"no IKwContainer", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IKwContainer); }, true, E_FAIL},
+        {"no IKwChildren", [](KwHostSwitches& s) { s.Omit(KW_CONTENTS, IID_IKwChildren); }, true, E_FAIL},
+        {"no IDispatch", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IDispatch); }, true, E_NOINTERFACE},
+        {"no IDispatch, none asked", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IDispatch); }, false, S_OK},
+        {"raster refused", [](KwHostSwitches& s) { s.Refuse(KW_RASTER_BLOCK, E_FAIL); }, true, E_FAIL},
+        {"no IKwRasterBlock", [](KwHostSwitches& s) { s.Omit(KW_RASTER_BLOCK, IID_IKwRasterBlock); }, true, E_FAIL},
+        {"storage refused", [](KwHostSwitches& s) { s.createRasterStorageResult = static_cast<HRESULT>(0x80041234); },
+         true, static_cast<HRESULT>(0x80041234)},
+        {"EndObject fails", [](KwHostSwitches& s) { s.endObjectResult = E_NOTIMPL; }, true, E_NOTIMPL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        ASSERT_EQ(Open(file), S_OK);
+        c.arrange(context->Switches());
+        KwComPtr<IDispatch> node;
+        EXPECT_EQ(Load(c.withNode ? node.Receive() : nullptr), c.expected);
+        const KwHostAttributeEntry* loaded = NodeAttribute("Loaded");
+        // Loaded only when the decode ran to its end (EndObject comes after the attributes).
+        const bool complete = c.expected == S_OK || c.expected == E_NOTIMPL;
+        if (loaded) {
+            EXPECT_EQ(loaded->value.Get().boolVal, complete ? VARIANT_TRUE : VARIANT_FALSE);
+        }
+        EXPECT_EQ(NodeAttribute("BitsPerPixel") != nullptr, complete);
+    }
+}
+
+TEST_F(NodeTest, AttributesAndResolution)
+{
+    const struct {
+        TestJpeg::Options options;
+        bool jfif;
+        double lpiX;
+        double lpiY;
+    } cases[] = {
+        {Density(1, 300, 300), true, 300.0, 300.0},  {Density(2, 118, 118), true, 118 * 2.54, 118 * 2.54},
+        {Density(0, 1, 1), true, 96.0, 96.0},        {Density(0, 1, 1), false, 96.0, 96.0},
+        {Density(1, 300, 5), true, 300.0, 96.0},     {Density(0, 72, 150), true, 72.0, 150.0},
+        {Density(1, 10, 11), true, 96.0, 11.0},      {Density(2, 0, 1), true, 96.0, 2.54},
+        {Density(3, 300, 300), true, 96.0, 96.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.options.DensityUnit << " " << c.options.XDensity << "x"
+                                        << c.options.YDensity << (c.jfif ? "" : " without JFIF"));
+        TearDown();
+        SetUp();
+        TestJpeg::Options options = c.options;
+        options.JfifMarker = c.jfif;
+        OpenAndLoad(TestJpeg::Make(options));
+        const KwHostAttributeEntry* x = NodeAttribute("LpiX");
+        const KwHostAttributeEntry* y = NodeAttribute("LpiY");
+        ASSERT_TRUE(x && y);
+        EXPECT_EQ(x->value.Type(), VT_R8);
+        EXPECT_DOUBLE_EQ(x->value.Get().dblVal, c.lpiX);
+        EXPECT_DOUBLE_EQ(y->value.Get().dblVal, c.lpiY);
+        EXPECT_EQ(x->type, 0);
+    }
+    // The completion attributes, with their types.
+    const KwHostAttributeEntry* bits = NodeAttribute("BitsPerPixel");
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(bits->value.Type(), VT_I4);
+    EXPECT_EQ(bits->type, 2);
+    const KwHostAttributeEntry* loaded = NodeAttribute("Loaded");
+    EXPECT_EQ(loaded->value.Type(), VT_BOOL);
+    EXPECT_EQ(loaded->value.Get().boolVal, VARIANT_TRUE);
+    EXPECT_EQ(loaded->type, 2);
+    const KwHostAttributeEntry* compression = NodeAttribute("Compression");
+    EXPECT_EQ(compression->value.ValueText(), "JPEG");
+    EXPECT_EQ(compression->type, 2);
+    EXPECT_EQ(NodeAttribute("NodeID")->value.Get().lVal, 1);
+    EXPECT_EQ(NodeAttribute("Default")->value.Get().boolVal, VARIANT_TRUE);
+
+    // A later file without a density keeps what the earlier load on the same filter found.
+    KwComPtr<KwHostDocument> next = NewDocument();
+    TestJpeg::Options plain;
+    plain.JfifMarker = false;
+    KwComPtr<KwHostDataObject> data = Bind(TestJpeg::Make(plain), "next.jpg");
+    ASSERT_EQ(filter->OpenDocument(data.Get(), next.Get(), nullptr), S_OK);
+    ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
+    EXPECT_DOUBLE_EQ(next->Contents()->FindNode(1)->FindAttribute("LpiX")->value.Get().dblVal, 96.0);
+    KwComPtr<KwHostDocument> third = NewDocument();
+    ASSERT_EQ(Open(TestJpeg::Make(Density(1, 300, 200))), S_OK);
+    ASSERT_EQ(Load(), S_OK);
+    data = Bind(TestJpeg::Make(plain), "third.jpg");
+    ASSERT_EQ(filter->OpenDocument(data.Get(), third.Get(), nullptr), S_OK);
+    ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
+    EXPECT_DOUBLE_EQ(third->Contents()->FindNode(1)->FindAttribute("LpiX")->value.Get().dblVal, 300.0);
+    EXPECT_DOUBLE_EQ(third->Contents()->FindNode(1)->FindAttribute("LpiY")->value.Get().dblVal, 200.0);
+}
+
+TEST_F(NodeTest, ExifMarksTheFormat)
+{
+    ExifBuilder exif;
+    exif.AddAscii(0, 0x010F, "Maker");
+    const Bytes withExif = ExifBuilder::InsertAfterSoi(TestJpeg::Make(TestJpeg::Options()),
+                                                       ExifBuilder::App1(exif.Payload()));
+    const Bytes plain = TestJpeg::Make(TestJpeg::Options());
+
+    OpenAndLoad(plain);
+    EXPECT_EQ(DocumentAttribute("Format")->value.ValueText(), "JPEG");
+    EXPECT_EQ(DocumentAttribute("SummaryInformation"), nullptr);
+
+    // EXIF on this filter object: its loads say "JPEG (Exif)" from then on.
+    {
+        KwComPtr<KwHostDocument> exifDocument = NewDocument();
+        KwComPtr<KwHostDataObject> data = Bind(withExif, "camera.jpg");
+        ASSERT_EQ(filter->OpenDocument(data.Get(), exifDocument.Get(), nullptr), S_OK);
+        ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
+        EXPECT_EQ(exifDocument->FindAttribute("Format")->value.ValueText(), "JPEG (Exif)");
+        ASSERT_NE(exifDocument->FindAttribute("SummaryInformation"), nullptr);
+        EXPECT_EQ(exifDocument->FindAttribute("SummaryInformation")->value.Type(), VT_DISPATCH);
+        KwComPtr<KwHostDocument> later = NewDocument();
+        data = Bind(plain, "later.jpg");
+        ASSERT_EQ(filter->OpenDocument(data.Get(), later.Get(), nullptr), S_OK);
+        ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
+        EXPECT_EQ(later->FindAttribute("Format")->value.ValueText(), "JPEG (Exif)");
+    }
+
+    // Without the attribute class the EXIF values are skipped and the load goes on.
+    TearDown();
+    SetUp();
+    engine->Stop();
+    OpenAndLoad(withExif);
+    EXPECT_EQ(DocumentAttribute("SummaryInformation"), nullptr);
+    EXPECT_EQ(DocumentAttribute("Format")->value.ValueText(), "JPEG");
+}
+
+TEST_F(NodeTest, SinkCannotDisturbARunningLoad)
+{
+    TestJpeg::Options options;
+    options.Width = 16;
+    options.Height = 200;
+    const Bytes file = TestJpeg::Make(options);
+    ASSERT_EQ(Open(file), S_OK);
+    KwComPtr<KwHostEventSink> sink;
+    ASSERT_EQ(KwHostEventSink::Create(sink.Receive(), context), S_OK);
+    ASSERT_EQ(sink->Connect(filter.Get()), S_OK);
+    KwComPtr<KwHostDataObject> other = Bind(TestJpeg::Make(TestJpeg::Options()), "other.jpg");
+    KwComPtr<KwHostDocument> otherDocument = NewDocument();
+    std::vector<HRESULT> answers;
+    IKwFilter* running = filter.Get();
+    sink->SetCallback([&](LONG, VARIANT_BOOL*) {
+        KwComPtr<IDispatch> node;
+        answers.push_back(running->GetNode(Empty(), VARIANT_TRUE, node.Receive()));
+        answers.push_back(node ? E_UNEXPECTED : S_OK);
+        answers.push_back(running->OpenDocument(other.Get(), otherDocument.Get(), nullptr));
+    });
+    EXPECT_EQ(Load(), S_OK);
+    EXPECT_EQ(answers, (std::vector<HRESULT>{E_UNEXPECTED, S_OK, E_UNEXPECTED, E_UNEXPECTED, S_OK, E_UNEXPECTED,
+                                             E_UNEXPECTED, S_OK, E_UNEXPECTED}));
+    ExpectRowsOfReference(file);
+    EXPECT_EQ(RasterCount(), 1u);
+    EXPECT_EQ(otherDocument->ChildCount(), 0u);
+    sink->SetCallback(nullptr);
+    EXPECT_EQ(sink->Disconnect(filter.Get()), S_OK);
+    // Once the load returned, the filter takes calls again.
+    EXPECT_EQ(Load(), S_OK);
+}
