@@ -88,7 +88,7 @@ std::string KwInfoReport::HumanExifValue(const std::string& name, const std::str
 {
     char* end = nullptr;
     double value = std::strtod(raw.c_str(), &end);
-    bool numeric = !raw.empty() && end && *end == '\0';
+    bool numeric = !raw.empty() && end && *end == '\0' && std::isfinite(value);
     char buf[64];
     if (name == "ExifExposure" && numeric && value > 0) {
         if (value < 1.0) {

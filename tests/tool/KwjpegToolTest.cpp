@@ -1,0 +1,352 @@
+// kwjpeg as a user meets it: each test runs the built tool in its own process,
+// with the registry file that CTest names for this suite.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "TestJpeg.h"
+
+namespace {
+
+const std::string kBuild = KW_TEST_BINARY_DIR;
+const std::string kTool = kBuild + "/host/tool/kwjpeg";
+const std::string kLibrary = kBuild + "/src/libKwFilter_JPEG.so";
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Scratch()
+{
+    static std::string dir;
+    if (dir.empty()) {
+        char templ[] = "/tmp/kwjpeg-test-XXXXXX";
+        dir = mkdtemp(templ);
+    }
+    return dir;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// Runs a shell command line; env is prefixed as VAR=value assignments.
+Outcome Shell(const std::string& command, const std::string& env = std::string())
+{
+    static int counter = 0;
+    std::string out = Scratch() + "/out-" + std::to_string(++counter);
+    std::string err = out + ".err";
+    std::string line = env + " " + command + " >" + out + " 2>" + err;
+    Outcome run;
+    int raw = std::system(line.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadFile(out);
+    run.err = ReadFile(err);
+    return run;
+}
+
+Outcome Tool(const std::string& args, const std::string& env = std::string())
+{
+    return Shell(kTool + " " + args, env);
+}
+
+std::vector<std::string> Photos()
+{
+    // Baseline 4:4:4, baseline 4:2:2 with EXIF, progressive 4:2:0.
+    return {"/usr/share/backgrounds/mate/desktop/GreenTraditional.jpg", "/usr/share/backgrounds/mate/nature/Storm.jpg",
+            "/usr/share/backgrounds/mate/nature/FreshFlower.jpg"};
+}
+
+class KwjpegTool : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Outcome r = Tool("register --quiet " + kLibrary);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+};
+
+TEST_F(KwjpegTool, HelpAndUsageErrors)
+{
+    Outcome help = Tool("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("kwjpeg info"), std::string::npos);
+    EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+    Outcome none = Tool("");
+    EXPECT_EQ(none.status, 2);
+    Outcome unknown = Tool("frobnicate");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("unknown command 'frobnicate'"), std::string::npos);
+    Outcome badOption = Tool("info --bogus x.jpg");
+    EXPECT_EQ(badOption.status, 2);
+    Outcome convertArity = Tool("convert only-one.jpg");
+    EXPECT_EQ(convertArity.status, 2);
+}
+
+TEST_F(KwjpegTool, NothingRegisteredTellsTheUserToRegister)
+{
+    std::string jpg = Scratch() + "/plain.jpg";
+    WriteFile(jpg, TestJpeg::Make(TestJpeg::Options()));
+    std::string registry = Scratch() + "/empty-registry.reg";
+    Outcome r = Tool("info " + jpg, "KWPLATFORM_REGISTRY=" + registry);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(jpg), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("kwjpeg register"), std::string::npos) << r.err;
+}
+
+TEST_F(KwjpegTool, RegisterFiltersUnregisterEachInItsOwnProcess)
+{
+    std::string registry = Scratch() + "/steps.reg";
+    std::string env = "KWPLATFORM_REGISTRY=" + registry;
+    ASSERT_EQ(Tool("register " + kLibrary, env).status, 0);
+    std::string text = ReadFile(registry);
+    EXPECT_NE(text.find("KwFilter_JPEG.KwFilterJPEG"), std::string::npos);
+    EXPECT_NE(text.find("4.0.0.34"), std::string::npos);
+
+    Outcome filters = Tool("filters", env);
+    EXPECT_EQ(filters.status, 0);
+    EXPECT_NE(filters.out.find("*.JPG,*.JPEG,*.JFIF,*.JFI"), std::string::npos) << filters.out;
+    EXPECT_NE(filters.out.find("saves  JPEG File Interchange Format as .JPG"), std::string::npos) << filters.out;
+
+    // A load and a save found through the catalogue, in processes of their own.
+    std::string jpg = Scratch() + "/steps.jpg";
+    WriteFile(jpg, TestJpeg::Make(TestJpeg::Options()));
+    EXPECT_EQ(Tool("info --json " + jpg, env).status, 0);
+    std::string bmp = Scratch() + "/steps.bmp";
+    EXPECT_EQ(Tool("convert -q " + jpg + " " + bmp, env).status, 0);
+    EXPECT_EQ(Tool("convert -q " + bmp + " " + Scratch() + "/steps-out.jpg", env).status, 0);
+
+    ASSERT_EQ(Tool("unregister " + kLibrary, env).status, 0);
+    text = ReadFile(registry);
+    EXPECT_EQ(text.find("Quarvenx"), std::string::npos) << text;
+    EXPECT_EQ(text.find("KwFilter_JPEG"), std::string::npos) << text;
+    Outcome after = Tool("info " + jpg, env);
+    EXPECT_EQ(after.status, 1);
+}
+
+TEST_F(KwjpegTool, InfoJsonReportsDensitiesDepthsAndRefusals)
+{
+    struct Case {
+        int unit, x, y;
+        TestJpeg::Color kind;
+        const char* lpiX;
+        const char* lpiY;
+        const char* bits;
+    } cases[] = {
+        {1, 300, 300, TestJpeg::Rgb, "\"LpiX\":300,", "\"LpiY\":300}", "\"BitsPerPixel\":24"},
+        {2, 118, 118, TestJpeg::Rgb, "\"LpiX\":299.72", "\"LpiY\":299.72", "\"BitsPerPixel\":24"},
+        {0, 1, 1, TestJpeg::Gray, "\"LpiX\":96,", "\"LpiY\":96}", "\"BitsPerPixel\":8"},
+        {1, 300, 5, TestJpeg::Gray, "\"LpiX\":300,", "\"LpiY\":96}", "\"BitsPerPixel\":8"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        TestJpeg::Options o;
+        o.Kind = c.kind;
+        o.DensityUnit = c.unit;
+        o.XDensity = c.x;
+        o.YDensity = c.y;
+        std::string path = Scratch() + "/density" + std::to_string(n++) + ".jpg";
+        WriteFile(path, TestJpeg::Make(o));
+        Outcome r = Tool("info --json " + path);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.rfind("{\"file\":\"" + path + "\",\"result\":\"0x00000000\",\"document\":{", 0), 0u) << r.out;
+        EXPECT_NE(r.out.find(c.lpiX), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(c.lpiY), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(c.bits), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("\"raster\":{\"width\":16,\"height\":16,"), std::string::npos) << r.out;
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << "one line per file";
+    }
+
+    // A file the acceptance test refuses still shows what was published, and fails.
+    std::string text = Scratch() + "/not-a-jpeg.jpg";
+    WriteFile(text, std::vector<unsigned char>(100, 'x'));
+    Outcome refused = Tool("info --json " + text);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("\"result\":\"0x80004005\""), std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("\"raster\":null"), std::string::npos) << refused.out;
+    EXPECT_NE(refused.err.find(text), std::string::npos);
+    EXPECT_NE(refused.err.find("0x80004005"), std::string::npos) << refused.err;
+}
+
+TEST_F(KwjpegTool, InfoShowsCameraDataWithUnits)
+{
+    Outcome r = Tool("info /usr/share/backgrounds/mate/nature/Storm.jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Format \"JPEG (Exif)\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("SummaryInformation"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(" s\n"), std::string::npos) << "exposure in seconds: " << r.out;
+    Outcome json = Tool("info --json /usr/share/backgrounds/mate/nature/Storm.jpg");
+    EXPECT_NE(json.out.find("\"SummaryInformation\":{\"ExifVersion\":"), std::string::npos) << json.out;
+}
+
+// The pixels kwjpeg writes are the pixels the filter delivered, which for a
+// well-formed file are libjpeg's fast-IDCT decode: djpeg is the oracle.
+TEST_F(KwjpegTool, ConvertMatchesDjpegOnPhotographsAndTestImages)
+{
+    std::vector<std::string> inputs = Photos();
+    TestJpeg::Options gray;
+    gray.Kind = TestJpeg::Gray;
+    gray.Width = 77;
+    gray.Height = 130;
+    TestJpeg::Options prog;
+    prog.Subsampling = TestJpeg::S422;
+    prog.Progressive = true;
+    prog.Width = 99;
+    prog.Height = 65;
+    WriteFile(Scratch() + "/oracle-gray.jpg", TestJpeg::Make(gray));
+    WriteFile(Scratch() + "/oracle-prog.jpg", TestJpeg::Make(prog));
+    inputs.push_back(Scratch() + "/oracle-gray.jpg");
+    inputs.push_back(Scratch() + "/oracle-prog.jpg");
+    for (const std::string& in : inputs) {
+        ASSERT_TRUE(Exists(in)) << in << " is missing: scripts/setup installs mate-backgrounds";
+        bool isGray = in.find("gray") != std::string::npos;
+        std::string ours = Scratch() + "/ours" + (isGray ? ".pgm" : ".ppm");
+        std::string theirs = Scratch() + "/theirs" + (isGray ? ".pgm" : ".ppm");
+        Outcome r = Tool("convert -q " + in + " " + ours);
+        ASSERT_EQ(r.status, 0) << r.err;
+        Outcome d = Shell("djpeg -dct fast -pnm -outfile " + theirs + " " + in);
+        ASSERT_EQ(d.status, 0) << "djpeg (libjpeg-turbo-progs) is needed: " << d.err;
+        EXPECT_TRUE(ReadFile(ours) == ReadFile(theirs)) << in;
+    }
+}
+
+// A BMP of 1, 4, 8 or 24 bits saved through the filter is byte for byte what
+// cjpeg writes for the colours the BMP shows.
+TEST_F(KwjpegTool, ConvertBmpToJpegMatchesCjpeg)
+{
+    const int w = 37, h = 23;
+    for (int bpp : {1, 4, 8, 24}) {
+        int stride = ((w * bpp + 31) / 32) * 4;
+        int colors = bpp <= 8 ? (1 << bpp) : 0;
+        std::vector<unsigned char> bmp(54 + size_t(colors) * 4 + size_t(stride) * h, 0);
+        auto put32 = [&](size_t at, unsigned v) {
+            for (int i = 0; i < 4; ++i) bmp[at + i] = (unsigned char)(v >> (8 * i));
+        };
+        bmp[0] = 'B';
+        bmp[1] = 'M';
+        put32(2, unsigned(bmp.size()));
+        put32(10, 54 + colors * 4);
+        put32(14, 40);
+        put32(18, w);
+        put32(22, h);
+        bmp[26] = 1;
+        bmp[28] = (unsigned char)bpp;
+        put32(46, colors);
+        std::vector<unsigned> palette(static_cast<size_t>(colors));
+        for (int i = 0; i < colors; ++i) {
+            palette[size_t(i)] = (unsigned(i * 53 % 256) << 16) | (unsigned(255 - i * 17 % 256) << 8) | unsigned(i * 97 % 256);
+            put32(54 + size_t(i) * 4, palette[size_t(i)]);
+        }
+        if (bpp == 1) palette = {0x102030, 0xF0E0D0}, put32(54, 0x102030), put32(58, 0xF0E0D0);
+        std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+        size_t pixelStart = 54 + size_t(colors) * 4;
+        for (int y = 0; y < h; ++y) {
+            unsigned char* row = &bmp[pixelStart + size_t(h - 1 - y) * size_t(stride)]; // bottom-up file
+            for (int x = 0; x < w; ++x) {
+                unsigned rgb;
+                int index = (x * 7 + y * 3) % (colors ? colors : 1);
+                if (bpp == 1) {
+                    if (index) row[x / 8] |= (unsigned char)(0x80 >> (x % 8));
+                    rgb = palette[size_t(index)];
+                } else if (bpp == 4) {
+                    row[x / 2] |= (unsigned char)(x % 2 ? index : index << 4);
+                    rgb = palette[size_t(index)];
+                } else if (bpp == 8) {
+                    row[x] = (unsigned char)index;
+                    rgb = palette[size_t(index)];
+                } else {
+                    rgb = (unsigned(x * 7) << 16) | (unsigned(y * 11) << 8) | unsigned((x + y) * 3);
+                    row[3 * x] = (unsigned char)rgb;
+                    row[3 * x + 1] = (unsigned char)(rgb >> 8);
+                    row[3 * x + 2] = (unsigned char)(rgb >> 16);
+                }
+                ppm += char(rgb >> 16);
+                ppm += char(rgb >> 8);
+                ppm += char(rgb);
+            }
+        }
+        std::string base = Scratch() + "/pal" + std::to_string(bpp);
+        WriteFile(base + ".bmp", bmp);
+        {
+            std::ofstream out(base + ".ppm", std::ios::binary);
+            out << ppm;
+        }
+        Outcome r = Tool("convert -q " + base + ".bmp " + base + ".jpg");
+        ASSERT_EQ(r.status, 0) << r.err;
+        Outcome c = Shell("cjpeg -quality 75 -baseline -outfile " + base + "-cjpeg.jpg " + base + ".ppm");
+        ASSERT_EQ(c.status, 0) << "cjpeg (libjpeg-turbo-progs) is needed: " << c.err;
+        EXPECT_TRUE(ReadFile(base + ".jpg") == ReadFile(base + "-cjpeg.jpg")) << bpp << " bits per pixel";
+    }
+}
+
+TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
+{
+    std::string broken = Scratch() + "/broken.bmp";
+    WriteFile(broken, std::vector<unsigned char>{'B', 'M', 1, 2, 3});
+    std::string out = Scratch() + "/never.jpg";
+    Outcome r = Tool("convert " + broken + " " + out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(broken), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(out));
+
+    std::string notJpeg = Scratch() + "/text.jpg";
+    WriteFile(notJpeg, std::vector<unsigned char>(64, 'a'));
+    std::string png = Scratch() + "/never.png";
+    r = Tool("convert " + notJpeg + " " + png);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(Exists(png));
+    EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").out, "0\n") << "no temporary files left";
+}
+
+TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
+{
+    std::string in = Scratch() + "/batch-in";
+    mkdir(in.c_str(), 0777);
+    mkdir((in + "/sub").c_str(), 0777);
+    for (int i = 0; i < 5; ++i) {
+        TestJpeg::Options o;
+        o.Width = 40 + i * 13;
+        o.Height = 150 + i;
+        o.Seed = unsigned(i + 3);
+        o.Kind = i == 2 ? TestJpeg::Gray : TestJpeg::Rgb;
+        WriteFile(in + (i == 4 ? "/sub/" : "/") + "img" + std::to_string(i) + ".jpg", TestJpeg::Make(o));
+    }
+    WriteFile(in + "/bad.jpg", std::vector<unsigned char>(50, 0));
+    std::string outDir = Scratch() + "/batch-out";
+    Outcome r = Tool("convert --to png -j 3 -o " + outDir + " " + in);
+    EXPECT_EQ(r.status, 1) << "one input is not a JPEG file";
+    EXPECT_NE(r.out.find("5 converted, 1 failed"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FAILED  " + in + "/bad.jpg"), std::string::npos) << r.out;
+    for (int i = 0; i < 5; ++i) {
+        std::string name = "img" + std::to_string(i);
+        std::string single = Scratch() + "/" + name + "-single.png";
+        ASSERT_EQ(Tool("convert -q " + in + (i == 4 ? "/sub/" : "/") + name + ".jpg " + single).status, 0);
+        EXPECT_TRUE(ReadFile(outDir + "/" + name + ".png") == ReadFile(single)) << name;
+    }
+}
+
+} // namespace
