@@ -1,0 +1,173 @@
+// The load driver and the event sink with the real load filter: the host calls
+// arrive in the documented order, the raster block holds the decoded rows, a
+// sink can stop the load, and every host object is released afterwards.
+#include <gtest/gtest.h>
+
+#include "CKwFilterJPEG.h"
+#include "KwAutomation.h"
+#include "KwComPtr.h"
+#include "KwHostEngine.h"
+#include "KwHostEventSink.h"
+#include "KwHostLoad.h"
+#include "KwHostMemoryStream.h"
+#include "TestJpeg.h"
+
+namespace {
+
+class KwHostLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_liveBefore = KwHostLiveObjects();
+        ASSERT_EQ(S_OK, m_engine.Start());
+        ASSERT_EQ(S_OK, KwCreateComObject<CKwFilterJPEG>(nullptr, IID_IKwFilter,
+                                                          reinterpret_cast<void**>(m_filter.Receive())));
+    }
+    void TearDown() override
+    {
+        m_result.Reset();
+        m_filter.Reset();
+        m_stream.Reset();
+        m_engine.Stop();
+        EXPECT_EQ(m_liveBefore, KwHostLiveObjects()) << "the filter released every host object";
+    }
+
+    IStream* Stream(const TestJpeg::Bytes& file)
+    {
+        EXPECT_EQ(S_OK, m_engine.CreateMemoryStream(file.data(), file.size(), m_stream.Receive()));
+        return m_stream.Get();
+    }
+
+    KwHostEngine m_engine;
+    KwComPtr<IKwFilter> m_filter;
+    KwComPtr<KwHostMemoryStream> m_stream;
+    KwHostLoadResult m_result;
+    LONG m_liveBefore = 0;
+};
+
+TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
+{
+    TestJpeg::Options options;
+    options.Width = 100;
+    options.Height = 10;
+    options.Kind = TestJpeg::Gray;
+    TestJpeg::Bytes file = TestJpeg::Make(options);
+    ASSERT_EQ(S_OK, KwHostLoad(m_engine, m_filter.Get(), Stream(file), "gray.jpg", &m_result));
+    EXPECT_EQ(S_OK, m_result.openResult);
+    EXPECT_EQ(S_OK, m_result.nodeResult);
+    EXPECT_TRUE(m_result.node);
+
+    std::vector<std::string> steps = m_engine.Log().Steps();
+    std::vector<std::string> withoutRows;
+    for (const std::string& step : steps)
+        if (step != "AddScanline1") withoutRows.push_back(step);
+    EXPECT_EQ((std::vector<std::string>{"Storage", "StorageName(gray.jpg)", "PutAttribute(DocType)",
+                                        "PutAttribute(Format)", "CreateChild(\"Contents\")",
+                                        "PutAttribute(TotalNodes)", "GetChild(1)", "CreateChild(1)",
+                                        "PutAttribute(NodeID)", "PutAttribute(Default)", "PutAttribute(Loaded)",
+                                        "PutAttribute(Compression)", "CreateChild(\"\")",
+                                        "CreateRasterStorage(JPEG)", "PutAttribute(BitsPerPixel)",
+                                        "PutAttribute(LpiX)", "PutAttribute(LpiY)", "PutAttribute(Loaded)",
+                                        "EndObject"}),
+              withoutRows)
+        << m_engine.Log().Text();
+    EXPECT_EQ(10u, m_engine.Log().Count("AddScanline1"));
+
+    KwHostRasterBlock* raster = m_result.Raster();
+    ASSERT_NE(nullptr, raster);
+    EXPECT_EQ(100, raster->Width());
+    EXPECT_EQ(8, raster->BitsPerPixel());
+    EXPECT_EQ(256u, raster->Palette().size());
+    EXPECT_TRUE(raster->Ended());
+    int stride = 0;
+    TestJpeg::Bytes expected = TestJpeg::HostRows(TestJpeg::Decode(file), &stride);
+    ASSERT_EQ(stride, raster->Stride());
+    for (LONG y = 0; y < raster->Height(); ++y)
+        EXPECT_EQ(0, std::memcmp(expected.data() + y * stride, raster->Row(y), static_cast<size_t>(stride))) << y;
+    EXPECT_EQ("JPEG", m_result.document->FindAttribute("Format")->value.ValueText());
+    EXPECT_EQ(VARIANT_TRUE, m_result.Node()->FindAttribute("Loaded")->value.Get().boolVal);
+}
+
+TEST_F(KwHostLoadTest, OpenOnlyAndStorageNameSwitches)
+{
+    TestJpeg::Options options;
+    TestJpeg::Bytes file = TestJpeg::Make(options);
+    KwHostLoadOptions load;
+    load.getNode = false;
+    load.nameMode = KwHostNameMode::Empty;
+    ASSERT_EQ(S_OK, KwHostLoad(m_engine, m_filter.Get(), Stream(file), load, &m_result));
+    EXPECT_EQ(E_FAIL, m_result.nodeResult) << "GetNode was not called";
+    EXPECT_NE(nullptr, m_result.Contents());
+    EXPECT_EQ(nullptr, m_result.Node());
+    EXPECT_EQ(0u, m_engine.Log().Count("GetChild"));
+
+    // A stream that is not JPEG is refused at OpenDocument.
+    m_result.Reset();
+    const unsigned char text[40] = "not a JPEG file at all, just some text";
+    EXPECT_EQ(E_FAIL, KwHostLoad(m_engine, m_filter.Get(), Stream(TestJpeg::Bytes(text, text + 40)), "a.jpg",
+                                 &m_result));
+    EXPECT_EQ(E_FAIL, m_result.openResult);
+}
+
+TEST_F(KwHostLoadTest, SinkSeesProgressAndCanStopTheLoad)
+{
+    TestJpeg::Options options;
+    options.Width = 8;
+    options.Height = 200;
+    TestJpeg::Bytes file = TestJpeg::Make(options);
+
+    KwComPtr<KwHostEventSink> sink;
+    ASSERT_EQ(S_OK, KwHostEventSink::Create(sink.Receive(), m_engine.Context()));
+    ASSERT_EQ(S_OK, sink->Connect(m_filter.Get()));
+    EXPECT_NE(0u, sink->Cookie());
+    // Abort with 1, not VARIANT_TRUE: any non-zero answer stops the load.
+    sink->AbortAt(2, 1);
+    EXPECT_EQ(E_ABORT, KwHostLoad(m_engine, m_filter.Get(), Stream(file), "tall.jpg", &m_result));
+    EXPECT_EQ((std::vector<LONG>{32, 64}), sink->ProgressValues());
+    ASSERT_NE(nullptr, m_result.Raster());
+    EXPECT_EQ(128, m_result.Raster()->RowsDelivered());
+    EXPECT_FALSE(m_result.Raster()->Ended());
+    EXPECT_EQ("sink.Progress(64, abort 1) -> S_OK", m_engine.Log().Lines().back());
+
+    EXPECT_EQ(S_OK, sink->Disconnect(m_filter.Get()));
+    EXPECT_EQ(0u, sink->Cookie());
+    EXPECT_EQ(S_FALSE, sink->Disconnect(m_filter.Get()));
+
+    // A sink that does not answer the events interface cannot connect.
+    KwComPtr<KwHostEventSink> deaf;
+    ASSERT_EQ(S_OK, KwHostEventSink::Create(deaf.Receive(), m_engine.Context()));
+    deaf->SetAnswersEvents(false);
+    EXPECT_EQ(CONNECT_E_CANNOTCONNECT, deaf->Connect(m_filter.Get()));
+    EXPECT_EQ(0u, deaf->Cookie());
+}
+
+TEST(KwHostEventSinkTest, AnswersAbortAtTheChosenEvent)
+{
+    KwComPtr<KwHostEventSink> sink;
+    ASSERT_EQ(S_OK, KwHostEventSink::Create(sink.Receive()));
+    sink->AbortAt(3, VARIANT_TRUE);
+    sink->AnswerEveryEvent(true, VARIANT_FALSE);
+    std::vector<LONG> seen;
+    sink->SetCallback([&](LONG progress, VARIANT_BOOL* abort) { seen.push_back(progress * 10 + (*abort ? 1 : 0)); });
+    std::vector<VARIANT_BOOL> answers;
+    for (LONG p : {10, 20, 30, 40}) {
+        VARIANT_BOOL abort = 7; // overwritten by the answer
+        EXPECT_EQ(S_OK, sink->Progress(p, &abort));
+        answers.push_back(abort);
+    }
+    EXPECT_EQ((std::vector<VARIANT_BOOL>{VARIANT_FALSE, VARIANT_FALSE, VARIANT_TRUE, VARIANT_FALSE}), answers);
+    EXPECT_EQ((std::vector<LONG>{100, 200, 301, 400}), seen);
+    EXPECT_EQ(E_POINTER, sink->Progress(50, nullptr));
+    sink->SetProgressResult(E_FAIL);
+    VARIANT_BOOL abort = VARIANT_FALSE;
+    EXPECT_EQ(E_FAIL, sink->Progress(60, &abort));
+
+    // Without AnswerEveryEvent the sink leaves *Abort as the source set it.
+    KwComPtr<KwHostEventSink> quiet;
+    ASSERT_EQ(S_OK, KwHostEventSink::Create(quiet.Receive()));
+    abort = 5;
+    EXPECT_EQ(S_OK, quiet->Progress(1, &abort));
+    EXPECT_EQ(5, abort);
+}
+
+} // namespace

@@ -1,0 +1,287 @@
+// The save driver against a small fake save filter that records what it is
+// asked: the walk a host makes, the row types chosen by depth, run-coded 1-bit
+// rows that reproduce the image, and the first failure reported.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "KwAutomation.h"
+#include "KwComPtr.h"
+#include "KwHostEngine.h"
+#include "KwHostMemoryStream.h"
+#include "KwHostSaveDriver.h"
+
+namespace {
+
+struct Recording {
+    std::vector<std::string> calls;
+    std::vector<LONG> dataTypes;
+    std::vector<std::vector<unsigned char>> lines; // as sent, BytesPerLine bytes each
+    std::vector<LONG> palette;
+    LONG storage[5] = {};
+    std::string compression;
+    HRESULT failCreateStorage = S_OK;
+    HRESULT failRowAt = S_OK;
+    int failRowNumber = -1;
+    bool gotStream = false;
+    int live = 0;
+};
+
+// Counted base of the fake objects.
+template <typename Interface> class Fake : public Interface {
+public:
+    explicit Fake(std::shared_ptr<Recording> r) : rec(std::move(r)) { ++rec->live; }
+    virtual ~Fake() { --rec->live; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override
+    {
+        if (!ppv) return E_POINTER;
+        *ppv = nullptr;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, kw_uuidof<Interface>())) {
+            *ppv = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override
+    {
+        ULONG r = --refs;
+        if (r == 0) delete this;
+        return r;
+    }
+
+protected:
+    std::shared_ptr<Recording> rec;
+    ULONG refs = 1;
+};
+
+class FakeRaster final : public Fake<IKwSaveRasterData> {
+public:
+    using Fake::Fake;
+    HRESULT STDMETHODCALLTYPE PutAttribute(BSTR, VARIANT) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EndObject() noexcept override
+    {
+        rec->calls.push_back("raster.EndObject");
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CreateRasterStorage(LONG Width, LONG Height, LONG BitsPerPixel, LONG DpiX, LONG DpiY,
+                                                  BSTR Compression, LONG NoColors, LONG* ColorTable) noexcept override
+    {
+        rec->calls.push_back("CreateRasterStorage");
+        LONG values[5] = {Width, Height, BitsPerPixel, DpiX, DpiY};
+        std::copy(values, values + 5, rec->storage);
+        rec->compression = KwNarrow(Compression);
+        rec->palette.assign(ColorTable, ColorTable + NoColors);
+        return rec->failCreateStorage;
+    }
+    HRESULT STDMETHODCALLTYPE AddScanline1(KW_RASTER_TYPE DataType, LONG StartLine, LONG NoLines, LONG BytesPerLine,
+                                           unsigned char* Scanlines) noexcept override
+    {
+        rec->calls.push_back("AddScanline1 " + std::to_string(StartLine) + " " + std::to_string(NoLines));
+        rec->dataTypes.push_back(DataType);
+        rec->lines.emplace_back(Scanlines, Scanlines + BytesPerLine);
+        if (static_cast<int>(rec->lines.size()) == rec->failRowNumber) return rec->failRowAt;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE AddScanline2(KW_RASTER_TYPE, LONG, LONG, LONG*, LONG, unsigned char*) noexcept override
+    {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE StartPolyClipRegion(LONG, LONG*, LONG, LONG*, LONG) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE AppendPolyClipRegion(LONG, LONG*, LONG, LONG*, LONG) noexcept override { return S_OK; }
+};
+
+class FakeStructure final : public Fake<IKwSaveStructure> {
+public:
+    FakeStructure(std::shared_ptr<Recording> r, int level) : Fake(std::move(r)), m_level(level) {}
+    HRESULT STDMETHODCALLTYPE PutAttribute(BSTR, VARIANT) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE CreateObject(KW_OBJECT_TYPE ObjectType, VARIANT, IKwDescriptorNative*,
+                                           IUnknown** SaveObject) noexcept override
+    {
+        rec->calls.push_back("CreateObject " + std::to_string(ObjectType) + " at " + std::to_string(m_level));
+        if (ObjectType == KW_RASTER_BLOCK)
+            *SaveObject = new FakeRaster(rec);
+        else if (ObjectType >= KW_DOCUMENT && ObjectType <= KW_CONTAINER)
+            *SaveObject = new FakeStructure(rec, m_level + 1);
+        else
+            return E_INVALIDARG;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EndObject() noexcept override
+    {
+        rec->calls.push_back("structure.EndObject " + std::to_string(m_level));
+        return S_OK;
+    }
+
+private:
+    int m_level;
+};
+
+class FakeSaveFilter final : public Fake<IKwFilterSave> {
+public:
+    using Fake::Fake;
+    HRESULT STDMETHODCALLTYPE CreateDocument(IKwDataObject* DataObject, IKwDescriptorNative*,
+                                             IUnknown** SaveObject) noexcept override
+    {
+        rec->calls.push_back("CreateDocument");
+        KwComPtr<IUnknown> storage;
+        DataObject->get_Storage(storage.Receive());
+        KwComPtr<IStream> stream;
+        rec->gotStream = SUCCEEDED(kw_query(storage.Get(), stream.Receive()));
+        *SaveObject = new FakeStructure(rec, 0);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CloseDocument() noexcept override
+    {
+        rec->calls.push_back("CloseDocument");
+        return S_OK;
+    }
+};
+
+class KwHostSaveDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_liveBefore = KwHostLiveObjects();
+        ASSERT_EQ(S_OK, m_engine.CreateMemoryStream(nullptr, 0, m_output.Receive()));
+        m_filter.Attach(new FakeSaveFilter(m_rec));
+    }
+    void TearDown() override
+    {
+        m_filter.Reset();
+        m_output.Reset();
+        EXPECT_EQ(0, m_rec->live);
+        EXPECT_EQ(m_liveBefore, KwHostLiveObjects());
+    }
+
+    // A new recording; the fake objects still alive stay counted.
+    void Fresh()
+    {
+        int live = m_rec->live;
+        *m_rec = Recording();
+        m_rec->live = live;
+    }
+
+    HRESULT Save(const KwHostImage& image, const KwHostSaveOptions& options = KwHostSaveOptions())
+    {
+        KwHostSaveDriver driver(m_engine.Context());
+        HRESULT hr = driver.Save(m_filter.Get(), m_output.Get(), image, options);
+        m_failedStep = driver.FailedStep();
+        return hr;
+    }
+
+    KwHostEngine m_engine;
+    std::shared_ptr<Recording> m_rec = std::make_shared<Recording>();
+    KwComPtr<KwHostMemoryStream> m_output;
+    KwComPtr<IKwFilterSave> m_filter;
+    std::string m_failedStep;
+    LONG m_liveBefore = 0;
+};
+
+TEST_F(KwHostSaveDriverTest, WalksTheImageAsAHostDoes)
+{
+    KwHostImage image = KwHostImage::Make(10, 3, 24);
+    image.dpiX = 300;
+    image.dpiY = 200;
+    image.Row(1)[0] = 0x42;
+    KwHostSaveOptions options;
+    options.levels = {KW_DOCUMENT, KW_CONTAINER};
+    ASSERT_EQ(S_OK, Save(image, options));
+    EXPECT_TRUE(m_rec->gotStream) << "the data object is bound to the output stream";
+    EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1100 at 0", "CreateObject 1102 at 1",
+                                        "CreateObject 1202 at 2", "CreateRasterStorage", "AddScanline1 0 1",
+                                        "AddScanline1 1 1", "AddScanline1 2 1", "raster.EndObject",
+                                        "structure.EndObject 2", "structure.EndObject 1", "structure.EndObject 0",
+                                        "CloseDocument"}),
+              m_rec->calls);
+    EXPECT_EQ(10, m_rec->storage[0]);
+    EXPECT_EQ(3, m_rec->storage[1]);
+    EXPECT_EQ(24, m_rec->storage[2]);
+    EXPECT_EQ(300, m_rec->storage[3]);
+    EXPECT_EQ(200, m_rec->storage[4]);
+    EXPECT_EQ("JPEG", m_rec->compression);
+    EXPECT_EQ((std::vector<LONG>(3, KW_RASTER_RGB)), m_rec->dataTypes);
+    ASSERT_EQ(3u, m_rec->lines.size());
+    EXPECT_EQ(32u, m_rec->lines[1].size());
+    EXPECT_EQ(0x42, m_rec->lines[1][0]);
+    EXPECT_EQ((std::vector<std::string>{"data object.Storage"}), m_engine.Log().Methods());
+}
+
+TEST_F(KwHostSaveDriverTest, RowTypesFollowTheDepth)
+{
+    struct Case {
+        LONG bpp;
+        LONG type;
+        size_t colors;
+    } cases[] = {{8, KW_RASTER_INDEX_8, 256}, {4, KW_RASTER_INDEX_4, 16}, {32, KW_RASTER_RGBA, 0}};
+    for (const Case& c : cases) {
+        Fresh();
+        ASSERT_EQ(S_OK, Save(KwHostImage::Make(5, 2, c.bpp))) << c.bpp;
+        EXPECT_EQ((std::vector<LONG>(2, c.type)), m_rec->dataTypes) << c.bpp;
+        EXPECT_EQ(c.colors, m_rec->palette.size()) << c.bpp;
+    }
+}
+
+TEST_F(KwHostSaveDriverTest, OneBitRowsTravelAsRunsThatReproduceTheRow)
+{
+    KwHostImage image = KwHostImage::Make(20, 1, 1);
+    // Pixels 0, 1, 2 and 10, and 17 to 19 (the run reaching the right edge).
+    unsigned char* row = image.Row(0);
+    row[0] = 0xE0;
+    row[1] = 0x20;
+    row[2] = 0x70;
+    ASSERT_EQ(S_OK, Save(image));
+    ASSERT_EQ(1u, m_rec->lines.size());
+    EXPECT_EQ(KW_RASTER_RLC_32, m_rec->dataTypes[0]);
+    std::vector<LONG> records(m_rec->lines[0].size() / sizeof(LONG));
+    std::memcpy(records.data(), m_rec->lines[0].data(), records.size() * sizeof(LONG));
+    EXPECT_EQ((std::vector<LONG>{0, 3, 10, 11, 17, 20, -1}), records);
+
+    EXPECT_EQ((std::vector<unsigned short>{0, 3, 10, 11, 17, 20, 0xFFFF}), KwHostSaveDriver::RunRecords16(row, 20));
+    unsigned char empty[4] = {};
+    EXPECT_EQ(std::vector<LONG>{-1}, KwHostSaveDriver::RunRecords(empty, 32));
+
+    // A chosen type sends the row bytes as they are.
+    Fresh();
+    KwHostSaveOptions options;
+    options.dataType = KW_RASTER_INDEX_8;
+    ASSERT_EQ(S_OK, Save(image, options));
+    EXPECT_EQ(KW_RASTER_INDEX_8, m_rec->dataTypes[0]);
+    EXPECT_EQ(0xE0, m_rec->lines[0][0]);
+}
+
+TEST_F(KwHostSaveDriverTest, FirstFailureIsReturnedAndTheWalkStillCloses)
+{
+    m_rec->failRowNumber = 2;
+    m_rec->failRowAt = E_OUTOFMEMORY;
+    EXPECT_EQ(E_OUTOFMEMORY, Save(KwHostImage::Make(4, 5, 8)));
+    EXPECT_EQ("AddScanline1", m_failedStep);
+    EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1202 at 0", "CreateRasterStorage",
+                                        "AddScanline1 0 1", "AddScanline1 1 1", "structure.EndObject 0",
+                                        "CloseDocument"}),
+              m_rec->calls)
+        << "no more rows, no raster EndObject, but the structures end and the document closes";
+
+    Fresh();
+    m_rec->failCreateStorage = E_FAIL;
+    EXPECT_EQ(E_FAIL, Save(KwHostImage::Make(4, 5, 24)));
+    EXPECT_EQ("CreateRasterStorage", m_failedStep);
+    EXPECT_TRUE(m_rec->lines.empty());
+
+    Fresh();
+    KwHostSaveOptions options;
+    options.levels = {KW_TEXT_BLOCK};
+    EXPECT_EQ(E_INVALIDARG, Save(KwHostImage::Make(4, 5, 24), options));
+    EXPECT_EQ("CreateObject", m_failedStep);
+
+    KwHostImage broken = KwHostImage::Make(4, 5, 24);
+    broken.pixels.resize(10);
+    EXPECT_EQ(E_INVALIDARG, Save(broken)) << "rows shorter than the image says are not sent";
+    KwHostSaveDriver driver(m_engine.Context());
+    EXPECT_EQ(E_POINTER, driver.Save(static_cast<IKwFilterSave*>(nullptr), m_output.Get(), KwHostImage::Make(1, 1, 24)));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, driver.Save(CLSID_NULL, m_output.Get(), KwHostImage::Make(1, 1, 24)));
+    EXPECT_EQ("CoCreateInstance", driver.FailedStep());
+}
+
+} // namespace
