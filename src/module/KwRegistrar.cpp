@@ -4,19 +4,9 @@
 
 #include "KwMemory.h"
 #include "KwScriptInterpreter.h"
+#include "KwScriptTokenizer.h"
 
 namespace {
-
-char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(const char* a, size_t aLength, const char* b, size_t bLength) noexcept
-{
-    if (aLength != bLength) return false;
-    for (size_t i = 0; i < aLength; ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
-}
 
 // Keys whose loss would damage the system; a script can never force-delete them.
 const char* const kProtectedKeyNames[] = {
@@ -31,7 +21,7 @@ bool KwRegistrar::IsProtectedKeyName(const char* name) noexcept
     if (!name) return false;
     size_t length = std::strlen(name);
     for (const char* protectedName : kProtectedKeyNames) {
-        if (EqualNoCase(name, length, protectedName, std::strlen(protectedName))) return true;
+        if (KwScriptEqualNoCase(name, length, protectedName, std::strlen(protectedName))) return true;
     }
     return false;
 }
@@ -48,7 +38,7 @@ const KwRegistrar::Replacement* KwRegistrar::FindReplacement(const char* name, s
 {
     for (int i = 0; i < m_replacementCount; ++i) {
         const Replacement& r = m_replacements[i];
-        if (EqualNoCase(name, length, r.name, r.nameLength)) return &r;
+        if (KwScriptEqualNoCase(name, length, r.name, r.nameLength)) return &r;
     }
     return nullptr;
 }

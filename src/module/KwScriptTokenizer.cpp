@@ -1,5 +1,7 @@
 #include "KwScriptTokenizer.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsSpace(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
@@ -8,14 +10,18 @@ char Lower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(
 
 } // namespace
 
+bool KwScriptEqualNoCase(const char* a, size_t aLength, const char* b, size_t bLength) noexcept
+{
+    if (aLength != bLength) return false;
+    for (size_t i = 0; i < aLength; ++i) {
+        if (Lower(a[i]) != Lower(b[i])) return false;
+    }
+    return true;
+}
+
 bool KwScriptToken::Is(const char* word) const noexcept
 {
-    if (!text || quoted) return false;
-    size_t i = 0;
-    for (; i < length; ++i) {
-        if (word[i] == '\0' || Lower(text[i]) != Lower(word[i])) return false;
-    }
-    return word[i] == '\0';
+    return text && !quoted && KwScriptEqualNoCase(text, length, word, std::strlen(word));
 }
 
 bool KwScriptTokenizer::Next(KwScriptToken& token) noexcept

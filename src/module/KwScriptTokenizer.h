@@ -9,6 +9,9 @@
 
 #include <cstddef>
 
+// Script words and variable names compare without regard to the case of ASCII letters.
+bool KwScriptEqualNoCase(const char* a, size_t aLength, const char* b, size_t bLength) noexcept;
+
 struct KwScriptToken {
     const char* text = nullptr; // zero-terminated; null at the end of the script
     size_t length = 0;

@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "KwComPtr.h"
+#include "KwHostDataObject.h"
+#include "KwHostMemoryStream.h"
 #include "KwLibraryFixture.h"
 #include "KwModule.h"
-#include "KwTestMemoryStream.h"
 
 namespace {
 
@@ -50,56 +51,6 @@ public:
         ++releases;
         return --refs;
     }
-};
-
-// A data object bound to a stream: all the save filter asks of it is Storage.
-class StreamDataObject final : public IKwDataObject {
-public:
-    explicit StreamDataObject(IStream* stream) : m_stream(stream) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) &&
-            !IsEqualIID(riid, IID_IKwDataObject)) {
-            return E_NOINTERFACE;
-        }
-        *ppv = static_cast<IKwDataObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE AttachToStorage(IUnknown*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE BindToStorage(BSTR, VARIANT_BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ResetStorage() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_Storage(IUnknown** storage) override
-    {
-        *storage = m_stream;
-        m_stream->AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_StorageName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_TemporaryName(BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_StorageType(KW_STORAGE_TYPE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_StorageScheme(KW_STORAGE_SCHEME*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_FileSize(VARIANT_BOOL, LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_CreationTime(VARIANT_BOOL, LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_LastAccessTime(VARIANT_BOOL, LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE get_LastWriteTime(VARIANT_BOOL, LONG*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE BindToStorageWrite(BSTR, KW_STORAGE_TYPE) override { return E_NOTIMPL; }
-
-private:
-    IStream* m_stream;
-    ULONG m_refs = 1;
 };
 
 typedef KwLibraryFixture ClassObjectTest;
@@ -282,10 +233,12 @@ TEST_F(ClassObjectTest, EveryLiveObjectAndServerLockKeepsTheLibraryLoaded)
     filter.Reset();
     EXPECT_EQ(S_FALSE, DllCanUnloadNow());
 
-    KwTestMemoryStream stream(std::vector<unsigned char>{});
-    StreamDataObject dataObject(&stream);
+    KwComPtr<KwHostMemoryStream> stream;
+    ASSERT_EQ(S_OK, KwHostMemoryStream::Create(std::vector<unsigned char>{}, stream.Receive()));
+    KwComPtr<KwHostDataObject> dataObject;
+    ASSERT_EQ(S_OK, KwHostDataObject::Create(static_cast<IStream*>(stream.Get()), "out.jpg", dataObject.Receive()));
     KwComPtr<IUnknown> structureUnknown;
-    ASSERT_EQ(S_OK, saveFilter->CreateDocument(&dataObject, nullptr, structureUnknown.Receive()));
+    ASSERT_EQ(S_OK, saveFilter->CreateDocument(dataObject.Get(), nullptr, structureUnknown.Receive()));
     KwComPtr<IKwSaveStructure> structure;
     ASSERT_EQ(S_OK, kw_query(structureUnknown.Get(), structure.Receive()));
     structureUnknown.Reset();

@@ -63,6 +63,10 @@ const std::string kSaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\Kw
                                         "  StorageType = d 1\n"
                                         "  Version = s \"4.0.0.34\"\n";
 
+const std::string kCatalogue = "HKLM\\Software\nHKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
+                                "  @ = s \"Quarvenx COM Filters\"\n" +
+                                kLoadCatalogueEntry + kSaveCatalogueEntry;
+
 class RegistrationTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -94,18 +98,14 @@ TEST_F(RegistrationTest, RegistrationWritesExactlyTheScriptedEntries)
     EXPECT_EQ(ProgIdKeys(m_loadClsid, "KwFilterJPEG") + ProgIdKeys(m_saveClsid, "KwFilterSaveJPEG"),
               Run({"dump", "HKCR\\KwFilter_JPEG.KwFilterJPEG", "dump", "HKCR\\KwFilter_JPEG.KwFilterJPEG.1", "dump",
                    "HKCR\\KwFilter_JPEG.KwFilterSaveJPEG", "dump", "HKCR\\KwFilter_JPEG.KwFilterSaveJPEG.1"}));
-    EXPECT_EQ("HKLM\\Software\nHKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
-              "  @ = s \"Quarvenx COM Filters\"\n" +
-                  kLoadCatalogueEntry + kSaveCatalogueEntry,
+    EXPECT_EQ(kCatalogue,
               Run({"dump", "HKLM\\Software"}));
     // The type library is registered after the classes.
     EXPECT_NE(0u, Run({"dump", "HKCR\\TypeLib\\" + GuidText(LIBID_KWFILTER_JPEGLib)}).find("\\1.0\n"));
 
     // Registering again gives the same entries.
     ASSERT_EQ("register " + m_library + " -> 0x00000000\n", Run({"register", m_library}));
-    EXPECT_EQ("HKLM\\Software\nHKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
-              "  @ = s \"Quarvenx COM Filters\"\n" +
-                  kLoadCatalogueEntry + kSaveCatalogueEntry,
+    EXPECT_EQ(kCatalogue,
               Run({"dump", "HKLM\\Software"}));
 }
 
