@@ -74,3 +74,9 @@ std::string KwFreshRegistryFile(const std::string& name)
     std::remove(path.c_str());
     return path;
 }
+
+void KwRemoveRegistryFile(const std::string& path)
+{
+    std::remove(path.c_str());
+    std::remove((path + ".lock").c_str());
+}

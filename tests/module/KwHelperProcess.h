@@ -16,3 +16,5 @@ KwHelperResult KwRunProcess(const std::string& program, const std::vector<std::s
 KwHelperResult KwRunHelper(const std::vector<std::string>& arguments, const std::string& registryFile);
 // A fresh, empty registry file for one test, in the build tree.
 std::string KwFreshRegistryFile(const std::string& name);
+// Removes a test's registry file and the lock file beside it.
+void KwRemoveRegistryFile(const std::string& path);

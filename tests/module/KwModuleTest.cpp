@@ -103,7 +103,7 @@ protected:
         } else {
             setenv("KWPLATFORM_REGISTRY", m_previous.c_str(), 1);
         }
-        std::remove(m_file.c_str());
+        KwRemoveRegistryFile(m_file);
     }
 
     KwClassEntry m_classes[3] = {

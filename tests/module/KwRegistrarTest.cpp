@@ -28,7 +28,7 @@ protected:
         } else {
             setenv("KWPLATFORM_REGISTRY", m_previous.c_str(), 1);
         }
-        std::remove(m_file.c_str());
+        KwRemoveRegistryFile(m_file);
     }
 
     HRESULT Register(const std::string& script) { return m_registrar.RegisterScript(script.data(), script.size()); }

@@ -73,7 +73,7 @@ protected:
     {
         m_registry = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
-    void TearDown() override { std::remove(m_registry.c_str()); }
+    void TearDown() override { KwRemoveRegistryFile(m_registry); }
 
     // Runs the helper; every command must have run, and the output is returned.
     std::string Run(const std::vector<std::string>& arguments)
@@ -201,6 +201,7 @@ std::string CopyLibraryTo(const std::string& directory, size_t length)
 TEST_F(RegistrationTest, ModulePathMustFitTheRegistrarBuffer)
 {
     const std::string base = std::string(KW_TEST_BINARY_DIR) + "/module-path-" + std::to_string(getpid());
+    if (base.size() + 30 > MAX_PATH) GTEST_SKIP() << "the build directory's path is too long for this test";
     mkdir(base.c_str(), 0755);
     const std::string fits = CopyLibraryTo(base + "/a", MAX_PATH - 1);
     const std::string full = CopyLibraryTo(base + "/b", MAX_PATH);
