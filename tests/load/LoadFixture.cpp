@@ -79,15 +79,6 @@ VARIANT LoadFixture::Empty()
     return v;
 }
 
-VARIANT LoadFixture::I4(LONG value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    return v;
-}
-
 KwHostRasterBlock* LoadFixture::Raster() const
 {
     KwHostNode* node = Node();
@@ -113,7 +104,7 @@ const KwHostAttributeEntry* LoadFixture::DocumentAttribute(const std::string& na
     return document->FindAttribute(name);
 }
 
-std::vector<ULONG> LoadFixture::SourceReads() const
+std::vector<ULONG> LoadFixture::SourceReads(bool delivered) const
 {
     const std::vector<KwHostCall>& calls = context->Log().Calls();
     size_t start = 0;
@@ -121,20 +112,8 @@ std::vector<ULONG> LoadFixture::SourceReads() const
         if (calls[i].method == "Seek") start = i + 1;
     std::vector<ULONG> reads;
     for (size_t i = start; i < calls.size(); ++i)
-        if (calls[i].method == "Read") reads.push_back(static_cast<ULONG>(calls[i].args.at(0)));
+        if (calls[i].method == "Read") reads.push_back(static_cast<ULONG>(calls[i].args.at(delivered ? 1 : 0)));
     return reads;
-}
-
-std::vector<ULONG> LoadFixture::SourceDelivered() const
-{
-    const std::vector<KwHostCall>& calls = context->Log().Calls();
-    size_t start = 0;
-    for (size_t i = 0; i < calls.size(); ++i)
-        if (calls[i].method == "Seek") start = i + 1;
-    std::vector<ULONG> delivered;
-    for (size_t i = start; i < calls.size(); ++i)
-        if (calls[i].method == "Read") delivered.push_back(static_cast<ULONG>(calls[i].args.at(1)));
-    return delivered;
 }
 
 std::vector<std::string> LoadFixture::NodePuts() const

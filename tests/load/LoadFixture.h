@@ -45,7 +45,6 @@ protected:
     void OpenAndLoad(const Bytes& file, HRESULT expected = S_OK);
 
     static VARIANT Empty();
-    static VARIANT I4(LONG v);
 
     KwHostNode* Contents() const { return document ? document->Contents() : nullptr; }
     KwHostNode* Node() const { return Contents() ? Contents()->FindNode(1) : nullptr; }
@@ -55,9 +54,9 @@ protected:
     // A node attribute, or null.
     const KwHostAttributeEntry* NodeAttribute(const std::string& name) const;
     const KwHostAttributeEntry* DocumentAttribute(const std::string& name) const;
-    // The Read requests made after the stream's last Seek: the stream source's reads.
-    std::vector<ULONG> SourceReads() const;
-    std::vector<ULONG> SourceDelivered() const;
+    // The Read calls made after the stream's last Seek (the stream source's):
+    // bytes asked for, or bytes delivered.
+    std::vector<ULONG> SourceReads(bool delivered = false) const;
     // The names of the PutAttribute calls on node 1, in order.
     std::vector<std::string> NodePuts() const;
 
