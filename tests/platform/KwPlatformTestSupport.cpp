@@ -1,0 +1,145 @@
+#include "KwPlatformTestSupport.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+ScopedRegistryFile::ScopedRegistryFile()
+{
+    char folder[] = "/tmp/kwplatform-test-XXXXXX";
+    if (!mkdtemp(folder)) ADD_FAILURE() << "mkdtemp failed";
+    m_folder = folder;
+    m_path = m_folder + "/registry.reg";
+    if (const char* previous = std::getenv("KWPLATFORM_REGISTRY")) {
+        m_previous = previous;
+        m_hadPrevious = true;
+    }
+    setenv("KWPLATFORM_REGISTRY", m_path.c_str(), 1);
+}
+
+ScopedRegistryFile::~ScopedRegistryFile()
+{
+    if (m_hadPrevious) setenv("KWPLATFORM_REGISTRY", m_previous.c_str(), 1);
+    else unsetenv("KWPLATFORM_REGISTRY");
+    const std::string command = "rm -rf '" + m_folder + "'";
+    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << m_folder;
+}
+
+std::string ScopedRegistryFile::Text() const
+{
+    std::ifstream in(m_path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+HRESULT CountingDispatch::QueryInterface(REFIID riid, void** ppv)
+{
+    if (!ppv) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG CountingDispatch::AddRef()
+{
+    EXPECT_FALSE(destroyed) << "AddRef after the last Release";
+    return static_cast<ULONG>(++refs);
+}
+
+ULONG CountingDispatch::Release()
+{
+    EXPECT_FALSE(destroyed) << "Release after the last Release";
+    EXPECT_GT(refs, 0);
+    if (--refs == 0) destroyed = true;
+    return static_cast<ULONG>(refs);
+}
+
+int StartRegTool(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    std::string tool = KW_PLATFORM_REGTOOL;
+    argv.push_back(&tool[0]);
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execv(tool.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+int WaitProcess(int pid)
+{
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int PollProcess(int pid)
+{
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+}
+
+int RunRegTool(const std::vector<std::string>& args, std::string* out)
+{
+    std::string command = std::string("'") + KW_PLATFORM_REGTOOL + "'";
+    for (const std::string& a : args) command += " '" + a + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    std::string text;
+    char buffer[256];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+    const int status = pclose(pipe);
+    if (out) {
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        *out = text;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+LSTATUS SetString(HKEY root, const std::string& path, const char* name, const std::string& value)
+{
+    HKEY key = nullptr;
+    LSTATUS status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    status = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+    return status;
+}
+
+bool GetString(HKEY root, const std::string& path, const char* name, std::string& value)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    DWORD type = 0, size = 0;
+    bool ok = RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ;
+    std::vector<char> buffer(size + 1, 0);
+    if (ok) ok = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size) ==
+                 ERROR_SUCCESS;
+    RegCloseKey(key);
+    if (ok) value.assign(buffer.data());
+    return ok;
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
