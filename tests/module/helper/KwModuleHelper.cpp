@@ -81,15 +81,15 @@ int main(int argc, char** argv)
             continue;
         } else if (command == "set") {
             // PATH, or PATH|NAME|VALUE for a string value (an empty NAME is the default value).
-            std::string spec = argument;
-            size_t bar = spec.find('|');
-            size_t bar2 = bar == std::string::npos ? bar : spec.find('|', bar + 1);
+            std::string setting = argument;
+            size_t bar = setting.find('|');
+            size_t bar2 = bar == std::string::npos ? bar : setting.find('|', bar + 1);
             bool ok;
             if (bar2 == std::string::npos) {
-                ok = KwCreateRegistryPath(spec);
+                ok = KwCreateRegistryPath(setting);
             } else {
-                std::string name = spec.substr(bar + 1, bar2 - bar - 1);
-                ok = KwCreateRegistryPath(spec.substr(0, bar), name.c_str(), spec.substr(bar2 + 1).c_str());
+                std::string name = setting.substr(bar + 1, bar2 - bar - 1);
+                ok = KwCreateRegistryPath(setting.substr(0, bar), name.c_str(), setting.substr(bar2 + 1).c_str());
             }
             hr = ok ? S_OK : E_FAIL;
         } else {
