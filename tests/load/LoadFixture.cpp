@@ -61,9 +61,9 @@ HRESULT LoadFixture::Open(const Bytes& file, const std::string& name)
     return filter->OpenDocument(dataObject.Get(), document.Get(), nullptr);
 }
 
-HRESULT LoadFixture::GetNode(const VARIANT& spec, VARIANT_BOOL load, IDispatch** node)
+HRESULT LoadFixture::GetNode(const VARIANT& selector, VARIANT_BOOL load, IDispatch** node)
 {
-    return filter->GetNode(spec, load, node);
+    return filter->GetNode(selector, load, node);
 }
 
 void LoadFixture::OpenAndLoad(const Bytes& file, HRESULT expected)

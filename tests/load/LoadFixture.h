@@ -40,7 +40,7 @@ protected:
     HRESULT Open(const Bytes& file, const std::string& name = "image.jpg");
     // GetNode with the default selector and Load true.
     HRESULT Load(IDispatch** node = nullptr) { return GetNode(Empty(), VARIANT_TRUE, node); }
-    HRESULT GetNode(const VARIANT& spec, VARIANT_BOOL load, IDispatch** node = nullptr);
+    HRESULT GetNode(const VARIANT& selector, VARIANT_BOOL load, IDispatch** node = nullptr);
     // Opens and loads in one go; fails the test when either step fails.
     void OpenAndLoad(const Bytes& file, HRESULT expected = S_OK);
 

@@ -50,10 +50,10 @@ TEST_F(NodeTest, SelectorsOfNodeOne)
     EXPECT_TRUE(entry.protectedChild);
     EXPECT_EQ(entry.index.Type(), VT_I4);
 
-    for (VARIANT spec : {Typed(VT_BOOL, VARIANT_FALSE), Typed(VT_BOOL, VARIANT_TRUE), Typed(VT_BOOL, 1),
+    for (VARIANT selector : {Typed(VT_BOOL, VARIANT_FALSE), Typed(VT_BOOL, VARIANT_TRUE), Typed(VT_BOOL, 1),
                          Typed(VT_I2, 1), Typed(VT_I4, 1), Typed(VT_UI1, 1)}) {
         KwComPtr<IDispatch> node;
-        EXPECT_EQ(GetNode(spec, VARIANT_FALSE, node.Receive()), S_OK) << spec.vt;
+        EXPECT_EQ(GetNode(selector, VARIANT_FALSE, node.Receive()), S_OK) << selector.vt;
         EXPECT_EQ(node.Get(), expected.Get());
     }
     EXPECT_EQ(Contents()->ChildCount(), 1u);
@@ -67,10 +67,10 @@ TEST_F(NodeTest, OtherSelectorsCreateNothing)
     VariantInit(&text);
     text.vt = VT_BSTR;
     text.bstrVal = SysAllocString(OLESTR("1"));
-    for (VARIANT spec : {Typed(VT_I4, 0), Typed(VT_I4, 2), Typed(VT_I4, -1), Typed(VT_I2, -1), Typed(VT_UI1, 255),
+    for (VARIANT selector : {Typed(VT_I4, 0), Typed(VT_I4, 2), Typed(VT_I4, -1), Typed(VT_I2, -1), Typed(VT_UI1, 255),
                          Typed(VT_R8, 1), Typed(VT_UI4, 1), Typed(VT_NULL, 0), text}) {
         IDispatch* node = reinterpret_cast<IDispatch*>(0x1234);
-        EXPECT_EQ(GetNode(spec, VARIANT_TRUE, &node), E_FAIL) << spec.vt;
+        EXPECT_EQ(GetNode(selector, VARIANT_TRUE, &node), E_FAIL) << selector.vt;
         EXPECT_EQ(node, nullptr);
     }
     VariantClear(&text);

@@ -211,8 +211,8 @@ TEST_F(OpenDocumentTest, HostWithoutStreamOrContents)
         EXPECT_EQ(fresh->OpenDocument(data.Get(), doc.Get(), nullptr), E_FAIL) << variant;
         EXPECT_TRUE(doc->HasAttribute("DocType")) << variant;
         EXPECT_TRUE(doc->HasAttribute("Format")) << variant;
-        VARIANT spec = Empty();
-        EXPECT_EQ(fresh->GetNode(spec, VARIANT_TRUE, nullptr), E_FAIL) << variant;
+        VARIANT selector = Empty();
+        EXPECT_EQ(fresh->GetNode(selector, VARIANT_TRUE, nullptr), E_FAIL) << variant;
     }
 }
 
