@@ -35,7 +35,9 @@ struct RegisteredClass {
 };
 
 std::mutex g_classMutex;
-std::vector<RegisteredClass> g_classes; // in registration order: the first one wins
+// Process-wide tables are never destroyed: libraries finalised after this one
+// may still call in while the process exits.
+std::vector<RegisteredClass>& g_classes = *new std::vector<RegisteredClass>; // first registered wins
 DWORD g_nextCookie = 1;
 
 // ---------------------------------------------------------------- loaded servers
@@ -51,7 +53,7 @@ struct ServerLibrary {
 };
 
 std::recursive_mutex g_libraryMutex;
-std::map<std::string, ServerLibrary> g_libraries; // by canonical path
+std::map<std::string, ServerLibrary>& g_libraries = *new std::map<std::string, ServerLibrary>; // by canonical path
 
 // Unloads the servers that say they may go (DllCanUnloadNow returns S_OK);
 // one without that entry point stays, as on Windows.

@@ -21,7 +21,7 @@ struct LoadedLibrary {
 
 // Libraries loaded through LoadLibraryA, by base address.
 std::mutex g_libraryMutex;
-std::map<HMODULE, LoadedLibrary> g_libraries;
+std::map<HMODULE, LoadedLibrary>& g_libraries = *new std::map<HMODULE, LoadedLibrary>; // never destroyed
 
 HMODULE BaseOfHandle(void* handle)
 {

@@ -38,10 +38,12 @@ namespace {
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 
+// The state is never destroyed: libraries finalised after this one may still
+// use the registry while the process exits.
 std::mutex g_mutex; // guards everything below
-std::set<HKEY> g_handles;
-std::unique_ptr<RegTree> g_tree;
-std::string g_loadedPath;
+std::set<HKEY>& g_handles = *new std::set<HKEY>;
+std::unique_ptr<RegTree>& g_tree = *new std::unique_ptr<RegTree>;
+std::string& g_loadedPath = *new std::string;
 struct FileIdentity {
     bool exists = false;
     dev_t dev = 0;
@@ -384,7 +386,7 @@ KWPLATFORM_API LPCSTR KwRegistryPath(void)
 {
     // Handed-out strings stay valid for the life of the process.
     static std::mutex mutex;
-    static std::set<std::string> paths;
+    static std::set<std::string>& paths = *new std::set<std::string>;
     try {
         std::lock_guard<std::mutex> lock(mutex);
         return paths.insert(CurrentRegistryPath()).first->c_str();

@@ -33,7 +33,9 @@ struct HRSRC__ {
 namespace {
 
 std::mutex g_mutex;
-std::map<HMODULE, std::list<HRSRC__>> g_tables; // list nodes stay put: HRSRCs point at them
+// List nodes stay put: HRSRCs point at them. Never destroyed, so modules may
+// unregister while the process exits.
+std::map<HMODULE, std::list<HRSRC__>>& g_tables = *new std::map<HMODULE, std::list<HRSRC__>>;
 
 // VS_VERSIONINFO: wLength, wValueLength, wType, L"VS_VERSION_INFO", padding to
 // 32 bits, then the VS_FIXEDFILEINFO.
