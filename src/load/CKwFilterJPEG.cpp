@@ -1,7 +1,6 @@
 #include "CKwFilterJPEG.h"
 
-#include <cstdint>
-#include <cstdio>
+#include <cstdio> // before jpeglib.h, which needs FILE and size_t
 #include <cstring>
 
 #include <jpeglib.h>
@@ -380,6 +379,7 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     if (!KwLoadErrorManager::InstallSource(cinfo, this)) return E_FAIL;
     if (!KwLoadErrorManager::ReadHeader(cinfo)) return E_FAIL;
     if (cinfo->image_width == 0 || cinfo->image_height == 0) return E_FAIL;
+    // Keeps the stride and the progress value within 32-bit arithmetic (the codec's own limit is far lower).
     if (cinfo->image_width > 0x7FFFFFFFu / 32 || cinfo->image_height > 0x7FFFFFFFu / 100) return E_FAIL;
 
     m_Width = static_cast<LONG>(cinfo->image_width);
