@@ -118,6 +118,20 @@ TEST(ExifHostile, CyclesEnd)
         EXPECT_TRUE(p.result);
         EXPECT_STREQ("reached", p.metadata.Model);
     }
+    {
+        // A directory that links to itself is walked once, so the cycle does
+        // not use up the walk's budget: IFD1 after it is still reached.
+        ExifBuilder b;
+        int exif = b.AddDirectory();
+        int ifd1 = b.AddDirectory();
+        b.AddLink(0, ExifIfd, exif).SetNext(0, ifd1);
+        b.AddLink(exif, ExifIfd, exif).AddShort(exif, Iso, 200);
+        b.AddAscii(ifd1, Make, "IFD1");
+        Parse p(b.Payload());
+        EXPECT_TRUE(p.result);
+        EXPECT_EQ(200, p.metadata.IsoSpeed);
+        EXPECT_STREQ("IFD1", p.metadata.Make);
+    }
 }
 
 TEST(ExifHostile, LongAndBranchingChainsAreBounded)
@@ -232,6 +246,18 @@ TEST(ExifHostile, ValuesAndDirectoriesAtTheVeryEndOfTheBlock)
         Parse p(b.Payload());
         EXPECT_TRUE(p.result);
         EXPECT_EQ(0.0f, p.metadata.ExposureTime);
+
+        // The last entry of a block that ends right after it (no link bytes): a
+        // component of an eight-byte format would lie past the end.
+        for (uint16_t format : {5, 10, 12}) {
+            ExifBuilder c;
+            c.AddRaw(0, 0x829A, format, 0, 0);
+            Bytes payload = c.Payload();
+            payload.resize(payload.size() - 4);
+            Parse q(payload);
+            EXPECT_TRUE(q.result);
+            EXPECT_EQ(0.0f, q.metadata.ExposureTime);
+        }
     }
 }
 
