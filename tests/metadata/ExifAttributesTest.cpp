@@ -37,7 +37,9 @@ protected:
     HRESULT Publish(const JpegMetadata& metadata, bool start = true)
     {
         m_engine.reset(new KwHostEngine());
-        if (start) EXPECT_TRUE(SUCCEEDED(m_engine->Start()));
+        if (start) {
+            EXPECT_TRUE(SUCCEEDED(m_engine->Start()));
+        }
         KwHostDocument* document = nullptr;
         EXPECT_EQ(S_OK, m_engine->CreateDocument(&document));
         m_document.Attach(document);
