@@ -246,6 +246,7 @@ TEST_F(KwHostTreeTest, ChildrenAreFoundByIndexValueInCreationOrder)
     KwVariant index;
     EXPECT_EQ(S_OK, children->GetChildIndex(1, &index));
     EXPECT_EQ(VT_BSTR, index.vt);
+    index.Clear(); // an [out] VARIANT is overwritten, not cleared, by the callee
     EXPECT_EQ(E_INVALIDARG, children->GetChildIndex(2, &index));
     EXPECT_EQ("document/\"Contents\"/1/\"\"", hostNode->RasterBlocks()[1]->Label());
 }
