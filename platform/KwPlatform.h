@@ -18,6 +18,8 @@
 #define KWPLATFORM_API extern "C"
 #endif
 #define KW_IMPLEMENT_DLLMAIN_HOOKS()
+// Where registrations go, for diagnostics (elsewhere: the registry file).
+KWPLATFORM_API LPCSTR KwRegistryPath(void);
 #else
 #include "posix/KwWinTypes.h"
 #include "posix/KwObjBase.h"

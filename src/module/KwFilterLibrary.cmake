@@ -26,7 +26,38 @@ void KwDetachModuleResources(HMODULE) noexcept {}
 ]])
   target_sources(KwFilter_JPEG PRIVATE ${KW_GENERATED_DIR}/KwModuleResources.cpp)
   set_target_properties(KwFilter_JPEG PROPERTIES PREFIX "")
-  # Windows build: .rc, .def, manifest and the type library go here.
+  # The type library: widl compiles the IDL for the platform kind SYS_WIN32
+  # (the library's declared kind; slots count whole pointers either way). It
+  # imports oaidl.idl/ocidl.idl (libwine-dev) and stdole2.tlb (wine64).
+  if(NOT KW_WIDL)
+    find_program(KW_WIDL NAMES x86_64-w64-mingw32-widl widl)
+  endif()
+  find_path(KW_WIDL_IDL_DIR oaidl.idl
+    PATHS /usr/include/wine/wine/windows /usr/include/wine/windows
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  find_path(KW_STDOLE2_DIR stdole2.tlb
+    PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows
+          /usr/lib/x86_64-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
+    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT KW_WIDL OR NOT KW_WIDL_IDL_DIR OR NOT KW_STDOLE2_DIR)
+    message(FATAL_ERROR "The type library needs widl (mingw-w64-tools), oaidl.idl (libwine-dev) "
+                        "and stdole2.tlb (wine64); scripts/build-windows installs them")
+  endif()
+  set(KW_TYPELIB ${CMAKE_CURRENT_BINARY_DIR}/KwFilter_JPEG.tlb)
+  set(KW_IDL ${CMAKE_CURRENT_SOURCE_DIR}/interfaces/KwFilter_JPEG.idl)
+  add_custom_command(OUTPUT ${KW_TYPELIB}
+    COMMAND ${KW_WIDL} --win32 -t -I ${KW_WIDL_IDL_DIR} -L ${KW_STDOLE2_DIR} -o ${KW_TYPELIB} ${KW_IDL}
+    DEPENDS ${KW_IDL}
+    COMMENT "Compiling the type library KwFilter_JPEG.tlb"
+    VERBATIM)
+
+  # KwFilter_JPEG.rc names the type library, the scripts and the manifest by
+  # file name: they are found through the include path.
+  set(KW_RESOURCE_SCRIPT ${KW_MODULE_DIR}/KwFilter_JPEG.rc)
+  set_source_files_properties(${KW_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS
+    "${KW_TYPELIB};${KW_REGISTRATION_SCRIPTS};${KW_MODULE_DIR}/KwFilter_JPEG.manifest;${KW_GENERATED_DIR}/KwVersion.h")
+  target_sources(KwFilter_JPEG PRIVATE ${KW_RESOURCE_SCRIPT} ${KW_MODULE_DIR}/KwFilter_JPEG.def)
+  target_include_directories(KwFilter_JPEG PRIVATE ${CMAKE_CURRENT_BINARY_DIR} ${KW_MODULE_DIR} ${KW_GENERATED_DIR})
 else()
   # The resource table: the scripts byte for byte, string 100 and the version.
   function(kw_bytes_of file out)

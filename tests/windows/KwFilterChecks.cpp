@@ -1,0 +1,382 @@
+// Both filters through the real COM runtime, created by ProgID as a host does:
+// loads of gray, RGB, CMYK and EXIF files made here with the cross-built libjpeg
+// (pixels against libjpeg's own decode, attributes against the contract), the
+// progress events and their abort, a save read back, aggregation and the
+// library's lock count.
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "ExifBuilder.h"
+#include "KwAutomation.h"
+#include "KwCheck.h"
+#include "KwComPtr.h"
+#include "KwHostAttributeCollection.h"
+#include "KwHostEngine.h"
+#include "KwHostEventSink.h"
+#include "KwHostLoad.h"
+#include "KwHostMemoryStream.h"
+#include "KwHostSaveDriver.h"
+#include "KwWindowsChecks.h"
+#include "KwWinSupport.h"
+#include "TestJpeg.h"
+
+namespace {
+
+template <typename I> HRESULT CreateByProgId(const wchar_t* progId, I** out)
+{
+    *out = nullptr;
+    CLSID clsid = {};
+    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    if (FAILED(hr)) return hr;
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kw_uuidof<I>(), reinterpret_cast<void**>(out));
+}
+
+std::string VariantText(const VARIANT& v)
+{
+    switch (v.vt) {
+    case VT_BSTR: return "BSTR " + KwNarrowText(v.bstrVal);
+    case VT_I2: return "I2 " + std::to_string(v.iVal);
+    case VT_I4: return "I4 " + std::to_string(v.lVal);
+    case VT_R8: return "R8 " + std::to_string(v.dblVal);
+    case VT_BOOL: return std::string("BOOL ") + (v.boolVal == VARIANT_TRUE ? "true" : v.boolVal ? "other" : "false");
+    default: return "vt " + std::to_string(v.vt);
+    }
+}
+
+std::string AttributeText(const KwHostAttributeHolder* holder, const std::string& name)
+{
+    const KwHostAttributeEntry* entry = holder ? holder->FindAttribute(name) : nullptr;
+    return entry ? VariantText(entry->value.Get()) : "(absent)";
+}
+
+const char* KindName(TestJpeg::Color kind)
+{
+    switch (kind) {
+    case TestJpeg::Gray: return "gray";
+    case TestJpeg::Rgb: return "RGB";
+    case TestJpeg::Cmyk: return "CMYK";
+    default: return "other";
+    }
+}
+
+// Loads `file` through a new load filter and compares the raster block with
+// libjpeg's decode; returns the load for further checks.
+bool LoadAndCompare(KwHostEngine& engine, const TestJpeg::Bytes& file, const std::string& what,
+                    KwHostLoadResult& result, KwComPtr<IKwFilter>& filter)
+{
+    HRESULT hr = CreateByProgId(L"KwFilter_JPEG.KwFilterJPEG", filter.Receive());
+    if (!KwCheck::That(SUCCEEDED(hr), what + ": load filter created by ProgID", KwHex(hr))) return false;
+    KwComPtr<KwHostMemoryStream> stream;
+    engine.CreateMemoryStream(file.data(), file.size(), stream.Receive());
+    hr = KwHostLoad(engine, filter.Get(), stream.Get(), "image.jpg", &result);
+    if (!KwCheck::Equal(KwHex(hr), KwHex(S_OK), what + ": OpenDocument and GetNode")) return false;
+
+    TestJpeg::Decoded decoded = TestJpeg::Decode(file);
+    int stride = 0;
+    TestJpeg::Bytes rows = TestJpeg::HostRows(decoded, &stride);
+    KwHostRasterBlock* raster = result.Raster();
+    if (!KwCheck::That(decoded.Ok && raster != nullptr, what + ": a raster block under node 1", decoded.Error))
+        return false;
+    KwCheck::That(raster->Width() == decoded.Width && raster->Height() == decoded.Height,
+                  what + ": raster size is the image size",
+                  std::to_string(raster->Width()) + "x" + std::to_string(raster->Height()));
+    LONG bits = decoded.Components == 1 ? 8 : 24;
+    KwCheck::Equal(raster->BitsPerPixel(), bits, what + ": bits per pixel of the storage");
+    KwCheck::Equal(raster->RowsDelivered(), static_cast<LONG>(decoded.Height), what + ": every row handed over");
+    bool same = raster->Stride() == stride;
+    for (int y = 0; same && y < decoded.Height; ++y) {
+        const unsigned char* row = raster->Row(y);
+        same = row && std::equal(row, row + stride, rows.begin() + static_cast<std::ptrdiff_t>(y) * stride);
+    }
+    KwCheck::That(same, what + ": rows equal libjpeg's decode");
+    if (bits == 8) {
+        const auto& palette = raster->Palette();
+        bool gray = palette.size() == 256;
+        for (size_t i = 0; gray && i < palette.size(); ++i) gray = palette[i] == static_cast<LONG>(i * 0x010101);
+        KwCheck::That(gray, what + ": a 256-entry gray palette");
+    }
+    return true;
+}
+
+void CheckLoads(KwHostEngine& engine)
+{
+    struct Case {
+        TestJpeg::Color kind;
+        int width, height;
+        TestJpeg::Sampling sampling;
+        int densityUnit, density;
+        double lpi;
+    } cases[] = {
+        {TestJpeg::Gray, 37, 21, TestJpeg::S444, 1, 300, 300.0},
+        {TestJpeg::Rgb, 45, 29, TestJpeg::S420, 2, 118, 299.72},
+        {TestJpeg::Cmyk, 23, 17, TestJpeg::S444, 0, 1, 96.0},
+    };
+    for (const auto& c : cases) {
+        TestJpeg::Options options;
+        options.Kind = c.kind;
+        options.Width = c.width;
+        options.Height = c.height;
+        options.Subsampling = c.sampling;
+        options.DensityUnit = c.densityUnit;
+        options.XDensity = options.YDensity = c.density;
+        options.JfifMarker = c.kind != TestJpeg::Cmyk;
+        std::string what = KindName(c.kind);
+        KwCheck::Case("load " + what);
+        KwHostLoadResult result;
+        KwComPtr<IKwFilter> filter;
+        if (!LoadAndCompare(engine, TestJpeg::Make(options), what, result, filter)) continue;
+
+        KwHostNode* node = result.Node();
+        KwCheck::Equal(AttributeText(result.document.Get(), "Format"), std::string("BSTR JPEG"),
+                       what + ": document Format");
+        KwCheck::Equal(AttributeText(result.Contents(), "TotalNodes"), std::string("I4 1"), what + ": TotalNodes");
+        KwCheck::Equal(AttributeText(node, "BitsPerPixel"), std::string(c.kind == TestJpeg::Gray ? "I4 8" : "I4 24"),
+                       what + ": BitsPerPixel");
+        KwCheck::Equal(AttributeText(node, "Loaded"), std::string("BOOL true"), what + ": Loaded");
+        KwCheck::Equal(AttributeText(node, "Compression"), std::string("BSTR JPEG"), what + ": Compression");
+        const KwHostAttributeEntry* lpi = node ? node->FindAttribute("LpiX") : nullptr;
+        KwCheck::That(lpi && lpi->value.Type() == VT_R8 && std::fabs(lpi->value.Get().dblVal - c.lpi) < 1e-9,
+                      what + ": LpiX " + std::to_string(c.lpi), lpi ? VariantText(lpi->value.Get()) : "(absent)");
+        KwCheck::That(!result.document->HasAttribute("SummaryInformation"), what + ": no EXIF collection");
+    }
+}
+
+void CheckExifLoad(KwHostEngine& engine)
+{
+    KwCheck::Case("load EXIF");
+    ExifBuilder exif;
+    int sub = exif.AddDirectory();
+    exif.AddAscii(0, 0x010F, "Quarvenx").AddAscii(0, 0x0110, "KW-1").AddLink(0, 0x8769, sub);
+    exif.AddUndefined(sub, 0x9000, {'0', '2', '2', '0'})
+        .AddRational(sub, 0x829A, 1, 125)
+        .AddRational(sub, 0x829D, 28, 10)
+        .AddShort(sub, 0x8827, 100)
+        .AddAscii(sub, 0x9003, "2024:01:02 03:04:05")
+        .AddShort(sub, 0x9209, 1);
+    TestJpeg::Options options;
+    options.Width = 40;
+    options.Height = 30;
+    TestJpeg::Bytes file = ExifBuilder::InsertAfterSoi(TestJpeg::Make(options), ExifBuilder::App1(exif.Payload()));
+
+    KwHostLoadResult result;
+    KwComPtr<IKwFilter> filter;
+    if (!LoadAndCompare(engine, file, "EXIF", result, filter)) return;
+    KwCheck::Equal(AttributeText(result.document.Get(), "Format"), std::string("BSTR JPEG (Exif)"),
+                   "document Format after an EXIF load");
+    const KwHostAttributeEntry* summary = result.document->FindAttribute("SummaryInformation");
+    if (!KwCheck::That(summary && summary->value.Type() == VT_DISPATCH && summary->value.Get().pdispVal,
+                       "SummaryInformation holds the attribute collection"))
+        return;
+    KwComPtr<IKwAttribute> collection;
+    if (!KwCheck::That(SUCCEEDED(kw_query(summary->value.Get().pdispVal, collection.Receive())),
+                       "the collection answers IKwAttribute"))
+        return;
+    const std::pair<const char*, const char*> expected[] = {
+        {"ExifVersion", "0220"}, {"ExifMake", "Quarvenx"}, {"ExifModel", "KW-1"},
+        {"ExifDateTime", "2024:01:02 03:04:05"}, {"ExifExposure", "0.0080"}, {"ExifAperture", "2.8000"},
+        {"ExifIsoEquivalent", "100"}, {"ExifFlash", "Yes"},
+    };
+    for (const auto& e : expected) {
+        KwBstr name = KwBstr::FromNarrow(e.first, CP_UTF8);
+        VARIANT value;
+        VariantInit(&value);
+        HRESULT hr = collection->GetAttribute(name.Get(), nullptr, &value);
+        std::string text = SUCCEEDED(hr) && value.vt == VT_BSTR ? KwNarrowText(value.bstrVal) : "(" + KwHex(hr) + ")";
+        KwCheck::Equal(text, std::string(e.second), e.first);
+        VariantClear(&value);
+    }
+    KwBstr metering = KwBstr::FromNarrow("ExifMetering", CP_UTF8);
+    VARIANT value;
+    VariantInit(&value);
+    HRESULT hr = collection->GetAttribute(metering.Get(), nullptr, &value);
+    KwCheck::That(FAILED(hr) || value.vt == VT_EMPTY, "no ExifMetering without the tag");
+    VariantClear(&value);
+}
+
+void CheckProgressEvents(KwHostEngine& engine)
+{
+    TestJpeg::Options options;
+    options.Kind = TestJpeg::Gray;
+    options.Width = 16;
+    options.Height = 200;
+    TestJpeg::Bytes file = TestJpeg::Make(options);
+    for (ULONG abortAt : {0u, 2u}) {
+        std::string what = abortAt ? "abort at the second event" : "no abort";
+        KwCheck::Case("progress events, " + what);
+        KwComPtr<IKwFilter> filter;
+        HRESULT hr = CreateByProgId(L"KwFilter_JPEG.KwFilterJPEG", filter.Receive());
+        if (!KwCheck::That(SUCCEEDED(hr), what + ": load filter created", KwHex(hr))) continue;
+        KwComPtr<KwHostEventSink> sink;
+        KwHostEventSink::Create(sink.Receive(), engine.Context());
+        sink->AbortAt(abortAt);
+        hr = sink->Connect(filter.Get());
+        if (!KwCheck::Equal(KwHex(hr), KwHex(S_OK), what + ": sink advised through the connection point")) continue;
+        KwComPtr<KwHostMemoryStream> stream;
+        engine.CreateMemoryStream(file.data(), file.size(), stream.Receive());
+        KwHostLoadResult result;
+        hr = KwHostLoad(engine, filter.Get(), stream.Get(), "tall.jpg", &result);
+        std::vector<LONG> expected = abortAt ? std::vector<LONG>{32, 64} : std::vector<LONG>{32, 64, 96};
+        KwCheck::Equal(KwHex(hr), KwHex(abortAt ? E_ABORT : S_OK), what + ": GetNode result");
+        KwCheck::That(sink->ProgressValues() == expected, what + ": Progress after every 64th row",
+                      std::to_string(sink->ProgressValues().size()) + " events");
+        KwCheck::Equal(KwHex(sink->Disconnect(filter.Get())), KwHex(S_OK), what + ": sink unadvised");
+    }
+}
+
+void CheckSave(KwHostEngine& engine)
+{
+    KwCheck::Case("save");
+    KwHostImage image = KwHostImage::Make(33, 19, 24);
+    for (LONG y = 0; y < image.height; ++y)
+        for (LONG x = 0; x < image.width; ++x) {
+            unsigned char* p = image.Row(y) + x * 3;
+            p[0] = static_cast<unsigned char>(40 + 5 * x);    // blue
+            p[1] = static_cast<unsigned char>(30 + 9 * y);    // green
+            p[2] = static_cast<unsigned char>(200 - 4 * x);   // red
+        }
+    KwComPtr<IKwFilterSave> filter;
+    HRESULT hr = CreateByProgId(L"KwFilter_JPEG.KwFilterSaveJPEG", filter.Receive());
+    if (!KwCheck::That(SUCCEEDED(hr), "save filter created by ProgID", KwHex(hr))) return;
+    KwComPtr<KwHostMemoryStream> output;
+    engine.CreateMemoryStream(nullptr, 0, output.Receive());
+    KwHostSaveDriver driver(engine.Context());
+    hr = driver.Save(filter.Get(), output.Get(), image);
+    if (!KwCheck::Equal(KwHex(hr), KwHex(S_OK), "the save walk succeeds " + driver.FailedStep())) return;
+    filter.Reset();
+
+    const TestJpeg::Bytes file = output->Bytes();
+    KwCheck::That(file.size() > 20 && file[0] == 0xFF && file[1] == 0xD8 && file[2] == 0xFF && file[3] == 0xE0 &&
+                      std::equal(file.begin() + 6, file.begin() + 11, "JFIF"),
+                  "a JFIF file");
+    bool baseline = false, progressive = false;
+    for (size_t i = 0; i + 1 < file.size(); ++i) {
+        baseline |= file[i] == 0xFF && file[i + 1] == 0xC0;
+        progressive |= file[i] == 0xFF && file[i + 1] == 0xC2;
+    }
+    KwCheck::That(baseline && !progressive, "baseline frame");
+    TestJpeg::Decoded decoded = TestJpeg::Decode(file);
+    if (!KwCheck::That(decoded.Ok && decoded.Width == 33 && decoded.Height == 19 && decoded.Components == 3,
+                       "libjpeg reads it back at 33x19 RGB", decoded.Error))
+        return;
+    double total = 0;
+    for (LONG y = 0; y < image.height; ++y)
+        for (LONG x = 0; x < image.width; ++x)
+            for (int c = 0; c < 3; ++c) {
+                int source = image.Row(y)[x * 3 + (2 - c)];  // B, G, R in the host row
+                int saved = decoded.Samples[static_cast<size_t>((y * image.width + x) * 3 + c)];
+                total += std::abs(source - saved);
+            }
+    double mean = total / (image.width * image.height * 3);
+    KwCheck::That(mean < 6.0, "pixels survive quality 75", "mean difference " + std::to_string(mean));
+
+    KwCheck::Case("load of the saved file");
+    KwHostLoadResult result;
+    KwComPtr<IKwFilter> loader;
+    LoadAndCompare(engine, file, "saved file", result, loader);
+}
+
+// A minimal controlling object for aggregation.
+class Outer final : public IUnknown {
+public:
+    IUnknown* inner = nullptr;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv) return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown)) {
+            *ppv = this;
+            AddRef();
+            return S_OK;
+        }
+        return inner ? inner->QueryInterface(riid, ppv) : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    ULONG refs = 1;
+};
+
+void CheckClassObjects()
+{
+    KwCheck::Case("class objects");
+    IUnknown* object = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_KwSaveStructure, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                  reinterpret_cast<void**>(&object));
+    KwCheck::That(FAILED(hr) && !object, "KwSaveStructure cannot be created", KwHex(hr));
+
+    KwComPtr<IKwFilter> filter;
+    hr = CreateByProgId(L"KwFilter_JPEG.KwFilterJPEG", filter.Receive());
+    if (KwCheck::That(SUCCEEDED(hr), "load filter created")) {
+        KwComPtr<ISupportErrorInfo> info;
+        KwComPtr<IConnectionPointContainer> points;
+        KwCheck::That(SUCCEEDED(kw_query(filter.Get(), info.Receive())) &&
+                          info->InterfaceSupportsErrorInfo(IID_IKwFilter) == S_OK &&
+                          info->InterfaceSupportsErrorInfo(IID_IUnknown) == S_FALSE,
+                      "ISupportErrorInfo for IKwFilter only");
+        KwCheck::That(SUCCEEDED(kw_query(filter.Get(), points.Receive())), "a connection point container");
+    }
+
+    Outer outer;
+    hr = CoCreateInstance(CLSID_KwFilterJPEG, &outer, CLSCTX_INPROC_SERVER, IID_IKwFilter,
+                          reinterpret_cast<void**>(&object));
+    KwCheck::Equal(KwHex(hr), KwHex(CLASS_E_NOAGGREGATION), "aggregation asking for IKwFilter");
+    hr = CoCreateInstance(CLSID_KwFilterSaveJPEG, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                          reinterpret_cast<void**>(&outer.inner));
+    if (KwCheck::That(SUCCEEDED(hr) && outer.inner, "aggregated save filter", KwHex(hr))) {
+        IKwFilterSave* save = nullptr;
+        hr = outer.inner->QueryInterface(IID_IKwFilterSave, reinterpret_cast<void**>(&save));
+        if (KwCheck::That(SUCCEEDED(hr) && save, "the inner object answers IKwFilterSave")) {
+            IUnknown* identity = nullptr;
+            save->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity));
+            KwCheck::That(identity == &outer, "its IUnknown is the outer object's");
+            if (identity) identity->Release();
+            save->Release();
+        }
+        outer.inner->Release();
+        outer.inner = nullptr;
+    }
+}
+
+typedef HRESULT(STDAPICALLTYPE* CanUnloadNow)();
+
+void CheckLockCount()
+{
+    KwCheck::Case("lock count");
+    HMODULE module = GetModuleHandleW(L"KwFilter_JPEG.dll");
+    CanUnloadNow canUnload = module ? reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow"))) : nullptr;
+    if (!KwCheck::That(canUnload != nullptr, "the library was loaded by COM")) return;
+    KwCheck::Equal(KwHex(canUnload()), KwHex(S_OK), "DllCanUnloadNow once everything is released");
+
+    KwComPtr<IKwFilterSave> filter;
+    CreateByProgId(L"KwFilter_JPEG.KwFilterSaveJPEG", filter.Receive());
+    KwCheck::Equal(KwHex(canUnload()), KwHex(S_FALSE), "not while a filter lives");
+    filter.Reset();
+    KwCheck::Equal(KwHex(canUnload()), KwHex(S_OK), "again after its release");
+
+    KwComPtr<IClassFactory> factory;
+    HRESULT hr = CoGetClassObject(CLSID_KwFilterJPEG, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                  reinterpret_cast<void**>(factory.Receive()));
+    if (KwCheck::That(SUCCEEDED(hr), "class object of the load filter")) {
+        factory->LockServer(TRUE);
+        KwCheck::Equal(KwHex(canUnload()), KwHex(S_FALSE), "not while locked");
+        factory->LockServer(FALSE);
+        factory.Reset();
+        KwCheck::Equal(KwHex(canUnload()), KwHex(S_OK), "again after unlocking");
+    }
+}
+
+}  // namespace
+
+void KwCheckFilters()
+{
+    KwCheck::Case("host");
+    KwHostEngine engine;
+    if (!KwCheck::Equal(KwHex(engine.Start()), KwHex(S_OK), "the host's attribute class is registered")) return;
+    CheckLoads(engine);
+    CheckExifLoad(engine);
+    CheckProgressEvents(engine);
+    CheckSave(engine);
+    CheckClassObjects();
+    engine.Stop();
+    CheckLockCount();
+}

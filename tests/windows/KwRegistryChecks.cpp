@@ -1,0 +1,239 @@
+// What registration writes to the registry and what removal takes away again,
+// read back through the system's registry after regsvr32.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "KwCheck.h"
+#include "KwFilterInterfaces.h"
+#include "KwWindowsChecks.h"
+#include "KwWinSupport.h"
+
+namespace {
+
+const char* const kCatalogue = "Software\\Quarvenx\\KwFilters";
+
+struct Expected {
+    HKEY root;
+    std::string path;
+    const char* name;  // null: the default value
+    DWORD type;
+    std::string text;
+    DWORD number;
+};
+
+std::string RootName(HKEY root) { return root == HKEY_CLASSES_ROOT ? "HKCR\\" : "HKLM\\"; }
+
+void CheckValue(const Expected& e)
+{
+    std::string where = RootName(e.root) + e.path + (e.name ? std::string(" [") + e.name + "]" : std::string(" @"));
+    KwRegValue value = KwReadRegValue(e.root, e.path, e.name);
+    if (!KwCheck::That(value.exists, where + " exists")) return;
+    if (!KwCheck::Equal(value.type, e.type, where + " has its value type")) return;
+    if (e.type == REG_DWORD) KwCheck::Equal(value.number, e.number, where);
+    else KwCheck::Equal(value.text, e.text, where);
+}
+
+struct FilterClass {
+    const char* name;          // KwFilterJPEG
+    const CLSID* clsid;
+    std::vector<Expected> catalogue;  // the values of its catalogue entry
+};
+
+std::vector<Expected> ClassEntries(const FilterClass& c)
+{
+    const std::string progId = std::string("KwFilter_JPEG.") + c.name;
+    const std::string description = std::string(c.name) + " Class";
+    const std::string clsid = KwGuidText(*c.clsid);
+    const std::string libid = KwGuidText(LIBID_KWFILTER_JPEGLib);
+    const std::string key = "CLSID\\" + clsid;
+    HKEY cr = HKEY_CLASSES_ROOT;
+    return {
+        {cr, progId + ".1", nullptr, REG_SZ, description, 0},
+        {cr, progId + ".1\\CLSID", nullptr, REG_SZ, clsid, 0},
+        {cr, progId, nullptr, REG_SZ, description, 0},
+        {cr, progId + "\\CLSID", nullptr, REG_SZ, clsid, 0},
+        {cr, progId + "\\CurVer", nullptr, REG_SZ, progId + ".1", 0},
+        {cr, key, nullptr, REG_SZ, description, 0},
+        {cr, key + "\\ProgID", nullptr, REG_SZ, progId + ".1", 0},
+        {cr, key + "\\VersionIndependentProgID", nullptr, REG_SZ, progId, 0},
+        {cr, key + "\\InprocServer32", "ThreadingModel", REG_SZ, "Apartment", 0},
+        {cr, key + "\\TypeLib", nullptr, REG_SZ, libid, 0},
+    };
+}
+
+std::vector<FilterClass> FilterClasses()
+{
+    const std::string load = std::string(kCatalogue) + "\\KwFilterJPEG";
+    const std::string save = std::string(kCatalogue) + "\\KwFilterSaveJPEG";
+    HKEY lm = HKEY_LOCAL_MACHINE;
+    return {
+        {"KwFilterJPEG",
+         &CLSID_KwFilterJPEG,
+         {{lm, load, "ProgID", REG_SZ, "KwFilter_JPEG.KwFilterJPEG", 0},
+          {lm, load, "Group", REG_SZ, "Raster", 0},
+          {lm, load, "Format", REG_SZ, "JPEG File Interchange Format", 0},
+          {lm, load, "Extension", REG_SZ, "*.JPG,*.JPEG,*.JFIF,*.JFI", 0},
+          {lm, load, "Version", REG_SZ, "4.0.0.34", 0}}},
+        {"KwFilterSaveJPEG",
+         &CLSID_KwFilterSaveJPEG,
+         {{lm, save, "ProgID", REG_SZ, "KwFilter_JPEG.KwFilterSaveJPEG", 0},
+          {lm, save, "Group", REG_SZ, "Raster", 0},
+          {lm, save, "Version", REG_SZ, "4.0.0.34", 0},
+          {lm, save, "BlockSupport", REG_DWORD, "", 2},
+          {lm, save, "RasterSupport", REG_DWORD, "", 264},
+          {lm, save, "SaveFormat", REG_SZ, "JPEG File Interchange Format", 0},
+          {lm, save, "SaveExtension", REG_SZ, "JPG", 0},
+          {lm, save, "StorageType", REG_DWORD, "", KW_STORAGE_STREAM}}},
+    };
+}
+
+// The product version of the library's version resource, "a.b.c.d".
+std::string ResourceVersion(const std::string& module)
+{
+    std::wstring path = KwWideText(module);
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
+    if (size == 0) return "(no version resource)";
+    std::vector<BYTE> block(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return "(unreadable)";
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info) return "(no root)";
+    char text[64];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(info->dwProductVersionMS),
+                  LOWORD(info->dwProductVersionMS), HIWORD(info->dwProductVersionLS),
+                  LOWORD(info->dwProductVersionLS));
+    return text;
+}
+
+}  // namespace
+
+void KwCheckRegistrationEntries()
+{
+    const std::string module = KwFilterLibraryPath();
+    for (const auto& c : FilterClasses()) {
+        KwCheck::Case(std::string("registry ") + c.name);
+        for (const auto& e : ClassEntries(c)) CheckValue(e);
+
+        // The server path is the library file as regsvr32 loaded it.
+        std::string server = "CLSID\\" + KwGuidText(*c.clsid) + "\\InprocServer32";
+        KwRegValue path = KwReadRegValue(HKEY_CLASSES_ROOT, server, nullptr);
+        KwCheck::That(path.exists && path.type == REG_SZ && KwSamePath(path.text, module),
+                      "HKCR\\" + server + " @ is the library path", path.text + " vs " + module);
+
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, kCatalogue, nullptr).text,
+                       std::string("Quarvenx COM Filters"), "catalogue key description");
+        for (const auto& e : c.catalogue) CheckValue(e);
+        KwRegValue designer =
+            KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\" + c.name, "Designer");
+        KwCheck::That(designer.exists && designer.type == REG_SZ && !designer.text.empty(),
+                      "catalogue entry names its designer", designer.text);
+        // %VERSION% is the product version of the library's own version resource.
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\" + c.name, "Version").text,
+                       ResourceVersion(module), "catalogue Version is the resource's product version");
+    }
+
+    KwCheck::Case("registry classes");
+    // The save structure and raster data classes are not registered.
+    for (const CLSID* clsid : {&CLSID_KwSaveStructure, &CLSID_KwSaveRasterData})
+        KwCheck::That(!KwRegKeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + KwGuidText(*clsid)),
+                      "no class key for " + KwGuidText(*clsid));
+    CLSID clsid = {};
+    HRESULT hr = CLSIDFromProgID(L"KwFilter_JPEG.KwFilterJPEG", &clsid);
+    KwCheck::That(SUCCEEDED(hr) && IsEqualCLSID(clsid, CLSID_KwFilterJPEG), "ProgID of the load filter resolves");
+    hr = CLSIDFromProgID(L"KwFilter_JPEG.KwFilterSaveJPEG.1", &clsid);
+    KwCheck::That(SUCCEEDED(hr) && IsEqualCLSID(clsid, CLSID_KwFilterSaveJPEG),
+                  "versioned ProgID of the save filter resolves");
+}
+
+void KwCheckTypeLibRegistration()
+{
+    KwCheck::Case("typelib registration");
+    const std::string module = KwFilterLibraryPath();
+    const std::string base = "TypeLib\\" + KwGuidText(LIBID_KWFILTER_JPEGLib) + "\\1.0";
+    CheckValue({HKEY_CLASSES_ROOT, base, nullptr, REG_SZ, "KwFilter_JPEG 1.0 Type Library", 0});
+    // The library's own platform kind is SYS_WIN32.
+    KwRegValue path = KwReadRegValue(HKEY_CLASSES_ROOT, base + "\\0\\win32", nullptr);
+    KwCheck::That(path.exists && KwSamePath(path.text, module), "win32 path is the library file", path.text);
+    KwRegValue flags = KwReadRegValue(HKEY_CLASSES_ROOT, base + "\\FLAGS", nullptr);
+    unsigned long value = flags.exists ? std::strtoul(flags.text.c_str(), nullptr, 10) : 99;
+    KwCheck::That(flags.exists && (value & (LIBFLAG_FRESTRICTED | LIBFLAG_FCONTROL | LIBFLAG_FHIDDEN)) == 0,
+                  "FLAGS: not restricted, not a control, not hidden", flags.text);
+    // Registered without a help directory: the system records the library's
+    // own folder in its place (or nothing).
+    KwRegValue help = KwReadRegValue(HKEY_CLASSES_ROOT, base + "\\HELPDIR", nullptr);
+    std::string folder = module.substr(0, module.find_last_of('\\'));
+    KwCheck::That(!help.exists || help.text.empty() || KwSamePath(help.text, folder), "no help directory of its own",
+                  help.text);
+
+    BSTR registered = nullptr;
+    HRESULT hr = QueryPathOfRegTypeLib(LIBID_KWFILTER_JPEGLib, 1, 0, 0, &registered);
+    KwCheck::That(SUCCEEDED(hr) && KwSamePath(KwNarrowText(registered), module),
+                  "QueryPathOfRegTypeLib gives the library file", KwHex(hr) + " " + KwNarrowText(registered));
+    SysFreeString(registered);
+}
+
+void KwCheckRemoval()
+{
+    KwCheck::Case("removal");
+    for (const auto& c : FilterClasses()) {
+        const std::string progId = std::string("KwFilter_JPEG.") + c.name;
+        for (const std::string& key : {progId, progId + ".1", "CLSID\\" + KwGuidText(*c.clsid)})
+            KwCheck::That(!KwRegKeyExists(HKEY_CLASSES_ROOT, key), "HKCR\\" + key + " is gone");
+        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\" + c.name),
+                      std::string("catalogue entry ") + c.name + " is gone");
+    }
+    // With no other filter left, the catalogue and the publisher key go too.
+    KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, kCatalogue), "HKLM\\Software\\Quarvenx\\KwFilters is gone");
+    KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Quarvenx"), "HKLM\\Software\\Quarvenx is gone");
+    // Keys the scripts only pass through stay.
+    KwCheck::That(KwRegKeyExists(HKEY_CLASSES_ROOT, "CLSID"), "HKCR\\CLSID stays");
+    KwCheck::That(!KwRegSubkeys(HKEY_CLASSES_ROOT, "CLSID").empty(), "HKCR\\CLSID keeps the other classes");
+    KwCheck::That(KwRegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft"), "HKLM\\Software stays");
+
+    KwCheck::That(!KwRegKeyExists(HKEY_CLASSES_ROOT, "TypeLib\\" + KwGuidText(LIBID_KWFILTER_JPEGLib)),
+                  "the type library registration is gone");
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadRegTypeLib(LIBID_KWFILTER_JPEGLib, 1, 0, 0, &lib);
+    KwCheck::That(FAILED(hr), "LoadRegTypeLib fails after removal", KwHex(hr));
+    if (lib) lib->Release();
+    CLSID clsid = {};
+    hr = CLSIDFromProgID(L"KwFilter_JPEG.KwFilterJPEG", &clsid);
+    KwCheck::That(FAILED(hr), "the ProgID no longer resolves", KwHex(hr));
+}
+
+// Registration and removal next to another filter of the same catalogue: the
+// shared keys and the neighbour stay. Runs the entry points of the library
+// directly, as a setup program would.
+void KwCheckRemovalBesideAnotherFilter()
+{
+    KwCheck::Case("shared catalogue");
+    const std::string neighbour = std::string(kCatalogue) + "\\KwFilterOther";
+    if (!KwCheck::That(KwRegWriteText(HKEY_LOCAL_MACHINE, neighbour, "ProgID", "Other.Filter"),
+                       "another filter is in the catalogue"))
+        return;
+    HMODULE module = LoadLibraryW(KwWideText(KwFilterLibraryPath()).c_str());
+    if (!KwCheck::That(module != nullptr, "the library loads")) return;
+    typedef HRESULT(STDAPICALLTYPE * EntryPoint)();
+    auto registerServer = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    auto unregisterServer = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
+    if (KwCheck::That(registerServer && unregisterServer, "the registration entry points are exported")) {
+        KwCheck::Equal(KwHex(registerServer()), KwHex(S_OK), "DllRegisterServer");
+        KwCheck::That(KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\KwFilterJPEG"),
+                      "the load filter is in the catalogue");
+        KwCheck::Equal(KwHex(unregisterServer()), KwHex(S_OK), "DllUnregisterServer");
+        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\KwFilterJPEG"),
+                      "the load filter left the catalogue");
+        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\KwFilterSaveJPEG"),
+                      "the save filter left the catalogue");
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, neighbour, "ProgID").text, std::string("Other.Filter"),
+                       "the other filter keeps its entry");
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, kCatalogue, nullptr).text,
+                       std::string("Quarvenx COM Filters"), "the catalogue key stays with its description");
+        KwCheck::That(!KwRegKeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + KwGuidText(CLSID_KwFilterJPEG)),
+                      "the class key is gone");
+    }
+    FreeLibrary(module);
+    KwRegDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quarvenx");
+}
