@@ -10,7 +10,8 @@
 
 #include "ExifBuilder.h"
 #include "JpegSectionReader.h"
-#include "KwTestMemoryStream.h"
+#include "KwComPtr.h"
+#include "KwHostMemoryStream.h"
 
 namespace {
 
@@ -318,9 +319,10 @@ TEST(ExifHostile, HeadersCutAtEveryLengthNeverReadOutside)
         for (size_t length = 0; length <= whole.size(); ++length) {
             JpegMetadata metadata{};
             JpegSectionReader reader(&metadata);
-            KwTestMemoryStream stream(Bytes(whole.begin(), whole.begin() + length));
+            KwComPtr<KwHostMemoryStream> stream;
+            ASSERT_EQ(S_OK, KwHostMemoryStream::Create(whole.data(), length, stream.Receive()));
             testing::internal::CaptureStdout();
-            const bool result = reader.ReadSections(&stream);
+            const bool result = reader.ReadSections(stream.Get());
             testing::internal::GetCapturedStdout();
             EXPECT_EQ(length >= c.second, result) << length;
             EXPECT_LE(reader.SectionCount, JpegSectionReader::MaxSections);

@@ -8,7 +8,8 @@
 #include "ExifBuilder.h"
 #include "JpegSectionReader.h"
 #include "KwMemory.h"
-#include "KwTestMemoryStream.h"
+#include "KwComPtr.h"
+#include "KwHostMemoryStream.h"
 
 namespace {
 
@@ -44,13 +45,21 @@ Bytes SmallExif()
     return ExifBuilder::App1(exif.Payload());
 }
 
+// A host memory stream holding the bytes.
+KwComPtr<KwHostMemoryStream> MemoryStream(const Bytes& bytes)
+{
+    KwComPtr<KwHostMemoryStream> stream;
+    EXPECT_EQ(S_OK, KwHostMemoryStream::Create(bytes, stream.Receive()));
+    return stream;
+}
+
 // One scan over the given bytes, on a zero-filled record of the test's own.
 struct Scan {
-    explicit Scan(const Bytes& bytes) : stream(bytes), reader(&metadata) {}
-    bool Run() { return reader.ReadSections(&stream); }
+    explicit Scan(const Bytes& bytes) : stream(MemoryStream(bytes)), reader(&metadata) {}
+    bool Run() { return reader.ReadSections(stream.Get()); }
 
     JpegMetadata metadata{};
-    KwTestMemoryStream stream;
+    KwComPtr<KwHostMemoryStream> stream;
     JpegSectionReader reader;
 };
 
@@ -96,7 +105,13 @@ TEST(SectionScanner, JfifFileKeepsTablesFrameAndScanHeader)
     EXPECT_EQ(0, std::memcmp(dqt.Data, file.data() + dqtAt, 67));
 
     // The scan stops right after the SOS header: the entropy-coded data is not read.
-    EXPECT_EQ(file.size() - 4, scan.stream.Position());
+    EXPECT_EQ(file.size() - 4, scan.stream->Position());
+
+    // Only reads: single bytes for the markers and lengths, one read per body.
+    EXPECT_EQ(0u, scan.stream->SeekCount());
+    std::vector<ULONG> expected = {1, 1};
+    for (ULONG body : {14u, 65u, 15u, 18u, 10u}) expected.insert(expected.end(), {1, 1, 1, 1, body});
+    EXPECT_EQ(expected, scan.stream->ReadRequests());
 }
 
 TEST(SectionScanner, GrayFrameIsNotColour)
@@ -153,7 +168,7 @@ TEST(SectionScanner, App1EndsTheScanWithOrWithoutExif)
     EXPECT_EQ(0, exif.metadata.FrameMarker);
     EXPECT_EQ(0, exif.reader.SectionCount) << "APP1 is not kept";
     EXPECT_EQ(nullptr, exif.reader.Sections[0].Data);
-    EXPECT_EQ(2 + SmallExif().size(), exif.stream.Position()) << "nothing after APP1 is read";
+    EXPECT_EQ(2 + SmallExif().size(), exif.stream->Position()) << "nothing after APP1 is read";
 
     // An XMP packet in APP1 ends the scan too; a later EXIF APP1 is never reached.
     const std::string xmp = "http://ns.adobe.com/xap/1.0/";
@@ -314,14 +329,15 @@ TEST(SectionScanner, StreamsThatDeliverInPiecesOrFail)
 {
     Bytes file = ExifBuilder::MinimalJpeg(Concat({Jfif(), Com("hello")}), 33, 44, 3);
     Scan pieces(file);
-    pieces.stream.MaxChunk = 3;
+    pieces.stream->Switches().maxReadPerCall = 3;
     EXPECT_TRUE(pieces.Run());
     EXPECT_EQ(33, pieces.metadata.ImageWidth);
     EXPECT_STREQ("hello", pieces.metadata.Comment);
 
     // A failing read is the end of the data.
     Scan failing(file);
-    failing.stream.FailAfterReads = 8;
+    failing.stream->Switches().failReadAtCall = 9;
+    failing.stream->Switches().failReadCalls = 0; // and every later call
     testing::internal::CaptureStdout();
     EXPECT_FALSE(failing.Run());
     testing::internal::GetCapturedStdout();
@@ -345,29 +361,29 @@ TEST(SectionScanner, OwnRecordAndAllocationFailures)
 {
     Bytes file = ExifBuilder::MinimalJpeg(Jfif(), 20, 30, 1);
     {
-        KwTestMemoryStream stream(file);
+        KwComPtr<KwHostMemoryStream> stream = MemoryStream(file);
         JpegSectionReader reader;
         ASSERT_NE(nullptr, reader.Metadata);
         EXPECT_TRUE(reader.OwnsMetadata);
-        EXPECT_TRUE(reader.ReadSections(&stream));
+        EXPECT_TRUE(reader.ReadSections(stream.Get()));
         EXPECT_EQ(20, reader.Metadata->ImageWidth);
     }
     {
+        KwComPtr<KwHostMemoryStream> stream = MemoryStream(file);
         HookGuard fail(1); // the record itself
-        KwTestMemoryStream stream(file);
         JpegSectionReader reader;
         EXPECT_EQ(nullptr, reader.Metadata);
-        EXPECT_FALSE(reader.ReadSections(&stream));
+        EXPECT_FALSE(reader.ReadSections(stream.Get()));
         EXPECT_STREQ("Could not allocate memory", reader.ErrorText);
     }
     {
         // Allocations: APP0 (discarded), DQT, SOF0: the frame header's buffer fails.
         JpegMetadata metadata{};
-        KwTestMemoryStream stream(file);
+        KwComPtr<KwHostMemoryStream> stream = MemoryStream(file);
         JpegSectionReader reader(&metadata);
         EXPECT_FALSE(reader.OwnsMetadata);
         HookGuard fail(3);
-        EXPECT_FALSE(reader.ReadSections(&stream));
+        EXPECT_FALSE(reader.ReadSections(stream.Get()));
         EXPECT_STREQ("Could not allocate memory", reader.ErrorText);
         EXPECT_EQ(1, reader.SectionCount);
         EXPECT_EQ(0, metadata.ImageWidth);
