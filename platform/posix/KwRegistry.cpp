@@ -11,8 +11,10 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -193,7 +195,18 @@ LSTATUS Save()
     const std::string text = kwposix::RegSerialize(*g_tree);
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return ErrnoStatus(errno);
-    bool ok = WriteAll(fd, text) && fdatasync(fd) == 0;
+    // Readers cache by inode and modification time, and a freed inode may come
+    // back for the next file: make every new file's time later than the last one's.
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    const long long nowNs = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    const long long stampNs = std::max(nowNs, g_loadedIdentity.mtimeNs + 1);
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(stampNs / 1000000000LL);
+    times[1].tv_nsec = static_cast<long>(stampNs % 1000000000LL);
+    bool ok = WriteAll(fd, text) && futimens(fd, times) == 0 && fdatasync(fd) == 0;
     const int err = errno;
     ok = close(fd) == 0 && ok;
     if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
