@@ -25,9 +25,20 @@ void AppendAttributes(const std::vector<KwHostReportedAttribute>& entries, const
 void AppendObject(KwHostObject* object, const std::string& title, const std::string& indent, std::string* out)
 {
     *out += indent + title + "\n";
+    // The host's own attributes are read directly, whatever interfaces the switches leave out;
+    // collections held as values are read through IKwAttribute.
     std::vector<KwHostReportedAttribute> entries;
-    if (auto* unknown = static_cast<IUnknown*>(object->FindInterface(IID_IUnknown)))
-        KwHostAttributeReport::Read(unknown, &entries);
+    if (auto* holder = dynamic_cast<KwHostAttributeHolder*>(object)) {
+        for (const KwHostAttributeEntry& a : holder->Attributes()) {
+            KwHostReportedAttribute entry;
+            entry.name = a.name;
+            entry.value = a.value;
+            const VARIANT& v = a.value.Get();
+            if ((v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) && v.punkVal)
+                KwHostAttributeReport::Read(v.punkVal, &entry.children);
+            entries.push_back(std::move(entry));
+        }
+    }
     AppendAttributes(entries, indent + "  ", out);
     if (auto* block = dynamic_cast<KwHostRasterBlock*>(object)) {
         *out += indent + "  [raster " + std::to_string(block->Width()) + " x " + std::to_string(block->Height()) +

@@ -287,7 +287,12 @@ TEST(KwHostEngineTest, ReportReadsAttributesAndNestedCollections)
     ASSERT_EQ(S_OK, KwHostAttributeReport::Read(static_cast<IKwAttribute*>(exif.Get()), &entries));
     exif->SetAttribute("Self", V::I4(0)); // break the cycle again
 
+    // The tree report reads the host's own attributes even where a switch leaves IKwAttribute out.
+    engine.Switches().Omit(KW_DOCUMENT, IID_IKwAttribute);
+    ASSERT_EQ(S_OK, KwHostAttributeReport::Read(static_cast<IKwDocument*>(document.Get()), &entries));
+    EXPECT_TRUE(entries.empty());
     std::string tree = KwHostAttributeReport::DescribeTree(document.Get());
+    EXPECT_NE(std::string::npos, tree.find("document\n  Format = JPEG (Exif) (VT_BSTR)\n")) << tree;
     EXPECT_NE(std::string::npos, tree.find("  SummaryInformation = <object> (VT_DISPATCH)\n      ExifMake = Canon"))
         << tree;
 }
