@@ -160,7 +160,11 @@ bool MakeDirectories(const std::string& dir)
 {
     if (dir.empty()) return true;
     struct stat st;
-    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    if (stat(dir.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        errno = ENOTDIR;
+        return false;
+    }
     const size_t slash = dir.find_last_of('/');
     if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) return false;
     return mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;

@@ -2,6 +2,7 @@
 #include "KwPlatformTestSupport.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -316,6 +317,35 @@ TEST_F(Registry, FileFormatIsReadableAndRoundTripsEveryValue)
     expectValue("Empty", REG_BINARY, "", 0);
     expectValue(nullptr, REG_SZ, "default", 8);
     RegCloseKey(key);
+}
+
+TEST_F(Registry, FailedWritesChangeNothing)
+{
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", "before"), ERROR_SUCCESS);
+    const std::string before = file.Text();
+
+    // The temporary file cannot be made: the change is refused and forgotten.
+    const std::string temp = file.Path() + ".tmp." + std::to_string(getpid());
+    ASSERT_EQ(mkdir(temp.c_str(), 0755), 0);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", "after"), ERROR_CANTWRITE);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\New", "Value", "x"), ERROR_CANTWRITE);
+    std::string value;
+    ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", value));
+    EXPECT_EQ(value, "before");
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\New"));
+    EXPECT_EQ(file.Text(), before);
+    rmdir(temp.c_str());
+
+    // A registry that cannot be read is never overwritten with a partial view.
+    const std::string unreadable = file.Folder() + "/folder.reg";
+    ASSERT_EQ(mkdir(unreadable.c_str(), 0755), 0);
+    setenv("KWPLATFORM_REGISTRY", unreadable.c_str(), 1);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", "x"), ERROR_CANTREAD);
+    const std::string notAFolder = file.Path() + "/registry.reg"; // below a regular file
+    setenv("KWPLATFORM_REGISTRY", notAFolder.c_str(), 1);
+    EXPECT_NE(SetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", "x"), ERROR_SUCCESS);
+    setenv("KWPLATFORM_REGISTRY", file.Path().c_str(), 1);
+    EXPECT_EQ(file.Text(), before);
 }
 
 TEST_F(Registry, DamagedLinesAreSkippedNotFatal)
