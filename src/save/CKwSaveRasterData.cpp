@@ -295,17 +295,24 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
 {
     if (!RasterBuffer) return E_FAIL;
 
-    unsigned char* row = static_cast<unsigned char*>(KwAllocate(static_cast<std::size_t>(Width) * 3));
-    if (!row) return E_OUTOFMEMORY; // the image stays, so the host may try again
-
     KwSaveErrorManager errorManager;
     jpeg_compress_struct cinfo;
     std::memset(&cinfo, 0, sizeof(cinfo));
     cinfo.err = KwInitSaveErrorManager(&errorManager);
+    unsigned char* row = nullptr;
 
     bool ok = CreateCompressor(&cinfo, &errorManager);
     if (ok) ok = ConfigureCompressor(&cinfo, &errorManager, this, Width, Height);
     if (ok) ok = StartCompressor(&cinfo, &errorManager);
+    // Taken once the codec has accepted the size, so an image too wide for it fails there first.
+    if (ok) {
+        row = static_cast<unsigned char*>(KwAllocate(static_cast<std::size_t>(Width) * 3));
+        if (!row) {
+            // Nothing has reached the stream yet; the image stays, so the host may try again.
+            jpeg_destroy_compress(&cinfo);
+            return E_OUTOFMEMORY;
+        }
+    }
     while (ok && cinfo.next_scanline < cinfo.image_height) {
         ConvertRow(RasterBuffer + static_cast<std::size_t>(cinfo.next_scanline) * static_cast<std::size_t>(RowSize),
                    row);
