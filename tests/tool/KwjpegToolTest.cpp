@@ -69,9 +69,13 @@ Outcome Shell(const std::string& command, const std::string& env = std::string()
     return run;
 }
 
+// Each test process registers into a registry file of its own: CTest runs the
+// cases in parallel, and a registration rewrites the keys other readers need.
+std::string OwnRegistry() { return "KWPLATFORM_REGISTRY=" + Scratch() + "/registry.reg"; }
+
 Outcome Tool(const std::string& args, const std::string& env = std::string())
 {
-    return Shell(kTool + " " + args, env);
+    return Shell(kTool + " " + args, env.empty() ? OwnRegistry() : env);
 }
 
 std::vector<std::string> Photos()
