@@ -32,6 +32,7 @@ bool KwHostContext::InjectFailure(const std::string& method, HRESULT* result) no
 
 HRESULT KwHostContext::Record(KwHostCall& call, const std::string& details, HRESULT result) noexcept
 {
+    if (!m_log.Enabled()) return result; // benchmarks turn the log off; skip the formatting too
     try {
         call.result = result;
         call.text = call.object + "." + call.method + "(" + details + ") -> " + KwHostCallLog::ResultText(result);
