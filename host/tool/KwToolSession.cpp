@@ -115,11 +115,15 @@ std::string KwToolSession::HresultText(HRESULT hr)
     return text;
 }
 
-HRESULT KwToolSession::CreateLoadFilter(const std::string& path, IKwFilter** out, std::string& message)
+// A filter for `path`: straight from the library named on the command line, or
+// found in the catalogue (the load filter by the file's extension, the save
+// filter by its save extension) and created by ProgID.
+HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message)
 {
+    const char* role = save ? "save" : "load";
     if (!m_libraryPath.empty()) {
-        HRESULT hr = KwFilterCatalog::CreateFromLibrary(m_libraryPath, CLSID_KwFilterJPEG, IID_IKwFilter,
-                                                        reinterpret_cast<void**>(out), &message);
+        HRESULT hr = KwFilterCatalog::CreateFromLibrary(m_libraryPath, save ? CLSID_KwFilterSaveJPEG : CLSID_KwFilterJPEG,
+                                                        riid, out, &message);
         if (FAILED(hr)) message = m_libraryPath + ": " + message;
         return hr;
     }
@@ -127,44 +131,19 @@ HRESULT KwToolSession::CreateLoadFilter(const std::string& path, IKwFilter** out
         m_catalog = KwFilterCatalog::Read();
         m_catalogRead = true;
     }
-    const KwCatalogEntry* entry = KwFilterCatalog::FindLoadFilter(m_catalog, path);
+    const KwCatalogEntry* entry = save ? KwFilterCatalog::FindSaveFilter(m_catalog, path)
+                                       : KwFilterCatalog::FindLoadFilter(m_catalog, path);
     if (!entry) {
         message = m_catalog.empty()
                       ? "no filter is registered (registry " + std::string(KwRegistryPath()) +
                             "); run `kwjpeg register` first"
-                      : "no registered filter opens " + ExtensionOf(path) + " files (see `kwjpeg filters`)";
+                      : std::string("no registered filter ") + (save ? "saves " : "opens ") + ExtensionOf(path) +
+                            " files (see `kwjpeg filters`)";
         return REGDB_E_CLASSNOTREG;
     }
-    HRESULT hr = KwFilterCatalog::Create(entry->progId, IID_IKwFilter, reinterpret_cast<void**>(out));
+    HRESULT hr = KwFilterCatalog::Create(entry->progId, riid, out);
     if (FAILED(hr))
-        message = "cannot create the load filter " + entry->progId + ": " + HresultText(hr) +
-                  " (is it registered? run `kwjpeg register`)";
-    return hr;
-}
-
-HRESULT KwToolSession::CreateSaveFilter(const std::string& path, IKwFilterSave** out, std::string& message)
-{
-    if (!m_libraryPath.empty()) {
-        HRESULT hr = KwFilterCatalog::CreateFromLibrary(m_libraryPath, CLSID_KwFilterSaveJPEG, IID_IKwFilterSave,
-                                                        reinterpret_cast<void**>(out), &message);
-        if (FAILED(hr)) message = m_libraryPath + ": " + message;
-        return hr;
-    }
-    if (!m_catalogRead) {
-        m_catalog = KwFilterCatalog::Read();
-        m_catalogRead = true;
-    }
-    const KwCatalogEntry* entry = KwFilterCatalog::FindSaveFilter(m_catalog, path);
-    if (!entry) {
-        message = m_catalog.empty()
-                      ? "no filter is registered (registry " + std::string(KwRegistryPath()) +
-                            "); run `kwjpeg register` first"
-                      : "no registered filter saves " + ExtensionOf(path) + " files (see `kwjpeg filters`)";
-        return REGDB_E_CLASSNOTREG;
-    }
-    HRESULT hr = KwFilterCatalog::Create(entry->progId, IID_IKwFilterSave, reinterpret_cast<void**>(out));
-    if (FAILED(hr))
-        message = "cannot create the save filter " + entry->progId + ": " + HresultText(hr) +
+        message = std::string("cannot create the ") + role + " filter " + entry->progId + ": " + HresultText(hr) +
                   " (is it registered? run `kwjpeg register`)";
     return hr;
 }
@@ -181,7 +160,7 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
         return outcome;
     }
     KwComPtr<IKwFilter> filter;
-    hr = CreateLoadFilter(path, filter.Receive(), outcome.message);
+    hr = CreateFilter(path, false, IID_IKwFilter, reinterpret_cast<void**>(filter.Receive()), outcome.message);
     if (FAILED(hr)) {
         outcome.result = hr;
         outcome.failedStep = "find filter";
@@ -239,7 +218,7 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
 HRESULT KwToolSession::Save(const KwRasterImage& source, const std::string& path, std::string& message)
 {
     KwComPtr<IKwFilterSave> filter;
-    HRESULT hr = CreateSaveFilter(path, filter.Receive(), message);
+    HRESULT hr = CreateFilter(path, true, IID_IKwFilterSave, reinterpret_cast<void**>(filter.Receive()), message);
     if (FAILED(hr)) return hr;
 
     KwHostImage image;

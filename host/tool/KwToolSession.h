@@ -50,9 +50,8 @@ public:
     static std::string HresultText(HRESULT hr);
 
 private:
-    HRESULT CreateLoadFilter(const std::string& path, IKwFilter** out, std::string& message);
+    HRESULT CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message);
     bool MakeEngine(std::string& error);
-    HRESULT CreateSaveFilter(const std::string& path, IKwFilterSave** out, std::string& message);
 
     std::string m_libraryPath;
     std::unique_ptr<KwHostEngine> m_engine;
