@@ -353,6 +353,25 @@ void CheckLockCount()
     filter.Reset();
     KwCheck::Equal(KwHex(canUnload()), KwHex(S_OK), "again after its release");
 
+    // The entry point itself, as the runtime calls it.
+    typedef HRESULT(STDAPICALLTYPE * GetClassObject)(REFCLSID, REFIID, void**);
+    auto getClassObject =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    if (KwCheck::That(getClassObject != nullptr, "DllGetClassObject is exported")) {
+        void* object = reinterpret_cast<void*>(1);
+        KwCheck::Equal(KwHex(getClassObject(CLSID_KwSaveRasterData, IID_IClassFactory, &object)),
+                       KwHex(CLASS_E_CLASSNOTAVAILABLE), "no class object for KwSaveRasterData");
+        KwCheck::That(object == nullptr, "and the out pointer is cleared");
+        IClassFactory* first = nullptr;
+        IClassFactory* second = nullptr;
+        getClassObject(CLSID_KwFilterSaveJPEG, IID_IClassFactory, reinterpret_cast<void**>(&first));
+        getClassObject(CLSID_KwFilterSaveJPEG, IID_IClassFactory, reinterpret_cast<void**>(&second));
+        KwCheck::That(first && first == second, "the class object is cached");
+        if (first) first->Release();
+        if (second) second->Release();
+        KwCheck::Equal(KwHex(canUnload()), KwHex(S_OK), "cached class objects do not hold the library");
+    }
+
     KwComPtr<IClassFactory> factory;
     HRESULT hr = CoGetClassObject(CLSID_KwFilterJPEG, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                   reinterpret_cast<void**>(factory.Receive()));
