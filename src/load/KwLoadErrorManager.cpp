@@ -2,6 +2,8 @@
 
 #include <type_traits>
 
+#include <jerror.h>
+
 #include "JpegStreamSource.h"
 
 // The codec holds a pointer to Standard; the wrappers and error_exit find the whole record from it.
@@ -29,6 +31,17 @@ static void KwLoadEmitMessage(j_common_ptr, int) {}
 static void KwLoadOutputMessage(j_common_ptr) {}
 static void KwLoadFormatMessage(j_common_ptr, char*) {}
 
+// Called by the codec for every row of work; a file past the scan bound ends
+// the decode like any fatal codec error (nothing is shown on the load path).
+static void KwLoadProgressMonitor(j_common_ptr cinfo)
+{
+    if (cinfo->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > KwLoadErrorManager::MaxScans) {
+        cinfo->err->msg_code = JERR_NOT_COMPILED; // any code: the message is never formatted
+        cinfo->err->error_exit(cinfo);
+    }
+}
+
 } // extern "C"
 
 void KwLoadErrorManager::Attach(j_decompress_ptr cinfo) noexcept
@@ -43,8 +56,18 @@ void KwLoadErrorManager::Attach(j_decompress_ptr cinfo) noexcept
 
 bool KwLoadErrorManager::CreateDecompress(j_decompress_ptr cinfo) noexcept
 {
-    if (setjmp(ManagerOf(reinterpret_cast<j_common_ptr>(cinfo))->Jump)) return false;
+    KwLoadErrorManager* manager = ManagerOf(reinterpret_cast<j_common_ptr>(cinfo));
+    if (setjmp(manager->Jump)) return false;
     jpeg_create_decompress(cinfo);
+    // Creation clears every field but the error manager: the bounds go on afterwards.
+    manager->Progress.progress_monitor = KwLoadProgressMonitor;
+    manager->Progress.pass_counter = 0;
+    manager->Progress.pass_limit = 0;
+    manager->Progress.completed_passes = 0;
+    manager->Progress.total_passes = 0;
+    cinfo->progress = &manager->Progress;
+    if (cinfo->mem->max_memory_to_use <= 0 || cinfo->mem->max_memory_to_use > MaxCodecMemory)
+        cinfo->mem->max_memory_to_use = MaxCodecMemory;
     return true;
 }
 

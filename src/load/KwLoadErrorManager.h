@@ -3,6 +3,11 @@
 // one of the small wrappers below; each holds the only setjmp of its call and no
 // object with a destructor, so the jump skips nothing and the caller, which owns
 // the decompressor and every buffer, cleans up on its ordinary path.
+//
+// It also bounds the work a file can demand before the first row reaches the
+// host (where progress events, and so the host's abort, begin): the number of
+// scans, and the codec's whole-image buffers. Both end the load as a fatal
+// codec error.
 #pragma once
 
 #include <csetjmp>
@@ -14,9 +19,25 @@ class CKwFilterJPEG;
 
 class KwLoadErrorManager {
 public:
+    // Real encoders write at most a few dozen scans (a progressive script has
+    // about ten); every scan of a multi-scan file is a pass over the whole
+    // image inside jpeg_start_decompress, so a file of tiny scans could keep
+    // the codec busy for as long as it likes.
+    static const int MaxScans = 1000;
+    // The codec's whole-image buffers (the coefficients of a progressive or
+    // multi-scan file, 2 to 6 bytes a pixel) are taken in jpeg_start_decompress,
+    // before the host can refuse the raster storage; a few header bytes could
+    // otherwise claim tens of gigabytes. 1 GiB keeps every progressive image
+    // the host's default raster limit (2^28 pixels) accepts in 4:2:0 or gray,
+    // and 4:4:4 colour up to about 180 megapixels. A lower limit set through
+    // the codec's JPEGMEM variable is kept.
+    static const long MaxCodecMemory = 1L << 30;
+
     // Fills the record with the codec's standard values, replaces the four
     // reporting routines with silent ones and makes it the error manager of cinfo.
     void Attach(j_decompress_ptr cinfo) noexcept;
+
+    // jpeg_create_decompress, then the scan and memory bounds above.
 
     // Each returns false when the codec raised a fatal error during the call.
     static bool CreateDecompress(j_decompress_ptr cinfo) noexcept;
@@ -31,4 +52,6 @@ public:
     jpeg_error_mgr Standard;
     // Where error_exit returns to: set by the wrapper that is running a codec call.
     std::jmp_buf Jump;
+    // The codec's progress hook, used only to count scans.
+    jpeg_progress_mgr Progress;
 };
