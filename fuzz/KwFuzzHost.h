@@ -1,0 +1,41 @@
+// What every fuzz target shares: one started reference host engine for the
+// whole run, codec and host limits that keep a single input cheap, and the
+// check after each input that the filter released everything it took.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "KwHostEngine.h"
+
+// Host raster storage above this many pixels is refused, so an input that
+// declares a huge image costs no more than the refusal.
+const unsigned long long KwFuzzMaxRasterPixels = 1ull << 22;
+
+// Starts COM and the engine once (idempotent). Standard output is silenced:
+// the section scanner prints a diagnostic line there, and libFuzzer reports
+// on standard error.
+void KwFuzzStart();
+KwHostEngine& KwFuzzEngine();
+
+// Aborts (a finding) when host objects or filter objects outlived the input.
+void KwFuzzCheckClean(const char* target);
+
+// Reads an input from the front, a field at a time; past the end every field
+// reads as zero, so any byte string is a valid program.
+class KwFuzzReader {
+public:
+    KwFuzzReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+    bool Empty() const { return m_at >= m_size; }
+    size_t Left() const { return m_at < m_size ? m_size - m_at : 0; }
+    uint8_t U8() { return m_at < m_size ? m_data[m_at++] : 0; }
+    uint16_t U16() { return static_cast<uint16_t>(U8() | (U8() << 8)); }
+    uint32_t U32() { return static_cast<uint32_t>(U16()) | (static_cast<uint32_t>(U16()) << 16); }
+    // Copies up to count bytes (zero-filled past the end).
+    void Bytes(uint8_t* into, size_t count);
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+};

@@ -1,0 +1,238 @@
+// Writes the seed corpora of the fuzz targets, made by code: JPEG files of
+// every kind from the test image builder, EXIF blocks from the EXIF builder,
+// and save programs. Usage: kwfuzz_seeds OUTDIR (makes OUTDIR/sections,
+// OUTDIR/load and OUTDIR/save).
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ExifBuilder.h"
+#include "KwFuzzSaveProgram.h"
+#include "TestJpeg.h"
+
+namespace {
+
+typedef std::vector<unsigned char> Bytes;
+
+std::string g_root;
+int g_written = 0;
+
+void Write(const std::string& area, const std::string& name, const Bytes& bytes)
+{
+    const std::string dir = g_root + "/" + area;
+    mkdir(dir.c_str(), 0755);
+    const std::string path = dir + "/" + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+        std::fprintf(stderr, "kwfuzz_seeds: cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+    std::fclose(f);
+    ++g_written;
+}
+
+// A camera-like EXIF block: IFD0 with make, model and resolution, the EXIF
+// sub-directory with exposure values, an interoperability directory and IFD1.
+ExifBuilder CameraExif(bool motorola)
+{
+    ExifBuilder b(motorola);
+    const int exif = b.AddDirectory();
+    const int interop = b.AddDirectory();
+    const int ifd1 = b.AddDirectory();
+    b.AddAscii(0, 0x010F, "Quarvenx Optics").AddAscii(0, 0x0110, "QX-100 Mark II").AddShort(0, 0x0112, 1);
+    b.AddRational(0, 0x011A, 300, 1).AddRational(0, 0x011B, 300, 1).AddShort(0, 0x0128, 2);
+    b.AddLink(0, 0x8769, exif).SetNext(0, ifd1);
+    b.AddRational(exif, 0x829A, 1, 125).AddRational(exif, 0x829D, 28, 10).AddShort(exif, 0x8822, 2);
+    b.AddShort(exif, 0x8827, 100).AddUndefined(exif, 0x9000, {'0', '2', '2', '0'});
+    b.AddAscii(exif, 0x9003, "2024:05:06 07:08:09").AddSRational(exif, 0x9201, 7, 1);
+    b.AddRational(exif, 0x9202, 4, 1).AddSRational(exif, 0x9203, -1, 3).AddSRational(exif, 0x9204, 0, 1);
+    b.AddRational(exif, 0x9206, 5, 2).AddShort(exif, 0x9207, 5).AddShort(exif, 0x9208, 1).AddShort(exif, 0x9209, 0x19);
+    b.AddRational(exif, 0x920A, 50, 1);
+    Bytes comment = {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 'H', 'e', 'l', 'l', 'o', ' ', ' ', ' '};
+    b.AddUndefined(exif, 0x9286, comment).AddLong(exif, 0xA002, 2048).AddLong(exif, 0xA003, 1536);
+    b.AddRational(exif, 0xA20E, 1600, 1).AddRational(exif, 0xA20F, 1600, 1).AddShort(exif, 0xA210, 3);
+    b.AddLink(exif, 0xA005, interop);
+    b.AddAscii(interop, 0x0001, "R98");
+    b.AddRational(ifd1, 0x011A, 72, 1).AddLong(ifd1, 0x0201, 8).AddLong(ifd1, 0x0202, 16);
+    b.AddFloat(exif, 0x9102, 2.5f).AddDouble(exif, 0x9206, 1.25).AddSByte(exif, 0x9208, -1);
+    return b;
+}
+
+void SectionSeeds()
+{
+    const Bytes camera = CameraExif(false).Payload();
+    Write("sections", "camera-ii.jpg", ExifBuilder::MinimalJpeg(ExifBuilder::App1(camera)));
+    Write("sections", "camera-mm.jpg", ExifBuilder::MinimalJpeg(ExifBuilder::App1(CameraExif(true).Payload())));
+    Write("sections", "camera-payload", camera);
+    Write("sections", "camera-tiff", CameraExif(true).Tiff());
+
+    // Directory cycles and a deep chain: links that the walk must refuse or bound.
+    ExifBuilder cycle;
+    const int a = cycle.AddDirectory();
+    cycle.AddAscii(0, 0x010F, "Cycle").AddLink(0, 0x8769, a).AddLink(a, 0x8769, 0).SetNext(a, 0);
+    Write("sections", "exif-cycle", cycle.Payload());
+    ExifBuilder chain(true);
+    int previous = 0;
+    for (int i = 0; i < 60; ++i) {
+        const int next = chain.AddDirectory();
+        chain.AddShort(next, 0x0112, static_cast<uint16_t>(1 + i % 9));
+        chain.SetNext(previous, next);
+        previous = next;
+    }
+    Write("sections", "exif-chain", chain.Payload());
+
+    // Hostile entries: a value offset past the block, a huge count, bad formats.
+    ExifBuilder hostile;
+    hostile.AddRaw(0, 0x010F, 2, 0x40000000u, 8).AddRaw(0, 0x0110, 13, 1, 0).AddRaw(0, 0x8769, 4, 1, 0xFFFFFFF0u);
+    Write("sections", "exif-hostile", hostile.Payload());
+
+    // Comments, fill bytes, short and long sections around a frame header.
+    Bytes comment = {'A', '\r', '\n', 'B', 7, 'C'};
+    Bytes sections = ExifBuilder::Section(0xFE, comment);
+    sections.insert(sections.end(), {0xFF, 0xFF, 0xFF});
+    const Bytes second = ExifBuilder::Section(0xFE, Bytes(1200, 'x'));
+    sections.insert(sections.end(), second.begin(), second.end());
+    const Bytes app0 = ExifBuilder::Section(0xE0, {'J', 'F', 'I', 'F', 0, 1, 2, 0, 0, 1, 0, 1, 0, 0});
+    sections.insert(sections.end(), app0.begin(), app0.end());
+    Write("sections", "comments.jpg", ExifBuilder::MinimalJpeg(sections, 640, 480, 1));
+    Write("sections", "short-frame.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x04, 0x08, 0x00, 0xFF, 0xDA, 0x00, 0x02});
+    Write("sections", "length-1.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x01});
+    Write("sections", "length-max.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xE2, 0xFF, 0xFF, 1, 2, 3});
+    TestJpeg::Options small;
+    small.Width = 8;
+    small.Height = 8;
+    Write("sections", "jfif.jpg", TestJpeg::Make(small));
+}
+
+void LoadSeeds()
+{
+    struct Kind {
+        const char* name;
+        TestJpeg::Color color;
+        TestJpeg::Sampling sampling;
+        bool progressive;
+        bool arithmetic;
+        int restart;
+    };
+    const Kind kinds[] = {
+        {"gray", TestJpeg::Gray, TestJpeg::S444, false, false, 0},
+        {"rgb444", TestJpeg::Rgb, TestJpeg::S444, false, false, 0},
+        {"rgb422", TestJpeg::Rgb, TestJpeg::S422, false, false, 0},
+        {"rgb420", TestJpeg::Rgb, TestJpeg::S420, false, false, 0},
+        {"cmyk", TestJpeg::Cmyk, TestJpeg::S444, false, false, 0},
+        {"ycck", TestJpeg::Ycck, TestJpeg::S444, false, false, 0},
+        {"progressive-rgb", TestJpeg::Rgb, TestJpeg::S420, true, false, 0},
+        {"progressive-gray", TestJpeg::Gray, TestJpeg::S444, true, false, 0},
+        {"arithmetic", TestJpeg::Rgb, TestJpeg::S420, false, true, 0},
+        {"restart", TestJpeg::Rgb, TestJpeg::S420, false, false, 1},
+        {"raw2", TestJpeg::Raw, TestJpeg::S444, false, false, 0},
+    };
+    for (const Kind& kind : kinds) {
+        TestJpeg::Options o;
+        o.Width = 24;
+        o.Height = 20;
+        o.Kind = kind.color;
+        o.Subsampling = kind.sampling;
+        o.Progressive = kind.progressive;
+        o.Arithmetic = kind.arithmetic;
+        o.RestartInterval = kind.restart;
+        o.Quality = 50;
+        const Bytes file = TestJpeg::Make(o);
+        Write("load", std::string(kind.name) + ".jpg", file);
+        Write("sections", std::string(kind.name) + ".jpg", file);
+    }
+    // Tall enough for progress events, with a JFIF density in centimetres.
+    TestJpeg::Options tall;
+    tall.Width = 8;
+    tall.Height = 200;
+    tall.Kind = TestJpeg::Gray;
+    tall.DensityUnit = 2;
+    tall.XDensity = 118;
+    tall.YDensity = 118;
+    Write("load", "tall.jpg", TestJpeg::Make(tall));
+    TestJpeg::Options plain;
+    plain.Width = 16;
+    plain.Height = 16;
+    plain.JfifMarker = false;
+    const Bytes noJfif = TestJpeg::Make(plain);
+    Write("load", "no-jfif.jpg", noJfif);
+    Write("load", "exif.jpg", ExifBuilder::InsertAfterSoi(noJfif, ExifBuilder::App1(CameraExif(false).Payload())));
+    Write("load", "exif-mm.jpg", ExifBuilder::InsertAfterSoi(noJfif, ExifBuilder::App1(CameraExif(true).Payload())));
+    Write("load", "tables-only.jpg", TestJpeg::TablesOnly());
+    Write("load", "cut-in-scan.jpg", TestJpeg::Cut(noJfif, TestJpeg::ScanDataOffset(noJfif) + 20));
+    Write("load", "cut-in-header.jpg", TestJpeg::Cut(noJfif, 60));
+    // A huge declared frame: the host's pixel limit or the codec's memory limit must stop it early.
+    Bytes huge = TestJpeg::Make(tall);
+    for (size_t i = 0; i + 8 < huge.size(); ++i) {
+        if (huge[i] == 0xFF && (huge[i + 1] == 0xC0 || huge[i + 1] == 0xC2)) {
+            huge[i + 5] = 0xFF; huge[i + 6] = 0xDC; huge[i + 7] = 0xFF; huge[i + 8] = 0xDC;
+            break;
+        }
+    }
+    Write("load", "huge-frame.jpg", huge);
+}
+
+void SaveSeeds()
+{
+    using namespace KwFuzzSave;
+    const uint8_t depthIndex[] = {0, 1, 2, 3, 4, 5}; // 1, 4, 8, 16, 24, 32 bits
+    const uint8_t rowTypes[] = {5, 4, 5, 1, 1, 2};   // a matching AddScanline1 type
+    for (int d = 0; d < 6; ++d) {
+        Writer w;
+        w.U8(0).U8(1).U16(2); // an intact stream, one container level
+        const uint16_t width = 13, height = 9;
+        w.CreateStorage(width, height, depthIndex[d], d < 3 ? 16 : 0, d < 3);
+        if (d < 3) for (int i = 0; i < 16 * 4; ++i) w.U8(static_cast<uint8_t>(i * 37));
+        const uint16_t rowSize = static_cast<uint16_t>(((Depths[depthIndex[d]] * width + 31) / 32) * 4);
+        w.U8(OpAddScanline).U8(rowTypes[d]).U16(8).U16(height + 2).U16(rowSize + 2).U8(0);
+        for (int i = 0; i < height * rowSize; ++i) w.U8(static_cast<uint8_t>(i * 7 + d));
+        w.U8(OpEndObject).U8(OpEndObject);
+        Write("save", "depth-" + std::to_string(Depths[depthIndex[d]]), w.bytes);
+    }
+    // One-bit runs, both record forms.
+    Writer runs;
+    runs.U8(0).U8(0).CreateStorage(40, 4, 0);
+    runs.U8(OpAddScanline).U8(7).U16(8).U16(3).U16(14).U8(0);
+    runs.U16(0).U16(3).U16(10).U16(11).U16(0xFFFF).U16(0).U16(0);
+    runs.U8(OpAddScanline).U8(8).U16(9).U16(3).U16(20).U8(0);
+    runs.U32(5).U32(5).U32(5).U32(8).U32(0xFFFFFFFFu).U32(0);
+    runs.U8(OpEndObject);
+    Write("save", "runs", runs.bytes);
+    // Short writes and a failing write; a second storage; another raster object.
+    Writer faults;
+    faults.U8(3).U16(100).U8(2).U8(0).CreateStorage(64, 64, 4).U8(OpEndObject);
+    Write("save", "short-write", faults.bytes);
+    Writer again;
+    again.U8(0).U8(3).U16(0).U16(1).U16(2).CreateStorage(8, 8, 4).CreateStorage(16, 2, 2).U8(OpEndObject);
+    again.U8(OpNewRaster).CreateStorage(3, 3, 0).U8(OpPutAttribute).U32(7).U8(OpIgnoredCalls).U8(OpEndObject);
+    again.U8(OpCreateObject).U16(1200).U8(OpDropRaster).U8(OpEndObject);
+    Write("save", "sequence", again.bytes);
+    // Extremes: special widths and heights, an unknown depth, rows out of range.
+    Writer extremes;
+    extremes.U8(0).U8(0);
+    for (uint8_t s = 0; s < SpecialCount; ++s)
+        extremes.U8(OpCreateStorage).U8(static_cast<uint8_t>(s * 8)).U16(3).U8(1).U16(2).U8(4).U16(2).U8(0).U8(OpEndObject);
+    for (uint8_t s = 0; s < SpecialCount; ++s)
+        extremes.U8(OpCreateStorage).U8(1).U16(5).U8(static_cast<uint8_t>(s * 8)).U16(3).U8(0).U16(2).U8(0).U8(OpEndObject);
+    extremes.CreateStorage(10, 10, 7).U8(OpAddScanline).U8(1).U16(0).U16(1).U16(40).U8(1).U8(OpEndObject);
+    Write("save", "extremes", extremes.bytes);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kwfuzz_seeds OUTDIR\n");
+        return 2;
+    }
+    g_root = argv[1];
+    mkdir(g_root.c_str(), 0755);
+    SectionSeeds();
+    LoadSeeds();
+    SaveSeeds();
+    std::printf("kwfuzz_seeds: %d seeds in %s\n", g_written, g_root.c_str());
+    return 0;
+}
