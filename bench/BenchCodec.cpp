@@ -1,0 +1,244 @@
+#include "BenchCodec.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include <jpeglib.h>
+
+namespace {
+
+const std::size_t BlockSize = 4096;
+
+struct BenchErrors {
+    jpeg_error_mgr standard;
+    std::jmp_buf jump;
+};
+
+extern "C" void BenchErrorExit(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<BenchErrors*>(cinfo->err)->jump, 1);
+}
+extern "C" void BenchEmitMessage(j_common_ptr, int) {}
+
+void InitErrors(BenchErrors* errors)
+{
+    jpeg_std_error(&errors->standard);
+    errors->standard.error_exit = BenchErrorExit;
+    errors->standard.emit_message = BenchEmitMessage;
+}
+
+// Source: the file in memory, handed over in copied 4096-byte blocks.
+struct BlockSource {
+    jpeg_source_mgr pub;
+    const unsigned char* data;
+    std::size_t size;
+    std::size_t position;
+    JOCTET buffer[BlockSize];
+};
+
+extern "C" void BlockInit(j_decompress_ptr) {}
+extern "C" boolean BlockFill(j_decompress_ptr cinfo)
+{
+    BlockSource* src = reinterpret_cast<BlockSource*>(cinfo->src);
+    std::size_t count = src->size - src->position;
+    if (count > BlockSize) count = BlockSize;
+    if (count == 0) {
+        src->buffer[0] = 0xFF;
+        src->buffer[1] = JPEG_EOI;
+        count = 2;
+    } else {
+        std::memcpy(src->buffer, src->data + src->position, count);
+        src->position += count;
+    }
+    src->pub.next_input_byte = src->buffer;
+    src->pub.bytes_in_buffer = count;
+    return TRUE;
+}
+extern "C" void BlockSkip(j_decompress_ptr cinfo, long count)
+{
+    BlockSource* src = reinterpret_cast<BlockSource*>(cinfo->src);
+    if (count <= 0) return;
+    std::size_t n = static_cast<std::size_t>(count);
+    while (n > src->pub.bytes_in_buffer) {
+        n -= src->pub.bytes_in_buffer;
+        BlockFill(cinfo);
+    }
+    src->pub.next_input_byte += n;
+    src->pub.bytes_in_buffer -= n;
+}
+extern "C" void BlockTerm(j_decompress_ptr) {}
+
+void InstallBlockSource(j_decompress_ptr cinfo, BlockSource* src, const BenchBytes& file)
+{
+    src->pub.init_source = BlockInit;
+    src->pub.fill_input_buffer = BlockFill;
+    src->pub.skip_input_data = BlockSkip;
+    src->pub.resync_to_restart = jpeg_resync_to_restart;
+    src->pub.term_source = BlockTerm;
+    src->pub.bytes_in_buffer = 0;
+    src->pub.next_input_byte = nullptr;
+    src->data = file.data();
+    src->size = file.size();
+    src->position = 0;
+    cinfo->src = &src->pub;
+}
+
+// Destination: 4096-byte blocks appended to a memory sink.
+struct BlockDestination {
+    jpeg_destination_mgr pub;
+    BenchBytes* sink;
+    JOCTET buffer[BlockSize];
+};
+
+extern "C" void BlockDestInit(j_compress_ptr cinfo)
+{
+    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = BlockSize;
+}
+extern "C" boolean BlockDestEmpty(j_compress_ptr cinfo)
+{
+    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
+    dest->sink->insert(dest->sink->end(), dest->buffer, dest->buffer + BlockSize);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = BlockSize;
+    return TRUE;
+}
+extern "C" void BlockDestTerm(j_compress_ptr cinfo)
+{
+    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
+    dest->sink->insert(dest->sink->end(), dest->buffer, dest->buffer + (BlockSize - dest->pub.free_in_buffer));
+}
+
+// Each codec run sits under one setjmp with only plain data in its frame; the
+// caller owns the codec objects and the buffers.
+bool RunRawDecode(j_decompress_ptr cinfo, BenchErrors* errors, BlockSource* src, const BenchBytes& file,
+                  BenchBytes* row, BenchRawDecode* result)
+{
+    if (setjmp(errors->jump)) return false;
+    InstallBlockSource(cinfo, src, file);
+    jpeg_read_header(cinfo, TRUE);
+    cinfo->dct_method = JDCT_IFAST;
+    cinfo->dither_mode = JDITHER_NONE;
+    cinfo->quantize_colors = FALSE;
+#ifdef JCS_EXTENSIONS
+    if (cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = JCS_EXT_BGR;
+#endif
+    jpeg_start_decompress(cinfo);
+    const std::size_t rowSize = static_cast<std::size_t>(cinfo->output_width) * cinfo->output_components;
+    if (row->size() < rowSize) row->resize(rowSize);
+    JSAMPROW rows[1] = {row->data()};
+    unsigned checksum = 0;
+    while (cinfo->output_scanline < cinfo->output_height) {
+        if (jpeg_read_scanlines(cinfo, rows, 1) != 1) return false;
+        checksum = checksum * 31u + rows[0][0] + rows[0][rowSize - 1];
+    }
+    jpeg_finish_decompress(cinfo);
+    result->width = static_cast<int>(cinfo->output_width);
+    result->height = static_cast<int>(cinfo->output_height);
+    result->components = cinfo->output_components;
+    result->checksum = checksum;
+    return true;
+}
+
+bool RunDecodeToRgb(j_decompress_ptr cinfo, BenchErrors* errors, const BenchBytes& file, bool gray, int* width,
+                    int* height, BenchBytes* samples)
+{
+    if (setjmp(errors->jump)) return false;
+    jpeg_mem_src(cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(cinfo, TRUE);
+    cinfo->out_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_start_decompress(cinfo);
+    const std::size_t rowSize = static_cast<std::size_t>(cinfo->output_width) * cinfo->output_components;
+    samples->assign(rowSize * cinfo->output_height, 0);
+    while (cinfo->output_scanline < cinfo->output_height) {
+        JSAMPROW row = samples->data() + rowSize * cinfo->output_scanline;
+        if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return false;
+    }
+    jpeg_finish_decompress(cinfo);
+    *width = static_cast<int>(cinfo->output_width);
+    *height = static_cast<int>(cinfo->output_height);
+    return true;
+}
+
+bool RunRawEncode(j_compress_ptr cinfo, BenchErrors* errors, BlockDestination* dest, const BenchBytes& rgb, int width,
+                  int height)
+{
+    if (setjmp(errors->jump)) return false;
+    dest->pub.init_destination = BlockDestInit;
+    dest->pub.empty_output_buffer = BlockDestEmpty;
+    dest->pub.term_destination = BlockDestTerm;
+    cinfo->dest = &dest->pub;
+    cinfo->image_width = static_cast<JDIMENSION>(width);
+    cinfo->image_height = static_cast<JDIMENSION>(height);
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_RGB;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, 75, TRUE);
+    jpeg_start_compress(cinfo, TRUE);
+    const std::size_t rowSize = static_cast<std::size_t>(width) * 3;
+    while (cinfo->next_scanline < cinfo->image_height) {
+        JSAMPROW row = const_cast<unsigned char*>(rgb.data()) + rowSize * cinfo->next_scanline;
+        if (jpeg_write_scanlines(cinfo, &row, 1) != 1) return false;
+    }
+    jpeg_finish_compress(cinfo);
+    return true;
+}
+
+} // namespace
+
+bool BenchDecodeRaw(const BenchBytes& file, BenchRawDecode* result)
+{
+    static BenchBytes row; // one row buffer, kept between runs as a long-lived decoder would
+    static BlockSource source;
+    BenchErrors errors;
+    InitErrors(&errors);
+    jpeg_decompress_struct cinfo;
+    cinfo.err = &errors.standard;
+    jpeg_create_decompress(&cinfo);
+    bool ok = RunRawDecode(&cinfo, &errors, &source, file, &row, result);
+    jpeg_destroy_decompress(&cinfo);
+    return ok;
+}
+
+bool BenchDecodeToRgb(const BenchBytes& file, bool gray, int* width, int* height, BenchBytes* samples)
+{
+    BenchErrors errors;
+    InitErrors(&errors);
+    jpeg_decompress_struct cinfo;
+    cinfo.err = &errors.standard;
+    jpeg_create_decompress(&cinfo);
+    bool ok = RunDecodeToRgb(&cinfo, &errors, file, gray, width, height, samples);
+    jpeg_destroy_decompress(&cinfo);
+    return ok;
+}
+
+bool BenchEncodeRaw(const BenchBytes& rgb, int width, int height, BenchBytes* out)
+{
+    static BlockDestination destination;
+    out->clear();
+    destination.sink = out;
+    BenchErrors errors;
+    InitErrors(&errors);
+    jpeg_compress_struct cinfo;
+    cinfo.err = &errors.standard;
+    jpeg_create_compress(&cinfo);
+    bool ok = RunRawEncode(&cinfo, &errors, &destination, rgb, width, height);
+    jpeg_destroy_compress(&cinfo);
+    return ok;
+}
+
+BenchBytes BenchReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return BenchBytes();
+    in.seekg(0, std::ios::end);
+    std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    BenchBytes bytes(size > 0 ? static_cast<std::size_t>(size) : 0);
+    if (!bytes.empty()) in.read(reinterpret_cast<char*>(bytes.data()), size);
+    return bytes;
+}
