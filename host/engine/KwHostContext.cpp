@@ -9,6 +9,7 @@ std::shared_ptr<KwHostContext> KwHostContext::Ensure(std::shared_ptr<KwHostConte
 
 bool KwHostContext::InjectFailure(const std::string& method, HRESULT* result) noexcept
 {
+    std::lock_guard<std::mutex> guard(m_lock);
     ++m_calls;
     // Setting or changing the switch starts the count again.
     if (m_switches.failCallNumber != m_armedNumber || m_switches.failCallMethod != m_armedMethod) {
@@ -34,6 +35,7 @@ HRESULT KwHostContext::Record(KwHostCall& call, const std::string& details, HRES
 {
     if (!m_log.Enabled()) return result; // benchmarks turn the log off; skip the formatting too
     try {
+        std::lock_guard<std::mutex> guard(m_lock);
         call.result = result;
         call.text = call.object + "." + call.method + "(" + details + ") -> " + KwHostCallLog::ResultText(result);
         m_log.Add(std::move(call));

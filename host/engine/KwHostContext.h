@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 #include "KwHostCallLog.h"
 #include "KwHostSwitches.h"
@@ -26,6 +27,10 @@ public:
     HRESULT Record(KwHostCall& call, const std::string& details, HRESULT result) noexcept;
 
 private:
+    // Objects of one engine may be called from several threads at once (the
+    // attribute class serves every thread of a process), so counting and
+    // logging a call is serialised.
+    std::mutex m_lock;
     KwHostCallLog m_log;
     KwHostSwitches m_switches;
     ULONG m_calls = 0;

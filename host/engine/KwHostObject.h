@@ -1,8 +1,9 @@
-// The host's own tiny COM object base: a plain reference count, the engine
+// The host's own tiny COM object base: a reference count, the engine
 // context every object logs to, and the process-wide count of live host
 // objects that tests compare with 0 to prove a filter released everything.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -24,7 +25,7 @@ public:
     const std::string& Label() const noexcept { return m_label; }
     // The KW_OBJECT_TYPE the object stands for; interface switches are keyed by it.
     LONG ObjectType() const noexcept { return m_objectType; }
-    ULONG References() const noexcept { return m_refs; }
+    ULONG References() const noexcept { return m_refs.load(); }
 
     // The interface pointer for riid, or null; no reference is added and no switch applies.
     virtual void* FindInterface(REFIID riid) noexcept = 0;
@@ -51,7 +52,9 @@ private:
     std::string m_label;
     LONG m_objectType;
     bool m_counted;
-    ULONG m_refs = 1;
+    // Atomic: the attribute class object is shared by every thread of a
+    // process that loads files in parallel (kwjpeg's batch conversion).
+    std::atomic<ULONG> m_refs{1};
 };
 
 // IUnknown of a host class; the class defines FindInterface.
