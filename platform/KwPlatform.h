@@ -60,3 +60,7 @@ template <typename T> inline HRESULT kw_query(IUnknown* from, T** out)
 KWPLATFORM_API HRESULT KwRegisterModuleTypeLib(HMODULE module, REFGUID libid, WORD major, WORD minor, LCID lcid,
                                                LPCSTR description);
 KWPLATFORM_API HRESULT KwUnregisterModuleTypeLib(HMODULE module, REFGUID libid, WORD major, WORD minor, LCID lcid);
+
+// True when the process's standard error is an interactive terminal (console),
+// so a tool may draw progress there.
+KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void);

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <chrono>
+#include <filesystem>
+#include <system_error>
 
 #include "KwBmpCodec.h"
 #include "KwNetpbmCodec.h"
@@ -42,8 +44,11 @@ std::string KwImageFiles::TemporaryPathFor(const std::string& path)
 
 bool KwImageFiles::CommitTemporary(const std::string& temporary, const std::string& path, std::string& error)
 {
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = std::string("cannot move the finished file into place: ") + std::strerror(errno);
+    // std::filesystem::rename replaces an existing file on every platform.
+    std::error_code failure;
+    std::filesystem::rename(temporary, path, failure);
+    if (failure) {
+        error = "cannot move the finished file into place: " + failure.message();
         std::remove(temporary.c_str());
         return false;
     }

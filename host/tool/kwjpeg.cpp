@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
+#include <filesystem>
 #include <mutex>
 #include <string>
-#include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -78,10 +78,16 @@ int Usage(const std::string& problem)
     return kUsage;
 }
 
-bool IsTerminal()
+namespace fs = std::filesystem;
+
+bool IsTerminal() { return KwStandardErrorIsTerminal() != FALSE; }
+
+// An absolute, normalised path where the file system can give one.
+std::string Resolved(const std::string& path)
 {
-    struct stat st;
-    return fstat(2, &st) == 0 && S_ISCHR(st.st_mode);
+    std::error_code error;
+    fs::path resolved = fs::weakly_canonical(fs::absolute(path, error), error);
+    return error ? path : resolved.string();
 }
 
 std::string Directory(const std::string& path)
@@ -100,8 +106,8 @@ std::string Stem(const std::string& path)
 
 bool Exists(const std::string& path)
 {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    std::error_code error;
+    return fs::exists(path, error);
 }
 
 std::string ToolDirectory()
@@ -120,11 +126,7 @@ std::string DefaultLibrary()
     const std::string candidates[] = {dir + "/" KW_FILTER_LIBRARY_NAME, dir + "/../lib/" KW_FILTER_LIBRARY_NAME,
                                       dir + "/../../src/" KW_FILTER_LIBRARY_NAME};
     for (const std::string& c : candidates)
-        if (Exists(c)) {
-            char resolved[4096];
-            if (realpath(c.c_str(), resolved)) return resolved;
-            return c;
-        }
+        if (Exists(c)) return Resolved(c);
     return std::string();
 }
 
@@ -139,8 +141,7 @@ int RunRegistration(const Options& options, bool unregister)
                      KW_FILTER_LIBRARY_NAME);
         return kFileFailed;
     }
-    char resolved[4096];
-    if (realpath(library.c_str(), resolved)) library = resolved;
+    library = Resolved(library);
     HMODULE module = LoadLibraryA(library.c_str());
     if (!module) {
         std::fprintf(stderr, "kwjpeg: %s: cannot load the library (does it exist and is it a filter library?)\n",
@@ -259,34 +260,24 @@ std::string ConvertOne(KwToolSession& session, const std::string& in, const std:
     return std::string();
 }
 
+// Files to convert: the files named, and inside folders (recursively, in
+// name order) every file of the input kind.
 void CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files)
 {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        DIR* dir = opendir(path.c_str());
-        if (!dir) return;
-        std::vector<std::string> names;
-        while (dirent* e = readdir(dir)) {
-            std::string name = e->d_name;
-            if (name == "." || name == "..") continue;
-            names.push_back(name);
-        }
-        closedir(dir);
-        std::sort(names.begin(), names.end());
-        for (const std::string& name : names) {
-            std::string child = path + "/" + name;
-            struct stat cst;
-            if (stat(child.c_str(), &cst) != 0) continue;
-            if (S_ISDIR(cst.st_mode)) {
-                CollectInputs(child, wantJpeg, files);
-            } else {
-                std::string format = KwImageFiles::FormatOf(child);
-                if (wantJpeg ? format == "jpg" : (!format.empty() && format != "jpg")) files.push_back(child);
-            }
-        }
+    std::error_code error;
+    if (!fs::is_directory(path, error)) {
+        files.push_back(path);
         return;
     }
-    files.push_back(path);
+    std::vector<std::string> found;
+    for (fs::recursive_directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+        if (!it->is_regular_file(error)) continue;
+        std::string child = it->path().string();
+        std::string format = KwImageFiles::FormatOf(child);
+        if (wantJpeg ? format == "jpg" : (!format.empty() && format != "jpg")) found.push_back(child);
+    }
+    std::sort(found.begin(), found.end());
+    files.insert(files.end(), found.begin(), found.end());
 }
 
 int RunBatchConvert(const Options& options)
@@ -298,10 +289,11 @@ int RunBatchConvert(const Options& options)
         return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.to + "'");
     if (options.outDir.empty()) return Usage("batch conversion needs -o OUTDIR");
     if (options.args.empty()) return Usage("convert needs input files or folders");
-    struct stat st;
-    if (stat(options.outDir.c_str(), &st) != 0 && mkdir(options.outDir.c_str(), 0777) != 0) {
+    std::error_code made;
+    fs::create_directories(options.outDir, made);
+    if (made || !fs::is_directory(options.outDir, made)) {
         std::fprintf(stderr, "kwjpeg: %s: cannot create the output folder: %s\n", options.outDir.c_str(),
-                     std::strerror(errno));
+                     made.message().c_str());
         return kFileFailed;
     }
 

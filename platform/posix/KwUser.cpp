@@ -2,6 +2,7 @@
 // or to a handler a test or a host installs.
 #include "KwPlatform.h"
 
+#include <unistd.h>
 #include <cstdio>
 #include <mutex>
 
@@ -37,3 +38,5 @@ KWPLATFORM_API void KwSetMessageBoxHandler(KwMessageBoxHandler handler, void* co
     g_handler = handler;
     g_handlerContext = handler ? context : nullptr;
 }
+
+KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void) { return isatty(2) ? TRUE : FALSE; }
