@@ -40,29 +40,13 @@ void SeekToStart(IStream* stream) noexcept
 }
 
 // One decoded row of R, G, B into the host's B, G, R; padding is left as it is.
-void ConvertRgbRow(const unsigned char* in, unsigned char* out, LONG width) noexcept
+// Only for a codec without colour-space extensions, which cannot give B, G, R.
+[[maybe_unused]] void ConvertRgbRow(const unsigned char* in, unsigned char* out, LONG width) noexcept
 {
     for (LONG x = 0; x < width; ++x, in += 3, out += 3) {
         out[0] = in[2];
         out[1] = in[1];
         out[2] = in[0];
-    }
-}
-
-// One decoded row of C, M, Y, K into B, G, R. Adobe files store the inks inverted.
-void ConvertCmykRow(const unsigned char* in, unsigned char* out, LONG width, bool adobe) noexcept
-{
-    for (LONG x = 0; x < width; ++x, in += 4, out += 3) {
-        int c = in[0], m = in[1], y = in[2], k = in[3];
-        if (adobe) {
-            c = 255 - c;
-            m = 255 - m;
-            y = 255 - y;
-            k = 255 - k;
-        }
-        out[0] = static_cast<unsigned char>((255 - y) * (255 - k) / 255);
-        out[1] = static_cast<unsigned char>((255 - m) * (255 - k) / 255);
-        out[2] = static_cast<unsigned char>((255 - c) * (255 - k) / 255);
     }
 }
 
@@ -75,6 +59,27 @@ unsigned char* AllocateZeroed(std::size_t size) noexcept
 }
 
 } // namespace
+
+// Each colour is (255 - ink) x (255 - K) / 255, truncated. Adobe files store the
+// inks inverted, so there 255 - ink is the stored value itself.
+void CKwFilterJPEG::ConvertCmykRow(const unsigned char* in, unsigned char* out, LONG width, bool adobe) noexcept
+{
+    if (adobe) {
+        for (LONG x = 0; x < width; ++x, in += 4, out += 3) {
+            const unsigned k = in[3];
+            out[0] = static_cast<unsigned char>(DivideBy255(in[2] * k));
+            out[1] = static_cast<unsigned char>(DivideBy255(in[1] * k));
+            out[2] = static_cast<unsigned char>(DivideBy255(in[0] * k));
+        }
+    } else {
+        for (LONG x = 0; x < width; ++x, in += 4, out += 3) {
+            const unsigned k = 255u - in[3];
+            out[0] = static_cast<unsigned char>(DivideBy255((255u - in[2]) * k));
+            out[1] = static_cast<unsigned char>(DivideBy255((255u - in[1]) * k));
+            out[2] = static_cast<unsigned char>(DivideBy255((255u - in[0]) * k));
+        }
+    }
+}
 
 CKwFilterJPEG::CKwFilterJPEG() noexcept
     : m_Width(0), m_Height(0), m_BitsPerPixel(0), m_LpiX(96.0), m_LpiY(96.0), m_FileSize(0), m_StorageName(),
@@ -396,6 +401,15 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     cinfo->dct_method = JDCT_IFAST;
     cinfo->dither_mode = JDITHER_NONE;
     cinfo->quantize_colors = FALSE;
+    // Where the codec can write the host's B, G, R itself, its rows go to the
+    // host as they are; the samples are the same, only their order differs.
+    bool rowsAsDecoded = gray;
+#ifdef JCS_EXTENSIONS
+    if (cinfo->out_color_space == JCS_RGB) {
+        cinfo->out_color_space = JCS_EXT_BGR;
+        rowsAsDecoded = true;
+    }
+#endif
     if (!KwLoadErrorManager::StartDecompress(cinfo)) return E_FAIL;
     // The decode buffer is sized from what the codec will write.
     if (cinfo->output_components != components || cinfo->output_width != cinfo->image_width ||
@@ -417,13 +431,16 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     }
     if (FAILED(hr)) return hr;
 
+    // Decode rows are at least a host row long and zeroed once: rows that need
+    // no conversion reach the host with their padding already zero. The host
+    // row buffer is only needed where a conversion writes the host's row.
     const int bufferRows = cinfo->rec_outbuf_height > 0 ? cinfo->rec_outbuf_height : 1;
     const std::size_t rowSize =
         decodedRowSize > static_cast<std::size_t>(stride) ? decodedRowSize : static_cast<std::size_t>(stride);
-    unsigned char* hostRow = AllocateZeroed(static_cast<std::size_t>(stride));
+    unsigned char* hostRow = rowsAsDecoded ? nullptr : AllocateZeroed(static_cast<std::size_t>(stride));
     unsigned char* decodeRows = AllocateZeroed(rowSize * static_cast<std::size_t>(bufferRows));
     JSAMPROW* rowPointers = static_cast<JSAMPROW*>(KwAllocate(sizeof(JSAMPROW) * static_cast<std::size_t>(bufferRows)));
-    if (!hostRow || !decodeRows || !rowPointers) {
+    if ((!rowsAsDecoded && !hostRow) || !decodeRows || !rowPointers) {
         KwFree(rowPointers);
         KwFree(decodeRows);
         KwFree(hostRow);
@@ -446,8 +463,8 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
             break;
         }
         for (JDIMENSION r = 0; r < count && r < static_cast<JDIMENSION>(bufferRows); ++r) {
-            if (gray) {
-                raster->AddScanline1(KW_RASTER_INDEX_8, delivered, 1, stride, rowPointers[r]);
+            if (rowsAsDecoded) {
+                raster->AddScanline1(gray ? KW_RASTER_INDEX_8 : KW_RASTER_RGB, delivered, 1, stride, rowPointers[r]);
             } else {
                 if (cmyk) ConvertCmykRow(rowPointers[r], hostRow, m_Width, adobe);
                 else ConvertRgbRow(rowPointers[r], hostRow, m_Width);

@@ -16,6 +16,14 @@ void* KwAllocate(std::size_t size) noexcept
     return std::malloc(size ? size : 1);
 }
 
+void* KwAllocateZeroed(std::size_t size) noexcept
+{
+    if (KwAllocationHook hook = g_hook.load(std::memory_order_relaxed)) {
+        if (hook(++g_count, size)) return nullptr;
+    }
+    return std::calloc(size ? size : 1, 1);
+}
+
 void KwFree(void* block) noexcept { std::free(block); }
 
 void KwSetAllocationHook(KwAllocationHook hook) noexcept

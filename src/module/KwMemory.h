@@ -9,6 +9,9 @@
 
 // Returns null on failure, never throws.
 void* KwAllocate(std::size_t size) noexcept;
+// As KwAllocate, filled with zero bytes; a large block fresh from the system is
+// not written a second time.
+void* KwAllocateZeroed(std::size_t size) noexcept;
 void KwFree(void* block) noexcept;
 
 template <typename T, typename... Args> T* KwNew(Args&&... args) noexcept

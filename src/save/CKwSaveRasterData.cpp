@@ -23,14 +23,14 @@ bool CreateCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 }
 
 bool ConfigureCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err, CKwSaveRasterData* owner, LONG width,
-                         LONG height) noexcept
+                         LONG height, J_COLOR_SPACE inputSpace) noexcept
 {
     if (setjmp(err->jump)) return false;
     InstallStreamDestination(cinfo, owner);
     cinfo->image_width = static_cast<JDIMENSION>(width);
     cinfo->image_height = static_cast<JDIMENSION>(height);
     cinfo->input_components = 3;
-    cinfo->in_color_space = JCS_RGB;
+    cinfo->in_color_space = inputSpace;
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, CKwSaveRasterData::Quality, TRUE);
     return true;
@@ -141,9 +141,9 @@ HRESULT CKwSaveRasterData::CreateRasterStorage(LONG width, LONG height, LONG bit
         NoColors = 2;
     }
 
-    RasterBuffer = static_cast<unsigned char*>(KwAllocate(static_cast<std::size_t>(imageBytes)));
+    // Rows never sent stay zero.
+    RasterBuffer = static_cast<unsigned char*>(KwAllocateZeroed(static_cast<std::size_t>(imageBytes)));
     if (!RasterBuffer) return E_OUTOFMEMORY;
-    std::memset(RasterBuffer, 0, static_cast<std::size_t>(imageBytes));
     return S_OK;
 }
 
@@ -301,10 +301,24 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
     cinfo.err = KwInitSaveErrorManager(&errorManager);
     unsigned char* row = nullptr;
 
+    // Stored 24-bit rows are already B, G, R: where the codec reads that order
+    // itself it takes them as they are. The codec makes the same samples from
+    // either order, so the file is the same byte for byte.
+    J_COLOR_SPACE inputSpace = JCS_RGB;
+    bool rowsAsStored = false;
+#ifdef JCS_EXTENSIONS
+    if (BitsPerPixel == 24) {
+        inputSpace = JCS_EXT_BGR;
+        rowsAsStored = true;
+    }
+#endif
+
     bool ok = CreateCompressor(&cinfo, &errorManager);
-    if (ok) ok = ConfigureCompressor(&cinfo, &errorManager, this, Width, Height);
+    if (ok) ok = ConfigureCompressor(&cinfo, &errorManager, this, Width, Height, inputSpace);
     if (ok) ok = StartCompressor(&cinfo, &errorManager);
-    // Taken once the codec has accepted the size, so an image too wide for it fails there first.
+    // Taken once the codec has accepted the size, so an image too wide for it fails there first;
+    // taken for every depth, so that running out of memory here ends EndObject the same way
+    // whether or not the codec reads stored rows itself.
     if (ok) {
         row = static_cast<unsigned char*>(KwAllocate(static_cast<std::size_t>(Width) * 3));
         if (!row) {
@@ -314,9 +328,14 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
         }
     }
     while (ok && cinfo.next_scanline < cinfo.image_height) {
-        ConvertRow(RasterBuffer + static_cast<std::size_t>(cinfo.next_scanline) * static_cast<std::size_t>(RowSize),
-                   row);
-        ok = WriteRow(&cinfo, &errorManager, row);
+        unsigned char* stored =
+            RasterBuffer + static_cast<std::size_t>(cinfo.next_scanline) * static_cast<std::size_t>(RowSize);
+        if (rowsAsStored) {
+            ok = WriteRow(&cinfo, &errorManager, stored);
+        } else {
+            ConvertRow(stored, row);
+            ok = WriteRow(&cinfo, &errorManager, row);
+        }
     }
     if (ok) ok = FinishCompressor(&cinfo, &errorManager);
 
