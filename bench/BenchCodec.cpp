@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include <jpeglib.h>
 
@@ -192,14 +193,15 @@ bool RunRawEncode(j_compress_ptr cinfo, BenchErrors* errors, BlockDestination* d
 
 bool BenchDecodeRaw(const BenchBytes& file, BenchRawDecode* result)
 {
-    static BenchBytes row; // one row buffer, kept between runs as a long-lived decoder would
-    static BlockSource source;
+    // A row buffer and a source of its own for each decode, as the filter has.
+    BenchBytes row;
+    std::unique_ptr<BlockSource> source(new BlockSource());
     BenchErrors errors;
     InitErrors(&errors);
     jpeg_decompress_struct cinfo;
     cinfo.err = &errors.standard;
     jpeg_create_decompress(&cinfo);
-    bool ok = RunRawDecode(&cinfo, &errors, &source, file, &row, result);
+    bool ok = RunRawDecode(&cinfo, &errors, source.get(), file, &row, result);
     jpeg_destroy_decompress(&cinfo);
     return ok;
 }

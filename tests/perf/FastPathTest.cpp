@@ -40,9 +40,13 @@ TEST(CmykConversion, EveryInkAndBlackPairGivesTheTruncatedProduct)
             p[3] = static_cast<unsigned char>(k);
         }
     }
+    // The whole row, and one whose last pixels are not a full group of eight.
+    for (LONG converted : {width, width - 5})
     for (bool adobe : {false, true}) {
-        CKwFilterJPEG::ConvertCmykRow(in.data(), out.data(), width, adobe);
-        for (LONG x = 0; x < width; ++x) {
+        std::fill(out.begin(), out.end(), 0xEE);
+        CKwFilterJPEG::ConvertCmykRow(in.data(), out.data(), converted, adobe);
+        EXPECT_EQ(out[static_cast<size_t>(converted) * 3], 0xEE) << "nothing written past the row";
+        for (LONG x = 0; x < converted; ++x) {
             const unsigned char* p = &in[static_cast<size_t>(x) * 4];
             int c = p[0], m = p[1], y = p[2], k = p[3];
             if (adobe) {
@@ -56,7 +60,6 @@ TEST(CmykConversion, EveryInkAndBlackPairGivesTheTruncatedProduct)
             ASSERT_EQ(q[1], (255 - m) * (255 - k) / 255) << "green, pixel " << x << (adobe ? " (Adobe)" : "");
             ASSERT_EQ(q[2], (255 - c) * (255 - k) / 255) << "red, pixel " << x << (adobe ? " (Adobe)" : "");
         }
-        EXPECT_EQ(out.back(), 0xEE) << "nothing written past the row";
     }
 }
 
