@@ -40,7 +40,18 @@ bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::str
         error = std::strerror(errno);
         return false;
     }
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // One read of the whole file where its size is known (a pipe is read piecemeal).
+    std::vector<uint8_t> data;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size >= 0 && in.seekg(0, std::ios::beg)) {
+        data.resize(static_cast<size_t>(size));
+        in.read(reinterpret_cast<char*>(data.data()), size);
+        data.resize(static_cast<size_t>(in.gcount()));
+    } else {
+        in.clear();
+        data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     if (data.size() < 2 || data[0] != 'P' || (data[1] != '5' && data[1] != '6')) {
         error = "not a binary PPM or PGM file (expected P6 or P5)";
         return false;
@@ -98,8 +109,36 @@ bool KwNetpbmCodec::Write(const std::string& path, const KwRasterImage& image, b
     }
     std::fprintf(f, "P%c\n%d %d\n255\n", gray ? '5' : '6', image.width, image.height);
     std::vector<uint8_t> line(size_t(image.width) * (gray ? 1 : 3));
+    // The common depths row by row; the others pixel by pixel.
+    uint32_t colours[256] = {};
+    if (image.bitsPerPixel == 8)
+        for (uint32_t i = 0; i < 256; ++i) colours[i] = i < image.palette.size() ? image.palette[i] : 0;
     bool ok = true;
     for (int32_t y = 0; y < image.height && ok; ++y) {
+        const uint8_t* row = image.Row(y);
+        if (image.bitsPerPixel == 24 && !gray) {
+            for (int32_t x = 0; x < image.width; ++x, row += 3) {
+                line[3 * size_t(x)] = row[2];
+                line[3 * size_t(x) + 1] = row[1];
+                line[3 * size_t(x) + 2] = row[0];
+            }
+            ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+            continue;
+        }
+        if (image.bitsPerPixel == 8) {
+            for (int32_t x = 0; x < image.width; ++x) {
+                const uint32_t rgb = colours[row[x]];
+                if (gray) {
+                    line[size_t(x)] = uint8_t(rgb & 0xFF);
+                } else {
+                    line[3 * size_t(x)] = uint8_t(rgb >> 16);
+                    line[3 * size_t(x) + 1] = uint8_t(rgb >> 8);
+                    line[3 * size_t(x) + 2] = uint8_t(rgb);
+                }
+            }
+            ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+            continue;
+        }
         for (int32_t x = 0; x < image.width; ++x) {
             uint32_t rgb = image.PixelRgb(x, y);
             if (gray) {

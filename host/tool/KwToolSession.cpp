@@ -67,6 +67,8 @@ bool KwToolSession::MakeEngine(std::string& error)
         return false;
     }
     if (m_pixelLimit) m_engine->Switches().maxRasterPixels = m_pixelLimit;
+    // The tool never reads the engine's call log: one entry per row would only cost time and memory.
+    m_engine->Context()->Log().SetEnabled(false);
     return true;
 }
 
