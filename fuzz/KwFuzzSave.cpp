@@ -227,8 +227,10 @@ void SaveRun::CreateStorage()
         height = SpecialHeights[(heightSel / 8) % SpecialCount];
         width = 1 + widthValue % 8;
     } else {
-        width = widthValue % 301;
-        height = heightValue % 301;
+        // Mostly small images, which keep the run fast; now and then up to 300 x 300.
+        const int range = widthSel % 8 == 7 ? 301 : 65;
+        width = widthValue % range;
+        height = heightValue % range;
     }
     // What the filter would allocate, if it accepts; the harness does not ask for more than it can afford.
     const int64_t rowBits = static_cast<int64_t>(bits) * width + 31;

@@ -52,7 +52,7 @@ struct Writer {
         bytes.insert(bytes.end(), data.begin(), data.end());
         return *this;
     }
-    // Width and height are used as given when below the selector's range
+    // Width and height are used as given when below 65
     // (selector 1); depth is an index into Depths.
     Writer& CreateStorage(uint16_t width, uint16_t height, uint8_t depthIndex, uint16_t colors = 0,
                           bool table = false)
