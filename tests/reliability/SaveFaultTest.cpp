@@ -179,3 +179,56 @@ TEST_F(SaveFaultTest, EachOwnAllocationFailsInTurn)
         }
     }
 }
+
+TEST_F(SaveFaultTest, EveryHostCallOfASaveFailsInTurn)
+{
+    const KwHostImage image = NoisyImage(150, 120, 24);
+    ULONG calls = 0;
+    {
+        KwComPtr<KwHostMemoryStream> clean;
+        const ULONG before = engine->Context()->CallCount();
+        ASSERT_EQ(Save(image, &clean, nullptr, 0), S_OK);
+        calls = engine->Context()->CallCount() - before;
+    }
+    ASSERT_GE(calls, 3u) << "Storage and the writes";
+    for (ULONG n = 1; n <= calls; ++n) {
+        std::string what = "host call " + std::to_string(n);
+        boxes.lines.clear();
+        {
+            KwComPtr<KwHostMemoryStream> stream;
+            std::string step;
+            engine->Log().Clear();
+            engine->Switches().FailCall(n, std::string(), E_ACCESSDENIED);
+            const HRESULT hr = Save(image, &stream, nullptr, 0, &step);
+            engine->Switches().FailCall(0);
+            const std::vector<KwHostCall>& log = engine->Log().Calls();
+            size_t at = 0;
+            while (at < log.size() && log[at].result != E_ACCESSDENIED) ++at;
+            ASSERT_LT(at, log.size()) << what << ": no call failed";
+            what += " (" + log[at].object + "." + log[at].method + ")";
+            if (log[at].method == "Storage") {
+                // No stream to write to.
+                EXPECT_EQ(hr, E_FAIL) << what;
+                EXPECT_EQ(step, "CreateDocument") << what;
+                EXPECT_TRUE(stream->Bytes().empty()) << what;
+            } else if (log[at].method == "Write") {
+                EXPECT_EQ(hr, E_FAIL) << what;
+                EXPECT_EQ(step, "EndObject") << what;
+                EXPECT_EQ(boxes.lines.size(), 1u) << what;
+            } else {
+                EXPECT_EQ(hr, S_OK) << what << " failed " << step;
+            }
+        }
+        ExpectNothingLeft(what);
+    }
+    {
+        // A data object bound to something that is not a stream.
+        KwComPtr<KwHostMemoryStream> stream;
+        engine->Switches().Omit(0, IID_IStream);
+        std::string step;
+        EXPECT_EQ(Save(image, &stream, nullptr, 0, &step), E_FAIL);
+        EXPECT_EQ(step, "CreateDocument");
+        engine->Switches().omittedInterfaces.clear();
+    }
+    ExpectNothingLeft("without IStream");
+}
