@@ -260,7 +260,9 @@ void CKwSaveRasterData::ConvertRow(const unsigned char* stored, unsigned char* r
         }
         break;
     case 8:
-        for (LONG x = 0; x < width; ++x, rgb += 3) PutPaletteEntry(ColorTable[stored[x]], rgb);
+        // Four bytes a pixel, the fourth overwritten by the next pixel; the last writes its three.
+        for (LONG x = 0; x + 1 < width; ++x, rgb += 3) std::memcpy(rgb, &PackedColors[stored[x]], 4);
+        if (width > 0) PutPaletteEntry(ColorTable[stored[width - 1]], rgb);
         break;
     case 16:
         // 5-5-5 little-endian words: blue in bits 0-4, green 5-9, red 10-14.
@@ -325,6 +327,15 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
             // Nothing has reached the stream yet; the image stays, so the host may try again.
             jpeg_destroy_compress(&cinfo);
             return E_OUTOFMEMORY;
+        }
+    }
+    if (BitsPerPixel == 8) {
+        for (int i = 0; i < MaxColors; ++i) {
+            const uint32_t entry = ColorTable[i];
+            const unsigned char bytes[4] = {static_cast<unsigned char>(entry >> 16),
+                                            static_cast<unsigned char>(entry >> 8), static_cast<unsigned char>(entry),
+                                            0};
+            std::memcpy(&PackedColors[i], bytes, 4);
         }
     }
     while (ok && cinfo.next_scanline < cinfo.image_height) {
