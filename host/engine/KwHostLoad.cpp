@@ -42,13 +42,13 @@ HRESULT KwHostLoad(KwHostEngine& engine, IKwFilter* filter, IStream* stream, con
     if (FAILED(result->openResult)) return result->openResult;
     if (!options.getNode) return S_OK;
 
-    VARIANT spec;
-    VariantInit(&spec);
+    VARIANT selector;
+    VariantInit(&selector);
     if (options.nodeSpecType == VT_I4) {
-        spec.vt = VT_I4;
-        spec.lVal = options.nodeSpecValue;
+        selector.vt = VT_I4;
+        selector.lVal = options.nodeSpecValue;
     }
-    result->nodeResult = filter->GetNode(spec, options.load, result->node.Receive());
+    result->nodeResult = filter->GetNode(selector, options.load, result->node.Receive());
     return result->nodeResult;
 }
 

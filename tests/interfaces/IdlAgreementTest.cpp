@@ -94,14 +94,14 @@ TEST_F(IdlAgreement, LibraryAttributes)
 
 TEST_F(IdlAgreement, InterfacesCarryTheCppIdentifiersKindsAndHelpStrings)
 {
-    for (const auto& spec : KwLibraryInterfaces()) {
-        SCOPED_TRACE(spec.name);
-        const auto& itf = Interface(spec.name);
-        EXPECT_EQ(Upper(itf.Uuid()), GuidText(*spec.iid));
-        EXPECT_EQ(itf.HelpString(), spec.helpString);
-        EXPECT_EQ(itf.base, spec.dual ? "IDispatch" : "IUnknown");
-        EXPECT_EQ(itf.Has("dual"), spec.dual);
-        EXPECT_EQ(itf.Has("oleautomation"), spec.dual);
+    for (const auto& described : KwLibraryInterfaces()) {
+        SCOPED_TRACE(described.name);
+        const auto& itf = Interface(described.name);
+        EXPECT_EQ(Upper(itf.Uuid()), GuidText(*described.iid));
+        EXPECT_EQ(itf.HelpString(), described.helpString);
+        EXPECT_EQ(itf.base, described.dual ? "IDispatch" : "IUnknown");
+        EXPECT_EQ(itf.Has("dual"), described.dual);
+        EXPECT_EQ(itf.Has("oleautomation"), described.dual);
         EXPECT_TRUE(itf.Has("object"));
     }
     EXPECT_EQ(s_idl.interfaces.size(), KwLibraryInterfaces().size()) << "an interface without a C++ counterpart";
@@ -111,15 +111,15 @@ TEST_F(IdlAgreement, InterfacesCarryTheCppIdentifiersKindsAndHelpStrings)
 // with as many parameters: a reordered or missing method on either side fails here.
 TEST_F(IdlAgreement, MembersSitInTheCppVtableSlots)
 {
-    for (const auto& spec : KwLibraryInterfaces()) {
-        SCOPED_TRACE(spec.name);
-        const auto& itf = Interface(spec.name);
-        ASSERT_EQ(itf.members.size(), spec.members.size());
-        for (size_t i = 0; i < spec.members.size(); ++i) {
-            const auto& expected = spec.members[i];
+    for (const auto& described : KwLibraryInterfaces()) {
+        SCOPED_TRACE(described.name);
+        const auto& itf = Interface(described.name);
+        ASSERT_EQ(itf.members.size(), described.members.size());
+        for (size_t i = 0; i < described.members.size(); ++i) {
+            const auto& expected = described.members[i];
             SCOPED_TRACE(expected.name);
             EXPECT_EQ(itf.members[i].name, expected.name);
-            EXPECT_EQ(expected.cppSlot, spec.firstSlot + static_cast<int>(i));
+            EXPECT_EQ(expected.cppSlot, described.firstSlot + static_cast<int>(i));
             EXPECT_EQ(static_cast<int>(itf.members[i].parameters.size()), expected.cppParams);
         }
     }
@@ -127,12 +127,12 @@ TEST_F(IdlAgreement, MembersSitInTheCppVtableSlots)
 
 TEST_F(IdlAgreement, DispidsAndHelpStringsOfMembers)
 {
-    for (const auto& spec : KwLibraryInterfaces()) {
-        const auto& itf = Interface(spec.name);
-        for (size_t i = 0; i < spec.members.size() && i < itf.members.size(); ++i) {
-            const auto& expected = spec.members[i];
+    for (const auto& described : KwLibraryInterfaces()) {
+        const auto& itf = Interface(described.name);
+        for (size_t i = 0; i < described.members.size() && i < itf.members.size(); ++i) {
+            const auto& expected = described.members[i];
             const auto& member = itf.members[i];
-            SCOPED_TRACE(std::string(spec.name) + "::" + expected.name);
+            SCOPED_TRACE(std::string(described.name) + "::" + expected.name);
             std::string id = member.Id();
             if (id == "DISPID_NEWENUM") id = "-4";
             if (id == "DISPID_VALUE") id = "0";
@@ -141,7 +141,7 @@ TEST_F(IdlAgreement, DispidsAndHelpStringsOfMembers)
 
             bool property = member.Has("propget") || member.Has("propput");
             std::string help = (property ? "property " : "method ") + PlainName(member.name);
-            if (std::string(spec.name) == "IKwDocument" && member.name == "ReleaseDoc") help = "method Release";
+            if (std::string(described.name) == "IKwDocument" && member.name == "ReleaseDoc") help = "method Release";
             EXPECT_EQ(member.HelpString(), help);
         }
     }
@@ -215,19 +215,19 @@ TEST_F(IdlAgreement, CoclassesMatchTheClassIdentifiers)
 {
     ASSERT_EQ(s_idl.coclasses.size(), KwLibraryCoclasses().size());
     for (size_t i = 0; i < KwLibraryCoclasses().size(); ++i) {
-        const auto& spec = KwLibraryCoclasses()[i];
-        SCOPED_TRACE(spec.name);
+        const auto& described = KwLibraryCoclasses()[i];
+        SCOPED_TRACE(described.name);
         const auto& coclass = s_idl.coclasses[i];  // declaration order gives the library order
-        EXPECT_EQ(coclass.name, spec.name);
-        EXPECT_EQ(Upper(coclass.Uuid()), GuidText(*spec.clsid));
-        EXPECT_EQ(coclass.HelpString(), std::string(spec.name) + " Class");
+        EXPECT_EQ(coclass.name, described.name);
+        EXPECT_EQ(Upper(coclass.Uuid()), GuidText(*described.clsid));
+        EXPECT_EQ(coclass.HelpString(), std::string(described.name) + " Class");
         EXPECT_EQ(std::count(coclass.attributes.begin(), coclass.attributes.end(), "noncreatable"),
-                  spec.creatable ? 0 : 1);
-        ASSERT_EQ(coclass.interfaces.size(), spec.sourceInterface ? 2u : 1u);
-        EXPECT_EQ(coclass.interfaces[0].interfaceName, spec.defaultInterface);
+                  described.creatable ? 0 : 1);
+        ASSERT_EQ(coclass.interfaces.size(), described.sourceInterface ? 2u : 1u);
+        EXPECT_EQ(coclass.interfaces[0].interfaceName, described.defaultInterface);
         EXPECT_EQ(coclass.interfaces[0].attributes, std::vector<std::string>{"default"});
-        if (spec.sourceInterface) {
-            EXPECT_EQ(coclass.interfaces[1].interfaceName, spec.sourceInterface);
+        if (described.sourceInterface) {
+            EXPECT_EQ(coclass.interfaces[1].interfaceName, described.sourceInterface);
             EXPECT_EQ(coclass.interfaces[1].attributes, (std::vector<std::string>{"default", "source"}));
         }
     }

@@ -119,8 +119,8 @@ struct MockDataObject : IKwDataObject, Recorder {
 
 const KwInterfaceSpec& Spec(const std::string& name)
 {
-    for (const auto& spec : KwLibraryInterfaces())
-        if (name == spec.name) return spec;
+    for (const auto& described : KwLibraryInterfaces())
+        if (name == described.name) return described;
     throw std::runtime_error("no interface " + name);
 }
 
