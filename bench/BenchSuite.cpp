@@ -73,9 +73,9 @@ HRESULT LoadThroughFilter(const BenchBytes& file, LONG* rows)
     BenchNode* document = BenchNode::Create();
     hr = filter->OpenDocument(data, document->AsDocument(), nullptr);
     if (SUCCEEDED(hr)) {
-        VARIANT spec;
-        VariantInit(&spec);
-        hr = filter->GetNode(spec, VARIANT_TRUE, nullptr);
+        VARIANT selector;
+        VariantInit(&selector);
+        hr = filter->GetNode(selector, VARIANT_TRUE, nullptr);
     }
     BenchRasterBlock* raster = document->LastRaster();
     *rows = raster && raster->Ended() ? raster->Rows() : 0;

@@ -43,7 +43,7 @@ struct KwMemberSpec {
     LONG dispid;       // KW_DEFAULT_MEMID where the contract gives none
 };
 
-struct KwInterfaceSpec {
+struct KwInterfaceDescription {
     const char* name;
     const IID* iid;
     bool dual;       // derives from IDispatch, dual, OLE Automation
@@ -75,9 +75,9 @@ struct KwDefaultSpec {
         KW_D(I, RemoveChild, 3), KW_D(I, RemoveAllChildren, 4), KW_D(I, get_ChildCount, 8),                           \
         KW_D(I, get_ProtectChildren, 9), KW_D(I, put_ProtectChildren, 9)
 
-inline const std::vector<KwInterfaceSpec>& KwLibraryInterfaces()
+inline const std::vector<KwInterfaceDescription>& KwLibraryInterfaces()
 {
-    static const std::vector<KwInterfaceSpec> table = {
+    static const std::vector<KwInterfaceDescription> table = {
         {"IKwFilter", &IID_IKwFilter, false, 3, "IKwFilter Interface",
          {KW_M(IKwFilter, OpenDocument), KW_M(IKwFilter, GetNode)}},
         {"IKwDataObject", &IID_IKwDataObject, true, 7, "IKwDataObject Interface",

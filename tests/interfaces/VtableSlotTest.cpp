@@ -117,7 +117,7 @@ struct MockDataObject : IKwDataObject, Recorder {
     }
 };
 
-const KwInterfaceSpec& Spec(const std::string& name)
+const KwInterfaceDescription& Described(const std::string& name)
 {
     for (const auto& described : KwLibraryInterfaces())
         if (name == described.name) return described;
@@ -193,7 +193,7 @@ TEST(VtableSlots, EveryMockedMemberAnswersInItsTableSlot)
                    {"IKwSaveRasterData", &raster, &raster},
                    {"IKwDataObject", &data, &data}};
     for (const auto& t : targets) {
-        for (const auto& m : Spec(t.itf).members) {
+        for (const auto& m : Described(t.itf).members) {
             SCOPED_TRACE(std::string(t.itf) + "::" + m.name);
             // The mocks touch no argument, so the object alone is passed.
             t.recorder->called.clear();

@@ -115,18 +115,18 @@ void CheckLibrary(ITypeLib* lib)
     }
 }
 
-void CheckInterface(ITypeLib* lib, const KwInterfaceSpec& spec)
+void CheckInterface(ITypeLib* lib, const KwInterfaceDescription& described)
 {
-    KwCheck::Case(std::string("typelib ") + spec.name);
+    KwCheck::Case(std::string("typelib ") + described.name);
     ITypeInfo* info = nullptr;
-    if (!KwCheck::That(SUCCEEDED(lib->GetTypeInfoOfGuid(*spec.iid, &info)), "found by the C++ IID")) return;
+    if (!KwCheck::That(SUCCEEDED(lib->GetTypeInfoOfGuid(*described.iid, &info)), "found by the C++ IID")) return;
     std::string doc;
-    KwCheck::Equal(NameOf(info, MEMBERID_NIL, &doc), std::string(spec.name), "name");
-    KwCheck::Equal(doc, std::string(spec.helpString), "help string");
+    KwCheck::Equal(NameOf(info, MEMBERID_NIL, &doc), std::string(described.name), "name");
+    KwCheck::Equal(doc, std::string(described.helpString), "help string");
 
     TYPEATTR* attr = nullptr;
     info->GetTypeAttr(&attr);
-    if (spec.dual) {
+    if (described.dual) {
         KwCheck::Equal(static_cast<int>(attr->typekind), static_cast<int>(TKIND_DISPATCH), "reads as a dispatch type");
         KwCheck::Equal(attr->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE),
                        TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE, "dual and dispatchable");
@@ -142,14 +142,14 @@ void CheckInterface(ITypeLib* lib, const KwInterfaceSpec& spec)
     if (!KwCheck::That(vtable != nullptr, "its vtable half")) return;
     vtable->GetTypeAttr(&attr);
     int count = attr->cFuncs;
-    if (spec.dual)
+    if (described.dual)
         KwCheck::Equal(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION, TYPEFLAG_FOLEAUTOMATION, "marked OLE Automation");
     vtable->ReleaseTypeAttr(attr);
-    KwCheck::Equal(BaseName(vtable), std::string(spec.dual ? "IDispatch" : "IUnknown"), "base interface");
-    KwCheck::Equal(count, static_cast<int>(spec.members.size()), "number of members");
+    KwCheck::Equal(BaseName(vtable), std::string(described.dual ? "IDispatch" : "IUnknown"), "base interface");
+    KwCheck::Equal(count, static_cast<int>(described.members.size()), "number of members");
 
-    for (int i = 0; i < count && i < static_cast<int>(spec.members.size()); ++i) {
-        const auto& expected = spec.members[i];
+    for (int i = 0; i < count && i < static_cast<int>(described.members.size()); ++i) {
+        const auto& expected = described.members[i];
         FUNCDESC* f = nullptr;
         vtable->GetFuncDesc(i, &f);
         std::string help;
@@ -170,7 +170,7 @@ void CheckInterface(ITypeLib* lib, const KwInterfaceSpec& spec)
                           KwHex(f->memid));
         bool property = f->invkind != INVOKE_FUNC;
         std::string expectedHelp = (property ? "property " : "method ") + plain;
-        if (std::string(spec.name) == "IKwDocument" && plain == "ReleaseDoc") expectedHelp = "method Release";
+        if (std::string(described.name) == "IKwDocument" && plain == "ReleaseDoc") expectedHelp = "method Release";
         if (f->invkind != INVOKE_PROPERTYPUT) KwCheck::Equal(help, expectedHelp, name + " help string");
         vtable->ReleaseFuncDesc(f);
     }
@@ -212,11 +212,11 @@ void CheckDefaults(ITypeLib* lib)
     KwCheck::Case("typelib defaults");
     for (const auto& d : KwLibraryDefaults()) {
         std::string where = std::string(d.interfaceName) + "::" + d.member + " " + d.parameter;
-        const KwInterfaceSpec* spec = nullptr;
+        const KwInterfaceDescription* described = nullptr;
         for (const auto& s : KwLibraryInterfaces())
-            if (std::string(s.name) == d.interfaceName) spec = &s;
+            if (std::string(s.name) == d.interfaceName) described = &s;
         ITypeInfo* info = nullptr;
-        if (!spec || FAILED(lib->GetTypeInfoOfGuid(*spec->iid, &info))) {
+        if (!described || FAILED(lib->GetTypeInfoOfGuid(*described->iid, &info))) {
             KwCheck::That(false, where, "interface not found");
             continue;
         }
@@ -424,7 +424,7 @@ void KwCheckTypeLibrary()
     HRESULT hr = LoadRegTypeLib(LIBID_KWFILTER_JPEGLib, 1, 0, 0, &lib);
     if (!KwCheck::That(SUCCEEDED(hr) && lib, "LoadRegTypeLib finds the registered library", KwHex(hr))) return;
     CheckLibrary(lib);
-    for (const auto& spec : KwLibraryInterfaces()) CheckInterface(lib, spec);
+    for (const auto& described : KwLibraryInterfaces()) CheckInterface(lib, described);
     CheckNamedSlots(lib);
     CheckDefaults(lib);
     CheckParameterDirections(lib);
