@@ -158,7 +158,9 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
     if (FAILED(hr)) {
         outcome.result = hr;
         outcome.failedStep = "open file";
-        outcome.message = "cannot open the file (" + HresultText(hr) + ")";
+        outcome.message = hr == STG_E_FILENOTFOUND
+                              ? "no such file (check the path)"
+                              : "cannot open the file for reading (" + HresultText(hr) + "; check its permissions)";
         return outcome;
     }
     KwComPtr<IKwFilter> filter;
@@ -234,7 +236,8 @@ HRESULT KwToolSession::Save(const KwRasterImage& source, const std::string& path
     KwComPtr<KwHostFileStream> stream;
     hr = m_engine->OpenFileStream(temporary, KwHostFileMode::Write, stream.Receive());
     if (FAILED(hr)) {
-        message = "cannot create the output file (" + HresultText(hr) + ")";
+        message = "cannot create the output file " + path + " (" + HresultText(hr) +
+                  "; does its folder exist, and is it writable?)";
         return hr;
     }
     KwHostSaveDriver driver(m_engine->Context());
