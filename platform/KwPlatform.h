@@ -56,7 +56,7 @@ template <typename T> inline HRESULT kw_query(IUnknown* from, T** out)
 // Windows: the TYPELIB resource 1 of the module file is loaded and registered
 // with the system (libid and the rest are read from the library itself).
 // Elsewhere: the TypeLib keys are written (HKCR\TypeLib\{LIBID}\maj.min =
-// description, \lcid\win64 = module path, \FLAGS = 0, \HELPDIR = module folder).
+// description, \lcid\win32 = module path, \FLAGS = 0, \HELPDIR = module folder).
 KWPLATFORM_API HRESULT KwRegisterModuleTypeLib(HMODULE module, REFGUID libid, WORD major, WORD minor, LCID lcid,
                                                LPCSTR description);
 KWPLATFORM_API HRESULT KwUnregisterModuleTypeLib(HMODULE module, REFGUID libid, WORD major, WORD minor, LCID lcid);

@@ -221,7 +221,7 @@ TEST(TypeLibraryKeys, RegisterWritesTheSystemKeysAndRemovalCleansUp)
     std::string value;
     ASSERT_TRUE(GetString(HKEY_CLASSES_ROOT, libKey + "\\1.a", nullptr, value)) << "versions are written in hex";
     EXPECT_EQ(value, "KWFILTER_JPEG 1.0 Type Library");
-    ASSERT_TRUE(GetString(HKEY_CLASSES_ROOT, libKey + "\\1.a\\409\\win64", nullptr, value));
+    ASSERT_TRUE(GetString(HKEY_CLASSES_ROOT, libKey + "\\1.a\\409\\win32", nullptr, value));
     EXPECT_EQ(value, serverPath);
     ASSERT_TRUE(GetString(HKEY_CLASSES_ROOT, libKey + "\\1.a\\FLAGS", nullptr, value));
     EXPECT_EQ(value, "0");
@@ -232,7 +232,7 @@ TEST(TypeLibraryKeys, RegisterWritesTheSystemKeysAndRemovalCleansUp)
     ASSERT_EQ(KwRegisterModuleTypeLib(server, libid, 2, 0, 0, "v2"), S_OK);
     ASSERT_EQ(KwUnregisterModuleTypeLib(server, libid, 1, 10, 0x409), S_OK);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, libKey + "\\1.a"));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, libKey + "\\2.0\\0\\win64"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, libKey + "\\2.0\\0\\win32"));
     ASSERT_EQ(KwUnregisterModuleTypeLib(server, libid, 2, 0, 0), S_OK);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, libKey));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "TypeLib")) << "the shared parent stays";
