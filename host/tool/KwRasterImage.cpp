@@ -23,6 +23,8 @@ bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* err
     width = w;
     height = h;
     bitsPerPixel = bpp;
+    m_borrowed = nullptr;
+    m_keeper.reset();
     pixels.assign(static_cast<size_t>(stride * h), 0);
     return true;
 }
@@ -55,4 +57,15 @@ bool KwRasterImage::IsGrayPalette() const
         if (r != g || g != b) return false;
     }
     return true;
+}
+
+std::vector<uint8_t> KwRasterImage::TakePixels()
+{
+    if (m_borrowed) {
+        std::vector<uint8_t> copy(m_borrowed, m_borrowed + static_cast<size_t>(Stride()) * static_cast<size_t>(height));
+        m_borrowed = nullptr;
+        m_keeper.reset();
+        return copy;
+    }
+    return std::move(pixels);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,15 +14,28 @@ struct KwRasterImage {
     int32_t height = 0;
     int32_t bitsPerPixel = 0;
     std::vector<uint32_t> palette;
-    std::vector<uint8_t> pixels; // height * Stride() bytes
+    std::vector<uint8_t> pixels; // height * Stride() bytes, unless the rows are borrowed
 
     static int64_t StrideFor(int64_t width, int64_t bitsPerPixel) { return ((bitsPerPixel * width + 31) / 32) * 4; }
     int64_t Stride() const { return StrideFor(width, bitsPerPixel); }
     uint8_t* Row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
     const uint8_t* Row(int32_t y) const
     {
-        return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride());
+        const uint8_t* base = m_borrowed ? m_borrowed : pixels.data();
+        return base + static_cast<size_t>(y) * static_cast<size_t>(Stride());
     }
+
+    // Reads the rows from storage someone else owns (height rows of Stride()
+    // bytes at `rows`), kept alive by `keeper`, instead of copying them.
+    void BorrowRows(const uint8_t* rows, std::shared_ptr<void> keeper)
+    {
+        pixels.clear();
+        m_borrowed = rows;
+        m_keeper = std::move(keeper);
+    }
+    bool Borrowed() const { return m_borrowed != nullptr; }
+    // The rows as a vector of their own (copied when borrowed), to be taken over.
+    std::vector<uint8_t> TakePixels();
 
     // Allocates zeroed rows; false when the size does not fit in memory limits.
     bool Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error);
@@ -30,4 +44,8 @@ struct KwRasterImage {
     uint32_t PixelRgb(int32_t x, int32_t y) const;
     // True when every palette entry has equal red, green and blue (an 8-bit gray image).
     bool IsGrayPalette() const;
+
+private:
+    const uint8_t* m_borrowed = nullptr;
+    std::shared_ptr<void> m_keeper;
 };

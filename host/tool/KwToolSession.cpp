@@ -31,13 +31,13 @@ std::string ExtensionOf(const std::string& path)
 // The image in the save filter's storage layout. The filter reads a 4-bit byte
 // with its leftmost pixel in the low nibble, and encodes a set bit of a 1-bit
 // image with palette entry 0; BMP files do the opposite in both cases.
-KwHostImage ToSaveLayout(const KwRasterImage& source)
+KwHostImage ToSaveLayout(KwRasterImage&& source)
 {
     KwHostImage image;
     image.width = source.width;
     image.height = source.height;
     image.bitsPerPixel = source.bitsPerPixel;
-    image.pixels = source.pixels;
+    image.pixels = source.TakePixels();
     for (uint32_t entry : source.palette) image.palette.push_back(LONG(entry & 0x00FFFFFF));
     if (source.bitsPerPixel == 4) {
         for (unsigned char& b : image.pixels) b = static_cast<unsigned char>((b >> 4) | (b << 4));
@@ -203,15 +203,16 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
             outcome.bitsPerPixel = raster->BitsPerPixel();
             outcome.rowsDelivered = raster->RowsDelivered();
             if (keepPixels) {
-                std::string error;
-                if (outcome.image.Allocate(raster->Width(), raster->Height(), raster->BitsPerPixel(), &error)) {
-                    for (LONG entry : raster->Palette()) outcome.image.palette.push_back(uint32_t(entry) & 0xFFFFFF);
-                    size_t stride = size_t(outcome.image.Stride());
-                    for (LONG y = 0; y < raster->Height(); ++y)
-                        if (const unsigned char* row = raster->Row(y)) std::memcpy(outcome.image.Row(y), row, stride);
-                } else {
-                    outcome.message = error;
-                }
+                // The image is read straight from the host's raster block, which
+                // the outcome keeps alive: no second copy of the pixels.
+                outcome.image.width = raster->Width();
+                outcome.image.height = raster->Height();
+                outcome.image.bitsPerPixel = raster->BitsPerPixel();
+                for (LONG entry : raster->Palette()) outcome.image.palette.push_back(uint32_t(entry) & 0xFFFFFF);
+                raster->AddRef();
+                std::shared_ptr<void> keeper(static_cast<IKwRasterBlock*>(raster),
+                                             [](void* block) { static_cast<IKwRasterBlock*>(block)->Release(); });
+                outcome.image.BorrowRows(raster->Row(0), std::move(keeper));
             }
         }
     }
@@ -219,7 +220,7 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
     return outcome;
 }
 
-HRESULT KwToolSession::Save(const KwRasterImage& source, const std::string& path, std::string& message)
+HRESULT KwToolSession::Save(KwRasterImage&& source, const std::string& path, std::string& message)
 {
     KwComPtr<IKwFilterSave> filter;
     HRESULT hr = CreateFilter(path, true, IID_IKwFilterSave, reinterpret_cast<void**>(filter.Receive()), message);
@@ -227,7 +228,7 @@ HRESULT KwToolSession::Save(const KwRasterImage& source, const std::string& path
 
     KwHostImage image;
     try {
-        image = ToSaveLayout(source);
+        image = ToSaveLayout(std::move(source));
     } catch (...) {
         message = "out of memory";
         return E_OUTOFMEMORY;

@@ -41,10 +41,12 @@ public:
     // Largest raster storage the host accepts, in pixels (0: the engine's default).
     void SetPixelLimit(unsigned long long pixels) { m_pixelLimit = pixels; }
 
-    // Loads `path` through the load filter found for it. keepPixels: copy the raster into the outcome.
+    // Loads `path` through the load filter found for it. keepPixels: the outcome's image reads the
+    // host raster block's rows (kept alive by the outcome).
     KwLoadOutcome Load(const std::string& path, bool keepPixels);
     // Saves the image as a JPEG file at `path` through the save filter; a failure leaves no file.
-    HRESULT Save(const KwRasterImage& image, const std::string& path, std::string& message);
+    // The image is taken over (its pixels move into the save layout).
+    HRESULT Save(KwRasterImage&& image, const std::string& path, std::string& message);
 
     // Why no filter could be had, for messages ("no load filter is registered for .jpg files", ...).
     static std::string HresultText(HRESULT hr);

@@ -253,7 +253,7 @@ std::string ConvertOne(KwToolSession& session, const std::string& in, const std:
         return "unknown input format (use .jpg, .bmp, .ppm, .pgm or .png)";
     }
     if (outFormat == "jpg") {
-        if (FAILED(session.Save(image, out, error))) return error;
+        if (FAILED(session.Save(std::move(image), out, error))) return error;
         return std::string();
     }
     if (!KwImageFiles::Write(out, image, error)) return out + ": " + error;
