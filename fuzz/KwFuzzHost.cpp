@@ -22,7 +22,7 @@ void KwFuzzStart()
     if (g_engine) return;
     // The codec's own limit on whole-image buffers, lowered for the run: the
     // filter keeps the lower of this and its own bound.
-    setenv("JPEGMEM", "64m", 0);
+    setenv("JPEGMEM", "16m", 0);
     if (!std::freopen("/dev/null", "w", stdout)) std::abort();
     CoInitialize(nullptr);
     KwSetMessageBoxHandler(&SilentMessageBox, nullptr);
