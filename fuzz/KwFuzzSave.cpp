@@ -27,8 +27,8 @@ using namespace KwFuzzSave;
 namespace {
 
 // Storage the harness will not ask for: larger than the run can afford.
-const int64_t MaxStorageBytes = 64ll << 20;
-const int64_t MaxScanlineBytes = 8ll << 20;
+const int64_t MaxStorageBytes = 4ll << 20;
+const int64_t MaxScanlineBytes = 1ll << 20;
 
 void Check(bool condition, const char* what)
 {
@@ -227,8 +227,9 @@ void SaveRun::CreateStorage()
         height = SpecialHeights[(heightSel / 8) % SpecialCount];
         width = 1 + widthValue % 8;
     } else {
-        // Mostly small images, which keep the run fast; now and then up to 300 x 300.
-        const int range = widthSel % 8 == 7 ? 301 : 65;
+        // Mostly small images, which keep the run fast; now and then up to 160 x 160
+        // (several MCU rows and columns, still within the sanitizer allocator's small sizes).
+        const int range = widthSel % 8 == 7 ? 161 : 65;
         width = widthValue % range;
         height = heightValue % range;
     }

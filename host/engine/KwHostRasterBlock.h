@@ -56,6 +56,7 @@ public:
     // Rows handed over by successful AddScanline1 calls (a row sent twice counts twice).
     LONG RowsDelivered() const noexcept { return m_rowsDelivered; }
     bool RowDelivered(LONG y) const noexcept;
+    // Every AddScanline1 call, refused ones too, while the call log is enabled.
     const std::vector<KwHostScanlineCall>& ScanlineCalls() const noexcept { return m_scanlineCalls; }
     bool Ended() const noexcept { return m_endCalls != 0; }
     ULONG EndObjectCalls() const noexcept { return m_endCalls; }
