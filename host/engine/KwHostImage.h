@@ -2,6 +2,7 @@
 // bytes, row 0 on top, 24-bit pixels as blue, green, red, palette entries 0x00RRGGBB.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "KwPlatform.h"
@@ -14,6 +15,11 @@ struct KwHostImage {
     LONG dpiY = 0;
     std::vector<LONG> palette;
     std::vector<unsigned char> pixels;
+    // Where the rows come from when `pixels` is empty: fills `count` rows from row
+    // `first` on, Stride() bytes apart, into `rows`. The save driver then sends a
+    // band of rows per AddScanline1 and never holds the whole image; a failure
+    // stops the save with that result.
+    std::function<HRESULT(LONG first, LONG count, unsigned char* rows)> rowSource;
 
     // A zero-filled image; a gray palette for 8 bits, black and white for 1 bit, 16 grays for 4 bits.
     // Throws std::bad_alloc; dimensions must be above 0.

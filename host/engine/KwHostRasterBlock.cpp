@@ -50,6 +50,7 @@ const unsigned char* KwHostRasterBlock::Row(LONG y) const noexcept
 
 bool KwHostRasterBlock::RowDelivered(LONG y) const noexcept
 {
+    if (m_sink) return y >= 0 && y < m_rowsDelivered;
     return y >= 0 && static_cast<size_t>(y) < m_delivered.size() && m_delivered[static_cast<size_t>(y)];
 }
 
@@ -87,7 +88,7 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LON
     const KwHostSwitches& switches = Context().Switches();
     if (FAILED(switches.createRasterStorageResult))
         return Context().Record(call, details, switches.createRasterStorageResult);
-    if (m_pixels) return Context().Record(call, details, E_UNEXPECTED);
+    if (HasStorage()) return Context().Record(call, details, E_UNEXPECTED);
     bool bitsValid = BitsPerPixel == 1 || BitsPerPixel == 4 || BitsPerPixel == 8 || BitsPerPixel == 24 ||
                      BitsPerPixel == 32;
     if (!bitsValid || Width <= 0 || Height <= 0 || NoColors < 0 || NoColors > 256)
@@ -100,11 +101,17 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LON
         bytes > std::numeric_limits<size_t>::max())
         return Context().Record(call, details, E_OUTOFMEMORY);
     std::vector<LONG> palette(ColorTable, ColorTable + NoColors);
-    std::vector<bool> delivered(static_cast<size_t>(Height), false);
-    m_pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
-    if (!m_pixels) return Context().Record(call, details, E_OUTOFMEMORY);
+    if (switches.rowSink) {
+        hr = switches.rowSink->Begin(Width, Height, BitsPerPixel, palette);
+        if (FAILED(hr)) return Context().Record(call, details, hr);
+        m_sink = switches.rowSink;
+    } else {
+        std::vector<bool> delivered(static_cast<size_t>(Height), false);
+        m_pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
+        if (!m_pixels) return Context().Record(call, details, E_OUTOFMEMORY);
+        m_delivered.swap(delivered);
+    }
     m_palette.swap(palette);
-    m_delivered.swap(delivered);
     m_compression = call.name;
     m_width = Width;
     m_height = Height;
@@ -135,13 +142,21 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::AddScanline1(KW_RASTER_TYPE DataTyp
     };
     HRESULT hr = S_OK;
     if (Context().InjectFailure(method, &hr)) return finish(hr);
-    if (!m_pixels || m_endCalls != 0) return finish(E_UNEXPECTED);
+    if (!HasStorage() || m_endCalls != 0) return finish(E_UNEXPECTED);
     LONG bits = BitsForType(DataType);
     if (bits == 0) return finish(E_NOTIMPL);
     if (bits != m_bitsPerPixel || NoLines < 0) return finish(E_INVALIDARG);
     if (NoLines == 0) return finish(S_OK);
     if (!Scanlines) return finish(E_POINTER);
     if (StartLine < 0 || StartLine > m_height - NoLines || BytesPerLine < m_stride) return finish(E_INVALIDARG);
+    if (m_sink) {
+        // A stream of rows cannot go back or skip ahead.
+        if (StartLine != m_rowsDelivered) return finish(E_INVALIDARG);
+        hr = m_sink->Rows(StartLine, NoLines, Scanlines, BytesPerLine);
+        if (FAILED(hr)) return finish(hr);
+        m_rowsDelivered += NoLines;
+        return finish(S_OK);
+    }
     for (LONG i = 0; i < NoLines; ++i) {
         const unsigned char* source = Scanlines + static_cast<size_t>(i) * static_cast<size_t>(BytesPerLine);
         size_t row = static_cast<size_t>(StartLine + i);
@@ -166,7 +181,7 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::GetRasterInfo(LONG* Width, LONG* He
     if (Height) *Height = m_height;
     if (BitsPerPixel) *BitsPerPixel = m_bitsPerPixel;
     if (RowsDelivered) *RowsDelivered = m_rowsDelivered;
-    return m_pixels ? S_OK : S_FALSE;
+    return HasStorage() ? S_OK : S_FALSE;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::GetScanline(LONG Line, LONG BufferSize, unsigned char* Buffer) noexcept

@@ -1,11 +1,15 @@
 // A raster block (IKwRasterBlock): the image storage of a node. It keeps the
 // rows as delivered (stride ((bpp x width + 31) / 32) x 4 bytes, row 0 on top),
 // the palette and every AddScanline1 call, for tests and for the kwjpeg tool.
+// While the engine has a row sink, a block created then keeps no rows and hands
+// each band to the sink instead.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "KwHostAttributeImpl.h"
+#include "KwHostRowSink.h"
 
 struct KwHostScanlineCall {
     LONG dataType;
@@ -42,7 +46,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetScanline(LONG Line, LONG BufferSize, unsigned char* Buffer) noexcept override;
     HRESULT STDMETHODCALLTYPE GetColorTable(LONG MaxColors, LONG* ColorTable, LONG* NoColors) noexcept override;
 
-    bool HasStorage() const noexcept { return m_pixels != nullptr; }
+    // Storage was created: pixels kept here, or rows streamed to the engine's row sink.
+    bool HasStorage() const noexcept { return m_pixels != nullptr || m_sink != nullptr; }
+    bool Streaming() const noexcept { return m_sink != nullptr; }
     LONG Width() const noexcept { return m_width; }
     LONG Height() const noexcept { return m_height; }
     LONG BitsPerPixel() const noexcept { return m_bitsPerPixel; }
@@ -51,7 +57,7 @@ public:
     LONG Stride() const noexcept { return m_stride; }
     const std::string& Compression() const noexcept { return m_compression; }
     const std::vector<LONG>& Palette() const noexcept { return m_palette; }
-    // Row y of the storage (stride bytes), or null.
+    // Row y of the storage (stride bytes), or null (also while streaming).
     const unsigned char* Row(LONG y) const noexcept;
     // Rows handed over by successful AddScanline1 calls (a row sent twice counts twice).
     LONG RowsDelivered() const noexcept { return m_rowsDelivered; }
@@ -68,6 +74,7 @@ private:
 
     unsigned char* m_pixels = nullptr;
     std::vector<bool> m_delivered;
+    std::shared_ptr<KwHostRowSink> m_sink; // streaming: rows go here, none are kept
     std::vector<LONG> m_palette;
     std::vector<KwHostScanlineCall> m_scanlineCalls;
     std::string m_compression;

@@ -1,5 +1,7 @@
 #include "KwHostSaveDriver.h"
 
+#include <algorithm>
+
 #include "KwAutomation.h"
 #include "KwComPtr.h"
 #include "KwHostDataObject.h"
@@ -60,26 +62,60 @@ HRESULT KwHostSaveDriver::Note(HRESULT hr, const char* step)
     return hr;
 }
 
+// One row; run-coded lines are built per row, their records little-endian as the host's memory is.
+HRESULT KwHostSaveDriver::SendRow(IKwSaveRasterData* raster, const unsigned char* row, LONG y, LONG width,
+                                  LONG dataType, LONG stride)
+{
+    HRESULT hr;
+    if (dataType == KW_RASTER_RLC_32) {
+        std::vector<LONG> records = RunRecords(row, width);
+        hr = raster->AddScanline1(KW_RASTER_RLC_32, y, 1, static_cast<LONG>(records.size() * sizeof(LONG)),
+                                  reinterpret_cast<unsigned char*>(records.data()));
+    } else if (dataType == KW_RASTER_RLC_16) {
+        std::vector<unsigned short> records = RunRecords16(row, width);
+        hr = raster->AddScanline1(KW_RASTER_RLC_16, y, 1, static_cast<LONG>(records.size() * sizeof(unsigned short)),
+                                  reinterpret_cast<unsigned char*>(records.data()));
+    } else {
+        hr = raster->AddScanline1(static_cast<KW_RASTER_TYPE>(dataType), y, 1, stride,
+                                  const_cast<unsigned char*>(row));
+    }
+    return Note(hr, "AddScanline1");
+}
+
 HRESULT KwHostSaveDriver::SendRows(IKwSaveRasterData* raster, const KwHostImage& image, LONG dataType)
 {
-    LONG stride = image.Stride();
+    if (image.pixels.empty() && image.rowSource) return SendBands(raster, image, dataType);
     for (LONG y = 0; y < image.height; ++y) {
-        const unsigned char* row = image.Row(y);
-        HRESULT hr;
-        // Run-coded lines are built per row; records are little-endian as the host's memory is.
-        if (dataType == KW_RASTER_RLC_32) {
-            std::vector<LONG> records = RunRecords(row, image.width);
-            hr = raster->AddScanline1(KW_RASTER_RLC_32, y, 1, static_cast<LONG>(records.size() * sizeof(LONG)),
-                                      reinterpret_cast<unsigned char*>(records.data()));
-        } else if (dataType == KW_RASTER_RLC_16) {
-            std::vector<unsigned short> records = RunRecords16(row, image.width);
-            hr = raster->AddScanline1(KW_RASTER_RLC_16, y, 1,
-                                      static_cast<LONG>(records.size() * sizeof(unsigned short)),
-                                      reinterpret_cast<unsigned char*>(records.data()));
-        } else {
-            hr = raster->AddScanline1(static_cast<KW_RASTER_TYPE>(dataType), y, 1, stride,
-                                      const_cast<unsigned char*>(row));
+        HRESULT hr = SendRow(raster, image.Row(y), y, image.width, dataType, image.Stride());
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+// Rows from the image's source, a band of about a megabyte at a time: one
+// AddScanline1 per band, or per row for the run-coded types.
+HRESULT KwHostSaveDriver::SendBands(IKwSaveRasterData* raster, const KwHostImage& image, LONG dataType)
+{
+    const size_t bandBytes = 1u << 20;
+    const size_t stride = static_cast<size_t>(image.Stride());
+    const size_t fit = bandBytes / stride;
+    const LONG band = static_cast<LONG>(fit == 0 ? 1 : std::min<size_t>(fit, static_cast<size_t>(image.height)));
+    std::vector<unsigned char> rows(stride * static_cast<size_t>(band));
+    const bool runCoded = dataType == KW_RASTER_RLC_32 || dataType == KW_RASTER_RLC_16;
+    for (LONG first = 0; first < image.height; first += band) {
+        const LONG count = std::min(band, image.height - first);
+        HRESULT hr = image.rowSource(first, count, rows.data());
+        if (FAILED(Note(hr, "reading the image"))) return hr;
+        if (runCoded) {
+            for (LONG y = 0; y < count; ++y) {
+                hr = SendRow(raster, rows.data() + static_cast<size_t>(y) * stride, first + y, image.width, dataType,
+                             static_cast<LONG>(stride));
+                if (FAILED(hr)) return hr;
+            }
+            continue;
         }
+        hr = raster->AddScanline1(static_cast<KW_RASTER_TYPE>(dataType), first, count, static_cast<LONG>(stride),
+                                  rows.data());
         if (FAILED(Note(hr, "AddScanline1"))) return hr;
     }
     return S_OK;
@@ -90,7 +126,8 @@ HRESULT KwHostSaveDriver::Walk(IKwFilterSave* filter, IStream* output, const KwH
 {
     if (!filter || !output) return Note(E_POINTER, "arguments");
     if (image.width <= 0 || image.height <= 0 ||
-        image.pixels.size() < static_cast<size_t>(image.Stride()) * static_cast<size_t>(image.height))
+        (image.pixels.size() < static_cast<size_t>(image.Stride()) * static_cast<size_t>(image.height) &&
+         !(image.pixels.empty() && image.rowSource)))
         return Note(E_INVALIDARG, "image");
 
     KwComPtr<KwHostDataObject> data;

@@ -1,6 +1,7 @@
 // Walks an image through a save filter as a host does: a data object bound to
 // the output stream, CreateDocument, optional nested structure levels, one
-// raster block, storage, one AddScanline1 per row, EndObject on the raster data
+// raster block, storage, one AddScanline1 per row (per band of rows when the
+// image reads its rows from a source), EndObject on the raster data
 // and the structures, CloseDocument.
 #pragma once
 
@@ -50,6 +51,9 @@ private:
     HRESULT Walk(IKwFilterSave* filter, IStream* output, const KwHostImage& image, const KwHostSaveOptions& options);
     HRESULT Note(HRESULT hr, const char* step);
     HRESULT SendRows(IKwSaveRasterData* raster, const KwHostImage& image, LONG dataType);
+    HRESULT SendBands(IKwSaveRasterData* raster, const KwHostImage& image, LONG dataType);
+    HRESULT SendRow(IKwSaveRasterData* raster, const unsigned char* row, LONG y, LONG width, LONG dataType,
+                    LONG stride);
 
     std::shared_ptr<KwHostContext> m_context;
     std::string m_failedStep;

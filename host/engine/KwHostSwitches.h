@@ -3,9 +3,11 @@
 // any time.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "KwHostRowSink.h"
 #include "KwPlatform.h"
 
 struct KwHostChildRefusal {
@@ -27,6 +29,9 @@ struct KwHostSwitches {
     HRESULT endObjectResult = S_OK;           // what the raster blocks' EndObject returns
     // Raster storage above this many pixels is refused with E_OUTOFMEMORY (1 << 28 is 16384 x 16384).
     ULONGLONG maxRasterPixels = 1ull << 28;
+    // When set, raster blocks given storage keep no pixels: their rows go to this
+    // sink as they arrive, which must be in order from row 0.
+    std::shared_ptr<KwHostRowSink> rowSink;
 
     bool attributeClassUnavailable = false;   // KwHostEngine::Start leaves "VelEngine.KwAttribute" unregistered
     HRESULT attributeCreateResult = S_OK;     // a failure makes the class object's CreateInstance fail with it

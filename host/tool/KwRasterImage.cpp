@@ -1,10 +1,5 @@
 #include "KwRasterImage.h"
 
-namespace {
-// Images above this many bytes are refused instead of exhausting memory.
-constexpr int64_t kMaxImageBytes = int64_t(4) << 30;
-} // namespace
-
 bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error)
 {
     if (w <= 0 || h <= 0) {
@@ -16,7 +11,7 @@ bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* err
         return false;
     }
     int64_t stride = StrideFor(w, bpp);
-    if (stride * h > kMaxImageBytes) {
+    if (stride * h > MaxImageBytes) {
         if (error) *error = "the image is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")";
         return false;
     }

@@ -10,6 +10,9 @@
 #include <vector>
 
 struct KwRasterImage {
+    // The largest image the tool takes on, in bytes of rows.
+    static constexpr int64_t MaxImageBytes = int64_t(4) << 30;
+
     int32_t width = 0;
     int32_t height = 0;
     int32_t bitsPerPixel = 0;

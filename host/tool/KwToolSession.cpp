@@ -150,7 +150,7 @@ HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID r
     return hr;
 }
 
-KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
+KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std::shared_ptr<KwHostRowSink> rowSink)
 {
     KwLoadOutcome outcome;
     KwComPtr<KwHostFileStream> stream;
@@ -181,7 +181,9 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
     KwHostLoadOptions options;
     options.name = BaseName(path);
     KwHostLoadResult result;
+    m_engine->Switches().rowSink = std::move(rowSink);
     hr = KwHostLoad(*m_engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
+    m_engine->Switches().rowSink.reset();
     if (sink) sink->Disconnect(filter.Get());
     outcome.result = hr;
     if (FAILED(result.openResult))
@@ -202,7 +204,7 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
             outcome.height = raster->Height();
             outcome.bitsPerPixel = raster->BitsPerPixel();
             outcome.rowsDelivered = raster->RowsDelivered();
-            if (keepPixels) {
+            if (keepPixels && !raster->Streaming()) {
                 // The image is read straight from the host's raster block, which
                 // the outcome keeps alive: no second copy of the pixels.
                 outcome.image.width = raster->Width();
@@ -222,10 +224,6 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels)
 
 HRESULT KwToolSession::Save(KwRasterImage&& source, const std::string& path, std::string& message)
 {
-    KwComPtr<IKwFilterSave> filter;
-    HRESULT hr = CreateFilter(path, true, IID_IKwFilterSave, reinterpret_cast<void**>(filter.Receive()), message);
-    if (FAILED(hr)) return hr;
-
     KwHostImage image;
     try {
         image = ToSaveLayout(std::move(source));
@@ -233,6 +231,15 @@ HRESULT KwToolSession::Save(KwRasterImage&& source, const std::string& path, std
         message = "out of memory";
         return E_OUTOFMEMORY;
     }
+    return Save(image, path, message);
+}
+
+HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, std::string& message)
+{
+    KwComPtr<IKwFilterSave> filter;
+    HRESULT hr = CreateFilter(path, true, IID_IKwFilterSave, reinterpret_cast<void**>(filter.Receive()), message);
+    if (FAILED(hr)) return hr;
+
     std::string temporary = KwImageFiles::TemporaryPathFor(path);
     KwComPtr<KwHostFileStream> stream;
     hr = m_engine->OpenFileStream(temporary, KwHostFileMode::Write, stream.Receive());

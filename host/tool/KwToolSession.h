@@ -12,6 +12,8 @@
 #include "KwFilterCatalog.h"
 #include "KwHostAttributeReport.h"
 #include "KwHostEngine.h"
+#include "KwHostImage.h"
+#include "KwHostRowSink.h"
 #include "KwRasterImage.h"
 
 struct KwLoadOutcome {
@@ -43,10 +45,14 @@ public:
 
     // Loads `path` through the load filter found for it. keepPixels: the outcome's image reads the
     // host raster block's rows (kept alive by the outcome).
-    KwLoadOutcome Load(const std::string& path, bool keepPixels);
+    // rowSink: the raster block streams its rows there instead of keeping them.
+    KwLoadOutcome Load(const std::string& path, bool keepPixels,
+                       std::shared_ptr<KwHostRowSink> rowSink = std::shared_ptr<KwHostRowSink>());
     // Saves the image as a JPEG file at `path` through the save filter; a failure leaves no file.
     // The image is taken over (its pixels move into the save layout).
     HRESULT Save(KwRasterImage&& image, const std::string& path, std::string& message);
+    // The same for an image in the host's layout, which may read its rows from a source.
+    HRESULT Save(const KwHostImage& image, const std::string& path, std::string& message);
 
     // Why no filter could be had, for messages ("no load filter is registered for .jpg files", ...).
     static std::string HresultText(HRESULT hr);

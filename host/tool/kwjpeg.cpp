@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -16,6 +17,8 @@
 #include "KwFilterCatalog.h"
 #include "KwImageFiles.h"
 #include "KwInfoReport.h"
+#include "KwNetpbmReader.h"
+#include "KwNetpbmRowWriter.h"
 #include "KwProgressBar.h"
 #include "KwSampleImage.h"
 #include "KwToolSession.h"
@@ -230,22 +233,71 @@ int RunInfo(const Options& options)
     return status;
 }
 
+// PPM or PGM to JPEG a band of rows at a time, straight from the file into the
+// save filter: the tool never holds the whole image.
+std::string EncodeNetpbm(KwToolSession& session, const std::string& in, const std::string& out)
+{
+    KwNetpbmReader reader;
+    std::string error;
+    if (!reader.Open(in, error)) return error;
+    KwHostImage image;
+    image.width = reader.Width();
+    image.height = reader.Height();
+    image.bitsPerPixel = reader.BitsPerPixel();
+    if (reader.Gray())
+        for (LONG i = 0; i < 256; ++i) image.palette.push_back(i | (i << 8) | (i << 16));
+    std::string readError;
+    const size_t stride = static_cast<size_t>(image.Stride());
+    image.rowSource = [&reader, &readError, stride](LONG, LONG count, unsigned char* rows) {
+        return reader.ReadRows(rows, stride, count, readError) ? S_OK : E_FAIL;
+    };
+    if (FAILED(session.Save(image, out, error))) return readError.empty() ? error : readError;
+    return std::string();
+}
+
+// Why a load gave no image to write, or empty.
+std::string LoadFailure(const KwLoadOutcome& outcome)
+{
+    if (FAILED(outcome.result))
+        return outcome.message.empty() ? outcome.failedStep + " returned " + KwToolSession::HresultText(outcome.result) +
+                                             " (is it a JPEG file?)"
+                                       : outcome.message;
+    if (!outcome.hasRaster) return "the filter delivered no pixels";
+    return outcome.message;
+}
+
+// JPEG to PPM or PGM with each band of rows written as the filter delivers it:
+// the tool never holds the whole image.
+std::string DecodeToNetpbm(KwToolSession& session, const std::string& in, const std::string& out)
+{
+    const std::string temporary = KwImageFiles::TemporaryPathFor(out);
+    auto writer = std::make_shared<KwNetpbmRowWriter>(temporary, KwImageFiles::FormatOf(out) == "pgm");
+    KwLoadOutcome outcome = session.Load(in, false, writer);
+    std::string error = writer->Error().empty() ? LoadFailure(outcome) : out + ": " + writer->Error();
+    if (error.empty() && !writer->Finish(error)) error = out + ": " + error;
+    writer.reset(); // closes the file
+    if (!error.empty()) {
+        std::remove(temporary.c_str());
+        return error;
+    }
+    if (!KwImageFiles::CommitTemporary(temporary, out, error)) return out + ": " + error;
+    return std::string();
+}
+
 // One conversion, JPEG to image or image to JPEG. Returns an empty string on success.
 std::string ConvertOne(KwToolSession& session, const std::string& in, const std::string& out)
 {
     std::string outFormat = KwImageFiles::FormatOf(out);
     if (outFormat.empty()) return "unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)";
-    KwRasterImage image;
     std::string error;
+    const std::string inFormat = KwImageFiles::FormatOf(in);
+    if (outFormat == "jpg" && (inFormat == "ppm" || inFormat == "pgm")) return EncodeNetpbm(session, in, out);
+    if (inFormat == "jpg" && (outFormat == "ppm" || outFormat == "pgm")) return DecodeToNetpbm(session, in, out);
+    KwRasterImage image;
     if (KwImageFiles::IsJpegPath(in)) {
         KwLoadOutcome outcome = session.Load(in, true);
-        if (FAILED(outcome.result))
-            return outcome.message.empty() ? outcome.failedStep + " returned " +
-                                                 KwToolSession::HresultText(outcome.result) +
-                                                 " (is it a JPEG file?)"
-                                           : outcome.message;
-        if (!outcome.hasRaster) return "the filter delivered no pixels";
-        if (!outcome.message.empty()) return outcome.message;
+        error = LoadFailure(outcome);
+        if (!error.empty()) return error;
         image = std::move(outcome.image);
     } else if (!KwImageFiles::FormatOf(in).empty()) {
         if (!KwImageFiles::Read(in, image, error)) return error;

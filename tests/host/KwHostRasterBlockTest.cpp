@@ -1,12 +1,18 @@
 // Raster blocks as the load filter feeds them: storage with its parameters and
 // palette copy, rows copied stride bytes each within bounds, every call logged,
-// EndObject answering what the engine is told to answer.
+// EndObject answering what the engine is told to answer; with a row sink, rows
+// streamed on in order and nothing kept.
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "KwAutomation.h"
 #include "KwComPtr.h"
 #include "KwHostEngine.h"
 #include "KwHostRasterBlock.h"
+#include "KwHostRowSink.h"
 
 namespace {
 
@@ -186,6 +192,76 @@ TEST_F(KwHostRasterBlockTest, NoRowsWithoutStorageAndEndObjectAnswersTheSwitch)
     LONG type = 0;
     EXPECT_EQ(S_OK, Block()->get_BlockType(&type));
     EXPECT_EQ(KW_RASTER_BLOCK, type);
+}
+
+// What a row sink was given.
+struct RecordingSink final : KwHostRowSink {
+    HRESULT Begin(LONG width, LONG height, LONG bitsPerPixel, const std::vector<LONG>& palette) override
+    {
+        begun = {width, height, bitsPerPixel, static_cast<LONG>(palette.size())};
+        return beginResult;
+    }
+    HRESULT Rows(LONG first, LONG count, const unsigned char* data, LONG bytesPerLine) override
+    {
+        for (LONG y = 0; y < count; ++y) {
+            const unsigned char* row = data + static_cast<size_t>(y) * static_cast<size_t>(bytesPerLine);
+            rows.push_back({first + y, std::vector<unsigned char>(row, row + stride)});
+        }
+        return rowsResult;
+    }
+    std::vector<LONG> begun;
+    std::vector<std::pair<LONG, std::vector<unsigned char>>> rows;
+    HRESULT beginResult = S_OK;
+    HRESULT rowsResult = S_OK;
+    LONG stride = 16;
+};
+
+// With a row sink the block keeps nothing and passes each band on, in order:
+// a row out of order would be lost, so it is refused.
+TEST_F(KwHostRasterBlockTest, StreamingBlockHandsRowsToTheSinkInOrder)
+{
+    auto sink = std::make_shared<RecordingSink>();
+    m_engine.Switches().rowSink = sink;
+    ASSERT_EQ(S_OK, Storage(5, 4, 24));
+    EXPECT_EQ((std::vector<LONG>{5, 4, 24, 0}), sink->begun);
+    EXPECT_TRUE(m_block->HasStorage());
+    EXPECT_TRUE(m_block->Streaming());
+    EXPECT_EQ(nullptr, m_block->Row(0)) << "no rows are kept";
+
+    std::vector<unsigned char> lines(3 * 20);
+    for (size_t i = 0; i < lines.size(); ++i) lines[i] = static_cast<unsigned char>(i);
+    EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_RGB, 0, 2, 20, lines.data()));
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_RGB, 3, 1, 20, lines.data())) << "a gap";
+    EXPECT_EQ(E_INVALIDARG, Block()->AddScanline1(KW_RASTER_RGB, 1, 1, 20, lines.data())) << "going back";
+    EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_RGB, 2, 2, 20, lines.data() + 20));
+    ASSERT_EQ(4u, sink->rows.size());
+    for (LONG y = 0; y < 4; ++y) EXPECT_EQ(y, sink->rows[static_cast<size_t>(y)].first);
+    EXPECT_EQ(20, sink->rows[1].second[0]);
+    EXPECT_EQ(40, sink->rows[3].second[0]);
+    EXPECT_EQ(4, m_block->RowsDelivered());
+    EXPECT_TRUE(m_block->RowDelivered(3));
+    LONG height = 0, delivered = 0;
+    EXPECT_EQ(S_OK, Block()->GetRasterInfo(nullptr, &height, nullptr, &delivered));
+    EXPECT_EQ(4, delivered);
+    unsigned char row[16];
+    EXPECT_EQ(E_UNEXPECTED, Block()->GetScanline(0, 16, row)) << "nothing to read back";
+    EXPECT_EQ(E_UNEXPECTED, Storage(5, 4, 24)) << "storage once";
+}
+
+TEST_F(KwHostRasterBlockTest, SinkFailuresFailTheCallThatMetThem)
+{
+    auto sink = std::make_shared<RecordingSink>();
+    m_engine.Switches().rowSink = sink;
+    sink->beginResult = STG_E_ACCESSDENIED;
+    EXPECT_EQ(STG_E_ACCESSDENIED, Storage(5, 4, 24));
+    EXPECT_FALSE(m_block->HasStorage());
+
+    sink->beginResult = S_OK;
+    sink->rowsResult = STG_E_MEDIUMFULL;
+    ASSERT_EQ(S_OK, Storage(5, 4, 24));
+    std::vector<unsigned char> line(16);
+    EXPECT_EQ(STG_E_MEDIUMFULL, Block()->AddScanline1(KW_RASTER_RGB, 0, 1, 16, line.data()));
+    EXPECT_EQ(0, m_block->RowsDelivered()) << "a row the sink did not take is not delivered";
 }
 
 } // namespace

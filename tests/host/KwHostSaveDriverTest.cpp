@@ -3,7 +3,10 @@
 // rows that reproduce the image, and the first failure reported.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "KwAutomation.h"
 #include "KwComPtr.h"
@@ -17,6 +20,7 @@ struct Recording {
     std::vector<std::string> calls;
     std::vector<LONG> dataTypes;
     std::vector<std::vector<unsigned char>> lines; // as sent, BytesPerLine bytes each
+    std::vector<std::vector<unsigned char>> bands; // as sent, all NoLines lines of each call
     std::vector<LONG> palette;
     LONG storage[5] = {};
     std::string compression;
@@ -81,6 +85,7 @@ public:
         rec->calls.push_back("AddScanline1 " + std::to_string(StartLine) + " " + std::to_string(NoLines));
         rec->dataTypes.push_back(DataType);
         rec->lines.emplace_back(Scanlines, Scanlines + BytesPerLine);
+        rec->bands.emplace_back(Scanlines, Scanlines + static_cast<size_t>(BytesPerLine) * static_cast<size_t>(std::max<LONG>(NoLines, 1)));
         if (static_cast<int>(rec->lines.size()) == rec->failRowNumber) return rec->failRowAt;
         return S_OK;
     }
@@ -282,6 +287,53 @@ TEST_F(KwHostSaveDriverTest, FirstFailureIsReturnedAndTheWalkStillCloses)
     EXPECT_EQ(E_POINTER, driver.Save(static_cast<IKwFilterSave*>(nullptr), m_output.Get(), KwHostImage::Make(1, 1, 24)));
     EXPECT_EQ(REGDB_E_CLASSNOTREG, driver.Save(CLSID_NULL, m_output.Get(), KwHostImage::Make(1, 1, 24)));
     EXPECT_EQ("CoCreateInstance", driver.FailedStep());
+}
+
+// An image that reads its rows from a source goes out a band of about a
+// megabyte per call, never whole; a source that fails stops the rows.
+TEST_F(KwHostSaveDriverTest, RowsFromASourceTravelInBands)
+{
+    KwHostImage image;
+    image.width = 600; // 1800 bytes a row: 582 rows make a band
+    image.height = 1000;
+    image.bitsPerPixel = 24;
+    std::vector<std::pair<LONG, LONG>> asked;
+    auto pattern = [](LONG y, size_t x) { return static_cast<unsigned char>(y * 7 + static_cast<LONG>(x)); };
+    image.rowSource = [&](LONG first, LONG count, unsigned char* rows) {
+        asked.push_back({first, count});
+        for (LONG y = 0; y < count; ++y)
+            for (size_t x = 0; x < 1800; ++x) rows[static_cast<size_t>(y) * 1800 + x] = pattern(first + y, x);
+        return S_OK;
+    };
+    ASSERT_EQ(S_OK, Save(image));
+    EXPECT_EQ((std::vector<std::pair<LONG, LONG>>{{0, 582}, {582, 418}}), asked);
+    EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1202 at 0", "CreateRasterStorage",
+                                        "AddScanline1 0 582", "AddScanline1 582 418", "raster.EndObject",
+                                        "structure.EndObject 0", "CloseDocument"}),
+              m_rec->calls);
+    ASSERT_EQ(2u, m_rec->bands.size());
+    ASSERT_EQ(418u * 1800u, m_rec->bands[1].size());
+    EXPECT_EQ(pattern(999, 1799), m_rec->bands[1].back());
+    EXPECT_EQ(pattern(582, 0), m_rec->bands[1].front());
+
+    Fresh();
+    image.rowSource = [](LONG first, LONG, unsigned char*) { return first == 0 ? S_OK : E_FAIL; };
+    EXPECT_EQ(E_FAIL, Save(image));
+    EXPECT_EQ("reading the image", m_failedStep);
+    EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1202 at 0", "CreateRasterStorage",
+                                        "AddScanline1 0 582", "structure.EndObject 0", "CloseDocument"}),
+              m_rec->calls);
+
+    Fresh();
+    KwHostImage bits = KwHostImage::Make(9, 3, 1);
+    bits.pixels.clear();
+    bits.rowSource = [](LONG, LONG count, unsigned char* rows) {
+        std::fill(rows, rows + 4 * count, 0xFF);
+        return S_OK;
+    };
+    ASSERT_EQ(S_OK, Save(bits));
+    EXPECT_EQ((std::vector<LONG>{KW_RASTER_RLC_32, KW_RASTER_RLC_32, KW_RASTER_RLC_32}), m_rec->dataTypes)
+        << "run-coded rows still go one at a time";
 }
 
 } // namespace

@@ -307,6 +307,45 @@ TEST_F(KwjpegTool, ConvertBmpToJpegMatchesCjpeg)
     }
 }
 
+// PPM and PGM files go to JPEG a band at a time: the same bytes as cjpeg, also
+// across bands; a file cut short or a colour image asked for as PGM is an
+// error that names the file and leaves nothing behind.
+TEST_F(KwjpegTool, NetpbmConversionsStreamAndMatchTheCodecsTools)
+{
+    const int w = 700, h = 600; // 1.26 MB of samples: two bands
+    std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            ppm += char((x * 3) & 0xFF);
+            ppm += char((y * 5 + x) & 0xFF);
+            ppm += char((x ^ y) & 0xFF);
+        }
+    const std::string base = Scratch() + "/stream";
+    WriteFile(base + ".ppm", std::vector<unsigned char>(ppm.begin(), ppm.end()));
+    Outcome r = Tool("convert -q " + base + ".ppm " + base + ".jpg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    Outcome c = Shell("cjpeg -quality 75 -baseline -outfile " + base + "-cjpeg.jpg " + base + ".ppm");
+    ASSERT_EQ(c.status, 0) << c.err;
+    EXPECT_TRUE(ReadFile(base + ".jpg") == ReadFile(base + "-cjpeg.jpg"));
+
+    r = Tool("convert -q " + base + ".jpg " + base + "-back.ppm");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(Shell("djpeg -dct fast -outfile " + base + "-djpeg.ppm " + base + ".jpg").status, 0);
+    EXPECT_TRUE(ReadFile(base + "-back.ppm") == ReadFile(base + "-djpeg.ppm"));
+
+    WriteFile(base + "-cut.ppm", std::vector<unsigned char>(ppm.begin(), ppm.begin() + 1100000));
+    r = Tool("convert " + base + "-cut.ppm " + base + "-cut.jpg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(base + "-cut.ppm: pixel data is cut short"), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(base + "-cut.jpg"));
+
+    r = Tool("convert " + base + ".jpg " + base + "-colour.pgm");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("-colour.pgm: a PGM file holds gray images only"), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(base + "-colour.pgm"));
+    EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").out, "0\n") << "no temporary files left";
+}
+
 TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
 {
     std::string broken = Scratch() + "/broken.bmp";

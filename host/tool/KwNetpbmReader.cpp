@@ -1,0 +1,109 @@
+#include "KwNetpbmReader.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "KwPixelSwap.h"
+#include "KwRasterImage.h"
+
+namespace {
+
+// Rows are read a band of about this many bytes at a time.
+const size_t BandBytes = 1u << 20;
+
+} // namespace
+
+KwNetpbmReader::~KwNetpbmReader()
+{
+    if (m_file) std::fclose(m_file);
+}
+
+// The next header number, after white space and comments.
+bool KwNetpbmReader::NextNumber(long& value)
+{
+    int c = std::fgetc(m_file);
+    for (;;) {
+        while (c != EOF && std::isspace(c)) c = std::fgetc(m_file);
+        if (c != '#') break;
+        while (c != EOF && c != '\n') c = std::fgetc(m_file);
+    }
+    if (c == EOF || !std::isdigit(c)) return false;
+    value = 0;
+    // The character after the digits is consumed: after the last number it is
+    // the single white-space byte that precedes the samples.
+    for (; c != EOF && std::isdigit(c); c = std::fgetc(m_file)) {
+        value = value * 10 + (c - '0');
+        if (value > 1000000000) return false;
+    }
+    return true;
+}
+
+bool KwNetpbmReader::Open(const std::string& path, std::string& error)
+{
+    m_file = std::fopen(path.c_str(), "rb");
+    if (!m_file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const int p = std::fgetc(m_file);
+    const int kind = std::fgetc(m_file);
+    if (p != 'P' || (kind != '5' && kind != '6')) {
+        error = "not a binary PPM or PGM file (expected P6 or P5)";
+        return false;
+    }
+    m_gray = kind == '5';
+    long width = 0, height = 0, maxval = 0;
+    if (!NextNumber(width) || !NextNumber(height) || !NextNumber(maxval)) {
+        error = "damaged PPM/PGM header";
+        return false;
+    }
+    if (maxval != 255) {
+        error = "only 8-bit samples (maxval 255) are supported, the file has maxval " + std::to_string(maxval);
+        return false;
+    }
+    if (width <= 0 || height <= 0) {
+        error = "the image has no pixels (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+        return false;
+    }
+    if (KwRasterImage::StrideFor(width, BitsPerPixel()) * height > KwRasterImage::MaxImageBytes) {
+        error = "the image is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+        return false;
+    }
+    m_width = static_cast<int32_t>(width);
+    m_height = static_cast<int32_t>(height);
+    return true;
+}
+
+bool KwNetpbmReader::ReadRows(uint8_t* rows, size_t stride, int32_t count, std::string& error)
+{
+    const size_t lineBytes = static_cast<size_t>(m_width) * (m_gray ? 1 : 3);
+    while (count > 0) {
+        // The samples of several rows in one read, then spread to their strides.
+        const size_t fit = BandBytes / lineBytes;
+        const int32_t lines = static_cast<int32_t>(fit == 0 ? 1 : (fit < size_t(count) ? fit : size_t(count)));
+        const size_t bytes = lineBytes * static_cast<size_t>(lines);
+        if (stride == lineBytes && m_gray) {
+            if (std::fread(rows, 1, bytes, m_file) != bytes) break;
+        } else {
+            if (m_band.size() < bytes) m_band.resize(bytes);
+            if (std::fread(m_band.data(), 1, bytes, m_file) != bytes) break;
+            for (int32_t y = 0; y < lines; ++y) {
+                const uint8_t* line = m_band.data() + static_cast<size_t>(y) * lineBytes;
+                uint8_t* row = rows + static_cast<size_t>(y) * stride;
+                if (m_gray)
+                    std::memcpy(row, line, lineBytes);
+                else
+                    KwPixelSwap::SwapRedBlue(line, row, static_cast<size_t>(m_width));
+            }
+        }
+        rows += static_cast<size_t>(lines) * stride;
+        count -= lines;
+    }
+    if (count > 0) {
+        error = std::ferror(m_file) ? std::string("cannot read the pixel data: ") + std::strerror(errno)
+                                    : "pixel data is cut short";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,37 @@
+// Reads a binary PPM (P6) or PGM (P5) file with 8-bit samples a band of rows at
+// a time, straight into the host's row layout: B, G, R for P6, one byte for P5.
+// A converter holds a band, never the whole image.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class KwNetpbmReader {
+public:
+    KwNetpbmReader() = default;
+    KwNetpbmReader(const KwNetpbmReader&) = delete;
+    KwNetpbmReader& operator=(const KwNetpbmReader&) = delete;
+    ~KwNetpbmReader();
+
+    // Opens the file and reads its header; false with a message on failure.
+    bool Open(const std::string& path, std::string& error);
+    int32_t Width() const { return m_width; }
+    int32_t Height() const { return m_height; }
+    bool Gray() const { return m_gray; }
+    int32_t BitsPerPixel() const { return m_gray ? 8 : 24; }
+
+    // Reads the next `count` rows into `rows`, `stride` bytes apart (at least
+    // the row's bytes). False with a message when the file ends early.
+    bool ReadRows(uint8_t* rows, size_t stride, int32_t count, std::string& error);
+
+private:
+    bool NextNumber(long& value);
+
+    std::FILE* m_file = nullptr;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    bool m_gray = false;
+    std::vector<uint8_t> m_band;
+};
