@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "KwDiscardRowSink.h"
 #include "KwFilterCatalog.h"
 #include "KwImageFiles.h"
 #include "KwInfoReport.h"
@@ -216,7 +217,8 @@ int RunInfo(const Options& options)
         ++index;
         int total = int(options.args.size());
         session->SetProgressCallback([&](int percent) { bar.Update(file, percent, index - 1, total); });
-        KwLoadOutcome outcome = session->Load(file, false);
+        // The whole image is decoded, as a host would, but its rows are not kept.
+        KwLoadOutcome outcome = session->Load(file, false, std::make_shared<KwDiscardRowSink>());
         bar.Finish();
         if (options.json)
             std::printf("%s\n", KwInfoReport::Json(file, outcome).c_str());
