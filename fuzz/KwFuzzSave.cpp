@@ -271,8 +271,8 @@ void SaveRun::AddScanline()
     const uint16_t bytesValue = m_in.U16();
     const uint8_t flags = m_in.U8();
 
-    // Every value the enumeration can hold (0 to 15): the known types and the unknown ones.
-    const LONG type = typeByte % 16;
+    // The known types and unknown ones on both sides of them.
+    const LONG type = static_cast<int8_t>(typeByte);
     const LONG height = m_storage.present ? m_storage.height : 4;
     const LONG rowSize = m_storage.present ? m_storage.rowSize : 16;
     const LONG span = height > 4096 ? 4096 : height;

@@ -64,3 +64,9 @@ KWPLATFORM_API HRESULT KwUnregisterModuleTypeLib(HMODULE module, REFGUID libid, 
 // True when the process's standard error is an interactive terminal (console),
 // so a tool may draw progress there.
 KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void);
+
+// Tells the system that a freshly allocated block of `size` bytes will be
+// written whole (an image buffer), so that it may back it with large pages and
+// spare the process a fault per small page. A hint only: blocks below a few
+// megabytes, and systems without such pages, are left as they are.
+KWPLATFORM_API void KwAdviseLargeBlock(void* block, SIZE_T size);

@@ -109,6 +109,7 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LON
         std::vector<bool> delivered(static_cast<size_t>(Height), false);
         m_pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
         if (!m_pixels) return Context().Record(call, details, E_OUTOFMEMORY);
+        KwAdviseLargeBlock(m_pixels, static_cast<size_t>(bytes));
         m_delivered.swap(delivered);
     }
     m_palette.swap(palette);

@@ -7,14 +7,16 @@
 #include "KwPlatform.h"
 
 // ---------------------------------------------------------------- enumerations
+// Each is a 32-bit int underneath, as in the type library: a caller may pass
+// any 32-bit value, and a value outside the list is well defined (and refused).
 
-typedef enum KW_STORAGE_TYPE {
+typedef enum KW_STORAGE_TYPE : int {
     KW_STORAGE_NONE = 0,
     KW_STORAGE_STREAM = 1,
     KW_STORAGE_STRUCTURED = 2,
 } KW_STORAGE_TYPE;
 
-typedef enum KW_STORAGE_SCHEME {
+typedef enum KW_STORAGE_SCHEME : int {
     KW_STORAGE_SCHEME_UNKNOWN = 0,
     KW_STORAGE_SCHEME_FILE = 1,
     KW_STORAGE_SCHEME_FTP = 2,
@@ -22,18 +24,18 @@ typedef enum KW_STORAGE_SCHEME {
     KW_STORAGE_SCHEME_HTTP = 4,
 } KW_STORAGE_SCHEME;
 
-typedef enum KW_REGISTRY_KEY {
+typedef enum KW_REGISTRY_KEY : int {
     KW_REGKEY_CURRENT_USER = 0,
     KW_REGKEY_DEFAULT_USER = 1,
     KW_REGKEY_LOCAL_MACHINE = 2,
 } KW_REGISTRY_KEY;
 
-typedef enum KW_MATRIX_TYPE { KW_MATRIX_NORMAL = 0, KW_MATRIX_INVERSE = 1 } KW_MATRIX_TYPE;
-typedef enum KW_MATRIX_OPERATION { KW_POST_MULTIPLY = 0, KW_PRE_MULTIPLY = 1 } KW_MATRIX_OPERATION;
-typedef enum KW_RECT_TYPE { KW_RECT_DEST = 0, KW_RECT_SOURCE = 1 } KW_RECT_TYPE;
-typedef enum KW_CUBE_TYPE { KW_CUBE_DEST = 0, KW_CUBE_SOURCE = 1 } KW_CUBE_TYPE;
+typedef enum KW_MATRIX_TYPE : int { KW_MATRIX_NORMAL = 0, KW_MATRIX_INVERSE = 1 } KW_MATRIX_TYPE;
+typedef enum KW_MATRIX_OPERATION : int { KW_POST_MULTIPLY = 0, KW_PRE_MULTIPLY = 1 } KW_MATRIX_OPERATION;
+typedef enum KW_RECT_TYPE : int { KW_RECT_DEST = 0, KW_RECT_SOURCE = 1 } KW_RECT_TYPE;
+typedef enum KW_CUBE_TYPE : int { KW_CUBE_DEST = 0, KW_CUBE_SOURCE = 1 } KW_CUBE_TYPE;
 
-typedef enum KW_RASTER_TYPE {
+typedef enum KW_RASTER_TYPE : int {
     KW_RASTER_BW = 0,
     KW_RASTER_RGB = 1,
     KW_RASTER_RGBA = 2,
@@ -46,7 +48,7 @@ typedef enum KW_RASTER_TYPE {
     KW_RASTER_WB = 9,
 } KW_RASTER_TYPE;
 
-typedef enum KW_OBJECT_TYPE {
+typedef enum KW_OBJECT_TYPE : int {
     KW_VAPI = 1000,
     KW_DOCUMENT = 1100,
     KW_CONTENTS = 1101,
