@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "KwNetpbmReader.h"
-#include "KwPixelSwap.h"
+#include "KwNetpbmRowWriter.h"
 
 bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
 {
@@ -23,6 +23,19 @@ bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::str
 
 bool KwNetpbmCodec::Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error)
 {
+    // The depths the load filter delivers go through the same writer as streamed rows.
+    if (image.bitsPerPixel == 8 || image.bitsPerPixel == 24) {
+        KwNetpbmRowWriter writer(path, gray);
+        std::vector<LONG> palette(image.palette.begin(), image.palette.end());
+        bool ok = SUCCEEDED(writer.Begin(image.width, image.height, image.bitsPerPixel, palette));
+        const LONG stride = static_cast<LONG>(image.Stride());
+        for (int32_t y = 0; ok && y < image.height; ++y) ok = SUCCEEDED(writer.Rows(y, 1, image.Row(y), stride));
+        if (!ok) {
+            error = writer.Error();
+            return false;
+        }
+        return writer.Finish(error);
+    }
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
         error = std::strerror(errno);
@@ -30,32 +43,9 @@ bool KwNetpbmCodec::Write(const std::string& path, const KwRasterImage& image, b
     }
     std::fprintf(f, "P%c\n%d %d\n255\n", gray ? '5' : '6', image.width, image.height);
     std::vector<uint8_t> line(size_t(image.width) * (gray ? 1 : 3));
-    // The common depths row by row; the others pixel by pixel.
-    uint32_t colours[256] = {};
-    if (image.bitsPerPixel == 8)
-        for (uint32_t i = 0; i < 256; ++i) colours[i] = i < image.palette.size() ? image.palette[i] : 0;
     bool ok = true;
+    // Other depths pixel by pixel.
     for (int32_t y = 0; y < image.height && ok; ++y) {
-        const uint8_t* row = image.Row(y);
-        if (image.bitsPerPixel == 24 && !gray) {
-            KwPixelSwap::SwapRedBlue(row, line.data(), size_t(image.width));
-            ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-            continue;
-        }
-        if (image.bitsPerPixel == 8) {
-            for (int32_t x = 0; x < image.width; ++x) {
-                const uint32_t rgb = colours[row[x]];
-                if (gray) {
-                    line[size_t(x)] = uint8_t(rgb & 0xFF);
-                } else {
-                    line[3 * size_t(x)] = uint8_t(rgb >> 16);
-                    line[3 * size_t(x) + 1] = uint8_t(rgb >> 8);
-                    line[3 * size_t(x) + 2] = uint8_t(rgb);
-                }
-            }
-            ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-            continue;
-        }
         for (int32_t x = 0; x < image.width; ++x) {
             uint32_t rgb = image.PixelRgb(x, y);
             if (gray) {
