@@ -138,7 +138,7 @@ int Load(const std::string& path)
     if (point) point->Unadvise(cookie);
 
     bool loaded = SUCCEEDED(hr) && counter->height > 0 && counter->rows == counter->height;
-    std::printf("%s\n", path.c_str());
+    std::printf("%s\n", path.substr(path.find_last_of("/\\") + 1).c_str()); // the file's name, as on Windows
     std::printf("  %-10s %s (0x%08X)\n", "load", loaded ? "loaded" : "failed", static_cast<unsigned>(hr));
     std::printf("  %-10s %d x %d, %d bits per pixel\n", "size", static_cast<int>(counter->width),
                 static_cast<int>(counter->height), static_cast<int>(counter->bitsPerPixel));
