@@ -18,16 +18,16 @@ else()
   set(CPACK_PACKAGE_NAME kwfilter-jpeg)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+  # The synopsis is the package summary above; this is the extended description.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"JPEG file format filter for the Quarvenx host engine
- KwFilter_JPEG is an in-process COM server that opens JPEG files (JFIF and
- EXIF; baseline, extended and progressive; gray, RGB, CMYK and YCCK) as
- documents and saves raster images as baseline JFIF files at quality 75.
- .
- This package holds the filter library, the platform layer it runs on, the
- kwjpeg tool, and the SDK for host developers: the interface headers and
- GUIDs, the reference host engine, a CMake package configuration and a
- pkg-config file.")
+"KwFilter_JPEG is an in-process COM server that opens JPEG files (JFIF and
+EXIF; baseline, extended and progressive; gray, RGB, CMYK and YCCK) as
+documents and saves raster images as baseline JFIF files at quality 75.
+
+This package holds the filter library, the platform layer it runs on, the
+kwjpeg tool, and the SDK for host developers: the interface headers and
+GUIDs, the reference host engine, a CMake package configuration and a
+pkg-config file.")
   # The codec libraries as the distribution packages them, at least the
   # versions built against; the C++ runtime as usual.
   set(KW_DEB_DEPENDS)
