@@ -40,12 +40,12 @@ public:
     // block of the scan's components even when the scan holds no data, so ten
     // bytes of scan header can demand a pass over millions of blocks. Arithmetic-coded scans go on decoding zeros after
     // their data ends and cost some six times as much per coefficient.
-    static const unsigned WorkPerBlockWalk = 16;
+    static const unsigned WorkPerBlockWalk = 24;
     static const unsigned ArithmeticWorkFactor = 6;
     // A decode may spend the fixed allowance (about two seconds), and for each
     // block of the image (all components) eight passes over its 64
     // coefficients: the codec's own progressive scripts need four to five,
-    // any script its tools accept at most 36, and 999 empty refinement scans
+    // any script its tools accept at most 49, and 999 empty refinement scans
     // over a thousand.
     static const std::uint64_t DefaultFixedWorkAllowance = std::uint64_t(1) << 31;
     static const std::uint64_t WorkPerImageBlock = 8 * 64;
