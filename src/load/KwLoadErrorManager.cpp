@@ -37,7 +37,9 @@ bool ChargeScan(j_decompress_ptr cinfo, KwLoadErrorManager* manager) noexcept
     const std::uint64_t blocks =
         std::uint64_t(cinfo->MCUs_per_row) * cinfo->MCU_rows_in_scan * std::uint64_t(cinfo->blocks_in_MCU);
     std::uint64_t work = blocks * (unsigned(band) + KwLoadErrorManager::WorkPerBlockWalk);
-    if (cinfo->arith_code) work *= KwLoadErrorManager::ArithmeticWorkFactor;
+    if (cinfo->arith_code)
+        work *= cinfo->Ah == 0 ? KwLoadErrorManager::ArithmeticFirstPassFactor
+                               : KwLoadErrorManager::ArithmeticRefinementFactor;
     manager->Work += work;
     return manager->Work <= manager->WorkBudget;
 }
@@ -64,7 +66,9 @@ static void KwLoadProgressMonitor(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor) return;
     j_decompress_ptr decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (decompress->input_scan_number > KwLoadErrorManager::MaxScans || !ChargeScan(decompress, ManagerOf(cinfo))) {
+    KwLoadErrorManager* manager = ManagerOf(cinfo);
+    if (decompress->input_scan_number > KwLoadErrorManager::MaxScans ||
+        (manager->ChargingScans && !ChargeScan(decompress, manager))) {
         cinfo->err->msg_code = JERR_NOT_COMPILED; // any code: the message is never formatted
         cinfo->err->error_exit(cinfo);
     }
@@ -93,6 +97,7 @@ bool KwLoadErrorManager::CreateDecompress(j_decompress_ptr cinfo) noexcept
     manager->Progress.pass_limit = 0;
     manager->Progress.completed_passes = 0;
     manager->Progress.total_passes = 0;
+    manager->ChargingScans = false;
     manager->ChargedScan = 0;
     manager->Work = 0;
     manager->WorkBudget = 0;
@@ -123,8 +128,16 @@ bool KwLoadErrorManager::ReadHeader(j_decompress_ptr cinfo) noexcept
 
 bool KwLoadErrorManager::StartDecompress(j_decompress_ptr cinfo) noexcept
 {
-    if (setjmp(ManagerOf(reinterpret_cast<j_common_ptr>(cinfo))->Jump)) return false;
+    KwLoadErrorManager* manager = ManagerOf(reinterpret_cast<j_common_ptr>(cinfo));
+    if (setjmp(manager->Jump)) {
+        manager->ChargingScans = false;
+        return false;
+    }
+    // A multi-scan file is read whole here; a single scan is decoded row by
+    // row afterwards, where the host sees progress and may abort.
+    manager->ChargingScans = true;
     jpeg_start_decompress(cinfo);
+    manager->ChargingScans = false;
     return true;
 }
 

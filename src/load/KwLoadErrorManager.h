@@ -34,14 +34,19 @@ public:
     // the codec's JPEGMEM variable is kept.
     static const long MaxCodecMemory = 1L << 30;
 
-    // Work of a multi-scan file, in units of about a nanosecond here. A scan
-    // costs, for every block it covers, one unit per coefficient of its band
-    // and a fixed share for the walk over the block; the codec walks every
-    // block of the scan's components even when the scan holds no data, so ten
-    // bytes of scan header can demand a pass over millions of blocks. Arithmetic-coded scans go on decoding zeros after
-    // their data ends and cost some six times as much per coefficient.
+    // Work of a multi-scan file, in units of about a nanosecond here, charged
+    // as each scan begins, before any of its rows: all of it is done before
+    // the first row reaches the host. A scan costs, for every block it covers,
+    // one unit per coefficient of its band and a share for the walk over the
+    // block; the codec walks every block of the scan's components even when
+    // the scan holds no data, so ten bytes of scan header can demand a pass
+    // over millions of blocks. Arithmetic-coded scans go on decoding zeros
+    // after their data ends, dearer still where they decode magnitudes (a
+    // sequential scan, or the first pass over progressive coefficients) than
+    // where they refine them.
     static const unsigned WorkPerBlockWalk = 24;
-    static const unsigned ArithmeticWorkFactor = 6;
+    static const unsigned ArithmeticFirstPassFactor = 24;
+    static const unsigned ArithmeticRefinementFactor = 6;
     // A decode may spend the fixed allowance (about two seconds), and for each
     // block of the image (all components) eight passes over its 64
     // coefficients: the codec's own progressive scripts need four to five,
@@ -75,7 +80,9 @@ public:
     std::jmp_buf Jump;
     // The codec's progress hook, used only to count scans and their work.
     jpeg_progress_mgr Progress;
-    // The last scan charged, the work charged so far and what the decode may spend.
+    // Set while jpeg_start_decompress runs; the last scan charged, the work
+    // charged so far and what the decode may spend.
+    bool ChargingScans;
     int ChargedScan;
     std::uint64_t Work;
     std::uint64_t WorkBudget;
