@@ -3,6 +3,7 @@
 // of the same bytes fed the same way (TestJpeg::Decode).
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -18,20 +19,26 @@ void Append(Bytes& out, std::initializer_list<int> bytes)
     for (int b : bytes) out.push_back(static_cast<unsigned char>(b));
 }
 
-// A progressive gray frame with `scans` DC scans and no entropy data at all
+// A progressive gray frame with `scans` scans and no entropy data at all
 // (the codec fills what is missing): every scan costs a pass over the whole
-// image inside jpeg_start_decompress, before any progress event.
-Bytes ManyScans(int width, int height, int scans)
+// image inside jpeg_start_decompress, before any progress event. With
+// `refine`, every scan after the first (DC) one refines all 63 AC
+// coefficients, the dearest scan there is for the codec.
+Bytes ManyScans(int width, int height, int scans, bool refine = false)
 {
     Bytes f;
     Append(f, {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00});
     f.insert(f.end(), 64, 1);
     Append(f, {0xFF, 0xC2, 0x00, 0x0B, 0x08, height >> 8, height & 0xFF, width >> 8, width & 0xFF, 0x01, 0x01,
                0x11, 0x00});
-    // The standard luminance DC table.
+    // The standard luminance DC table, and an AC table of one code (end of band).
     Append(f, {0xFF, 0xC4, 0x00, 0x1F, 0x00, 0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0});
     for (int v = 0; v < 12; ++v) f.push_back(static_cast<unsigned char>(v));
-    for (int s = 0; s < scans; ++s) Append(f, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00});
+    Append(f, {0xFF, 0xC4, 0x00, 0x14, 0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00});
+    for (int s = 0; s < scans; ++s) {
+        if (refine && s > 0) Append(f, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x01, 0x3F, 0x10});
+        else Append(f, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00});
+    }
     Append(f, {0xFF, 0xD9});
     return f;
 }
@@ -94,6 +101,16 @@ private:
     std::string m_old;
 };
 
+// Sets the work every decode may spend whatever the image's size, for one test.
+class FixedWorkAllowance {
+public:
+    explicit FixedWorkAllowance(std::uint64_t units) : m_old(KwLoadErrorManager::SetFixedWorkAllowance(units)) {}
+    ~FixedWorkAllowance() { KwLoadErrorManager::SetFixedWorkAllowance(m_old); }
+
+private:
+    std::uint64_t m_old;
+};
+
 } // namespace
 
 class HostileFileTest : public ReliabilityTest {
@@ -125,6 +142,7 @@ protected:
 };
 
 // Many scans: a pass over the image per scan, before the host can abort.
+// Both their number and their work together are bounded.
 TEST_F(HostileFileTest, ScanCountIsBounded)
 {
     const int limit = KwLoadErrorManager::MaxScans;
@@ -146,6 +164,33 @@ TEST_F(HostileFileTest, ScanCountIsBounded)
         EXPECT_EQ(run->node, E_FAIL);
     }
     ExpectNothingLeft("after 50000 scans");
+
+    // 40 refinements of every coefficient are some 50 passes over each block.
+    const Bytes dear = ManyScans(64, 64, 40, true);
+    {
+        // Without the fixed allowance a decode may spend only its share per block,
+        // which the codec's own progressive scripts stay well within.
+        FixedWorkAllowance none(0);
+        for (TestJpeg::Color kind : {TestJpeg::Gray, TestJpeg::Rgb}) {
+            TestJpeg::Options o;
+            o.Width = 64;
+            o.Height = 64;
+            o.Kind = kind;
+            o.Progressive = true;
+            std::unique_ptr<LoadRun> run = RunLoad(TestJpeg::Make(o));
+            EXPECT_EQ(run->node, S_OK) << "a real progressive file of kind " << kind;
+        }
+        std::unique_ptr<LoadRun> run = RunLoad(dear);
+        EXPECT_EQ(run->node, E_FAIL) << "scans past the work bound";
+        ExpectFailedLoad(*run, "scans past the work bound");
+        EXPECT_TRUE(run->Raster() == nullptr || !run->Raster()->HasStorage());
+    }
+    ExpectNothingLeft("past the work bound");
+    {
+        std::unique_ptr<LoadRun> run = RunLoad(dear);
+        EXPECT_EQ(run->node, S_OK) << "a small image within the fixed allowance";
+    }
+    ExpectNothingLeft("within the fixed allowance");
 }
 
 // A few header bytes that declare a huge image: neither the codec's
