@@ -156,6 +156,7 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::OpenDocument(IKwDataObject* DataObject,
     m_BitsPerPixel = 0;
     m_LpiX = DefaultLpi;
     m_LpiY = DefaultLpi;
+    m_FileSize = 0;
     m_ExifFound = 0;
 
     m_DataObject = KwComPtr<IKwDataObject>(DataObject);
