@@ -286,17 +286,46 @@ void SaveRun::AddScanline()
         lines = INT32_MAX;
         heldLines = start < height ? height - start : 0;
     }
-    const int64_t bufferBytes = heldLines * (bytesPerLine > 0 ? bytesPerLine : 0);
+    // A run-coded line has no length of its own: the caller ends it with its
+    // terminator, and BytesPerLine of any value (zero and negative too) is the
+    // step from one line to the next.
+    const bool runCoded = type == KW_RASTER_RLC_16 || type == KW_RASTER_RLC_32;
+    const int64_t recordSize = type == KW_RASTER_RLC_32 ? 8 : 4;
+    const int64_t terminatorSize = recordSize / 2;
+    const int64_t step = bytesPerLine < 0 ? -static_cast<int64_t>(bytesPerLine) : bytesPerLine;
+    // The bytes from a line's start that hold its records and terminator.
+    int64_t lineExtent = bytesPerLine > 0 ? bytesPerLine : 0;
+    if (runCoded) {
+        lineExtent = step != 0 ? std::max(step, terminatorSize) : recordSize * (flags >> 2) + terminatorSize;
+    }
+    int64_t bufferBytes = heldLines * (bytesPerLine > 0 ? bytesPerLine : 0);
+    if (runCoded) bufferBytes = heldLines > 0 ? (heldLines - 1) * step + lineExtent : 0;
     if (bufferBytes > MaxScanlineBytes) return;
     // Exactly the caller's bytes, so that a read past them is caught.
     std::vector<unsigned char> buffer(static_cast<size_t>(bufferBytes));
     m_in.Bytes(buffer.data(), std::min<size_t>(buffer.size(), m_in.Left()));
+    if (runCoded) {
+        // Each line's terminator at the last record place of its bytes. Where
+        // lines overlap (a step below a terminator) all their bytes are terminators.
+        const int64_t at = (lineExtent - terminatorSize) / recordSize * recordSize;
+        for (int64_t line = 0; line < heldLines; ++line)
+            std::memset(buffer.data() + line * step + at, 0xFF, static_cast<size_t>(terminatorSize));
+    }
     if (!m_raster) return;
     unsigned char* data = (flags & FlagNullData) ? nullptr : (buffer.empty() ? nullptr : buffer.data());
     unsigned char empty = 0;
     if (!data && !(flags & FlagNullData)) data = &empty; // a valid pointer to no bytes
+    // Stepping backwards, the first line is the last in memory.
+    if (runCoded && data && bytesPerLine < 0 && heldLines > 0) data += (heldLines - 1) * step;
     const HRESULT hr = m_raster->AddScanline1(static_cast<KW_RASTER_TYPE>(type), start, lines, bytesPerLine, data);
-    if (!m_storage.present) Check(hr == E_FAIL, "AddScanline1 without storage did not fail");
+    if (!m_storage.present) {
+        Check(hr == E_FAIL, "AddScanline1 without storage did not fail");
+    } else if (lines > 0) {
+        const bool stored = runCoded || type == KW_RASTER_RGB || type == KW_RASTER_RGBA ||
+                            type == KW_RASTER_INDEX_4 || type == KW_RASTER_INDEX_8;
+        if (!stored) Check(hr == S_OK, "a form that is not stored was refused");
+        if (runCoded) Check(hr == (data ? S_OK : E_POINTER), "a run-coded line was refused");
+    }
 }
 
 void SaveRun::EndObject()

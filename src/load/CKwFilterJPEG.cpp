@@ -20,11 +20,13 @@ namespace {
 
 const LONG ProgressInterval = 64;
 const LONG GrayColors = 256;
+// Resolution of a file that gives none.
+const double DefaultLpi = 96.0;
 
 // Sets one attribute on a host node or document; the host's answer is not needed.
 HRESULT PutNamed(IKwAttributeGroup* target, const OLECHAR* name, const VARIANT& value, LONG type) noexcept
 {
-    KwBstr bstrName(name);
+    KwBstr bstrName = KwMakeBstr(name);
     if (!bstrName.ok()) return E_OUTOFMEMORY;
     target->PutAttribute(bstrName.Get(), value, type);
     return S_OK;
@@ -32,7 +34,7 @@ HRESULT PutNamed(IKwAttributeGroup* target, const OLECHAR* name, const VARIANT& 
 
 bool SetText(KwVariant& value, const OLECHAR* text) noexcept
 {
-    value.SetBstr(SysAllocString(text));
+    value.SetBstr(KwAllocString(text));
     return value.bstrVal != nullptr;
 }
 
@@ -117,8 +119,8 @@ void CKwFilterJPEG::ConvertCmykRow(const unsigned char* in, unsigned char* out, 
 }
 
 CKwFilterJPEG::CKwFilterJPEG() noexcept
-    : m_Width(0), m_Height(0), m_BitsPerPixel(0), m_LpiX(96.0), m_LpiY(96.0), m_FileSize(0), m_StorageName(),
-      m_ExifFound(0), m_Busy(false)
+    : m_Width(0), m_Height(0), m_BitsPerPixel(0), m_LpiX(DefaultLpi), m_LpiY(DefaultLpi), m_FileSize(0),
+      m_StorageName(), m_ExifFound(0), m_Busy(false)
 {
 }
 
@@ -145,6 +147,17 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::OpenDocument(IKwDataObject* DataObject,
     if (!Document) return E_POINTER;
     // A Progress sink must not swap the stream that the running decode reads.
     if (m_Busy) return E_UNEXPECTED;
+
+    // Each document starts from what a new object knows: an earlier file's
+    // resolution or EXIF must not describe this one. The storage name is the
+    // exception: it stays when the host cannot give a new one.
+    m_Width = 0;
+    m_Height = 0;
+    m_BitsPerPixel = 0;
+    m_LpiX = DefaultLpi;
+    m_LpiY = DefaultLpi;
+    m_FileSize = 0;
+    m_ExifFound = 0;
 
     m_DataObject = KwComPtr<IKwDataObject>(DataObject);
     m_Document = KwComPtr<IKwDocument>(Document);
@@ -265,6 +278,9 @@ HRESULT CKwFilterJPEG::DescribeDocument() noexcept
 HRESULT STDMETHODCALLTYPE CKwFilterJPEG::GetNode(VARIANT NodeSpec, VARIANT_BOOL Load, IDispatch** NodeObject) noexcept
 {
     if (NodeObject) *NodeObject = nullptr;
+    // A Progress sink may let go of the host's last reference; the object must
+    // outlive the decode that called the sink.
+    KwComPtr<IKwFilter> keepAlive(static_cast<IKwFilter*>(this));
     // Called from a Progress sink of a running load: the stream and the node
     // belong to that load until it returns.
     if (m_Busy) return E_UNEXPECTED;
@@ -282,7 +298,9 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::GetNode(VARIANT NodeSpec, VARIANT_BOOL 
     bool created = false;
     bool loaded = false;
     KwComPtr<IDispatch> child;
-    GetOrCreateChild(m_Contents.Get(), childIndex, KW_CONTAINER, &created, &loaded, child.Receive());
+    // Only running out of memory counts here; otherwise what counts is the child handed back.
+    hr = GetOrCreateChild(m_Contents.Get(), childIndex, KW_CONTAINER, &created, &loaded, child.Receive());
+    if (hr == E_OUTOFMEMORY) return hr;
     KwComPtr<IKwContainer> node;
     if (child) kw_query(child.Get(), node.Receive());
     if (!node) return E_FAIL;
@@ -452,7 +470,7 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
         return E_FAIL;
     const std::size_t decodedRowSize = static_cast<std::size_t>(m_Width) * static_cast<std::size_t>(components);
 
-    KwBstr compression(OLESTR("JPEG"));
+    KwBstr compression = KwMakeBstr(OLESTR("JPEG"));
     if (!compression.ok()) return E_OUTOFMEMORY;
     HRESULT hr;
     if (gray) {

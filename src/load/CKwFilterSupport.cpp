@@ -2,6 +2,7 @@
 
 #include "KwAutomation.h"
 #include "KwComPtr.h"
+#include "KwMemory.h"
 
 HRESULT CKwFilterSupport::ParseNodeSpec(const VARIANT& NodeSpec, LONG* Kind, LONG* Index) const noexcept
 {
@@ -52,7 +53,7 @@ HRESULT CKwFilterSupport::GetOrCreateChild(IUnknown* Parent, const VARIANT& Inde
     } else {
         KwComPtr<IKwAttribute> attributes;
         if (SUCCEEDED(kw_query(child.Get(), attributes.Receive())) && attributes) {
-            KwBstr name(OLESTR("Loaded"));
+            KwBstr name = KwMakeBstr(OLESTR("Loaded"));
             if (!name.ok()) return E_OUTOFMEMORY;
             KwVariant value;
             if (SUCCEEDED(attributes->GetAttribute(name.Get(), nullptr, &value)) && value.vt == VT_BOOL &&

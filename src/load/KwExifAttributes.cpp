@@ -5,6 +5,7 @@
 
 #include "KwAutomation.h"
 #include "KwComPtr.h"
+#include "KwMemory.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ const LONG AttributeTypeInfo = 2;
 BSTR NarrowToBstr(const char* text) noexcept
 {
     const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return SysAllocStringLen(nullptr, 0);
-    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+    if (length <= 1) return KwAllocStringLen(nullptr, 0);
+    BSTR result = KwAllocStringLen(nullptr, static_cast<UINT>(length - 1));
     if (!result) return nullptr;
     if (MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, result, length) != length) result[0] = 0;
     return result;
@@ -37,7 +38,7 @@ public:
     // False only when the name or the value could not be allocated.
     bool Put(const OLECHAR* name, const char* text) noexcept
     {
-        KwBstr bstrName(name);
+        KwBstr bstrName = KwMakeBstr(name);
         if (!bstrName.ok()) return false;
         BSTR value = NarrowToBstr(text);
         if (!value) return false;
@@ -78,7 +79,7 @@ HRESULT KwPublishExifAttributes(IKwDocument* document, const JpegMetadata& metad
     if (FAILED(hr) || !collection) return S_FALSE;
 
     {
-        KwBstr name(OLESTR("SummaryInformation"));
+        KwBstr name = KwMakeBstr(OLESTR("SummaryInformation"));
         if (!name.ok()) return E_OUTOFMEMORY;
         KwVariant value;
         value.SetDispatch(collection.Get());

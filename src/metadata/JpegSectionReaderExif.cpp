@@ -279,8 +279,9 @@ bool JpegSectionReader::ParseExifDirectory(uint32_t directoryOffset, unsigned ch
             }
             value = tiff + valueOffset;
         }
-        // An entry without components carries no value to convert.
-        if (count == 0) continue;
+        // Without components a value wider than the entry's own four bytes would
+        // be read from past the entry; narrower values are read from those bytes.
+        if (count == 0 && FormatSizes[format] > 4) continue;
 
         ApplyExifTag(tag, static_cast<int>(format), value, static_cast<uint32_t>(byteCount), &thumbnailOffset,
                      &thumbnailLength);

@@ -7,6 +7,8 @@
 #include <new>
 #include <utility>
 
+#include "KwAutomation.h"
+
 // Returns null on failure, never throws.
 void* KwAllocate(std::size_t size) noexcept;
 // As KwAllocate, filled with zero bytes; a large block fresh from the system is
@@ -28,7 +30,22 @@ template <typename T> void KwDelete(T* object) noexcept
     KwFree(object);
 }
 
+// The BSTRs the filter makes for its hosts (SysAllocString, SysAllocStringLen),
+// through the same hook; null on failure.
+BSTR KwAllocString(const OLECHAR* text) noexcept;
+BSTR KwAllocStringLen(const OLECHAR* text, UINT length) noexcept;
+// An owned BSTR of `text`; check ok().
+inline KwBstr KwMakeBstr(const OLECHAR* text) noexcept
+{
+    KwBstr made;
+    *made.Receive() = KwAllocString(text);
+    return made;
+}
+
 // Test hook: called before each allocation with its running number (from 1);
 // answering true makes that allocation fail. Null removes the hook.
 typedef bool (*KwAllocationHook)(unsigned long number, std::size_t size);
 void KwSetAllocationHook(KwAllocationHook hook) noexcept;
+// Inside a hook: true when the allocation asked for is a BSTR (its size is then
+// the string's bytes without the terminator).
+bool KwAllocatingString() noexcept;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <iterator>
 
@@ -152,9 +153,9 @@ HRESULT CKwSaveRasterData::AddScanline1(KW_RASTER_TYPE DataType, LONG StartLine,
 {
     if (!RasterBuffer) return E_FAIL;
     if (NoLines <= 0) return S_OK;
-    if (!Scanlines) return E_POINTER;
 
     void (CKwSaveRasterData::*storeLine)(const unsigned char*, LONG) noexcept = nullptr;
+    bool runCoded = false;
     switch (DataType) {
     case KW_RASTER_RGB:
     case KW_RASTER_RGBA:
@@ -164,22 +165,26 @@ HRESULT CKwSaveRasterData::AddScanline1(KW_RASTER_TYPE DataType, LONG StartLine,
         break;
     case KW_RASTER_RLC_16:
         storeLine = &CKwSaveRasterData::StoreRunLine16;
+        runCoded = true;
         break;
     case KW_RASTER_RLC_32:
         storeLine = &CKwSaveRasterData::StoreRunLine32;
+        runCoded = true;
         break;
     default:
-        return S_OK; // forms this filter does not take in: the rows stay as they were
+        return S_OK; // forms this filter does not take in: the rows stay as they were, whatever was sent
     }
-    // BytesPerLine is the only length the caller gives for its lines; no line is read past it.
-    if (BytesPerLine <= 0) return E_INVALIDARG;
+    if (!Scanlines) return E_POINTER;
+    // A copied line is read no further than BytesPerLine. A run-coded line ends
+    // at its terminator; BytesPerLine, whatever its value, is only the step to
+    // the next line.
+    if (!runCoded && BytesPerLine <= 0) return E_INVALIDARG;
 
     // Lines that fall outside the image are skipped.
     const int64_t firstRow = std::max<int64_t>(StartLine, 0);
     const int64_t endRow = std::min<int64_t>(static_cast<int64_t>(StartLine) + NoLines, Height);
     for (int64_t row = firstRow; row < endRow; ++row) {
-        const unsigned char* source =
-            Scanlines + static_cast<std::size_t>(row - StartLine) * static_cast<std::size_t>(BytesPerLine);
+        const unsigned char* source = Scanlines + static_cast<std::ptrdiff_t>(row - StartLine) * BytesPerLine;
         WriteCursor = RasterBuffer + static_cast<std::size_t>(row) * static_cast<std::size_t>(RowSize);
         (this->*storeLine)(source, BytesPerLine);
     }
@@ -194,29 +199,34 @@ void CKwSaveRasterData::StoreCopiedLine(const unsigned char* source, LONG BytesP
     std::memset(WriteCursor + count, 0, static_cast<std::size_t>(RowSize) - count);
 }
 
+// The caller gives no length for a run-coded line, only its terminator. Records
+// in order that do not overlap set at least one pixel each, so a row of n pixels
+// takes at most n of them: a line read that far without its terminator ends
+// there, which bounds the read for a caller that left the terminator out.
+std::size_t CKwSaveRasterData::MaxRunRecords() const noexcept { return static_cast<std::size_t>(RowSize) * 8; }
+
 // Run records: (start, end) pairs, each setting pixels start up to end - 1 (at
-// least start), until the terminator start 0xFFFF. A record cut off by the end of
-// the line ends the line.
-void CKwSaveRasterData::StoreRunLine16(const unsigned char* source, LONG BytesPerLine) noexcept
+// least start), until the terminator start 0xFFFF.
+void CKwSaveRasterData::StoreRunLine16(const unsigned char* source, LONG /*BytesPerLine*/) noexcept
 {
     std::memset(WriteCursor, 0, static_cast<std::size_t>(RowSize));
-    const std::size_t length = static_cast<std::size_t>(BytesPerLine);
-    for (std::size_t at = 0; at + 2 <= length; at += 4) {
-        const uint32_t start = ReadU16(source + at);
-        if (start == 0xFFFF || at + 4 > length) break;
-        SetRun(start, ReadU16(source + at + 2));
+    const std::size_t records = MaxRunRecords();
+    for (std::size_t i = 0; i < records; ++i, source += 4) {
+        const uint32_t start = ReadU16(source);
+        if (start == 0xFFFF) break;
+        SetRun(start, ReadU16(source + 2));
     }
 }
 
 // As the 16-bit form, with signed 32-bit values and the terminator start -1.
-void CKwSaveRasterData::StoreRunLine32(const unsigned char* source, LONG BytesPerLine) noexcept
+void CKwSaveRasterData::StoreRunLine32(const unsigned char* source, LONG /*BytesPerLine*/) noexcept
 {
     std::memset(WriteCursor, 0, static_cast<std::size_t>(RowSize));
-    const std::size_t length = static_cast<std::size_t>(BytesPerLine);
-    for (std::size_t at = 0; at + 4 <= length; at += 8) {
-        const int32_t start = ReadI32(source + at);
-        if (start == -1 || at + 8 > length) break;
-        SetRun(start, ReadI32(source + at + 4));
+    const std::size_t records = MaxRunRecords();
+    for (std::size_t i = 0; i < records; ++i, source += 8) {
+        const int32_t start = ReadI32(source);
+        if (start == -1) break;
+        SetRun(start, ReadI32(source + 4));
     }
 }
 

@@ -3,6 +3,7 @@
 // file at quality 75 into the save's output stream.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "IKwSaveRasterDataImpl.h"
@@ -41,6 +42,7 @@ public:
 private:
     void ReleaseStorage() noexcept;
     void StoreCopiedLine(const unsigned char* source, LONG BytesPerLine) noexcept;
+    std::size_t MaxRunRecords() const noexcept;
     void StoreRunLine16(const unsigned char* source, LONG BytesPerLine) noexcept;
     void StoreRunLine32(const unsigned char* source, LONG BytesPerLine) noexcept;
     void SetRun(int64_t start, int64_t end) noexcept;

@@ -1,6 +1,8 @@
 // Decoded rows against libjpeg's own decode with the same settings, for every
 // kind of file; damaged files; files without an image we can take; and
 // allocation failures during a load.
+#include <tuple>
+
 #include "KwMemory.h"
 #include "LoadFixture.h"
 
@@ -100,14 +102,14 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DecodeTest, ::testing::ValuesIn(Cases()),
 
 class DecodeEdgeTest : public LoadFixture {};
 
-TEST_F(DecodeEdgeTest, ByteOrderAndInkConvention)
+TEST_F(DecodeEdgeTest, ByteOrderOfRgb)
 {
     // 10 x 2 RGB: stride 32, blue first, padding untouched by pixels (zero).
     TestJpeg::Options rgb = Kind(TestJpeg::Rgb, 10, 2);
     rgb.Quality = 100;
     rgb.Pixels.clear();
     for (int i = 0; i < 20; ++i) rgb.Pixels.insert(rgb.Pixels.end(), {10, 20, 30});
-    Bytes file = TestJpeg::Make(rgb);
+    const Bytes file = TestJpeg::Make(rgb);
     OpenAndLoad(file);
     TestJpeg::Decoded decoded = TestJpeg::Decode(file);
     ASSERT_EQ(Raster()->Stride(), 32);
@@ -116,37 +118,42 @@ TEST_F(DecodeEdgeTest, ByteOrderAndInkConvention)
     EXPECT_EQ(row[2], decoded.Samples[0]);
     EXPECT_EQ(row[30], 0);
     EXPECT_EQ(row[31], 0);
-
-    // CMYK 0,0,0,0 is white without the Adobe marker and black with it.
-    for (bool adobe : {false, true}) {
-        TearDown();
-        SetUp();
-        TestJpeg::Options cmyk = Kind(TestJpeg::Cmyk, 8, 8);
-        cmyk.Quality = 100;
-        cmyk.AdobeMarker = adobe;
-        cmyk.Pixels.assign(8 * 8 * 4, 0);
-        file = TestJpeg::Make(cmyk);
-        decoded = TestJpeg::Decode(file);
-        ASSERT_EQ(decoded.Samples, Bytes(8 * 8 * 4, 0)) << "the codec gives the inks back exactly";
-        OpenAndLoad(file);
-        const unsigned char expected = adobe ? 0 : 255;
-        for (int i = 0; i < 24; ++i) EXPECT_EQ(Raster()->Row(3)[i], expected) << adobe << " " << i;
-    }
 }
 
-TEST_F(DecodeEdgeTest, DamagedFilesDeliverEveryRow)
-{
-    TestJpeg::Options options = Kind(TestJpeg::Rgb, 96, 80);
-    for (bool progressive : {false, true}) {
-        SCOPED_TRACE(progressive);
-        options.Progressive = progressive;
-        const Bytes whole = TestJpeg::Make(options);
-        const size_t scan = TestJpeg::ScanDataOffset(whole);
-        ASSERT_GT(scan, 0u);
+class InkTest : public LoadCaseTest<bool> {};
 
+TEST_P(InkTest, CmykZeroIsWhiteWithoutTheAdobeMarkerAndBlackWithIt)
+{
+    const bool adobe = GetParam();
+    TestJpeg::Options cmyk = Kind(TestJpeg::Cmyk, 8, 8);
+    cmyk.Quality = 100;
+    cmyk.AdobeMarker = adobe;
+    cmyk.Pixels.assign(8 * 8 * 4, 0);
+    const Bytes file = TestJpeg::Make(cmyk);
+    TestJpeg::Decoded decoded = TestJpeg::Decode(file);
+    ASSERT_EQ(decoded.Samples, Bytes(8 * 8 * 4, 0)) << "the codec gives the inks back exactly";
+    OpenAndLoad(file);
+    const unsigned char expected = adobe ? 0 : 255;
+    for (int i = 0; i < 24; ++i) EXPECT_EQ(Raster()->Row(3)[i], expected) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Adobe, InkTest, ::testing::Bool());
+
+// Progressive or not; cut in the entropy data or garbage in it.
+class DamageTest : public LoadCaseTest<std::tuple<bool, bool>> {};
+
+TEST_P(DamageTest, DamagedFilesDeliverEveryRow)
+{
+    const bool progressive = std::get<0>(GetParam());
+    const bool cutShort = std::get<1>(GetParam());
+    TestJpeg::Options options = Kind(TestJpeg::Rgb, 96, 80);
+    options.Progressive = progressive;
+    const Bytes whole = TestJpeg::Make(options);
+    const size_t scan = TestJpeg::ScanDataOffset(whole);
+    ASSERT_GT(scan, 0u);
+
+    if (cutShort) {
         // Cut in the middle of the entropy data; EndObject's answer is GetNode's result.
-        TearDown();
-        SetUp();
         const Bytes cut = TestJpeg::Cut(whole, scan + (whole.size() - scan) / 2);
         const HRESULT endResult = 0x00041234;
         context->Switches().endObjectResult = endResult;
@@ -154,10 +161,8 @@ TEST_F(DecodeEdgeTest, DamagedFilesDeliverEveryRow)
         EXPECT_EQ(Load(), endResult);
         ExpectRowsOfReference(cut);
         EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_TRUE);
-
+    } else {
         // Garbage in the entropy data: warnings only.
-        TearDown();
-        SetUp();
         Bytes corrupt = whole;
         // Changed bytes never form a marker: no 0xFF is made or touched, nor the byte after one.
         for (size_t i = scan + 40; i < scan + 60 && i + 2 < corrupt.size(); ++i) {
@@ -170,27 +175,37 @@ TEST_F(DecodeEdgeTest, DamagedFilesDeliverEveryRow)
     }
 }
 
-TEST_F(DecodeEdgeTest, NoImageOfOursFailsAfterTheRasterBlock)
+INSTANTIATE_TEST_SUITE_P(Kinds, DamageTest, ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+
+// Files without an image of ours: tables only; SOI and JFIF, then zeros; two components.
+Bytes NoImageOfOurs(int which)
 {
+    if (which == 0) return TestJpeg::TablesOnly();
+    if (which == 1) {
+        Bytes noFrame = TestJpeg::Make(TestJpeg::Options());
+        noFrame.resize(20 + 100, 0);
+        return noFrame;
+    }
     TestJpeg::Options two = Kind(TestJpeg::Raw, 16, 16);
     two.RawComponents = 2;
-    // Starts like a JPEG file but holds no frame: SOI, JFIF, then zeros.
-    Bytes noFrame = TestJpeg::Make(TestJpeg::Options());
-    noFrame.resize(20 + 100, 0);
-    const Bytes files[] = {TestJpeg::TablesOnly(), noFrame, TestJpeg::Make(two)};
-    for (const Bytes& file : files) {
-        TearDown();
-        SetUp();
-        ASSERT_EQ(Open(file, "t.jpg"), S_OK);
-        KwComPtr<IDispatch> node;
-        EXPECT_EQ(Load(node.Receive()), E_FAIL);
-        EXPECT_TRUE(node) << "the node is handed out whatever the result";
-        ASSERT_EQ(RasterCount(), 1u);
-        EXPECT_FALSE(Raster()->HasStorage());
-        EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
-        EXPECT_EQ(NodeAttribute("BitsPerPixel"), nullptr);
-    }
+    return TestJpeg::Make(two);
 }
+
+class NoImageTest : public LoadCaseTest<int> {};
+
+TEST_P(NoImageTest, NoImageOfOursFailsAfterTheRasterBlock)
+{
+    ASSERT_EQ(Open(NoImageOfOurs(GetParam()), "t.jpg"), S_OK);
+    KwComPtr<IDispatch> node;
+    EXPECT_EQ(Load(node.Receive()), E_FAIL);
+    EXPECT_TRUE(node) << "the node is handed out whatever the result";
+    ASSERT_EQ(RasterCount(), 1u);
+    EXPECT_FALSE(Raster()->HasStorage());
+    EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
+    EXPECT_EQ(NodeAttribute("BitsPerPixel"), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, NoImageTest, ::testing::Range(0, 3));
 
 namespace {
 size_t g_failSize = 0;
@@ -204,40 +219,49 @@ bool FailByNumber(unsigned long number, std::size_t)
 }
 } // namespace
 
-TEST_F(DecodeEdgeTest, AllocationFailuresEndTheLoadCleanly)
-{
-    // The gray palette (1024 bytes) and the row buffers (stride 1004 for 1001 gray pixels).
-    for (size_t size : {size_t(1024), size_t(1004)}) {
-        TearDown();
-        SetUp();
-        ASSERT_EQ(Open(TestJpeg::Make(Kind(TestJpeg::Gray, 1001, 3))), S_OK);
-        g_failSize = size;
-        KwSetAllocationHook(&FailBySize);
-        KwComPtr<IDispatch> node;
-        EXPECT_EQ(Load(node.Receive()), E_OUTOFMEMORY) << size;
-        EXPECT_TRUE(node);
-        KwSetAllocationHook(nullptr);
-        EXPECT_EQ(Raster()->RowsDelivered(), 0);
-        // A later load succeeds.
-        EXPECT_EQ(Load(), S_OK);
-    }
+class AllocationSizeTest : public LoadCaseTest<size_t> {};
 
-    // Every allocation of a load in turn: E_OUTOFMEMORY or a load that copes, never a leak.
-    TestJpeg::Options options = Kind(TestJpeg::Rgb, 24, 16);
-    const Bytes file = TestJpeg::Make(options);
-    for (g_failNumber = 1;; ++g_failNumber) {
-        TearDown();
-        SetUp();
-        ASSERT_EQ(Open(file), S_OK);
-        g_allocations = 0;
-        KwSetAllocationHook(&FailByNumber);
-        HRESULT hr = Load();
-        KwSetAllocationHook(nullptr);
-        if (g_allocations < g_failNumber) {
-            EXPECT_EQ(hr, S_OK);
-            break;
+TEST_P(AllocationSizeTest, FailureEndsTheLoadAndALaterLoadSucceeds)
+{
+    ASSERT_EQ(Open(TestJpeg::Make(Kind(TestJpeg::Gray, 1001, 3))), S_OK);
+    g_failSize = GetParam();
+    KwSetAllocationHook(&FailBySize);
+    KwComPtr<IDispatch> node;
+    EXPECT_EQ(Load(node.Receive()), E_OUTOFMEMORY);
+    EXPECT_TRUE(node);
+    KwSetAllocationHook(nullptr);
+    EXPECT_EQ(Raster()->RowsDelivered(), 0);
+    EXPECT_EQ(Load(), S_OK);
+}
+
+// The gray palette (1024 bytes) and the row buffers (stride 1004 for 1001 gray pixels).
+INSTANTIATE_TEST_SUITE_P(PaletteAndRows, AllocationSizeTest, ::testing::Values(size_t(1024), size_t(1004)));
+
+TEST_F(DecodeEdgeTest, EveryAllocationOfALoadFailsInTurn)
+{
+    // E_OUTOFMEMORY or a load that copes, never a leak (the fixture counts what
+    // is left at the end). Of a new node, and of one made earlier (whose
+    // "Loaded" is read).
+    const Bytes file = TestJpeg::Make(Kind(TestJpeg::Rgb, 24, 16));
+    for (bool nodeMade : {false, true}) {
+        for (g_failNumber = 1;; ++g_failNumber) {
+            KwComPtr<IKwFilter> fresh = NewFilter();
+            KwComPtr<KwHostDocument> doc = NewDocument();
+            KwComPtr<KwHostDataObject> data = Bind(file, "image.jpg");
+            ASSERT_EQ(fresh->OpenDocument(data.Get(), doc.Get(), nullptr), S_OK);
+            if (nodeMade) {
+                ASSERT_EQ(fresh->GetNode(Empty(), VARIANT_FALSE, nullptr), S_OK);
+            }
+            g_allocations = 0;
+            KwSetAllocationHook(&FailByNumber);
+            const HRESULT hr = fresh->GetNode(Empty(), VARIANT_TRUE, nullptr);
+            KwSetAllocationHook(nullptr);
+            if (g_allocations < g_failNumber) {
+                EXPECT_EQ(hr, S_OK);
+                break;
+            }
+            EXPECT_TRUE(hr == S_OK || hr == E_OUTOFMEMORY) << nodeMade << " " << g_failNumber << ": " << std::hex << hr;
         }
-        EXPECT_TRUE(hr == S_OK || hr == E_OUTOFMEMORY) << g_failNumber << ": " << std::hex << hr;
+        EXPECT_GE(g_failNumber, 4u) << "palette-free load still allocates its row buffers";
     }
-    EXPECT_GE(g_failNumber, 4u) << "palette-free load still allocates its row buffers";
 }

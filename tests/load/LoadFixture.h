@@ -71,3 +71,6 @@ protected:
     KwComPtr<KwHostMemoryStream> stream;
     KwComPtr<KwHostDataObject> dataObject;
 };
+
+// A test run once per case of a table, each case on a fresh host and filter.
+template <typename Case> class LoadCaseTest : public LoadFixture, public ::testing::WithParamInterface<Case> {};

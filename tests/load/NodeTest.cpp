@@ -2,6 +2,7 @@
 // attributes with the resolution rule, EXIF, and calls from a sink during a load.
 #include "ExifBuilder.h"
 #include "KwHostEventSink.h"
+#include "KwModuleLock.h"
 #include "LoadFixture.h"
 
 namespace {
@@ -99,10 +100,12 @@ TEST_F(NodeTest, LifeOfTheNode)
     EXPECT_EQ(RasterCount(), 1u);
     EXPECT_EQ(Raster()->EndObjectCalls(), 1u);
 
+}
+
+TEST_F(NodeTest, OnlyALoadedTrueNodeCountsAsLoaded)
+{
     // A node that the host says is loaded is not loaded again; any other "Loaded" value is not loaded.
-    TearDown();
-    SetUp();
-    ASSERT_EQ(Open(file), S_OK);
+    ASSERT_EQ(Open(TestJpeg::Make(TestJpeg::Options())), S_OK);
     ASSERT_EQ(GetNode(Empty(), VARIANT_FALSE), S_OK);
     Node()->SetAttribute("Loaded", KwHostVariant::Bool(true));
     EXPECT_EQ(Load(), S_OK);
@@ -115,73 +118,85 @@ TEST_F(NodeTest, LifeOfTheNode)
     EXPECT_EQ(RasterCount(), 2u) << "an unreadable Loaded counts as not loaded";
 }
 
-TEST_F(NodeTest, FailuresOfTheHost)
+struct HostFailureCase {
+    const char* what;
+    void (*arrange)(KwHostSwitches&);
+    bool withNode;
+    HRESULT expected;
+};
+void PrintTo(const HostFailureCase& c, std::ostream* os) { *os << c.what; }
+class HostFailureTest : public LoadCaseTest<HostFailureCase> {};
+
+TEST_P(HostFailureTest, FailuresOfTheHost)
 {
-    const Bytes file = TestJpeg::Make(TestJpeg::Options());
-    struct Case {
-        const char* what;
-        void (*arrange)(KwHostSwitches&);
-        bool withNode;
-        HRESULT expected;
-    } cases[] = {
-        {"container refused", [](KwHostSwitches& s) { s.Refuse(KW_CONTAINER, E_ACCESSDENIED); }, true, E_FAIL},
-        {"container not made", [](KwHostSwitches& s) { s.Refuse(KW_CONTAINER, S_OK); }, true, E_FAIL},
-        {"no IKwContainer", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IKwContainer); }, true, E_FAIL},
-        {"no IKwChildren", [](KwHostSwitches& s) { s.Omit(KW_CONTENTS, IID_IKwChildren); }, true, E_FAIL},
-        {"no IDispatch", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IDispatch); }, true, E_NOINTERFACE},
-        {"no IDispatch, none asked", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IDispatch); }, false, S_OK},
-        {"raster refused", [](KwHostSwitches& s) { s.Refuse(KW_RASTER_BLOCK, E_FAIL); }, true, E_FAIL},
-        {"no IKwRasterBlock", [](KwHostSwitches& s) { s.Omit(KW_RASTER_BLOCK, IID_IKwRasterBlock); }, true, E_FAIL},
-        {"storage refused", [](KwHostSwitches& s) { s.createRasterStorageResult = static_cast<HRESULT>(0x80041234); },
-         true, static_cast<HRESULT>(0x80041234)},
-        {"EndObject fails", [](KwHostSwitches& s) { s.endObjectResult = E_NOTIMPL; }, true, E_NOTIMPL},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
-        ASSERT_EQ(Open(file), S_OK);
-        c.arrange(context->Switches());
-        KwComPtr<IDispatch> node;
-        EXPECT_EQ(Load(c.withNode ? node.Receive() : nullptr), c.expected);
-        const KwHostAttributeEntry* loaded = NodeAttribute("Loaded");
-        // Loaded only when the decode ran to its end (EndObject comes after the attributes).
-        const bool complete = c.expected == S_OK || c.expected == E_NOTIMPL;
-        if (loaded) {
-            EXPECT_EQ(loaded->value.Get().boolVal, complete ? VARIANT_TRUE : VARIANT_FALSE);
-        }
-        EXPECT_EQ(NodeAttribute("BitsPerPixel") != nullptr, complete);
+    const HostFailureCase& c = GetParam();
+    ASSERT_EQ(Open(TestJpeg::Make(TestJpeg::Options())), S_OK);
+    c.arrange(context->Switches());
+    KwComPtr<IDispatch> node;
+    EXPECT_EQ(Load(c.withNode ? node.Receive() : nullptr), c.expected);
+    const KwHostAttributeEntry* loaded = NodeAttribute("Loaded");
+    // Loaded only when the decode ran to its end (EndObject comes after the attributes).
+    const bool complete = c.expected == S_OK || c.expected == E_NOTIMPL;
+    if (loaded) {
+        EXPECT_EQ(loaded->value.Get().boolVal, complete ? VARIANT_TRUE : VARIANT_FALSE);
     }
+    EXPECT_EQ(NodeAttribute("BitsPerPixel") != nullptr, complete);
 }
 
-TEST_F(NodeTest, AttributesAndResolution)
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostFailureTest,
+    ::testing::Values(
+        HostFailureCase{"container refused", [](KwHostSwitches& s) { s.Refuse(KW_CONTAINER, E_ACCESSDENIED); }, true,
+                        E_FAIL},
+        HostFailureCase{"container not made", [](KwHostSwitches& s) { s.Refuse(KW_CONTAINER, S_OK); }, true, E_FAIL},
+        HostFailureCase{"no IKwContainer", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IKwContainer); }, true,
+                        E_FAIL},
+        HostFailureCase{"no IKwChildren", [](KwHostSwitches& s) { s.Omit(KW_CONTENTS, IID_IKwChildren); }, true,
+                        E_FAIL},
+        HostFailureCase{"no IDispatch", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IDispatch); }, true,
+                        E_NOINTERFACE},
+        HostFailureCase{"no IDispatch, none asked", [](KwHostSwitches& s) { s.Omit(KW_CONTAINER, IID_IDispatch); },
+                        false, S_OK},
+        HostFailureCase{"raster refused", [](KwHostSwitches& s) { s.Refuse(KW_RASTER_BLOCK, E_FAIL); }, true, E_FAIL},
+        HostFailureCase{"no IKwRasterBlock",
+                        [](KwHostSwitches& s) { s.Omit(KW_RASTER_BLOCK, IID_IKwRasterBlock); }, true, E_FAIL},
+        HostFailureCase{"storage refused",
+                        [](KwHostSwitches& s) { s.createRasterStorageResult = static_cast<HRESULT>(0x80041234); },
+                        true, static_cast<HRESULT>(0x80041234)},
+        HostFailureCase{"EndObject fails", [](KwHostSwitches& s) { s.endObjectResult = E_NOTIMPL; }, true,
+                        E_NOTIMPL}));
+
+struct ResolutionCase {
+    TestJpeg::Options options;
+    bool jfif;
+    double lpiX;
+    double lpiY;
+};
+void PrintTo(const ResolutionCase& c, std::ostream* os)
 {
-    const struct {
-        TestJpeg::Options options;
-        bool jfif;
-        double lpiX;
-        double lpiY;
-    } cases[] = {
-        {Density(1, 300, 300), true, 300.0, 300.0},  {Density(2, 118, 118), true, 118 * 2.54, 118 * 2.54},
-        {Density(0, 1, 1), true, 96.0, 96.0},        {Density(0, 1, 1), false, 96.0, 96.0},
-        {Density(1, 300, 5), true, 300.0, 96.0},     {Density(0, 72, 150), true, 72.0, 150.0},
-        {Density(1, 10, 11), true, 96.0, 11.0},      {Density(2, 0, 1), true, 96.0, 2.54},
-        {Density(3, 300, 300), true, 96.0, 96.0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.options.DensityUnit << " " << c.options.XDensity << "x"
-                                        << c.options.YDensity << (c.jfif ? "" : " without JFIF"));
-        TearDown();
-        SetUp();
-        TestJpeg::Options options = c.options;
-        options.JfifMarker = c.jfif;
-        OpenAndLoad(TestJpeg::Make(options));
+    *os << c.options.DensityUnit << " " << c.options.XDensity << "x" << c.options.YDensity
+        << (c.jfif ? "" : " without JFIF");
+}
+class ResolutionTest : public LoadCaseTest<ResolutionCase> {};
+
+TEST_P(ResolutionTest, AttributesAndResolution)
+{
+    const ResolutionCase& c = GetParam();
+    TestJpeg::Options options = c.options;
+    options.JfifMarker = c.jfif;
+    OpenAndLoad(TestJpeg::Make(options));
+    // A second load of the same node publishes what the first did.
+    for (int load = 0; load < 2; ++load) {
+        if (load == 1) {
+            Node()->SetAttribute("Loaded", KwHostVariant::Bool(false));
+            ASSERT_EQ(Load(), S_OK);
+        }
         const KwHostAttributeEntry* x = NodeAttribute("LpiX");
         const KwHostAttributeEntry* y = NodeAttribute("LpiY");
         ASSERT_TRUE(x && y);
         EXPECT_EQ(x->value.Type(), VT_R8);
-        EXPECT_DOUBLE_EQ(x->value.Get().dblVal, c.lpiX);
-        EXPECT_DOUBLE_EQ(y->value.Get().dblVal, c.lpiY);
+        EXPECT_DOUBLE_EQ(x->value.Get().dblVal, c.lpiX) << load;
+        EXPECT_DOUBLE_EQ(y->value.Get().dblVal, c.lpiY) << load;
         EXPECT_EQ(x->type, 0);
     }
     // The completion attributes, with their types.
@@ -198,60 +213,124 @@ TEST_F(NodeTest, AttributesAndResolution)
     EXPECT_EQ(compression->type, 2);
     EXPECT_EQ(NodeAttribute("NodeID")->value.Get().lVal, 1);
     EXPECT_EQ(NodeAttribute("Default")->value.Get().boolVal, VARIANT_TRUE);
-
-    // A later file without a density keeps what the earlier load on the same filter found.
-    KwComPtr<KwHostDocument> next = NewDocument();
-    TestJpeg::Options plain;
-    plain.JfifMarker = false;
-    KwComPtr<KwHostDataObject> data = Bind(TestJpeg::Make(plain), "next.jpg");
-    ASSERT_EQ(filter->OpenDocument(data.Get(), next.Get(), nullptr), S_OK);
-    ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
-    EXPECT_DOUBLE_EQ(next->Contents()->FindNode(1)->FindAttribute("LpiX")->value.Get().dblVal, 96.0);
-    KwComPtr<KwHostDocument> third = NewDocument();
-    ASSERT_EQ(Open(TestJpeg::Make(Density(1, 300, 200))), S_OK);
-    ASSERT_EQ(Load(), S_OK);
-    data = Bind(TestJpeg::Make(plain), "third.jpg");
-    ASSERT_EQ(filter->OpenDocument(data.Get(), third.Get(), nullptr), S_OK);
-    ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
-    EXPECT_DOUBLE_EQ(third->Contents()->FindNode(1)->FindAttribute("LpiX")->value.Get().dblVal, 300.0);
-    EXPECT_DOUBLE_EQ(third->Contents()->FindNode(1)->FindAttribute("LpiY")->value.Get().dblVal, 200.0);
 }
 
-TEST_F(NodeTest, ExifMarksTheFormat)
+INSTANTIATE_TEST_SUITE_P(
+    Densities, ResolutionTest,
+    ::testing::Values(ResolutionCase{Density(1, 300, 300), true, 300.0, 300.0},
+                      ResolutionCase{Density(2, 118, 118), true, 118 * 2.54, 118 * 2.54},
+                      ResolutionCase{Density(0, 1, 1), true, 96.0, 96.0},
+                      ResolutionCase{Density(0, 1, 1), false, 96.0, 96.0},
+                      ResolutionCase{Density(1, 300, 5), true, 300.0, 96.0},
+                      ResolutionCase{Density(0, 72, 150), true, 72.0, 150.0},
+                      ResolutionCase{Density(1, 10, 11), true, 96.0, 11.0},
+                      ResolutionCase{Density(2, 0, 1), true, 96.0, 2.54},
+                      ResolutionCase{Density(3, 300, 300), true, 96.0, 96.0}));
+
+TEST_F(NodeTest, ExifAndResolutionBelongToTheirDocument)
 {
     ExifBuilder exif;
     exif.AddAscii(0, 0x010F, "Maker");
-    const Bytes withExif = ExifBuilder::InsertAfterSoi(TestJpeg::Make(TestJpeg::Options()),
+    const Bytes withExif = ExifBuilder::InsertAfterSoi(TestJpeg::Make(Density(1, 300, 200)),
                                                        ExifBuilder::App1(exif.Payload()));
-    const Bytes plain = TestJpeg::Make(TestJpeg::Options());
+    TestJpeg::Options noDensity;
+    noDensity.JfifMarker = false;
+    const Bytes plain = TestJpeg::Make(noDensity);
 
     OpenAndLoad(plain);
     EXPECT_EQ(DocumentAttribute("Format")->value.ValueText(), "JPEG");
     EXPECT_EQ(DocumentAttribute("SummaryInformation"), nullptr);
 
-    // EXIF on this filter object: its loads say "JPEG (Exif)" from then on.
-    {
-        KwComPtr<KwHostDocument> exifDocument = NewDocument();
-        KwComPtr<KwHostDataObject> data = Bind(withExif, "camera.jpg");
-        ASSERT_EQ(filter->OpenDocument(data.Get(), exifDocument.Get(), nullptr), S_OK);
-        ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
-        EXPECT_EQ(exifDocument->FindAttribute("Format")->value.ValueText(), "JPEG (Exif)");
-        ASSERT_NE(exifDocument->FindAttribute("SummaryInformation"), nullptr);
-        EXPECT_EQ(exifDocument->FindAttribute("SummaryInformation")->value.Type(), VT_DISPATCH);
-        KwComPtr<KwHostDocument> later = NewDocument();
-        data = Bind(plain, "later.jpg");
-        ASSERT_EQ(filter->OpenDocument(data.Get(), later.Get(), nullptr), S_OK);
-        ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
-        EXPECT_EQ(later->FindAttribute("Format")->value.ValueText(), "JPEG (Exif)");
-    }
+    KwComPtr<KwHostDocument> exifDocument = NewDocument();
+    KwComPtr<KwHostDataObject> data = Bind(withExif, "camera.jpg");
+    ASSERT_EQ(filter->OpenDocument(data.Get(), exifDocument.Get(), nullptr), S_OK);
+    ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
+    EXPECT_EQ(exifDocument->FindAttribute("Format")->value.ValueText(), "JPEG (Exif)");
+    ASSERT_NE(exifDocument->FindAttribute("SummaryInformation"), nullptr);
+    EXPECT_EQ(exifDocument->FindAttribute("SummaryInformation")->value.Type(), VT_DISPATCH);
+    EXPECT_DOUBLE_EQ(exifDocument->Contents()->FindNode(1)->FindAttribute("LpiY")->value.Get().dblVal, 200.0);
 
-    // Without the attribute class the EXIF values are skipped and the load goes on.
-    TearDown();
-    SetUp();
+    // The next document on the same filter gets what a new filter gives it.
+    KwComPtr<KwHostDocument> later = NewDocument();
+    data = Bind(plain, "later.jpg");
+    ASSERT_EQ(filter->OpenDocument(data.Get(), later.Get(), nullptr), S_OK);
+    ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
+    EXPECT_EQ(later->FindAttribute("Format")->value.ValueText(), "JPEG");
+    EXPECT_EQ(later->FindAttribute("SummaryInformation"), nullptr);
+    KwHostNode* laterNode = later->Contents()->FindNode(1);
+    EXPECT_DOUBLE_EQ(laterNode->FindAttribute("LpiX")->value.Get().dblVal, 96.0);
+    EXPECT_DOUBLE_EQ(laterNode->FindAttribute("LpiY")->value.Get().dblVal, 96.0);
+}
+
+TEST_F(NodeTest, WithoutTheAttributeClassExifIsSkipped)
+{
+    ExifBuilder exif;
+    exif.AddAscii(0, 0x010F, "Maker");
     engine->Stop();
-    OpenAndLoad(withExif);
+    OpenAndLoad(ExifBuilder::InsertAfterSoi(TestJpeg::Make(TestJpeg::Options()), ExifBuilder::App1(exif.Payload())));
     EXPECT_EQ(DocumentAttribute("SummaryInformation"), nullptr);
     EXPECT_EQ(DocumentAttribute("Format")->value.ValueText(), "JPEG");
+}
+
+TEST_F(NodeTest, OneLoadMakesTheseHostCallsInOrder)
+{
+    // Two gray rows and an EXIF block: every kind of call a load makes.
+    TestJpeg::Options options;
+    options.Kind = TestJpeg::Gray;
+    options.Width = 8;
+    options.Height = 2;
+    ExifBuilder exif;
+    exif.AddAscii(0, 0x010F, "Maker");
+    const Bytes app1 = ExifBuilder::App1(exif.Payload());
+    const Bytes file = ExifBuilder::InsertAfterSoi(TestJpeg::Make(options), app1);
+    ASSERT_EQ(Open(file), S_OK);
+    context->Log().Clear();
+    ASSERT_EQ(Load(), S_OK);
+
+    // Each call as the log shows it, with the VARIANT type of a child index.
+    std::vector<std::string> calls;
+    for (const KwHostCall& call : context->Log().Calls()) {
+        calls.push_back(call.text);
+        if (call.index.Type() != VT_EMPTY) calls.back() += std::string(" index ") + KwHostVariant::TypeName(call.index.Type());
+    }
+    const std::string node = "document/\"Contents\"/1";
+    const std::string raster = node + "/\"\"";
+    const std::string oneByte = "stream.Read(1 bytes, 1 read) -> S_OK";
+    const std::vector<std::string> expected = {
+        // The node, found or made, and its creation attributes.
+        "document/\"Contents\".GetChild(1) -> E_INVALIDARG index VT_I4",
+        "document/\"Contents\".CreateChild(1, VT_I4 1102, Protected -1) -> S_OK index VT_I4",
+        node + ".PutAttribute(\"NodeID\", VT_I4 1, Type 2) -> S_OK",
+        node + ".PutAttribute(\"Default\", VT_BOOL -1, Type 0) -> S_OK",
+        node + ".PutAttribute(\"Loaded\", VT_BOOL 0, Type 0) -> S_OK",
+        node + ".PutAttribute(\"Compression\", VT_BSTR \"JPEG\", Type 2) -> S_OK",
+        // The header scan: SOI, the APP1 marker and length a byte at a time, its body at once.
+        "stream.Seek(0, origin 0) -> S_OK", oneByte, oneByte, oneByte, oneByte, oneByte, oneByte,
+        "stream.Read(" + std::to_string(app1.size() - 4) + " bytes, " + std::to_string(app1.size() - 4) +
+            " read) -> S_OK",
+        "document.PutAttribute(\"SummaryInformation\", VT_DISPATCH <object>, Type 2) -> S_OK",
+        "attributes.PutAttribute(\"ExifVersion\", VT_BSTR \"\", Type 2) -> S_OK",
+        "attributes.PutAttribute(\"ExifMake\", VT_BSTR \"Maker\", Type 2) -> S_OK",
+        "attributes.PutAttribute(\"ExifModel\", VT_BSTR \"\", Type 2) -> S_OK",
+        "attributes.PutAttribute(\"ExifDateTime\", VT_BSTR \"\", Type 2) -> S_OK",
+        "attributes.PutAttribute(\"ExifFlash\", VT_BSTR \"No\", Type 2) -> S_OK",
+        // The decode: a raster block, the whole file but its last byte, two rows.
+        "stream.Seek(0, origin 0) -> S_OK",
+        node + ".CreateChild(\"\", VT_I2 1202, Protected 0) -> S_OK index VT_BSTR",
+        "stream.Read(" + std::to_string(file.size() - 1) + " bytes, " + std::to_string(file.size() - 1) +
+            " read) -> S_OK",
+        raster + ".CreateRasterStorage(8, 2, 8, 0, 0, \"JPEG\", 256, table) -> S_OK",
+        raster + ".AddScanline1(5, 0, 1, 8) -> S_OK",
+        raster + ".AddScanline1(5, 1, 1, 8) -> S_OK",
+        // Completion.
+        node + ".PutAttribute(\"BitsPerPixel\", VT_I4 8, Type 2) -> S_OK",
+        node + ".PutAttribute(\"LpiX\", VT_R8 96.0000, Type 0) -> S_OK",
+        node + ".PutAttribute(\"LpiY\", VT_R8 96.0000, Type 0) -> S_OK",
+        node + ".PutAttribute(\"Loaded\", VT_BOOL -1, Type 2) -> S_OK",
+        "document.PutAttribute(\"Format\", VT_BSTR \"JPEG (Exif)\", Type 0) -> S_OK",
+        raster + ".EndObject() -> S_OK",
+    };
+    EXPECT_EQ(calls, expected);
 }
 
 TEST_F(NodeTest, SinkCannotDisturbARunningLoad)
@@ -284,4 +363,19 @@ TEST_F(NodeTest, SinkCannotDisturbARunningLoad)
     EXPECT_EQ(sink->Disconnect(filter.Get()), S_OK);
     // Once the load returned, the filter takes calls again.
     EXPECT_EQ(Load(), S_OK);
+
+    // A sink that lets go of the host's last reference: the object lives until the load returns.
+    ASSERT_EQ(Open(file), S_OK);
+    ASSERT_EQ(sink->Connect(filter.Get()), S_OK);
+    IKwFilter* last = filter.Get();
+    std::vector<LONG> aliveInSink;
+    sink->SetCallback([&](LONG, VARIANT_BOOL*) {
+        filter.Reset();
+        aliveInSink.push_back(KwModuleLockCount());
+    });
+    VARIANT selector = Empty();
+    EXPECT_EQ(last->GetNode(selector, VARIANT_TRUE, nullptr), S_OK);
+    EXPECT_EQ(aliveInSink, (std::vector<LONG>{1, 1, 1}));
+    EXPECT_EQ(KwModuleLockCount(), 0) << "released when the load returned";
+    ExpectRowsOfReference(file);
 }

@@ -39,79 +39,89 @@ protected:
     }
 };
 
-TEST_F(ProgressTest, OneEventPerSixtyFourRows)
+struct CadenceCase {
+    int height;
+    std::vector<LONG> values;
+};
+void PrintTo(const CadenceCase& c, std::ostream* os) { *os << c.height << " rows"; }
+class ProgressCadenceTest : public LoadCaseTest<CadenceCase> {};
+
+TEST_P(ProgressCadenceTest, OneEventPerSixtyFourRows)
 {
-    const struct {
-        int height;
-        std::vector<LONG> values;
-    } cases[] = {{63, {}}, {64, {100}}, {100, {64}}, {130, {49, 98}}, {200, {32, 64, 96}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.height);
-        TearDown();
-        SetUp();
-        KwComPtr<KwHostEventSink> sink = NewSink();
-        ASSERT_EQ(sink->Connect(filter.Get()), S_OK);
-        OpenAndLoad(Rows(c.height));
-        EXPECT_EQ(sink->ProgressValues(), c.values);
-        EXPECT_EQ(sink->OtherEvents(), 0u);
-    }
+    const CadenceCase& c = GetParam();
+    KwComPtr<KwHostEventSink> sink;
+    ASSERT_EQ(KwHostEventSink::Create(sink.Receive(), context), S_OK);
+    ASSERT_EQ(sink->Connect(filter.Get()), S_OK);
+    OpenAndLoad(Rows(c.height));
+    EXPECT_EQ(sink->ProgressValues(), c.values);
+    EXPECT_EQ(sink->OtherEvents(), 0u);
 }
 
-TEST_F(ProgressTest, AbortStopsTheLoad)
+INSTANTIATE_TEST_SUITE_P(Heights, ProgressCadenceTest,
+                         ::testing::Values(CadenceCase{63, {}}, CadenceCase{64, {100}}, CadenceCase{100, {64}},
+                                           CadenceCase{130, {49, 98}}, CadenceCase{200, {32, 64, 96}}));
+
+struct AbortCase {
+    int height;
+    ULONG at;
+    VARIANT_BOOL answer;
+    LONG rows;
+};
+void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.height << " at " << c.at << " with " << c.answer; }
+class ProgressAbortTest : public LoadCaseTest<AbortCase> {};
+
+TEST_P(ProgressAbortTest, AbortStopsTheLoad)
 {
-    const struct {
-        int height;
-        ULONG at;
-        VARIANT_BOOL answer;
-        LONG rows;
-    } cases[] = {{1000, 1, VARIANT_TRUE, 64}, {1000, 1, 1, 64}, {1000, 3, VARIANT_TRUE, 192}, {128, 2, 7, 128}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.height << " at " << c.at << " with " << c.answer);
-        TearDown();
-        SetUp();
-        KwComPtr<KwHostEventSink> sink = NewSink();
-        sink->AbortAt(c.at, c.answer);
-        ASSERT_EQ(sink->Connect(filter.Get()), S_OK);
-        ASSERT_EQ(Open(Rows(c.height)), S_OK);
-        KwComPtr<IDispatch> node;
-        EXPECT_EQ(Load(node.Receive()), E_ABORT);
-        EXPECT_TRUE(node);
-        EXPECT_EQ(sink->ProgressValues().size(), c.at);
-        EXPECT_EQ(Raster()->RowsDelivered(), c.rows);
-        EXPECT_EQ(Raster()->ScanlineCalls().size(), static_cast<size_t>(c.rows));
-        EXPECT_EQ(Raster()->EndObjectCalls(), 0u);
-        EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
-        EXPECT_EQ(NodeAttribute("BitsPerPixel"), nullptr);
-        EXPECT_EQ(NodeAttribute("LpiX"), nullptr);
-        // The node is not loaded: the next load starts again in a new raster block.
-        sink->AbortAt(0);
-        EXPECT_EQ(Load(), S_OK);
-        EXPECT_EQ(RasterCount(), 2u);
-        ExpectRowsOfReference(Rows(c.height));
-    }
+    const AbortCase& c = GetParam();
+    KwComPtr<KwHostEventSink> sink;
+    ASSERT_EQ(KwHostEventSink::Create(sink.Receive(), context), S_OK);
+    sink->AbortAt(c.at, c.answer);
+    ASSERT_EQ(sink->Connect(filter.Get()), S_OK);
+    ASSERT_EQ(Open(Rows(c.height)), S_OK);
+    KwComPtr<IDispatch> node;
+    EXPECT_EQ(Load(node.Receive()), E_ABORT);
+    EXPECT_TRUE(node);
+    EXPECT_EQ(sink->ProgressValues().size(), c.at);
+    EXPECT_EQ(Raster()->RowsDelivered(), c.rows);
+    EXPECT_EQ(Raster()->ScanlineCalls().size(), static_cast<size_t>(c.rows));
+    EXPECT_EQ(Raster()->EndObjectCalls(), 0u);
+    EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
+    EXPECT_EQ(NodeAttribute("BitsPerPixel"), nullptr);
+    EXPECT_EQ(NodeAttribute("LpiX"), nullptr);
+    // The node is not loaded: the next load starts again in a new raster block.
+    sink->AbortAt(0);
+    EXPECT_EQ(Load(), S_OK);
+    EXPECT_EQ(RasterCount(), 2u);
+    ExpectRowsOfReference(Rows(c.height));
 }
 
-TEST_F(ProgressTest, EverySinkIsCalledAndTheLastAnswerCounts)
+INSTANTIATE_TEST_SUITE_P(Answers, ProgressAbortTest,
+                         ::testing::Values(AbortCase{1000, 1, VARIANT_TRUE, 64}, AbortCase{1000, 1, 1, 64},
+                                           AbortCase{1000, 3, VARIANT_TRUE, 192}, AbortCase{128, 2, 7, 128}));
+
+class ProgressSinksTest : public LoadCaseTest<bool> {};
+
+TEST_P(ProgressSinksTest, EverySinkIsCalledAndTheLastAnswerCounts)
 {
-    for (bool lastAborts : {false, true}) {
-        SCOPED_TRACE(lastAborts);
-        TearDown();
-        SetUp();
-        KwComPtr<KwHostEventSink> first = NewSink();
-        KwComPtr<KwHostEventSink> second = NewSink();
-        first->AbortAt(lastAborts ? 0 : 1, VARIANT_TRUE);
-        first->SetProgressResult(E_FAIL); // ignored
-        second->AnswerEveryEvent(!lastAborts, VARIANT_FALSE);
-        second->AbortAt(lastAborts ? 1 : 0, VARIANT_TRUE);
-        ASSERT_EQ(first->Connect(filter.Get()), S_OK);
-        ASSERT_EQ(second->Connect(filter.Get()), S_OK);
-        ASSERT_EQ(Open(Rows(200)), S_OK);
-        EXPECT_EQ(Load(), lastAborts ? E_ABORT : S_OK);
-        const std::vector<LONG> expected = lastAborts ? std::vector<LONG>{32} : std::vector<LONG>{32, 64, 96};
-        EXPECT_EQ(first->ProgressValues(), expected);
-        EXPECT_EQ(second->ProgressValues(), expected);
-    }
+    const bool lastAborts = GetParam();
+    KwComPtr<KwHostEventSink> first;
+    KwComPtr<KwHostEventSink> second;
+    ASSERT_EQ(KwHostEventSink::Create(first.Receive(), context), S_OK);
+    ASSERT_EQ(KwHostEventSink::Create(second.Receive(), context), S_OK);
+    first->AbortAt(lastAborts ? 0 : 1, VARIANT_TRUE);
+    first->SetProgressResult(E_FAIL); // ignored
+    second->AnswerEveryEvent(!lastAborts, VARIANT_FALSE);
+    second->AbortAt(lastAborts ? 1 : 0, VARIANT_TRUE);
+    ASSERT_EQ(first->Connect(filter.Get()), S_OK);
+    ASSERT_EQ(second->Connect(filter.Get()), S_OK);
+    ASSERT_EQ(Open(Rows(200)), S_OK);
+    EXPECT_EQ(Load(), lastAborts ? E_ABORT : S_OK);
+    const std::vector<LONG> expected = lastAborts ? std::vector<LONG>{32} : std::vector<LONG>{32, 64, 96};
+    EXPECT_EQ(first->ProgressValues(), expected);
+    EXPECT_EQ(second->ProgressValues(), expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(LastAborts, ProgressSinksTest, ::testing::Bool());
 
 TEST_F(ProgressTest, SinksChangingTheTableWhileEventsFire)
 {

@@ -39,31 +39,34 @@ std::vector<ULONG> ExpectedRequests(ULONG size, ULONG chunk)
 
 class StreamSourceTest : public LoadFixture {};
 
-TEST_F(StreamSourceTest, ReadsStopOneByteShortOfTheSize)
+struct CutCase {
+    size_t size;
+    std::vector<ULONG> reads;
+};
+void PrintTo(const CutCase& c, std::ostream* os) { *os << c.size << " bytes"; }
+class StreamCutTest : public LoadCaseTest<CutCase> {};
+
+TEST_P(StreamCutTest, ReadsStopOneByteShortOfTheSize)
 {
     const Bytes large = LargeImage();
     ASSERT_GT(large.size(), 20000u);
-    const struct {
-        size_t size;
-        std::vector<ULONG> reads;
-    } cases[] = {{10000, {4096, 4096, 1807}}, {4097, {4096}}, {8193, {4096, 4096}}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
-        TearDown();
-        SetUp();
-        // Cut inside the entropy data: the codec asks for every byte there is.
-        const Bytes cut = TestJpeg::Cut(large, c.size);
-        ASSERT_EQ(Open(cut), S_OK);
-        ASSERT_EQ(Load(), S_OK);
-        EXPECT_EQ(SourceReads(), c.reads);
-        EXPECT_EQ(stream->Position(), c.size - 1) << "the last byte is never read";
-        // Past the data the codec got end-of-image markers and finished the image itself.
-        ExpectRowsOfReference(cut);
-    }
+    // Cut inside the entropy data: the codec asks for every byte there is.
+    const Bytes cut = TestJpeg::Cut(large, GetParam().size);
+    ASSERT_EQ(Open(cut), S_OK);
+    ASSERT_EQ(Load(), S_OK);
+    EXPECT_EQ(SourceReads(), GetParam().reads);
+    EXPECT_EQ(stream->Position(), GetParam().size - 1) << "the last byte is never read";
+    // Past the data the codec got end-of-image markers and finished the image itself.
+    ExpectRowsOfReference(cut);
+}
 
+INSTANTIATE_TEST_SUITE_P(Sizes, StreamCutTest,
+                         ::testing::Values(CutCase{10000, {4096, 4096, 1807}}, CutCase{4097, {4096}},
+                                           CutCase{8193, {4096, 4096}}));
+
+TEST_F(StreamSourceTest, WholeFileIsReadWithoutItsLastByte)
+{
     // A whole file decodes completely without its last byte (the D9 of its EOI).
-    TearDown();
-    SetUp();
     const Bytes whole = TestJpeg::Make(TestJpeg::Options());
     ASSERT_EQ(Open(whole), S_OK);
     ASSERT_EQ(Load(), S_OK);
@@ -72,7 +75,7 @@ TEST_F(StreamSourceTest, ReadsStopOneByteShortOfTheSize)
     ExpectRowsOfReference(whole);
 }
 
-TEST_F(StreamSourceTest, ShortAndEmptyReads)
+TEST_F(StreamSourceTest, ShortReads)
 {
     const Bytes large = LargeImage();
     // Reads that deliver less than asked: the next refill asks again from there.
@@ -81,10 +84,12 @@ TEST_F(StreamSourceTest, ShortAndEmptyReads)
     ASSERT_EQ(Load(), S_OK);
     EXPECT_EQ(SourceReads(), ExpectedRequests(static_cast<ULONG>(large.size()), 1000));
     ExpectRowsOfReference(large);
+}
 
+TEST_F(StreamSourceTest, EmptyReadInTheMiddle)
+{
+    const Bytes large = LargeImage();
     // A read that delivers nothing in the middle ends the data at once, silently.
-    TearDown();
-    SetUp();
     ASSERT_EQ(Open(large), S_OK);
     const ULONG readsBefore = static_cast<ULONG>(context->Log().Count("Read"));
     // Open read once; the header scan reads next. Find how many reads it takes on a copy.
@@ -111,29 +116,28 @@ TEST_F(StreamSourceTest, ShortAndEmptyReads)
     ExpectRowsOfReference(TestJpeg::Cut(large, 4097));
 }
 
-TEST_F(StreamSourceTest, StreamWithoutDataFailsTheLoad)
+class StreamWithoutDataTest : public LoadCaseTest<ULONGLONG> {};
+
+TEST_P(StreamWithoutDataTest, FailsTheLoad)
 {
-    // Streams of 0 and 1 bytes (the size is what the stream reports; the header
-    // bytes are there so that the acceptance test passes).
-    for (ULONGLONG size : {0ull, 1ull}) {
-        SCOPED_TRACE(size);
-        TearDown();
-        SetUp();
-        Bytes header = TestJpeg::Make(TestJpeg::Options());
-        header[4] = 0;
-        header[5] = 0;
-        KwComPtr<ReportedSizeStream> empty = ReportedSizeStream::Create(context, header, size);
-        KwComPtr<KwHostDataObject> data;
-        ASSERT_EQ(KwHostDataObject::Create(static_cast<IStream*>(empty.Get()), "e.jpg", data.Receive(), context), S_OK);
-        ASSERT_EQ(filter->OpenDocument(data.Get(), document.Get(), nullptr), S_OK);
-        EXPECT_EQ(Load(), E_FAIL);
-        EXPECT_TRUE(SourceReads().empty());
-        ASSERT_EQ(RasterCount(), 1u);
-        EXPECT_FALSE(Raster()->HasStorage());
-        ASSERT_NE(NodeAttribute("Loaded"), nullptr);
-        EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
-    }
+    // The size is what the stream reports; the header bytes are there so that
+    // the acceptance test passes.
+    Bytes header = TestJpeg::Make(TestJpeg::Options());
+    header[4] = 0;
+    header[5] = 0;
+    KwComPtr<ReportedSizeStream> empty = ReportedSizeStream::Create(context, header, GetParam());
+    KwComPtr<KwHostDataObject> data;
+    ASSERT_EQ(KwHostDataObject::Create(static_cast<IStream*>(empty.Get()), "e.jpg", data.Receive(), context), S_OK);
+    ASSERT_EQ(filter->OpenDocument(data.Get(), document.Get(), nullptr), S_OK);
+    EXPECT_EQ(Load(), E_FAIL);
+    EXPECT_TRUE(SourceReads().empty());
+    ASSERT_EQ(RasterCount(), 1u);
+    EXPECT_FALSE(Raster()->HasStorage());
+    ASSERT_NE(NodeAttribute("Loaded"), nullptr);
+    EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
 }
+
+INSTANTIATE_TEST_SUITE_P(Sizes, StreamWithoutDataTest, ::testing::Values(0ull, 1ull));
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "ExifBuilder.h"
@@ -135,28 +136,45 @@ TEST(ExifHostile, CyclesEnd)
     }
 }
 
-TEST(ExifHostile, LongAndBranchingChainsAreBounded)
+// `length` directories, each linking to the next as a sub-directory (and, when
+// `branching`, as its next directory too), each with its own ISO value (100 + its place).
+Bytes Chain(int length, bool branching)
 {
-    // 200 directories, each linking to the next both as a sub-directory and as
-    // its next directory: without a bound the walk is deep and, without
-    // memory, exponential.
     ExifBuilder b;
     std::vector<int> dirs = {0};
-    for (int i = 1; i < 200; ++i) dirs.push_back(b.AddDirectory());
-    for (int i = 0; i + 1 < 200; ++i) {
+    for (int i = 1; i < length; ++i) dirs.push_back(b.AddDirectory());
+    for (int i = 0; i < length; ++i) {
         b.AddShort(dirs[i], Iso, static_cast<uint16_t>(100 + i));
-        b.AddLink(dirs[i], ExifIfd, dirs[i + 1]).SetNext(dirs[i], dirs[i + 1]);
+        if (i + 1 < length) b.AddLink(dirs[i], ExifIfd, dirs[i + 1]);
+        if (i + 1 < length && branching) b.SetNext(dirs[i], dirs[i + 1]);
     }
-    Parse p(b.Payload());
+    return b.Payload();
+}
+
+TEST(ExifHostile, LongAndBranchingChainsAreBounded)
+{
+    // Without a bound the walk of 200 directories is deep and, without memory
+    // of visited directories, exponential. It stops after some number of them.
+    Parse p(Chain(200, true));
     EXPECT_TRUE(p.result);
-    EXPECT_EQ(100 + JpegSectionReader::MaxExifDirectories - 1, p.metadata.IsoSpeed)
-        << "the walk stops after the bounded number of directories";
     EXPECT_STREQ("Illegal subdirectory link", p.reader.ErrorText);
+    const int walked = p.metadata.IsoSpeed - 100 + 1;
+    EXPECT_GE(walked, 8) << "room for every directory a camera writes";
+    EXPECT_LT(walked, 200);
+
+    // A chain of exactly that many is read whole; one more is where the walk stops.
+    Parse whole(Chain(walked, false));
+    EXPECT_TRUE(whole.result);
+    EXPECT_STREQ("", whole.reader.ErrorText);
+    EXPECT_EQ(100 + walked - 1, whole.metadata.IsoSpeed);
+    Parse longer(Chain(walked + 1, false));
+    EXPECT_STREQ("Illegal subdirectory link", longer.reader.ErrorText);
+    EXPECT_EQ(100 + walked - 1, longer.metadata.IsoSpeed);
 
     // The bound is per parse: parsing again starts afresh.
-    Bytes again = b.Payload();
+    Bytes again = Chain(200, true);
     EXPECT_TRUE(p.reader.ParseExif(again.data(), static_cast<uint32_t>(again.size())));
-    EXPECT_EQ(100 + JpegSectionReader::MaxExifDirectories - 1, p.metadata.IsoSpeed);
+    EXPECT_EQ(100 + walked - 1, p.metadata.IsoSpeed);
 }
 
 TEST(ExifHostile, CountsAndOffsetsThatOverflow32Bits)
@@ -241,12 +259,16 @@ TEST(ExifHostile, ValuesAndDirectoriesAtTheVeryEndOfTheBlock)
         EXPECT_STREQ("y", q.metadata.Make);
     }
     {
-        // Entries with no components hold no value to convert.
+        // Entries with no components: a value of at most four bytes is read from
+        // the entry itself (the link back to IFD0 is followed and refused as a
+        // cycle); a wider one would lie outside the entry and is skipped.
         ExifBuilder b;
-        b.AddRaw(0, 0x829A, 12, 0, 0).AddRaw(0, 0x9286, 7, 0, 0).AddRaw(0, ExifIfd, 4, 0, 8);
+        b.AddRaw(0, 0x829A, 12, 0, 0).AddRaw(0, 0x9286, 7, 0, 0).AddRaw(0, Iso, 3, 0, 400).AddRaw(0, ExifIfd, 4, 0, 8);
         Parse p(b.Payload());
         EXPECT_TRUE(p.result);
         EXPECT_EQ(0.0f, p.metadata.ExposureTime);
+        EXPECT_EQ(400, p.metadata.IsoSpeed);
+        EXPECT_STREQ("Illegal subdirectory link", p.reader.ErrorText);
 
         // The last entry of a block that ends right after it (no link bytes): a
         // component of an eight-byte format would lie past the end.
@@ -292,6 +314,12 @@ TEST(ExifHostile, ScrambledBlocksNeverReadOutside)
         return state >> 8;
     };
     const unsigned char values[] = {0x00, 0x01, 0x07, 0x0C, 0x0D, 0x7F, 0x80, 0xFE, 0xFF};
+    // What a parse may end with: success, or a failure of IFD0 itself (the
+    // header is never touched).
+    const std::set<std::string> failures = {"Illegally sized directory", "Illegal format code in EXIF dir",
+                                            "Illegal pointer offset value in EXIF.", "Illegal subdirectory link"};
+    int failed = 0;
+    int parsed = 0;
     for (bool motorola : {false, true}) {
         const Bytes full = RealisticPayload(motorola);
         for (int round = 0; round < 3000; ++round) {
@@ -300,10 +328,19 @@ TEST(ExifHostile, ScrambledBlocksNeverReadOutside)
             for (int i = 0; i < changes; ++i)
                 mutated[14 + next() % (mutated.size() - 14)] = values[next() % sizeof(values)];
             Parse p(mutated, next() % 4 == 0 ? mutated.size() - next() % 64 : mutated.size());
-            (void)p;
+            if (p.result) {
+                ++parsed;
+            } else {
+                ++failed;
+                EXPECT_EQ(failures.count(p.reader.ErrorText), 1u) << round << ": " << p.reader.ErrorText;
+            }
+            EXPECT_LT(strnlen(p.metadata.Make, sizeof(p.metadata.Make)), sizeof(p.metadata.Make)) << round;
+            EXPECT_LT(strnlen(p.metadata.Comment, sizeof(p.metadata.Comment)), sizeof(p.metadata.Comment)) << round;
         }
     }
-    SUCCEED();
+    // The mutations reach both ends of the walk.
+    EXPECT_GT(parsed, 0);
+    EXPECT_GT(failed, 0);
 }
 
 TEST(ExifHostile, HeadersCutAtEveryLengthNeverReadOutside)

@@ -275,6 +275,9 @@ TEST(SectionScanner, EndOfImageOrEndOfStreamBeforeTheScan)
     EXPECT_FALSE(eoi.Run());
     EXPECT_STREQ("", eoi.reader.ErrorText);
     EXPECT_EQ(8, eoi.metadata.ImageWidth) << "fields set before the end stay";
+    EXPECT_EQ((std::vector<int>{0xC0, 0xD9}), KeptTypes(eoi.reader)) << "the end-of-image section is kept";
+    ASSERT_NE(nullptr, eoi.reader.Sections[1].Data);
+    EXPECT_EQ(2, eoi.reader.Sections[1].Length);
 
     // A real EOI at the very end has no length: the missing bytes read as fill
     // bytes, giving a length the stream cannot satisfy.

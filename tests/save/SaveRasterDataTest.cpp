@@ -42,11 +42,22 @@ std::vector<uint32_t> WhiteAt(int width, std::vector<std::vector<int>> rows)
     return pixels;
 }
 
+// `count` copies of `line`, one after the other.
+Bytes Repeat(const Bytes& line, int count)
+{
+    Bytes out;
+    for (int i = 0; i < count; ++i) out.insert(out.end(), line.begin(), line.end());
+    return out;
+}
+
+const LONG EvenSplit = INT32_MIN;
+
 struct Line {
     LONG row;
     LONG count;
     LONG type;
-    Bytes data; // count lines of data.size() / count bytes
+    Bytes data;               // count lines of data.size() / count bytes,
+    LONG bytesPerLine = EvenSplit; // unless the step between them is given
 };
 
 struct ConversionCase {
@@ -74,9 +85,14 @@ const ConversionCase conversions[] = {
      WhiteAt(16, {{}})},
     {"runs before and past the row are clipped", 1, 16, 1, {},
      {{0, 1, KW_RASTER_RLC_32, Rlc32({-5, 3, 14, 70000, -1})}}, WhiteAt(16, {{0, 1, 2, 14, 15}})},
-    {"a run line without terminator ends with its bytes", 1, 16, 2, {},
-     {{0, 1, KW_RASTER_RLC_16, Rlc16({4, 6, 9})}, {1, 1, KW_RASTER_RLC_32, Rlc32({4, 6, 9})}},
-     WhiteAt(16, {{4, 5}, {4, 5}})},
+    {"a run line ends at its terminator; BytesPerLine is only the step", 1, 64, 4, {},
+     {{0, 1, KW_RASTER_RLC_16, Rlc16({0, 3, 10, 11, 0xFFFF}), 0},
+      {1, 1, KW_RASTER_RLC_16, Rlc16({2, 4, 60, 64, 0xFFFF}), 8},
+      {2, 2, KW_RASTER_RLC_32, Rlc32({7, 9, -1}), 0}},
+     WhiteAt(64, {{0, 1, 2, 10}, {2, 3, 60, 61, 62, 63}, {7, 8}, {7, 8}})},
+    {"a run line without its terminator ends after one record per pixel of the row", 1, 16, 2, {},
+     {{0, 1, KW_RASTER_RLC_16, Repeat(Rlc16({3, 4}), 32), 0}, {1, 1, KW_RASTER_RLC_32, Repeat(Rlc32({5, 6}), 32), 0}},
+     WhiteAt(16, {{3}, {5}})},
     {"1 bit, caller's palette: a set bit is entry 0", 1, 3, 1, {0xFF0000, 0x0000FF},
      {{0, 1, KW_RASTER_INDEX_8, {0x80, 0, 0, 0}}}, {0xFF0000, 0x0000FF, 0x0000FF}},
     {"4 bits: the low nibble is the left pixel", 4, 2, 1, {0, 0x112233, 0x445566},
@@ -119,8 +135,10 @@ TEST(SaveRasterData, ConvertsEveryDepthAndRowForm)
                   S_OK);
         for (const Line& line : c.lines) {
             Bytes data = line.data; // exactly as long as the caller says
+            const LONG step =
+                line.bytesPerLine == EvenSplit ? static_cast<LONG>(data.size()) / line.count : line.bytesPerLine;
             EXPECT_EQ(session.raster->AddScanline1(static_cast<KW_RASTER_TYPE>(line.type), line.row, line.count,
-                                                   static_cast<LONG>(data.size()) / line.count, data.data()),
+                                                   step, data.data()),
                       S_OK);
         }
         ASSERT_EQ(session.raster->EndObject(), S_OK);
@@ -229,14 +247,18 @@ TEST(SaveRasterData, RejectsArgumentsOutsideTheirRanges)
     EXPECT_EQ(raster->AddScanline1(KW_RASTER_RGB, 0, 1, 8, nullptr), E_POINTER);
     EXPECT_EQ(raster->AddScanline1(KW_RASTER_RGB, 0, 0, 8, nullptr), S_OK);
     EXPECT_EQ(raster->AddScanline1(KW_RASTER_RGB, 0, 1, 0, line.data()), E_INVALIDARG);
-    EXPECT_EQ(raster->AddScanline1(KW_RASTER_RLC_32, 0, 1, -8, line.data()), E_INVALIDARG);
+    Bytes terminator = Rlc32({-1});
+    EXPECT_EQ(raster->AddScanline1(KW_RASTER_RLC_32, 0, 1, -8, terminator.data()), S_OK) << "a step of any value";
     EXPECT_EQ(raster->AddScanline1(KW_RASTER_RGB, INT_MAX, INT_MAX, 8, line.data()), S_OK);
     EXPECT_EQ(raster->AddScanline1(KW_RASTER_RGB, INT_MIN, 2, 8, line.data()), S_OK);
-    // Row types outside the list, as a host may pass any 32-bit value: taken as
-    // forms the filter does not read (the sanitizer build would report an enum
-    // value its type cannot hold).
-    for (int type : {-1, 10, 16, 255, 100000, INT_MIN, INT_MAX})
+    // Forms the filter does not read, and row types outside the list, as a host
+    // may pass any 32-bit value (the sanitizer build would report an enum value
+    // its type cannot hold): accepted whatever the lines are.
+    for (int type : {int(KW_RASTER_BW), int(KW_RASTER_INDEX_2), int(KW_RASTER_RLE_8), int(KW_RASTER_WB), -1, 10, 16,
+                     255, 100000, INT_MIN, INT_MAX}) {
         EXPECT_EQ(raster->AddScanline1(static_cast<KW_RASTER_TYPE>(type), 0, 1, 8, line.data()), S_OK) << type;
+        EXPECT_EQ(raster->AddScanline1(static_cast<KW_RASTER_TYPE>(type), 0, 1, 0, nullptr), S_OK) << type;
+    }
     EXPECT_EQ(raster->EndObject(), S_OK);
 }
 
