@@ -22,6 +22,17 @@ thread_local ThreadApartment t_apartment;
 
 std::mutex g_apartmentMutex;
 unsigned g_initialisedThreads = 0;
+unsigned g_multithreadedThreads = 0; // members of the process's MTA
+
+// A thread may use COM once it has joined an apartment, or, without one, while
+// the process has a multithreaded apartment: Windows counts such a thread in
+// that apartment (the implicit MTA).
+bool ThreadMayUseCom()
+{
+    if (t_apartment.count > 0) return true;
+    std::lock_guard<std::mutex> lock(g_apartmentMutex);
+    return g_multithreadedThreads > 0;
+}
 
 // ---------------------------------------------------------------- registered class objects
 
@@ -255,6 +266,7 @@ KWPLATFORM_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit)
     t_apartment.model = model;
     std::lock_guard<std::mutex> lock(g_apartmentMutex);
     ++g_initialisedThreads;
+    if (model == COINIT_MULTITHREADED) ++g_multithreadedThreads;
     return S_OK;
 }
 
@@ -273,6 +285,7 @@ KWPLATFORM_API void CoUninitialize(void)
     {
         std::lock_guard<std::mutex> lock(g_apartmentMutex);
         last = --g_initialisedThreads == 0;
+        if (t_apartment.model == COINIT_MULTITHREADED) --g_multithreadedThreads;
     }
     // Windows unloads every server here; one that still has live objects is
     // kept, so that their later Release does not call into unmapped code.
@@ -319,6 +332,7 @@ KWPLATFORM_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPV
 {
     if (!ppv) return E_INVALIDARG;
     *ppv = nullptr;
+    if (!ThreadMayUseCom()) return CO_E_NOTINITIALIZED;
     if (IUnknown* registered = FindRegisteredClass(rclsid, dwClsContext)) {
         HRESULT hr = registered->QueryInterface(riid, ppv);
         registered->Release();

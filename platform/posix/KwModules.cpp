@@ -111,6 +111,34 @@ KWPLATFORM_API DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD
     return static_cast<DWORD>(path.size());
 }
 
+KWPLATFORM_API DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
+{
+    std::string path;
+    if (!kwposix::ModulePath(hModule, path)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    if (!lpFilename || nSize == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::u16string wide;
+    try {
+        wide = kwposix::Widen(path);
+    } catch (...) {
+        SetLastError(ERROR_OUTOFMEMORY);
+        return 0;
+    }
+    if (wide.size() + 1 > nSize) {
+        std::memcpy(lpFilename, wide.data(), (nSize - 1) * sizeof(WCHAR));
+        lpFilename[nSize - 1] = 0;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return nSize;
+    }
+    std::memcpy(lpFilename, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
+    return static_cast<DWORD>(wide.size());
+}
+
 KWPLATFORM_API HMODULE LoadLibraryA(LPCSTR lpLibFileName)
 {
     if (!lpLibFileName || !lpLibFileName[0]) {

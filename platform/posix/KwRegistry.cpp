@@ -129,6 +129,22 @@ void GraftVolatile(RegKey& from, RegKey& to)
     }
 }
 
+// HKLM\Software belongs to the system, as on Windows: it always exists and
+// nothing deletes it, so a removal that empties it keeps the key itself.
+bool IsSystemKey(int root, const std::vector<std::string>& path)
+{
+    return root == kwposix::kRootLocalMachine && path.size() == 1 && RegFold(path[0]) == "SOFTWARE";
+}
+
+void AddSystemKeys(RegTree& tree)
+{
+    RegKey& machine = tree.roots[kwposix::kRootLocalMachine];
+    if (machine.Child("Software")) return;
+    std::unique_ptr<RegKey> software(new RegKey);
+    software->name = "Software";
+    machine.children[RegFold(software->name)] = std::move(software);
+}
+
 // Makes g_tree the current file content (plus volatile keys). Caller holds g_mutex.
 LSTATUS Load(bool force)
 {
@@ -142,6 +158,7 @@ LSTATUS Load(bool force)
     }
     std::unique_ptr<RegTree> tree(new RegTree);
     kwposix::RegParse(text, *tree);
+    AddSystemKeys(*tree);
     if (g_tree)
         for (int r = 0; r < kwposix::kRootCount; ++r) GraftVolatile(g_tree->roots[r], tree->roots[r]);
     g_tree = std::move(tree);
@@ -354,7 +371,10 @@ template <typename F> LSTATUS WithCurrentTree(F&& f)
         if (status != ERROR_SUCCESS) {
             // An unreadable file reads as an empty registry, but keeps this
             // process's volatile keys.
-            if (!g_tree) g_tree.reset(new RegTree);
+            if (!g_tree) {
+                g_tree.reset(new RegTree);
+                AddSystemKeys(*g_tree);
+            }
         }
         return f();
     } catch (...) {
@@ -605,7 +625,7 @@ KWPLATFORM_API LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         if (path.empty()) return ERROR_ACCESS_DENIED; // a root cannot be deleted
         RegKey* target = Resolve(root, path);
         if (!target) return ERROR_FILE_NOT_FOUND;
-        if (!target->children.empty()) return ERROR_ACCESS_DENIED;
+        if (!target->children.empty() || IsSystemKey(root, path)) return ERROR_ACCESS_DENIED;
         std::vector<std::string> parentPath(path.begin(), path.end() - 1);
         RegKey* parent = Resolve(root, parentPath);
         persist = RemoveChild(*parent, path.back());
@@ -629,16 +649,29 @@ KWPLATFORM_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
         path.insert(path.end(), names.begin(), names.end());
         RegKey* target = Resolve(root, path);
         if (!target) return ERROR_FILE_NOT_FOUND;
-        if (emptyOnly || path.empty()) {
-            // Emptying a key (or a root, which cannot go itself).
+        if (emptyOnly || path.empty() || IsSystemKey(root, path)) {
+            // Emptying a key (or a root or a system key, which cannot go themselves).
             persist = target->HasPersistentContent();
-            for (const auto& child : target->children) {
+            std::unique_ptr<RegKey> kept;
+            for (auto& child : target->children) {
                 std::vector<std::string> childPath = path;
                 childPath.push_back(child.second->name);
+                if (IsSystemKey(root, childPath)) {
+                    for (const auto& grandchild : child.second->children) {
+                        childPath.push_back(grandchild.second->name);
+                        MarkDeleted(root, childPath);
+                        childPath.pop_back();
+                    }
+                    child.second->children.clear();
+                    child.second->values.clear();
+                    kept = std::move(child.second);
+                    continue;
+                }
                 MarkDeleted(root, childPath);
             }
             target->children.clear();
             target->values.clear();
+            if (kept) target->children[RegFold(kept->name)] = std::move(kept);
             return ERROR_SUCCESS;
         }
         std::vector<std::string> parentPath(path.begin(), path.end() - 1);
@@ -721,4 +754,99 @@ KWPLATFORM_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchC
         if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
         return ERROR_SUCCESS;
     });
+}
+
+// ---------------------------------------------------------------- the wide forms
+//
+// Names and string data arrive in UTF-16 and are kept as UTF-8, the narrow form
+// of this platform, so both forms see the same keys and values.
+
+namespace {
+
+// A wide argument as UTF-8; a null pointer stays null.
+struct NarrowArgument {
+    std::string text;
+    bool null;
+    explicit NarrowArgument(LPCWSTR wide) : text(wide ? kwposix::Narrow(wide) : std::string()), null(!wide) {}
+    LPCSTR get() const { return null ? nullptr : text.c_str(); }
+};
+
+bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+} // namespace
+
+KWPLATFORM_API LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR, DWORD dwOptions,
+                                       REGSAM samDesired, const void* lpSecurityAttributes, PHKEY phkResult,
+                                       LPDWORD lpdwDisposition)
+{
+    try {
+        NarrowArgument subKey(lpSubKey);
+        return RegCreateKeyExA(hKey, subKey.get(), Reserved, nullptr, dwOptions, samDesired, lpSecurityAttributes,
+                               phkResult, lpdwDisposition);
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+KWPLATFORM_API LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
+{
+    try {
+        NarrowArgument subKey(lpSubKey);
+        return RegOpenKeyExA(hKey, subKey.get(), ulOptions, samDesired, phkResult);
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+KWPLATFORM_API LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                                      DWORD cbData)
+{
+    if (cbData && !lpData) return ERROR_NOACCESS;
+    try {
+        NarrowArgument name(lpValueName);
+        if (!IsStringType(dwType) || cbData < sizeof(WCHAR))
+            return RegSetValueExA(hKey, name.get(), Reserved, dwType, lpData, cbData);
+        // The data may be unaligned; an odd last byte is not a character.
+        std::u16string wide(cbData / sizeof(WCHAR), u'\0');
+        std::memcpy(&wide[0], lpData, wide.size() * sizeof(WCHAR));
+        const int units = static_cast<int>(wide.size());
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+        if (bytes <= 0) return ERROR_INVALID_PARAMETER;
+        std::string narrow(static_cast<size_t>(bytes), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, &narrow[0], bytes, nullptr, nullptr);
+        return RegSetValueExA(hKey, name.get(), Reserved, dwType, reinterpret_cast<const BYTE*>(narrow.data()),
+                              static_cast<DWORD>(narrow.size()));
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+KWPLATFORM_API LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName)
+{
+    try {
+        NarrowArgument name(lpValueName);
+        return RegDeleteValueA(hKey, name.get());
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+KWPLATFORM_API LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey)
+{
+    try {
+        NarrowArgument subKey(lpSubKey);
+        return RegDeleteKeyA(hKey, subKey.get());
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+KWPLATFORM_API LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey)
+{
+    try {
+        NarrowArgument subKey(lpSubKey);
+        return RegDeleteTreeA(hKey, subKey.get());
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
 }

@@ -319,3 +319,44 @@ KWPLATFORM_API BOOL VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lp
     *puLen = sizeof(VS_FIXEDFILEINFO);
     return TRUE;
 }
+
+// The wide forms take the file name in UTF-16.
+KWPLATFORM_API DWORD GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, LPDWORD lpdwHandle)
+{
+    try {
+        return lptstrFilename ? GetFileVersionInfoSizeA(kwposix::Narrow(lptstrFilename).c_str(), lpdwHandle)
+                              : GetFileVersionInfoSizeA(nullptr, lpdwHandle);
+    } catch (...) {
+        SetLastError(ERROR_OUTOFMEMORY);
+        return 0;
+    }
+}
+
+KWPLATFORM_API BOOL GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData)
+{
+    try {
+        return lptstrFilename ? GetFileVersionInfoA(kwposix::Narrow(lptstrFilename).c_str(), dwHandle, dwLen, lpData)
+                              : GetFileVersionInfoA(nullptr, dwHandle, dwLen, lpData);
+    } catch (...) {
+        SetLastError(ERROR_OUTOFMEMORY);
+        return FALSE;
+    }
+}
+
+KWPLATFORM_API BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen)
+{
+    if (!lpSubBlock) return VerQueryValueA(pBlock, nullptr, lplpBuffer, puLen);
+    // Only the root block is served: backslashes, which are the same in both forms.
+    char root[8];
+    size_t n = 0;
+    for (; lpSubBlock[n]; ++n) {
+        if (lpSubBlock[n] != u'\\' || n + 1 == sizeof root) {
+            if (lplpBuffer) *lplpBuffer = nullptr;
+            if (puLen) *puLen = 0;
+            return FALSE;
+        }
+        root[n] = '\\';
+    }
+    root[n] = 0;
+    return VerQueryValueA(pBlock, root, lplpBuffer, puLen);
+}

@@ -53,6 +53,16 @@ KWPLATFORM_API LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPD
                                      LPSTR lpClass, LPDWORD lpcchClass, FILETIME* lpftLastWriteTime);
 KWPLATFORM_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
                                      LPDWORD lpReserved, LPDWORD lpType, BYTE* lpData, LPDWORD lpcbData);
+// The wide forms: names and string data are UTF-16 and stored as UTF-8.
+KWPLATFORM_API LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
+                                       REGSAM samDesired, const void* lpSecurityAttributes, PHKEY phkResult,
+                                       LPDWORD lpdwDisposition);
+KWPLATFORM_API LSTATUS RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
+KWPLATFORM_API LSTATUS RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                                      DWORD cbData);
+KWPLATFORM_API LSTATUS RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
+KWPLATFORM_API LSTATUS RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
+KWPLATFORM_API LSTATUS RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey);
 KWPLATFORM_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
                                         LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
                                         LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
@@ -100,6 +110,8 @@ KWPLATFORM_API void KwSetMessageBoxHandler(KwMessageBoxHandler handler, void* co
 
 KWPLATFORM_API BOOL DisableThreadLibraryCalls(HMODULE hLibModule);
 KWPLATFORM_API DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+// nSize and the result count UTF-16 code units, as on Windows.
+KWPLATFORM_API DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 KWPLATFORM_API HMODULE LoadLibraryA(LPCSTR lpLibFileName);
 KWPLATFORM_API BOOL FreeLibrary(HMODULE hLibModule);
 typedef void (*FARPROC)(void);
@@ -150,6 +162,9 @@ typedef struct tagVS_FIXEDFILEINFO {
 KWPLATFORM_API DWORD GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle);
 KWPLATFORM_API BOOL GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
 KWPLATFORM_API BOOL VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen);
+KWPLATFORM_API DWORD GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, LPDWORD lpdwHandle);
+KWPLATFORM_API BOOL GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
+KWPLATFORM_API BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen);
 
 // ---------------------------------------------------------------- synchronisation
 

@@ -108,19 +108,20 @@ HRESULT KwModule::UnregisterServer() noexcept
                                      m_description.libMinor, 0);
 }
 
-HRESULT KwModule::ReadProductVersion(const char* path, char* text, size_t size) noexcept
+HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noexcept
 {
     if (!text || size < 24) return E_INVALIDARG;
     std::snprintf(text, size, "0.0.0.0");
     if (!path) return S_OK;
     DWORD handle = 0;
-    DWORD length = GetFileVersionInfoSizeA(path, &handle);
+    DWORD length = GetFileVersionInfoSizeW(path, &handle);
     if (length == 0) return S_OK;
     void* block = KwAllocate(length);
     if (!block) return E_OUTOFMEMORY;
     void* root = nullptr;
     UINT rootLength = 0;
-    if (GetFileVersionInfoA(path, 0, length, block) && VerQueryValueA(block, "\\", &root, &rootLength) && root &&
+    const WCHAR rootBlock[] = {'\\', 0};
+    if (GetFileVersionInfoW(path, 0, length, block) && VerQueryValueW(block, rootBlock, &root, &rootLength) && root &&
         rootLength >= sizeof(VS_FIXEDFILEINFO)) {
         VS_FIXEDFILEINFO info;
         std::memcpy(&info, root, sizeof info);
@@ -135,15 +136,22 @@ HRESULT KwModule::ReadProductVersion(const char* path, char* text, size_t size) 
 
 HRESULT KwModule::RunScript(WORD resource, bool registering) noexcept
 {
-    char path[MAX_PATH];
+    // The path in characters, whatever the ANSI code page can represent; the
+    // scripts carry it as UTF-8 and the registrar writes it back as wide text.
+    WCHAR path[MAX_PATH];
     SetLastError(0);
-    DWORD length = GetModuleFileNameA(m_instance, path, MAX_PATH);
+    DWORD length = GetModuleFileNameW(m_instance, path, MAX_PATH);
     if (length == 0) return LastErrorResult();
     if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    path[length] = '\0';
+    path[length] = 0;
 
-    char quotedPath[2 * MAX_PATH + 1];
-    if (!EscapeQuotes(path, quotedPath, sizeof quotedPath)) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    // Up to 3 bytes of UTF-8 per UTF-16 unit (a surrogate pair: 4 bytes for 2).
+    char utf8Path[3 * MAX_PATH + 1];
+    int utf8Length =
+        WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8Path, static_cast<int>(sizeof utf8Path), nullptr, nullptr);
+    if (utf8Length <= 0) return LastErrorResult();
+    char quotedPath[2 * sizeof utf8Path];
+    if (!EscapeQuotes(utf8Path, quotedPath, sizeof quotedPath)) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     char version[32];
     HRESULT hr = ReadProductVersion(path, version, sizeof version);
     if (FAILED(hr)) return hr;

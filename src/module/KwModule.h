@@ -38,7 +38,7 @@ public:
 
     // The product version of a module file as "a.b.c.d", "0.0.0.0" when the
     // file has no readable version resource. `text` holds at least 24 characters.
-    static HRESULT ReadProductVersion(const char* path, char* text, size_t size) noexcept;
+    static HRESULT ReadProductVersion(LPCWSTR path, char* text, size_t size) noexcept;
 
 private:
     HRESULT RunScript(WORD resource, bool registering) noexcept;

@@ -1,5 +1,6 @@
 #include "KwScriptInterpreter.h"
 
+#include "KwMemory.h"
 #include "KwRegistrar.h"
 
 #include <cstring>
@@ -18,6 +19,49 @@ struct KeyHandle {
         if (key) RegCloseKey(key);
         key = nullptr;
     }
+};
+
+// A script text (UTF-8) in the form the registry takes: the wide calls store
+// every character, where the ANSI ones would lose those outside the code page.
+class WideText {
+public:
+    WideText() = default;
+    WideText(const WideText&) = delete;
+    WideText& operator=(const WideText&) = delete;
+    ~WideText()
+    {
+        if (m_text != m_small) KwFree(m_text);
+    }
+
+    HRESULT Set(const char* text, size_t length) noexcept
+    {
+        if (length == 0) {
+            m_small[0] = 0;
+            m_length = 0;
+            return S_OK;
+        }
+        if (length > 0x7FFFFFF0u) return E_INVALIDARG;
+        const int count = static_cast<int>(length);
+        const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, nullptr, 0);
+        if (units <= 0) return KW_E_REGISTRAR_SCRIPT;
+        if (static_cast<size_t>(units) >= sizeof m_small / sizeof m_small[0]) {
+            m_text = static_cast<WCHAR*>(KwAllocate((static_cast<size_t>(units) + 1) * sizeof(WCHAR)));
+            if (!m_text) return E_OUTOFMEMORY;
+        }
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, m_text, units);
+        m_text[units] = 0;
+        m_length = static_cast<size_t>(units);
+        return S_OK;
+    }
+    HRESULT Set(const KwScriptToken& token) noexcept { return Set(token.text, token.length); }
+
+    LPCWSTR Get() const noexcept { return m_text; }
+    size_t Length() const noexcept { return m_length; }
+
+private:
+    WCHAR m_small[KwRegistrar::kMaxKeyName + 1] = {}; // every key name fits
+    WCHAR* m_text = m_small;
+    size_t m_length = 0;
 };
 
 HRESULT FromStatus(LSTATUS status) noexcept
@@ -80,17 +124,27 @@ bool HasBackslash(const KwScriptToken& t) noexcept
     return false;
 }
 
-HRESULT WriteValue(HKEY key, const char* name, DWORD type, const char* text, size_t length, DWORD number) noexcept
+// Writes a value; a null name is the key's default value.
+HRESULT WriteValue(HKEY key, const KwScriptToken* name, DWORD type, const KwScriptToken& text, DWORD number) noexcept
 {
+    WideText wideName;
+    HRESULT hr = name ? wideName.Set(*name) : S_OK;
+    if (FAILED(hr)) return hr;
+    LPCWSTR valueName = name ? wideName.Get() : nullptr;
     if (type == REG_DWORD) {
         BYTE data[4];
         std::memcpy(data, &number, sizeof data);
-        return FromStatus(RegSetValueExA(key, name, 0, REG_DWORD, data, sizeof data));
+        return FromStatus(RegSetValueExW(key, valueName, 0, REG_DWORD, data, sizeof data));
     }
-    if (length >= 0xFFFFFFFFu) return E_INVALIDARG;
-    return FromStatus(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                                     static_cast<DWORD>(length + 1)));
+    WideText value;
+    hr = value.Set(text);
+    if (FAILED(hr)) return hr;
+    if (value.Length() >= 0x7FFFFFFFu / sizeof(WCHAR)) return E_INVALIDARG;
+    return FromStatus(RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.Get()),
+                                     static_cast<DWORD>((value.Length() + 1) * sizeof(WCHAR))));
 }
+
+bool IsRoot(HKEY key) noexcept { return key == HKEY_CLASSES_ROOT || key == HKEY_LOCAL_MACHINE; }
 
 } // namespace
 
@@ -196,10 +250,11 @@ HRESULT KwScriptInterpreter::ReadNamedValue(HKEY key) noexcept
     hr = ReadValue(value);
     if (FAILED(hr) || !key) return hr;
 
-    if (m_registering) {
-        return WriteValue(key, name.text, value.type, value.text.text, value.text.length, value.number);
-    }
-    LSTATUS status = RegDeleteValueA(key, name.text);
+    if (m_registering) return WriteValue(key, &name, value.type, value.text, value.number);
+    WideText wideName;
+    hr = wideName.Set(name);
+    if (FAILED(hr)) return hr;
+    LSTATUS status = RegDeleteValueW(key, wideName.Get());
     return status == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(status);
 }
 
@@ -235,16 +290,19 @@ HRESULT KwScriptInterpreter::ReadKey(HKEY parent, const KwScriptToken& name, boo
 HRESULT KwScriptInterpreter::ApplyKeyForRegistration(HKEY parent, const KwScriptToken& name, bool forceRemove,
                                                      const Value* value, bool hasBody, int depth) noexcept
 {
+    WideText wideName;
+    HRESULT hr = wideName.Set(name);
+    if (FAILED(hr)) return hr;
     if (forceRemove && !KwRegistrar::IsProtectedKeyName(name.text)) {
-        LSTATUS status = RegDeleteTreeA(parent, name.text);
+        LSTATUS status = RegDeleteTreeW(parent, wideName.Get());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return FromStatus(status);
     }
     KeyHandle key;
-    HRESULT hr = FromStatus(RegCreateKeyExA(parent, name.text, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                            KEY_READ | KEY_WRITE, nullptr, &key.key, nullptr));
+    hr = FromStatus(RegCreateKeyExW(parent, wideName.Get(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                                    nullptr, &key.key, nullptr));
     if (FAILED(hr)) return hr;
     if (value) {
-        hr = WriteValue(key.key, nullptr, value->type, value->text.text, value->text.length, value->number);
+        hr = WriteValue(key.key, nullptr, value->type, value->text, value->number);
         if (FAILED(hr)) return hr;
     }
     return hasBody ? ReadKeyList(key.key, false, depth + 1) : S_OK;
@@ -253,19 +311,24 @@ HRESULT KwScriptInterpreter::ApplyKeyForRegistration(HKEY parent, const KwScript
 HRESULT KwScriptInterpreter::ApplyKeyForRemoval(HKEY parent, const KwScriptToken& name, bool noRemove, bool hasBody,
                                                 int depth) noexcept
 {
+    WideText wideName;
+    HRESULT hr = wideName.Set(name);
+    if (FAILED(hr)) return hr;
     KeyHandle key;
-    LSTATUS status = RegOpenKeyExA(parent, name.text, 0, KEY_READ | KEY_WRITE, &key.key);
+    LSTATUS status = RegOpenKeyExW(parent, wideName.Get(), 0, KEY_READ | KEY_WRITE, &key.key);
     if (status == ERROR_FILE_NOT_FOUND) {
         // Nothing to remove here: read past what is listed inside.
         return hasBody ? ReadKeyList(nullptr, false, depth + 1) : S_OK;
     }
-    HRESULT hr = FromStatus(status);
+    hr = FromStatus(status);
     if (FAILED(hr)) return hr;
     if (hasBody) {
         hr = ReadKeyList(key.key, false, depth + 1);
         if (FAILED(hr)) return hr;
     }
-    if (noRemove) return S_OK;
+    // The system's own top-level keys (HKLM\Software, HKCR\CLSID, ...) are
+    // never ours to remove, even when a script passes through them unmarked.
+    if (noRemove || (IsRoot(parent) && KwRegistrar::IsProtectedKeyName(name.text))) return S_OK;
 
     DWORD subkeys = 0;
     hr = FromStatus(RegQueryInfoKeyA(key.key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
@@ -273,6 +336,6 @@ HRESULT KwScriptInterpreter::ApplyKeyForRemoval(HKEY parent, const KwScriptToken
     if (FAILED(hr)) return hr;
     key.Close();
     if (subkeys != 0) return S_OK; // something not ours still lives below it
-    status = RegDeleteKeyA(parent, name.text);
+    status = RegDeleteKeyW(parent, wideName.Get());
     return status == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(status);
 }

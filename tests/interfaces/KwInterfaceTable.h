@@ -33,6 +33,49 @@ template <typename C, typename... A> constexpr int KwArity(HRESULT (C::*)(A...))
     return static_cast<int>(sizeof...(A));
 }
 
+// The type of a C++ parameter as the interface definition spells it ("long*",
+// "BSTR", "IDispatch**"). A parameter type without a spelling here does not compile.
+template <typename T> struct KwIdlType;
+template <typename T> struct KwIdlType<T*> {
+    static std::string Name() { return KwIdlType<T>::Name() + "*"; }
+};
+#define KW_IDL_TYPE(T, spelling)                                                                                     \
+    template <> struct KwIdlType<T> {                                                                                \
+        static std::string Name() { return spelling; }                                                               \
+    };
+KW_IDL_TYPE(LONG, "long")
+KW_IDL_TYPE(VARIANT_BOOL, "VARIANT_BOOL")
+KW_IDL_TYPE(BSTR, "BSTR") // OLECHAR*: never a plain character pointer in these interfaces
+KW_IDL_TYPE(VARIANT, "VARIANT")
+KW_IDL_TYPE(double, "double")
+KW_IDL_TYPE(float, "float")
+KW_IDL_TYPE(unsigned char, "unsigned char")
+KW_IDL_TYPE(RECT, "RECT")
+KW_IDL_TYPE(RECTD, "RECTD")
+KW_IDL_TYPE(CUBE, "CUBE")
+KW_IDL_TYPE(IUnknown, "IUnknown")
+KW_IDL_TYPE(IDispatch, "IDispatch")
+KW_IDL_TYPE(IKwDataObject, "IKwDataObject")
+KW_IDL_TYPE(IKwDocument, "IKwDocument")
+KW_IDL_TYPE(IKwFilters, "IKwFilters")
+KW_IDL_TYPE(IKwDescriptorNative, "IKwDescriptorNative")
+KW_IDL_TYPE(KW_STORAGE_TYPE, "KW_STORAGE_TYPE")
+KW_IDL_TYPE(KW_STORAGE_SCHEME, "KW_STORAGE_SCHEME")
+KW_IDL_TYPE(KW_REGISTRY_KEY, "KW_REGISTRY_KEY")
+KW_IDL_TYPE(KW_MATRIX_TYPE, "KW_MATRIX_TYPE")
+KW_IDL_TYPE(KW_MATRIX_OPERATION, "KW_MATRIX_OPERATION")
+KW_IDL_TYPE(KW_RECT_TYPE, "KW_RECT_TYPE")
+KW_IDL_TYPE(KW_CUBE_TYPE, "KW_CUBE_TYPE")
+KW_IDL_TYPE(KW_RASTER_TYPE, "KW_RASTER_TYPE")
+KW_IDL_TYPE(KW_OBJECT_TYPE, "KW_OBJECT_TYPE")
+#undef KW_IDL_TYPE
+
+// The parameter types of a member function, in order.
+template <typename C, typename... A> std::vector<std::string> KwIdlTypes(HRESULT (C::*)(A...))
+{
+    return {KwIdlType<A>::Name()...};
+}
+
 // A member without a DISPID of its own (the compiler's default identifier).
 constexpr LONG KW_DEFAULT_MEMID = 0x7FFFFFFF;
 
@@ -41,6 +84,11 @@ struct KwMemberSpec {
     int cppSlot;       // from the C++ declaration
     int cppParams;     // parameter count of the C++ declaration
     LONG dispid;       // KW_DEFAULT_MEMID where the contract gives none
+    std::vector<std::string> cppTypes;  // parameter types of the C++ declaration
+    // The contract's direction of each parameter, one letter each (the C++
+    // declaration has no place for them): i [in], o [out], b [in, out],
+    // r [out, retval], p [in, optional], q [out, optional], - no attribute.
+    const char* directions;
 };
 
 struct KwInterfaceDescription {
@@ -61,79 +109,81 @@ struct KwDefaultSpec {
     bool boolean;
 };
 
-#define KW_M(I, M) {#M, KwVtableSlot(&I::M), KwArity(&I::M), KW_DEFAULT_MEMID}
-#define KW_D(I, M, id) {#M, KwVtableSlot(&I::M), KwArity(&I::M), id}
+#define KW_M(I, M, dir) {#M, KwVtableSlot(&I::M), KwArity(&I::M), KW_DEFAULT_MEMID, KwIdlTypes(&I::M), dir}
+#define KW_D(I, M, id, dir) {#M, KwVtableSlot(&I::M), KwArity(&I::M), id, KwIdlTypes(&I::M), dir}
 
 // The attribute group (slots 7-14 of a dual node interface, 3-10 of the descriptor).
 #define KW_ATTRIBUTE_GROUP(I)                                                                                        \
-    KW_D(I, get_Attributes, 20), KW_D(I, get_AttributeCount, 21), KW_D(I, get_ProtectAttributes, 22),                 \
-        KW_D(I, put_ProtectAttributes, 22), KW_D(I, GetAttribute, 23), KW_D(I, PutAttribute, 24),                     \
-        KW_D(I, RemoveAttribute, 25), KW_D(I, RemoveAllAttributes, 26)
+    KW_D(I, get_Attributes, 20, "r"), KW_D(I, get_AttributeCount, 21, "r"), KW_D(I, get_ProtectAttributes, 22, "r"), \
+        KW_D(I, put_ProtectAttributes, 22, "i"), KW_D(I, GetAttribute, 23, "iqr"), KW_D(I, PutAttribute, 24, "iip"),  \
+        KW_D(I, RemoveAttribute, 25, "i"), KW_D(I, RemoveAllAttributes, 26, "")
 // The children group (slots 15-23).
 #define KW_CHILD_GROUP(I)                                                                                            \
-    KW_D(I, get__EnumChildren, -4), KW_D(I, GetChild, 0), KW_D(I, AddChild, 1), KW_D(I, CreateChild, 2),             \
-        KW_D(I, RemoveChild, 3), KW_D(I, RemoveAllChildren, 4), KW_D(I, get_ChildCount, 8),                           \
-        KW_D(I, get_ProtectChildren, 9), KW_D(I, put_ProtectChildren, 9)
+    KW_D(I, get__EnumChildren, -4, "r"), KW_D(I, GetChild, 0, "iqqr"), KW_D(I, AddChild, 1, "iipq"),                  \
+        KW_D(I, CreateChild, 2, "iipqr"), KW_D(I, RemoveChild, 3, "i"), KW_D(I, RemoveAllChildren, 4, ""),            \
+        KW_D(I, get_ChildCount, 8, "r"), KW_D(I, get_ProtectChildren, 9, "r"), KW_D(I, put_ProtectChildren, 9, "i")
 
 inline const std::vector<KwInterfaceDescription>& KwLibraryInterfaces()
 {
     static const std::vector<KwInterfaceDescription> table = {
         {"IKwFilter", &IID_IKwFilter, false, 3, "IKwFilter Interface",
-         {KW_M(IKwFilter, OpenDocument), KW_M(IKwFilter, GetNode)}},
+         {KW_M(IKwFilter, OpenDocument, "iii"), KW_M(IKwFilter, GetNode, "i-r")}},
         {"IKwDataObject", &IID_IKwDataObject, true, 7, "IKwDataObject Interface",
-         {KW_D(IKwDataObject, AttachToStorage, 1), KW_D(IKwDataObject, BindToStorage, 2),
-          KW_D(IKwDataObject, ResetStorage, 4), KW_D(IKwDataObject, get_Storage, 10),
-          KW_D(IKwDataObject, get_StorageName, 11), KW_D(IKwDataObject, get_TemporaryName, 12),
-          KW_D(IKwDataObject, get_StorageType, 13), KW_D(IKwDataObject, get_StorageScheme, 14),
-          KW_D(IKwDataObject, get_FileSize, 15), KW_D(IKwDataObject, get_CreationTime, 16),
-          KW_D(IKwDataObject, get_LastAccessTime, 17), KW_D(IKwDataObject, get_LastWriteTime, 18),
-          KW_D(IKwDataObject, BindToStorageWrite, 3)}},
+         {KW_D(IKwDataObject, AttachToStorage, 1, "i"), KW_D(IKwDataObject, BindToStorage, 2, "ii"),
+          KW_D(IKwDataObject, ResetStorage, 4, ""), KW_D(IKwDataObject, get_Storage, 10, "r"),
+          KW_D(IKwDataObject, get_StorageName, 11, "r"), KW_D(IKwDataObject, get_TemporaryName, 12, "r"),
+          KW_D(IKwDataObject, get_StorageType, 13, "r"), KW_D(IKwDataObject, get_StorageScheme, 14, "r"),
+          KW_D(IKwDataObject, get_FileSize, 15, "ir"), KW_D(IKwDataObject, get_CreationTime, 16, "ir"),
+          KW_D(IKwDataObject, get_LastAccessTime, 17, "ir"), KW_D(IKwDataObject, get_LastWriteTime, 18, "ir"),
+          KW_D(IKwDataObject, BindToStorageWrite, 3, "ii")}},
         {"IKwDocument", &IID_IKwDocument, true, 7, "IKwDocument Interface",
-         {KW_ATTRIBUTE_GROUP(IKwDocument), KW_CHILD_GROUP(IKwDocument), KW_D(IKwDocument, get_Parents, 10),
-          KW_D(IKwDocument, get_ParentCount, 11), KW_D(IKwDocument, GetParent, 12),
-          KW_D(IKwDocument, LoadDocument, 100), KW_D(IKwDocument, SaveDocument, 101), KW_D(IKwDocument, Close, 110),
-          KW_D(IKwDocument, Open, 111), KW_D(IKwDocument, ReleaseDoc, 112)}},
+         {KW_ATTRIBUTE_GROUP(IKwDocument), KW_CHILD_GROUP(IKwDocument), KW_D(IKwDocument, get_Parents, 10, "r"),
+          KW_D(IKwDocument, get_ParentCount, 11, "r"), KW_D(IKwDocument, GetParent, 12, "iqqr"),
+          KW_D(IKwDocument, LoadDocument, 100, "ii"), KW_D(IKwDocument, SaveDocument, 101, "iii"),
+          KW_D(IKwDocument, Close, 110, ""), KW_D(IKwDocument, Open, 111, "ii"),
+          KW_D(IKwDocument, ReleaseDoc, 112, "")}},
         {"IKwFilters", &IID_IKwFilters, true, 7, "IKwFilters Interface",
-         {KW_ATTRIBUTE_GROUP(IKwFilters), KW_CHILD_GROUP(IKwFilters), KW_D(IKwFilters, LocateFilter, 100),
-          KW_D(IKwFilters, ShowFilterSetup, 101), KW_D(IKwFilters, Update, 200),
-          KW_D(IKwFilters, RegisterFilterExtensions, 300), KW_D(IKwFilters, LoadFilterSettings, 350),
-          KW_D(IKwFilters, SaveFilterSettings, 351), KW_D(IKwFilters, get_FilterMainKey, 500),
-          KW_D(IKwFilters, put_FilterMainKey, 500), KW_D(IKwFilters, get_FilterBaseKey, 501),
-          KW_D(IKwFilters, put_FilterBaseKey, 501), KW_D(IKwFilters, LocateSaveFilter, 102),
-          KW_D(IKwFilters, ShowFilterSetup2, 103), KW_D(IKwFilters, ShowFilterSetup3, 104),
-          KW_D(IKwFilters, GetFilterSet, 105), KW_D(IKwFilters, GetSaveFilters, 106)}},
+         {KW_ATTRIBUTE_GROUP(IKwFilters), KW_CHILD_GROUP(IKwFilters), KW_D(IKwFilters, LocateFilter, 100, "iir"),
+          KW_D(IKwFilters, ShowFilterSetup, 101, "iiii"), KW_D(IKwFilters, Update, 200, ""),
+          KW_D(IKwFilters, RegisterFilterExtensions, 300, "i"), KW_D(IKwFilters, LoadFilterSettings, 350, ""),
+          KW_D(IKwFilters, SaveFilterSettings, 351, ""), KW_D(IKwFilters, get_FilterMainKey, 500, "r"),
+          KW_D(IKwFilters, put_FilterMainKey, 500, "i"), KW_D(IKwFilters, get_FilterBaseKey, 501, "r"),
+          KW_D(IKwFilters, put_FilterBaseKey, 501, "i"), KW_D(IKwFilters, LocateSaveFilter, 102, "ior"),
+          KW_D(IKwFilters, ShowFilterSetup2, 103, "iiiii"), KW_D(IKwFilters, ShowFilterSetup3, 104, "iiiii"),
+          KW_D(IKwFilters, GetFilterSet, 105, "ir"), KW_D(IKwFilters, GetSaveFilters, 106, "ipr")}},
         {"_IKwFilterEvents", &DIID__IKwFilterEvents, false, 3, "_IKwFilterEvents Interface",
-         {KW_M(_IKwFilterEvents, Progress), KW_M(_IKwFilterEvents, FontPath), KW_M(_IKwFilterEvents, XrefPath),
-          KW_M(_IKwFilterEvents, XrefPathEx), KW_M(_IKwFilterEvents, Password)}},
+         {KW_M(_IKwFilterEvents, Progress, "io"), KW_M(_IKwFilterEvents, FontPath, "bb"),
+          KW_M(_IKwFilterEvents, XrefPath, "bb"), KW_M(_IKwFilterEvents, XrefPathEx, "bib"),
+          KW_M(_IKwFilterEvents, Password, "b")}},
         {"IKwSaveStructure", &IID_IKwSaveStructure, false, 3, "IKwBuildStructure Interface",
-         {KW_M(IKwSaveStructure, PutAttribute), KW_M(IKwSaveStructure, CreateObject),
-          KW_M(IKwSaveStructure, EndObject)}},
+         {KW_M(IKwSaveStructure, PutAttribute, "ii"), KW_M(IKwSaveStructure, CreateObject, "iii-"),
+          KW_M(IKwSaveStructure, EndObject, "")}},
         {"IKwDescriptorNative", &IID_IKwDescriptorNative, false, 3, "IKwDescriptorNative Interface",
-         {KW_ATTRIBUTE_GROUP(IKwDescriptorNative), KW_M(IKwDescriptorNative, Init),
-          KW_M(IKwDescriptorNative, Merge), KW_M(IKwDescriptorNative, Pop), KW_M(IKwDescriptorNative, Push),
-          KW_M(IKwDescriptorNative, Reset), KW_M(IKwDescriptorNative, LoadIdentity),
-          KW_M(IKwDescriptorNative, IsIdentity), KW_M(IKwDescriptorNative, IsRotated),
-          KW_M(IKwDescriptorNative, GetScaling), KW_M(IKwDescriptorNative, GetTranslation),
-          KW_M(IKwDescriptorNative, GetMatrix), KW_M(IKwDescriptorNative, SetMatrix),
-          KW_M(IKwDescriptorNative, MultMatrix), KW_M(IKwDescriptorNative, Rotate),
-          KW_M(IKwDescriptorNative, Scale), KW_M(IKwDescriptorNative, Translate),
-          KW_M(IKwDescriptorNative, TransformPoint2D), KW_M(IKwDescriptorNative, TransformPoints2D),
-          KW_M(IKwDescriptorNative, TransformPoint3D), KW_M(IKwDescriptorNative, TransformPoints3D),
-          KW_M(IKwDescriptorNative, TransformRect), KW_M(IKwDescriptorNative, TransformRectD),
-          KW_M(IKwDescriptorNative, TransformCube), KW_M(IKwDescriptorNative, GetTransformedLength),
-          KW_M(IKwDescriptorNative, GetClipRect), KW_M(IKwDescriptorNative, SetClipRect),
-          KW_M(IKwDescriptorNative, GetClipRectD), KW_M(IKwDescriptorNative, SetClipRectD),
-          KW_M(IKwDescriptorNative, GetClipCube), KW_M(IKwDescriptorNative, SetClipCube),
-          KW_M(IKwDescriptorNative, ReconcileClipRects), KW_M(IKwDescriptorNative, ReconcileClipCubes),
-          KW_M(IKwDescriptorNative, IsProjected), KW_M(IKwDescriptorNative, Project),
-          KW_M(IKwDescriptorNative, TransformPoints3F)}},
+         {KW_ATTRIBUTE_GROUP(IKwDescriptorNative), KW_M(IKwDescriptorNative, Init, "ip"),
+          KW_M(IKwDescriptorNative, Merge, "i"), KW_M(IKwDescriptorNative, Pop, "p"),
+          KW_M(IKwDescriptorNative, Push, "p"), KW_M(IKwDescriptorNative, Reset, "p"),
+          KW_M(IKwDescriptorNative, LoadIdentity, ""), KW_M(IKwDescriptorNative, IsIdentity, "o"),
+          KW_M(IKwDescriptorNative, IsRotated, "o"), KW_M(IKwDescriptorNative, GetScaling, "ooo"),
+          KW_M(IKwDescriptorNative, GetTranslation, "ooo"), KW_M(IKwDescriptorNative, GetMatrix, "io"),
+          KW_M(IKwDescriptorNative, SetMatrix, "ii"), KW_M(IKwDescriptorNative, MultMatrix, "ii"),
+          KW_M(IKwDescriptorNative, Rotate, "iiiii"), KW_M(IKwDescriptorNative, Scale, "iiii"),
+          KW_M(IKwDescriptorNative, Translate, "iiii"), KW_M(IKwDescriptorNative, TransformPoint2D, "ibb"),
+          KW_M(IKwDescriptorNative, TransformPoints2D, "iib"), KW_M(IKwDescriptorNative, TransformPoint3D, "ibbb"),
+          KW_M(IKwDescriptorNative, TransformPoints3D, "iib"), KW_M(IKwDescriptorNative, TransformRect, "ib"),
+          KW_M(IKwDescriptorNative, TransformRectD, "ib"), KW_M(IKwDescriptorNative, TransformCube, "ib"),
+          KW_M(IKwDescriptorNative, GetTransformedLength, "iiiio"), KW_M(IKwDescriptorNative, GetClipRect, "io"),
+          KW_M(IKwDescriptorNative, SetClipRect, "ii"), KW_M(IKwDescriptorNative, GetClipRectD, "io"),
+          KW_M(IKwDescriptorNative, SetClipRectD, "ii"), KW_M(IKwDescriptorNative, GetClipCube, "io"),
+          KW_M(IKwDescriptorNative, SetClipCube, "ii"), KW_M(IKwDescriptorNative, ReconcileClipRects, "i"),
+          KW_M(IKwDescriptorNative, ReconcileClipCubes, "i"), KW_M(IKwDescriptorNative, IsProjected, "o"),
+          KW_M(IKwDescriptorNative, Project, "iiii"), KW_M(IKwDescriptorNative, TransformPoints3F, "iib")}},
         {"IKwSaveRasterData", &IID_IKwSaveRasterData, false, 3, "IKwBuildRasterData Interface",
-         {KW_M(IKwSaveRasterData, PutAttribute), KW_M(IKwSaveRasterData, EndObject),
-          KW_M(IKwSaveRasterData, CreateRasterStorage), KW_M(IKwSaveRasterData, AddScanline1),
-          KW_M(IKwSaveRasterData, AddScanline2), KW_M(IKwSaveRasterData, StartPolyClipRegion),
-          KW_M(IKwSaveRasterData, AppendPolyClipRegion)}},
+         {KW_M(IKwSaveRasterData, PutAttribute, "ii"), KW_M(IKwSaveRasterData, EndObject, ""),
+          KW_M(IKwSaveRasterData, CreateRasterStorage, "iiiiiiii"), KW_M(IKwSaveRasterData, AddScanline1, "iiiii"),
+          KW_M(IKwSaveRasterData, AddScanline2, "iiiiii"), KW_M(IKwSaveRasterData, StartPolyClipRegion, "ii-i-"),
+          KW_M(IKwSaveRasterData, AppendPolyClipRegion, "ii-i-")}},
         {"IKwFilterSave", &IID_IKwFilterSave, false, 3, "IKwFilterSave Interface",
-         {KW_M(IKwFilterSave, CreateDocument), KW_M(IKwFilterSave, CloseDocument)}},
+         {KW_M(IKwFilterSave, CreateDocument, "iir"), KW_M(IKwFilterSave, CloseDocument, "")}},
     };
     return table;
 }

@@ -261,7 +261,7 @@ TEST_F(ClassObjectTest, EveryLiveObjectAndServerLockKeepsTheLibraryLoaded)
 TEST_F(ClassObjectTest, VersionOfTheLoadedLibraryFile)
 {
     char text[32] = "";
-    ASSERT_EQ(S_OK, KwModule::ReadProductVersion(KW_FILTER_LIBRARY, text, sizeof text));
+    ASSERT_EQ(S_OK, KwModule::ReadProductVersion(u"" KW_FILTER_LIBRARY, text, sizeof text));
     EXPECT_STREQ("4.0.0.34", text);
 }
 

@@ -207,11 +207,11 @@ TEST_F(RegistrarTest, ReplacementVariablesMatchWithoutRegardToCase)
 TEST(ModuleVersion, UnreadableVersionResourceReadsAsZeroes)
 {
     char text[32] = "garbage";
-    EXPECT_EQ(S_OK, KwModule::ReadProductVersion("/nonexistent/library.so", text, sizeof text));
+    EXPECT_EQ(S_OK, KwModule::ReadProductVersion(u"/nonexistent/library.so", text, sizeof text));
     EXPECT_STREQ("0.0.0.0", text);
     EXPECT_EQ(S_OK, KwModule::ReadProductVersion(nullptr, text, sizeof text));
     EXPECT_STREQ("0.0.0.0", text);
-    EXPECT_EQ(E_INVALIDARG, KwModule::ReadProductVersion("x", text, 8));
+    EXPECT_EQ(E_INVALIDARG, KwModule::ReadProductVersion(u"x", text, 8));
 }
 
 } // namespace

@@ -145,7 +145,7 @@ TEST_F(RegistrationTest, RemovalTakesTheEntriesAwayButNeverTheClassRoot)
     EXPECT_EQ("unregister " + m_library + " -> 0x8002801C\n", Run({"unregister", m_library}));
     EXPECT_EQ("HKCR\\CLSID\nHKCR\\CLSID\\{00000000-1111-2222-3333-444444444444}\n  Foreign = s \"kept\"\n",
               Run({"dump", "HKCR\\CLSID"}));
-    EXPECT_EQ("missing HKLM\\Software\\Quarvenx\n", Run({"dump", "HKLM\\Software\\Quarvenx"}));
+    EXPECT_EQ("HKLM\\Software\n", Run({"dump", "HKLM\\Software"})) << "the system's key stays, empty";
 }
 
 TEST_F(RegistrationTest, RemovalKeepsTheCatalogueWhileAnotherFilterLivesThere)
@@ -181,16 +181,22 @@ void CopyLibrary(const std::string& path)
     out << in.rdbuf();
 }
 
-// A copy of the library at a path of exactly `length` characters under `directory`.
-std::string CopyLibraryTo(const std::string& directory, size_t length)
+// A copy of the library at a path of exactly `length` characters under the
+// ASCII `directory`, through folders named with `filler`, one character of one
+// or more UTF-8 bytes.
+std::string CopyLibraryTo(const std::string& directory, size_t length, const std::string& filler = "d")
 {
     const std::string file = "/libKwFilter_JPEG.so";
     std::string path = directory;
+    size_t characters = path.size() + file.size();
+    const size_t most = 200 / filler.size(); // a folder name stays within 255 bytes
     mkdir(path.c_str(), 0755);
-    while (path.size() + file.size() < length) {
-        size_t room = length - path.size() - file.size(); // a slash and at least one character
-        size_t component = room > 202 ? 200 : room - 1;
-        path += "/" + std::string(component, 'd');
+    while (characters < length) {
+        size_t room = length - characters; // a slash and at least one character
+        size_t component = room > most + 2 ? most : room - 1;
+        path += "/";
+        for (size_t i = 0; i < component; ++i) path += filler;
+        characters += 1 + component;
         mkdir(path.c_str(), 0755);
     }
     path += file;
@@ -212,17 +218,25 @@ TEST_F(RegistrationTest, ModulePathMustFitTheRegistrarBuffer)
     EXPECT_EQ("missing HKLM\\Software\\Quarvenx\nmissing HKCR\\KwFilter_JPEG.KwFilterJPEG\n",
               Run({"dump", "HKLM\\Software\\Quarvenx", "dump", "HKCR\\KwFilter_JPEG.KwFilterJPEG"}));
 
-    EXPECT_EQ("register " + fits + " -> 0x00000000\n", Run({"register", fits}));
-    EXPECT_EQ("HKCR\\CLSID\\" + m_loadClsid + "\\InprocServer32\n  @ = s \"" + fits +
-                  "\"\n  ThreadingModel = s \"Apartment\"\n",
-              Run({"dump", "HKCR\\CLSID\\" + m_loadClsid + "\\InprocServer32"}));
+    // The limit counts characters, not the bytes they take.
+    const std::string cyrillic = CopyLibraryTo(base + "/c", MAX_PATH - 1, "\xD0\xB4");
+    ASSERT_GT(cyrillic.size(), size_t(MAX_PATH));
+    for (const std::string& path : {cyrillic, fits}) {
+        EXPECT_EQ("register " + path + " -> 0x00000000\n", Run({"register", path}));
+        EXPECT_EQ("HKCR\\CLSID\\" + m_loadClsid + "\\InprocServer32\n  @ = s \"" + path +
+                      "\"\n  ThreadingModel = s \"Apartment\"\n",
+                  Run({"dump", "HKCR\\CLSID\\" + m_loadClsid + "\\InprocServer32"}));
+    }
     std::system(("rm -rf '" + base + "'").c_str());
 }
 
-TEST_F(RegistrationTest, ModulePathWithQuotesAndPercentSignsIsWrittenAsItIs)
+TEST_F(RegistrationTest, ModulePathWithQuotesPercentSignsAndAnyScriptIsWrittenAsItIs)
 {
     const std::string directory =
-        std::string(KW_TEST_BINARY_DIR) + "/module-o'path %VERSION% 100%-" + std::to_string(getpid());
+        std::string(KW_TEST_BINARY_DIR) +
+        "/module-o'path %VERSION% 100% \xD0\xBA\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD0\xBE\xD0\xB3 "
+        "\xE7\x9B\xAE\xE5\xBD\x95-" +
+        std::to_string(getpid());
     mkdir(directory.c_str(), 0755);
     const std::string library = directory + "/libKwFilter_JPEG.so";
     CopyLibrary(library);

@@ -238,7 +238,17 @@ TEST_F(ComRuntime, ProgIdsResolveDirectlyAndThroughCurVer)
 
 TEST(Apartments, InitialisationIsCountedPerThreadAndEndsRegistrations)
 {
-    std::thread worker([] {
+    // Without an apartment a thread gets no object, as on Windows.
+    auto refused = [] {
+        void* object = nullptr;
+        return CoCreateInstance(IID_NULL, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object) ==
+                   CO_E_NOTINITIALIZED &&
+               CoGetClassObject(IID_NULL, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                &object) == CO_E_NOTINITIALIZED &&
+               object == nullptr;
+    };
+    std::thread worker([&] {
+        EXPECT_TRUE(refused());
         EXPECT_EQ(CoInitialize(nullptr), S_OK);
         EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
@@ -257,8 +267,13 @@ TEST(Apartments, InitialisationIsCountedPerThreadAndEndsRegistrations)
         EXPECT_EQ(CoRevokeClassObject(cookie), CO_E_OBJNOTREG);
         CoUninitialize(); // one too many is harmless
 
+        EXPECT_TRUE(refused()) << "the apartment has ended";
+
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK) << "a new apartment may pick its model";
+        // While the process has a multithreaded apartment, a thread without one is counted in it.
+        std::thread([&] { EXPECT_FALSE(refused()); }).join();
         CoUninitialize();
+        std::thread([&] { EXPECT_TRUE(refused()); }).join();
     });
     worker.join();
 }

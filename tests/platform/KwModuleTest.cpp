@@ -85,6 +85,14 @@ TEST(Modules, FileNamesOfProgramAndLibraries)
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(std::string(small), ProgramPath().substr(0, 4));
 
+    // The wide form counts UTF-16 units (here, an ASCII path: one per byte).
+    WCHAR wide[PATH_MAX];
+    ASSERT_EQ(GetModuleFileNameW(nullptr, wide, PATH_MAX), n);
+    EXPECT_EQ(std::string(wide, wide + n), ProgramPath());
+    EXPECT_EQ(GetModuleFileNameW(nullptr, wide, 5), 5u);
+    EXPECT_EQ(std::string(wide, wide + 4), ProgramPath().substr(0, 4));
+    EXPECT_EQ(wide[4], 0);
+
     // An address that is not the start of a module is no module handle.
     const HMODULE inside = reinterpret_cast<HMODULE>(reinterpret_cast<char*>(platform) + 16);
     EXPECT_EQ(GetModuleFileNameA(inside, path, sizeof path), 0u);
@@ -186,6 +194,14 @@ TEST_F(Resources, VersionInformationOfALoadedModuleFile)
     EXPECT_LE(reinterpret_cast<BYTE*>(info) + length, block.data() + size) << "the value lies inside the block";
     EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileVersion",
                                 reinterpret_cast<void**>(&info), &length));
+    // The wide forms read the same block.
+    const std::u16string widePath(path.begin(), path.end());
+    std::vector<BYTE> wideBlock(size);
+    EXPECT_EQ(GetFileVersionInfoSizeW(widePath.c_str(), &handle), size);
+    ASSERT_TRUE(GetFileVersionInfoW(widePath.c_str(), 0, size, wideBlock.data()));
+    EXPECT_EQ(wideBlock, block);
+    ASSERT_TRUE(VerQueryValueW(wideBlock.data(), u"\\", reinterpret_cast<void**>(&info), &length));
+    EXPECT_EQ(info->dwProductVersionLS, 0x00000022u);
 
     // A block cut short by a small buffer is refused, not over-read.
     std::vector<BYTE> shortBlock(size / 2);

@@ -42,6 +42,7 @@ protected:
 
 TEST_F(Registry, KeyNamesIgnoreCaseButKeepIt)
 {
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software")) << "a new registry has it, as every Windows does";
     DWORD disposition = 0;
     HKEY key = Create(HKEY_LOCAL_MACHINE, "Software\\Quarvenx\\KwFilters", 0, &disposition);
     EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
@@ -114,6 +115,14 @@ TEST_F(Registry, ValuesOfEachTypeWithWindowsSizes)
     DWORD nameSize = sizeof name;
     ASSERT_EQ(RegEnumValueA(key, 1, name, &nameSize, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_STREQ(name, "Format");
+
+    // The wide forms store UTF-8, which the narrow forms read back.
+    const char16_t wide[] = u"\u043A\u0430\u0442\u0430\u043B\u043E\u0433 \u76EE\u5F55";
+    ASSERT_EQ(RegSetValueExW(key, u"Wide", 0, REG_SZ, reinterpret_cast<const BYTE*>(wide), sizeof wide), ERROR_SUCCESS);
+    size = sizeof buffer;
+    ASSERT_EQ(RegQueryValueExA(key, "wide", nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size), ERROR_SUCCESS);
+    EXPECT_STREQ(buffer, "\xD0\xBA\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD0\xBE\xD0\xB3 \xE7\x9B\xAE\xE5\xBD\x95");
+    EXPECT_EQ(RegDeleteValueW(key, u"WIDE"), ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
@@ -201,6 +210,15 @@ TEST_F(Registry, DeleteRules)
     EXPECT_EQ(RegDeleteKeyA(parent, ""), ERROR_SUCCESS);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Del"));
     RegCloseKey(parent);
+
+    // HKLM\Software is the system's: empty, it is still refused, and a tree
+    // removal or the emptying of the root keeps it.
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software"), ERROR_ACCESS_DENIED);
+    RegCloseKey(Create(HKEY_LOCAL_MACHINE, "Software\\Gone"));
+    EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE"), ERROR_SUCCESS);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Gone"));
+    EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, nullptr), ERROR_SUCCESS);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software"));
 }
 
 TEST_F(Registry, BadHandlesAndNamesAreRefused)

@@ -237,3 +237,51 @@ void KwCheckRemovalBesideAnotherFilter()
     FreeLibrary(module);
     KwRegDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quarvenx");
 }
+
+// Registration from a folder whose name lies outside the ANSI code page
+// (Cyrillic and Chinese script): the class key names the library by its real
+// path, the catalogue reads the version resource, and COM creates both
+// filters by ProgID from there.
+void KwCheckRegistrationFromWideFolder()
+{
+    KwCheck::Case("registration from a non-ANSI folder");
+    const std::wstring folder =
+        KwWideText(KwProgramFolder()) + L"\x043A\x0430\x0442\x0430\x043B\x043E\x0433 \x76EE\x5F55";
+    const std::wstring library = folder + L"\\KwFilter_JPEG.dll";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    if (!KwCheck::That(CopyFileW(KwWideText(KwFilterLibraryPath()).c_str(), library.c_str(), FALSE) != 0,
+                       "the library is copied there", KwNarrowText(library.c_str())))
+        return;
+    typedef HRESULT(STDAPICALLTYPE * EntryPoint)();
+    auto run = [&](const char* name) {
+        HMODULE module = LoadLibraryW(library.c_str());
+        if (!module) return HRESULT_FROM_WIN32(GetLastError());
+        auto entry = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+        HRESULT hr = entry ? entry() : E_FAIL;
+        FreeLibrary(module);
+        return hr;
+    };
+    if (KwCheck::Equal(KwHex(run("DllRegisterServer")), KwHex(S_OK), "DllRegisterServer from there")) {
+        const std::string server = "CLSID\\" + KwGuidText(CLSID_KwFilterJPEG) + "\\InprocServer32";
+        KwRegValue path = KwReadRegValue(HKEY_CLASSES_ROOT, server, nullptr);
+        KwCheck::Equal(path.text, KwNarrowText(library.c_str()), "InprocServer32 is the exact path");
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\KwFilterJPEG", "Version").text,
+                       std::string("4.0.0.34"), "catalogue Version read from the version resource");
+        for (const wchar_t* progId : {L"KwFilter_JPEG.KwFilterJPEG", L"KwFilter_JPEG.KwFilterSaveJPEG"}) {
+            CLSID clsid = {};
+            IUnknown* object = nullptr;
+            HRESULT hr = CLSIDFromProgID(progId, &clsid);
+            if (SUCCEEDED(hr))
+                hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                      reinterpret_cast<void**>(&object));
+            KwCheck::Equal(KwHex(hr), KwHex(S_OK), "CoCreateInstance by ProgID " + KwNarrowText(progId));
+            if (object) object->Release();
+        }
+        CoFreeUnusedLibraries();
+        KwCheck::Equal(KwHex(run("DllUnregisterServer")), KwHex(S_OK), "DllUnregisterServer from there");
+    }
+    KwRegDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quarvenx");
+    CoFreeUnusedLibraries();
+    DeleteFileW(library.c_str());
+    RemoveDirectoryW(folder.c_str());
+}

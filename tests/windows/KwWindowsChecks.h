@@ -14,3 +14,5 @@ void KwCheckFilters();
 void KwCheckRemoval();
 // Registration and removal beside another filter of the catalogue.
 void KwCheckRemovalBesideAnotherFilter();
+// Registration and COM creation from a folder named outside the ANSI code page.
+void KwCheckRegistrationFromWideFolder();

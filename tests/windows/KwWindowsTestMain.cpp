@@ -1,7 +1,8 @@
 // The Windows test program, run under Windows or Wine by scripts/test.d/windows:
 //   kwtest_windows registered     after "regsvr32 KwFilter_JPEG.dll"
 //   kwtest_windows unregistered   after "regsvr32 /u KwFilter_JPEG.dll"
-//   kwtest_windows shared         registration beside another filter (needs no registration)
+//   kwtest_windows shared         registration beside another filter, and from a folder
+//                                 named outside the ANSI code page (needs no registration)
 // The filter library is expected beside the program. One line per check, then
 // "N passed, N failed"; the exit code is 0 only when every check passed.
 #include <cstdio>
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
         KwCheckRemoval();
     } else if (phase == "shared") {
         KwCheckRemovalBesideAnotherFilter();
+        KwCheckRegistrationFromWideFolder();
     } else {
         std::fprintf(stderr, "usage: kwtest_windows registered|unregistered|shared\n");
         KwCheck::That(false, "known phase", phase);

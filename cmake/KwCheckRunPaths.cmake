@@ -1,0 +1,42 @@
+# cmake -DKW_BUILD_DIR=<build> -DKW_PREFIX=<folder> -P KwCheckRunPaths.cmake
+# Installs the build into KW_PREFIX, then reads the run path (RPATH, RUNPATH)
+# of every ELF executable and shared library below KW_BUILD_DIR (the install
+# included) with readelf -d, and fails on an empty entry: the loader searches
+# the current folder for it.
+find_program(KW_READELF readelf REQUIRED)
+file(REMOVE_RECURSE ${KW_PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${KW_BUILD_DIR} --prefix ${KW_PREFIX}
+  OUTPUT_QUIET RESULT_VARIABLE kw_result)
+if(NOT kw_result EQUAL 0)
+  message(FATAL_ERROR "cmake --install ${KW_BUILD_DIR} failed")
+endif()
+
+file(GLOB_RECURSE kw_files LIST_DIRECTORIES false ${KW_BUILD_DIR}/*)
+set(kw_with_path 0)
+set(kw_empty "")
+foreach(kw_file IN LISTS kw_files)
+  if(IS_SYMLINK ${kw_file} OR NOT EXISTS ${kw_file})
+    continue()
+  endif()
+  # ELF magic, then e_type (little-endian) 2 = executable, 3 = shared object.
+  file(READ ${kw_file} kw_head LIMIT 18 HEX)
+  if(NOT kw_head MATCHES "^7f454c46.*(0200|0300)$")
+    continue()
+  endif()
+  execute_process(COMMAND ${KW_READELF} -d ${kw_file} OUTPUT_VARIABLE kw_dynamic ERROR_QUIET)
+  string(REGEX MATCHALL "\\((RPATH|RUNPATH)\\)[^\n]*" kw_lines "${kw_dynamic}")
+  foreach(kw_line IN LISTS kw_lines)
+    math(EXPR kw_with_path "${kw_with_path} + 1")
+    string(REGEX REPLACE "^[^[]*\\[(.*)\\]$" "\\1" kw_path "${kw_line}")
+    if(kw_path STREQUAL "" OR kw_path MATCHES "^:|::|:$")
+      string(APPEND kw_empty "\n  ${kw_file}: [${kw_path}]")
+    endif()
+  endforeach()
+endforeach()
+if(kw_with_path EQUAL 0)
+  message(FATAL_ERROR "no run path found below ${KW_BUILD_DIR}: is the build there?")
+endif()
+if(kw_empty)
+  message(FATAL_ERROR "run paths with an empty entry (the current folder):${kw_empty}")
+endif()
+message(STATUS "${kw_with_path} run paths checked, none with an empty entry")
