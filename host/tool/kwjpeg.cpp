@@ -30,6 +30,9 @@
 #ifndef KW_FILTER_LIBRARY_NAME
 #define KW_FILTER_LIBRARY_NAME "libKwFilter_JPEG.so"
 #endif
+#ifndef KW_INSTALL_LIBDIR
+#define KW_INSTALL_LIBDIR "lib"
+#endif
 
 namespace {
 
@@ -122,12 +125,15 @@ std::string ToolDirectory()
     return Directory(std::string(path, n));
 }
 
-// The filter library beside the tool: the same folder, an installed lib folder,
-// or the build tree.
+// The filter library beside the tool: the same folder, the library folder of
+// an installation (lib/x86_64-linux-gnu in a Debian package), a plain lib
+// folder, or the build tree.
 std::string DefaultLibrary()
 {
     std::string dir = ToolDirectory();
-    const std::string candidates[] = {dir + "/" KW_FILTER_LIBRARY_NAME, dir + "/../lib/" KW_FILTER_LIBRARY_NAME,
+    const std::string candidates[] = {dir + "/" KW_FILTER_LIBRARY_NAME,
+                                      dir + "/../" KW_INSTALL_LIBDIR "/" KW_FILTER_LIBRARY_NAME,
+                                      dir + "/../lib/" KW_FILTER_LIBRARY_NAME,
                                       dir + "/../../src/" KW_FILTER_LIBRARY_NAME};
     for (const std::string& c : candidates)
         if (Exists(c)) return Resolved(c);
