@@ -195,6 +195,11 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
     EXPECT_GT(polls, 0);
     mainEngine.Stop();
     EXPECT_EQ(KwHostLiveObjects(), 0) << "host objects left alive";
+    void* attributeClass = nullptr;
+    EXPECT_EQ(CoGetClassObject(KwHostEngine::AttributeClassId(), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               &attributeClass),
+              REGDB_E_CLASSNOTREG)
+        << "the engine's class object is revoked";
     EXPECT_EQ(canUnloadNow(), S_OK) << "filter objects or class object references left";
     FreeLibrary(library);
     CoFreeUnusedLibraries();
