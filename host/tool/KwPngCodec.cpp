@@ -65,7 +65,7 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
         const int failure = errno;
         error = png.message[0] ? png.message : "could not write the PNG file";
         // libpng says only "Write Error": give the system's reason.
-        if (failure == EFBIG || failure == ENOSPC || failure == EDQUOT)
+        if (failure == EFBIG || failure == ENOSPC)
             error = "could not write all bytes (" + std::string(std::strerror(failure)) + "; disk full?)";
         return false;
     }
