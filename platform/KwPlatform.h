@@ -20,6 +20,9 @@
 #define KW_IMPLEMENT_DLLMAIN_HOOKS()
 // Where registrations go, for diagnostics (elsewhere: the registry file).
 KWPLATFORM_API LPCSTR KwRegistryPath(void);
+// The system's registry writes each call by itself: a batch changes nothing there.
+KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void);
+KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit);
 #else
 #include "posix/KwWinTypes.h"
 #include "posix/KwObjBase.h"

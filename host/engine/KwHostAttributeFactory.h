@@ -2,6 +2,8 @@
 // It is engine infrastructure and does not count as a live host object.
 #pragma once
 
+#include <atomic>
+
 #include "KwHostObject.h"
 
 class KwHostAttributeFactory final : public KwHostObject, public IClassFactory {
@@ -14,9 +16,10 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) noexcept override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) noexcept override;
 
-    ULONG Instances() const noexcept { return m_instances; }
+    ULONG Instances() const noexcept { return m_instances.load(); }
 
 private:
     using KwHostObject::KwHostObject;
-    ULONG m_instances = 0;
+    // Filters on every thread of the process create collections through this one object.
+    std::atomic<ULONG> m_instances{0};
 };

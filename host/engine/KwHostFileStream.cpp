@@ -1,5 +1,7 @@
 #include "KwHostFileStream.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "KwHostContext.h"
@@ -52,17 +54,23 @@ HRESULT KwHostFileStream::ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* 
 HRESULT KwHostFileStream::WriteAt(ULONGLONG position, const void* pv, ULONG cb, ULONG* done) noexcept
 {
     *done = 0;
+    errno = 0;
+    HRESULT hr = S_OK;
     try {
         if (m_file.pubseekpos(static_cast<std::streamoff>(position), std::ios_base::out) ==
-            std::streampos(std::streamoff(-1)))
-            return STG_E_WRITEFAULT;
-        std::streamsize n = m_file.sputn(static_cast<const char*>(pv), static_cast<std::streamsize>(cb));
-        *done = n > 0 ? static_cast<ULONG>(n) : 0;
-        if (m_file.pubsync() != 0) return STG_E_WRITEFAULT;
+            std::streampos(std::streamoff(-1))) {
+            hr = STG_E_WRITEFAULT;
+        } else {
+            std::streamsize n = m_file.sputn(static_cast<const char*>(pv), static_cast<std::streamsize>(cb));
+            *done = n > 0 ? static_cast<ULONG>(n) : 0;
+            if (m_file.pubsync() != 0) hr = STG_E_WRITEFAULT;
+            else if (*done != cb) hr = STG_E_MEDIUMFULL;
+        }
     } catch (...) {
-        return STG_E_WRITEFAULT;
+        hr = STG_E_WRITEFAULT;
     }
-    return *done == cb ? S_OK : STG_E_MEDIUMFULL;
+    if (FAILED(hr) && !m_writeFailure[0]) m_writeFailure = errno ? std::strerror(errno) : "short write";
+    return hr;
 }
 
 HRESULT KwHostFileStream::StoreSize(ULONGLONG* size) noexcept

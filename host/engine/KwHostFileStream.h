@@ -17,6 +17,9 @@ public:
                         const std::string& label = "stream") noexcept;
 
     const std::string& Path() const noexcept { return m_path; }
+    // The system's reason for the first write that failed ("File too large"), or
+    // empty: the filter passes on only that its save failed.
+    const char* WriteFailure() const noexcept { return m_writeFailure; }
 
 protected:
     HRESULT ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept override;
@@ -34,4 +37,5 @@ private:
     std::filebuf m_file;
     std::string m_path;
     KwHostFileMode m_mode = KwHostFileMode::Read;
+    const char* m_writeFailure = "";
 };

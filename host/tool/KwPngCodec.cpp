@@ -2,7 +2,9 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 bool KwPngCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
@@ -58,8 +60,13 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
     png.width = png_uint_32(image.width);
     png.height = png_uint_32(image.height);
     png.format = gray ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
+    errno = 0;
     if (!png_image_write_to_file(&png, path.c_str(), 0, buffer.data(), 0, nullptr)) {
+        const int failure = errno;
         error = png.message[0] ? png.message : "could not write the PNG file";
+        // libpng says only "Write Error": give the system's reason.
+        if (failure == EFBIG || failure == ENOSPC)
+            error = "could not write all bytes (" + std::string(std::strerror(failure)) + "; disk full?)";
         return false;
     }
     return true;

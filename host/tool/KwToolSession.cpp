@@ -252,10 +252,13 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
     KwHostSaveOptions options;
     options.storageName = BaseName(path);
     hr = driver.Save(filter.Get(), static_cast<IStream*>(stream.Get()), image, options);
+    const std::string writeFailure = stream->WriteFailure();
     filter.Reset();
     stream.Reset(); // closes the file
     if (FAILED(hr)) {
         message = "the save filter failed at " + driver.FailedStep() + ": " + HresultText(hr);
+        if (!writeFailure.empty())
+            message = path + ": could not write all bytes (" + writeFailure + "; disk full?); " + message;
         std::remove(temporary.c_str());
         return hr;
     }

@@ -140,6 +140,18 @@ std::string DefaultLibrary()
     return std::string();
 }
 
+// Why the registry refused a change, in words.
+const char* RegistryFailure(LSTATUS status)
+{
+    switch (status) {
+    case ERROR_SUCCESS: return "the library refused";
+    case ERROR_ACCESS_DENIED: return "the registry file or its folder is not writable";
+    case ERROR_CANTREAD: return "the registry file cannot be read";
+    case ERROR_CANTWRITE: return "the registry file cannot be written (is the disk full?)";
+    default: return "the registry failed";
+    }
+}
+
 int RunRegistration(const Options& options, bool unregister)
 {
     if (options.args.size() > 1) return Usage("register takes at most one library path");
@@ -167,11 +179,18 @@ int RunRegistration(const Options& options, bool unregister)
         FreeLibrary(module);
         return kFileFailed;
     }
-    HRESULT hr = function();
+    // One batch: the registry holds the whole registration or none of it, even
+    // when this process is killed half-way or the disk fills.
+    LSTATUS batch = KwRegistryBeginBatch();
+    HRESULT hr = batch == ERROR_SUCCESS ? function() : HRESULT_FROM_WIN32(batch);
+    if (batch == ERROR_SUCCESS) {
+        batch = KwRegistryEndBatch(SUCCEEDED(hr));
+        if (SUCCEEDED(hr) && batch != ERROR_SUCCESS) hr = HRESULT_FROM_WIN32(batch);
+    }
     FreeLibrary(module);
     if (FAILED(hr)) {
-        std::fprintf(stderr, "kwjpeg: %s: %s failed with %s (registry %s; is it writable?)\n", library.c_str(), entry,
-                     KwToolSession::HresultText(hr).c_str(), KwRegistryPath());
+        std::fprintf(stderr, "kwjpeg: %s: %s failed with %s: %s (registry %s)\n", library.c_str(),
+                     entry, KwToolSession::HresultText(hr).c_str(), RegistryFailure(batch), KwRegistryPath());
         return kFileFailed;
     }
     if (!options.quiet)

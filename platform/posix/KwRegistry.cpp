@@ -2,7 +2,9 @@
 // file shared by every process of the user. Each change re-reads the file under
 // an exclusive advisory lock, applies itself, writes a temporary file and renames
 // it over the original, so concurrent writers lose nothing and a crash never
-// leaves a half-written file. Volatile keys live only in this process.
+// leaves a half-written file. A batch holds the lock across several calls and
+// writes their changes at its end, so that a process killed in the middle of a
+// registration leaves none of it behind. Volatile keys live only in this process.
 #include "KwPosixInternal.h"
 #include "KwRegistryModel.h"
 
@@ -59,6 +61,12 @@ struct FileIdentity {
 };
 FileIdentity g_loadedIdentity;
 bool g_cacheValid = false;
+// The open batch of this process (every thread's changes join it): the file
+// lock it holds, whether it has changes to write, and whether one of them failed.
+int g_batchDepth = 0;
+int g_batchLockFd = -1;
+bool g_batchDirty = false;
+bool g_batchFailed = false;
 
 std::string DefaultRegistryPath()
 {
@@ -212,7 +220,9 @@ bool WriteAll(int fd, const std::string& text)
 LSTATUS Save()
 {
     const std::string path = g_loadedPath;
-    const std::string temp = path + ".tmp." + std::to_string(getpid());
+    // One name for every writer: they take turns under the file lock, and the
+    // next writer truncates what a killed one left.
+    const std::string temp = path + ".tmp";
     const std::string text = kwposix::RegSerialize(*g_tree);
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return ErrnoStatus(errno);
@@ -239,24 +249,47 @@ LSTATUS Save()
     return ERROR_SUCCESS;
 }
 
+// Takes the file lock of the current registry file; -1 with the failure in `status`.
+int LockFile(LSTATUS& status)
+{
+    const std::string path = CurrentRegistryPath();
+    if (!MakeDirectories(DirectoryOf(path))) {
+        status = ErrnoStatus(errno);
+        return -1;
+    }
+    const std::string lockPath = path + ".lock";
+    int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lockFd < 0) {
+        status = ErrnoStatus(errno);
+        return -1;
+    }
+    while (flock(lockFd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            status = ErrnoStatus(errno);
+            close(lockFd);
+            return -1;
+        }
+    }
+    status = ERROR_SUCCESS;
+    return lockFd;
+}
+
 // Runs a change: under the process mutex and the file lock, on the file's
 // current content; persisted when `change` says it touched persistent keys.
+// Inside a batch the change stays in memory until the batch ends.
 // Caller holds g_mutex.
 LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
 {
-    const std::string path = CurrentRegistryPath();
-    if (!MakeDirectories(DirectoryOf(path))) return ErrnoStatus(errno);
-    const std::string lockPath = path + ".lock";
-    int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lockFd < 0) return ErrnoStatus(errno);
-    while (flock(lockFd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            const LSTATUS status = ErrnoStatus(errno);
-            close(lockFd);
-            return status;
-        }
+    if (g_batchDepth > 0) {
+        bool persist = false;
+        const LSTATUS status = change(persist);
+        if (persist) g_batchDirty = true;
+        return status;
     }
-    LSTATUS status = Load(true);
+    LSTATUS status;
+    const int lockFd = LockFile(status);
+    if (lockFd < 0) return status;
+    status = Load(true);
     if (status == ERROR_SUCCESS) {
         bool persist = false;
         status = change(persist);
@@ -389,6 +422,7 @@ template <typename F> LSTATUS WithTransaction(F&& f)
         return Transact(f);
     } catch (...) {
         g_cacheValid = false;
+        if (g_batchDepth > 0) g_batchFailed = true; // its earlier changes are gone from memory
         return ERROR_OUTOFMEMORY;
     }
 }
@@ -430,6 +464,55 @@ KWPLATFORM_API LPCSTR KwRegistryPath(void)
     } catch (...) {
         return "";
     }
+}
+
+KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void)
+{
+    try {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_batchDepth > 0) {
+            ++g_batchDepth;
+            return ERROR_SUCCESS;
+        }
+        LSTATUS status;
+        const int lockFd = LockFile(status);
+        if (lockFd < 0) return status;
+        status = Load(true);
+        if (status != ERROR_SUCCESS) {
+            close(lockFd);
+            return status;
+        }
+        g_batchDepth = 1;
+        g_batchLockFd = lockFd;
+        g_batchDirty = false;
+        g_batchFailed = false;
+        return ERROR_SUCCESS;
+    } catch (...) {
+        return ERROR_OUTOFMEMORY;
+    }
+}
+
+KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_batchDepth == 0) return ERROR_INVALID_FUNCTION;
+    if (--g_batchDepth > 0) return ERROR_SUCCESS;
+    LSTATUS status = g_batchFailed ? ERROR_OUTOFMEMORY : ERROR_SUCCESS;
+    if (g_batchDirty) {
+        if (commit && status == ERROR_SUCCESS) {
+            try {
+                status = Save();
+            } catch (...) {
+                status = ERROR_OUTOFMEMORY;
+            }
+        }
+        // Changes that did not reach the file leave memory too.
+        if (!commit || status != ERROR_SUCCESS) g_cacheValid = false;
+    }
+    close(g_batchLockFd); // releases the lock
+    g_batchLockFd = -1;
+    g_batchDirty = g_batchFailed = false;
+    return status;
 }
 
 KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM,

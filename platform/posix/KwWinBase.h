@@ -71,6 +71,11 @@ KWPLATFORM_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchC
 // The file that holds the persistent registry: $KWPLATFORM_REGISTRY, else a
 // per-user default. Returned for diagnostics (kwjpeg prints it).
 KWPLATFORM_API LPCSTR KwRegistryPath(void);
+// A batch: the registry changes of every call until its end reach the store
+// together at the end, or (when it is not committed, or a write fails) not at
+// all. Batches nest; the outermost end decides.
+KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void);
+KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit);
 
 // ---------------------------------------------------------------- code pages
 

@@ -2,3 +2,7 @@
 #include "KwPlatform.h"
 
 KWPLATFORM_API LPCSTR KwRegistryPath(void) { return "the Windows registry"; }
+
+KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void) { return ERROR_SUCCESS; }
+
+KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL) { return ERROR_SUCCESS; }

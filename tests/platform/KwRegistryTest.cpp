@@ -343,16 +343,29 @@ TEST_F(Registry, FailedWritesChangeNothing)
     const std::string before = file.Text();
 
     // The temporary file cannot be made: the change is refused and forgotten.
-    const std::string temp = file.Path() + ".tmp." + std::to_string(getpid());
+    const std::string temp = file.Path() + ".tmp";
     ASSERT_EQ(mkdir(temp.c_str(), 0755), 0);
     EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", "after"), ERROR_CANTWRITE);
     EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\New", "Value", "x"), ERROR_CANTWRITE);
+    // A batch sees its own changes, and loses all of them when its write fails.
+    ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", "batch"), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\New", "Value", "x"), ERROR_SUCCESS);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\New"));
+    EXPECT_EQ(KwRegistryEndBatch(TRUE), ERROR_CANTWRITE);
     std::string value;
     ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", value));
     EXPECT_EQ(value, "before");
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\New"));
     EXPECT_EQ(file.Text(), before);
     rmdir(temp.c_str());
+    // A batch that is not committed leaves nothing, on disk or in memory.
+    ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\New", "Value", "x"), ERROR_SUCCESS);
+    EXPECT_EQ(KwRegistryEndBatch(FALSE), ERROR_SUCCESS);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\New"));
+    EXPECT_EQ(file.Text(), before);
+    EXPECT_EQ(KwRegistryEndBatch(TRUE), ERROR_INVALID_FUNCTION) << "no batch is open";
 
     // A registry that cannot be read is never overwritten with a partial view.
     const std::string unreadable = file.Folder() + "/folder.reg";

@@ -2,14 +2,19 @@
 // with the registry file that CTest names for this suite.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -390,6 +395,175 @@ TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
         ASSERT_EQ(Tool("convert -q " + in + (i == 4 ? "/sub/" : "/") + name + ".jpg " + single).status, 0);
         EXPECT_TRUE(ReadFile(outDir + "/" + name + ".png") == ReadFile(single)) << name;
     }
+}
+
+// Runs kwjpeg with the process's file size limit at `limit` bytes and SIGXFSZ
+// ignored: every write past the limit fails as on a full disk.
+Outcome ToolOnFullDisk(size_t limit, const std::string& args, const std::string& env = std::string())
+{
+    return Shell("sh -c \"trap '' XFSZ; exec prlimit --fsize=" + std::to_string(limit) + " " + kTool + " " + args +
+                     "\"",
+                 env.empty() ? OwnRegistry() : env);
+}
+
+size_t EntriesIn(const std::string& dir, const std::string& containing)
+{
+    size_t count = 0;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name).find(containing) != std::string::npos) ++count;
+        closedir(d);
+    }
+    return count;
+}
+
+TEST_F(KwjpegTool, FullDiskFailsEachWriteNamingTheFileAndKeepsEarlierFiles)
+{
+    const size_t limit = 2048;
+    // The registry: the write of a registration is refused and the earlier file stays.
+    const std::string registry = Scratch() + "/full.reg";
+    const std::string earlier = "; kwplatform registry\n[HKEY_LOCAL_MACHINE\\Software\\Earlier]\n\"Kept\"=\"yes\"\n";
+    WriteFile(registry, std::vector<unsigned char>(earlier.begin(), earlier.end()));
+    Outcome r = ToolOnFullDisk(limit, "register " + kLibrary, "KWPLATFORM_REGISTRY=" + registry);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.err.find("DllRegisterServer failed"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot be written (is the disk full?)"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(registry), earlier);
+    ASSERT_EQ(Tool("register -q " + kLibrary, "KWPLATFORM_REGISTRY=" + registry).status, 0);
+    EXPECT_GT(ReadFile(registry).size(), limit) << "the limit is below a registration";
+
+    // One file at a time, each way: a failure that names the file and the reason,
+    // no partial output, and an earlier output left as it was.
+    const std::string dir = Scratch() + "/full";
+    mkdir(dir.c_str(), 0777);
+    TestJpeg::Options big;
+    big.Width = 200;
+    big.Height = 150;
+    WriteFile(dir + "/big.jpg", TestJpeg::Make(big));
+    ASSERT_EQ(Tool("convert -q " + dir + "/big.jpg " + dir + "/big.bmp").status, 0);
+    ASSERT_EQ(Tool("convert -q " + dir + "/big.jpg " + dir + "/big.ppm").status, 0);
+    const char* conversions[][2] = {{"big.jpg", "out.bmp"}, {"big.jpg", "out.png"}, {"big.jpg", "out.ppm"},
+                                    {"big.bmp", "out.jpg"}, {"big.ppm", "out2.jpg"}};
+    int index = 0;
+    for (const auto& c : conversions) {
+        const std::string in = dir + "/" + c[0], out = dir + "/" + c[1];
+        const bool hasEarlier = index++ % 2 == 0;
+        if (hasEarlier) WriteFile(out, std::vector<unsigned char>{'e', 'a', 'r', 'l', 'y'});
+        r = ToolOnFullDisk(limit, "convert " + in + " " + out);
+        EXPECT_EQ(r.status, 1) << in << " -> " << out;
+        EXPECT_NE(r.err.find(in), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("disk full"), std::string::npos) << r.err;
+        if (hasEarlier)
+            EXPECT_EQ(ReadFile(out), "early") << out;
+        else
+            EXPECT_FALSE(Exists(out)) << out;
+        ASSERT_EQ(Tool("convert -q " + in + " " + out).status, 0);
+        EXPECT_GT(ReadFile(out).size(), limit) << out << " must not fit below the limit";
+    }
+
+    // A batch: the files that fit are written whole, the others fail by name.
+    const std::string batchIn = dir + "/in", batchOut = dir + "/out";
+    mkdir(batchIn.c_str(), 0777);
+    mkdir(batchOut.c_str(), 0777);
+    for (int i = 0; i < 5; ++i) {
+        TestJpeg::Options o;
+        o.Width = i < 3 ? 12 + i : 150 + i;
+        o.Height = i < 3 ? 10 : 120;
+        o.Seed = unsigned(i + 1);
+        WriteFile(batchIn + "/f" + std::to_string(i) + ".jpg", TestJpeg::Make(o));
+    }
+    WriteFile(batchOut + "/f4.bmp", std::vector<unsigned char>{'e', 'a', 'r', 'l', 'y'});
+    r = ToolOnFullDisk(limit, "convert --to bmp -j 2 -o " + batchOut + " " + batchIn);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("3 converted, 2 failed"), std::string::npos) << r.out;
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        if (i >= 3) {
+            EXPECT_NE(r.out.find("FAILED  " + batchIn + "/" + name + ".jpg: "), std::string::npos) << r.out;
+            continue;
+        }
+        const std::string single = dir + "/" + name + "-single.bmp";
+        ASSERT_EQ(Tool("convert -q " + batchIn + "/" + name + ".jpg " + single).status, 0);
+        EXPECT_TRUE(ReadFile(batchOut + "/" + name + ".bmp") == ReadFile(single)) << name;
+    }
+    EXPECT_FALSE(Exists(batchOut + "/f3.bmp"));
+    EXPECT_EQ(ReadFile(batchOut + "/f4.bmp"), "early");
+    EXPECT_EQ(EntriesIn(dir, ".part-") + EntriesIn(batchOut, ".part-"), 0u) << "no partial files left";
+}
+
+// A registration killed at a random moment, 200 times over one registry file:
+// the file is always wholly as it was before the interrupted call or after it,
+// and nothing left behind stops the next writer.
+TEST_F(KwjpegTool, KilledRegistryWritersLeaveTheFileWholeBeforeOrAfter)
+{
+    const std::string dir = Scratch() + "/killed";
+    mkdir(dir.c_str(), 0777);
+    const std::string registry = dir + "/registry.reg";
+    const std::string env = "KWPLATFORM_REGISTRY=" + registry;
+    auto run = [&](bool reg, int killAfterMicroseconds) {
+        std::fflush(stdout);
+        pid_t pid = fork();
+        if (pid == 0) {
+            setenv("KWPLATFORM_REGISTRY", registry.c_str(), 1);
+            if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+            execl(kTool.c_str(), "kwjpeg", reg ? "register" : "unregister", kLibrary.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        if (killAfterMicroseconds >= 0) {
+            usleep(static_cast<useconds_t>(killAfterMicroseconds));
+            kill(pid, SIGKILL);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return status;
+    };
+    // A whole call, timed: the kills fall anywhere in up to one and a half times its length.
+    int callMicroseconds = 0;
+    auto timedRun = [&](bool reg) {
+        auto start = std::chrono::steady_clock::now();
+        const int status = run(reg, -1);
+        callMicroseconds = std::max(callMicroseconds, int(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                              std::chrono::steady_clock::now() - start)
+                                                              .count()));
+        return status;
+    };
+    ASSERT_EQ(timedRun(true), 0);
+    const std::string registered = ReadFile(registry);
+    ASSERT_EQ(timedRun(false), 0);
+    const std::string unregistered = ReadFile(registry);
+    ASSERT_NE(registered, unregistered);
+
+    const unsigned seed = std::random_device()();
+    std::mt19937 random(seed);
+    int before = 0, after = 0;
+    std::string state = unregistered;
+    for (int i = 0; i < 200; ++i) {
+        const bool reg = i % 2 == 0;
+        const std::string target = reg ? registered : unregistered;
+        run(reg, std::uniform_int_distribution<int>(0, callMicroseconds * 3 / 2)(random));
+        const std::string now = ReadFile(registry);
+        ASSERT_TRUE(now == state || now == target) << "kill " << i << " (seed " << seed << ") left:\n" << now;
+        (now == state ? before : after)++;
+        state = now;
+        if (i % 10 == 9) {
+            // Whatever the kills left behind, the next writer completes (a
+            // registration, which may repeat; a removal needs something to remove).
+            ASSERT_EQ(timedRun(true), 0) << "after kill " << i;
+            ASSERT_EQ(ReadFile(registry), registered);
+            state = registered;
+        }
+    }
+    std::printf("200 kills within %d us: %d left the file unchanged, %d after the call's change\n", callMicroseconds * 3 / 2,
+                before, after);
+    EXPECT_GT(after, 0) << "some calls finished before the kill";
+    EXPECT_GT(before, 0) << "some calls were cut short";
+    ASSERT_EQ(run(true, -1), 0);
+    EXPECT_EQ(ReadFile(registry), registered);
+    Outcome filters = Tool("filters", env);
+    EXPECT_NE(filters.out.find("KwFilterSaveJPEG"), std::string::npos) << filters.out;
+    ASSERT_EQ(run(false, -1), 0);
+    EXPECT_EQ(ReadFile(registry), unregistered);
+    EXPECT_LE(EntriesIn(dir, "registry.reg"), 3u) << "the file, its lock and at most one temporary file";
 }
 
 } // namespace

@@ -1,0 +1,214 @@
+// The built filter library as a multi-threaded host uses it: every thread its
+// own apartment and engine, filters created by ProgID through the registry,
+// while another thread keeps asking whether the library may be unloaded.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ExifBuilder.h"
+#include "KwComPtr.h"
+#include "KwFilterInterfaces.h"
+#include "KwHostEngine.h"
+#include "KwHostEventSink.h"
+#include "KwHostLoad.h"
+#include "KwHostMemoryStream.h"
+#include "KwHostObject.h"
+#include "KwHostSaveDriver.h"
+#include "ReliabilityFixture.h"
+
+namespace {
+
+// What one operation produced: its result and a digest of the pixels or bytes.
+struct Result {
+    HRESULT hr = E_FAIL;
+    LONG rows = -1;
+    size_t digest = 0;
+    bool operator==(const Result& o) const { return hr == o.hr && rows == o.rows && digest == o.digest; }
+};
+
+size_t Digest(const unsigned char* data, size_t size, size_t seed)
+{
+    size_t h = seed ^ 1469598103934665603ull;
+    for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+    return h;
+}
+
+struct Case {
+    const char* what;
+    Bytes file;          // a load of this file, or
+    KwHostImage image;   // a save of this image when the file is empty
+    bool abortAtFirstProgress = false;
+};
+
+Result Load(KwHostEngine& engine, const Case& c)
+{
+    Result r;
+    CLSID clsid;
+    KwComPtr<IKwFilter> filter;
+    r.hr = CLSIDFromProgID(u"KwFilter_JPEG.KwFilterJPEG", &clsid);
+    if (SUCCEEDED(r.hr))
+        r.hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IKwFilter,
+                                reinterpret_cast<void**>(filter.Receive()));
+    if (FAILED(r.hr)) return r;
+    KwComPtr<KwHostMemoryStream> stream;
+    KwComPtr<KwHostEventSink> sink;
+    if (FAILED(KwHostMemoryStream::Create(c.file, stream.Receive(), engine.Context())) ||
+        FAILED(KwHostEventSink::Create(sink.Receive(), engine.Context())))
+        return r;
+    if (c.abortAtFirstProgress) sink->SetCallback([](LONG, VARIANT_BOOL* abort) { *abort = VARIANT_TRUE; });
+    sink->Connect(filter.Get());
+    KwHostLoadResult result;
+    r.hr = KwHostLoad(engine, filter.Get(), static_cast<IStream*>(stream.Get()), "image.jpg", &result);
+    sink->Disconnect(filter.Get());
+    // An EXIF file makes the filter create the engine's attribute collection,
+    // whose class object the main thread registered.
+    if (result.document && result.document->HasAttribute("SummaryInformation")) r.digest = 1;
+    if (KwHostRasterBlock* raster = result.Raster()) {
+        r.rows = raster->RowsDelivered();
+        for (LONG y = 0; y < r.rows && raster->HasStorage(); ++y)
+            r.digest = Digest(raster->Row(y), static_cast<size_t>(raster->Stride()), r.digest);
+    }
+    result.Reset();
+    return r;
+}
+
+Result Save(KwHostEngine& engine, const Case& c)
+{
+    Result r;
+    KwComPtr<KwHostMemoryStream> output;
+    if (FAILED(KwHostMemoryStream::Create(nullptr, 0, output.Receive(), engine.Context()))) return r;
+    KwHostSaveDriver driver(engine.Context());
+    r.hr = driver.Save("KwFilter_JPEG.KwFilterSaveJPEG", static_cast<IStream*>(output.Get()), c.image);
+    r.digest = Digest(output->Bytes().data(), output->Bytes().size(), 0);
+    return r;
+}
+
+Result RunCase(KwHostEngine& engine, const Case& c) { return c.file.empty() ? Save(engine, c) : Load(engine, c); }
+
+KwHostImage Pattern(LONG width, LONG height, LONG bitsPerPixel)
+{
+    KwHostImage image = KwHostImage::Make(width, height, bitsPerPixel);
+    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<unsigned char>(i * 7 + i / 97);
+    return image;
+}
+
+TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
+{
+    // A registry of this test's own: other test processes start and stop engines on the suite's.
+    char dir[] = "/tmp/kw-threads-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string registry = std::string(dir) + "/registry.reg";
+    setenv("KWPLATFORM_REGISTRY", registry.c_str(), 1);
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+
+    // The test keeps its own reference to the library, so that it can ask the
+    // library itself whether it may go; the runtime's loads and unloads still
+    // run their whole course against it.
+    HMODULE library = LoadLibraryA(KW_FILTER_LIBRARY);
+    ASSERT_NE(library, nullptr);
+    typedef HRESULT(STDMETHODCALLTYPE * EntryPoint)();
+    auto registerServer = reinterpret_cast<EntryPoint>(GetProcAddress(library, "DllRegisterServer"));
+    auto canUnloadNow = reinterpret_cast<EntryPoint>(GetProcAddress(library, "DllCanUnloadNow"));
+    ASSERT_TRUE(registerServer && canUnloadNow);
+    ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS); // one write of the file instead of one per value
+    ASSERT_EQ(registerServer(), S_OK);
+    ASSERT_EQ(KwRegistryEndBatch(TRUE), ERROR_SUCCESS);
+
+    std::vector<Case> cases;
+    const Bytes good = SmallRgbFile(40, 160);
+    cases.push_back({"a good file", good, {}});
+    ExifBuilder exif;
+    exif.AddAscii(0, 0x010F, "Maker").AddAscii(0, 0x0110, "Model");
+    cases.push_back({"a file with EXIF data", ExifBuilder::InsertAfterSoi(good, ExifBuilder::App1(exif.Payload())), {}});
+    cases.push_back({"a truncated file", Bytes(good.begin(), good.begin() + good.size() / 2), {}});
+    cases.push_back({"a load aborted from the sink", good, {}, true});
+    TestJpeg::Options gray;
+    gray.Width = 33;
+    gray.Height = 70;
+    gray.Kind = TestJpeg::Gray;
+    gray.Progressive = true;
+    cases.push_back({"a progressive gray file", TestJpeg::Make(gray), {}});
+    cases.push_back({"a 24-bit save", {}, Pattern(37, 21, 24)});
+    cases.push_back({"an 8-bit save", {}, Pattern(19, 30, 8)});
+
+    KwHostEngine mainEngine;
+    ASSERT_EQ(mainEngine.Start(), S_OK);
+    std::vector<Result> expected;
+    for (const Case& c : cases) expected.push_back(RunCase(mainEngine, c));
+    EXPECT_EQ(expected[0].hr, S_OK);
+    EXPECT_EQ(expected[0].rows, 160);
+    EXPECT_EQ(expected[1].hr, S_OK);
+    EXPECT_NE(expected[1].digest, expected[0].digest) << "the EXIF data reached the document";
+    EXPECT_EQ(expected[3].hr, E_ABORT);
+    for (size_t k : {4, 5, 6}) EXPECT_EQ(expected[k].hr, S_OK) << cases[k].what;
+
+    constexpr int kThreads = 8;
+    constexpr int kOperations = 2400;
+    std::atomic<int> next{0}, mismatches{0}, workersLeft{kThreads};
+    std::mutex firstLock;
+    std::string first;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            CoInitialize(nullptr);
+            {
+                KwHostEngine engine;
+                for (int i; (i = next++) < kOperations;) {
+                    const size_t k = static_cast<size_t>(i) % cases.size();
+                    if (RunCase(engine, cases[k]) == expected[k]) continue;
+                    if (mismatches++ == 0) {
+                        std::lock_guard<std::mutex> guard(firstLock);
+                        first = std::string(cases[k].what) + " at operation " + std::to_string(i);
+                    }
+                }
+            }
+            CoUninitialize();
+            --workersLeft;
+        });
+    }
+    int polls = 0;
+    std::thread unloader([&] {
+        CoInitialize(nullptr);
+        while (workersLeft > 0) {
+            canUnloadNow();
+            CoFreeUnusedLibraries();
+            ++polls;
+            std::this_thread::yield();
+        }
+        CoUninitialize();
+    });
+    for (std::thread& t : threads) t.join();
+    unloader.join();
+
+    std::printf("%d operations on %d threads, %d unload requests meanwhile\n", kOperations, kThreads, polls);
+    EXPECT_EQ(mismatches, 0) << "results differ from one thread's, first: " << first;
+    EXPECT_GT(polls, 0);
+    mainEngine.Stop();
+    EXPECT_EQ(KwHostLiveObjects(), 0) << "host objects left alive";
+    void* attributeClass = nullptr;
+    EXPECT_EQ(CoGetClassObject(KwHostEngine::AttributeClassId(), CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               &attributeClass),
+              REGDB_E_CLASSNOTREG)
+        << "the engine's class object is revoked";
+    EXPECT_EQ(canUnloadNow(), S_OK) << "filter objects or class object references left";
+    FreeLibrary(library);
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(dlopen(KW_FILTER_LIBRARY, RTLD_NOW | RTLD_NOLOAD), nullptr) << "the library is unloaded at the end";
+    CoUninitialize();
+    unsetenv("KWPLATFORM_REGISTRY");
+    std::remove(registry.c_str());
+    std::remove((registry + ".lock").c_str());
+    rmdir(dir);
+}
+
+} // namespace
