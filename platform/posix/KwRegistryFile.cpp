@@ -251,9 +251,10 @@ bool ParseValueLine(const std::string& line, RegValue& v)
 }
 
 // Windows' own bounds: a key path of at most 512 levels, names of at most 255
-// characters, value names of at most 16383. The registry functions never make
-// more, so a header or value beyond them is damage, and skipping it keeps a
-// hand-edited file from building a tree too deep to walk.
+// characters, value names of at most 16383. Windows makes no more, and our
+// registry functions refuse the longer names; a header or value beyond them is
+// damage, and skipping it keeps a hand-edited file from building a tree too
+// deep to walk.
 const size_t kMaxKeyDepth = 512;
 const size_t kMaxKeyName = 255;
 const size_t kMaxValueName = 16383;
