@@ -1,7 +1,7 @@
 // Writes the seed corpora of the fuzz targets, made by code: JPEG files of
 // every kind from the test image builder, EXIF blocks from the EXIF builder,
-// and save programs. Usage: kwfuzz_seeds OUTDIR (makes OUTDIR/sections,
-// OUTDIR/load and OUTDIR/save).
+// save programs, and the BMP, PPM/PGM and registry files of the tool's and the
+// platform's own readers. Usage: kwfuzz_seeds OUTDIR (makes OUTDIR/<target>).
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -220,6 +220,141 @@ void SaveSeeds()
     Write("save", "extremes", extremes.bytes);
 }
 
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// A BMP file: a 40-byte header (or a longer one, zero-filled past the usual
+// fields), the palette, then the rows, bottom-up unless the height is negative.
+Bytes Bmp(int32_t width, int32_t height, uint16_t bpp, uint32_t colors, uint32_t headerSize = 40,
+          uint32_t compression = 0)
+{
+    Bytes b;
+    auto put16 = [&b](uint32_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); };
+    auto put32 = [&](uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
+    const uint32_t masks = compression == 3 ? 12 : 0;
+    const uint32_t offset = 14 + headerSize + (headerSize == 40 ? masks : 0) + colors * 4;
+    const uint32_t stride = ((uint32_t(bpp) * uint32_t(width) + 31) / 32) * 4;
+    const uint32_t rows = height < 0 ? uint32_t(-height) : uint32_t(height);
+    b.push_back('B');
+    b.push_back('M');
+    put32(offset + stride * rows);
+    put32(0);
+    put32(offset);
+    put32(headerSize);
+    put32(uint32_t(width));
+    put32(uint32_t(height));
+    put16(1);
+    put16(bpp);
+    put32(compression);
+    put32(stride * rows);
+    put32(2835);
+    put32(2835);
+    put32(colors);
+    put32(0);
+    if (compression == 3) { put32(0x00FF0000); put32(0x0000FF00); put32(0x000000FF); }
+    while (b.size() < 14 + headerSize) b.push_back(0);
+    for (uint32_t i = 0; i < colors; ++i) put32((i * 0x3F1D2Bu) & 0x00FFFFFF);
+    for (uint32_t i = 0; i < stride * rows; ++i) b.push_back(uint8_t(i * 29 + 7));
+    return b;
+}
+
+void BmpSeeds()
+{
+    Write("bmp", "1bit.bmp", Bmp(13, 5, 1, 2));
+    Write("bmp", "4bit.bmp", Bmp(9, 4, 4, 16));
+    Write("bmp", "4bit-6colours.bmp", Bmp(7, 3, 4, 6));
+    Write("bmp", "8bit.bmp", Bmp(5, 6, 8, 256));
+    Write("bmp", "8bit-no-count.bmp", Bmp(6, 2, 8, 0));
+    Write("bmp", "24bit.bmp", Bmp(7, 5, 24, 0));
+    Write("bmp", "24bit-top-down.bmp", Bmp(3, -4, 24, 0));
+    Write("bmp", "32bit.bmp", Bmp(4, 3, 32, 0));
+    Write("bmp", "32bit-bitfields.bmp", Bmp(5, 2, 32, 0, 40, 3));
+    Write("bmp", "v4-bitfields.bmp", Bmp(3, -3, 32, 0, 108, 3));
+    Write("bmp", "v5-8bit.bmp", Bmp(4, 4, 8, 4, 124));
+    Write("bmp", "rle8.bmp", Bmp(4, 4, 8, 4, 40, 1));
+    Write("bmp", "16bit.bmp", Bmp(4, 4, 16, 0));
+    Bytes cut = Bmp(30, 20, 24, 0);
+    cut.resize(cut.size() / 2);
+    Write("bmp", "cut.bmp", cut);
+    // A header of a few bytes that declares a gigabyte of rows.
+    Bytes huge = Bmp(1, 1, 32, 0);
+    huge[18] = 0x00; huge[19] = 0x40; huge[22] = 0x00; huge[23] = 0x40; // 16384 x 16384
+    Write("bmp", "huge-claim.bmp", huge);
+}
+
+Bytes Netpbm(const std::string& header, size_t samples)
+{
+    Bytes b = Text(header);
+    for (size_t i = 0; i < samples; ++i) b.push_back(uint8_t(i * 31 + 3));
+    return b;
+}
+
+void NetpbmSeeds()
+{
+    Write("netpbm", "gray.pgm", Netpbm("P5\n5 3\n255\n", 15));
+    Write("netpbm", "gray-4wide.pgm", Netpbm("P5 4 4 255\n", 16));
+    Write("netpbm", "colour.ppm", Netpbm("P6\n7 2\n255\n", 42));
+    Write("netpbm", "comments.ppm", Netpbm("P6\n# made here\n3 # width\n# and height\n2\n255#last\n", 18));
+    Write("netpbm", "crlf.pgm", Netpbm("P5\r\n2 2\r\n255\r", 4));
+    Write("netpbm", "two-images.pgm", Netpbm("P5\n2 1\n255\n\x01\x02P5\n1 1\n255\n", 1));
+    Write("netpbm", "16bit.pgm", Netpbm("P5\n2 2\n65535\n", 8));
+    Write("netpbm", "maxval-15.pgm", Netpbm("P5\n2 2\n15\n", 4));
+    Write("netpbm", "ascii.ppm", Text("P3\n1 1\n255\n1 2 3\n"));
+    Write("netpbm", "cut.ppm", Netpbm("P6\n9 9\n255\n", 100));
+    Write("netpbm", "huge-claim.ppm", Text("P6\n30000 30000\n255\n"));
+    Write("netpbm", "long-number.pgm", Text("P5\n99999999999999999999 1\n255\n"));
+}
+
+void RegistrySeeds()
+{
+    // As the registry writes it.
+    Write("registry", "registered.reg", Text(
+        "; kwplatform registry\n"
+        "[HKEY_CLASSES_ROOT\\CLSID\\{6B1F3C2A-0D4E-4C59-9A7B-2E5D8F104A31}]\n"
+        "@=\"Quarvenx JPEG load filter\"\n"
+        "[HKEY_CLASSES_ROOT\\CLSID\\{6B1F3C2A-0D4E-4C59-9A7B-2E5D8F104A31}\\InprocServer32]\n"
+        "@=\"/usr/lib/libKwFilter_JPEG.so\"\n"
+        "\"ThreadingModel\"=\"Apartment\"\n"
+        "[HKEY_CLASSES_ROOT\\Quarvenx.KwFilterJPEG.1]\n"
+        "\"RasterSupport\"=dword:00000108\n"
+        "[HKEY_LOCAL_MACHINE]\n"
+        "\"AtTheRoot\"=hex:\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Quarvenx\\Odd%25Name%0a]\n"
+        "\"Tricky \\\"name\\\"\"=\"quote \\\" backslash \\\\ newline \\n tab \\t bell \\x07 end\"\n"
+        "\"Multi\"=hex(7):6f,6e,65,00,74,77,6f,00,00\n"
+        "\"Unterminated\"=hex(1):61,62,63\n"
+        "\"Binary\"=hex:00,ff,10\n"
+        "\"Qword\"=hex(b):01,02,03,04,05,06,07,08\n"
+        "[HKEY_CURRENT_USER\\Software\\Quarvenx]\n"
+        "[HKEY_USERS\\.DEFAULT\\a\\b\\c\\d]\n"
+        "@=\"deep\"\n"));
+    // Edited by hand: other case, CR LF, damaged lines, repeated keys and values.
+    Write("registry", "edited.reg", Text(
+        "garbage before any key\r\n"
+        "[hkey_local_machine\\SOFTWARE\\Good]\r\n"
+        "\"Fine\"=\"yes\"\r\n"
+        "\"fine\"=\"again\"\r\n"
+        "\"Broken\"=\"no closing quote\r\n"
+        "\"BadDword\"=dword:12\r\n"
+        "\"BadHex\"=hex:1,zz\r\n"
+        "\"BadType\"=hex(123456789):00\r\n"
+        "\"Escape\"=\"bad \\q escape\"\r\n"
+        "\"\"=\"empty name\"\r\n"
+        "[HKEY_NOWHERE\\X]\r\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Bad%zzName]\r\n"
+        "[HKEY_LOCAL_MACHINE\\\\Empty]\r\n"
+        "[unterminated header\r\n"
+        "[HKEY_LOCAL_MACHINE\\software\\good]\r\n"
+        "\"AlsoFine\"=dword:00000001\r\n"
+        "\"Name\x01\"=\"\x02\"\n"));
+    // Deep and long: a path near the bound on levels, a long name, a long value.
+    std::string deep = "[HKEY_CURRENT_USER";
+    for (int i = 0; i < 520; ++i) deep += "\\" + std::to_string(i % 10);
+    Write("registry", "deep.reg", Text(deep + "]\n@=\"x\"\n"));
+    std::string longValue = "[HKEY_CURRENT_USER\\" + std::string(300, 'k') + "]\n\"" + std::string(400, 'v') + "\"=hex:";
+    for (int i = 0; i < 600; ++i) longValue += (i ? ",a" : "a") + std::to_string(i % 10);
+    Write("registry", "long.reg", Text(longValue + "\n"));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -233,6 +368,9 @@ int main(int argc, char** argv)
     SectionSeeds();
     LoadSeeds();
     SaveSeeds();
+    BmpSeeds();
+    NetpbmSeeds();
+    RegistrySeeds();
     std::printf("kwfuzz_seeds: %d seeds in %s\n", g_written, g_root.c_str());
     return 0;
 }

@@ -32,13 +32,18 @@ bool KwBmpCodec::Read(const std::string& path, KwRasterImage& image, std::string
         return false;
     }
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (data.size() < 54 || data[0] != 'B' || data[1] != 'M') {
+    return Parse(data.data(), data.size(), image, error);
+}
+
+bool KwBmpCodec::Parse(const uint8_t* data, size_t size, KwRasterImage& image, std::string& error)
+{
+    if (size < 54 || data[0] != 'B' || data[1] != 'M') {
         error = "not a BMP file (no 'BM' header)";
         return false;
     }
     uint32_t pixelOffset = Le32(&data[10]);
     uint32_t headerSize = Le32(&data[14]);
-    if (headerSize < 40 || 14 + uint64_t(headerSize) > data.size()) {
+    if (headerSize < 40 || 14 + uint64_t(headerSize) > size) {
         error = "unsupported BMP header (size " + std::to_string(headerSize) + ")";
         return false;
     }
@@ -51,30 +56,51 @@ bool KwBmpCodec::Read(const std::string& path, KwRasterImage& image, std::string
         error = "compressed BMP files are not supported (compression " + std::to_string(compression) + ")";
         return false;
     }
+    if (compression == 3) {
+        // The masks follow the 40-byte header (or are its next fields); only
+        // the usual 8-bit blue, green, red order is laid out as our rows are.
+        if (size < 66) {
+            error = "BMP colour masks run past the end of the file";
+            return false;
+        }
+        if (Le32(&data[54]) != 0x00FF0000u || Le32(&data[58]) != 0x0000FF00u || Le32(&data[62]) != 0x000000FFu) {
+            error = "unsupported BMP colour masks (only 8-bit red, green and blue in the usual order)";
+            return false;
+        }
+    }
     if (rawHeight == INT32_MIN || width <= 0 || rawHeight == 0) {
         error = "BMP file declares no pixels";
         return false;
     }
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) {
+        error = "unsupported depth of " + std::to_string(bpp) + " bits per pixel";
+        return false;
+    }
     bool topDown = rawHeight < 0;
     int32_t height = topDown ? -rawHeight : rawHeight;
-    if (!image.Allocate(width, height, bpp, &error)) return false;
-
+    // The rows must be in the file before any memory is taken for them: a
+    // header of a few bytes can declare gigabytes.
+    const uint64_t stride = uint64_t(KwRasterImage::StrideFor(width, bpp));
+    if (pixelOffset > size || stride * uint64_t(height) > size - pixelOffset) {
+        error = "BMP pixel data is cut short (" + std::to_string(width) + " x " + std::to_string(height) + " at " +
+                std::to_string(bpp) + " bits needs " + std::to_string(stride * uint64_t(height)) +
+                " bytes from offset " + std::to_string(pixelOffset) + ", the file holds " + std::to_string(size) + ")";
+        return false;
+    }
+    std::vector<uint32_t> palette;
     if (bpp <= 8) {
         uint32_t entries = colorsUsed ? colorsUsed : (1u << bpp);
         if (entries > (1u << bpp)) entries = 1u << bpp;
         uint64_t paletteStart = 14 + uint64_t(headerSize);
-        if (paletteStart + uint64_t(entries) * 4 > data.size()) {
+        if (paletteStart + uint64_t(entries) * 4 > size) {
             error = "BMP palette runs past the end of the file";
             return false;
         }
-        image.palette.resize(entries);
-        for (uint32_t i = 0; i < entries; ++i) image.palette[i] = Le32(&data[paletteStart + i * 4]) & 0x00FFFFFF;
+        palette.resize(entries);
+        for (uint32_t i = 0; i < entries; ++i) palette[i] = Le32(&data[paletteStart + i * 4]) & 0x00FFFFFF;
     }
-    int64_t stride = image.Stride();
-    if (uint64_t(pixelOffset) + uint64_t(stride) * uint64_t(height) > data.size()) {
-        error = "BMP pixel data is cut short (file holds " + std::to_string(data.size()) + " bytes)";
-        return false;
-    }
+    if (!image.Allocate(width, height, bpp, &error)) return false;
+    image.palette = std::move(palette);
     for (int32_t y = 0; y < height; ++y) {
         int32_t fileRow = topDown ? y : height - 1 - y;
         std::memcpy(image.Row(y), &data[pixelOffset + size_t(fileRow) * size_t(stride)], size_t(stride));

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "KwPixelSwap.h"
@@ -11,6 +12,24 @@ namespace {
 
 // Rows are read a band of about this many bytes at a time.
 const size_t BandBytes = 1u << 20;
+
+// The bytes from the current position to the end of the file, or -1 when the
+// stream cannot tell (a pipe).
+long long BytesLeft(std::FILE* file)
+{
+#if defined(_WIN32)
+    const long long start = _ftelli64(file);
+    if (start < 0 || _fseeki64(file, 0, SEEK_END) != 0) return -1;
+    const long long end = _ftelli64(file);
+    if (_fseeki64(file, start, SEEK_SET) != 0) return -1;
+#else
+    const long long start = ftello(file);
+    if (start < 0 || fseeko(file, 0, SEEK_END) != 0) return -1;
+    const long long end = ftello(file);
+    if (fseeko(file, start, SEEK_SET) != 0) return -1;
+#endif
+    return end > start ? end - start : 0;
+}
 
 } // namespace
 
@@ -30,22 +49,35 @@ bool KwNetpbmReader::NextNumber(long& value)
     }
     if (c == EOF || !std::isdigit(c)) return false;
     value = 0;
-    // The character after the digits is consumed: after the last number it is
-    // the single white-space byte that precedes the samples.
     for (; c != EOF && std::isdigit(c); c = std::fgetc(m_file)) {
+        // Bounded before it grows: a long is 32 bits on Windows.
+        if (value > (1000000000 - (c - '0')) / 10) return false;
         value = value * 10 + (c - '0');
-        if (value > 1000000000) return false;
     }
-    return true;
+    // The character after the digits is consumed: after the last number it is
+    // the single white-space byte that precedes the samples. A comment there
+    // runs to the end of its line, and that line end is the separator.
+    if (c == '#') {
+        while (c != EOF && c != '\n') c = std::fgetc(m_file);
+        return c != EOF;
+    }
+    return c == EOF || std::isspace(c);
 }
 
 bool KwNetpbmReader::Open(const std::string& path, std::string& error)
 {
-    m_file = std::fopen(path.c_str(), "rb");
-    if (!m_file) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
         error = std::strerror(errno);
         return false;
     }
+    return Open(file, error);
+}
+
+bool KwNetpbmReader::Open(std::FILE* file, std::string& error)
+{
+    if (m_file) std::fclose(m_file);
+    m_file = file;
     const int p = std::fgetc(m_file);
     const int kind = std::fgetc(m_file);
     if (p != 'P' || (kind != '5' && kind != '6')) {
@@ -68,6 +100,16 @@ bool KwNetpbmReader::Open(const std::string& path, std::string& error)
     }
     if (KwRasterImage::StrideFor(width, BitsPerPixel()) * height > KwRasterImage::MaxImageBytes) {
         error = "the image is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+        return false;
+    }
+    // The samples must be in the file before anyone takes memory for them: a
+    // header of a few bytes can declare gigabytes. (A pipe has no size to ask;
+    // there the reads find the end.)
+    const long long samples = static_cast<long long>(width) * height * (m_gray ? 1 : 3);
+    const long long left = BytesLeft(m_file);
+    if (left >= 0 && left < samples) {
+        error = "pixel data is cut short (" + std::to_string(width) + " x " + std::to_string(height) + " needs " +
+                std::to_string(samples) + " bytes of samples, the file holds " + std::to_string(left) + ")";
         return false;
     }
     m_width = static_cast<int32_t>(width);

@@ -17,6 +17,9 @@ public:
 
     // Opens the file and reads its header; false with a message on failure.
     bool Open(const std::string& path, std::string& error);
+    // The same from a file already open (a memory stream, say), which the
+    // reader then owns and closes.
+    bool Open(std::FILE* file, std::string& error);
     int32_t Width() const { return m_width; }
     int32_t Height() const { return m_height; }
     bool Gray() const { return m_gray; }

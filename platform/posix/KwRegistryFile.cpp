@@ -115,6 +115,8 @@ bool DecodeKeyComponent(const std::string& text, std::string& out)
         if (i + 2 >= text.size()) return false;
         const int hi = HexDigit(text[i + 1]), lo = HexDigit(text[i + 2]);
         if (hi < 0 || lo < 0) return false;
+        // A backslash separates names; no key name holds one.
+        if (hi * 16 + lo == '\\') return false;
         out += static_cast<char>(hi * 16 + lo);
         i += 2;
     }
@@ -248,27 +250,42 @@ bool ParseValueLine(const std::string& line, RegValue& v)
     return false;
 }
 
+// Windows' own bounds: a key path of at most 512 levels, names of at most 255
+// characters, value names of at most 16383. Windows makes no more, and our
+// registry functions refuse the longer names; a header or value beyond them is
+// damage, and skipping it keeps a hand-edited file from building a tree too
+// deep to walk.
+const size_t kMaxKeyDepth = 512;
+const size_t kMaxKeyName = 255;
+const size_t kMaxValueName = 16383;
+
 // Finds or makes the key a header line names; null when the header is malformed.
 RegKey* KeyForHeader(RegTree& tree, const std::string& path)
 {
-    size_t start = 0;
     size_t end = path.find('\\');
-    const std::string rootName = path.substr(0, end);
+    const std::string rootName = RegFold(path.substr(0, end));
     int root = -1;
     for (int r = 0; r < kRootCount; ++r)
-        if (RegFold(rootName) == kRootNames[r]) root = r;
+        if (rootName == kRootNames[r]) root = r;
     if (root < 0) return nullptr;
-    RegKey* key = &tree.roots[root];
+    // Every component is checked before any key is made.
+    std::vector<std::string> names;
     while (end != std::string::npos) {
-        start = end + 1;
+        const size_t start = end + 1;
         end = path.find('\\', start);
         std::string name;
-        if (!DecodeKeyComponent(path.substr(start, end == std::string::npos ? std::string::npos : end - start), name))
+        if (names.size() == kMaxKeyDepth ||
+            !DecodeKeyComponent(path.substr(start, end == std::string::npos ? std::string::npos : end - start), name) ||
+            name.size() > kMaxKeyName)
             return nullptr;
+        names.push_back(std::move(name));
+    }
+    RegKey* key = &tree.roots[root];
+    for (std::string& name : names) {
         auto& slot = key->children[RegFold(name)];
         if (!slot) {
             slot.reset(new RegKey);
-            slot->name = name;
+            slot->name = std::move(name);
         }
         key = slot.get();
     }
@@ -323,6 +340,9 @@ std::string RegSerialize(const RegTree& tree)
 void RegParse(const std::string& text, RegTree& tree)
 {
     RegKey* current = nullptr;
+    // Where each value of a key is, by folded name: a key may hold many
+    // thousands, and a search of them all for each line would be quadratic.
+    std::map<const RegKey*, std::map<std::string, size_t>> index;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
@@ -338,9 +358,16 @@ void RegParse(const std::string& text, RegTree& tree)
         }
         if (!current) continue;
         RegValue v;
-        if (!ParseValueLine(line, v)) continue;
-        if (RegValue* existing = current->FindValue(v.name)) *existing = std::move(v);
-        else current->values.push_back(std::move(v));
+        if (!ParseValueLine(line, v) || v.name.size() > kMaxValueName) continue;
+        auto found = index.find(current);
+        if (found == index.end()) {
+            found = index.emplace(current, std::map<std::string, size_t>()).first;
+            for (size_t i = 0; i < current->values.size(); ++i)
+                found->second.emplace(RegFold(current->values[i].name), i);
+        }
+        const auto slot = found->second.emplace(RegFold(v.name), current->values.size());
+        if (slot.second) current->values.push_back(std::move(v));
+        else current->values[slot.first->second] = std::move(v);
     }
 }
 

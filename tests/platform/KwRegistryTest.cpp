@@ -381,12 +381,18 @@ TEST_F(Registry, FailedWritesChangeNothing)
 
 TEST_F(Registry, DamagedLinesAreSkippedNotFatal)
 {
+    // Beyond what the registry functions can make: 602 levels, a backslash
+    // inside a name, a value name of 16384 characters.
+    std::string deep = "[HKEY_LOCAL_MACHINE\\Software\\Good";
+    for (int i = 0; i < 600; ++i) deep += "\\d";
     {
         std::ofstream out(file.Path(), std::ios::binary);
         out << "garbage before any key\n"
                "[HKEY_NOWHERE\\X]\n\"Lost\"=\"x\"\n"
+            << deep << "]\n\"Lost\"=\"x\"\n[HKEY_LOCAL_MACHINE\\Software\\Good\\Back%5cslash]\n\"Lost\"=\"x\"\n"
                "[HKEY_LOCAL_MACHINE\\Software\\Good]\n"
                "\"Fine\"=\"yes\"\n"
+               "\"" << std::string(16384, 'n') << "\"=\"long\"\n"
                "\"Broken\"=\"no closing quote\n"
                "\"BadDword\"=dword:12\n"
                "\"BadHex\"=hex:1,zz\n"
@@ -400,9 +406,10 @@ TEST_F(Registry, DamagedLinesAreSkippedNotFatal)
     EXPECT_EQ(value, "yes");
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Good", 0, KEY_READ, &key), ERROR_SUCCESS);
-    DWORD values = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+    DWORD subkeys = 0, values = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
                      nullptr);
+    EXPECT_EQ(subkeys, 0u);
     EXPECT_EQ(values, 1u);
     RegCloseKey(key);
 }

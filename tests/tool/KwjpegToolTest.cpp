@@ -353,18 +353,34 @@ TEST_F(KwjpegTool, NetpbmConversionsStreamAndMatchTheCodecsTools)
 
 TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
 {
-    std::string broken = Scratch() + "/broken.bmp";
-    WriteFile(broken, std::vector<unsigned char>{'B', 'M', 1, 2, 3});
-    std::string out = Scratch() + "/never.jpg";
-    Outcome r = Tool("convert " + broken + " " + out);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(broken), std::string::npos) << r.err;
-    EXPECT_FALSE(Exists(out));
+    // A header of a few bytes, and a whole header that declares 16384 x 16384
+    // pixels (1 GiB) or masks other than blue, green, red in 4 bytes.
+    std::vector<unsigned char> huge(54, 0), masks(66, 0);
+    for (auto* bmp : {&huge, &masks}) {
+        std::vector<unsigned char>& b = *bmp;
+        b[0] = 'B', b[1] = 'M', b[10] = 54, b[14] = 40, b[19] = 0x40, b[23] = 0x40, b[26] = 1, b[28] = 32;
+    }
+    masks[30] = 3, masks[54] = 0xFF, masks[59] = 0xFF, masks[64] = 0xFF; // red and blue swapped
+    const std::vector<std::pair<std::vector<unsigned char>, std::string>> cases = {
+        {{'B', 'M', 1, 2, 3}, "not a BMP file"},
+        {huge, "BMP pixel data is cut short (16384 x 16384 at 32 bits needs 1073741824 bytes from offset 54, "
+               "the file holds 54)"},
+        {masks, "unsupported BMP colour masks"},
+    };
+    for (const auto& c : cases) {
+        std::string broken = Scratch() + "/broken.bmp";
+        WriteFile(broken, c.first);
+        std::string out = Scratch() + "/never.jpg";
+        Outcome r = Tool("convert " + broken + " " + out);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(broken + ": " + c.second), std::string::npos) << r.err;
+        EXPECT_FALSE(Exists(out));
+    }
 
     std::string notJpeg = Scratch() + "/text.jpg";
     WriteFile(notJpeg, std::vector<unsigned char>(64, 'a'));
     std::string png = Scratch() + "/never.png";
-    r = Tool("convert " + notJpeg + " " + png);
+    Outcome r = Tool("convert " + notJpeg + " " + png);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(Exists(png));
     EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").out, "0\n") << "no temporary files left";

@@ -1,0 +1,48 @@
+// Fuzz target: kwjpeg's PPM/PGM reader on the bytes of a file, read either
+// whole (as into an image) or a band of rows at a time (as kwjpeg streams
+// it), chosen from the size so the file stays raw.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "KwNetpbmReader.h"
+#include "KwRasterImage.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0) return 0; // a memory stream needs a byte
+    std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (!file) std::abort();
+    KwNetpbmReader reader;
+    std::string error;
+    if (!reader.Open(file, error)) {
+        if (error.empty()) std::abort();
+        return 0;
+    }
+    // The samples are in the file: a row of the host layout holds at most
+    // three padding bytes more than the file's.
+    const int64_t stride = KwRasterImage::StrideFor(reader.Width(), reader.BitsPerPixel());
+    const uint64_t lineBytes = uint64_t(reader.Width()) * (reader.Gray() ? 1 : 3);
+    if (lineBytes * uint64_t(reader.Height()) > size) std::abort();
+    if (size % 3 == 0) {
+        KwRasterImage image;
+        if (!image.Allocate(reader.Width(), reader.Height(), reader.BitsPerPixel(), &error)) std::abort();
+        if (!reader.ReadRows(image.Row(0), size_t(stride), image.height, error)) std::abort();
+    } else {
+        // Rows in bands of one to four, into rows wider than the file's.
+        const size_t wide = size_t(stride) + (size % 3 == 2 ? 8 : 0);
+        std::vector<uint8_t> band(wide * 4);
+        for (int32_t y = 0; y < reader.Height();) {
+            const int32_t count = std::min<int32_t>(1 + (y + int32_t(size)) % 4, reader.Height() - y);
+            if (!reader.ReadRows(band.data(), wide, count, error)) std::abort();
+            y += count;
+        }
+    }
+    std::vector<uint8_t> one(size_t(stride) + 4);
+    if (reader.ReadRows(one.data(), size_t(stride), 1, error) && size < lineBytes * (uint64_t(reader.Height()) + 1))
+        std::abort(); // a row past the end of the samples
+    return 0;
+}
