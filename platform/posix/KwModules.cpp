@@ -89,6 +89,30 @@ KWPLATFORM_API BOOL DisableThreadLibraryCalls(HMODULE hLibModule)
     return TRUE;
 }
 
+namespace {
+
+// Copies a module path as GetModuleFileName does: truncated to the buffer,
+// terminator included, with the buffer's size returned and
+// ERROR_INSUFFICIENT_BUFFER set when it does not fit.
+template <typename Char>
+DWORD CopyModulePath(const std::basic_string<Char>& path, Char* buffer, DWORD size)
+{
+    if (!buffer || size == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    if (path.size() + 1 > size) {
+        std::memcpy(buffer, path.data(), (size - 1) * sizeof(Char));
+        buffer[size - 1] = 0;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    std::memcpy(buffer, path.c_str(), (path.size() + 1) * sizeof(Char));
+    return static_cast<DWORD>(path.size());
+}
+
+} // namespace
+
 KWPLATFORM_API DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize)
 {
     std::string path;
@@ -96,19 +120,7 @@ KWPLATFORM_API DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
-    if (!lpFilename || nSize == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    if (path.size() + 1 > nSize) {
-        // Truncated to the buffer, terminator included, and the full size returned.
-        std::memcpy(lpFilename, path.data(), nSize - 1);
-        lpFilename[nSize - 1] = 0;
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return nSize;
-    }
-    std::memcpy(lpFilename, path.c_str(), path.size() + 1);
-    return static_cast<DWORD>(path.size());
+    return CopyModulePath(path, lpFilename, nSize);
 }
 
 KWPLATFORM_API DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
@@ -129,14 +141,7 @@ KWPLATFORM_API DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWOR
         SetLastError(ERROR_OUTOFMEMORY);
         return 0;
     }
-    if (wide.size() + 1 > nSize) {
-        std::memcpy(lpFilename, wide.data(), (nSize - 1) * sizeof(WCHAR));
-        lpFilename[nSize - 1] = 0;
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return nSize;
-    }
-    std::memcpy(lpFilename, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
-    return static_cast<DWORD>(wide.size());
+    return CopyModulePath(wide, lpFilename, nSize);
 }
 
 KWPLATFORM_API HMODULE LoadLibraryA(LPCSTR lpLibFileName)
