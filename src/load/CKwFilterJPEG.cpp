@@ -56,14 +56,6 @@ void SeekToStart(IStream* stream) noexcept
     }
 }
 
-// Allocates size bytes, zero-filled, so that no stale heap bytes reach the host.
-unsigned char* AllocateZeroed(std::size_t size) noexcept
-{
-    unsigned char* block = static_cast<unsigned char*>(KwAllocate(size));
-    if (block) std::memset(block, 0, size);
-    return block;
-}
-
 } // namespace
 
 // Each colour is (255 - ink) x (255 - K) / 255, truncated. Adobe files store the
@@ -474,11 +466,10 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     if (!compression.ok()) return E_OUTOFMEMORY;
     HRESULT hr;
     if (gray) {
-        LONG* palette = static_cast<LONG*>(KwAllocate(GrayColors * sizeof(LONG)));
+        KwBuffer<LONG> palette = KwAllocateBuffer<LONG>(GrayColors);
         if (!palette) return E_OUTOFMEMORY;
         for (LONG i = 0; i < GrayColors; ++i) palette[i] = i | (i << 8) | (i << 16);
-        hr = raster->CreateRasterStorage(m_Width, m_Height, 8, 0, 0, compression.Get(), GrayColors, palette);
-        KwFree(palette);
+        hr = raster->CreateRasterStorage(m_Width, m_Height, 8, 0, 0, compression.Get(), GrayColors, palette.get());
     } else {
         hr = raster->CreateRasterStorage(m_Width, m_Height, 24, 0, 0, compression.Get(), 0, nullptr);
     }
@@ -490,16 +481,13 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     const int bufferRows = cinfo->rec_outbuf_height > 0 ? cinfo->rec_outbuf_height : 1;
     const std::size_t rowSize =
         decodedRowSize > static_cast<std::size_t>(stride) ? decodedRowSize : static_cast<std::size_t>(stride);
-    unsigned char* hostRow = rowsAsDecoded ? nullptr : AllocateZeroed(static_cast<std::size_t>(stride));
-    unsigned char* decodeRows = AllocateZeroed(rowSize * static_cast<std::size_t>(bufferRows));
-    JSAMPROW* rowPointers = static_cast<JSAMPROW*>(KwAllocate(sizeof(JSAMPROW) * static_cast<std::size_t>(bufferRows)));
-    if ((!rowsAsDecoded && !hostRow) || !decodeRows || !rowPointers) {
-        KwFree(rowPointers);
-        KwFree(decodeRows);
-        KwFree(hostRow);
-        return E_OUTOFMEMORY;
-    }
-    for (int i = 0; i < bufferRows; ++i) rowPointers[i] = decodeRows + rowSize * static_cast<std::size_t>(i);
+    // Zero-filled, so that no stale heap bytes reach the host.
+    KwBuffer<unsigned char> hostRow;
+    if (!rowsAsDecoded) hostRow = KwAllocateZeroedBuffer<unsigned char>(static_cast<std::size_t>(stride));
+    KwBuffer<unsigned char> decodeRows = KwAllocateZeroedBuffer<unsigned char>(rowSize * static_cast<std::size_t>(bufferRows));
+    KwBuffer<JSAMPROW> rowPointers = KwAllocateBuffer<JSAMPROW>(static_cast<std::size_t>(bufferRows));
+    if ((!rowsAsDecoded && !hostRow) || !decodeRows || !rowPointers) return E_OUTOFMEMORY;
+    for (int i = 0; i < bufferRows; ++i) rowPointers[i] = decodeRows.get() + rowSize * static_cast<std::size_t>(i);
 
     ApplyResolution(cinfo);
 
@@ -509,7 +497,7 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     hr = S_OK;
     while (cinfo->output_scanline < cinfo->output_height && !abort) {
         JDIMENSION count = 0;
-        if (!KwLoadErrorManager::ReadScanlines(cinfo, rowPointers, static_cast<JDIMENSION>(bufferRows), &count) ||
+        if (!KwLoadErrorManager::ReadScanlines(cinfo, rowPointers.get(), static_cast<JDIMENSION>(bufferRows), &count) ||
             count == 0) {
             // A fatal error, or a codec that stopped giving rows (it would loop forever).
             hr = E_FAIL;
@@ -519,9 +507,9 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
             if (rowsAsDecoded) {
                 raster->AddScanline1(gray ? KW_RASTER_INDEX_8 : KW_RASTER_RGB, delivered, 1, stride, rowPointers[r]);
             } else {
-                if (cmyk) ConvertCmykRow(rowPointers[r], hostRow, m_Width, adobe);
-                else ConvertRgbRow(rowPointers[r], hostRow, m_Width);
-                raster->AddScanline1(KW_RASTER_RGB, delivered, 1, stride, hostRow);
+                if (cmyk) ConvertCmykRow(rowPointers[r], hostRow.get(), m_Width, adobe);
+                else ConvertRgbRow(rowPointers[r], hostRow.get(), m_Width);
+                raster->AddScanline1(KW_RASTER_RGB, delivered, 1, stride, hostRow.get());
             }
             ++delivered;
             if (delivered % ProgressInterval == 0) {
@@ -530,9 +518,6 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
             }
         }
     }
-    KwFree(rowPointers);
-    KwFree(decodeRows);
-    KwFree(hostRow);
     if (FAILED(hr)) return hr;
     // Finishing with rows unread is a fatal codec error: an aborted decode is only destroyed.
     if (abort) return E_ABORT;
