@@ -87,33 +87,6 @@ void InstallBlockSource(j_decompress_ptr cinfo, BlockSource* src, const BenchByt
     cinfo->src = &src->pub;
 }
 
-// Destination: 4096-byte blocks appended to a memory sink.
-struct BlockDestination {
-    jpeg_destination_mgr pub;
-    BenchBytes* sink;
-    JOCTET buffer[BlockSize];
-};
-
-extern "C" void BlockDestInit(j_compress_ptr cinfo)
-{
-    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
-    dest->pub.next_output_byte = dest->buffer;
-    dest->pub.free_in_buffer = BlockSize;
-}
-extern "C" boolean BlockDestEmpty(j_compress_ptr cinfo)
-{
-    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
-    dest->sink->insert(dest->sink->end(), dest->buffer, dest->buffer + BlockSize);
-    dest->pub.next_output_byte = dest->buffer;
-    dest->pub.free_in_buffer = BlockSize;
-    return TRUE;
-}
-extern "C" void BlockDestTerm(j_compress_ptr cinfo)
-{
-    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
-    dest->sink->insert(dest->sink->end(), dest->buffer, dest->buffer + (BlockSize - dest->pub.free_in_buffer));
-}
-
 // Each codec run sits under one setjmp with only plain data in its frame; the
 // caller owns the codec objects and the buffers.
 bool RunRawDecode(j_decompress_ptr cinfo, BenchErrors* errors, BlockSource* src, const BenchBytes& file,
@@ -165,30 +138,6 @@ bool RunDecodeToRgb(j_decompress_ptr cinfo, BenchErrors* errors, const BenchByte
     return true;
 }
 
-bool RunRawEncode(j_compress_ptr cinfo, BenchErrors* errors, BlockDestination* dest, const BenchBytes& rgb, int width,
-                  int height)
-{
-    if (setjmp(errors->jump)) return false;
-    dest->pub.init_destination = BlockDestInit;
-    dest->pub.empty_output_buffer = BlockDestEmpty;
-    dest->pub.term_destination = BlockDestTerm;
-    cinfo->dest = &dest->pub;
-    cinfo->image_width = static_cast<JDIMENSION>(width);
-    cinfo->image_height = static_cast<JDIMENSION>(height);
-    cinfo->input_components = 3;
-    cinfo->in_color_space = JCS_RGB;
-    jpeg_set_defaults(cinfo);
-    jpeg_set_quality(cinfo, 75, TRUE);
-    jpeg_start_compress(cinfo, TRUE);
-    const std::size_t rowSize = static_cast<std::size_t>(width) * 3;
-    while (cinfo->next_scanline < cinfo->image_height) {
-        JSAMPROW row = const_cast<unsigned char*>(rgb.data()) + rowSize * cinfo->next_scanline;
-        if (jpeg_write_scanlines(cinfo, &row, 1) != 1) return false;
-    }
-    jpeg_finish_compress(cinfo);
-    return true;
-}
-
 } // namespace
 
 bool BenchDecodeRaw(const BenchBytes& file, BenchRawDecode* result)
@@ -215,21 +164,6 @@ bool BenchDecodeToRgb(const BenchBytes& file, bool gray, int* width, int* height
     jpeg_create_decompress(&cinfo);
     bool ok = RunDecodeToRgb(&cinfo, &errors, file, gray, width, height, samples);
     jpeg_destroy_decompress(&cinfo);
-    return ok;
-}
-
-bool BenchEncodeRaw(const BenchBytes& rgb, int width, int height, BenchBytes* out)
-{
-    static BlockDestination destination;
-    out->clear();
-    destination.sink = out;
-    BenchErrors errors;
-    InitErrors(&errors);
-    jpeg_compress_struct cinfo;
-    cinfo.err = &errors.standard;
-    jpeg_create_compress(&cinfo);
-    bool ok = RunRawEncode(&cinfo, &errors, &destination, rgb, width, height);
-    jpeg_destroy_compress(&cinfo);
     return ok;
 }
 

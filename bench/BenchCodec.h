@@ -25,9 +25,7 @@ bool BenchDecodeRaw(const BenchBytes& file, BenchRawDecode* result);
 // Decodes a whole file into packed R, G, B (or gray) samples; for making inputs.
 bool BenchDecodeToRgb(const BenchBytes& file, bool gray, int* width, int* height, BenchBytes* samples);
 
-// Compresses packed R, G, B rows at quality 75, baseline, through a destination
-// that hands 4096-byte blocks to a memory sink.
-bool BenchEncodeRaw(const BenchBytes& rgb, int width, int height, BenchBytes* out);
+// Compressing is TestJpeg::EncodeReference (tests/common), shared with the tests.
 
 // Reads a whole file; empty when it cannot be read.
 BenchBytes BenchReadFile(const std::string& path);

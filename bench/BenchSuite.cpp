@@ -181,7 +181,7 @@ void SaveRaw(benchmark::State& state, const SaveCase* c)
 {
     static BenchBytes sink;
     for (auto _ : state) {
-        if (!BenchEncodeRaw(c->rgb, c->width, c->height, &sink)) {
+        if (!TestJpeg::EncodeReference(c->rgb, c->width, c->height, &sink)) {
             state.SkipWithError("the codec failed");
             break;
         }

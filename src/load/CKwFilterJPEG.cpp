@@ -5,16 +5,13 @@
 
 #include <jpeglib.h>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "JpegSectionReader.h"
 #include "JpegStreamSource.h"
 #include "KwAutomation.h"
 #include "KwExifAttributes.h"
 #include "KwLoadErrorManager.h"
 #include "KwMemory.h"
+#include "KwRowConversion.h"
 
 namespace {
 
@@ -45,78 +42,7 @@ void SeekToStart(IStream* stream) noexcept
     stream->Seek(origin, STREAM_SEEK_SET, nullptr);
 }
 
-// One decoded row of R, G, B into the host's B, G, R; padding is left as it is.
-// Only for a codec without colour-space extensions, which cannot give B, G, R.
-[[maybe_unused]] void ConvertRgbRow(const unsigned char* in, unsigned char* out, LONG width) noexcept
-{
-    for (LONG x = 0; x < width; ++x, in += 3, out += 3) {
-        out[0] = in[2];
-        out[1] = in[1];
-        out[2] = in[0];
-    }
-}
-
-// Allocates size bytes, zero-filled, so that no stale heap bytes reach the host.
-unsigned char* AllocateZeroed(std::size_t size) noexcept
-{
-    unsigned char* block = static_cast<unsigned char*>(KwAllocate(size));
-    if (block) std::memset(block, 0, size);
-    return block;
-}
-
 } // namespace
-
-// Each colour is (255 - ink) x (255 - K) / 255, truncated. Adobe files store the
-// inks inverted, so there 255 - ink is the stored value itself.
-void CKwFilterJPEG::ConvertCmykRow(const unsigned char* in, unsigned char* out, LONG width, bool adobe) noexcept
-{
-    LONG x = 0;
-#ifdef __SSE2__
-    // Eight pixels at a time in 16-bit lanes, where t / 255 is (t + 1 + (t >> 8)) >> 8
-    // for every product t up to 65025, and 255 - v is v ^ 255.
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i flip = adobe ? zero : _mm_set1_epi16(255);
-    const __m128i one = _mm_set1_epi16(1);
-    alignas(16) unsigned char bgrk[32];
-    for (; x + 8 <= width; x += 8, in += 32, out += 24) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 16));
-        __m128i lanes[4] = {_mm_xor_si128(_mm_unpacklo_epi8(low, zero), flip),
-                            _mm_xor_si128(_mm_unpackhi_epi8(low, zero), flip),
-                            _mm_xor_si128(_mm_unpacklo_epi8(high, zero), flip),
-                            _mm_xor_si128(_mm_unpackhi_epi8(high, zero), flip)};
-        for (__m128i& v : lanes) {
-            // Two pixels per register: each pixel's K into its four lanes; the
-            // result in the order B, G, R, (K).
-            const __m128i k = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xFF), 0xFF);
-            const __m128i t = _mm_mullo_epi16(v, k);
-            const __m128i q = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, one), _mm_srli_epi16(t, 8)), 8);
-            v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(q, 0xC6), 0xC6);
-        }
-        _mm_store_si128(reinterpret_cast<__m128i*>(bgrk), _mm_packus_epi16(lanes[0], lanes[1]));
-        _mm_store_si128(reinterpret_cast<__m128i*>(bgrk + 16), _mm_packus_epi16(lanes[2], lanes[3]));
-        // Four bytes per pixel, each store's fourth byte overwritten by the next
-        // pixel; the last pixel writes only its three.
-        for (int i = 0; i < 7; ++i) std::memcpy(out + 3 * i, bgrk + 4 * i, 4);
-        std::memcpy(out + 21, bgrk + 28, 3);
-    }
-#endif
-    if (adobe) {
-        for (; x < width; ++x, in += 4, out += 3) {
-            const unsigned k = in[3];
-            out[0] = static_cast<unsigned char>(DivideBy255(in[2] * k));
-            out[1] = static_cast<unsigned char>(DivideBy255(in[1] * k));
-            out[2] = static_cast<unsigned char>(DivideBy255(in[0] * k));
-        }
-    } else {
-        for (; x < width; ++x, in += 4, out += 3) {
-            const unsigned k = 255u - in[3];
-            out[0] = static_cast<unsigned char>(DivideBy255((255u - in[2]) * k));
-            out[1] = static_cast<unsigned char>(DivideBy255((255u - in[1]) * k));
-            out[2] = static_cast<unsigned char>(DivideBy255((255u - in[0]) * k));
-        }
-    }
-}
 
 CKwFilterJPEG::CKwFilterJPEG() noexcept
     : m_Width(0), m_Height(0), m_BitsPerPixel(0), m_LpiX(DefaultLpi), m_LpiY(DefaultLpi), m_FileSize(0),
@@ -474,11 +400,10 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     if (!compression.ok()) return E_OUTOFMEMORY;
     HRESULT hr;
     if (gray) {
-        LONG* palette = static_cast<LONG*>(KwAllocate(GrayColors * sizeof(LONG)));
+        KwBuffer<LONG> palette = KwAllocateBuffer<LONG>(GrayColors);
         if (!palette) return E_OUTOFMEMORY;
         for (LONG i = 0; i < GrayColors; ++i) palette[i] = i | (i << 8) | (i << 16);
-        hr = raster->CreateRasterStorage(m_Width, m_Height, 8, 0, 0, compression.Get(), GrayColors, palette);
-        KwFree(palette);
+        hr = raster->CreateRasterStorage(m_Width, m_Height, 8, 0, 0, compression.Get(), GrayColors, palette.get());
     } else {
         hr = raster->CreateRasterStorage(m_Width, m_Height, 24, 0, 0, compression.Get(), 0, nullptr);
     }
@@ -490,16 +415,13 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     const int bufferRows = cinfo->rec_outbuf_height > 0 ? cinfo->rec_outbuf_height : 1;
     const std::size_t rowSize =
         decodedRowSize > static_cast<std::size_t>(stride) ? decodedRowSize : static_cast<std::size_t>(stride);
-    unsigned char* hostRow = rowsAsDecoded ? nullptr : AllocateZeroed(static_cast<std::size_t>(stride));
-    unsigned char* decodeRows = AllocateZeroed(rowSize * static_cast<std::size_t>(bufferRows));
-    JSAMPROW* rowPointers = static_cast<JSAMPROW*>(KwAllocate(sizeof(JSAMPROW) * static_cast<std::size_t>(bufferRows)));
-    if ((!rowsAsDecoded && !hostRow) || !decodeRows || !rowPointers) {
-        KwFree(rowPointers);
-        KwFree(decodeRows);
-        KwFree(hostRow);
-        return E_OUTOFMEMORY;
-    }
-    for (int i = 0; i < bufferRows; ++i) rowPointers[i] = decodeRows + rowSize * static_cast<std::size_t>(i);
+    // Zero-filled, so that no stale heap bytes reach the host.
+    KwBuffer<unsigned char> hostRow;
+    if (!rowsAsDecoded) hostRow = KwAllocateZeroedBuffer<unsigned char>(static_cast<std::size_t>(stride));
+    KwBuffer<unsigned char> decodeRows = KwAllocateZeroedBuffer<unsigned char>(rowSize * static_cast<std::size_t>(bufferRows));
+    KwBuffer<JSAMPROW> rowPointers = KwAllocateBuffer<JSAMPROW>(static_cast<std::size_t>(bufferRows));
+    if ((!rowsAsDecoded && !hostRow) || !decodeRows || !rowPointers) return E_OUTOFMEMORY;
+    for (int i = 0; i < bufferRows; ++i) rowPointers[i] = decodeRows.get() + rowSize * static_cast<std::size_t>(i);
 
     ApplyResolution(cinfo);
 
@@ -509,7 +431,7 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
     hr = S_OK;
     while (cinfo->output_scanline < cinfo->output_height && !abort) {
         JDIMENSION count = 0;
-        if (!KwLoadErrorManager::ReadScanlines(cinfo, rowPointers, static_cast<JDIMENSION>(bufferRows), &count) ||
+        if (!KwLoadErrorManager::ReadScanlines(cinfo, rowPointers.get(), static_cast<JDIMENSION>(bufferRows), &count) ||
             count == 0) {
             // A fatal error, or a codec that stopped giving rows (it would loop forever).
             hr = E_FAIL;
@@ -519,9 +441,9 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
             if (rowsAsDecoded) {
                 raster->AddScanline1(gray ? KW_RASTER_INDEX_8 : KW_RASTER_RGB, delivered, 1, stride, rowPointers[r]);
             } else {
-                if (cmyk) ConvertCmykRow(rowPointers[r], hostRow, m_Width, adobe);
-                else ConvertRgbRow(rowPointers[r], hostRow, m_Width);
-                raster->AddScanline1(KW_RASTER_RGB, delivered, 1, stride, hostRow);
+                if (cmyk) KwConvertCmykRow(rowPointers[r], hostRow.get(), m_Width, adobe);
+                else KwConvertRgbRow(rowPointers[r], hostRow.get(), m_Width);
+                raster->AddScanline1(KW_RASTER_RGB, delivered, 1, stride, hostRow.get());
             }
             ++delivered;
             if (delivered % ProgressInterval == 0) {
@@ -530,9 +452,6 @@ HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* ras
             }
         }
     }
-    KwFree(rowPointers);
-    KwFree(decodeRows);
-    KwFree(hostRow);
     if (FAILED(hr)) return hr;
     // Finishing with rows unread is a fatal codec error: an aborted decode is only destroyed.
     if (abort) return E_ABORT;

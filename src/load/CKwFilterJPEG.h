@@ -25,12 +25,6 @@ public:
     LONG InputSize() const noexcept;
     HRESULT ReadInput(BYTE* Buffer, ULONG Count, ULONG* Read) noexcept;
 
-    // t / 255, truncated, for every product t of two samples (0 to 65025):
-    // the CMYK conversion's division as a multiply and a shift.
-    static unsigned DivideBy255(unsigned t) noexcept { return (t * 0x8081u) >> 23; }
-    // One decoded row of C, M, Y, K (inverted when adobe) into B, G, R.
-    static void ConvertCmykRow(const unsigned char* in, unsigned char* out, LONG width, bool adobe) noexcept;
-
 private:
     HRESULT TakeStorageName() noexcept;
     bool AcceptStream() noexcept;

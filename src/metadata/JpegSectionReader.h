@@ -33,16 +33,6 @@ public:
     // EXIF block of an APP1 section: payload = the bytes after the length field,
     // beginning with "Exif\0\0". The user comment is trimmed in place.
     bool ParseExif(unsigned char* payload, uint32_t payloadLength) noexcept;
-    // Walks the directory at `directoryOffset` of the TIFF block and the
-    // directories it links to.
-    bool ParseExifDirectory(uint32_t directoryOffset, unsigned char* tiff, uint32_t tiffLength) noexcept;
-    // The first component of a value as a number; the caller guarantees that
-    // the component lies inside the block.
-    double ConvertExifValue(const unsigned char* value, int format) const noexcept;
-    // Reads in the block's byte order.
-    unsigned Get16u(const unsigned char* at) const noexcept;
-    int32_t Get32s(const unsigned char* at) const noexcept;
-    uint32_t Get32u(const unsigned char* at) const noexcept;
 
     JpegMetadata* Metadata;
     char ErrorText[256];          // the last failure, or the orientation warning
@@ -53,6 +43,16 @@ public:
     bool OwnsMetadata;
 
 private:
+    // Walks the directory at `directoryOffset` of the TIFF block and the
+    // directories it links to.
+    bool ParseExifDirectory(uint32_t directoryOffset, unsigned char* tiff, uint32_t tiffLength) noexcept;
+    // The first component of a value as a number; the caller guarantees that
+    // the component lies inside the block.
+    double ConvertExifValue(const unsigned char* value, int format) const noexcept;
+    // Reads in the block's byte order.
+    unsigned Get16u(const unsigned char* at) const noexcept;
+    int32_t Get32s(const unsigned char* at) const noexcept;
+    uint32_t Get32u(const unsigned char* at) const noexcept;
     unsigned char ReadByte(IStream* stream) noexcept;
     uint32_t ReadFully(IStream* stream, unsigned char* into, uint32_t count) noexcept;
     void DiscardLastSection() noexcept;

@@ -43,64 +43,53 @@ const KwRegistrar::Replacement* KwRegistrar::FindReplacement(const char* name, s
     return nullptr;
 }
 
-HRESULT KwRegistrar::Expand(const char* text, size_t length, char** expanded) noexcept
+HRESULT KwRegistrar::Expand(const char* text, size_t length, KwBuffer<char>& expanded) noexcept
 {
-    *expanded = nullptr;
+    expanded.reset();
     // First pass checks the text and measures the result, second pass fills it.
     size_t size = 0;
-    char* out = nullptr;
+    KwBuffer<char> out;
     for (int pass = 0; pass < 2; ++pass) {
         size_t at = 0;
         for (size_t i = 0; i < length; ++i) {
             const char* piece = &text[i];
             size_t pieceLength = 1;
-            if (text[i] == '\0') {
-                KwFree(out);
-                return KW_E_REGISTRAR_SCRIPT;
-            }
+            if (text[i] == '\0') return KW_E_REGISTRAR_SCRIPT;
             if (text[i] == '%') {
                 size_t close = i + 1;
                 while (close < length && text[close] != '%') ++close;
-                if (close == length) {
-                    KwFree(out);
-                    return KW_E_REGISTRAR_SCRIPT; // a % that is never closed
-                }
+                if (close == length) return KW_E_REGISTRAR_SCRIPT; // a % that is never closed
                 if (close == i + 1) {
                     pieceLength = 1; // %% is one %
                 } else {
                     const Replacement* r = FindReplacement(&text[i + 1], close - i - 1);
-                    if (!r) {
-                        KwFree(out);
-                        return KW_E_REGISTRAR_SCRIPT;
-                    }
+                    if (!r) return KW_E_REGISTRAR_SCRIPT;
                     piece = r->value;
                     pieceLength = r->valueLength;
                 }
                 i = close;
             }
             if (pieceLength > static_cast<size_t>(-1) - 1 - at) return E_OUTOFMEMORY; // measured before filling
-            if (out) std::memcpy(out + at, piece, pieceLength);
+            if (out) std::memcpy(out.get() + at, piece, pieceLength);
             at += pieceLength;
         }
         if (pass == 0) {
             size = at;
-            out = static_cast<char*>(KwAllocate(size + 1));
+            out = KwAllocateBuffer<char>(size + 1);
             if (!out) return E_OUTOFMEMORY;
         } else {
             out[at] = '\0';
         }
     }
-    *expanded = out;
+    expanded = std::move(out);
     return S_OK;
 }
 
 HRESULT KwRegistrar::Run(const char* text, size_t length, bool registering) noexcept
 {
     if (!text && length) return E_INVALIDARG;
-    char* script = nullptr;
-    HRESULT hr = Expand(text ? text : "", length, &script);
+    KwBuffer<char> script;
+    HRESULT hr = Expand(text ? text : "", length, script);
     if (FAILED(hr)) return hr;
-    hr = KwScriptInterpreter(script, registering).Run();
-    KwFree(script);
-    return hr;
+    return KwScriptInterpreter(script.get(), registering).Run();
 }

@@ -17,6 +17,7 @@
 // skipped together with everything listed inside it.
 #pragma once
 
+#include "KwMemory.h"
 #include "KwPlatform.h"
 
 // The registrar's answer to a script it cannot read, as registrars have always
@@ -54,8 +55,8 @@ private:
     };
 
     HRESULT Run(const char* text, size_t length, bool registering) noexcept;
-    // The script with every variable replaced, in a KwAllocate'd zero-terminated buffer.
-    HRESULT Expand(const char* text, size_t length, char** expanded) noexcept;
+    // The script with every variable replaced, zero-terminated.
+    HRESULT Expand(const char* text, size_t length, KwBuffer<char>& expanded) noexcept;
     const Replacement* FindReplacement(const char* name, size_t length) const noexcept;
 
     Replacement m_replacements[kMaxReplacements] = {};

@@ -95,8 +95,7 @@ CKwSaveRasterData::~CKwSaveRasterData() { ReleaseStorage(); }
 
 void CKwSaveRasterData::ReleaseStorage() noexcept
 {
-    KwFree(RasterBuffer);
-    RasterBuffer = nullptr;
+    RasterBuffer.reset();
     WriteCursor = nullptr;
 }
 
@@ -143,7 +142,7 @@ HRESULT CKwSaveRasterData::CreateRasterStorage(LONG width, LONG height, LONG bit
     }
 
     // Rows never sent stay zero.
-    RasterBuffer = static_cast<unsigned char*>(KwAllocateZeroed(static_cast<std::size_t>(imageBytes)));
+    RasterBuffer = KwAllocateZeroedBuffer<unsigned char>(static_cast<std::size_t>(imageBytes));
     if (!RasterBuffer) return E_OUTOFMEMORY;
     return S_OK;
 }
@@ -185,7 +184,7 @@ HRESULT CKwSaveRasterData::AddScanline1(KW_RASTER_TYPE DataType, LONG StartLine,
     const int64_t endRow = std::min<int64_t>(static_cast<int64_t>(StartLine) + NoLines, Height);
     for (int64_t row = firstRow; row < endRow; ++row) {
         const unsigned char* source = Scanlines + static_cast<std::ptrdiff_t>(row - StartLine) * BytesPerLine;
-        WriteCursor = RasterBuffer + static_cast<std::size_t>(row) * static_cast<std::size_t>(RowSize);
+        WriteCursor = RasterBuffer.get() + static_cast<std::size_t>(row) * static_cast<std::size_t>(RowSize);
         (this->*storeLine)(source, BytesPerLine);
     }
     return S_OK;
@@ -311,7 +310,7 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
     jpeg_compress_struct cinfo;
     std::memset(&cinfo, 0, sizeof(cinfo));
     cinfo.err = KwInitSaveErrorManager(&errorManager);
-    unsigned char* row = nullptr;
+    KwBuffer<unsigned char> row;
 
     // Stored 24-bit rows are already B, G, R: where the codec reads that order
     // itself it takes them as they are. The codec makes the same samples from
@@ -332,7 +331,7 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
     // taken for every depth, so that running out of memory here ends EndObject the same way
     // whether or not the codec reads stored rows itself.
     if (ok) {
-        row = static_cast<unsigned char*>(KwAllocate(static_cast<std::size_t>(Width) * 3));
+        row = KwAllocateBuffer<unsigned char>(static_cast<std::size_t>(Width) * 3);
         if (!row) {
             // Nothing has reached the stream yet; the image stays, so the host may try again.
             jpeg_destroy_compress(&cinfo);
@@ -350,12 +349,12 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
     }
     while (ok && cinfo.next_scanline < cinfo.image_height) {
         unsigned char* stored =
-            RasterBuffer + static_cast<std::size_t>(cinfo.next_scanline) * static_cast<std::size_t>(RowSize);
+            RasterBuffer.get() + static_cast<std::size_t>(cinfo.next_scanline) * static_cast<std::size_t>(RowSize);
         if (rowsAsStored) {
             ok = WriteRow(&cinfo, &errorManager, stored);
         } else {
-            ConvertRow(stored, row);
-            ok = WriteRow(&cinfo, &errorManager, row);
+            ConvertRow(stored, row.get());
+            ok = WriteRow(&cinfo, &errorManager, row.get());
         }
     }
     if (ok) ok = FinishCompressor(&cinfo, &errorManager);
@@ -363,7 +362,6 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
     // Also after a fatal error: the message has been shown, whatever reached the
     // stream stays there, and the object ends without its image either way.
     jpeg_destroy_compress(&cinfo);
-    KwFree(row);
     ReleaseStorage();
     return ok ? S_OK : E_FAIL;
 }

@@ -56,7 +56,7 @@ private:
     uint32_t ColorTable[MaxColors] = {};
     // The palette as red, green, blue bytes in memory order, made by EndObject for 8-bit rows.
     uint32_t PackedColors[MaxColors] = {};
-    unsigned char* RasterBuffer = nullptr; // Height x RowSize bytes, row 0 at the top
+    KwBuffer<unsigned char> RasterBuffer; // Height x RowSize bytes, row 0 at the top
     unsigned char* WriteCursor = nullptr;  // the stored row being filled by AddScanline1
     KwComPtr<IStream> OutputStream;
 };

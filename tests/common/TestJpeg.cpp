@@ -57,6 +57,71 @@ bool RunDecode(j_decompress_ptr cinfo, const unsigned char* data, unsigned long 
     return true;
 }
 
+
+struct ReferenceErrors {
+    jpeg_error_mgr Standard;
+    std::jmp_buf Jump;
+};
+
+extern "C" void ReferenceErrorExit(j_common_ptr cinfo)
+{
+    std::longjmp(reinterpret_cast<ReferenceErrors*>(cinfo->err)->Jump, 1);
+}
+
+const std::size_t ReferenceBlockSize = 4096;
+
+// Destination: 4096-byte blocks appended to a memory sink.
+struct BlockDestination {
+    jpeg_destination_mgr Pub;
+    TestJpeg::Bytes* Sink;
+    JOCTET Buffer[ReferenceBlockSize];
+};
+
+extern "C" void BlockDestInit(j_compress_ptr cinfo)
+{
+    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
+    dest->Pub.next_output_byte = dest->Buffer;
+    dest->Pub.free_in_buffer = ReferenceBlockSize;
+}
+extern "C" boolean BlockDestEmpty(j_compress_ptr cinfo)
+{
+    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
+    dest->Sink->insert(dest->Sink->end(), dest->Buffer, dest->Buffer + ReferenceBlockSize);
+    dest->Pub.next_output_byte = dest->Buffer;
+    dest->Pub.free_in_buffer = ReferenceBlockSize;
+    return TRUE;
+}
+extern "C" void BlockDestTerm(j_compress_ptr cinfo)
+{
+    BlockDestination* dest = reinterpret_cast<BlockDestination*>(cinfo->dest);
+    dest->Sink->insert(dest->Sink->end(), dest->Buffer, dest->Buffer + (ReferenceBlockSize - dest->Pub.free_in_buffer));
+}
+
+// The whole encode under one setjmp; only plain data lives in this frame.
+bool RunReferenceEncode(j_compress_ptr cinfo, ReferenceErrors* errors, BlockDestination* dest,
+                        const TestJpeg::Bytes& rgb, int width, int height)
+{
+    if (setjmp(errors->Jump)) return false;
+    dest->Pub.init_destination = BlockDestInit;
+    dest->Pub.empty_output_buffer = BlockDestEmpty;
+    dest->Pub.term_destination = BlockDestTerm;
+    cinfo->dest = &dest->Pub;
+    cinfo->image_width = static_cast<JDIMENSION>(width);
+    cinfo->image_height = static_cast<JDIMENSION>(height);
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_RGB;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, 75, TRUE);
+    jpeg_start_compress(cinfo, TRUE);
+    const std::size_t rowSize = static_cast<std::size_t>(width) * 3;
+    while (cinfo->next_scanline < cinfo->image_height) {
+        JSAMPROW row = const_cast<unsigned char*>(rgb.data()) + rowSize * cinfo->next_scanline;
+        if (jpeg_write_scanlines(cinfo, &row, 1) != 1) return false;
+    }
+    jpeg_finish_compress(cinfo);
+    return true;
+}
+
 } // namespace
 
 TestJpeg::Bytes TestJpeg::Pattern(const Options& options)
@@ -250,4 +315,21 @@ TestJpeg::Bytes TestJpeg::HostRows(const Decoded& decoded, int* stride)
         }
     }
     return rows;
+}
+
+bool TestJpeg::EncodeReference(const Bytes& rgb, int width, int height, Bytes* out)
+{
+    BlockDestination destination;
+    out->clear();
+    destination.Sink = out;
+    ReferenceErrors errors;
+    jpeg_std_error(&errors.Standard);
+    errors.Standard.error_exit = ReferenceErrorExit;
+    errors.Standard.emit_message = DecodeSilent;
+    jpeg_compress_struct cinfo;
+    cinfo.err = &errors.Standard;
+    jpeg_create_compress(&cinfo);
+    const bool ok = RunReferenceEncode(&cinfo, &errors, &destination, rgb, width, height);
+    jpeg_destroy_compress(&cinfo);
+    return ok;
 }

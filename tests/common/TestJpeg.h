@@ -1,8 +1,8 @@
 // Test images made with the libjpeg API (gray, RGB with 4:4:4, 4:2:2 and 4:2:0,
 // CMYK and YCCK with or without the Adobe marker, progressive, arithmetic,
 // restart markers, JFIF densities or no JFIF marker, tables-only streams, files
-// cut short), and libjpeg's own decode of a file with the load filter's settings,
-// to compare against.
+// cut short), and libjpeg's own decode of a file with the load filter's settings
+// and encode with the save filter's, to compare against.
 #pragma once
 
 #include <cstddef>
@@ -75,5 +75,10 @@ public:
     // palette indices; RGB as B, G, R; CMYK (inverted first when SawAdobe) as
     // B, G, R. Rows are padded with zeros to a multiple of 4 bytes.
     static Bytes HostRows(const Decoded& decoded, int* stride);
+
+    // The codec's own encode of packed R, G, B rows with the settings the save
+    // filter promises (defaults, quality 75, baseline), written through a
+    // 4096-byte block destination into *out; false if the codec failed.
+    static bool EncodeReference(const Bytes& rgb, int width, int height, Bytes* out);
     static int Stride(int width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) / 32) * 4; }
 };

@@ -10,6 +10,7 @@
 
 #include "CKwFilterSaveJPEG.h"
 #include "KwHostDataObject.h"
+#include "TestJpeg.h"
 
 namespace {
 
@@ -45,26 +46,6 @@ bool DecodeInto(jpeg_decompress_struct* cinfo, TestErrorManager* err, const Byte
     return true;
 }
 
-bool EncodeInto(jpeg_compress_struct* cinfo, TestErrorManager* err, const Bytes* rgb, int width, int height,
-                unsigned char** buffer, unsigned long* size)
-{
-    if (setjmp(err->jump)) return false;
-    jpeg_mem_dest(cinfo, buffer, size);
-    cinfo->image_width = static_cast<JDIMENSION>(width);
-    cinfo->image_height = static_cast<JDIMENSION>(height);
-    cinfo->input_components = 3;
-    cinfo->in_color_space = JCS_RGB;
-    jpeg_set_defaults(cinfo);
-    jpeg_set_quality(cinfo, 75, TRUE);
-    jpeg_start_compress(cinfo, TRUE);
-    while (cinfo->next_scanline < cinfo->image_height) {
-        JSAMPROW row = const_cast<unsigned char*>(rgb->data()) + static_cast<size_t>(cinfo->next_scanline) * width * 3;
-        jpeg_write_scanlines(cinfo, &row, 1);
-    }
-    jpeg_finish_compress(cinfo);
-    return true;
-}
-
 } // namespace
 
 DecodedJpeg DecodeJpeg(const Bytes& jpeg, int scaleDenom)
@@ -82,18 +63,8 @@ DecodedJpeg DecodeJpeg(const Bytes& jpeg, int scaleDenom)
 
 Bytes EncodeDirect(const Bytes& rgb, int width, int height)
 {
-    TestErrorManager err;
-    jpeg_compress_struct cinfo;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = TestErrorExit;
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    bool ok = EncodeInto(&cinfo, &err, &rgb, width, height, &buffer, &size);
-    jpeg_destroy_compress(&cinfo);
     Bytes result;
-    if (ok) result.assign(buffer, buffer + size);
-    std::free(buffer);
+    if (!TestJpeg::EncodeReference(rgb, width, height, &result)) result.clear();
     return result;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -15,6 +16,22 @@ void* KwAllocate(std::size_t size) noexcept;
 // not written a second time.
 void* KwAllocateZeroed(std::size_t size) noexcept;
 void KwFree(void* block) noexcept;
+
+// An owned block of count Ts from the allocation point (check for null), freed
+// when it goes out of scope. Never held in a frame a codec error may jump over.
+struct KwFreeDeleter {
+    void operator()(void* block) const noexcept { KwFree(block); }
+};
+template <typename T> using KwBuffer = std::unique_ptr<T[], KwFreeDeleter>;
+
+template <typename T> KwBuffer<T> KwAllocateBuffer(std::size_t count) noexcept
+{
+    return KwBuffer<T>(static_cast<T*>(KwAllocate(count * sizeof(T))));
+}
+template <typename T> KwBuffer<T> KwAllocateZeroedBuffer(std::size_t count) noexcept
+{
+    return KwBuffer<T>(static_cast<T*>(KwAllocateZeroed(count * sizeof(T))));
+}
 
 template <typename T, typename... Args> T* KwNew(Args&&... args) noexcept
 {

@@ -5,13 +5,14 @@
 #pragma once
 
 #include "KwFilterInterfaces.h"
+#include "KwMemory.h"
 
 class KwConnectionPoint : public IConnectionPoint {
 public:
     static const ULONG InitialSlots = 4;
 
     KwConnectionPoint(IConnectionPointContainer* container, const IID& connectionIid) noexcept;
-    // Releases every sink still connected and frees the table.
+    // Releases every sink still connected.
     ~KwConnectionPoint();
     KwConnectionPoint(const KwConnectionPoint&) = delete;
     KwConnectionPoint& operator=(const KwConnectionPoint&) = delete;
@@ -38,6 +39,6 @@ private:
 
     IConnectionPointContainer* m_Container; // owns this object; not counted
     const IID& m_ConnectionIid;
-    IUnknown** m_Sinks = nullptr;           // each the sink's answer for m_ConnectionIid
+    KwBuffer<IUnknown*> m_Sinks;            // each the sink's answer for m_ConnectionIid
     ULONG m_SlotCount = 0;
 };

@@ -14,6 +14,7 @@
 #include "KwHostLoad.h"
 #include "KwHostMemoryStream.h"
 #include "KwMemory.h"
+#include "KwRowConversion.h"
 #include "TestJpeg.h"
 
 namespace {
@@ -22,7 +23,7 @@ using Bytes = std::vector<unsigned char>;
 
 TEST(CmykConversion, DivisionByShiftMatchesTheQuotientForEveryProductOfTwoSamples)
 {
-    for (unsigned t = 0; t <= 255u * 255u; ++t) ASSERT_EQ(CKwFilterJPEG::DivideBy255(t), t / 255u) << t;
+    for (unsigned t = 0; t <= 255u * 255u; ++t) ASSERT_EQ(KwDivideBy255(t), t / 255u) << t;
 }
 
 TEST(CmykConversion, EveryInkAndBlackPairGivesTheTruncatedProduct)
@@ -44,7 +45,7 @@ TEST(CmykConversion, EveryInkAndBlackPairGivesTheTruncatedProduct)
     for (LONG converted : {width, width - 5})
     for (bool adobe : {false, true}) {
         std::fill(out.begin(), out.end(), 0xEE);
-        CKwFilterJPEG::ConvertCmykRow(in.data(), out.data(), converted, adobe);
+        KwConvertCmykRow(in.data(), out.data(), converted, adobe);
         EXPECT_EQ(out[static_cast<size_t>(converted) * 3], 0xEE) << "nothing written past the row";
         for (LONG x = 0; x < converted; ++x) {
             const unsigned char* p = &in[static_cast<size_t>(x) * 4];

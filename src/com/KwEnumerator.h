@@ -14,7 +14,6 @@ public:
     ~KwEnumerator()
     {
         for (ULONG i = 0; i < m_Count; ++i) Traits::Release(m_Items[i]);
-        KwFree(m_Items);
     }
 
     // A new enumerator over count items (copied; each counted anew).
@@ -28,12 +27,12 @@ public:
         HRESULT hr = KwCreatePlainObject(&object);
         if (FAILED(hr)) return hr;
         if (count) {
-            object->m_Items = static_cast<Item*>(KwAllocate(count * sizeof(Item)));
+            object->m_Items = KwAllocateBuffer<Item>(count);
             if (!object->m_Items) {
                 object->Release();
                 return E_OUTOFMEMORY;
             }
-            std::memcpy(static_cast<void*>(object->m_Items), items, count * sizeof(Item));
+            std::memcpy(static_cast<void*>(object->m_Items.get()), items, count * sizeof(Item));
             for (ULONG i = 0; i < count; ++i) Traits::AddRef(object->m_Items[i]);
             object->m_Count = count;
         }
@@ -87,7 +86,7 @@ public:
         if (!copyOut) return E_POINTER;
         *copyOut = nullptr;
         Interface* copy = nullptr;
-        HRESULT hr = Create(m_Items, m_Count, &copy);
+        HRESULT hr = Create(m_Items.get(), m_Count, &copy);
         if (FAILED(hr)) return hr;
         static_cast<KwEnumerator*>(copy)->m_Position = m_Position;
         *copyOut = copy;
@@ -95,7 +94,7 @@ public:
     }
 
 private:
-    Item* m_Items = nullptr;
+    KwBuffer<Item> m_Items;
     ULONG m_Count = 0;
     ULONG m_Position = 0;
 };

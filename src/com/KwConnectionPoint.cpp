@@ -19,9 +19,6 @@ KwConnectionPoint::~KwConnectionPoint()
             sink->Release();
         }
     }
-    KwFree(m_Sinks);
-    m_Sinks = nullptr;
-    m_SlotCount = 0;
 }
 
 HRESULT STDMETHODCALLTYPE KwConnectionPoint::QueryInterface(REFIID riid, void** ppv) noexcept
@@ -57,12 +54,11 @@ bool KwConnectionPoint::Grow() noexcept
 {
     ULONG newCount = m_SlotCount ? m_SlotCount * 2 : InitialSlots;
     if (newCount <= m_SlotCount || newCount > 0x7FFFFFFFu / sizeof(IUnknown*)) return false;
-    IUnknown** table = static_cast<IUnknown**>(KwAllocate(newCount * sizeof(IUnknown*)));
+    KwBuffer<IUnknown*> table = KwAllocateBuffer<IUnknown*>(newCount);
     if (!table) return false;
-    std::memset(table, 0, newCount * sizeof(IUnknown*));
-    if (m_SlotCount) std::memcpy(table, m_Sinks, m_SlotCount * sizeof(IUnknown*));
-    KwFree(m_Sinks);
-    m_Sinks = table;
+    std::memset(table.get(), 0, newCount * sizeof(IUnknown*));
+    if (m_SlotCount) std::memcpy(table.get(), m_Sinks.get(), m_SlotCount * sizeof(IUnknown*));
+    m_Sinks = std::move(table);
     m_SlotCount = newCount;
     return true;
 }
@@ -104,9 +100,9 @@ HRESULT STDMETHODCALLTYPE KwConnectionPoint::EnumConnections(IEnumConnections** 
     ULONG connected = 0;
     for (ULONG i = 0; i < m_SlotCount; ++i)
         if (m_Sinks[i]) ++connected;
-    CONNECTDATA* snapshot = nullptr;
+    KwBuffer<CONNECTDATA> snapshot;
     if (connected) {
-        snapshot = static_cast<CONNECTDATA*>(KwAllocate(connected * sizeof(CONNECTDATA)));
+        snapshot = KwAllocateBuffer<CONNECTDATA>(connected);
         if (!snapshot) return E_OUTOFMEMORY;
         ULONG n = 0;
         for (ULONG i = 0; i < m_SlotCount; ++i) {
@@ -118,7 +114,5 @@ HRESULT STDMETHODCALLTYPE KwConnectionPoint::EnumConnections(IEnumConnections** 
         }
     }
     // The enumerator takes its own references; the snapshot array is only borrowed.
-    HRESULT hr = KwEnumConnections::Create(snapshot, connected, ppEnum);
-    KwFree(snapshot);
-    return hr;
+    return KwEnumConnections::Create(snapshot.get(), connected, ppEnum);
 }
