@@ -345,7 +345,7 @@ void SaveRun::EndObject()
         CheckWrittenImage(bytes.data() + position, static_cast<size_t>(m_stream->Position() - position),
                           m_storage.width, m_storage.height);
     }
-    if (hr == S_OK) m_storage = Storage(); // ended: no buffer any more
+    m_storage = Storage(); // ended, also after a failure: no buffer any more
 }
 
 } // namespace
