@@ -1,17 +1,12 @@
 #include "CKwFilterJPEG.h"
 
-#include <cstdio> // before jpeglib.h, which needs FILE and size_t
 #include <cstring>
 
-#include <jpeglib.h>
-
 #include "JpegSectionReader.h"
-#include "JpegStreamSource.h"
 #include "KwAutomation.h"
+#include "KwDecodeSession.h"
 #include "KwExifAttributes.h"
-#include "KwLoadErrorManager.h"
 #include "KwMemory.h"
-#include "KwRowConversion.h"
 
 namespace {
 
@@ -322,15 +317,7 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
     if (rasterChild) kw_query(rasterChild.Get(), raster.Receive());
     if (!raster) return E_FAIL;
 
-    // The decompressor and its error manager live here; the codec calls that may
-    // jump out run in KwLoadErrorManager's wrappers, so this frame is never skipped.
-    KwLoadErrorManager errors;
-    jpeg_decompress_struct cinfo;
-    std::memset(&cinfo, 0, sizeof(cinfo));
-    errors.Attach(&cinfo);
-    HRESULT hr = E_FAIL;
-    if (KwLoadErrorManager::CreateDecompress(&cinfo)) hr = Decode(&cinfo, raster.Get());
-    jpeg_destroy_decompress(&cinfo);
+    HRESULT hr = Decode(raster.Get());
     if (FAILED(hr)) return hr;
 
     hr = PublishCompletionAttributes(node);
@@ -338,123 +325,51 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
     return raster->EndObject();
 }
 
-void CKwFilterJPEG::ApplyResolution(const jpeg_decompress_struct* cinfo) noexcept
+// Decodes the image into the host's raster block, firing a progress event every
+// ProgressInterval rows. S_OK when all rows went over and the decompressor
+// finished; E_ABORT when a sink stopped the load.
+HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
 {
-    switch (cinfo->density_unit) {
-    case 0: // aspect ratio only; a density above 10 is taken as dots per inch
-    case 1: // dots per inch
-        if (cinfo->X_density > 10) m_LpiX = cinfo->X_density;
-        if (cinfo->Y_density > 10) m_LpiY = cinfo->Y_density;
-        break;
-    case 2: // dots per centimetre
-        if (cinfo->X_density != 0) m_LpiX = cinfo->X_density * 2.54;
-        if (cinfo->Y_density != 0) m_LpiY = cinfo->Y_density * 2.54;
-        break;
-    default:
-        break;
-    }
-}
-
-// Reads the header, creates the raster storage and hands every row to the host.
-// S_OK when all rows went over and the decompressor finished; E_ABORT when a
-// sink stopped the load.
-HRESULT CKwFilterJPEG::Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* raster) noexcept
-{
-    if (!KwLoadErrorManager::InstallSource(cinfo, this)) return E_FAIL;
-    if (!KwLoadErrorManager::ReadHeader(cinfo)) return E_FAIL;
-    if (cinfo->image_width == 0 || cinfo->image_height == 0) return E_FAIL;
-    // Keeps the stride and the progress value within 32-bit arithmetic (the codec's own limit is far lower).
-    if (cinfo->image_width > 0x7FFFFFFFu / 32 || cinfo->image_height > 0x7FFFFFFFu / 100) return E_FAIL;
-
-    m_Width = static_cast<LONG>(cinfo->image_width);
-    m_Height = static_cast<LONG>(cinfo->image_height);
-    const bool gray = cinfo->out_color_space == JCS_GRAYSCALE;
-    const bool cmyk = cinfo->out_color_space == JCS_CMYK;
-    m_BitsPerPixel = gray ? 8 : 24;
-    const LONG stride = ((m_Width * m_BitsPerPixel + 31) / 32) * 4;
-    // Only gray, RGB and CMYK have a layout of ours (two components, or five and
-    // more, decode to no colour space the host could take).
-    const int components = gray ? 1 : cmyk ? 4 : cinfo->out_color_space == JCS_RGB ? 3 : 0;
-    if (components == 0) return E_FAIL;
-
-    cinfo->dct_method = JDCT_IFAST;
-    cinfo->dither_mode = JDITHER_NONE;
-    cinfo->quantize_colors = FALSE;
-    // Where the codec can write the host's B, G, R itself, its rows go to the
-    // host as they are; the samples are the same, only their order differs.
-    bool rowsAsDecoded = gray;
-#ifdef JCS_EXTENSIONS
-    if (cinfo->out_color_space == JCS_RGB) {
-        cinfo->out_color_space = JCS_EXT_BGR;
-        rowsAsDecoded = true;
-    }
-#endif
-    if (!KwLoadErrorManager::StartDecompress(cinfo)) return E_FAIL;
-    // The decode buffer is sized from what the codec will write.
-    if (cinfo->output_components != components || cinfo->output_width != cinfo->image_width ||
-        cinfo->output_height != cinfo->image_height)
-        return E_FAIL;
-    const std::size_t decodedRowSize = static_cast<std::size_t>(m_Width) * static_cast<std::size_t>(components);
-
-    KwBstr compression = KwMakeBstr(OLESTR("JPEG"));
-    if (!compression.ok()) return E_OUTOFMEMORY;
-    HRESULT hr;
-    if (gray) {
-        KwBuffer<LONG> palette = KwAllocateBuffer<LONG>(GrayColors);
-        if (!palette) return E_OUTOFMEMORY;
-        for (LONG i = 0; i < GrayColors; ++i) palette[i] = i | (i << 8) | (i << 16);
-        hr = raster->CreateRasterStorage(m_Width, m_Height, 8, 0, 0, compression.Get(), GrayColors, palette.get());
-    } else {
-        hr = raster->CreateRasterStorage(m_Width, m_Height, 24, 0, 0, compression.Get(), 0, nullptr);
-    }
+    KwDecodeSession session;
+    HRESULT hr = session.Open(this);
+    if (FAILED(hr)) return hr;
+    m_Width = session.Width();
+    m_Height = session.Height();
+    m_BitsPerPixel = session.BitsPerPixel();
+    hr = session.Start();
     if (FAILED(hr)) return hr;
 
-    // Decode rows are at least a host row long and zeroed once: rows that need
-    // no conversion reach the host with their padding already zero. The host
-    // row buffer is only needed where a conversion writes the host's row.
-    const int bufferRows = cinfo->rec_outbuf_height > 0 ? cinfo->rec_outbuf_height : 1;
-    const std::size_t rowSize =
-        decodedRowSize > static_cast<std::size_t>(stride) ? decodedRowSize : static_cast<std::size_t>(stride);
-    // Zero-filled, so that no stale heap bytes reach the host.
-    KwBuffer<unsigned char> hostRow;
-    if (!rowsAsDecoded) hostRow = KwAllocateZeroedBuffer<unsigned char>(static_cast<std::size_t>(stride));
-    KwBuffer<unsigned char> decodeRows = KwAllocateZeroedBuffer<unsigned char>(rowSize * static_cast<std::size_t>(bufferRows));
-    KwBuffer<JSAMPROW> rowPointers = KwAllocateBuffer<JSAMPROW>(static_cast<std::size_t>(bufferRows));
-    if ((!rowsAsDecoded && !hostRow) || !decodeRows || !rowPointers) return E_OUTOFMEMORY;
-    for (int i = 0; i < bufferRows; ++i) rowPointers[i] = decodeRows.get() + rowSize * static_cast<std::size_t>(i);
+    hr = CreateStorage(raster);
+    if (FAILED(hr)) return hr;
+    session.ApplyResolution(&m_LpiX, &m_LpiY);
 
-    ApplyResolution(cinfo);
-
-    const bool adobe = cinfo->saw_Adobe_marker != FALSE;
+    const KW_RASTER_TYPE rowType = m_BitsPerPixel == 8 ? KW_RASTER_INDEX_8 : KW_RASTER_RGB;
+    const LONG stride = session.Stride();
     LONG delivered = 0;
     VARIANT_BOOL abort = VARIANT_FALSE;
-    hr = S_OK;
-    while (cinfo->output_scanline < cinfo->output_height && !abort) {
-        JDIMENSION count = 0;
-        if (!KwLoadErrorManager::ReadScanlines(cinfo, rowPointers.get(), static_cast<JDIMENSION>(bufferRows), &count) ||
-            count == 0) {
-            // A fatal error, or a codec that stopped giving rows (it would loop forever).
-            hr = E_FAIL;
-            break;
-        }
-        for (JDIMENSION r = 0; r < count && r < static_cast<JDIMENSION>(bufferRows); ++r) {
-            if (rowsAsDecoded) {
-                raster->AddScanline1(gray ? KW_RASTER_INDEX_8 : KW_RASTER_RGB, delivered, 1, stride, rowPointers[r]);
-            } else {
-                if (cmyk) KwConvertCmykRow(rowPointers[r], hostRow.get(), m_Width, adobe);
-                else KwConvertRgbRow(rowPointers[r], hostRow.get(), m_Width);
-                raster->AddScanline1(KW_RASTER_RGB, delivered, 1, stride, hostRow.get());
-            }
-            ++delivered;
-            if (delivered % ProgressInterval == 0) {
-                m_Events.Fire_Progress(delivered * 100 / m_Height, &abort);
-                if (abort) break;
-            }
+    unsigned char* row = nullptr;
+    while ((hr = session.NextRow(&row)) == S_OK) {
+        raster->AddScanline1(rowType, delivered, 1, stride, row);
+        ++delivered;
+        if (delivered % ProgressInterval == 0) {
+            m_Events.Fire_Progress(delivered * 100 / m_Height, &abort);
+            // The session ends the codec's work unfinished: it only destroys the decompressor.
+            if (abort) return E_ABORT;
         }
     }
     if (FAILED(hr)) return hr;
-    // Finishing with rows unread is a fatal codec error: an aborted decode is only destroyed.
-    if (abort) return E_ABORT;
-    if (!KwLoadErrorManager::FinishDecompress(cinfo)) return E_FAIL;
-    return S_OK;
+    return session.Finish();
+}
+
+// The host's storage for the image: 8-bit rows with a gray palette, or 24-bit B, G, R rows.
+HRESULT CKwFilterJPEG::CreateStorage(IKwRasterBlock* raster) noexcept
+{
+    KwBstr compression = KwMakeBstr(OLESTR("JPEG"));
+    if (!compression.ok()) return E_OUTOFMEMORY;
+    if (m_BitsPerPixel != 8)
+        return raster->CreateRasterStorage(m_Width, m_Height, 24, 0, 0, compression.Get(), 0, nullptr);
+    KwBuffer<LONG> palette = KwAllocateBuffer<LONG>(GrayColors);
+    if (!palette) return E_OUTOFMEMORY;
+    for (LONG i = 0; i < GrayColors; ++i) palette[i] = i | (i << 8) | (i << 16);
+    return raster->CreateRasterStorage(m_Width, m_Height, 8, 0, 0, compression.Get(), GrayColors, palette.get());
 }

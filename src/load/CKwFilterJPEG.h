@@ -6,8 +6,6 @@
 #include "IKwFilterImpl.h"
 #include "KwComPtr.h"
 
-struct jpeg_decompress_struct;
-
 class CKwFilterJPEG final : public IKwFilterImpl<CKwFilterJPEG, &CLSID_KwFilterJPEG>, public CKwFilterSupport {
 public:
     static const int StorageNameSize = 260;
@@ -32,8 +30,8 @@ private:
     HRESULT PublishCreationAttributes(IKwContainer* node) noexcept;
     HRESULT PublishCompletionAttributes(IKwContainer* node) noexcept;
     HRESULT LoadNode(IKwContainer* node) noexcept;
-    HRESULT Decode(jpeg_decompress_struct* cinfo, IKwRasterBlock* raster) noexcept;
-    void ApplyResolution(const jpeg_decompress_struct* cinfo) noexcept;
+    HRESULT Decode(IKwRasterBlock* raster) noexcept;
+    HRESULT CreateStorage(IKwRasterBlock* raster) noexcept;
 
     LONG m_Width;
     LONG m_Height;

@@ -1,0 +1,83 @@
+// One decode of a JPEG stream for the load filter: owns the decompressor, its
+// error manager and the row buffers, and hands out rows laid out as the host's
+// raster storage takes them (B, G, R or 8-bit gray, each row padded to a
+// multiple of four bytes with zeros).
+//
+// The calls go in order: Open, Start, NextRow until it gives S_FALSE, Finish.
+// A session dropped before Finish (an aborted load, a failure) only destroys
+// the decompressor, which is the codec's way to stop with rows unread.
+#pragma once
+
+#include "KwLoadErrorManager.h"
+#include "KwMemory.h"
+#include "KwPlatform.h"
+
+class CKwFilterJPEG;
+
+class KwDecodeSession {
+public:
+    KwDecodeSession() noexcept;
+    ~KwDecodeSession();
+    KwDecodeSession(const KwDecodeSession&) = delete;
+    KwDecodeSession& operator=(const KwDecodeSession&) = delete;
+
+    // Creates the decompressor, attaches the owner's stream and reads the
+    // header. E_FAIL for a file the codec refuses, an empty image or one too
+    // large for the host's 32-bit row arithmetic.
+    HRESULT Open(CKwFilterJPEG* owner) noexcept;
+
+    // Valid after Open.
+    LONG Width() const noexcept { return m_Width; }
+    LONG Height() const noexcept { return m_Height; }
+    LONG BitsPerPixel() const noexcept { return m_BitsPerPixel; }
+    // Bytes per host row: the pixels, padded to a multiple of four.
+    LONG Stride() const noexcept { return m_Stride; }
+    // Replaces the given resolution, in lines per inch, with the file's where
+    // its density gives one.
+    void ApplyResolution(double* lpiX, double* lpiY) const noexcept;
+
+    // Chooses the codec's output and starts decompressing (for a multi-scan
+    // file, the whole of its entropy decoding happens here). E_FAIL for a
+    // colour space the host has no layout for, or a fatal codec error.
+    HRESULT Start() noexcept;
+
+    // The next row for the host: S_OK with *row valid until the next call,
+    // S_FALSE after the last row, E_FAIL for a fatal codec error, E_OUTOFMEMORY
+    // when the row buffers cannot be had (they are taken by the first call).
+    HRESULT NextRow(unsigned char** row) noexcept;
+
+    // Ends the decompression after the last row; E_FAIL for a fatal codec error.
+    HRESULT Finish() noexcept;
+
+private:
+    HRESULT AllocateRows() noexcept;
+
+    // The decompressor points at the error manager, and the error manager's
+    // progress hook at the decompressor; neither moves while the session lives.
+    KwLoadErrorManager m_Errors;
+    jpeg_decompress_struct m_Codec;
+    bool m_Created;
+
+    LONG m_Width;
+    LONG m_Height;
+    LONG m_BitsPerPixel;
+    LONG m_Stride;
+    // What the codec writes for a pixel: 1 (gray), 3 or 4 (CMYK).
+    int m_Components;
+    bool m_Cmyk;
+    bool m_Adobe;
+    // True where the codec's rows are the host's rows already (gray, and
+    // B, G, R from a codec with colour-space extensions).
+    bool m_RowsAsDecoded;
+
+    // Rows of the last read, at least a host row long each and zeroed once,
+    // so that rows needing no conversion reach the host with zero padding.
+    int m_BufferRows;
+    std::size_t m_RowSize;
+    KwBuffer<unsigned char> m_DecodeRows;
+    KwBuffer<JSAMPROW> m_RowPointers;
+    // The converted row, where the codec's rows are not the host's.
+    KwBuffer<unsigned char> m_HostRow;
+    JDIMENSION m_RowsRead;
+    JDIMENSION m_NextRow;
+};
