@@ -39,7 +39,7 @@ void Check(bool condition, const char* what)
 }
 
 struct HeaderErrors {
-    jpeg_error_mgr Standard;
+    jpeg_error_mgr Public;
     std::jmp_buf Jump;
 };
 
@@ -61,9 +61,9 @@ void CheckWrittenImage(const unsigned char* data, size_t size, LONG width, LONG 
     HeaderErrors errors;
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof(cinfo));
-    cinfo.err = jpeg_std_error(&errors.Standard);
-    errors.Standard.error_exit = HeaderErrorExit;
-    errors.Standard.emit_message = HeaderSilent;
+    cinfo.err = jpeg_std_error(&errors.Public);
+    errors.Public.error_exit = HeaderErrorExit;
+    errors.Public.emit_message = HeaderSilent;
     jpeg_create_decompress(&cinfo);
     const bool ok = ReadHeader(&cinfo, data, size, &errors);
     const bool matches = ok && cinfo.image_width == static_cast<JDIMENSION>(width) &&

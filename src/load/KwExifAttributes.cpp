@@ -3,13 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "CKwFilterSupport.h"
 #include "KwAutomation.h"
 #include "KwComPtr.h"
 #include "KwMemory.h"
 
 namespace {
-
-const LONG AttributeTypeInfo = 2;
 
 // Narrow text in the thread's ANSI code page as a BSTR. Text the code page
 // cannot convert becomes the empty text; only an allocation failure gives null.

@@ -20,7 +20,7 @@ static void KwSaveErrorExit(j_common_ptr cinfo)
 
 jpeg_error_mgr* KwInitSaveErrorManager(KwSaveErrorManager* manager) noexcept
 {
-    jpeg_error_mgr* err = jpeg_std_error(&manager->pub);
+    jpeg_error_mgr* err = jpeg_std_error(&manager->Public);
     err->error_exit = KwSaveErrorExit;
     return err;
 }

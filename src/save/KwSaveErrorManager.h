@@ -9,7 +9,7 @@
 #include <jpeglib.h>
 
 struct KwSaveErrorManager {
-    jpeg_error_mgr pub; // first, so the codec's err pointer is the whole record
+    jpeg_error_mgr Public; // first, so the codec's err pointer is the whole record
     // Armed by setjmp in the function around each codec call; the record lives in
     // the frame that owns the compressor, so it outlives every one of those calls.
     std::jmp_buf jump;
