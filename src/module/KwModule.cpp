@@ -34,36 +34,36 @@ bool EscapeQuotes(const char* in, char* out, size_t size) noexcept
 
 void KwModule::Attach(HINSTANCE instance, const KwModuleDescription& description) noexcept
 {
-    m_instance = instance;
-    m_description = description;
-    InitializeCriticalSection(&m_classObjectLock);
-    m_attached = true;
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        if (m_description.classes[i].startHook) m_description.classes[i].startHook();
+    m_Instance = instance;
+    m_Description = description;
+    InitializeCriticalSection(&m_ClassObjectLock);
+    m_Attached = true;
+    for (size_t i = 0; i < m_Description.classCount; ++i) {
+        if (m_Description.classes[i].startHook) m_Description.classes[i].startHook();
     }
 }
 
 void KwModule::Detach() noexcept
 {
-    if (!m_attached) return;
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        KwClassEntry& entry = m_description.classes[i];
+    if (!m_Attached) return;
+    for (size_t i = 0; i < m_Description.classCount; ++i) {
+        KwClassEntry& entry = m_Description.classes[i];
         if (KwClassFactory* factory = entry.classObject.exchange(nullptr)) factory->ReleaseCacheReference();
         if (entry.endHook) entry.endHook();
     }
-    DeleteCriticalSection(&m_classObjectLock);
-    m_attached = false;
+    DeleteCriticalSection(&m_ClassObjectLock);
+    m_Attached = false;
 }
 
 HRESULT KwModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) noexcept
 {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (!m_attached) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!m_Attached) return CLASS_E_CLASSNOTAVAILABLE;
     KwClassEntry* entry = nullptr;
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        if (IsEqualCLSID(rclsid, *m_description.classes[i].clsid)) {
-            entry = &m_description.classes[i];
+    for (size_t i = 0; i < m_Description.classCount; ++i) {
+        if (IsEqualCLSID(rclsid, *m_Description.classes[i].clsid)) {
+            entry = &m_Description.classes[i];
             break;
         }
     }
@@ -71,14 +71,14 @@ HRESULT KwModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) noexc
 
     KwClassFactory* factory = entry->classObject.load(std::memory_order_acquire);
     if (!factory) {
-        EnterCriticalSection(&m_classObjectLock);
+        EnterCriticalSection(&m_ClassObjectLock);
         factory = entry->classObject.load(std::memory_order_acquire);
         HRESULT hr = S_OK;
         if (!factory) {
             hr = KwClassFactory::Create(entry->creator, &factory);
             if (SUCCEEDED(hr)) entry->classObject.store(factory, std::memory_order_release);
         }
-        LeaveCriticalSection(&m_classObjectLock);
+        LeaveCriticalSection(&m_ClassObjectLock);
         if (FAILED(hr)) return hr;
     }
     return factory->QueryInterface(riid, ppv);
@@ -88,24 +88,24 @@ HRESULT KwModule::CanUnloadNow() noexcept { return KwModuleLockCount() == 0 ? S_
 
 HRESULT KwModule::RegisterServer() noexcept
 {
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        HRESULT hr = RunScript(m_description.classes[i].registryResource, true);
+    for (size_t i = 0; i < m_Description.classCount; ++i) {
+        HRESULT hr = RunScript(m_Description.classes[i].registryResource, true);
         if (FAILED(hr)) return hr;
     }
-    if (!m_description.libid) return S_OK;
-    return KwRegisterModuleTypeLib(m_instance, *m_description.libid, m_description.libMajor, m_description.libMinor,
-                                   0, m_description.libDescription);
+    if (!m_Description.libid) return S_OK;
+    return KwRegisterModuleTypeLib(m_Instance, *m_Description.libid, m_Description.libMajor, m_Description.libMinor,
+                                   0, m_Description.libDescription);
 }
 
 HRESULT KwModule::UnregisterServer() noexcept
 {
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        HRESULT hr = RunScript(m_description.classes[i].registryResource, false);
+    for (size_t i = 0; i < m_Description.classCount; ++i) {
+        HRESULT hr = RunScript(m_Description.classes[i].registryResource, false);
         if (FAILED(hr)) return hr;
     }
-    if (!m_description.libid) return S_OK;
-    return KwUnregisterModuleTypeLib(m_instance, *m_description.libid, m_description.libMajor,
-                                     m_description.libMinor, 0);
+    if (!m_Description.libid) return S_OK;
+    return KwUnregisterModuleTypeLib(m_Instance, *m_Description.libid, m_Description.libMajor,
+                                     m_Description.libMinor, 0);
 }
 
 HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noexcept
@@ -140,7 +140,7 @@ HRESULT KwModule::RunScript(WORD resource, bool registering) noexcept
     // scripts carry it as UTF-8 and the registrar writes it back as wide text.
     WCHAR path[MAX_PATH];
     SetLastError(0);
-    DWORD length = GetModuleFileNameW(m_instance, path, MAX_PATH);
+    DWORD length = GetModuleFileNameW(m_Instance, path, MAX_PATH);
     if (length == 0) return LastErrorResult();
     if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     path[length] = 0;
@@ -156,12 +156,12 @@ HRESULT KwModule::RunScript(WORD resource, bool registering) noexcept
     HRESULT hr = ReadProductVersion(path, version, sizeof version);
     if (FAILED(hr)) return hr;
 
-    HRSRC found = FindResourceA(m_instance, MAKEINTRESOURCEA(resource), "REGISTRY");
+    HRSRC found = FindResourceA(m_Instance, MAKEINTRESOURCEA(resource), "REGISTRY");
     if (!found) return LastErrorResult();
-    HGLOBAL loaded = LoadResource(m_instance, found);
+    HGLOBAL loaded = LoadResource(m_Instance, found);
     const char* script = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
     if (!script) return LastErrorResult();
-    DWORD scriptLength = SizeofResource(m_instance, found);
+    DWORD scriptLength = SizeofResource(m_Instance, found);
 
     KwRegistrar registrar;
     hr = registrar.AddReplacement("Module", quotedPath);

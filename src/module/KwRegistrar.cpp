@@ -29,15 +29,15 @@ bool KwRegistrar::IsProtectedKeyName(const char* name) noexcept
 HRESULT KwRegistrar::AddReplacement(const char* name, const char* value) noexcept
 {
     if (!name || !*name || !value) return E_INVALIDARG;
-    if (m_replacementCount == kMaxReplacements) return E_OUTOFMEMORY;
-    m_replacements[m_replacementCount++] = {name, std::strlen(name), value, std::strlen(value)};
+    if (m_ReplacementCount == kMaxReplacements) return E_OUTOFMEMORY;
+    m_Replacements[m_ReplacementCount++] = {name, std::strlen(name), value, std::strlen(value)};
     return S_OK;
 }
 
 const KwRegistrar::Replacement* KwRegistrar::FindReplacement(const char* name, size_t length) const noexcept
 {
-    for (int i = 0; i < m_replacementCount; ++i) {
-        const Replacement& r = m_replacements[i];
+    for (int i = 0; i < m_ReplacementCount; ++i) {
+        const Replacement& r = m_Replacements[i];
         if (KwScriptEqualNoCase(name, length, r.name, r.nameLength)) return &r;
     }
     return nullptr;

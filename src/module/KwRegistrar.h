@@ -59,6 +59,6 @@ private:
     HRESULT Expand(const char* text, size_t length, KwBuffer<char>& expanded) noexcept;
     const Replacement* FindReplacement(const char* name, size_t length) const noexcept;
 
-    Replacement m_replacements[kMaxReplacements] = {};
-    int m_replacementCount = 0;
+    Replacement m_Replacements[kMaxReplacements] = {};
+    int m_ReplacementCount = 0;
 };

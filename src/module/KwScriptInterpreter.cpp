@@ -30,38 +30,38 @@ public:
     WideText& operator=(const WideText&) = delete;
     ~WideText()
     {
-        if (m_text != m_small) KwFree(m_text);
+        if (m_Text != m_Small) KwFree(m_Text);
     }
 
     HRESULT Set(const char* text, size_t length) noexcept
     {
         if (length == 0) {
-            m_small[0] = 0;
-            m_length = 0;
+            m_Small[0] = 0;
+            m_Length = 0;
             return S_OK;
         }
         if (length > 0x7FFFFFF0u) return E_INVALIDARG;
         const int count = static_cast<int>(length);
         const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, nullptr, 0);
         if (units <= 0) return KW_E_REGISTRAR_SCRIPT;
-        if (static_cast<size_t>(units) >= sizeof m_small / sizeof m_small[0]) {
-            m_text = static_cast<WCHAR*>(KwAllocate((static_cast<size_t>(units) + 1) * sizeof(WCHAR)));
-            if (!m_text) return E_OUTOFMEMORY;
+        if (static_cast<size_t>(units) >= sizeof m_Small / sizeof m_Small[0]) {
+            m_Text = static_cast<WCHAR*>(KwAllocate((static_cast<size_t>(units) + 1) * sizeof(WCHAR)));
+            if (!m_Text) return E_OUTOFMEMORY;
         }
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, m_text, units);
-        m_text[units] = 0;
-        m_length = static_cast<size_t>(units);
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, m_Text, units);
+        m_Text[units] = 0;
+        m_Length = static_cast<size_t>(units);
         return S_OK;
     }
     HRESULT Set(const KwScriptToken& token) noexcept { return Set(token.text, token.length); }
 
-    LPCWSTR Get() const noexcept { return m_text; }
-    size_t Length() const noexcept { return m_length; }
+    LPCWSTR Get() const noexcept { return m_Text; }
+    size_t Length() const noexcept { return m_Length; }
 
 private:
-    WCHAR m_small[KwRegistrar::kMaxKeyName + 1] = {}; // every key name fits
-    WCHAR* m_text = m_small;
-    size_t m_length = 0;
+    WCHAR m_Small[KwRegistrar::kMaxKeyName + 1] = {}; // every key name fits
+    WCHAR* m_Text = m_Small;
+    size_t m_Length = 0;
 };
 
 HRESULT FromStatus(LSTATUS status) noexcept
@@ -150,12 +150,12 @@ bool IsRoot(HKEY key) noexcept { return key == HKEY_CLASSES_ROOT || key == HKEY_
 
 HRESULT KwScriptInterpreter::NextToken(KwScriptToken& token) noexcept
 {
-    return m_tokens.Next(token) ? S_OK : KW_E_REGISTRAR_SCRIPT;
+    return m_Tokens.Next(token) ? S_OK : KW_E_REGISTRAR_SCRIPT;
 }
 
 HRESULT KwScriptInterpreter::PeekToken(KwScriptToken& token) noexcept
 {
-    return m_tokens.Peek(token) ? S_OK : KW_E_REGISTRAR_SCRIPT;
+    return m_Tokens.Peek(token) ? S_OK : KW_E_REGISTRAR_SCRIPT;
 }
 
 HRESULT KwScriptInterpreter::Expect(const char* word) noexcept
@@ -250,7 +250,7 @@ HRESULT KwScriptInterpreter::ReadNamedValue(HKEY key) noexcept
     hr = ReadValue(value);
     if (FAILED(hr) || !key) return hr;
 
-    if (m_registering) return WriteValue(key, &name, value.type, value.text, value.number);
+    if (m_Registering) return WriteValue(key, &name, value.type, value.text, value.number);
     WideText wideName;
     hr = wideName.Set(name);
     if (FAILED(hr)) return hr;
@@ -281,7 +281,7 @@ HRESULT KwScriptInterpreter::ReadKey(HKEY parent, const KwScriptToken& name, boo
     }
 
     if (!parent) return hasBody ? ReadKeyList(nullptr, false, depth + 1) : S_OK;
-    if (m_registering) {
+    if (m_Registering) {
         return ApplyKeyForRegistration(parent, name, forceRemove, hasValue ? &value : nullptr, hasBody, depth);
     }
     return ApplyKeyForRemoval(parent, name, noRemove, hasBody, depth);

@@ -10,7 +10,7 @@
 class KwScriptInterpreter {
 public:
     // `script` is zero-terminated and writable; the interpreter tokenizes it in place.
-    KwScriptInterpreter(char* script, bool registering) noexcept : m_tokens(script), m_registering(registering) {}
+    KwScriptInterpreter(char* script, bool registering) noexcept : m_Tokens(script), m_Registering(registering) {}
 
     HRESULT Run() noexcept;
 
@@ -35,6 +35,6 @@ private:
     HRESULT NextToken(KwScriptToken& token) noexcept;
     HRESULT PeekToken(KwScriptToken& token) noexcept;
 
-    KwScriptTokenizer m_tokens;
-    bool m_registering;
+    KwScriptTokenizer m_Tokens;
+    bool m_Registering;
 };

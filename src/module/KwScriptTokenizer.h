@@ -24,7 +24,7 @@ struct KwScriptToken {
 
 class KwScriptTokenizer {
 public:
-    explicit KwScriptTokenizer(char* buffer) noexcept : m_cursor(buffer) {}
+    explicit KwScriptTokenizer(char* buffer) noexcept : m_Cursor(buffer) {}
 
     // The next token; false on a quote that is never closed.
     bool Next(KwScriptToken& token) noexcept;
@@ -34,7 +34,7 @@ public:
 private:
     bool Scan(KwScriptToken& token) noexcept;
 
-    char* m_cursor;
-    KwScriptToken m_peeked;
-    bool m_hasPeeked = false;
+    char* m_Cursor;
+    KwScriptToken m_Peeked;
+    bool m_HasPeeked = false;
 };

@@ -77,57 +77,57 @@ protected:
     void SetUp() override
     {
         const char* previous = std::getenv("KWPLATFORM_REGISTRY");
-        m_previous = previous ? previous : "";
-        m_file = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        setenv("KWPLATFORM_REGISTRY", m_file.c_str(), 1);
+        m_Previous = previous ? previous : "";
+        m_File = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        setenv("KWPLATFORM_REGISTRY", m_File.c_str(), 1);
 
         // This test executable plays the library: its own module handle, with
         // a resource table of test scripts and no version resource.
-        m_self = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&NoObjects));
-        ASSERT_NE(nullptr, m_self);
+        m_Self = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&NoObjects));
+        ASSERT_NE(nullptr, m_Self);
         static const KwResourceEntry resources[] = {
             {"REGISTRY", 201, kScriptA, sizeof kScriptA - 1},
             {"REGISTRY", 202, kScriptB, sizeof kScriptB - 1},
             {"REGISTRY", 203, kScriptC, sizeof kScriptC - 1},
         };
-        KwRegisterModuleResources(m_self, resources, 3);
+        KwRegisterModuleResources(m_Self, resources, 3);
         char path[MAX_PATH] = "";
-        GetModuleFileNameA(m_self, path, MAX_PATH);
-        m_path = path;
+        GetModuleFileNameA(m_Self, path, MAX_PATH);
+        m_Path = path;
     }
     void TearDown() override
     {
-        KwUnregisterModuleResources(m_self);
-        if (m_previous.empty()) {
+        KwUnregisterModuleResources(m_Self);
+        if (m_Previous.empty()) {
             unsetenv("KWPLATFORM_REGISTRY");
         } else {
-            setenv("KWPLATFORM_REGISTRY", m_previous.c_str(), 1);
+            setenv("KWPLATFORM_REGISTRY", m_Previous.c_str(), 1);
         }
-        KwRemoveRegistryFile(m_file);
+        KwRemoveRegistryFile(m_File);
     }
 
-    KwClassEntry m_classes[3] = {
+    KwClassEntry m_Classes[3] = {
         {&kClassA, &NoObjects, 201, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
         {&kClassB, &NoObjects, 202, {nullptr}, nullptr, nullptr},
         {&kClassC, &NoObjects, 203, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
     };
-    HMODULE m_self = nullptr;
-    std::string m_path;
-    std::string m_file;
-    std::string m_previous;
+    HMODULE m_Self = nullptr;
+    std::string m_Path;
+    std::string m_File;
+    std::string m_Previous;
 };
 
 TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtTheFirstFailure)
 {
     KwModule module;
     g_starts = g_ends = 0;
-    module.Attach(m_self, {m_classes, 3, &kLibrary, 1, 0, "Test library"});
+    module.Attach(m_Self, {m_Classes, 3, &kLibrary, 1, 0, "Test library"});
     EXPECT_EQ(2, g_starts);
 
     EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, module.RegisterServer());
     // The first class is registered, with the module path and, as the file has
     // no version resource, the version 0.0.0.0.
-    EXPECT_EQ("HKCR\\KwT.ModuleA\n  @ = s \"" + m_path + "\"\n  Version = s \"0.0.0.0\"\n",
+    EXPECT_EQ("HKCR\\KwT.ModuleA\n  @ = s \"" + m_Path + "\"\n  Version = s \"0.0.0.0\"\n",
               KwDumpRegistry("HKCR\\KwT.ModuleA"));
     EXPECT_EQ("", KwDumpRegistry("HKCR\\KwT.ModuleC")); // after the failing script: not run
     EXPECT_EQ("", KwDumpRegistry("HKCR\\TypeLib"));     // nor the type library
@@ -152,8 +152,8 @@ TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtT
 TEST_F(ModuleRegistrationTest, AMissingScriptResourceFailsTheRegistration)
 {
     KwModule module;
-    m_classes[0].registryResource = 299;
-    module.Attach(m_self, {m_classes, 1, nullptr, 0, 0, nullptr});
+    m_Classes[0].registryResource = 299;
+    module.Attach(m_Self, {m_Classes, 1, nullptr, 0, 0, nullptr});
     EXPECT_TRUE(FAILED(module.RegisterServer()));
     EXPECT_TRUE(FAILED(module.UnregisterServer()));
     module.Detach();
