@@ -19,7 +19,7 @@
 #include "KwModuleLock.h"
 
 struct KwInterfaceEntry {
-    const IID* iid;
+    const IID* Iid;
     void* (*cast)(void* self);
 };
 
@@ -82,8 +82,8 @@ public:
         if (IsEqualIID(riid, IID_IUnknown)) {
             *ppv = table[0].cast(static_cast<Self*>(this));
         } else {
-            for (const KwInterfaceEntry* e = table; e->iid; ++e) {
-                if (IsEqualIID(riid, *e->iid)) {
+            for (const KwInterfaceEntry* e = table; e->Iid; ++e) {
+                if (IsEqualIID(riid, *e->Iid)) {
                     *ppv = e->cast(static_cast<Self*>(this));
                     break;
                 }

@@ -38,18 +38,18 @@ void KwModule::Attach(HINSTANCE instance, const KwModuleDescription& description
     m_Description = description;
     InitializeCriticalSection(&m_ClassObjectLock);
     m_Attached = true;
-    for (size_t i = 0; i < m_Description.classCount; ++i) {
-        if (m_Description.classes[i].startHook) m_Description.classes[i].startHook();
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        if (m_Description.Classes[i].StartHook) m_Description.Classes[i].StartHook();
     }
 }
 
 void KwModule::Detach() noexcept
 {
     if (!m_Attached) return;
-    for (size_t i = 0; i < m_Description.classCount; ++i) {
-        KwClassEntry& entry = m_Description.classes[i];
-        if (KwClassFactory* factory = entry.classObject.exchange(nullptr)) factory->ReleaseCacheReference();
-        if (entry.endHook) entry.endHook();
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        KwClassEntry& entry = m_Description.Classes[i];
+        if (KwClassFactory* factory = entry.ClassObject.exchange(nullptr)) factory->ReleaseCacheReference();
+        if (entry.EndHook) entry.EndHook();
     }
     DeleteCriticalSection(&m_ClassObjectLock);
     m_Attached = false;
@@ -61,22 +61,22 @@ HRESULT KwModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) noexc
     *ppv = nullptr;
     if (!m_Attached) return CLASS_E_CLASSNOTAVAILABLE;
     KwClassEntry* entry = nullptr;
-    for (size_t i = 0; i < m_Description.classCount; ++i) {
-        if (IsEqualCLSID(rclsid, *m_Description.classes[i].clsid)) {
-            entry = &m_Description.classes[i];
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        if (IsEqualCLSID(rclsid, *m_Description.Classes[i].Clsid)) {
+            entry = &m_Description.Classes[i];
             break;
         }
     }
     if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
 
-    KwClassFactory* factory = entry->classObject.load(std::memory_order_acquire);
+    KwClassFactory* factory = entry->ClassObject.load(std::memory_order_acquire);
     if (!factory) {
         EnterCriticalSection(&m_ClassObjectLock);
-        factory = entry->classObject.load(std::memory_order_acquire);
+        factory = entry->ClassObject.load(std::memory_order_acquire);
         HRESULT hr = S_OK;
         if (!factory) {
-            hr = KwClassFactory::Create(entry->creator, &factory);
-            if (SUCCEEDED(hr)) entry->classObject.store(factory, std::memory_order_release);
+            hr = KwClassFactory::Create(entry->Creator, &factory);
+            if (SUCCEEDED(hr)) entry->ClassObject.store(factory, std::memory_order_release);
         }
         LeaveCriticalSection(&m_ClassObjectLock);
         if (FAILED(hr)) return hr;
@@ -88,24 +88,24 @@ HRESULT KwModule::CanUnloadNow() noexcept { return KwModuleLockCount() == 0 ? S_
 
 HRESULT KwModule::RegisterServer() noexcept
 {
-    for (size_t i = 0; i < m_Description.classCount; ++i) {
-        HRESULT hr = RunScript(m_Description.classes[i].registryResource, true);
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        HRESULT hr = RunScript(m_Description.Classes[i].RegistryResource, true);
         if (FAILED(hr)) return hr;
     }
-    if (!m_Description.libid) return S_OK;
-    return KwRegisterModuleTypeLib(m_Instance, *m_Description.libid, m_Description.libMajor, m_Description.libMinor,
-                                   0, m_Description.libDescription);
+    if (!m_Description.Libid) return S_OK;
+    return KwRegisterModuleTypeLib(m_Instance, *m_Description.Libid, m_Description.LibMajor, m_Description.LibMinor,
+                                   0, m_Description.LibDescription);
 }
 
 HRESULT KwModule::UnregisterServer() noexcept
 {
-    for (size_t i = 0; i < m_Description.classCount; ++i) {
-        HRESULT hr = RunScript(m_Description.classes[i].registryResource, false);
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        HRESULT hr = RunScript(m_Description.Classes[i].RegistryResource, false);
         if (FAILED(hr)) return hr;
     }
-    if (!m_Description.libid) return S_OK;
-    return KwUnregisterModuleTypeLib(m_Instance, *m_Description.libid, m_Description.libMajor,
-                                     m_Description.libMinor, 0);
+    if (!m_Description.Libid) return S_OK;
+    return KwUnregisterModuleTypeLib(m_Instance, *m_Description.Libid, m_Description.LibMajor,
+                                     m_Description.LibMinor, 0);
 }
 
 HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noexcept

@@ -12,12 +12,12 @@
 #include "KwPlatform.h"
 
 struct KwModuleDescription {
-    KwClassEntry* classes;
-    size_t classCount;
-    const GUID* libid; // the type library registered after the classes
-    WORD libMajor;
-    WORD libMinor;
-    const char* libDescription;
+    KwClassEntry* Classes;
+    size_t ClassCount;
+    const GUID* Libid; // the type library registered after the classes
+    WORD LibMajor;
+    WORD LibMinor;
+    const char* LibDescription;
 };
 
 class KwModule {

@@ -38,7 +38,7 @@ const KwRegistrar::Replacement* KwRegistrar::FindReplacement(const char* name, s
 {
     for (int i = 0; i < m_ReplacementCount; ++i) {
         const Replacement& r = m_Replacements[i];
-        if (KwScriptEqualNoCase(name, length, r.name, r.nameLength)) return &r;
+        if (KwScriptEqualNoCase(name, length, r.Name, r.NameLength)) return &r;
     }
     return nullptr;
 }
@@ -64,8 +64,8 @@ HRESULT KwRegistrar::Expand(const char* text, size_t length, KwBuffer<char>& exp
                 } else {
                     const Replacement* r = FindReplacement(&text[i + 1], close - i - 1);
                     if (!r) return KW_E_REGISTRAR_SCRIPT;
-                    piece = r->value;
-                    pieceLength = r->valueLength;
+                    piece = r->Value;
+                    pieceLength = r->ValueLength;
                 }
                 i = close;
             }

@@ -48,10 +48,10 @@ public:
 
 private:
     struct Replacement {
-        const char* name;
-        size_t nameLength;
-        const char* value;
-        size_t valueLength;
+        const char* Name;
+        size_t NameLength;
+        const char* Value;
+        size_t ValueLength;
     };
 
     HRESULT Run(const char* text, size_t length, bool registering) noexcept;

@@ -16,9 +16,9 @@ public:
 
 private:
     struct Value {
-        DWORD type = REG_NONE;
-        KwScriptToken text;
-        DWORD number = 0;
+        DWORD Type = REG_NONE;
+        KwScriptToken Text;
+        DWORD Number = 0;
     };
 
     // Reads the contents of a brace-delimited list up to its closing brace.

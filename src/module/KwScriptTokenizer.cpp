@@ -21,7 +21,7 @@ bool KwScriptEqualNoCase(const char* a, size_t aLength, const char* b, size_t bL
 
 bool KwScriptToken::Is(const char* word) const noexcept
 {
-    return text && !quoted && KwScriptEqualNoCase(text, length, word, std::strlen(word));
+    return Text && !Quoted && KwScriptEqualNoCase(Text, Length, word, std::strlen(word));
 }
 
 bool KwScriptTokenizer::Next(KwScriptToken& token) noexcept
@@ -63,9 +63,9 @@ bool KwScriptTokenizer::Scan(KwScriptToken& token) noexcept
             }
             *out++ = *in++;
         }
-        token.text = m_Cursor;
-        token.length = static_cast<size_t>(out - m_Cursor);
-        token.quoted = true;
+        token.Text = m_Cursor;
+        token.Length = static_cast<size_t>(out - m_Cursor);
+        token.Quoted = true;
         *out = '\0';
         m_Cursor = const_cast<char*>(in) + 1;
         return true;
@@ -73,8 +73,8 @@ bool KwScriptTokenizer::Scan(KwScriptToken& token) noexcept
 
     char* start = m_Cursor;
     while (*m_Cursor != '\0' && !IsSpace(*m_Cursor)) ++m_Cursor;
-    token.text = start;
-    token.length = static_cast<size_t>(m_Cursor - start);
+    token.Text = start;
+    token.Length = static_cast<size_t>(m_Cursor - start);
     if (*m_Cursor != '\0') *m_Cursor++ = '\0'; // the separating space becomes the terminator
     return true;
 }

@@ -13,11 +13,11 @@
 bool KwScriptEqualNoCase(const char* a, size_t aLength, const char* b, size_t bLength) noexcept;
 
 struct KwScriptToken {
-    const char* text = nullptr; // zero-terminated; null at the end of the script
-    size_t length = 0;
-    bool quoted = false;
+    const char* Text = nullptr; // zero-terminated; null at the end of the script
+    size_t Length = 0;
+    bool Quoted = false;
 
-    bool AtEnd() const noexcept { return text == nullptr; }
+    bool AtEnd() const noexcept { return Text == nullptr; }
     // True for the unquoted word `word` (letters compared without regard to case).
     bool Is(const char* word) const noexcept;
 };

@@ -18,7 +18,7 @@ namespace {
 
 bool CreateCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     jpeg_create_compress(cinfo);
     return true;
 }
@@ -26,7 +26,7 @@ bool CreateCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 bool ConfigureCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err, CKwSaveRasterData* owner, LONG width,
                          LONG height, J_COLOR_SPACE inputSpace) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     InstallStreamDestination(cinfo, owner);
     cinfo->image_width = static_cast<JDIMENSION>(width);
     cinfo->image_height = static_cast<JDIMENSION>(height);
@@ -39,14 +39,14 @@ bool ConfigureCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err, CKwSaveR
 
 bool StartCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     jpeg_start_compress(cinfo, TRUE);
     return true;
 }
 
 bool WriteRow(j_compress_ptr cinfo, KwSaveErrorManager* err, JSAMPROW row) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     JSAMPROW rows[1] = {row};
     // The destination never suspends, so anything but one row is a failure (and must not loop).
     return jpeg_write_scanlines(cinfo, rows, 1) == 1;
@@ -54,7 +54,7 @@ bool WriteRow(j_compress_ptr cinfo, KwSaveErrorManager* err, JSAMPROW row) noexc
 
 bool FinishCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     jpeg_finish_compress(cinfo);
     return true;
 }

@@ -13,7 +13,7 @@ static void KwSaveErrorExit(j_common_ptr cinfo)
     (*cinfo->err->format_message)(cinfo, text);
     MessageBoxA(nullptr, text, "JPEG Error", MB_OK);
     KwSaveErrorManager* manager = reinterpret_cast<KwSaveErrorManager*>(cinfo->err);
-    std::longjmp(manager->jump, 1);
+    std::longjmp(manager->Jump, 1);
 }
 
 } // extern "C"

@@ -152,7 +152,7 @@ TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtT
 TEST_F(ModuleRegistrationTest, AMissingScriptResourceFailsTheRegistration)
 {
     KwModule module;
-    m_Classes[0].registryResource = 299;
+    m_Classes[0].RegistryResource = 299;
     module.Attach(m_Self, {m_Classes, 1, nullptr, 0, 0, nullptr});
     EXPECT_TRUE(FAILED(module.RegisterServer()));
     EXPECT_TRUE(FAILED(module.UnregisterServer()));
