@@ -50,21 +50,13 @@ JpegSectionReader::JpegSectionReader(JpegMetadata* metadata) noexcept
     ErrorText[0] = '\0';
     std::memset(Sections, 0, sizeof(Sections));
     if (!Metadata) {
-        Metadata = static_cast<JpegMetadata*>(KwAllocate(sizeof(JpegMetadata)));
+        m_OwnedMetadata = KwAllocateBuffer<JpegMetadata>(1);
+        Metadata = m_OwnedMetadata.get();
         if (Metadata) {
             std::memset(Metadata, 0, sizeof(JpegMetadata));
             OwnsMetadata = true;
         }
     }
-}
-
-JpegSectionReader::~JpegSectionReader()
-{
-    for (JpegSection& section : Sections) {
-        KwFree(section.Data);
-        section.Data = nullptr;
-    }
-    if (OwnsMetadata) KwFree(Metadata);
 }
 
 void JpegSectionReader::SetError(const char* text) noexcept
@@ -100,7 +92,7 @@ void JpegSectionReader::DiscardLastSection() noexcept
 {
     --SectionCount;
     JpegSection& section = Sections[SectionCount];
-    KwFree(section.Data);
+    m_SectionData[SectionCount].reset();
     section.Data = nullptr;
     section.Type = 0;
     section.Length = 0;
@@ -169,7 +161,8 @@ bool JpegSectionReader::ReadSections(IStream* stream) noexcept
             return false;
         }
         section.Length = length;
-        section.Data = static_cast<unsigned char*>(KwAllocate(static_cast<size_t>(length)));
+        m_SectionData[SectionCount] = KwAllocateBuffer<unsigned char>(static_cast<size_t>(length));
+        section.Data = m_SectionData[SectionCount].get();
         if (!section.Data) {
             SetError("Could not allocate memory");
             return false;

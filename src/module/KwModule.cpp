@@ -116,12 +116,12 @@ HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noex
     DWORD handle = 0;
     DWORD length = GetFileVersionInfoSizeW(path, &handle);
     if (length == 0) return S_OK;
-    void* block = KwAllocate(length);
+    KwBuffer<unsigned char> block = KwAllocateBuffer<unsigned char>(length);
     if (!block) return E_OUTOFMEMORY;
     void* root = nullptr;
     UINT rootLength = 0;
     const WCHAR rootBlock[] = {'\\', 0};
-    if (GetFileVersionInfoW(path, 0, length, block) && VerQueryValueW(block, rootBlock, &root, &rootLength) && root &&
+    if (GetFileVersionInfoW(path, 0, length, block.get()) && VerQueryValueW(block.get(), rootBlock, &root, &rootLength) && root &&
         rootLength >= sizeof(VS_FIXEDFILEINFO)) {
         VS_FIXEDFILEINFO info;
         std::memcpy(&info, root, sizeof info);
@@ -130,7 +130,6 @@ HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noex
                       static_cast<unsigned>(HIWORD(info.dwProductVersionLS)),
                       static_cast<unsigned>(LOWORD(info.dwProductVersionLS)));
     }
-    KwFree(block);
     return S_OK;
 }
 

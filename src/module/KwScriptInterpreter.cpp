@@ -28,10 +28,6 @@ public:
     WideText() = default;
     WideText(const WideText&) = delete;
     WideText& operator=(const WideText&) = delete;
-    ~WideText()
-    {
-        if (m_Text != m_Small) KwFree(m_Text);
-    }
 
     HRESULT Set(const char* text, size_t length) noexcept
     {
@@ -45,8 +41,9 @@ public:
         const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, nullptr, 0);
         if (units <= 0) return KW_E_REGISTRAR_SCRIPT;
         if (static_cast<size_t>(units) >= sizeof m_Small / sizeof m_Small[0]) {
-            m_Text = static_cast<WCHAR*>(KwAllocate((static_cast<size_t>(units) + 1) * sizeof(WCHAR)));
-            if (!m_Text) return E_OUTOFMEMORY;
+            m_Large = KwAllocateBuffer<WCHAR>(static_cast<size_t>(units) + 1);
+            if (!m_Large) return E_OUTOFMEMORY;
+            m_Text = m_Large.get();
         }
         MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, m_Text, units);
         m_Text[units] = 0;
@@ -60,6 +57,7 @@ public:
 
 private:
     WCHAR m_Small[KwRegistrar::kMaxKeyName + 1] = {}; // every key name fits
+    KwBuffer<WCHAR> m_Large; // a text too long for m_Small
     WCHAR* m_Text = m_Small;
     size_t m_Length = 0;
 };
