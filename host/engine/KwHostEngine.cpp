@@ -9,8 +9,8 @@
 #include "KwHostMemoryStream.h"
 
 namespace {
-const char kProgIdKey[] = "VelEngine.KwAttribute";
-const char kClsidKey[] = "VelEngine.KwAttribute\\CLSID";
+const char ProgIdKey[] = "VelEngine.KwAttribute";
+const char ClsidKey[] = "VelEngine.KwAttribute\\CLSID";
 } // namespace
 
 KwHostEngine::KwHostEngine() : m_Context(KwHostContext::Create()) {}
@@ -40,7 +40,7 @@ HRESULT KwHostEngine::Start() noexcept
     // Volatile: the keys live only as long as this process's registry session.
     HKEY key = nullptr;
     DWORD disposition = 0;
-    LSTATUS status = RegCreateKeyExA(HKEY_CLASSES_ROOT, kClsidKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+    LSTATUS status = RegCreateKeyExA(HKEY_CLASSES_ROOT, ClsidKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
                                      nullptr, &key, &disposition);
     if (status == ERROR_SUCCESS) {
         status = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
@@ -62,8 +62,8 @@ void KwHostEngine::Stop() noexcept
     CoRevokeClassObject(m_Cookie);
     m_Cookie = 0;
     if (m_CreatedKey) {
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, kClsidKey);
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, kProgIdKey);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ClsidKey);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ProgIdKey);
         m_CreatedKey = false;
     }
 }

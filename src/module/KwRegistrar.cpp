@@ -9,7 +9,7 @@
 namespace {
 
 // Keys whose loss would damage the system; a script can never force-delete them.
-const char* const kProtectedKeyNames[] = {
+const char* const ProtectedKeyNames[] = {
     "AppID",    "CLSID",  "Component Categories", "FileType", "Interface", "Hardware",
     "Mime",     "SAM",    "SECURITY",             "SYSTEM",   "Software",  "TypeLib",
 };
@@ -20,7 +20,7 @@ bool KwRegistrar::IsProtectedKeyName(const char* name) noexcept
 {
     if (!name) return false;
     size_t length = std::strlen(name);
-    for (const char* protectedName : kProtectedKeyNames) {
+    for (const char* protectedName : ProtectedKeyNames) {
         if (KwScriptEqualNoCase(name, length, protectedName, std::strlen(protectedName))) return true;
     }
     return false;
@@ -29,7 +29,7 @@ bool KwRegistrar::IsProtectedKeyName(const char* name) noexcept
 HRESULT KwRegistrar::AddReplacement(const char* name, const char* value) noexcept
 {
     if (!name || !*name || !value) return E_INVALIDARG;
-    if (m_ReplacementCount == kMaxReplacements) return E_OUTOFMEMORY;
+    if (m_ReplacementCount == MaxReplacements) return E_OUTOFMEMORY;
     m_Replacements[m_ReplacementCount++] = {name, std::strlen(name), value, std::strlen(value)};
     return S_OK;
 }

@@ -56,7 +56,7 @@ public:
     size_t Length() const noexcept { return m_Length; }
 
 private:
-    WCHAR m_Small[KwRegistrar::kMaxKeyName + 1] = {}; // every key name fits
+    WCHAR m_Small[KwRegistrar::MaxKeyName + 1] = {}; // every key name fits
     KwBuffer<WCHAR> m_Large; // a text too long for m_Small
     WCHAR* m_Text = m_Small;
     size_t m_Length = 0;
@@ -182,7 +182,7 @@ HRESULT KwScriptInterpreter::Run() noexcept
 
 HRESULT KwScriptInterpreter::ReadKeyList(HKEY key, bool isRoot, int depth) noexcept
 {
-    if (depth > KwRegistrar::kMaxDepth) return KW_E_REGISTRAR_SCRIPT;
+    if (depth > KwRegistrar::MaxDepth) return KW_E_REGISTRAR_SCRIPT;
     for (;;) {
         KwScriptToken t;
         HRESULT hr = NextToken(t);
@@ -208,7 +208,7 @@ HRESULT KwScriptInterpreter::ReadKeyList(HKEY key, bool isRoot, int depth) noexc
             hr = NextToken(t);
             if (FAILED(hr)) return hr;
         }
-        if (t.AtEnd() || IsPunctuation(t) || t.Length == 0 || t.Length > KwRegistrar::kMaxKeyName ||
+        if (t.AtEnd() || IsPunctuation(t) || t.Length == 0 || t.Length > KwRegistrar::MaxKeyName ||
             HasBackslash(t)) {
             return KW_E_REGISTRAR_SCRIPT;
         }

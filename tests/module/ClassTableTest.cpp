@@ -63,14 +63,14 @@ HRESULT NoObjects(IUnknown*, REFIID, void** ppv)
     return E_NOTIMPL;
 }
 
-const CLSID kClassA = {0xA0000001, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x61}};
-const CLSID kClassB = {0xA0000002, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x62}};
-const CLSID kClassC = {0xA0000003, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x63}};
-const GUID kLibrary = {0xA0000004, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x64}};
+const CLSID ClassA = {0xA0000001, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x61}};
+const CLSID ClassB = {0xA0000002, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x62}};
+const CLSID ClassC = {0xA0000003, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x63}};
+const GUID Library = {0xA0000004, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x64}};
 
-const char kScriptA[] = "HKCR\r\n{\r\n\tKwT.ModuleA = s '%MODULE%'\r\n\t{\r\n\t\tval Version = s '%VERSION%'\r\n\t}\r\n}\r\n";
-const char kScriptB[] = "HKCR { KwT.ModuleB = s 'b' { 'Bad\\Name' } }";
-const char kScriptC[] = "HKCR { KwT.ModuleC = s 'c' }";
+const char ScriptA[] = "HKCR\r\n{\r\n\tKwT.ModuleA = s '%MODULE%'\r\n\t{\r\n\t\tval Version = s '%VERSION%'\r\n\t}\r\n}\r\n";
+const char ScriptB[] = "HKCR { KwT.ModuleB = s 'b' { 'Bad\\Name' } }";
+const char ScriptC[] = "HKCR { KwT.ModuleC = s 'c' }";
 
 class ModuleRegistrationTest : public ::testing::Test {
 protected:
@@ -86,9 +86,9 @@ protected:
         m_Self = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&NoObjects));
         ASSERT_NE(nullptr, m_Self);
         static const KwResourceEntry resources[] = {
-            {"REGISTRY", 201, kScriptA, sizeof kScriptA - 1},
-            {"REGISTRY", 202, kScriptB, sizeof kScriptB - 1},
-            {"REGISTRY", 203, kScriptC, sizeof kScriptC - 1},
+            {"REGISTRY", 201, ScriptA, sizeof ScriptA - 1},
+            {"REGISTRY", 202, ScriptB, sizeof ScriptB - 1},
+            {"REGISTRY", 203, ScriptC, sizeof ScriptC - 1},
         };
         KwRegisterModuleResources(m_Self, resources, 3);
         char path[MAX_PATH] = "";
@@ -107,9 +107,9 @@ protected:
     }
 
     KwClassEntry m_Classes[3] = {
-        {&kClassA, &NoObjects, 201, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
-        {&kClassB, &NoObjects, 202, {nullptr}, nullptr, nullptr},
-        {&kClassC, &NoObjects, 203, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
+        {&ClassA, &NoObjects, 201, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
+        {&ClassB, &NoObjects, 202, {nullptr}, nullptr, nullptr},
+        {&ClassC, &NoObjects, 203, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
     };
     HMODULE m_Self = nullptr;
     std::string m_Path;
@@ -121,7 +121,7 @@ TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtT
 {
     KwModule module;
     g_starts = g_ends = 0;
-    module.Attach(m_Self, {m_Classes, 3, &kLibrary, 1, 0, "Test library"});
+    module.Attach(m_Self, {m_Classes, 3, &Library, 1, 0, "Test library"});
     EXPECT_EQ(2, g_starts);
 
     EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, module.RegisterServer());
@@ -140,7 +140,7 @@ TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtT
     EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, module.GetClassObject(CLSID_KwFilterJPEG, IID_IClassFactory, &out));
     EXPECT_EQ(nullptr, out);
     KwComPtr<IClassFactory> factory;
-    ASSERT_EQ(S_OK, module.GetClassObject(kClassC, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive())));
+    ASSERT_EQ(S_OK, module.GetClassObject(ClassC, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive())));
     EXPECT_EQ(E_NOTIMPL, factory->CreateInstance(nullptr, IID_IUnknown, &out));
     factory.Reset();
 

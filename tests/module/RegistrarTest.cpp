@@ -173,8 +173,8 @@ TEST_F(RegistrarTest, MalformedScriptsFailWithTheRegistrarError)
     EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, Register(withZero));
     // Nesting deeper than the interpreter follows fails instead of exhausting the stack.
     std::string deep = "HKCR { ";
-    for (int i = 0; i < KwRegistrar::kMaxDepth + 1; ++i) deep += "KwT.Deep { ";
-    for (int i = 0; i < KwRegistrar::kMaxDepth + 2; ++i) deep += "} ";
+    for (int i = 0; i < KwRegistrar::MaxDepth + 1; ++i) deep += "KwT.Deep { ";
+    for (int i = 0; i < KwRegistrar::MaxDepth + 2; ++i) deep += "} ";
     EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, Register(deep));
     // An empty script does nothing and succeeds.
     EXPECT_EQ(S_OK, Register(""));
@@ -198,7 +198,7 @@ TEST_F(RegistrarTest, ReplacementVariablesMatchWithoutRegardToCase)
               "  V = s \"v4.0.0.34\"\n",
               KwDumpRegistry("HKCR\\KwT.Vars"));
 
-    for (int i = 3; i < KwRegistrar::kMaxReplacements; ++i) {
+    for (int i = 3; i < KwRegistrar::MaxReplacements; ++i) {
         EXPECT_EQ(S_OK, m_Registrar.AddReplacement("Filler", "f"));
     }
     EXPECT_EQ(E_OUTOFMEMORY, m_Registrar.AddReplacement("OneTooMany", "x"));

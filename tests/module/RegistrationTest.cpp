@@ -45,14 +45,14 @@ std::string ProgIdKeys(const std::string& clsid, const std::string& name)
            versioned + "\\CLSID\n  @ = s \"" + clsid + "\"\n";
 }
 
-const std::string kLoadCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterJPEG\n"
+const std::string LoadCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterJPEG\n"
                                         "  Designer = s \"Quarvenx\"\n"
                                         "  Extension = s \"*.JPG,*.JPEG,*.JFIF,*.JFI\"\n"
                                         "  Format = s \"JPEG File Interchange Format\"\n"
                                         "  Group = s \"Raster\"\n"
                                         "  ProgID = s \"KwFilter_JPEG.KwFilterJPEG\"\n"
                                         "  Version = s \"4.0.0.34\"\n";
-const std::string kSaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG\n"
+const std::string SaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG\n"
                                         "  BlockSupport = d 2\n"
                                         "  Designer = s \"Quarvenx\"\n"
                                         "  Group = s \"Raster\"\n"
@@ -63,9 +63,9 @@ const std::string kSaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\Kw
                                         "  StorageType = d 1\n"
                                         "  Version = s \"4.0.0.34\"\n";
 
-const std::string kCatalogue = "HKLM\\Software\nHKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
+const std::string Catalogue = "HKLM\\Software\nHKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
                                 "  @ = s \"Quarvenx COM Filters\"\n" +
-                                kLoadCatalogueEntry + kSaveCatalogueEntry;
+                                LoadCatalogueEntry + SaveCatalogueEntry;
 
 class RegistrationTest : public ::testing::Test {
 protected:
@@ -98,14 +98,14 @@ TEST_F(RegistrationTest, RegistrationWritesExactlyTheScriptedEntries)
     EXPECT_EQ(ProgIdKeys(m_LoadClsid, "KwFilterJPEG") + ProgIdKeys(m_SaveClsid, "KwFilterSaveJPEG"),
               Run({"dump", "HKCR\\KwFilter_JPEG.KwFilterJPEG", "dump", "HKCR\\KwFilter_JPEG.KwFilterJPEG.1", "dump",
                    "HKCR\\KwFilter_JPEG.KwFilterSaveJPEG", "dump", "HKCR\\KwFilter_JPEG.KwFilterSaveJPEG.1"}));
-    EXPECT_EQ(kCatalogue,
+    EXPECT_EQ(Catalogue,
               Run({"dump", "HKLM\\Software"}));
     // The type library is registered after the classes.
     EXPECT_NE(0u, Run({"dump", "HKCR\\TypeLib\\" + GuidText(LIBID_KWFILTER_JPEGLib)}).find("\\1.0\n"));
 
     // Registering again gives the same entries.
     ASSERT_EQ("register " + m_Library + " -> 0x00000000\n", Run({"register", m_Library}));
-    EXPECT_EQ(kCatalogue,
+    EXPECT_EQ(Catalogue,
               Run({"dump", "HKLM\\Software"}));
 }
 
@@ -120,7 +120,7 @@ TEST_F(RegistrationTest, RegistrationReplacesStaleEntriesOfItsOwnClasses)
                   ClassKeys(m_LoadClsid, "KwFilterJPEG", m_Library) +
                   ClassKeys(m_SaveClsid, "KwFilterSaveJPEG", m_Library),
               Run({"dump", "HKCR\\CLSID"}));
-    EXPECT_EQ(kSaveCatalogueEntry, Run({"dump", "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG"}));
+    EXPECT_EQ(SaveCatalogueEntry, Run({"dump", "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG"}));
 }
 
 TEST_F(RegistrationTest, RemovalTakesTheEntriesAwayButNeverTheClassRoot)
