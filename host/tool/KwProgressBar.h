@@ -14,7 +14,7 @@ public:
     void Update(const std::string& label, int percent, int done, int total);
     // Clears the line so that ordinary output can follow.
     void Finish();
-    bool enabled() const { return m_Enabled; }
+    bool Enabled() const { return m_Enabled; }
 
 private:
     bool m_Enabled;

@@ -17,6 +17,8 @@ const unsigned char EndOfStreamByte = 0xFF;
 // The marker's own 0xFF and any fill bytes before the code, together.
 const int MaxMarkerPrefixBytes = 7;
 
+const int MarkerPrefix = 0xFF;
+const int MarkerSoi = 0xD8;
 const int MarkerEoi = 0xD9;
 const int MarkerSos = 0xDA;
 const int MarkerApp0 = 0xE0;
@@ -134,8 +136,8 @@ bool JpegSectionReader::ReadSections(IStream* stream) noexcept
         SetError("Could not allocate memory");
         return false;
     }
-    if (ReadByte(stream) != 0xFF) return false;
-    if (ReadByte(stream) != 0xD8) return false;
+    if (ReadByte(stream) != MarkerPrefix) return false;
+    if (ReadByte(stream) != MarkerSoi) return false;
 
     for (;;) {
         if (SectionCount >= MaxSections) {
@@ -143,9 +145,9 @@ bool JpegSectionReader::ReadSections(IStream* stream) noexcept
             return false;
         }
 
-        int marker = 0xFF;
-        for (int i = 0; i < MaxMarkerPrefixBytes && marker == 0xFF; ++i) marker = ReadByte(stream);
-        if (marker == 0xFF) {
+        int marker = MarkerPrefix;
+        for (int i = 0; i < MaxMarkerPrefixBytes && marker == MarkerPrefix; ++i) marker = ReadByte(stream);
+        if (marker == MarkerPrefix) {
             std::fputs("too many padding unsigned chars\n", stdout);
             std::fflush(stdout);
             return false;

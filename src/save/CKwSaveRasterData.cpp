@@ -11,6 +11,10 @@
 
 namespace {
 
+// The start value that ends the run records of a 16-bit and a 32-bit run line.
+const uint32_t RunTerminator16 = 0xFFFF;
+const int32_t RunTerminator32 = -1;
+
 // Each function below wraps one step of the codec. The codec's fatal-error exit
 // jumps back into the function that armed the jump buffer, which then answers
 // false. Nothing dynamic lives in these frames, so the jump skips no destructor;
@@ -212,7 +216,7 @@ void CKwSaveRasterData::StoreRunLine16(const unsigned char* source, LONG /*Bytes
     const std::size_t records = MaxRunRecords();
     for (std::size_t i = 0; i < records; ++i, source += 4) {
         const uint32_t start = ReadU16(source);
-        if (start == 0xFFFF) break;
+        if (start == RunTerminator16) break;
         SetRun(start, ReadU16(source + 2));
     }
 }
@@ -224,7 +228,7 @@ void CKwSaveRasterData::StoreRunLine32(const unsigned char* source, LONG /*Bytes
     const std::size_t records = MaxRunRecords();
     for (std::size_t i = 0; i < records; ++i, source += 8) {
         const int32_t start = ReadI32(source);
-        if (start == -1) break;
+        if (start == RunTerminator32) break;
         SetRun(start, ReadI32(source + 4));
     }
 }
