@@ -33,7 +33,7 @@ void InitErrors(BenchErrors* errors)
 
 // Source: the file in memory, handed over in copied 4096-byte blocks.
 struct BlockSource {
-    jpeg_source_mgr pub;
+    jpeg_source_mgr Public;
     const unsigned char* data;
     std::size_t size;
     std::size_t position;
@@ -54,8 +54,8 @@ extern "C" boolean BlockFill(j_decompress_ptr cinfo)
         std::memcpy(src->buffer, src->data + src->position, count);
         src->position += count;
     }
-    src->pub.next_input_byte = src->buffer;
-    src->pub.bytes_in_buffer = count;
+    src->Public.next_input_byte = src->buffer;
+    src->Public.bytes_in_buffer = count;
     return TRUE;
 }
 extern "C" void BlockSkip(j_decompress_ptr cinfo, long count)
@@ -63,28 +63,28 @@ extern "C" void BlockSkip(j_decompress_ptr cinfo, long count)
     BlockSource* src = reinterpret_cast<BlockSource*>(cinfo->src);
     if (count <= 0) return;
     std::size_t n = static_cast<std::size_t>(count);
-    while (n > src->pub.bytes_in_buffer) {
-        n -= src->pub.bytes_in_buffer;
+    while (n > src->Public.bytes_in_buffer) {
+        n -= src->Public.bytes_in_buffer;
         BlockFill(cinfo);
     }
-    src->pub.next_input_byte += n;
-    src->pub.bytes_in_buffer -= n;
+    src->Public.next_input_byte += n;
+    src->Public.bytes_in_buffer -= n;
 }
 extern "C" void BlockTerm(j_decompress_ptr) {}
 
 void InstallBlockSource(j_decompress_ptr cinfo, BlockSource* src, const BenchBytes& file)
 {
-    src->pub.init_source = BlockInit;
-    src->pub.fill_input_buffer = BlockFill;
-    src->pub.skip_input_data = BlockSkip;
-    src->pub.resync_to_restart = jpeg_resync_to_restart;
-    src->pub.term_source = BlockTerm;
-    src->pub.bytes_in_buffer = 0;
-    src->pub.next_input_byte = nullptr;
+    src->Public.init_source = BlockInit;
+    src->Public.fill_input_buffer = BlockFill;
+    src->Public.skip_input_data = BlockSkip;
+    src->Public.resync_to_restart = jpeg_resync_to_restart;
+    src->Public.term_source = BlockTerm;
+    src->Public.bytes_in_buffer = 0;
+    src->Public.next_input_byte = nullptr;
     src->data = file.data();
     src->size = file.size();
     src->position = 0;
-    cinfo->src = &src->pub;
+    cinfo->src = &src->Public;
 }
 
 // Each codec run sits under one setjmp with only plain data in its frame; the

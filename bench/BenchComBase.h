@@ -5,14 +5,14 @@
 #include "KwFilterInterfaces.h"
 
 #define BENCH_IMPLEMENT_REFCOUNT                                                                                      \
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++m_refs; }                                          \
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++m_Refs; }                                          \
     ULONG STDMETHODCALLTYPE Release() noexcept override                                                              \
     {                                                                                                                 \
-        ULONG left = --m_refs;                                                                                        \
+        ULONG left = --m_Refs;                                                                                        \
         if (left == 0) delete this;                                                                                   \
         return left;                                                                                                  \
     }                                                                                                                 \
-    ULONG m_refs = 1;
+    ULONG m_Refs = 1;
 
 #define BENCH_IMPLEMENT_NO_DISPATCH                                                                                   \
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override                                        \

@@ -28,8 +28,8 @@ public:
     HRESULT STDMETHODCALLTYPE get_Storage(IUnknown** storage) noexcept override
     {
         if (!storage) return E_POINTER;
-        *storage = m_stream;
-        m_stream->AddRef();
+        *storage = m_Stream;
+        m_Stream->AddRef();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_StorageName(BSTR* name) noexcept override
@@ -48,8 +48,8 @@ public:
     HRESULT STDMETHODCALLTYPE BindToStorageWrite(BSTR, KW_STORAGE_TYPE) noexcept override { return E_NOTIMPL; }
 
 private:
-    explicit BenchDataObject(IStream* stream) : m_stream(stream) { m_stream->AddRef(); }
-    ~BenchDataObject() { m_stream->Release(); }
+    explicit BenchDataObject(IStream* stream) : m_Stream(stream) { m_Stream->AddRef(); }
+    ~BenchDataObject() { m_Stream->Release(); }
 
-    IStream* m_stream;
+    IStream* m_Stream;
 };

@@ -37,30 +37,30 @@ public:
 
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept override
     {
-        size_t left = m_position < m_size ? m_size - m_position : 0;
+        size_t left = m_Position < m_Size ? m_Size - m_Position : 0;
         size_t count = cb < left ? cb : left;
-        if (count) std::memcpy(pv, m_data + m_position, count);
-        m_position += count;
+        if (count) std::memcpy(pv, m_Data + m_Position, count);
+        m_Position += count;
         if (pcbRead) *pcbRead = static_cast<ULONG>(count);
         return count == cb ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) noexcept override
     {
-        if (!m_sink) return STG_E_ACCESSDENIED;
+        if (!m_Sink) return STG_E_ACCESSDENIED;
         const unsigned char* bytes = static_cast<const unsigned char*>(pv);
-        m_sink->insert(m_sink->end(), bytes, bytes + cb);
+        m_Sink->insert(m_Sink->end(), bytes, bytes + cb);
         if (pcbWritten) *pcbWritten = cb;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) noexcept override
     {
         long long base = origin == STREAM_SEEK_SET ? 0
-                         : origin == STREAM_SEEK_CUR ? static_cast<long long>(m_position)
+                         : origin == STREAM_SEEK_CUR ? static_cast<long long>(m_Position)
                                                      : static_cast<long long>(Size());
         long long target = base + move.QuadPart;
         if (target < 0) return STG_E_INVALIDFUNCTION;
-        m_position = static_cast<size_t>(target);
-        if (newPosition) newPosition->QuadPart = m_position;
+        m_Position = static_cast<size_t>(target);
+        if (newPosition) newPosition->QuadPart = m_Position;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) noexcept override { return E_NOTIMPL; }
@@ -90,14 +90,14 @@ public:
 
 private:
     BenchMemoryStream(const unsigned char* data, size_t size, std::vector<unsigned char>* sink)
-        : m_data(data), m_size(size), m_sink(sink)
+        : m_Data(data), m_Size(size), m_Sink(sink)
     {
     }
     ~BenchMemoryStream() = default;
-    size_t Size() const { return m_sink ? m_sink->size() : m_size; }
+    size_t Size() const { return m_Sink ? m_Sink->size() : m_Size; }
 
-    const unsigned char* m_data;
-    size_t m_size;
-    std::vector<unsigned char>* m_sink;
-    size_t m_position = 0;
+    const unsigned char* m_Data;
+    size_t m_Size;
+    std::vector<unsigned char>* m_Sink;
+    size_t m_Position = 0;
 };

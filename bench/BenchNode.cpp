@@ -4,7 +4,7 @@
 
 BenchNode::~BenchNode()
 {
-    for (Child& child : m_children) child.object->Release();
+    for (Child& child : m_Children) child.object->Release();
 }
 
 HRESULT STDMETHODCALLTYPE BenchNode::QueryInterface(REFIID riid, void** ppv) noexcept
@@ -47,7 +47,7 @@ HRESULT STDMETHODCALLTYPE BenchNode::GetChild(VARIANT index, VARIANT*, VARIANT*,
     *child = nullptr;
     Child key;
     if (!KeyOf(index, &key)) return E_INVALIDARG;
-    for (const Child& c : m_children) {
+    for (const Child& c : m_Children) {
         if (c.isText == key.isText && c.number == key.number && c.text == key.text) {
             *child = c.object;
             c.object->AddRef();
@@ -75,7 +75,7 @@ HRESULT STDMETHODCALLTYPE BenchNode::CreateChild(VARIANT index, VARIANT type, VA
         } else {
             return E_INVALIDARG;
         }
-        m_children.push_back(entry);
+        m_Children.push_back(entry);
     } catch (...) {
         if (entry.object) entry.object->Release();
         return E_OUTOFMEMORY;
@@ -87,7 +87,7 @@ HRESULT STDMETHODCALLTYPE BenchNode::CreateChild(VARIANT index, VARIANT type, VA
 
 BenchRasterBlock* BenchNode::LastRaster() const
 {
-    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
+    for (auto it = m_Children.rbegin(); it != m_Children.rend(); ++it) {
         if (it->raster) return it->raster;
         if (it->node)
             if (BenchRasterBlock* found = it->node->LastRaster()) return found;

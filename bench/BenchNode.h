@@ -27,7 +27,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_Attributes(IDispatch**) noexcept override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_AttributeCount(LONG* count) noexcept override
     {
-        if (count) *count = m_attributes;
+        if (count) *count = m_Attributes;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_ProtectAttributes(VARIANT_BOOL*) noexcept override { return E_NOTIMPL; }
@@ -35,7 +35,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetAttribute(BSTR, VARIANT*, VARIANT*) noexcept override { return E_FAIL; }
     HRESULT STDMETHODCALLTYPE PutAttribute(BSTR, VARIANT, LONG) noexcept override
     {
-        ++m_attributes;
+        ++m_Attributes;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE RemoveAttribute(BSTR) noexcept override { return S_OK; }
@@ -55,7 +55,7 @@ public:
     HRESULT STDMETHODCALLTYPE RemoveAllChildren() noexcept override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE get_ChildCount(LONG* count) noexcept override
     {
-        if (count) *count = static_cast<LONG>(m_children.size());
+        if (count) *count = static_cast<LONG>(m_Children.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_ProtectChildren(VARIANT_BOOL*) noexcept override { return E_NOTIMPL; }
@@ -99,6 +99,6 @@ private:
     ~BenchNode();
     static bool KeyOf(const VARIANT& index, Child* key);
 
-    std::vector<Child> m_children;
-    LONG m_attributes = 0;
+    std::vector<Child> m_Children;
+    LONG m_Attributes = 0;
 };

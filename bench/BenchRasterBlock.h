@@ -44,23 +44,23 @@ public:
     }
     HRESULT STDMETHODCALLTYPE EndObject() noexcept override
     {
-        m_ended = true;
+        m_Ended = true;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE CreateRasterStorage(LONG width, LONG height, LONG bitsPerPixel, LONG, LONG, BSTR,
                                                   LONG, LONG*) noexcept override
     {
-        m_width = width;
-        m_height = height;
-        m_bitsPerPixel = bitsPerPixel;
+        m_Width = width;
+        m_Height = height;
+        m_BitsPerPixel = bitsPerPixel;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE AddScanline1(KW_RASTER_TYPE, LONG, LONG lines, LONG bytesPerLine,
                                            unsigned char* rows) noexcept override
     {
         if (lines <= 0 || !rows || bytesPerLine <= 0) return E_INVALIDARG;
-        m_checksum = m_checksum * 31u + rows[0] + rows[bytesPerLine - 1];
-        m_rows += lines;
+        m_Checksum = m_Checksum * 31u + rows[0] + rows[bytesPerLine - 1];
+        m_Rows += lines;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE AddScanline2(KW_RASTER_TYPE, LONG, LONG, LONG*, LONG, unsigned char*) noexcept override
@@ -69,10 +69,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetRasterInfo(LONG* width, LONG* height, LONG* bits, LONG* rows) noexcept override
     {
-        if (width) *width = m_width;
-        if (height) *height = m_height;
-        if (bits) *bits = m_bitsPerPixel;
-        if (rows) *rows = m_rows;
+        if (width) *width = m_Width;
+        if (height) *height = m_Height;
+        if (bits) *bits = m_BitsPerPixel;
+        if (rows) *rows = m_Rows;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetScanline(LONG, LONG, unsigned char*) noexcept override { return E_NOTIMPL; }
@@ -82,18 +82,18 @@ public:
         return S_OK;
     }
 
-    LONG Rows() const { return m_rows; }
-    bool Ended() const { return m_ended; }
-    unsigned Checksum() const { return m_checksum; }
+    LONG Rows() const { return m_Rows; }
+    bool Ended() const { return m_Ended; }
+    unsigned Checksum() const { return m_Checksum; }
 
 private:
     BenchRasterBlock() = default;
     ~BenchRasterBlock() = default;
 
-    LONG m_width = 0;
-    LONG m_height = 0;
-    LONG m_bitsPerPixel = 0;
-    LONG m_rows = 0;
-    unsigned m_checksum = 0;
-    bool m_ended = false;
+    LONG m_Width = 0;
+    LONG m_Height = 0;
+    LONG m_BitsPerPixel = 0;
+    LONG m_Rows = 0;
+    unsigned m_Checksum = 0;
+    bool m_Ended = false;
 };

@@ -56,7 +56,7 @@ void KwFuzzCheckClean(const char* target)
 void KwFuzzReader::Bytes(uint8_t* into, size_t count)
 {
     const size_t take = count < Left() ? count : Left();
-    if (take) std::memcpy(into, m_data + m_at, take);
+    if (take) std::memcpy(into, m_Data + m_At, take);
     if (count > take) std::memset(into + take, 0, count - take);
-    m_at += take;
+    m_At += take;
 }

@@ -26,17 +26,17 @@ void KwFuzzCheckClean(const char* target);
 // reads as zero, so any byte string is a valid program.
 class KwFuzzReader {
 public:
-    KwFuzzReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    bool Empty() const { return m_at >= m_size; }
-    size_t Left() const { return m_at < m_size ? m_size - m_at : 0; }
-    uint8_t U8() { return m_at < m_size ? m_data[m_at++] : 0; }
+    KwFuzzReader(const uint8_t* data, size_t size) : m_Data(data), m_Size(size) {}
+    bool Empty() const { return m_At >= m_Size; }
+    size_t Left() const { return m_At < m_Size ? m_Size - m_At : 0; }
+    uint8_t U8() { return m_At < m_Size ? m_Data[m_At++] : 0; }
     uint16_t U16() { return static_cast<uint16_t>(U8() | (U8() << 8)); }
     uint32_t U32() { return static_cast<uint32_t>(U16()) | (static_cast<uint32_t>(U16()) << 16); }
     // Copies up to count bytes (zero-filled past the end).
     void Bytes(uint8_t* into, size_t count);
 
 private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_at = 0;
+    const uint8_t* m_Data;
+    size_t m_Size;
+    size_t m_At = 0;
 };

@@ -39,7 +39,7 @@ void Check(bool condition, const char* what)
 }
 
 struct HeaderErrors {
-    jpeg_error_mgr Standard;
+    jpeg_error_mgr Public;
     std::jmp_buf Jump;
 };
 
@@ -61,9 +61,9 @@ void CheckWrittenImage(const unsigned char* data, size_t size, LONG width, LONG 
     HeaderErrors errors;
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof(cinfo));
-    cinfo.err = jpeg_std_error(&errors.Standard);
-    errors.Standard.error_exit = HeaderErrorExit;
-    errors.Standard.emit_message = HeaderSilent;
+    cinfo.err = jpeg_std_error(&errors.Public);
+    errors.Public.error_exit = HeaderErrorExit;
+    errors.Public.emit_message = HeaderSilent;
     jpeg_create_decompress(&cinfo);
     const bool ok = ReadHeader(&cinfo, data, size, &errors);
     const bool matches = ok && cinfo.image_width == static_cast<JDIMENSION>(width) &&
@@ -87,7 +87,7 @@ struct Storage {
 
 class SaveRun {
 public:
-    SaveRun(KwFuzzReader& in, KwHostEngine& engine) : m_in(in), m_engine(engine) {}
+    SaveRun(KwFuzzReader& in, KwHostEngine& engine) : m_In(in), m_Engine(engine) {}
     void Run();
 
 private:
@@ -96,26 +96,26 @@ private:
     void EndObject();
     bool NewRaster();
 
-    KwFuzzReader& m_in;
-    KwHostEngine& m_engine;
-    KwComPtr<KwHostMemoryStream> m_stream;
-    KwComPtr<IKwSaveStructure> m_structure;
-    KwComPtr<IKwSaveRasterData> m_raster;
-    Storage m_storage;
-    bool m_writesIntact = true;
+    KwFuzzReader& m_In;
+    KwHostEngine& m_Engine;
+    KwComPtr<KwHostMemoryStream> m_Stream;
+    KwComPtr<IKwSaveStructure> m_Structure;
+    KwComPtr<IKwSaveRasterData> m_Raster;
+    Storage m_Storage;
+    bool m_WritesIntact = true;
 };
 
 void SaveRun::Run()
 {
-    const uint8_t streamMode = m_in.U8();
-    if (FAILED(KwHostMemoryStream::Create(nullptr, 0, m_stream.Receive(), m_engine.Context()))) std::abort();
+    const uint8_t streamMode = m_In.U8();
+    if (FAILED(KwHostMemoryStream::Create(nullptr, 0, m_Stream.Receive(), m_Engine.Context()))) std::abort();
     if (streamMode & 1) {
-        m_stream->Switches().writeAcceptMax = m_in.U16();
-        m_writesIntact = false;
+        m_Stream->Switches().writeAcceptMax = m_In.U16();
+        m_WritesIntact = false;
     }
     if (streamMode & 2) {
-        m_stream->Switches().failWriteAtCall = 1u + m_in.U8();
-        m_writesIntact = false;
+        m_Stream->Switches().failWriteAtCall = 1u + m_In.U8();
+        m_WritesIntact = false;
     }
 
     KwComPtr<IKwFilterSave> filter;
@@ -123,30 +123,30 @@ void SaveRun::Run()
                                                reinterpret_cast<void**>(filter.Receive())) == S_OK,
           "save filter not created");
     KwComPtr<KwHostDataObject> dataObject;
-    if (FAILED(KwHostDataObject::Create(static_cast<IStream*>(m_stream.Get()), "output.jpg", dataObject.Receive(),
-                                        m_engine.Context())))
+    if (FAILED(KwHostDataObject::Create(static_cast<IStream*>(m_Stream.Get()), "output.jpg", dataObject.Receive(),
+                                        m_Engine.Context())))
         std::abort();
     KwComPtr<IUnknown> document;
     Check(filter->CreateDocument(dataObject.Get(), nullptr, document.Receive()) == S_OK && document,
           "CreateDocument on a stream failed");
-    Check(kw_query(document.Get(), m_structure.Receive()) == S_OK, "the save object is not a structure");
+    Check(kw_query(document.Get(), m_Structure.Receive()) == S_OK, "the save object is not a structure");
 
     VARIANT index;
     VariantInit(&index);
-    const int levels = m_in.U8() % 4;
+    const int levels = m_In.U8() % 4;
     for (int i = 0; i < levels; ++i) {
-        const LONG type = 1100 + m_in.U16() % 3;
+        const LONG type = 1100 + m_In.U16() % 3;
         KwComPtr<IUnknown> child;
-        Check(m_structure->CreateObject(static_cast<KW_OBJECT_TYPE>(type), index, nullptr, child.Receive()) == S_OK,
+        Check(m_Structure->CreateObject(static_cast<KW_OBJECT_TYPE>(type), index, nullptr, child.Receive()) == S_OK,
               "a structure level was refused");
         KwComPtr<IKwSaveStructure> level;
         Check(kw_query(child.Get(), level.Receive()) == S_OK, "a structure level is not a structure");
-        m_structure = level;
+        m_Structure = level;
     }
     if (!NewRaster()) return;
 
-    for (int steps = 0; !m_in.Empty() && steps < 64; ++steps) {
-        switch (m_in.U8() % OpCount) {
+    for (int steps = 0; !m_In.Empty() && steps < 64; ++steps) {
+        switch (m_In.U8() % OpCount) {
         case OpCreateStorage:
             CreateStorage();
             break;
@@ -159,40 +159,40 @@ void SaveRun::Run()
         case OpPutAttribute: {
             KwBstr name(OLESTR("Quality"));
             KwVariant value;
-            value.SetI4(static_cast<LONG>(m_in.U32()));
-            if (m_raster) Check(m_raster->PutAttribute(name.Get(), value) == S_OK, "PutAttribute failed");
-            Check(m_structure->PutAttribute(name.Get(), value) == S_OK, "structure PutAttribute failed");
+            value.SetI4(static_cast<LONG>(m_In.U32()));
+            if (m_Raster) Check(m_Raster->PutAttribute(name.Get(), value) == S_OK, "PutAttribute failed");
+            Check(m_Structure->PutAttribute(name.Get(), value) == S_OK, "structure PutAttribute failed");
             break;
         }
         case OpIgnoredCalls:
-            if (m_raster) {
+            if (m_Raster) {
                 LONG bytesPerLine = 4;
                 unsigned char line[4] = {};
-                Check(m_raster->AddScanline2(KW_RASTER_RGB, 0, 1, &bytesPerLine, 4, line) == S_OK, "AddScanline2");
-                Check(m_raster->StartPolyClipRegion(0, nullptr, 0, nullptr, 0) == S_OK, "StartPolyClipRegion");
-                Check(m_raster->AppendPolyClipRegion(0, nullptr, 0, nullptr, 0) == S_OK, "AppendPolyClipRegion");
+                Check(m_Raster->AddScanline2(KW_RASTER_RGB, 0, 1, &bytesPerLine, 4, line) == S_OK, "AddScanline2");
+                Check(m_Raster->StartPolyClipRegion(0, nullptr, 0, nullptr, 0) == S_OK, "StartPolyClipRegion");
+                Check(m_Raster->AppendPolyClipRegion(0, nullptr, 0, nullptr, 0) == S_OK, "AppendPolyClipRegion");
             }
             break;
         case OpNewRaster:
             if (!NewRaster()) return;
             break;
         case OpCreateObject: {
-            const LONG type = static_cast<LONG>(m_in.U16()) % 4096;
+            const LONG type = static_cast<LONG>(m_In.U16()) % 4096;
             KwComPtr<IUnknown> child;
-            const HRESULT hr = m_structure->CreateObject(static_cast<KW_OBJECT_TYPE>(type), index, nullptr,
+            const HRESULT hr = m_Structure->CreateObject(static_cast<KW_OBJECT_TYPE>(type), index, nullptr,
                                                          child.Receive());
             const bool accepted = (type >= 1100 && type <= 1102) || type == 1202;
             Check(accepted ? (hr == S_OK && child) : (hr == E_INVALIDARG && !child), "CreateObject result");
             break;
         }
         case OpDropRaster:
-            m_raster.Reset();
-            m_storage = Storage();
+            m_Raster.Reset();
+            m_Storage = Storage();
             break;
         }
     }
-    m_raster.Reset();
-    m_structure.Reset();
+    m_Raster.Reset();
+    m_Structure.Reset();
     Check(filter->CloseDocument() == S_OK, "CloseDocument failed");
 }
 
@@ -201,23 +201,23 @@ bool SaveRun::NewRaster()
     KwComPtr<IUnknown> child;
     VARIANT index;
     VariantInit(&index);
-    Check(m_structure->CreateObject(KW_RASTER_BLOCK, index, nullptr, child.Receive()) == S_OK,
+    Check(m_Structure->CreateObject(KW_RASTER_BLOCK, index, nullptr, child.Receive()) == S_OK,
           "the raster block was refused");
-    m_raster.Reset();
-    Check(kw_query(child.Get(), m_raster.Receive()) == S_OK, "the raster object lacks IKwSaveRasterData");
-    m_storage = Storage();
+    m_Raster.Reset();
+    Check(kw_query(child.Get(), m_Raster.Receive()) == S_OK, "the raster object lacks IKwSaveRasterData");
+    m_Storage = Storage();
     return true;
 }
 
 void SaveRun::CreateStorage()
 {
-    const uint8_t widthSel = m_in.U8();
-    const uint16_t widthValue = m_in.U16();
-    const uint8_t heightSel = m_in.U8();
-    const uint16_t heightValue = m_in.U16();
-    const LONG bits = Depths[m_in.U8() % DepthCount];
-    const LONG colors = static_cast<LONG>(m_in.U16() % 300) - 2;
-    const bool table = (m_in.U8() & 1) != 0;
+    const uint8_t widthSel = m_In.U8();
+    const uint16_t widthValue = m_In.U16();
+    const uint8_t heightSel = m_In.U8();
+    const uint16_t heightValue = m_In.U16();
+    const LONG bits = Depths[m_In.U8() % DepthCount];
+    const LONG colors = static_cast<LONG>(m_In.U16() % 300) - 2;
+    const bool table = (m_In.U8() & 1) != 0;
 
     LONG width, height;
     if (widthSel % 8 == 0) {
@@ -244,37 +244,37 @@ void SaveRun::CreateStorage()
     std::vector<LONG> palette;
     if (table) {
         palette.resize(colors > 0 ? static_cast<size_t>(colors) : 1);
-        m_in.Bytes(reinterpret_cast<uint8_t*>(palette.data()), palette.size() * sizeof(LONG));
+        m_In.Bytes(reinterpret_cast<uint8_t*>(palette.data()), palette.size() * sizeof(LONG));
     }
-    if (!m_raster) return;
+    if (!m_Raster) return;
     KwBstr compression(OLESTR("JPEG"));
-    const HRESULT hr = m_raster->CreateRasterStorage(width, height, bits, 300, 300, compression.Get(), colors,
+    const HRESULT hr = m_Raster->CreateRasterStorage(width, height, bits, 300, 300, compression.Get(), colors,
                                                      table ? palette.data() : nullptr);
     if (!ValidDepth(bits)) Check(hr == E_FAIL, "an unknown depth was accepted");
     if (width <= 0 || height <= 0 || rowBits > INT32_MAX || image > INT32_MAX || colors < 0 || colors > 256)
         Check(FAILED(hr), "storage out of range was accepted");
     if (colors > 0 && !table) Check(FAILED(hr), "a palette without a table was accepted");
-    m_storage = Storage();
+    m_Storage = Storage();
     if (hr == S_OK) {
-        m_storage.present = true;
-        m_storage.width = width;
-        m_storage.height = height;
-        m_storage.rowSize = static_cast<LONG>(rowSize);
+        m_Storage.present = true;
+        m_Storage.width = width;
+        m_Storage.height = height;
+        m_Storage.rowSize = static_cast<LONG>(rowSize);
     }
 }
 
 void SaveRun::AddScanline()
 {
-    const uint8_t typeByte = m_in.U8();
-    const uint16_t startValue = m_in.U16();
-    const uint16_t linesValue = m_in.U16();
-    const uint16_t bytesValue = m_in.U16();
-    const uint8_t flags = m_in.U8();
+    const uint8_t typeByte = m_In.U8();
+    const uint16_t startValue = m_In.U16();
+    const uint16_t linesValue = m_In.U16();
+    const uint16_t bytesValue = m_In.U16();
+    const uint8_t flags = m_In.U8();
 
     // The known types and unknown ones on both sides of them.
     const LONG type = static_cast<int8_t>(typeByte);
-    const LONG height = m_storage.present ? m_storage.height : 4;
-    const LONG rowSize = m_storage.present ? m_storage.rowSize : 16;
+    const LONG height = m_Storage.present ? m_Storage.height : 4;
+    const LONG rowSize = m_Storage.present ? m_Storage.rowSize : 16;
     const LONG span = height > 4096 ? 4096 : height;
     LONG start = static_cast<LONG>(startValue % (span + 17)) - 8;
     LONG lines = static_cast<LONG>(linesValue % (span + 20)) - 2;
@@ -303,7 +303,7 @@ void SaveRun::AddScanline()
     if (bufferBytes > MaxScanlineBytes) return;
     // Exactly the caller's bytes, so that a read past them is caught.
     std::vector<unsigned char> buffer(static_cast<size_t>(bufferBytes));
-    m_in.Bytes(buffer.data(), std::min<size_t>(buffer.size(), m_in.Left()));
+    m_In.Bytes(buffer.data(), std::min<size_t>(buffer.size(), m_In.Left()));
     if (runCoded) {
         // Each line's terminator at the last record place of its bytes. Where
         // lines overlap (a step below a terminator) all their bytes are terminators.
@@ -311,14 +311,14 @@ void SaveRun::AddScanline()
         for (int64_t line = 0; line < heldLines; ++line)
             std::memset(buffer.data() + line * step + at, 0xFF, static_cast<size_t>(terminatorSize));
     }
-    if (!m_raster) return;
+    if (!m_Raster) return;
     unsigned char* data = (flags & FlagNullData) ? nullptr : (buffer.empty() ? nullptr : buffer.data());
     unsigned char empty = 0;
     if (!data && !(flags & FlagNullData)) data = &empty; // a valid pointer to no bytes
     // Stepping backwards, the first line is the last in memory.
     if (runCoded && data && bytesPerLine < 0 && heldLines > 0) data += (heldLines - 1) * step;
-    const HRESULT hr = m_raster->AddScanline1(static_cast<KW_RASTER_TYPE>(type), start, lines, bytesPerLine, data);
-    if (!m_storage.present) {
+    const HRESULT hr = m_Raster->AddScanline1(static_cast<KW_RASTER_TYPE>(type), start, lines, bytesPerLine, data);
+    if (!m_Storage.present) {
         Check(hr == E_FAIL, "AddScanline1 without storage did not fail");
     } else if (lines > 0) {
         const bool stored = runCoded || type == KW_RASTER_RGB || type == KW_RASTER_RGBA ||
@@ -330,22 +330,22 @@ void SaveRun::AddScanline()
 
 void SaveRun::EndObject()
 {
-    if (!m_raster) return;
-    const size_t before = m_stream->Bytes().size();
-    const ULONGLONG position = m_stream->Position();
-    const HRESULT hr = m_raster->EndObject();
-    if (!m_storage.present) {
+    if (!m_Raster) return;
+    const size_t before = m_Stream->Bytes().size();
+    const ULONGLONG position = m_Stream->Position();
+    const HRESULT hr = m_Raster->EndObject();
+    if (!m_Storage.present) {
         Check(hr == E_FAIL, "EndObject without storage did not fail");
-        Check(m_stream->Bytes().size() == before, "EndObject without storage wrote");
+        Check(m_Stream->Bytes().size() == before, "EndObject without storage wrote");
         return;
     }
-    if (hr == S_OK && m_writesIntact) {
-        const std::vector<unsigned char>& bytes = m_stream->Bytes();
+    if (hr == S_OK && m_WritesIntact) {
+        const std::vector<unsigned char>& bytes = m_Stream->Bytes();
         Check(position <= bytes.size(), "stream position past its end");
-        CheckWrittenImage(bytes.data() + position, static_cast<size_t>(m_stream->Position() - position),
-                          m_storage.width, m_storage.height);
+        CheckWrittenImage(bytes.data() + position, static_cast<size_t>(m_Stream->Position() - position),
+                          m_Storage.width, m_Storage.height);
     }
-    m_storage = Storage(); // ended, also after a failure: no buffer any more
+    m_Storage = Storage(); // ended, also after a failure: no buffer any more
 }
 
 } // namespace

@@ -33,7 +33,7 @@ HRESULT STDMETHODCALLTYPE KwHostAttributeFactory::CreateInstance(IUnknown* pUnkO
     HRESULT hr = KwHostAttributeCollection::Create(collection.Receive(), SharedContext());
     if (FAILED(hr)) return hr;
     hr = collection->QueryInterface(riid, ppvObject);
-    if (SUCCEEDED(hr)) ++m_instances;
+    if (SUCCEEDED(hr)) ++m_Instances;
     return hr;
 }
 

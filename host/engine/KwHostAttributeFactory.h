@@ -16,10 +16,10 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) noexcept override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) noexcept override;
 
-    ULONG Instances() const noexcept { return m_instances.load(); }
+    ULONG Instances() const noexcept { return m_Instances.load(); }
 
 private:
     using KwHostObject::KwHostObject;
     // Filters on every thread of the process create collections through this one object.
-    std::atomic<ULONG> m_instances{0};
+    std::atomic<ULONG> m_Instances{0};
 };

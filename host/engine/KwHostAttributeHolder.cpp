@@ -10,20 +10,20 @@ std::basic_string<OLECHAR> Wide(BSTR text) { return std::basic_string<OLECHAR>(t
 std::vector<std::string> KwHostAttributeHolder::AttributeNames() const
 {
     std::vector<std::string> names;
-    for (const KwHostAttributeEntry& a : m_attributes) names.push_back(a.name);
+    for (const KwHostAttributeEntry& a : m_Attributes) names.push_back(a.name);
     return names;
 }
 
 const KwHostAttributeEntry* KwHostAttributeHolder::FindAttribute(const std::string& name) const noexcept
 {
-    for (const KwHostAttributeEntry& a : m_attributes)
+    for (const KwHostAttributeEntry& a : m_Attributes)
         if (a.name == name) return &a;
     return nullptr;
 }
 
 void KwHostAttributeHolder::SetAttribute(const std::string& name, const KwHostVariant& value, LONG type)
 {
-    for (KwHostAttributeEntry& a : m_attributes) {
+    for (KwHostAttributeEntry& a : m_Attributes) {
         if (a.name == name) {
             a.value = value;
             a.type = type;
@@ -36,13 +36,13 @@ void KwHostAttributeHolder::SetAttribute(const std::string& name, const KwHostVa
     entry.name = name;
     entry.value = value;
     entry.type = type;
-    m_attributes.push_back(std::move(entry));
+    m_Attributes.push_back(std::move(entry));
 }
 
 KwHostAttributeEntry* KwHostAttributeHolder::Lookup(BSTR name) noexcept
 {
     UINT length = SysStringLen(name);
-    for (KwHostAttributeEntry& a : m_attributes)
+    for (KwHostAttributeEntry& a : m_Attributes)
         if (a.wideName.size() == length && (length == 0 || a.wideName.compare(0, length, name, length) == 0))
             return &a;
     return nullptr;
@@ -69,7 +69,7 @@ HRESULT KwHostAttributeHolder::DoGetAttributeCount(LONG* Count) noexcept
     *Count = 0;
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    *Count = static_cast<LONG>(m_attributes.size());
+    *Count = static_cast<LONG>(m_Attributes.size());
     call.args = {*Count};
     return Context().Record(call, std::to_string(*Count), S_OK);
     KW_HOST_CATCH
@@ -78,14 +78,14 @@ HRESULT KwHostAttributeHolder::DoGetAttributeCount(LONG* Count) noexcept
 HRESULT KwHostAttributeHolder::DoGetProtectAttributes(VARIANT_BOOL* Protected) noexcept
 {
     if (!Protected) return E_POINTER;
-    *Protected = m_protected ? VARIANT_TRUE : VARIANT_FALSE;
+    *Protected = m_Protected ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
 HRESULT KwHostAttributeHolder::DoPutProtectAttributes(VARIANT_BOOL Protected) noexcept
 {
     // Recorded only: the host does not enforce protection.
-    m_protected = Protected != VARIANT_FALSE;
+    m_Protected = Protected != VARIANT_FALSE;
     return S_OK;
 }
 
@@ -138,7 +138,7 @@ HRESULT KwHostAttributeHolder::DoPutAttribute(BSTR Name, const VARIANT& Value, L
         added.name = call.name;
         added.value = std::move(stored);
         added.type = Type;
-        m_attributes.push_back(std::move(added));
+        m_Attributes.push_back(std::move(added));
     }
     return Context().Record(call, details, S_OK);
     KW_HOST_CATCH
@@ -153,7 +153,7 @@ HRESULT KwHostAttributeHolder::DoRemoveAttribute(BSTR Name) noexcept
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, call.name, hr);
     KwHostAttributeEntry* entry = Lookup(Name);
     if (!entry) return Context().Record(call, call.name, E_INVALIDARG);
-    m_attributes.erase(m_attributes.begin() + (entry - m_attributes.data()));
+    m_Attributes.erase(m_Attributes.begin() + (entry - m_Attributes.data()));
     return Context().Record(call, call.name, S_OK);
     KW_HOST_CATCH
 }
@@ -164,7 +164,7 @@ HRESULT KwHostAttributeHolder::DoRemoveAllAttributes() noexcept
     KwHostCall call{Label(), "RemoveAllAttributes"};
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    m_attributes.clear();
+    m_Attributes.clear();
     return Context().Record(call, "", S_OK);
     KW_HOST_CATCH
 }
@@ -179,9 +179,9 @@ HRESULT KwHostAttributeHolder::DoGetAttributeName(LONG Position, BSTR* Name) noe
     *Name = nullptr;
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    if (Position < 0 || static_cast<size_t>(Position) >= m_attributes.size())
+    if (Position < 0 || static_cast<size_t>(Position) >= m_Attributes.size())
         return Context().Record(call, details, E_INVALIDARG);
-    const KwHostAttributeEntry& entry = m_attributes[static_cast<size_t>(Position)];
+    const KwHostAttributeEntry& entry = m_Attributes[static_cast<size_t>(Position)];
     *Name = SysAllocStringLen(entry.wideName.data(), static_cast<UINT>(entry.wideName.size()));
     if (!*Name) return Context().Record(call, details, E_OUTOFMEMORY);
     call.name = entry.name;

@@ -19,7 +19,7 @@ struct KwHostAttributeEntry {
 
 class KwHostAttributeHolder : public KwHostObject {
 public:
-    const std::vector<KwHostAttributeEntry>& Attributes() const noexcept { return m_attributes; }
+    const std::vector<KwHostAttributeEntry>& Attributes() const noexcept { return m_Attributes; }
     std::vector<std::string> AttributeNames() const;
     // The attribute of that name (UTF-8), or null.
     const KwHostAttributeEntry* FindAttribute(const std::string& name) const noexcept;
@@ -43,6 +43,6 @@ protected:
 private:
     KwHostAttributeEntry* Lookup(BSTR name) noexcept;
 
-    std::vector<KwHostAttributeEntry> m_attributes;
-    bool m_protected = false;
+    std::vector<KwHostAttributeEntry> m_Attributes;
+    bool m_Protected = false;
 };

@@ -11,7 +11,7 @@
 
 namespace {
 // Collections nested deeper than this are not followed (a collection holding itself).
-const int kMaxDepth = 8;
+const int MaxDepth = 8;
 
 void AppendAttributes(const std::vector<KwHostReportedAttribute>& entries, const std::string& indent,
                       std::string* out)
@@ -74,7 +74,7 @@ HRESULT KwHostAttributeReport::ReadLevel(IUnknown* object, int depth, std::vecto
         KwHostReportedAttribute entry;
         entry.name = KwNarrow(name.Get());
         if (SUCCEEDED(hr)) entry.value = KwHostVariant(value);
-        if ((value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) && value.punkVal && depth < kMaxDepth) {
+        if ((value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) && value.punkVal && depth < MaxDepth) {
             hr = ReadLevel(value.punkVal, depth + 1, &entry.children);
             if (FAILED(hr)) return hr;
         }

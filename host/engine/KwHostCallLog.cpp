@@ -4,7 +4,7 @@
 
 void KwHostCallLog::Add(KwHostCall call)
 {
-    if (m_enabled) m_calls.push_back(std::move(call));
+    if (m_Enabled) m_Calls.push_back(std::move(call));
 }
 
 bool KwHostCallLog::IsStreamCall(const KwHostCall& call) noexcept
@@ -16,7 +16,7 @@ bool KwHostCallLog::IsStreamCall(const KwHostCall& call) noexcept
 std::vector<std::string> KwHostCallLog::Methods(bool withStreamCalls) const
 {
     std::vector<std::string> out;
-    for (const KwHostCall& c : m_calls)
+    for (const KwHostCall& c : m_Calls)
         if (withStreamCalls || !IsStreamCall(c)) out.push_back(c.object + "." + c.method);
     return out;
 }
@@ -24,7 +24,7 @@ std::vector<std::string> KwHostCallLog::Methods(bool withStreamCalls) const
 std::vector<std::string> KwHostCallLog::Steps(bool withStreamCalls) const
 {
     std::vector<std::string> out;
-    for (const KwHostCall& c : m_calls) {
+    for (const KwHostCall& c : m_Calls) {
         if (!withStreamCalls && IsStreamCall(c)) continue;
         out.push_back(c.name.empty() ? c.method : c.method + "(" + c.name + ")");
     }
@@ -34,21 +34,21 @@ std::vector<std::string> KwHostCallLog::Steps(bool withStreamCalls) const
 std::vector<std::string> KwHostCallLog::Lines() const
 {
     std::vector<std::string> out;
-    for (const KwHostCall& c : m_calls) out.push_back(c.text);
+    for (const KwHostCall& c : m_Calls) out.push_back(c.text);
     return out;
 }
 
 std::string KwHostCallLog::Text() const
 {
     std::string out;
-    for (const KwHostCall& c : m_calls) out += c.text + "\n";
+    for (const KwHostCall& c : m_Calls) out += c.text + "\n";
     return out;
 }
 
 size_t KwHostCallLog::Count(const std::string& method) const
 {
     size_t n = 0;
-    for (const KwHostCall& c : m_calls)
+    for (const KwHostCall& c : m_Calls)
         if (c.method == method) ++n;
     return n;
 }
@@ -56,16 +56,16 @@ size_t KwHostCallLog::Count(const std::string& method) const
 std::vector<const KwHostCall*> KwHostCallLog::Find(const std::string& method) const
 {
     std::vector<const KwHostCall*> out;
-    for (const KwHostCall& c : m_calls)
+    for (const KwHostCall& c : m_Calls)
         if (c.method == method) out.push_back(&c);
     return out;
 }
 
 size_t KwHostCallLog::IndexOf(const std::string& method, const std::string& name, size_t from) const
 {
-    for (size_t i = from; i < m_calls.size(); ++i)
-        if (m_calls[i].method == method && (name.empty() || m_calls[i].name == name)) return i;
-    return m_calls.size();
+    for (size_t i = from; i < m_Calls.size(); ++i)
+        if (m_Calls[i].method == method && (name.empty() || m_Calls[i].name == name)) return i;
+    return m_Calls.size();
 }
 
 std::string KwHostCallLog::ResultText(HRESULT hr)

@@ -30,14 +30,14 @@ struct KwHostCall {
 class KwHostCallLog {
 public:
     void Add(KwHostCall call);
-    void Clear() noexcept { m_calls.clear(); }
+    void Clear() noexcept { m_Calls.clear(); }
     // Recording can be switched off while a host reads its own objects back.
-    void SetEnabled(bool enabled) noexcept { m_enabled = enabled; }
-    bool Enabled() const noexcept { return m_enabled; }
+    void SetEnabled(bool enabled) noexcept { m_Enabled = enabled; }
+    bool Enabled() const noexcept { return m_Enabled; }
 
-    size_t Size() const noexcept { return m_calls.size(); }
-    const KwHostCall& operator[](size_t i) const { return m_calls[i]; }
-    const std::vector<KwHostCall>& Calls() const noexcept { return m_calls; }
+    size_t Size() const noexcept { return m_Calls.size(); }
+    const KwHostCall& operator[](size_t i) const { return m_Calls[i]; }
+    const std::vector<KwHostCall>& Calls() const noexcept { return m_Calls; }
 
     // "object.method" of every call, optionally without stream Read/Write/Seek/Stat calls.
     std::vector<std::string> Methods(bool withStreamCalls = false) const;
@@ -55,6 +55,6 @@ public:
     static bool IsStreamCall(const KwHostCall& call) noexcept;
 
 private:
-    std::vector<KwHostCall> m_calls;
-    bool m_enabled = true;
+    std::vector<KwHostCall> m_Calls;
+    bool m_Enabled = true;
 };

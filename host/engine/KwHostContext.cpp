@@ -9,23 +9,23 @@ std::shared_ptr<KwHostContext> KwHostContext::Ensure(std::shared_ptr<KwHostConte
 
 bool KwHostContext::InjectFailure(const std::string& method, HRESULT* result) noexcept
 {
-    std::lock_guard<std::mutex> guard(m_lock);
-    ++m_calls;
+    std::lock_guard<std::mutex> guard(m_Lock);
+    ++m_Calls;
     // Setting or changing the switch starts the count again.
-    if (m_switches.failCallNumber != m_armedNumber || m_switches.failCallMethod != m_armedMethod) {
+    if (m_Switches.failCallNumber != m_ArmedNumber || m_Switches.failCallMethod != m_ArmedMethod) {
         try {
-            m_armedMethod = m_switches.failCallMethod;
+            m_ArmedMethod = m_Switches.failCallMethod;
         } catch (...) {
             return false;
         }
-        m_armedNumber = m_switches.failCallNumber;
-        m_matchingCalls = 0;
+        m_ArmedNumber = m_Switches.failCallNumber;
+        m_MatchingCalls = 0;
     }
-    bool matches = m_switches.failCallMethod.empty() || m_switches.failCallMethod == method;
+    bool matches = m_Switches.failCallMethod.empty() || m_Switches.failCallMethod == method;
     if (!matches) return false;
-    ++m_matchingCalls;
-    if (m_switches.failCallNumber != 0 && m_matchingCalls == m_switches.failCallNumber) {
-        *result = m_switches.failCallResult;
+    ++m_MatchingCalls;
+    if (m_Switches.failCallNumber != 0 && m_MatchingCalls == m_Switches.failCallNumber) {
+        *result = m_Switches.failCallResult;
         return true;
     }
     return false;
@@ -33,12 +33,12 @@ bool KwHostContext::InjectFailure(const std::string& method, HRESULT* result) no
 
 HRESULT KwHostContext::Record(KwHostCall& call, const std::string& details, HRESULT result) noexcept
 {
-    if (!m_log.Enabled()) return result; // benchmarks turn the log off; skip the formatting too
+    if (!m_Log.Enabled()) return result; // benchmarks turn the log off; skip the formatting too
     try {
-        std::lock_guard<std::mutex> guard(m_lock);
+        std::lock_guard<std::mutex> guard(m_Lock);
         call.result = result;
         call.text = call.object + "." + call.method + "(" + details + ") -> " + KwHostCallLog::ResultText(result);
-        m_log.Add(std::move(call));
+        m_Log.Add(std::move(call));
     } catch (...) {
         // A log that cannot grow loses the entry; the call itself stands.
     }

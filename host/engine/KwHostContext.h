@@ -15,10 +15,10 @@ public:
     // The given context, or a new private one when it is null. Throws std::bad_alloc.
     static std::shared_ptr<KwHostContext> Ensure(std::shared_ptr<KwHostContext> context);
 
-    KwHostCallLog& Log() noexcept { return m_log; }
-    KwHostSwitches& Switches() noexcept { return m_switches; }
+    KwHostCallLog& Log() noexcept { return m_Log; }
+    KwHostSwitches& Switches() noexcept { return m_Switches; }
     // Logged host calls so far (all methods), and calls of the fault-injection method.
-    ULONG CallCount() const noexcept { return m_calls; }
+    ULONG CallCount() const noexcept { return m_Calls; }
 
     // Counts a host call; true (with the result to return) when fault injection makes it fail.
     // The calls that the switch counts are counted from the first call after it was set.
@@ -30,11 +30,11 @@ private:
     // Objects of one engine may be called from several threads at once (the
     // attribute class serves every thread of a process), so counting and
     // logging a call is serialised.
-    std::mutex m_lock;
-    KwHostCallLog m_log;
-    KwHostSwitches m_switches;
-    ULONG m_calls = 0;
-    ULONG m_matchingCalls = 0;
-    ULONG m_armedNumber = 0;
-    std::string m_armedMethod;
+    std::mutex m_Lock;
+    KwHostCallLog m_Log;
+    KwHostSwitches m_Switches;
+    ULONG m_Calls = 0;
+    ULONG m_MatchingCalls = 0;
+    ULONG m_ArmedNumber = 0;
+    std::string m_ArmedMethod;
 };

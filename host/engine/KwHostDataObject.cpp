@@ -13,12 +13,12 @@ HRESULT KwHostDataObject::Create(IUnknown* storage, const std::string& name, KwH
     KW_HOST_TRY
     auto* object = new KwHostDataObject(KwHostContext::Ensure(std::move(context)), "data object", KW_DATA_OBJECT);
     try {
-        object->m_name = name;
+        object->m_Name = name;
     } catch (...) {
         object->Release();
         throw;
     }
-    object->m_storage = KwComPtr<IUnknown>(storage);
+    object->m_Storage = KwComPtr<IUnknown>(storage);
     *out = object;
     return S_OK;
     KW_HOST_CATCH
@@ -37,8 +37,8 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::AttachToStorage(IUnknown* Storage) n
     KwHostCall call{Label(), "AttachToStorage"};
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    m_storage = KwComPtr<IUnknown>(Storage);
-    m_file = false;
+    m_Storage = KwComPtr<IUnknown>(Storage);
+    m_File = false;
     return Context().Record(call, Storage ? "storage" : "null", S_OK);
     KW_HOST_CATCH
 }
@@ -55,9 +55,9 @@ HRESULT KwHostDataObject::Bind(BSTR DisplayName, bool write, const char* method)
     hr = KwHostFileStream::Open(call.name, write ? KwHostFileMode::Write : KwHostFileMode::Read, stream.Receive(),
                                 SharedContext());
     if (SUCCEEDED(hr)) {
-        m_storage = KwComPtr<IUnknown>(static_cast<IStream*>(stream.Get()));
-        m_name = call.name;
-        m_file = true;
+        m_Storage = KwComPtr<IUnknown>(static_cast<IStream*>(stream.Get()));
+        m_Name = call.name;
+        m_File = true;
     }
     std::string details = call.name;
     return Context().Record(call, details, hr);
@@ -80,8 +80,8 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::ResetStorage() noexcept
 {
     KW_HOST_TRY
     KwHostCall call{Label(), "ResetStorage"};
-    m_storage.Reset();
-    m_file = false;
+    m_Storage.Reset();
+    m_File = false;
     return Context().Record(call, "", S_OK);
     KW_HOST_CATCH
 }
@@ -94,8 +94,8 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_Storage(IUnknown** Storage) noex
     *Storage = nullptr;
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    if (!m_storage) return Context().Record(call, "none", E_FAIL);
-    *Storage = m_storage.Get();
+    if (!m_Storage) return Context().Record(call, "none", E_FAIL);
+    *Storage = m_Storage.Get();
     (*Storage)->AddRef();
     return Context().Record(call, "", S_OK);
     KW_HOST_CATCH
@@ -108,7 +108,7 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageName(BSTR* StorageName) n
     if (!StorageName) return Context().Record(call, "", E_POINTER);
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    switch (m_nameMode) {
+    switch (m_NameMode) {
     case KwHostNameMode::Fail: return Context().Record(call, "", E_FAIL);
     case KwHostNameMode::Null:
         *StorageName = nullptr;
@@ -118,11 +118,11 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageName(BSTR* StorageName) n
         return Context().Record(call, "", *StorageName ? S_OK : E_OUTOFMEMORY);
     case KwHostNameMode::Normal: break;
     }
-    KwBstr name = KwBstr::FromNarrow(m_name.c_str(), CP_UTF8);
+    KwBstr name = KwBstr::FromNarrow(m_Name.c_str(), CP_UTF8);
     if (!name.ok()) return Context().Record(call, "", E_OUTOFMEMORY);
-    call.name = m_name;
+    call.name = m_Name;
     *StorageName = name.Detach();
-    return Context().Record(call, m_name, S_OK);
+    return Context().Record(call, m_Name, S_OK);
     KW_HOST_CATCH
 }
 
@@ -136,9 +136,9 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageType(KW_STORAGE_TYPE* Sto
 {
     if (!StorageType) return E_POINTER;
     KwComPtr<IStream> stream;
-    if (!m_storage)
+    if (!m_Storage)
         *StorageType = KW_STORAGE_NONE;
-    else if (SUCCEEDED(kw_query(m_storage.Get(), stream.Receive())))
+    else if (SUCCEEDED(kw_query(m_Storage.Get(), stream.Receive())))
         *StorageType = KW_STORAGE_STREAM;
     else
         *StorageType = KW_STORAGE_STRUCTURED;
@@ -148,7 +148,7 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageType(KW_STORAGE_TYPE* Sto
 HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageScheme(KW_STORAGE_SCHEME* StorageScheme) noexcept
 {
     if (!StorageScheme) return E_POINTER;
-    *StorageScheme = m_file ? KW_STORAGE_SCHEME_FILE : KW_STORAGE_SCHEME_UNKNOWN;
+    *StorageScheme = m_File ? KW_STORAGE_SCHEME_FILE : KW_STORAGE_SCHEME_UNKNOWN;
     return S_OK;
 }
 
@@ -157,7 +157,7 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_FileSize(VARIANT_BOOL HighVal, L
     if (!Value) return E_POINTER;
     *Value = 0;
     KwComPtr<IStream> stream;
-    if (FAILED(kw_query(m_storage.Get(), stream.Receive()))) return E_FAIL;
+    if (FAILED(kw_query(m_Storage.Get(), stream.Receive()))) return E_FAIL;
     STATSTG stat;
     HRESULT hr = stream->Stat(&stat, STATFLAG_NONAME);
     if (FAILED(hr)) return hr;

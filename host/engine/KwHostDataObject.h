@@ -38,17 +38,17 @@ public:
     HRESULT STDMETHODCALLTYPE get_LastWriteTime(VARIANT_BOOL HighVal, LONG* Value) noexcept override;
     HRESULT STDMETHODCALLTYPE BindToStorageWrite(BSTR DisplayName, KW_STORAGE_TYPE eStorageType) noexcept override;
 
-    IUnknown* Storage() const noexcept { return m_storage.Get(); }
-    const std::string& Name() const noexcept { return m_name; }
-    void SetName(const std::string& name) { m_name = name; }
-    void SetNameMode(KwHostNameMode mode) noexcept { m_nameMode = mode; }
+    IUnknown* Storage() const noexcept { return m_Storage.Get(); }
+    const std::string& Name() const noexcept { return m_Name; }
+    void SetName(const std::string& name) { m_Name = name; }
+    void SetNameMode(KwHostNameMode mode) noexcept { m_NameMode = mode; }
 
 private:
     using KwHostObject::KwHostObject;
     HRESULT Bind(BSTR DisplayName, bool write, const char* method) noexcept;
 
-    KwComPtr<IUnknown> m_storage;
-    std::string m_name;
-    KwHostNameMode m_nameMode = KwHostNameMode::Normal;
-    bool m_file = false;
+    KwComPtr<IUnknown> m_Storage;
+    std::string m_Name;
+    KwHostNameMode m_NameMode = KwHostNameMode::Normal;
+    bool m_File = false;
 };

@@ -9,11 +9,11 @@
 #include "KwHostMemoryStream.h"
 
 namespace {
-const char kProgIdKey[] = "VelEngine.KwAttribute";
-const char kClsidKey[] = "VelEngine.KwAttribute\\CLSID";
+const char ProgIdKey[] = "VelEngine.KwAttribute";
+const char ClsidKey[] = "VelEngine.KwAttribute\\CLSID";
 } // namespace
 
-KwHostEngine::KwHostEngine() : m_context(KwHostContext::Create()) {}
+KwHostEngine::KwHostEngine() : m_Context(KwHostContext::Create()) {}
 
 KwHostEngine::~KwHostEngine() { Stop(); }
 
@@ -25,7 +25,7 @@ HRESULT KwHostEngine::Start() noexcept
     if (Switches().attributeClassUnavailable) return S_OK;
 
     KwComPtr<IClassFactory> factory;
-    HRESULT hr = KwHostAttributeFactory::Create(m_context, factory.Receive());
+    HRESULT hr = KwHostAttributeFactory::Create(m_Context, factory.Receive());
     if (FAILED(hr)) return hr;
     DWORD cookie = 0;
     hr = CoRegisterClassObject(CLSID_KwHostAttribute, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
@@ -40,7 +40,7 @@ HRESULT KwHostEngine::Start() noexcept
     // Volatile: the keys live only as long as this process's registry session.
     HKEY key = nullptr;
     DWORD disposition = 0;
-    LSTATUS status = RegCreateKeyExA(HKEY_CLASSES_ROOT, kClsidKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+    LSTATUS status = RegCreateKeyExA(HKEY_CLASSES_ROOT, ClsidKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
                                      nullptr, &key, &disposition);
     if (status == ERROR_SUCCESS) {
         status = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
@@ -51,41 +51,41 @@ HRESULT KwHostEngine::Start() noexcept
         CoRevokeClassObject(cookie);
         return HRESULT_FROM_WIN32(static_cast<unsigned long>(status));
     }
-    m_createdKey = disposition == REG_CREATED_NEW_KEY;
-    m_cookie = cookie;
+    m_CreatedKey = disposition == REG_CREATED_NEW_KEY;
+    m_Cookie = cookie;
     return S_OK;
 }
 
 void KwHostEngine::Stop() noexcept
 {
     if (!Started()) return;
-    CoRevokeClassObject(m_cookie);
-    m_cookie = 0;
-    if (m_createdKey) {
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, kClsidKey);
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, kProgIdKey);
-        m_createdKey = false;
+    CoRevokeClassObject(m_Cookie);
+    m_Cookie = 0;
+    if (m_CreatedKey) {
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ClsidKey);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, ProgIdKey);
+        m_CreatedKey = false;
     }
 }
 
-HRESULT KwHostEngine::CreateDocument(KwHostDocument** out) noexcept { return KwHostDocument::Create(out, m_context); }
+HRESULT KwHostEngine::CreateDocument(KwHostDocument** out) noexcept { return KwHostDocument::Create(out, m_Context); }
 
 HRESULT KwHostEngine::CreateMemoryStream(const void* data, size_t size, KwHostMemoryStream** out) noexcept
 {
-    return KwHostMemoryStream::Create(data, size, out, m_context);
+    return KwHostMemoryStream::Create(data, size, out, m_Context);
 }
 
 HRESULT KwHostEngine::OpenFileStream(const std::string& path, KwHostFileMode mode, KwHostFileStream** out) noexcept
 {
-    return KwHostFileStream::Open(path, mode, out, m_context);
+    return KwHostFileStream::Open(path, mode, out, m_Context);
 }
 
 HRESULT KwHostEngine::CreateDataObject(IUnknown* storage, const std::string& name, KwHostDataObject** out) noexcept
 {
-    return KwHostDataObject::Create(storage, name, out, m_context);
+    return KwHostDataObject::Create(storage, name, out, m_Context);
 }
 
 HRESULT KwHostEngine::CreateAttributeCollection(KwHostAttributeCollection** out) noexcept
 {
-    return KwHostAttributeCollection::Create(out, m_context);
+    return KwHostAttributeCollection::Create(out, m_Context);
 }

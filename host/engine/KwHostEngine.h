@@ -30,11 +30,11 @@ public:
     HRESULT Start() noexcept;
     // Revokes the class object and removes the keys that Start created.
     void Stop() noexcept;
-    bool Started() const noexcept { return m_cookie != 0; }
+    bool Started() const noexcept { return m_Cookie != 0; }
 
-    KwHostCallLog& Log() noexcept { return m_context->Log(); }
-    KwHostSwitches& Switches() noexcept { return m_context->Switches(); }
-    const std::shared_ptr<KwHostContext>& Context() const noexcept { return m_context; }
+    KwHostCallLog& Log() noexcept { return m_Context->Log(); }
+    KwHostSwitches& Switches() noexcept { return m_Context->Switches(); }
+    const std::shared_ptr<KwHostContext>& Context() const noexcept { return m_Context; }
 
     HRESULT CreateDocument(KwHostDocument** out) noexcept;
     HRESULT CreateMemoryStream(const void* data, size_t size, KwHostMemoryStream** out) noexcept;
@@ -47,7 +47,7 @@ public:
     static const char* AttributeProgId() noexcept { return "VelEngine.KwAttribute"; }
 
 private:
-    std::shared_ptr<KwHostContext> m_context;
-    DWORD m_cookie = 0;
-    bool m_createdKey = false;
+    std::shared_ptr<KwHostContext> m_Context;
+    DWORD m_Cookie = 0;
+    bool m_CreatedKey = false;
 };

@@ -16,7 +16,7 @@ HRESULT KwHostEventSink::Create(KwHostEventSink** out, std::shared_ptr<KwHostCon
 void* KwHostEventSink::FindInterface(REFIID riid) noexcept
 {
     if (IsEqualGUID(riid, IID_IUnknown)) return static_cast<_IKwFilterEvents*>(this);
-    if (m_answersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents)) return static_cast<_IKwFilterEvents*>(this);
+    if (m_AnswersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents)) return static_cast<_IKwFilterEvents*>(this);
     return nullptr;
 }
 
@@ -26,39 +26,39 @@ HRESULT STDMETHODCALLTYPE KwHostEventSink::Progress(LONG Progress, VARIANT_BOOL*
     KwHostCall call{Label(), "Progress"};
     call.args = {Progress};
     std::string details = std::to_string(Progress);
-    m_progress.push_back(Progress);
+    m_Progress.push_back(Progress);
     if (!Abort) return Context().Record(call, details, E_POINTER);
-    if (m_abortAt != 0 && m_progress.size() == m_abortAt)
-        *Abort = m_abortValue;
-    else if (m_answerAll)
-        *Abort = m_answerValue;
-    if (m_callback) m_callback(Progress, Abort);
+    if (m_AbortAt != 0 && m_Progress.size() == m_AbortAt)
+        *Abort = m_AbortValue;
+    else if (m_AnswerAll)
+        *Abort = m_AnswerValue;
+    if (m_Callback) m_Callback(Progress, Abort);
     call.args.push_back(*Abort);
-    return Context().Record(call, details + ", abort " + std::to_string(*Abort), m_progressResult);
+    return Context().Record(call, details + ", abort " + std::to_string(*Abort), m_ProgressResult);
     KW_HOST_CATCH
 }
 
 HRESULT STDMETHODCALLTYPE KwHostEventSink::FontPath(BSTR*, LONG*) noexcept
 {
-    ++m_otherEvents;
+    ++m_OtherEvents;
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostEventSink::XrefPath(BSTR*, LONG*) noexcept
 {
-    ++m_otherEvents;
+    ++m_OtherEvents;
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostEventSink::XrefPathEx(BSTR*, BSTR, LONG*) noexcept
 {
-    ++m_otherEvents;
+    ++m_OtherEvents;
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostEventSink::Password(BSTR*) noexcept
 {
-    ++m_otherEvents;
+    ++m_OtherEvents;
     return S_OK;
 }
 
@@ -73,13 +73,13 @@ HRESULT KwHostEventSink::Connect(IUnknown* source) noexcept
     if (!point) return E_FAIL;
     DWORD cookie = 0;
     hr = point->Advise(static_cast<_IKwFilterEvents*>(this), &cookie);
-    if (SUCCEEDED(hr)) m_cookie = cookie;
+    if (SUCCEEDED(hr)) m_Cookie = cookie;
     return hr;
 }
 
 HRESULT KwHostEventSink::Disconnect(IUnknown* source) noexcept
 {
-    if (m_cookie == 0) return S_FALSE;
+    if (m_Cookie == 0) return S_FALSE;
     KwComPtr<IConnectionPointContainer> container;
     HRESULT hr = kw_query(source, container.Receive());
     if (FAILED(hr)) return hr;
@@ -87,7 +87,7 @@ HRESULT KwHostEventSink::Disconnect(IUnknown* source) noexcept
     hr = container->FindConnectionPoint(DIID__IKwFilterEvents, point.Receive());
     if (FAILED(hr)) return hr;
     if (!point) return E_FAIL;
-    hr = point->Unadvise(m_cookie);
-    if (SUCCEEDED(hr)) m_cookie = 0;
+    hr = point->Unadvise(m_Cookie);
+    if (SUCCEEDED(hr)) m_Cookie = 0;
     return hr;
 }

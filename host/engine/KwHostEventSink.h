@@ -26,43 +26,43 @@ public:
     // Unadvises it again. The sink keeps no reference to the source, so the
     // source is passed again (no reference cycle between filter and sink).
     HRESULT Disconnect(IUnknown* source) noexcept;
-    DWORD Cookie() const noexcept { return m_cookie; }
+    DWORD Cookie() const noexcept { return m_Cookie; }
 
-    const std::vector<LONG>& ProgressValues() const noexcept { return m_progress; }
+    const std::vector<LONG>& ProgressValues() const noexcept { return m_Progress; }
     // Calls of FontPath, XrefPath, XrefPathEx and Password (never fired by the JPEG filter).
-    ULONG OtherEvents() const noexcept { return m_otherEvents; }
+    ULONG OtherEvents() const noexcept { return m_OtherEvents; }
     // At the eventNumber-th Progress event (1-based) write `value` to *Abort; 0: never.
     void AbortAt(ULONG eventNumber, VARIANT_BOOL value = VARIANT_TRUE) noexcept
     {
-        m_abortAt = eventNumber;
-        m_abortValue = value;
+        m_AbortAt = eventNumber;
+        m_AbortValue = value;
     }
     // Writes `value` to *Abort at every event that does not abort (for example VARIANT_FALSE).
     void AnswerEveryEvent(bool answer, VARIANT_BOOL value = VARIANT_FALSE) noexcept
     {
-        m_answerAll = answer;
-        m_answerValue = value;
+        m_AnswerAll = answer;
+        m_AnswerValue = value;
     }
-    void SetProgressResult(HRESULT result) noexcept { m_progressResult = result; }
+    void SetProgressResult(HRESULT result) noexcept { m_ProgressResult = result; }
     // Called at every Progress event after the abort rules.
     void SetCallback(std::function<void(LONG progress, VARIANT_BOOL* abort)> callback)
     {
-        m_callback = std::move(callback);
+        m_Callback = std::move(callback);
     }
     // When false the sink does not answer _IKwFilterEvents (Advise must refuse it).
-    void SetAnswersEvents(bool answers) noexcept { m_answersEvents = answers; }
+    void SetAnswersEvents(bool answers) noexcept { m_AnswersEvents = answers; }
 
 private:
     using KwHostObject::KwHostObject;
 
-    std::vector<LONG> m_progress;
-    std::function<void(LONG, VARIANT_BOOL*)> m_callback;
-    DWORD m_cookie = 0;
-    ULONG m_abortAt = 0;
-    VARIANT_BOOL m_abortValue = VARIANT_TRUE;
-    bool m_answerAll = false;
-    VARIANT_BOOL m_answerValue = VARIANT_FALSE;
-    HRESULT m_progressResult = S_OK;
-    ULONG m_otherEvents = 0;
-    bool m_answersEvents = true;
+    std::vector<LONG> m_Progress;
+    std::function<void(LONG, VARIANT_BOOL*)> m_Callback;
+    DWORD m_Cookie = 0;
+    ULONG m_AbortAt = 0;
+    VARIANT_BOOL m_AbortValue = VARIANT_TRUE;
+    bool m_AnswerAll = false;
+    VARIANT_BOOL m_AnswerValue = VARIANT_FALSE;
+    HRESULT m_ProgressResult = S_OK;
+    ULONG m_OtherEvents = 0;
+    bool m_AnswersEvents = true;
 };

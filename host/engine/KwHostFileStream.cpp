@@ -20,13 +20,13 @@ HRESULT KwHostFileStream::Open(const std::string& path, KwHostFileMode mode, KwH
     case KwHostFileMode::ReadWrite: how |= std::ios_base::in | std::ios_base::out; break;
     }
     try {
-        stream->m_path = path;
-        stream->m_mode = mode;
+        stream->m_Path = path;
+        stream->m_Mode = mode;
     } catch (...) {
         stream->Release();
         throw;
     }
-    if (!stream->m_file.open(path, how)) {
+    if (!stream->m_File.open(path, how)) {
         stream->Release();
         return mode == KwHostFileMode::Read ? STG_E_FILENOTFOUND : STG_E_ACCESSDENIED;
     }
@@ -40,10 +40,10 @@ HRESULT KwHostFileStream::ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* 
     *done = 0;
     try {
         // Every access seeks first: it also switches the file between reading and writing.
-        if (m_file.pubseekpos(static_cast<std::streamoff>(position), std::ios_base::in) ==
+        if (m_File.pubseekpos(static_cast<std::streamoff>(position), std::ios_base::in) ==
             std::streampos(std::streamoff(-1)))
             return STG_E_READFAULT;
-        std::streamsize n = m_file.sgetn(static_cast<char*>(pv), static_cast<std::streamsize>(cb));
+        std::streamsize n = m_File.sgetn(static_cast<char*>(pv), static_cast<std::streamsize>(cb));
         *done = n > 0 ? static_cast<ULONG>(n) : 0;
     } catch (...) {
         return STG_E_READFAULT;
@@ -57,19 +57,19 @@ HRESULT KwHostFileStream::WriteAt(ULONGLONG position, const void* pv, ULONG cb, 
     errno = 0;
     HRESULT hr = S_OK;
     try {
-        if (m_file.pubseekpos(static_cast<std::streamoff>(position), std::ios_base::out) ==
+        if (m_File.pubseekpos(static_cast<std::streamoff>(position), std::ios_base::out) ==
             std::streampos(std::streamoff(-1))) {
             hr = STG_E_WRITEFAULT;
         } else {
-            std::streamsize n = m_file.sputn(static_cast<const char*>(pv), static_cast<std::streamsize>(cb));
+            std::streamsize n = m_File.sputn(static_cast<const char*>(pv), static_cast<std::streamsize>(cb));
             *done = n > 0 ? static_cast<ULONG>(n) : 0;
-            if (m_file.pubsync() != 0) hr = STG_E_WRITEFAULT;
+            if (m_File.pubsync() != 0) hr = STG_E_WRITEFAULT;
             else if (*done != cb) hr = STG_E_MEDIUMFULL;
         }
     } catch (...) {
         hr = STG_E_WRITEFAULT;
     }
-    if (FAILED(hr) && !m_writeFailure[0]) m_writeFailure = errno ? std::strerror(errno) : "short write";
+    if (FAILED(hr) && !m_WriteFailure[0]) m_WriteFailure = errno ? std::strerror(errno) : "short write";
     return hr;
 }
 
@@ -77,7 +77,7 @@ HRESULT KwHostFileStream::StoreSize(ULONGLONG* size) noexcept
 {
     *size = 0;
     try {
-        std::streampos end = m_file.pubseekoff(0, std::ios_base::end, Readable() ? std::ios_base::in : std::ios_base::out);
+        std::streampos end = m_File.pubseekoff(0, std::ios_base::end, Readable() ? std::ios_base::in : std::ios_base::out);
         if (end == std::streampos(std::streamoff(-1))) return STG_E_INVALIDFUNCTION;
         *size = static_cast<ULONGLONG>(static_cast<std::streamoff>(end));
     } catch (...) {
@@ -89,9 +89,9 @@ HRESULT KwHostFileStream::StoreSize(ULONGLONG* size) noexcept
 HRESULT KwHostFileStream::Resize(ULONGLONG size) noexcept
 {
     try {
-        if (m_file.pubsync() != 0) return STG_E_WRITEFAULT;
+        if (m_File.pubsync() != 0) return STG_E_WRITEFAULT;
         std::error_code error;
-        std::filesystem::resize_file(m_path, static_cast<std::uintmax_t>(size), error);
+        std::filesystem::resize_file(m_Path, static_cast<std::uintmax_t>(size), error);
         if (error) return STG_E_WRITEFAULT;
     } catch (...) {
         return STG_E_WRITEFAULT;
@@ -101,7 +101,7 @@ HRESULT KwHostFileStream::Resize(ULONGLONG size) noexcept
 
 DWORD KwHostFileStream::Mode() const noexcept
 {
-    switch (m_mode) {
+    switch (m_Mode) {
     case KwHostFileMode::Read: return STGM_READ;
     case KwHostFileMode::Write: return STGM_WRITE;
     default: return STGM_READWRITE;

@@ -16,26 +16,26 @@ public:
                         std::shared_ptr<KwHostContext> context = nullptr,
                         const std::string& label = "stream") noexcept;
 
-    const std::string& Path() const noexcept { return m_path; }
+    const std::string& Path() const noexcept { return m_Path; }
     // The system's reason for the first write that failed ("File too large"), or
     // empty: the filter passes on only that its save failed.
-    const char* WriteFailure() const noexcept { return m_writeFailure; }
+    const char* WriteFailure() const noexcept { return m_WriteFailure; }
 
 protected:
     HRESULT ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept override;
     HRESULT WriteAt(ULONGLONG position, const void* pv, ULONG cb, ULONG* done) noexcept override;
     HRESULT StoreSize(ULONGLONG* size) noexcept override;
     HRESULT Resize(ULONGLONG size) noexcept override;
-    bool Readable() const noexcept override { return m_mode != KwHostFileMode::Write; }
-    bool Writable() const noexcept override { return m_mode != KwHostFileMode::Read; }
+    bool Readable() const noexcept override { return m_Mode != KwHostFileMode::Write; }
+    bool Writable() const noexcept override { return m_Mode != KwHostFileMode::Read; }
     DWORD Mode() const noexcept override;
-    std::string StoreName() const override { return m_path; }
+    std::string StoreName() const override { return m_Path; }
 
 private:
     using KwHostStream::KwHostStream;
 
-    std::filebuf m_file;
-    std::string m_path;
-    KwHostFileMode m_mode = KwHostFileMode::Read;
-    const char* m_writeFailure = "";
+    std::filebuf m_File;
+    std::string m_Path;
+    KwHostFileMode m_Mode = KwHostFileMode::Read;
+    const char* m_WriteFailure = "";
 };

@@ -15,7 +15,7 @@ HRESULT KwHostMemoryStream::Create(const void* data, size_t size, KwHostMemorySt
     try {
         if (data && size) {
             const auto* bytes = static_cast<const unsigned char*>(data);
-            stream->m_bytes.assign(bytes, bytes + size);
+            stream->m_Bytes.assign(bytes, bytes + size);
         }
     } catch (...) {
         stream->Release();
@@ -29,10 +29,10 @@ HRESULT KwHostMemoryStream::Create(const void* data, size_t size, KwHostMemorySt
 HRESULT KwHostMemoryStream::ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept
 {
     *done = 0;
-    if (position >= m_bytes.size()) return S_OK;
-    ULONGLONG available = m_bytes.size() - position;
+    if (position >= m_Bytes.size()) return S_OK;
+    ULONGLONG available = m_Bytes.size() - position;
     ULONG n = available < cb ? static_cast<ULONG>(available) : cb;
-    std::memcpy(pv, m_bytes.data() + position, n);
+    std::memcpy(pv, m_Bytes.data() + position, n);
     *done = n;
     return S_OK;
 }
@@ -40,29 +40,29 @@ HRESULT KwHostMemoryStream::ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG
 HRESULT KwHostMemoryStream::WriteAt(ULONGLONG position, const void* pv, ULONG cb, ULONG* done) noexcept
 {
     *done = 0;
-    if (position > m_maxSize || cb > m_maxSize - position) return STG_E_MEDIUMFULL;
+    if (position > m_MaxSize || cb > m_MaxSize - position) return STG_E_MEDIUMFULL;
     ULONGLONG end = position + cb;
     try {
-        if (end > m_bytes.size()) m_bytes.resize(static_cast<size_t>(end));
+        if (end > m_Bytes.size()) m_Bytes.resize(static_cast<size_t>(end));
     } catch (...) {
         return STG_E_MEDIUMFULL;
     }
-    std::memcpy(m_bytes.data() + position, pv, cb);
+    std::memcpy(m_Bytes.data() + position, pv, cb);
     *done = cb;
     return S_OK;
 }
 
 HRESULT KwHostMemoryStream::StoreSize(ULONGLONG* size) noexcept
 {
-    *size = m_bytes.size();
+    *size = m_Bytes.size();
     return S_OK;
 }
 
 HRESULT KwHostMemoryStream::Resize(ULONGLONG size) noexcept
 {
-    if (size > m_maxSize) return STG_E_MEDIUMFULL;
+    if (size > m_MaxSize) return STG_E_MEDIUMFULL;
     try {
-        m_bytes.resize(static_cast<size_t>(size));
+        m_Bytes.resize(static_cast<size_t>(size));
     } catch (...) {
         return STG_E_MEDIUMFULL;
     }

@@ -17,12 +17,12 @@ public:
         return Create(bytes.data(), bytes.size(), out, std::move(context));
     }
 
-    const std::vector<unsigned char>& Bytes() const noexcept { return m_bytes; }
-    std::vector<unsigned char>& MutableBytes() noexcept { return m_bytes; }
+    const std::vector<unsigned char>& Bytes() const noexcept { return m_Bytes; }
+    std::vector<unsigned char>& MutableBytes() noexcept { return m_Bytes; }
     // The name Stat reports (none by default).
-    void SetName(const std::string& name) { m_name = name; }
+    void SetName(const std::string& name) { m_Name = name; }
     // Writes that would grow the stream past this size are refused with STG_E_MEDIUMFULL.
-    void SetMaxSize(ULONGLONG size) noexcept { m_maxSize = size; }
+    void SetMaxSize(ULONGLONG size) noexcept { m_MaxSize = size; }
 
 protected:
     HRESULT ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept override;
@@ -32,12 +32,12 @@ protected:
     bool Readable() const noexcept override { return true; }
     bool Writable() const noexcept override { return true; }
     DWORD Mode() const noexcept override { return STGM_READWRITE; }
-    std::string StoreName() const override { return m_name; }
+    std::string StoreName() const override { return m_Name; }
 
 private:
     using KwHostStream::KwHostStream;
 
-    std::vector<unsigned char> m_bytes;
-    std::string m_name;
-    ULONGLONG m_maxSize = 1ull << 31;
+    std::vector<unsigned char> m_Bytes;
+    std::string m_Name;
+    ULONGLONG m_MaxSize = 1ull << 31;
 };

@@ -7,7 +7,7 @@
 
 KwHostObject* KwHostNodeHolder::FindChild(const VARIANT& index) const noexcept
 {
-    for (const KwHostChildEntry& c : m_children)
+    for (const KwHostChildEntry& c : m_Children)
         if (KwHostVariant::IndexEqual(c.index.Get(), index)) return c.host;
     return nullptr;
 }
@@ -29,7 +29,7 @@ KwHostNode* KwHostNodeHolder::FindNode(const std::string& index) const
 std::vector<KwHostRasterBlock*> KwHostNodeHolder::RasterBlocks() const
 {
     std::vector<KwHostRasterBlock*> out;
-    for (const KwHostChildEntry& c : m_children)
+    for (const KwHostChildEntry& c : m_Children)
         if (auto* block = dynamic_cast<KwHostRasterBlock*>(c.host)) out.push_back(block);
     return out;
 }
@@ -37,7 +37,7 @@ std::vector<KwHostRasterBlock*> KwHostNodeHolder::RasterBlocks() const
 std::vector<KwHostNode*> KwHostNodeHolder::ChildNodes() const
 {
     std::vector<KwHostNode*> out;
-    for (const KwHostChildEntry& c : m_children)
+    for (const KwHostChildEntry& c : m_Children)
         if (auto* node = dynamic_cast<KwHostNode*>(c.host)) out.push_back(node);
     return out;
 }
@@ -67,7 +67,7 @@ HRESULT KwHostNodeHolder::DoGetChild(const VARIANT& Index, VARIANT* Descriptor, 
     call.index = KwHostVariant::ForLog(Index);
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    for (const KwHostChildEntry& c : m_children) {
+    for (const KwHostChildEntry& c : m_Children) {
         if (KwHostVariant::IndexEqual(c.index.Get(), Index)) {
             *Child = c.child.Get();
             (*Child)->AddRef();
@@ -95,7 +95,7 @@ HRESULT KwHostNodeHolder::DoAddChild(const VARIANT& Index, IDispatch* Child, VAR
     entry.index = KwHostVariant(Index);
     entry.child = KwComPtr<IDispatch>(Child);
     entry.protectedChild = Protected != VARIANT_FALSE;
-    m_children.push_back(std::move(entry));
+    m_Children.push_back(std::move(entry));
     return Context().Record(call, details, S_OK);
     KW_HOST_CATCH
 }
@@ -144,7 +144,7 @@ HRESULT KwHostNodeHolder::DoCreateChild(const VARIANT& Index, const VARIANT& Typ
         // Documents, text, vector and other blocks are not made by this engine.
         return Context().Record(call, details, E_INVALIDARG);
     }
-    m_children.push_back(entry);
+    m_Children.push_back(entry);
     *Child = entry.child.Get();
     (*Child)->AddRef();
     return Context().Record(call, details, S_OK);
@@ -158,11 +158,11 @@ HRESULT KwHostNodeHolder::DoRemoveChild(const VARIANT& Index) noexcept
     call.name = KwHostVariant::IndexText(Index);
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, call.name, hr);
-    for (auto it = m_children.begin(); it != m_children.end(); ++it) {
+    for (auto it = m_Children.begin(); it != m_Children.end(); ++it) {
         if (KwHostVariant::IndexEqual(it->index.Get(), Index)) {
-            if (it->protectedChild || m_protectChildren) return Context().Record(call, call.name, E_ACCESSDENIED);
+            if (it->protectedChild || m_ProtectChildren) return Context().Record(call, call.name, E_ACCESSDENIED);
             KwHostChildEntry removed = std::move(*it);
-            m_children.erase(it);
+            m_Children.erase(it);
             return Context().Record(call, call.name, S_OK);
         }
     }
@@ -178,19 +178,19 @@ HRESULT KwHostNodeHolder::DoRemoveAllChildren() noexcept
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
     // Protected children stay.
     std::vector<KwHostChildEntry> kept;
-    for (KwHostChildEntry& c : m_children)
+    for (KwHostChildEntry& c : m_Children)
         if (c.protectedChild) kept.push_back(std::move(c));
     std::vector<KwHostChildEntry> removed;
-    removed.swap(m_children);
-    m_children.swap(kept);
-    return Context().Record(call, "", m_children.empty() ? S_OK : S_FALSE);
+    removed.swap(m_Children);
+    m_Children.swap(kept);
+    return Context().Record(call, "", m_Children.empty() ? S_OK : S_FALSE);
     KW_HOST_CATCH
 }
 
 HRESULT KwHostNodeHolder::DoGetChildCount(LONG* Count) noexcept
 {
     if (!Count) return E_POINTER;
-    *Count = static_cast<LONG>(m_children.size());
+    *Count = static_cast<LONG>(m_Children.size());
     return S_OK;
 }
 
@@ -198,19 +198,19 @@ HRESULT KwHostNodeHolder::DoGetChildIndex(LONG Position, VARIANT* Index) noexcep
 {
     if (!Index) return E_POINTER;
     VariantInit(Index);
-    if (Position < 0 || static_cast<size_t>(Position) >= m_children.size()) return E_INVALIDARG;
-    return m_children[static_cast<size_t>(Position)].index.CopyTo(Index);
+    if (Position < 0 || static_cast<size_t>(Position) >= m_Children.size()) return E_INVALIDARG;
+    return m_Children[static_cast<size_t>(Position)].index.CopyTo(Index);
 }
 
 HRESULT KwHostNodeHolder::DoGetProtectChildren(VARIANT_BOOL* Protected) noexcept
 {
     if (!Protected) return E_POINTER;
-    *Protected = m_protectChildren ? VARIANT_TRUE : VARIANT_FALSE;
+    *Protected = m_ProtectChildren ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
 HRESULT KwHostNodeHolder::DoPutProtectChildren(VARIANT_BOOL Protected) noexcept
 {
-    m_protectChildren = Protected != VARIANT_FALSE;
+    m_ProtectChildren = Protected != VARIANT_FALSE;
     return S_OK;
 }

@@ -22,8 +22,8 @@ struct KwHostChildEntry {
 
 class KwHostNodeHolder : public KwHostAttributeHolder {
 public:
-    const std::vector<KwHostChildEntry>& Children() const noexcept { return m_children; }
-    size_t ChildCount() const noexcept { return m_children.size(); }
+    const std::vector<KwHostChildEntry>& Children() const noexcept { return m_Children; }
+    size_t ChildCount() const noexcept { return m_Children.size(); }
     // The first child with that index, or null.
     KwHostObject* FindChild(const VARIANT& index) const noexcept;
     KwHostNode* FindNode(LONG index) const noexcept;
@@ -50,6 +50,6 @@ private:
     static bool ValidIndex(const VARIANT& index) noexcept;
     std::string ChildLabel(const VARIANT& index) const;
 
-    std::vector<KwHostChildEntry> m_children;
-    bool m_protectChildren = false;
+    std::vector<KwHostChildEntry> m_Children;
+    bool m_ProtectChildren = false;
 };

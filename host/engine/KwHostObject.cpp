@@ -11,14 +11,14 @@ LONG KwHostLiveObjects() noexcept { return InterlockedCompareExchange(&g_liveObj
 
 KwHostObject::KwHostObject(std::shared_ptr<KwHostContext> context, std::string label, LONG objectType,
                            bool counted) noexcept
-    : m_context(std::move(context)), m_label(std::move(label)), m_objectType(objectType), m_counted(counted)
+    : m_Context(std::move(context)), m_Label(std::move(label)), m_ObjectType(objectType), m_Counted(counted)
 {
-    if (m_counted) InterlockedIncrement(&g_liveObjects);
+    if (m_Counted) InterlockedIncrement(&g_liveObjects);
 }
 
 KwHostObject::~KwHostObject()
 {
-    if (m_counted) InterlockedDecrement(&g_liveObjects);
+    if (m_Counted) InterlockedDecrement(&g_liveObjects);
 }
 
 HRESULT KwHostObject::Answer(REFIID riid, void* found, void** ppv) noexcept
@@ -26,7 +26,7 @@ HRESULT KwHostObject::Answer(REFIID riid, void* found, void** ppv) noexcept
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!found) return E_NOINTERFACE;
-    if (m_context && m_context->Switches().IsOmitted(m_objectType, riid)) return E_NOINTERFACE;
+    if (m_Context && m_Context->Switches().IsOmitted(m_ObjectType, riid)) return E_NOINTERFACE;
     AddRefObject();
     *ppv = found;
     return S_OK;

@@ -19,13 +19,13 @@ public:
     KwHostObject(const KwHostObject&) = delete;
     KwHostObject& operator=(const KwHostObject&) = delete;
 
-    KwHostContext& Context() const noexcept { return *m_context; }
-    const std::shared_ptr<KwHostContext>& SharedContext() const noexcept { return m_context; }
+    KwHostContext& Context() const noexcept { return *m_Context; }
+    const std::shared_ptr<KwHostContext>& SharedContext() const noexcept { return m_Context; }
     // Where the object sits, as the call log names it ("document", `document/"Contents"/1`).
-    const std::string& Label() const noexcept { return m_label; }
+    const std::string& Label() const noexcept { return m_Label; }
     // The KW_OBJECT_TYPE the object stands for; interface switches are keyed by it.
-    LONG ObjectType() const noexcept { return m_objectType; }
-    ULONG References() const noexcept { return m_refs.load(); }
+    LONG ObjectType() const noexcept { return m_ObjectType; }
+    ULONG References() const noexcept { return m_Refs.load(); }
 
     // The interface pointer for riid, or null; no reference is added and no switch applies.
     virtual void* FindInterface(REFIID riid) noexcept = 0;
@@ -37,10 +37,10 @@ protected:
                  bool counted = true) noexcept;
     virtual ~KwHostObject();
 
-    ULONG AddRefObject() noexcept { return ++m_refs; }
+    ULONG AddRefObject() noexcept { return ++m_Refs; }
     ULONG ReleaseObject() noexcept
     {
-        ULONG refs = --m_refs;
+        ULONG refs = --m_Refs;
         if (refs == 0) delete this;
         return refs;
     }
@@ -48,13 +48,13 @@ protected:
     HRESULT Answer(REFIID riid, void* found, void** ppv) noexcept;
 
 private:
-    std::shared_ptr<KwHostContext> m_context;
-    std::string m_label;
-    LONG m_objectType;
-    bool m_counted;
+    std::shared_ptr<KwHostContext> m_Context;
+    std::string m_Label;
+    LONG m_ObjectType;
+    bool m_Counted;
     // Atomic: the attribute class object is shared by every thread of a
     // process that loads files in parallel (kwjpeg's batch conversion).
-    std::atomic<ULONG> m_refs{1};
+    std::atomic<ULONG> m_Refs{1};
 };
 
 // IUnknown of a host class; the class defines FindInterface.

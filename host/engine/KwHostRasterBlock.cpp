@@ -19,7 +19,7 @@ HRESULT KwHostRasterBlock::Create(const std::string& label, KwHostRasterBlock** 
     KW_HOST_CATCH
 }
 
-KwHostRasterBlock::~KwHostRasterBlock() { std::free(m_pixels); }
+KwHostRasterBlock::~KwHostRasterBlock() { std::free(m_Pixels); }
 
 void* KwHostRasterBlock::FindInterface(REFIID riid) noexcept
 {
@@ -44,14 +44,14 @@ LONG KwHostRasterBlock::BitsForType(LONG dataType) noexcept
 
 const unsigned char* KwHostRasterBlock::Row(LONG y) const noexcept
 {
-    if (!m_pixels || y < 0 || y >= m_height) return nullptr;
-    return m_pixels + static_cast<size_t>(y) * static_cast<size_t>(m_stride);
+    if (!m_Pixels || y < 0 || y >= m_Height) return nullptr;
+    return m_Pixels + static_cast<size_t>(y) * static_cast<size_t>(m_Stride);
 }
 
 bool KwHostRasterBlock::RowDelivered(LONG y) const noexcept
 {
-    if (m_sink) return y >= 0 && y < m_rowsDelivered;
-    return y >= 0 && static_cast<size_t>(y) < m_delivered.size() && m_delivered[static_cast<size_t>(y)];
+    if (m_Sink) return y >= 0 && y < m_RowsDelivered;
+    return y >= 0 && static_cast<size_t>(y) < m_Delivered.size() && m_Delivered[static_cast<size_t>(y)];
 }
 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::get_BlockType(LONG* Type) noexcept
@@ -67,7 +67,7 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::EndObject() noexcept
     KwHostCall call{Label(), "EndObject"};
     HRESULT hr = S_OK;
     if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    ++m_endCalls;
+    ++m_EndCalls;
     return Context().Record(call, "", Context().Switches().endObjectResult);
     KW_HOST_CATCH
 }
@@ -104,22 +104,22 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LON
     if (switches.rowSink) {
         hr = switches.rowSink->Begin(Width, Height, BitsPerPixel, palette);
         if (FAILED(hr)) return Context().Record(call, details, hr);
-        m_sink = switches.rowSink;
+        m_Sink = switches.rowSink;
     } else {
         std::vector<bool> delivered(static_cast<size_t>(Height), false);
-        m_pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
-        if (!m_pixels) return Context().Record(call, details, E_OUTOFMEMORY);
-        KwAdviseLargeBlock(m_pixels, static_cast<size_t>(bytes));
-        m_delivered.swap(delivered);
+        m_Pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
+        if (!m_Pixels) return Context().Record(call, details, E_OUTOFMEMORY);
+        KwAdviseLargeBlock(m_Pixels, static_cast<size_t>(bytes));
+        m_Delivered.swap(delivered);
     }
-    m_palette.swap(palette);
-    m_compression = call.name;
-    m_width = Width;
-    m_height = Height;
-    m_bitsPerPixel = BitsPerPixel;
-    m_dpiX = DpiX;
-    m_dpiY = DpiY;
-    m_stride = static_cast<LONG>(stride);
+    m_Palette.swap(palette);
+    m_Compression = call.name;
+    m_Width = Width;
+    m_Height = Height;
+    m_BitsPerPixel = BitsPerPixel;
+    m_DpiX = DpiX;
+    m_DpiY = DpiY;
+    m_Stride = static_cast<LONG>(stride);
     return Context().Record(call, details, S_OK);
     KW_HOST_CATCH
 }
@@ -138,33 +138,33 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::AddScanline1(KW_RASTER_TYPE DataTyp
         call.args = {DataType, StartLine, NoLines, BytesPerLine};
         const std::string details = std::to_string(DataType) + ", " + std::to_string(StartLine) + ", " +
                                     std::to_string(NoLines) + ", " + std::to_string(BytesPerLine);
-        m_scanlineCalls.push_back({DataType, StartLine, NoLines, BytesPerLine, result});
+        m_ScanlineCalls.push_back({DataType, StartLine, NoLines, BytesPerLine, result});
         return Context().Record(call, details, result);
     };
     HRESULT hr = S_OK;
     if (Context().InjectFailure(method, &hr)) return finish(hr);
-    if (!HasStorage() || m_endCalls != 0) return finish(E_UNEXPECTED);
+    if (!HasStorage() || m_EndCalls != 0) return finish(E_UNEXPECTED);
     LONG bits = BitsForType(DataType);
     if (bits == 0) return finish(E_NOTIMPL);
-    if (bits != m_bitsPerPixel || NoLines < 0) return finish(E_INVALIDARG);
+    if (bits != m_BitsPerPixel || NoLines < 0) return finish(E_INVALIDARG);
     if (NoLines == 0) return finish(S_OK);
     if (!Scanlines) return finish(E_POINTER);
-    if (StartLine < 0 || StartLine > m_height - NoLines || BytesPerLine < m_stride) return finish(E_INVALIDARG);
-    if (m_sink) {
+    if (StartLine < 0 || StartLine > m_Height - NoLines || BytesPerLine < m_Stride) return finish(E_INVALIDARG);
+    if (m_Sink) {
         // A stream of rows cannot go back or skip ahead.
-        if (StartLine != m_rowsDelivered) return finish(E_INVALIDARG);
-        hr = m_sink->Rows(StartLine, NoLines, Scanlines, BytesPerLine);
+        if (StartLine != m_RowsDelivered) return finish(E_INVALIDARG);
+        hr = m_Sink->Rows(StartLine, NoLines, Scanlines, BytesPerLine);
         if (FAILED(hr)) return finish(hr);
-        m_rowsDelivered += NoLines;
+        m_RowsDelivered += NoLines;
         return finish(S_OK);
     }
     for (LONG i = 0; i < NoLines; ++i) {
         const unsigned char* source = Scanlines + static_cast<size_t>(i) * static_cast<size_t>(BytesPerLine);
         size_t row = static_cast<size_t>(StartLine + i);
-        std::memcpy(m_pixels + row * static_cast<size_t>(m_stride), source, static_cast<size_t>(m_stride));
-        m_delivered[row] = true;
+        std::memcpy(m_Pixels + row * static_cast<size_t>(m_Stride), source, static_cast<size_t>(m_Stride));
+        m_Delivered[row] = true;
     }
-    m_rowsDelivered += NoLines;
+    m_RowsDelivered += NoLines;
     return finish(S_OK);
     KW_HOST_CATCH
 }
@@ -178,30 +178,30 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::AddScanline2(KW_RASTER_TYPE, LONG, 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::GetRasterInfo(LONG* Width, LONG* Height, LONG* BitsPerPixel,
                                                            LONG* RowsDelivered) noexcept
 {
-    if (Width) *Width = m_width;
-    if (Height) *Height = m_height;
-    if (BitsPerPixel) *BitsPerPixel = m_bitsPerPixel;
-    if (RowsDelivered) *RowsDelivered = m_rowsDelivered;
+    if (Width) *Width = m_Width;
+    if (Height) *Height = m_Height;
+    if (BitsPerPixel) *BitsPerPixel = m_BitsPerPixel;
+    if (RowsDelivered) *RowsDelivered = m_RowsDelivered;
     return HasStorage() ? S_OK : S_FALSE;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::GetScanline(LONG Line, LONG BufferSize, unsigned char* Buffer) noexcept
 {
-    if (!m_pixels) return E_UNEXPECTED;
+    if (!m_Pixels) return E_UNEXPECTED;
     if (!Buffer) return E_POINTER;
     const unsigned char* row = Row(Line);
-    if (!row || BufferSize < m_stride) return E_INVALIDARG;
-    std::memcpy(Buffer, row, static_cast<size_t>(m_stride));
+    if (!row || BufferSize < m_Stride) return E_INVALIDARG;
+    std::memcpy(Buffer, row, static_cast<size_t>(m_Stride));
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::GetColorTable(LONG MaxColors, LONG* ColorTable, LONG* NoColors) noexcept
 {
     if (!NoColors) return E_POINTER;
-    *NoColors = static_cast<LONG>(m_palette.size());
+    *NoColors = static_cast<LONG>(m_Palette.size());
     if (MaxColors < 0) return E_INVALIDARG;
     if (MaxColors > 0 && !ColorTable) return E_POINTER;
-    size_t n = std::min(static_cast<size_t>(MaxColors), m_palette.size());
-    if (n) std::memcpy(ColorTable, m_palette.data(), n * sizeof(LONG));
+    size_t n = std::min(static_cast<size_t>(MaxColors), m_Palette.size());
+    if (n) std::memcpy(ColorTable, m_Palette.data(), n * sizeof(LONG));
     return S_OK;
 }

@@ -47,43 +47,43 @@ public:
     HRESULT STDMETHODCALLTYPE GetColorTable(LONG MaxColors, LONG* ColorTable, LONG* NoColors) noexcept override;
 
     // Storage was created: pixels kept here, or rows streamed to the engine's row sink.
-    bool HasStorage() const noexcept { return m_pixels != nullptr || m_sink != nullptr; }
-    bool Streaming() const noexcept { return m_sink != nullptr; }
-    LONG Width() const noexcept { return m_width; }
-    LONG Height() const noexcept { return m_height; }
-    LONG BitsPerPixel() const noexcept { return m_bitsPerPixel; }
-    LONG DpiX() const noexcept { return m_dpiX; }
-    LONG DpiY() const noexcept { return m_dpiY; }
-    LONG Stride() const noexcept { return m_stride; }
-    const std::string& Compression() const noexcept { return m_compression; }
-    const std::vector<LONG>& Palette() const noexcept { return m_palette; }
+    bool HasStorage() const noexcept { return m_Pixels != nullptr || m_Sink != nullptr; }
+    bool Streaming() const noexcept { return m_Sink != nullptr; }
+    LONG Width() const noexcept { return m_Width; }
+    LONG Height() const noexcept { return m_Height; }
+    LONG BitsPerPixel() const noexcept { return m_BitsPerPixel; }
+    LONG DpiX() const noexcept { return m_DpiX; }
+    LONG DpiY() const noexcept { return m_DpiY; }
+    LONG Stride() const noexcept { return m_Stride; }
+    const std::string& Compression() const noexcept { return m_Compression; }
+    const std::vector<LONG>& Palette() const noexcept { return m_Palette; }
     // Row y of the storage (stride bytes), or null (also while streaming).
     const unsigned char* Row(LONG y) const noexcept;
     // Rows handed over by successful AddScanline1 calls (a row sent twice counts twice).
-    LONG RowsDelivered() const noexcept { return m_rowsDelivered; }
+    LONG RowsDelivered() const noexcept { return m_RowsDelivered; }
     bool RowDelivered(LONG y) const noexcept;
     // Every AddScanline1 call, refused ones too, while the call log is enabled.
-    const std::vector<KwHostScanlineCall>& ScanlineCalls() const noexcept { return m_scanlineCalls; }
-    bool Ended() const noexcept { return m_endCalls != 0; }
-    ULONG EndObjectCalls() const noexcept { return m_endCalls; }
+    const std::vector<KwHostScanlineCall>& ScanlineCalls() const noexcept { return m_ScanlineCalls; }
+    bool Ended() const noexcept { return m_EndCalls != 0; }
+    ULONG EndObjectCalls() const noexcept { return m_EndCalls; }
 
 private:
     using KwHostAttributeImpl::KwHostAttributeImpl;
     ~KwHostRasterBlock() override;
     static LONG BitsForType(LONG dataType) noexcept;
 
-    unsigned char* m_pixels = nullptr;
-    std::vector<bool> m_delivered;
-    std::shared_ptr<KwHostRowSink> m_sink; // streaming: rows go here, none are kept
-    std::vector<LONG> m_palette;
-    std::vector<KwHostScanlineCall> m_scanlineCalls;
-    std::string m_compression;
-    LONG m_width = 0;
-    LONG m_height = 0;
-    LONG m_bitsPerPixel = 0;
-    LONG m_dpiX = 0;
-    LONG m_dpiY = 0;
-    LONG m_stride = 0;
-    LONG m_rowsDelivered = 0;
-    ULONG m_endCalls = 0;
+    unsigned char* m_Pixels = nullptr;
+    std::vector<bool> m_Delivered;
+    std::shared_ptr<KwHostRowSink> m_Sink; // streaming: rows go here, none are kept
+    std::vector<LONG> m_Palette;
+    std::vector<KwHostScanlineCall> m_ScanlineCalls;
+    std::string m_Compression;
+    LONG m_Width = 0;
+    LONG m_Height = 0;
+    LONG m_BitsPerPixel = 0;
+    LONG m_DpiX = 0;
+    LONG m_DpiY = 0;
+    LONG m_Stride = 0;
+    LONG m_RowsDelivered = 0;
+    ULONG m_EndCalls = 0;
 };

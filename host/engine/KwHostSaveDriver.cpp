@@ -55,9 +55,9 @@ std::vector<unsigned short> KwHostSaveDriver::RunRecords16(const unsigned char* 
 
 HRESULT KwHostSaveDriver::Note(HRESULT hr, const char* step)
 {
-    if (FAILED(hr) && SUCCEEDED(m_first)) {
-        m_first = hr;
-        m_failedStep = step;
+    if (FAILED(hr) && SUCCEEDED(m_First)) {
+        m_First = hr;
+        m_FailedStep = step;
     }
     return hr;
 }
@@ -131,7 +131,7 @@ HRESULT KwHostSaveDriver::Walk(IKwFilterSave* filter, IStream* output, const KwH
         return Note(E_INVALIDARG, "image");
 
     KwComPtr<KwHostDataObject> data;
-    HRESULT hr = KwHostDataObject::Create(output, options.storageName, data.Receive(), m_context);
+    HRESULT hr = KwHostDataObject::Create(output, options.storageName, data.Receive(), m_Context);
     if (FAILED(Note(hr, "data object"))) return hr;
 
     KwComPtr<IUnknown> documentObject;
@@ -183,14 +183,14 @@ HRESULT KwHostSaveDriver::Walk(IKwFilterSave* filter, IStream* output, const KwH
     structures.clear();
     documentObject.Reset();
     if (options.closeDocument) Note(filter->CloseDocument(), "CloseDocument");
-    return m_first;
+    return m_First;
 }
 
 HRESULT KwHostSaveDriver::Save(IKwFilterSave* filter, IStream* output, const KwHostImage& image,
                                const KwHostSaveOptions& options) noexcept
 {
-    m_first = S_OK;
-    m_failedStep.clear();
+    m_First = S_OK;
+    m_FailedStep.clear();
     try {
         return Walk(filter, output, image, options);
     } catch (...) {
@@ -201,8 +201,8 @@ HRESULT KwHostSaveDriver::Save(IKwFilterSave* filter, IStream* output, const KwH
 HRESULT KwHostSaveDriver::Save(REFCLSID filterClass, IStream* output, const KwHostImage& image,
                                const KwHostSaveOptions& options) noexcept
 {
-    m_first = S_OK;
-    m_failedStep.clear();
+    m_First = S_OK;
+    m_FailedStep.clear();
     KwComPtr<IKwFilterSave> filter;
     HRESULT hr = CoCreateInstance(filterClass, nullptr, CLSCTX_INPROC_SERVER, kw_uuidof<IKwFilterSave>(),
                                   reinterpret_cast<void**>(filter.Receive()));
@@ -213,8 +213,8 @@ HRESULT KwHostSaveDriver::Save(REFCLSID filterClass, IStream* output, const KwHo
 HRESULT KwHostSaveDriver::Save(const char* progId, IStream* output, const KwHostImage& image,
                                const KwHostSaveOptions& options) noexcept
 {
-    m_first = S_OK;
-    m_failedStep.clear();
+    m_First = S_OK;
+    m_FailedStep.clear();
     KwBstr name = KwBstr::FromNarrow(progId, CP_UTF8);
     if (!name.ok()) return Note(E_INVALIDARG, "CLSIDFromProgID");
     CLSID clsid;

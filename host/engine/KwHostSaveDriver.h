@@ -26,7 +26,7 @@ struct KwHostSaveOptions {
 
 class KwHostSaveDriver {
 public:
-    explicit KwHostSaveDriver(std::shared_ptr<KwHostContext> context = nullptr) : m_context(std::move(context)) {}
+    explicit KwHostSaveDriver(std::shared_ptr<KwHostContext> context = nullptr) : m_Context(std::move(context)) {}
 
     // The first failure of the walk, or S_OK. After a failure the remaining rows are not
     // sent, but the structures are still ended and the document closed.
@@ -39,7 +39,7 @@ public:
                  const KwHostSaveOptions& options = KwHostSaveOptions()) noexcept;
 
     // The step that failed first ("CreateDocument", "AddScanline1", ...), empty after success.
-    const std::string& FailedStep() const noexcept { return m_failedStep; }
+    const std::string& FailedStep() const noexcept { return m_FailedStep; }
 
     static LONG DataTypeFor(LONG bitsPerPixel) noexcept;
     // A 1-bit row as KW_RASTER_RLC_32 records: (start, end) pairs of the runs of set bits, then -1.
@@ -55,7 +55,7 @@ private:
     HRESULT SendRow(IKwSaveRasterData* raster, const unsigned char* row, LONG y, LONG width, LONG dataType,
                     LONG stride);
 
-    std::shared_ptr<KwHostContext> m_context;
-    std::string m_failedStep;
-    HRESULT m_first = S_OK;
+    std::shared_ptr<KwHostContext> m_Context;
+    std::string m_FailedStep;
+    HRESULT m_First = S_OK;
 };

@@ -29,21 +29,21 @@ bool KwHostStream::Failing(ULONG call, ULONG at, ULONG count) noexcept
 std::vector<ULONG> KwHostStream::ReadRequests() const
 {
     std::vector<ULONG> out;
-    for (const KwHostStreamIo& io : m_reads) out.push_back(io.requested);
+    for (const KwHostStreamIo& io : m_Reads) out.push_back(io.requested);
     return out;
 }
 
 std::vector<ULONG> KwHostStream::WriteSizes() const
 {
     std::vector<ULONG> out;
-    for (const KwHostStreamIo& io : m_writes) out.push_back(io.done);
+    for (const KwHostStreamIo& io : m_Writes) out.push_back(io.done);
     return out;
 }
 
 void KwHostStream::ClearLogs() noexcept
 {
-    m_reads.clear();
-    m_writes.clear();
+    m_Reads.clear();
+    m_Writes.clear();
 }
 
 HRESULT STDMETHODCALLTYPE KwHostStream::Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept
@@ -53,7 +53,7 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
     KwHostCall call{Label(), "Read"};
     ULONG done = 0;
     HRESULT hr = S_OK;
-    ++m_readCalls;
+    ++m_ReadCalls;
     if (!pv && cb != 0) {
         hr = STG_E_INVALIDPOINTER;
     } else if (Context().InjectFailure("Read", &hr)) {
@@ -61,27 +61,27 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Read(void* pv, ULONG cb, ULONG* pcbRead)
         hr = STG_E_ACCESSDENIED;
     } else {
         ULONG limit = cb;
-        if (m_switches.maxReadPerCall != 0) limit = std::min(limit, m_switches.maxReadPerCall);
+        if (m_Switches.maxReadPerCall != 0) limit = std::min(limit, m_Switches.maxReadPerCall);
         // S_FALSE tells the end of the data (or of what the stream will deliver);
         // a read merely cut short by the per-call limit is S_OK.
         const ULONG unended = limit;
-        if (m_switches.readLimitTotal >= 0) {
-            ULONGLONG total = static_cast<ULONGLONG>(m_switches.readLimitTotal);
-            ULONGLONG left = total > m_delivered ? total - m_delivered : 0;
+        if (m_Switches.readLimitTotal >= 0) {
+            ULONGLONG total = static_cast<ULONGLONG>(m_Switches.readLimitTotal);
+            ULONGLONG left = total > m_Delivered ? total - m_Delivered : 0;
             if (left < limit) limit = static_cast<ULONG>(left);
         }
-        bool failing = Failing(m_readCalls, m_switches.failReadAtCall, m_switches.failReadCalls);
-        if (failing) limit = std::min(limit, m_switches.failReadBytes);
-        hr = limit == 0 ? S_OK : ReadAt(m_position, pv, limit, &done);
-        m_position += done;
-        m_delivered += done;
+        bool failing = Failing(m_ReadCalls, m_Switches.failReadAtCall, m_Switches.failReadCalls);
+        if (failing) limit = std::min(limit, m_Switches.failReadBytes);
+        hr = limit == 0 ? S_OK : ReadAt(m_Position, pv, limit, &done);
+        m_Position += done;
+        m_Delivered += done;
         if (failing)
-            hr = m_switches.failReadResult;
+            hr = m_Switches.failReadResult;
         else if (SUCCEEDED(hr))
             hr = done < unended ? S_FALSE : S_OK;
     }
     if (pcbRead) *pcbRead = done;
-    m_reads.push_back({cb, done, hr});
+    m_Reads.push_back({cb, done, hr});
     call.args = {cb, done};
     return Context().Record(call, std::to_string(cb) + " bytes, " + std::to_string(done) + " read", hr);
     KW_HOST_CATCH
@@ -94,24 +94,24 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Write(const void* pv, ULONG cb, ULONG* p
     KwHostCall call{Label(), "Write"};
     ULONG done = 0;
     HRESULT hr = S_OK;
-    ++m_writeCalls;
+    ++m_WriteCalls;
     if (!pv && cb != 0) {
         hr = STG_E_INVALIDPOINTER;
     } else if (Context().InjectFailure("Write", &hr)) {
     } else if (!Writable()) {
         hr = STG_E_ACCESSDENIED;
-    } else if (Failing(m_writeCalls, m_switches.failWriteAtCall, m_switches.failWriteCalls)) {
-        hr = m_switches.failWriteResult;
+    } else if (Failing(m_WriteCalls, m_Switches.failWriteAtCall, m_Switches.failWriteCalls)) {
+        hr = m_Switches.failWriteResult;
     } else {
         ULONG accept = cb;
-        bool cut = m_switches.writeAcceptMax >= 0 && static_cast<ULONGLONG>(m_switches.writeAcceptMax) < cb;
-        if (cut) accept = static_cast<ULONG>(m_switches.writeAcceptMax);
-        hr = accept == 0 ? S_OK : WriteAt(m_position, pv, accept, &done);
-        m_position += done;
-        if (SUCCEEDED(hr) && cut) hr = m_switches.shortWriteResult;
+        bool cut = m_Switches.writeAcceptMax >= 0 && static_cast<ULONGLONG>(m_Switches.writeAcceptMax) < cb;
+        if (cut) accept = static_cast<ULONG>(m_Switches.writeAcceptMax);
+        hr = accept == 0 ? S_OK : WriteAt(m_Position, pv, accept, &done);
+        m_Position += done;
+        if (SUCCEEDED(hr) && cut) hr = m_Switches.shortWriteResult;
     }
     if (pcbWritten) *pcbWritten = done;
-    m_writes.push_back({cb, done, hr});
+    m_Writes.push_back({cb, done, hr});
     call.args = {cb, done};
     return Context().Record(call, std::to_string(cb) + " bytes, " + std::to_string(done) + " written", hr);
     KW_HOST_CATCH
@@ -124,15 +124,15 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Seek(LARGE_INTEGER dlibMove, DWORD dwOri
     KwHostCall call{Label(), "Seek"};
     call.args = {dlibMove.QuadPart, static_cast<LONGLONG>(dwOrigin)};
     std::string details = std::to_string(dlibMove.QuadPart) + ", origin " + std::to_string(dwOrigin);
-    ++m_seeks;
+    ++m_Seeks;
     HRESULT hr = S_OK;
     if (Context().InjectFailure("Seek", &hr)) return Context().Record(call, details, hr);
-    if (FAILED(m_switches.seekResult)) return Context().Record(call, details, m_switches.seekResult);
+    if (FAILED(m_Switches.seekResult)) return Context().Record(call, details, m_Switches.seekResult);
     LONGLONG base = 0;
     if (dwOrigin == STREAM_SEEK_SET) {
         base = 0;
     } else if (dwOrigin == STREAM_SEEK_CUR) {
-        base = static_cast<LONGLONG>(m_position);
+        base = static_cast<LONGLONG>(m_Position);
     } else if (dwOrigin == STREAM_SEEK_END) {
         ULONGLONG size = 0;
         hr = StoreSize(&size);
@@ -145,8 +145,8 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Seek(LARGE_INTEGER dlibMove, DWORD dwOri
     // Positions before the start, or past what a signed 64-bit position holds, are refused.
     if ((move < 0 && base + move < 0) || (move > 0 && base > std::numeric_limits<LONGLONG>::max() - move))
         return Context().Record(call, details, STG_E_INVALIDFUNCTION);
-    m_position = static_cast<ULONGLONG>(base + move);
-    if (plibNewPosition) plibNewPosition->QuadPart = m_position;
+    m_Position = static_cast<ULONGLONG>(base + move);
+    if (plibNewPosition) plibNewPosition->QuadPart = m_Position;
     return Context().Record(call, details, S_OK);
     KW_HOST_CATCH
 }
@@ -193,7 +193,7 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Stat(STATSTG* pstatstg, DWORD grfStatFla
     std::memset(pstatstg, 0, sizeof *pstatstg);
     HRESULT hr = S_OK;
     if (Context().InjectFailure("Stat", &hr)) return Context().Record(call, details, hr);
-    if (FAILED(m_switches.statResult)) return Context().Record(call, details, m_switches.statResult);
+    if (FAILED(m_Switches.statResult)) return Context().Record(call, details, m_Switches.statResult);
     ULONGLONG size = 0;
     hr = StoreSize(&size);
     if (FAILED(hr)) return Context().Record(call, details, hr);

@@ -48,15 +48,15 @@ public:
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* pstatstg, DWORD grfStatFlag) noexcept override;
     HRESULT STDMETHODCALLTYPE Clone(IStream** ppstm) noexcept override;
 
-    KwHostStreamSwitches& Switches() noexcept { return m_switches; }
-    const std::vector<KwHostStreamIo>& ReadLog() const noexcept { return m_reads; }
-    const std::vector<KwHostStreamIo>& WriteLog() const noexcept { return m_writes; }
+    KwHostStreamSwitches& Switches() noexcept { return m_Switches; }
+    const std::vector<KwHostStreamIo>& ReadLog() const noexcept { return m_Reads; }
+    const std::vector<KwHostStreamIo>& WriteLog() const noexcept { return m_Writes; }
     // Requested counts of the Read calls, and accepted counts of the Write calls.
     std::vector<ULONG> ReadRequests() const;
     std::vector<ULONG> WriteSizes() const;
-    ULONGLONG BytesDelivered() const noexcept { return m_delivered; }
-    ULONG SeekCount() const noexcept { return m_seeks; }
-    ULONGLONG Position() const noexcept { return m_position; }
+    ULONGLONG BytesDelivered() const noexcept { return m_Delivered; }
+    ULONG SeekCount() const noexcept { return m_Seeks; }
+    ULONGLONG Position() const noexcept { return m_Position; }
     void ClearLogs() noexcept;
 
 protected:
@@ -76,12 +76,12 @@ protected:
 private:
     static bool Failing(ULONG call, ULONG at, ULONG count) noexcept;
 
-    KwHostStreamSwitches m_switches;
-    std::vector<KwHostStreamIo> m_reads;
-    std::vector<KwHostStreamIo> m_writes;
-    ULONGLONG m_position = 0;
-    ULONGLONG m_delivered = 0;
-    ULONG m_readCalls = 0;
-    ULONG m_writeCalls = 0;
-    ULONG m_seeks = 0;
+    KwHostStreamSwitches m_Switches;
+    std::vector<KwHostStreamIo> m_Reads;
+    std::vector<KwHostStreamIo> m_Writes;
+    ULONGLONG m_Position = 0;
+    ULONGLONG m_Delivered = 0;
+    ULONG m_ReadCalls = 0;
+    ULONG m_WriteCalls = 0;
+    ULONG m_Seeks = 0;
 };

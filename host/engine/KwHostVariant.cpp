@@ -6,22 +6,22 @@
 
 #include "KwAutomation.h"
 
-KwHostVariant::KwHostVariant() noexcept { VariantInit(&m_value); }
+KwHostVariant::KwHostVariant() noexcept { VariantInit(&m_Value); }
 
 KwHostVariant::KwHostVariant(const VARIANT& value)
 {
-    VariantInit(&m_value);
+    VariantInit(&m_Value);
     // References to caller memory are not kept: only the value types are copied.
     if ((value.vt & (VT_BYREF | VT_ARRAY)) != 0) throw std::bad_alloc();
-    if (FAILED(VariantCopy(&m_value, const_cast<VARIANT*>(&value)))) throw std::bad_alloc();
+    if (FAILED(VariantCopy(&m_Value, const_cast<VARIANT*>(&value)))) throw std::bad_alloc();
 }
 
-KwHostVariant::KwHostVariant(const KwHostVariant& other) : KwHostVariant(other.m_value) {}
+KwHostVariant::KwHostVariant(const KwHostVariant& other) : KwHostVariant(other.m_Value) {}
 
 KwHostVariant::KwHostVariant(KwHostVariant&& other) noexcept
 {
-    m_value = other.m_value;
-    VariantInit(&other.m_value);
+    m_Value = other.m_Value;
+    VariantInit(&other.m_Value);
 }
 
 KwHostVariant& KwHostVariant::operator=(const KwHostVariant& other)
@@ -36,22 +36,22 @@ KwHostVariant& KwHostVariant::operator=(const KwHostVariant& other)
 KwHostVariant& KwHostVariant::operator=(KwHostVariant&& other) noexcept
 {
     if (this != &other) {
-        VariantClear(&m_value);
-        m_value = other.m_value;
-        VariantInit(&other.m_value);
+        VariantClear(&m_Value);
+        m_Value = other.m_Value;
+        VariantInit(&other.m_Value);
     }
     return *this;
 }
 
-KwHostVariant::~KwHostVariant() { VariantClear(&m_value); }
+KwHostVariant::~KwHostVariant() { VariantClear(&m_Value); }
 
 KwHostVariant KwHostVariant::ForLog(const VARIANT& value)
 {
     if ((value.vt & (VT_BYREF | VT_ARRAY)) != 0) return KwHostVariant();
     if (value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) {
         KwHostVariant r;
-        r.m_value.vt = value.vt;
-        r.m_value.punkVal = nullptr;
+        r.m_Value.vt = value.vt;
+        r.m_Value.punkVal = nullptr;
         return r;
     }
     return KwHostVariant(value);
@@ -60,32 +60,32 @@ KwHostVariant KwHostVariant::ForLog(const VARIANT& value)
 KwHostVariant KwHostVariant::I2(SHORT v)
 {
     KwHostVariant r;
-    r.m_value.vt = VT_I2;
-    r.m_value.iVal = v;
+    r.m_Value.vt = VT_I2;
+    r.m_Value.iVal = v;
     return r;
 }
 
 KwHostVariant KwHostVariant::I4(LONG v)
 {
     KwHostVariant r;
-    r.m_value.vt = VT_I4;
-    r.m_value.lVal = v;
+    r.m_Value.vt = VT_I4;
+    r.m_Value.lVal = v;
     return r;
 }
 
 KwHostVariant KwHostVariant::R8(double v)
 {
     KwHostVariant r;
-    r.m_value.vt = VT_R8;
-    r.m_value.dblVal = v;
+    r.m_Value.vt = VT_R8;
+    r.m_Value.dblVal = v;
     return r;
 }
 
 KwHostVariant KwHostVariant::Bool(bool v)
 {
     KwHostVariant r;
-    r.m_value.vt = VT_BOOL;
-    r.m_value.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    r.m_Value.vt = VT_BOOL;
+    r.m_Value.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
     return r;
 }
 
@@ -94,8 +94,8 @@ KwHostVariant KwHostVariant::Text(const std::string& utf8)
     KwBstr text = KwBstr::FromNarrow(utf8.c_str(), CP_UTF8);
     if (!text.ok()) throw std::bad_alloc();
     KwHostVariant r;
-    r.m_value.vt = VT_BSTR;
-    r.m_value.bstrVal = text.Detach();
+    r.m_Value.vt = VT_BSTR;
+    r.m_Value.bstrVal = text.Detach();
     return r;
 }
 
@@ -103,7 +103,7 @@ HRESULT KwHostVariant::CopyTo(VARIANT* out) const noexcept
 {
     if (!out) return E_POINTER;
     VariantInit(out);
-    return VariantCopy(out, const_cast<VARIANT*>(&m_value));
+    return VariantCopy(out, const_cast<VARIANT*>(&m_Value));
 }
 
 bool KwHostVariant::AsInteger(const VARIANT& value, LONGLONG* out) noexcept

@@ -27,15 +27,15 @@ public:
     static KwHostVariant Bool(bool v);
     static KwHostVariant Text(const std::string& utf8);
 
-    const VARIANT& Get() const noexcept { return m_value; }
-    VARTYPE Type() const noexcept { return m_value.vt; }
+    const VARIANT& Get() const noexcept { return m_Value; }
+    VARTYPE Type() const noexcept { return m_Value.vt; }
     // Copies the value into a caller's VARIANT, which is overwritten without being cleared.
     HRESULT CopyTo(VARIANT* out) const noexcept;
 
     // The value as text without its type ("2", "JPEG", "true", "300.0000").
-    std::string ValueText() const { return ValueText(m_value); }
+    std::string ValueText() const { return ValueText(m_Value); }
     // The value with its type ("VT_I4 2", "VT_BSTR \"JPEG\"").
-    std::string Describe() const { return Describe(m_value); }
+    std::string Describe() const { return Describe(m_Value); }
 
     // An integer view of VT_I1/I2/I4/I8/UI1/UI2/UI4/INT/UINT values; false for other types.
     static bool AsInteger(const VARIANT& value, LONGLONG* out) noexcept;
@@ -52,5 +52,5 @@ public:
     static std::string Narrow(const OLECHAR* text);
 
 private:
-    VARIANT m_value;
+    VARIANT m_Value;
 };

@@ -6,60 +6,60 @@
 
 void KwJsonWriter::Separator()
 {
-    if (m_needComma) m_out += ',';
-    m_needComma = false;
+    if (m_NeedComma) m_Out += ',';
+    m_NeedComma = false;
 }
 
 void KwJsonWriter::BeginObject()
 {
     Separator();
-    m_out += '{';
+    m_Out += '{';
 }
 
 void KwJsonWriter::EndObject()
 {
-    m_out += '}';
-    m_needComma = true;
+    m_Out += '}';
+    m_NeedComma = true;
 }
 
 void KwJsonWriter::Key(const std::string& name)
 {
     Separator();
     String(name);
-    m_out += ':';
-    m_needComma = false;
+    m_Out += ':';
+    m_NeedComma = false;
 }
 
 void KwJsonWriter::String(const std::string& value)
 {
     Separator();
-    m_out += '"';
+    m_Out += '"';
     for (unsigned char c : value) {
         switch (c) {
-        case '"': m_out += "\\\""; break;
-        case '\\': m_out += "\\\\"; break;
-        case '\n': m_out += "\\n"; break;
-        case '\r': m_out += "\\r"; break;
-        case '\t': m_out += "\\t"; break;
+        case '"': m_Out += "\\\""; break;
+        case '\\': m_Out += "\\\\"; break;
+        case '\n': m_Out += "\\n"; break;
+        case '\r': m_Out += "\\r"; break;
+        case '\t': m_Out += "\\t"; break;
         default:
             if (c < 0x20) {
                 char buf[8];
                 std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                m_out += buf;
+                m_Out += buf;
             } else {
-                m_out += char(c);
+                m_Out += char(c);
             }
         }
     }
-    m_out += '"';
-    m_needComma = true;
+    m_Out += '"';
+    m_NeedComma = true;
 }
 
 void KwJsonWriter::Number(double value)
 {
     Separator();
     if (!std::isfinite(value)) {
-        m_out += "null";
+        m_Out += "null";
     } else {
         // The shortest text that reads back as the same double.
         char buf[40];
@@ -67,28 +67,28 @@ void KwJsonWriter::Number(double value)
             std::snprintf(buf, sizeof buf, "%.*g", precision, value);
             if (std::strtod(buf, nullptr) == value) break;
         }
-        m_out += buf;
+        m_Out += buf;
     }
-    m_needComma = true;
+    m_NeedComma = true;
 }
 
 void KwJsonWriter::Integer(long long value)
 {
     Separator();
-    m_out += std::to_string(value);
-    m_needComma = true;
+    m_Out += std::to_string(value);
+    m_NeedComma = true;
 }
 
 void KwJsonWriter::Bool(bool value)
 {
     Separator();
-    m_out += value ? "true" : "false";
-    m_needComma = true;
+    m_Out += value ? "true" : "false";
+    m_NeedComma = true;
 }
 
 void KwJsonWriter::Null()
 {
     Separator();
-    m_out += "null";
-    m_needComma = true;
+    m_Out += "null";
+    m_NeedComma = true;
 }

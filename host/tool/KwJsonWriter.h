@@ -13,10 +13,10 @@ public:
     void Integer(long long value);
     void Bool(bool value);
     void Null();
-    const std::string& str() const { return m_out; }
+    const std::string& str() const { return m_Out; }
 
 private:
     void Separator();
-    std::string m_out;
-    bool m_needComma = false;
+    std::string m_Out;
+    bool m_NeedComma = false;
 };

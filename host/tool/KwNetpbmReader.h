@@ -20,10 +20,10 @@ public:
     // The same from a file already open (a memory stream, say), which the
     // reader then owns and closes.
     bool Open(std::FILE* file, std::string& error);
-    int32_t Width() const { return m_width; }
-    int32_t Height() const { return m_height; }
-    bool Gray() const { return m_gray; }
-    int32_t BitsPerPixel() const { return m_gray ? 8 : 24; }
+    int32_t Width() const { return m_Width; }
+    int32_t Height() const { return m_Height; }
+    bool Gray() const { return m_Gray; }
+    int32_t BitsPerPixel() const { return m_Gray ? 8 : 24; }
 
     // Reads the next `count` rows into `rows`, `stride` bytes apart (at least
     // the row's bytes). False with a message when the file ends early.
@@ -32,9 +32,9 @@ public:
 private:
     bool NextNumber(long& value);
 
-    std::FILE* m_file = nullptr;
-    int32_t m_width = 0;
-    int32_t m_height = 0;
-    bool m_gray = false;
-    std::vector<uint8_t> m_band;
+    std::FILE* m_File = nullptr;
+    int32_t m_Width = 0;
+    int32_t m_Height = 0;
+    bool m_Gray = false;
+    std::vector<uint8_t> m_Band;
 };

@@ -13,7 +13,7 @@
 class KwNetpbmRowWriter final : public KwHostRowSink {
 public:
     // gray: write P5, which needs an 8-bit image with a gray palette.
-    KwNetpbmRowWriter(std::string path, bool gray) : m_path(std::move(path)), m_gray(gray) {}
+    KwNetpbmRowWriter(std::string path, bool gray) : m_Path(std::move(path)), m_Gray(gray) {}
     ~KwNetpbmRowWriter() override;
 
     HRESULT Begin(LONG width, LONG height, LONG bitsPerPixel, const std::vector<LONG>& palette) override;
@@ -23,20 +23,20 @@ public:
     // image holds them; then the file is closed. False with a message on failure.
     bool Finish(std::string& error);
     // Why Begin or Rows failed, or empty.
-    const std::string& Error() const { return m_error; }
+    const std::string& Error() const { return m_Error; }
 
 private:
     bool WriteRow(const unsigned char* row);
 
-    std::string m_path;
-    bool m_gray;
-    std::FILE* m_file = nullptr;
-    LONG m_width = 0;
-    LONG m_height = 0;
-    LONG m_bits = 0;
-    LONG m_written = 0;
-    uint32_t m_colours[256] = {};
-    bool m_identity = false; // the palette maps index i to gray level i
-    std::vector<uint8_t> m_line;
-    std::string m_error;
+    std::string m_Path;
+    bool m_Gray;
+    std::FILE* m_File = nullptr;
+    LONG m_Width = 0;
+    LONG m_Height = 0;
+    LONG m_Bits = 0;
+    LONG m_Written = 0;
+    uint32_t m_Colours[256] = {};
+    bool m_Identity = false; // the palette maps index i to gray level i
+    std::vector<uint8_t> m_Line;
+    std::string m_Error;
 };

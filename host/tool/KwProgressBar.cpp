@@ -4,7 +4,7 @@
 
 void KwProgressBar::Update(const std::string& label, int percent, int done, int total)
 {
-    if (!m_enabled) return;
+    if (!m_Enabled) return;
     if (percent < 0) percent = 0;
     if (percent > 100) percent = 100;
     const int width = 30;
@@ -18,19 +18,19 @@ void KwProgressBar::Update(const std::string& label, int percent, int done, int 
         std::snprintf(line, sizeof line, "[%s] %3d%%  %d/%d  %s", bar.c_str(), percent, done, total, name.c_str());
     else
         std::snprintf(line, sizeof line, "[%s] %3d%%  %s", bar.c_str(), percent, name.c_str());
-    if (line == m_last) return;
-    m_last = line;
+    if (line == m_Last) return;
+    m_Last = line;
     std::fprintf(stderr, "\r\033[K%s", line);
     std::fflush(stderr);
-    m_drawn = true;
+    m_Drawn = true;
 }
 
 void KwProgressBar::Finish()
 {
-    if (m_drawn) {
+    if (m_Drawn) {
         std::fprintf(stderr, "\r\033[K");
         std::fflush(stderr);
-        m_drawn = false;
-        m_last.clear();
+        m_Drawn = false;
+        m_Last.clear();
     }
 }

@@ -6,7 +6,7 @@
 class KwProgressBar {
 public:
     // enabled: draw at all (a terminal, or forced with --progress).
-    explicit KwProgressBar(bool enabled) : m_enabled(enabled) {}
+    explicit KwProgressBar(bool enabled) : m_Enabled(enabled) {}
     ~KwProgressBar() { Finish(); }
 
     // label: what is being worked on; percent 0..100 of that item;
@@ -14,10 +14,10 @@ public:
     void Update(const std::string& label, int percent, int done, int total);
     // Clears the line so that ordinary output can follow.
     void Finish();
-    bool enabled() const { return m_enabled; }
+    bool Enabled() const { return m_Enabled; }
 
 private:
-    bool m_enabled;
-    bool m_drawn = false;
-    std::string m_last;
+    bool m_Enabled;
+    bool m_Drawn = false;
+    std::string m_Last;
 };

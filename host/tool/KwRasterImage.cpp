@@ -18,8 +18,8 @@ bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* err
     width = w;
     height = h;
     bitsPerPixel = bpp;
-    m_borrowed = nullptr;
-    m_keeper.reset();
+    m_Borrowed = nullptr;
+    m_Keeper.reset();
     pixels.assign(static_cast<size_t>(stride * h), 0);
     return true;
 }
@@ -56,10 +56,10 @@ bool KwRasterImage::IsGrayPalette() const
 
 std::vector<uint8_t> KwRasterImage::TakePixels()
 {
-    if (m_borrowed) {
-        std::vector<uint8_t> copy(m_borrowed, m_borrowed + static_cast<size_t>(Stride()) * static_cast<size_t>(height));
-        m_borrowed = nullptr;
-        m_keeper.reset();
+    if (m_Borrowed) {
+        std::vector<uint8_t> copy(m_Borrowed, m_Borrowed + static_cast<size_t>(Stride()) * static_cast<size_t>(height));
+        m_Borrowed = nullptr;
+        m_Keeper.reset();
         return copy;
     }
     return std::move(pixels);

@@ -24,7 +24,7 @@ struct KwRasterImage {
     uint8_t* Row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
     const uint8_t* Row(int32_t y) const
     {
-        const uint8_t* base = m_borrowed ? m_borrowed : pixels.data();
+        const uint8_t* base = m_Borrowed ? m_Borrowed : pixels.data();
         return base + static_cast<size_t>(y) * static_cast<size_t>(Stride());
     }
 
@@ -33,10 +33,10 @@ struct KwRasterImage {
     void BorrowRows(const uint8_t* rows, std::shared_ptr<void> keeper)
     {
         pixels.clear();
-        m_borrowed = rows;
-        m_keeper = std::move(keeper);
+        m_Borrowed = rows;
+        m_Keeper = std::move(keeper);
     }
-    bool Borrowed() const { return m_borrowed != nullptr; }
+    bool Borrowed() const { return m_Borrowed != nullptr; }
     // The rows as a vector of their own (copied when borrowed), to be taken over.
     std::vector<uint8_t> TakePixels();
 
@@ -49,6 +49,6 @@ struct KwRasterImage {
     bool IsGrayPalette() const;
 
 private:
-    const uint8_t* m_borrowed = nullptr;
-    std::shared_ptr<void> m_keeper;
+    const uint8_t* m_Borrowed = nullptr;
+    std::shared_ptr<void> m_Keeper;
 };

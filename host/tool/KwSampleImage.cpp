@@ -11,7 +11,7 @@
 namespace {
 
 struct SampleErrorManager {
-    jpeg_error_mgr pub;
+    jpeg_error_mgr Public;
     jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
 };
@@ -49,8 +49,8 @@ void PatternRow(int y, int width, int height, unsigned char* row)
 bool Encode(FILE* file, int width, int height, unsigned char* row, SampleErrorManager& errors)
 {
     jpeg_compress_struct cinfo;
-    cinfo.err = jpeg_std_error(&errors.pub);
-    errors.pub.error_exit = SampleErrorExit;
+    cinfo.err = jpeg_std_error(&errors.Public);
+    errors.Public.error_exit = SampleErrorExit;
     if (setjmp(errors.jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;

@@ -51,24 +51,24 @@ KwHostImage ToSaveLayout(KwRasterImage&& source)
 
 } // namespace
 
-KwToolSession::KwToolSession(std::string libraryPath) : m_libraryPath(std::move(libraryPath)) {}
+KwToolSession::KwToolSession(std::string libraryPath) : m_LibraryPath(std::move(libraryPath)) {}
 
 KwToolSession::~KwToolSession()
 {
-    if (m_engine) m_engine->Stop();
+    if (m_Engine) m_Engine->Stop();
 }
 
 bool KwToolSession::MakeEngine(std::string& error)
 {
     try {
-        m_engine.reset(new KwHostEngine());
+        m_Engine.reset(new KwHostEngine());
     } catch (...) {
         error = "out of memory";
         return false;
     }
-    if (m_pixelLimit) m_engine->Switches().maxRasterPixels = m_pixelLimit;
+    if (m_PixelLimit) m_Engine->Switches().maxRasterPixels = m_PixelLimit;
     // The tool never reads the engine's call log: one entry per row would only cost time and memory.
-    m_engine->Context()->Log().SetEnabled(false);
+    m_Engine->Context()->Log().SetEnabled(false);
     return true;
 }
 
@@ -77,7 +77,7 @@ bool KwToolSession::StartWithoutAttributeClass(std::string& error) { return Make
 bool KwToolSession::Start(std::string& error)
 {
     if (!MakeEngine(error)) return false;
-    HRESULT hr = m_engine->Start();
+    HRESULT hr = m_Engine->Start();
     if (FAILED(hr)) {
         error = "cannot start the host engine: " + HresultText(hr);
         return false;
@@ -123,20 +123,20 @@ std::string KwToolSession::HresultText(HRESULT hr)
 HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message)
 {
     const char* role = save ? "save" : "load";
-    if (!m_libraryPath.empty()) {
-        HRESULT hr = KwFilterCatalog::CreateFromLibrary(m_libraryPath, save ? CLSID_KwFilterSaveJPEG : CLSID_KwFilterJPEG,
+    if (!m_LibraryPath.empty()) {
+        HRESULT hr = KwFilterCatalog::CreateFromLibrary(m_LibraryPath, save ? CLSID_KwFilterSaveJPEG : CLSID_KwFilterJPEG,
                                                         riid, out, &message);
-        if (FAILED(hr)) message = m_libraryPath + ": " + message;
+        if (FAILED(hr)) message = m_LibraryPath + ": " + message;
         return hr;
     }
-    if (!m_catalogRead) {
-        m_catalog = KwFilterCatalog::Read();
-        m_catalogRead = true;
+    if (!m_CatalogRead) {
+        m_Catalog = KwFilterCatalog::Read();
+        m_CatalogRead = true;
     }
-    const KwCatalogEntry* entry = save ? KwFilterCatalog::FindSaveFilter(m_catalog, path)
-                                       : KwFilterCatalog::FindLoadFilter(m_catalog, path);
+    const KwCatalogEntry* entry = save ? KwFilterCatalog::FindSaveFilter(m_Catalog, path)
+                                       : KwFilterCatalog::FindLoadFilter(m_Catalog, path);
     if (!entry) {
-        message = m_catalog.empty()
+        message = m_Catalog.empty()
                       ? "no filter is registered (registry " + std::string(KwRegistryPath()) +
                             "); run `kwjpeg register` first"
                       : std::string("no registered filter ") + (save ? "saves " : "opens ") + ExtensionOf(path) +
@@ -154,7 +154,7 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
 {
     KwLoadOutcome outcome;
     KwComPtr<KwHostFileStream> stream;
-    HRESULT hr = m_engine->OpenFileStream(path, KwHostFileMode::Read, stream.Receive());
+    HRESULT hr = m_Engine->OpenFileStream(path, KwHostFileMode::Read, stream.Receive());
     if (FAILED(hr)) {
         outcome.result = hr;
         outcome.failedStep = "open file";
@@ -172,8 +172,8 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
     }
 
     KwComPtr<KwHostEventSink> sink;
-    if (m_progress && SUCCEEDED(KwHostEventSink::Create(sink.Receive(), m_engine->Context()))) {
-        auto progress = m_progress;
+    if (m_Progress && SUCCEEDED(KwHostEventSink::Create(sink.Receive(), m_Engine->Context()))) {
+        auto progress = m_Progress;
         sink->SetCallback([progress](LONG value, VARIANT_BOOL*) { progress(int(value)); });
         sink->Connect(filter.Get());
     }
@@ -181,9 +181,9 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
     KwHostLoadOptions options;
     options.name = BaseName(path);
     KwHostLoadResult result;
-    m_engine->Switches().rowSink = std::move(rowSink);
-    hr = KwHostLoad(*m_engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
-    m_engine->Switches().rowSink.reset();
+    m_Engine->Switches().rowSink = std::move(rowSink);
+    hr = KwHostLoad(*m_Engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
+    m_Engine->Switches().rowSink.reset();
     if (sink) sink->Disconnect(filter.Get());
     outcome.result = hr;
     if (FAILED(result.openResult))
@@ -242,13 +242,13 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
 
     std::string temporary = KwImageFiles::TemporaryPathFor(path);
     KwComPtr<KwHostFileStream> stream;
-    hr = m_engine->OpenFileStream(temporary, KwHostFileMode::Write, stream.Receive());
+    hr = m_Engine->OpenFileStream(temporary, KwHostFileMode::Write, stream.Receive());
     if (FAILED(hr)) {
         message = "cannot create the output file " + path + " (" + HresultText(hr) +
                   "; does its folder exist, and is it writable?)";
         return hr;
     }
-    KwHostSaveDriver driver(m_engine->Context());
+    KwHostSaveDriver driver(m_Engine->Context());
     KwHostSaveOptions options;
     options.storageName = BaseName(path);
     hr = driver.Save(filter.Get(), static_cast<IStream*>(stream.Get()), image, options);

@@ -39,9 +39,9 @@ public:
     bool StartWithoutAttributeClass(std::string& error);
 
     // Progress of the current file, 0..100, from the filter's Progress events.
-    void SetProgressCallback(std::function<void(int percent)> callback) { m_progress = std::move(callback); }
+    void SetProgressCallback(std::function<void(int percent)> callback) { m_Progress = std::move(callback); }
     // Largest raster storage the host accepts, in pixels (0: the engine's default).
-    void SetPixelLimit(unsigned long long pixels) { m_pixelLimit = pixels; }
+    void SetPixelLimit(unsigned long long pixels) { m_PixelLimit = pixels; }
 
     // Loads `path` through the load filter found for it. keepPixels: the outcome's image reads the
     // host raster block's rows (kept alive by the outcome).
@@ -61,10 +61,10 @@ private:
     HRESULT CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message);
     bool MakeEngine(std::string& error);
 
-    std::string m_libraryPath;
-    std::unique_ptr<KwHostEngine> m_engine;
-    std::vector<KwCatalogEntry> m_catalog;
-    bool m_catalogRead = false;
-    std::function<void(int)> m_progress;
-    unsigned long long m_pixelLimit = 0;
+    std::string m_LibraryPath;
+    std::unique_ptr<KwHostEngine> m_Engine;
+    std::vector<KwCatalogEntry> m_Catalog;
+    bool m_CatalogRead = false;
+    std::function<void(int)> m_Progress;
+    unsigned long long m_PixelLimit = 0;
 };

@@ -36,9 +36,9 @@
 
 namespace {
 
-enum ExitCode { kOk = 0, kFileFailed = 1, kUsage = 2 };
+enum ExitCode { ExitOk = 0, ExitFileFailed = 1, ExitUsage = 2 };
 
-const char kUsageText[] =
+const char UsageText[] =
     "kwjpeg - open and save JPEG files through the KwFilter_JPEG filter\n"
     "\n"
     "Usage:\n"
@@ -82,7 +82,7 @@ struct Options {
 int Usage(const std::string& problem)
 {
     std::fprintf(stderr, "kwjpeg: %s\nRun `kwjpeg --help` for the commands.\n", problem.c_str());
-    return kUsage;
+    return ExitUsage;
 }
 
 namespace fs = std::filesystem;
@@ -161,14 +161,14 @@ int RunRegistration(const Options& options, bool unregister)
                      "kwjpeg: no filter library found beside the tool (looked for %s);"
                      " name it: kwjpeg register PATH\n",
                      KW_FILTER_LIBRARY_NAME);
-        return kFileFailed;
+        return ExitFileFailed;
     }
     library = Resolved(library);
     HMODULE module = LoadLibraryA(library.c_str());
     if (!module) {
         std::fprintf(stderr, "kwjpeg: %s: cannot load the library (does it exist and is it a filter library?)\n",
                      library.c_str());
-        return kFileFailed;
+        return ExitFileFailed;
     }
     const char* entry = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     typedef HRESULT(STDMETHODCALLTYPE * ServerFn)();
@@ -177,7 +177,7 @@ int RunRegistration(const Options& options, bool unregister)
         std::fprintf(stderr, "kwjpeg: %s: the library has no %s entry point; it is not a COM server\n",
                      library.c_str(), entry);
         FreeLibrary(module);
-        return kFileFailed;
+        return ExitFileFailed;
     }
     // One batch: the registry holds the whole registration or none of it, even
     // when this process is killed half-way or the disk fills.
@@ -191,12 +191,12 @@ int RunRegistration(const Options& options, bool unregister)
     if (FAILED(hr)) {
         std::fprintf(stderr, "kwjpeg: %s: %s failed with %s: %s (registry %s)\n", library.c_str(),
                      entry, KwToolSession::HresultText(hr).c_str(), RegistryFailure(batch), KwRegistryPath());
-        return kFileFailed;
+        return ExitFileFailed;
     }
     if (!options.quiet)
         std::printf("%s %s\n  in the registry %s\n", unregister ? "unregistered" : "registered", library.c_str(),
                     KwRegistryPath());
-    return kOk;
+    return ExitOk;
 }
 
 int RunFilters(const Options&)
@@ -205,7 +205,7 @@ int RunFilters(const Options&)
     std::printf("Filter catalogue HKLM\\%s in %s\n", KwFilterCatalog::KeyPath(), KwRegistryPath());
     if (entries.empty()) {
         std::printf("  (empty: run `kwjpeg register` to register the JPEG filter)\n");
-        return kOk;
+        return ExitOk;
     }
     for (const KwCatalogEntry& e : entries) {
         std::printf("  %s  (%s, version %s)\n", e.key.c_str(), e.progId.c_str(),
@@ -215,7 +215,7 @@ int RunFilters(const Options&)
             std::printf("    saves  %s as .%s (storage type %u, blocks 0x%X, raster 0x%X)\n", e.saveFormat.c_str(),
                         e.saveExtension.c_str(), e.storageType, e.blockSupport, e.rasterSupport);
     }
-    return kOk;
+    return ExitOk;
 }
 
 std::unique_ptr<KwToolSession> StartSession(const Options& options, std::string& error)
@@ -233,10 +233,10 @@ int RunInfo(const Options& options)
     auto session = StartSession(options, error);
     if (!session) {
         std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
-        return kFileFailed;
+        return ExitFileFailed;
     }
     KwProgressBar bar(!options.quiet && !options.json && (options.progress || IsTerminal()));
-    int status = kOk;
+    int status = ExitOk;
     int index = 0;
     for (const std::string& file : options.args) {
         ++index;
@@ -250,7 +250,7 @@ int RunInfo(const Options& options)
         else
             std::printf("%s", KwInfoReport::Text(file, outcome).c_str());
         if (FAILED(outcome.result)) {
-            status = kFileFailed;
+            status = ExitFileFailed;
             std::string reason = outcome.message.empty() ? outcome.failedStep + " returned " +
                                                                KwToolSession::HresultText(outcome.result)
                                                          : outcome.message;
@@ -373,14 +373,14 @@ int RunBatchConvert(const Options& options)
     if (made || !fs::is_directory(options.outDir, made)) {
         std::fprintf(stderr, "kwjpeg: %s: cannot create the output folder: %s\n", options.outDir.c_str(),
                      made.message().c_str());
-        return kFileFailed;
+        return ExitFileFailed;
     }
 
     std::vector<std::string> inputs;
     for (const std::string& a : options.args) CollectInputs(a, format != "jpg", inputs);
     if (inputs.empty()) {
         std::fprintf(stderr, "kwjpeg: no files to convert in the paths given\n");
-        return kFileFailed;
+        return ExitFileFailed;
     }
     struct Job {
         std::string in, out, error;
@@ -402,7 +402,7 @@ int RunBatchConvert(const Options& options)
     auto mainSession = StartSession(options, error);
     if (!mainSession) {
         std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
-        return kFileFailed;
+        return ExitFileFailed;
     }
     int threads = options.jobs > 0 ? options.jobs : int(std::max(1u, std::thread::hardware_concurrency()));
     threads = std::min<int>(threads, int(jobs.size()));
@@ -468,7 +468,7 @@ int RunBatchConvert(const Options& options)
         }
     }
     std::printf("%zu converted, %d failed\n", jobs.size() - size_t(failures), failures);
-    return failures ? kFileFailed : kOk;
+    return failures ? ExitFileFailed : ExitOk;
 }
 
 int RunConvert(const Options& options)
@@ -482,7 +482,7 @@ int RunConvert(const Options& options)
     auto session = StartSession(options, error);
     if (!session) {
         std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
-        return kFileFailed;
+        return ExitFileFailed;
     }
     KwProgressBar bar(!options.quiet && (options.progress || IsTerminal()));
     session->SetProgressCallback([&](int percent) { bar.Update(in, percent, 0, 1); });
@@ -490,10 +490,10 @@ int RunConvert(const Options& options)
     bar.Finish();
     if (!error.empty()) {
         std::fprintf(stderr, "kwjpeg: %s: %s\n", in.c_str(), error.c_str());
-        return kFileFailed;
+        return ExitFileFailed;
     }
     if (!options.quiet) std::printf("wrote %s\n", out.c_str());
-    return kOk;
+    return ExitOk;
 }
 
 int RunSample(const Options& options)
@@ -502,9 +502,9 @@ int RunSample(const Options& options)
     std::string error;
     if (!KwSampleImage::Write(options.args[0], 640, 480, error)) {
         std::fprintf(stderr, "kwjpeg: %s: %s\n", options.args[0].c_str(), error.c_str());
-        return kFileFailed;
+        return ExitFileFailed;
     }
-    return kOk;
+    return ExitOk;
 }
 
 } // namespace
@@ -520,11 +520,11 @@ int main(int argc, char** argv)
             return argv[++i];
         };
         if (a == "--help" || a == "-h" || a == "help") {
-            std::printf(kUsageText, KwRegistryPath());
-            return kOk;
+            std::printf(UsageText, KwRegistryPath());
+            return ExitOk;
         } else if (a == "--version") {
             std::printf("kwjpeg %s\n", KW_VERSION_TEXT);
-            return kOk;
+            return ExitOk;
         } else if (a == "--json") {
             options.json = true;
         } else if (a == "--progress") {
@@ -560,8 +560,8 @@ int main(int argc, char** argv)
         }
     }
     if (options.command.empty()) {
-        std::printf(kUsageText, KwRegistryPath());
-        return kUsage;
+        std::printf(UsageText, KwRegistryPath());
+        return ExitUsage;
     }
 
     CoInitialize(nullptr);

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr uint32_t kReplacement = 0xFFFD;
+constexpr uint32_t Replacement = 0xFFFD;
 
 bool IsSupportedCodePage(UINT cp)
 {
@@ -88,7 +88,7 @@ KWPLATFORM_API int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMu
                 SetLastError(ERROR_NO_UNICODE_TRANSLATION);
                 return 0;
             }
-            cp = kReplacement;
+            cp = Replacement;
         }
         const size_t units = cp >= 0x10000 ? 2 : 1;
         if (out + units > static_cast<size_t>(INT32_MAX)) {
@@ -154,7 +154,7 @@ KWPLATFORM_API int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpW
                 SetLastError(ERROR_NO_UNICODE_TRANSLATION);
                 return 0;
             }
-            cp = kReplacement; // a lone surrogate
+            cp = Replacement; // a lone surrogate
         }
         uint8_t bytes[4];
         size_t len;

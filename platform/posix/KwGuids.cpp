@@ -17,7 +17,7 @@ KWPLATFORM_API const IID IID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 
 namespace {
 
-constexpr int kGuidChars = 38; // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+constexpr int GuidChars = 38; // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
 
 int HexValue(OLECHAR c)
 {
@@ -43,9 +43,9 @@ bool ReadHex(LPCOLESTR text, int pos, int digits, uint32_t& value)
 // (hex digits of either case). The text must end right after the brace.
 bool ParseBracedGuid(LPCOLESTR text, GUID& out)
 {
-    for (int i = 0; i < kGuidChars; ++i)
+    for (int i = 0; i < GuidChars; ++i)
         if (text[i] == 0) return false;
-    if (text[kGuidChars] != 0) return false;
+    if (text[GuidChars] != 0) return false;
     if (text[0] != u'{' || text[9] != u'-' || text[14] != u'-' || text[19] != u'-' || text[24] != u'-' ||
         text[37] != u'}')
         return false;
@@ -57,9 +57,9 @@ bool ParseBracedGuid(LPCOLESTR text, GUID& out)
     g.Data2 = static_cast<uint16_t>(v);
     if (!ReadHex(text, 15, 4, v)) return false;
     g.Data3 = static_cast<uint16_t>(v);
-    static const int kBytePos[8] = {20, 22, 25, 27, 29, 31, 33, 35};
+    static const int BytePos[8] = {20, 22, 25, 27, 29, 31, 33, 35};
     for (int i = 0; i < 8; ++i) {
-        if (!ReadHex(text, kBytePos[i], 2, v)) return false;
+        if (!ReadHex(text, BytePos[i], 2, v)) return false;
         g.Data4[i] = static_cast<uint8_t>(v);
     }
     out = g;
@@ -70,12 +70,12 @@ bool ParseBracedGuid(LPCOLESTR text, GUID& out)
 
 KWPLATFORM_API int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax)
 {
-    if (!lpsz || cchMax < kGuidChars + 1) return 0;
-    static const char kHex[] = "0123456789ABCDEF";
-    char buf[kGuidChars + 1];
+    if (!lpsz || cchMax < GuidChars + 1) return 0;
+    static const char Hex[] = "0123456789ABCDEF";
+    char buf[GuidChars + 1];
     int n = 0;
     auto put = [&](uint32_t value, int digits) {
-        for (int i = digits - 1; i >= 0; --i) buf[n++] = kHex[(value >> (i * 4)) & 0xF];
+        for (int i = digits - 1; i >= 0; --i) buf[n++] = Hex[(value >> (i * 4)) & 0xF];
     };
     buf[n++] = '{';
     put(rguid.Data1, 8);
@@ -90,8 +90,8 @@ KWPLATFORM_API int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax)
     for (int i = 2; i < 8; ++i) put(rguid.Data4[i], 2);
     buf[n++] = '}';
     buf[n] = 0;
-    for (int i = 0; i <= kGuidChars; ++i) lpsz[i] = static_cast<OLECHAR>(buf[i]);
-    return kGuidChars + 1;
+    for (int i = 0; i <= GuidChars; ++i) lpsz[i] = static_cast<OLECHAR>(buf[i]);
+    return GuidChars + 1;
 }
 
 KWPLATFORM_API HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid)

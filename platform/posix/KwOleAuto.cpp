@@ -8,21 +8,21 @@ namespace {
 // A BSTR block: 4 unused bytes, the 32-bit byte length, the text, a 16-bit
 // terminator. The unused bytes keep the text 8-byte aligned, as malloc's
 // blocks are; the length sits right before the text, where callers expect it.
-constexpr size_t kHeader = 8;
-constexpr size_t kMaxBytes = 0x7FFFFFF0u; // keeps header + text + terminator well inside 32 bits
+constexpr size_t Header = 8;
+constexpr size_t MaxBytes = 0x7FFFFFF0u; // keeps header + text + terminator well inside 32 bits
 
 BSTR AllocBytes(const void* data, size_t bytes)
 {
-    if (bytes > kMaxBytes) return nullptr;
-    unsigned char* block = static_cast<unsigned char*>(std::malloc(kHeader + bytes + sizeof(OLECHAR)));
+    if (bytes > MaxBytes) return nullptr;
+    unsigned char* block = static_cast<unsigned char*>(std::malloc(Header + bytes + sizeof(OLECHAR)));
     if (!block) return nullptr;
     std::memset(block, 0, 4);
     const uint32_t length = static_cast<uint32_t>(bytes);
     std::memcpy(block + 4, &length, sizeof(length));
-    if (data && bytes) std::memcpy(block + kHeader, data, bytes);
-    block[kHeader + bytes] = 0;
-    block[kHeader + bytes + 1] = 0;
-    return reinterpret_cast<BSTR>(block + kHeader);
+    if (data && bytes) std::memcpy(block + Header, data, bytes);
+    block[Header + bytes] = 0;
+    block[Header + bytes + 1] = 0;
+    return reinterpret_cast<BSTR>(block + Header);
 }
 
 uint32_t ByteLength(BSTR s)
@@ -91,13 +91,13 @@ KWPLATFORM_API BSTR SysAllocString(const OLECHAR* psz)
 {
     if (!psz) return nullptr;
     const size_t n = WideLength(psz);
-    if (n > kMaxBytes / sizeof(OLECHAR)) return nullptr;
+    if (n > MaxBytes / sizeof(OLECHAR)) return nullptr;
     return AllocBytes(psz, n * sizeof(OLECHAR));
 }
 
 KWPLATFORM_API BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui)
 {
-    if (ui > kMaxBytes / sizeof(OLECHAR)) return nullptr;
+    if (ui > MaxBytes / sizeof(OLECHAR)) return nullptr;
     return AllocBytes(strIn, static_cast<size_t>(ui) * sizeof(OLECHAR));
 }
 
@@ -123,7 +123,7 @@ KWPLATFORM_API INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz)
 KWPLATFORM_API void SysFreeString(BSTR bstrString)
 {
     if (!bstrString) return;
-    std::free(reinterpret_cast<unsigned char*>(bstrString) - kHeader);
+    std::free(reinterpret_cast<unsigned char*>(bstrString) - Header);
 }
 
 KWPLATFORM_API UINT SysStringLen(BSTR pbstr)

@@ -39,8 +39,8 @@ struct HKEY__ {
 
 namespace {
 
-constexpr size_t kMaxKeyNameLength = 255;
-constexpr size_t kMaxValueNameLength = 16383;
+constexpr size_t MaxKeyNameLength = 255;
+constexpr size_t MaxValueNameLength = 16383;
 
 // The state is never destroyed: libraries finalised after this one may still
 // use the registry while the process exits.
@@ -141,12 +141,12 @@ void GraftVolatile(RegKey& from, RegKey& to)
 // nothing deletes it, so a removal that empties it keeps the key itself.
 bool IsSystemKey(int root, const std::vector<std::string>& path)
 {
-    return root == kwposix::kRootLocalMachine && path.size() == 1 && RegFold(path[0]) == "SOFTWARE";
+    return root == kwposix::RootLocalMachine && path.size() == 1 && RegFold(path[0]) == "SOFTWARE";
 }
 
 void AddSystemKeys(RegTree& tree)
 {
-    RegKey& machine = tree.roots[kwposix::kRootLocalMachine];
+    RegKey& machine = tree.roots[kwposix::RootLocalMachine];
     if (machine.Child("Software")) return;
     std::unique_ptr<RegKey> software(new RegKey);
     software->name = "Software";
@@ -168,7 +168,7 @@ LSTATUS Load(bool force)
     kwposix::RegParse(text, *tree);
     AddSystemKeys(*tree);
     if (g_tree)
-        for (int r = 0; r < kwposix::kRootCount; ++r) GraftVolatile(g_tree->roots[r], tree->roots[r]);
+        for (int r = 0; r < kwposix::RootCount; ++r) GraftVolatile(g_tree->roots[r], tree->roots[r]);
     g_tree = std::move(tree);
     g_loadedPath = path;
     g_loadedIdentity = id;
@@ -308,10 +308,10 @@ LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
 
 int PredefinedRoot(HKEY key)
 {
-    if (key == HKEY_CLASSES_ROOT) return kwposix::kRootClasses;
-    if (key == HKEY_CURRENT_USER) return kwposix::kRootCurrentUser;
-    if (key == HKEY_LOCAL_MACHINE) return kwposix::kRootLocalMachine;
-    if (key == HKEY_USERS) return kwposix::kRootUsers;
+    if (key == HKEY_CLASSES_ROOT) return kwposix::RootClasses;
+    if (key == HKEY_CURRENT_USER) return kwposix::RootCurrentUser;
+    if (key == HKEY_LOCAL_MACHINE) return kwposix::RootLocalMachine;
+    if (key == HKEY_USERS) return kwposix::RootUsers;
     return -1;
 }
 
@@ -329,7 +329,7 @@ LSTATUS SplitPath(LPCSTR subKey, std::vector<std::string>& names)
         const size_t end = text.find('\\', start);
         std::string name = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (name.empty()) return ERROR_BADKEY;
-        if (name.size() > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
+        if (name.size() > MaxKeyNameLength) return ERROR_INVALID_PARAMETER;
         names.push_back(std::move(name));
         if (end == std::string::npos) break;
         start = end + 1;
@@ -641,7 +641,7 @@ KWPLATFORM_API LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWOR
 {
     if (cbData && !lpData) return ERROR_NOACCESS;
     const std::string name = lpValueName ? lpValueName : "";
-    if (name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
+    if (name.size() > MaxValueNameLength) return ERROR_INVALID_PARAMETER;
     return WithTransaction([&](bool& persist) -> LSTATUS {
         RegKey* key;
         LSTATUS s = KeyOfHandle(hKey, key);

@@ -18,10 +18,10 @@ namespace kwposix {
 
 namespace {
 
-const char* const kRootNames[kRootCount] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
+const char* const RootNames[RootCount] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
                                             "HKEY_USERS"};
 
-const char kHex[] = "0123456789abcdef";
+const char Hex[] = "0123456789abcdef";
 
 int HexDigit(char c)
 {
@@ -45,8 +45,8 @@ void AppendQuoted(std::string& out, const char* data, size_t size)
         default:
             if (c < 0x20 || c == 0x7F) {
                 out += "\\x";
-                out += kHex[c >> 4];
-                out += kHex[c & 15];
+                out += Hex[c >> 4];
+                out += Hex[c & 15];
             } else {
                 out += static_cast<char>(c);
             }
@@ -96,8 +96,8 @@ void AppendKeyComponent(std::string& out, const std::string& name)
     for (unsigned char c : name) {
         if (c < 0x20 || c == 0x7F || c == '%') {
             out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
+            out += Hex[c >> 4];
+            out += Hex[c & 15];
         } else {
             out += static_cast<char>(c);
         }
@@ -154,8 +154,8 @@ void AppendValue(std::string& out, const RegValue& v)
         }
         for (size_t i = 0; i < v.data.size(); ++i) {
             if (i) out += ',';
-            out += kHex[v.data[i] >> 4];
-            out += kHex[v.data[i] & 15];
+            out += Hex[v.data[i] >> 4];
+            out += Hex[v.data[i] & 15];
         }
     }
     out += '\n';
@@ -255,9 +255,9 @@ bool ParseValueLine(const std::string& line, RegValue& v)
 // registry functions refuse the longer names; a header or value beyond them is
 // damage, and skipping it keeps a hand-edited file from building a tree too
 // deep to walk.
-const size_t kMaxKeyDepth = 512;
-const size_t kMaxKeyName = 255;
-const size_t kMaxValueName = 16383;
+const size_t MaxKeyDepth = 512;
+const size_t MaxKeyName = 255;
+const size_t MaxValueName = 16383;
 
 // Finds or makes the key a header line names; null when the header is malformed.
 RegKey* KeyForHeader(RegTree& tree, const std::string& path)
@@ -265,8 +265,8 @@ RegKey* KeyForHeader(RegTree& tree, const std::string& path)
     size_t end = path.find('\\');
     const std::string rootName = RegFold(path.substr(0, end));
     int root = -1;
-    for (int r = 0; r < kRootCount; ++r)
-        if (rootName == kRootNames[r]) root = r;
+    for (int r = 0; r < RootCount; ++r)
+        if (rootName == RootNames[r]) root = r;
     if (root < 0) return nullptr;
     // Every component is checked before any key is made.
     std::vector<std::string> names;
@@ -274,9 +274,9 @@ RegKey* KeyForHeader(RegTree& tree, const std::string& path)
         const size_t start = end + 1;
         end = path.find('\\', start);
         std::string name;
-        if (names.size() == kMaxKeyDepth ||
+        if (names.size() == MaxKeyDepth ||
             !DecodeKeyComponent(path.substr(start, end == std::string::npos ? std::string::npos : end - start), name) ||
-            name.size() > kMaxKeyName)
+            name.size() > MaxKeyName)
             return nullptr;
         names.push_back(std::move(name));
     }
@@ -296,7 +296,7 @@ RegKey* KeyForHeader(RegTree& tree, const std::string& path)
 
 const char* RegRootName(int root)
 {
-    return root >= 0 && root < kRootCount ? kRootNames[root] : "";
+    return root >= 0 && root < RootCount ? RootNames[root] : "";
 }
 
 std::string RegFold(const std::string& name)
@@ -333,7 +333,7 @@ bool RegKey::HasPersistentContent() const
 std::string RegSerialize(const RegTree& tree)
 {
     std::string out = "; kwplatform registry\n";
-    for (int r = 0; r < kRootCount; ++r) AppendKey(out, tree.roots[r], kRootNames[r], true);
+    for (int r = 0; r < RootCount; ++r) AppendKey(out, tree.roots[r], RootNames[r], true);
     return out;
 }
 
@@ -358,7 +358,7 @@ void RegParse(const std::string& text, RegTree& tree)
         }
         if (!current) continue;
         RegValue v;
-        if (!ParseValueLine(line, v) || v.name.size() > kMaxValueName) continue;
+        if (!ParseValueLine(line, v) || v.name.size() > MaxValueName) continue;
         auto found = index.find(current);
         if (found == index.end()) {
             found = index.emplace(current, std::map<std::string, size_t>()).first;

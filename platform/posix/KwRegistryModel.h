@@ -30,11 +30,11 @@ struct RegKey {
 };
 
 // The predefined roots, in file order.
-enum RegRoot { kRootClasses, kRootCurrentUser, kRootLocalMachine, kRootUsers, kRootCount };
+enum RegRoot { RootClasses, RootCurrentUser, RootLocalMachine, RootUsers, RootCount };
 const char* RegRootName(int root);
 
 struct RegTree {
-    RegKey roots[kRootCount];
+    RegKey roots[RootCount];
 };
 
 // Upper-cases ASCII letters: key and value names compare this way.

@@ -39,9 +39,9 @@ std::map<HMODULE, std::list<HRSRC__>>& g_tables = *new std::map<HMODULE, std::li
 
 // VS_VERSIONINFO: wLength, wValueLength, wType, L"VS_VERSION_INFO", padding to
 // 32 bits, then the VS_FIXEDFILEINFO.
-const char16_t kVersionKey[] = u"VS_VERSION_INFO";
-constexpr size_t kVersionKeyOffset = 6;
-constexpr size_t kFixedInfoOffset = 40; // 6 + 32 bytes of key, rounded up to 4
+const char16_t VersionKey[] = u"VS_VERSION_INFO";
+constexpr size_t VersionKeyOffset = 6;
+constexpr size_t FixedInfoOffset = 40; // 6 + 32 bytes of key, rounded up to 4
 
 bool EqualsIgnoreCase(const char* a, const char* b)
 {
@@ -118,10 +118,10 @@ HRSRC Find(HMODULE module, LPCSTR name, LPCSTR type)
 }
 
 // The version block of a registered module file, built from its RT_VERSION 1.
-enum class VersionLookup { kFound, kNoFile, kNoResource };
+enum class VersionLookup { Found, NoFile, NoResource };
 VersionLookup VersionBlockOf(LPCSTR fileName, std::vector<BYTE>& block)
 {
-    if (!fileName || !fileName[0]) return VersionLookup::kNoFile;
+    if (!fileName || !fileName[0]) return VersionLookup::NoFile;
     const std::string wanted = kwposix::CanonicalPath(fileName);
     bool fileSeen = false;
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -136,24 +136,24 @@ VersionLookup VersionBlockOf(LPCSTR fileName, std::vector<BYTE>& block)
             if (entry.size >= sizeof(VS_FIXEDFILEINFO)) std::memcpy(&signature, data, 4);
             if (signature == VS_FFI_SIGNATURE) {
                 // A bare fixed-info structure: wrap it in a root node.
-                block.assign(kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO), 0);
+                block.assign(FixedInfoOffset + sizeof(VS_FIXEDFILEINFO), 0);
                 const WORD header[3] = {static_cast<WORD>(block.size()), sizeof(VS_FIXEDFILEINFO), 0};
                 std::memcpy(block.data(), header, sizeof header);
-                std::memcpy(block.data() + kVersionKeyOffset, kVersionKey, sizeof kVersionKey);
-                std::memcpy(block.data() + kFixedInfoOffset, data, sizeof(VS_FIXEDFILEINFO));
-                return VersionLookup::kFound;
+                std::memcpy(block.data() + VersionKeyOffset, VersionKey, sizeof VersionKey);
+                std::memcpy(block.data() + FixedInfoOffset, data, sizeof(VS_FIXEDFILEINFO));
+                return VersionLookup::Found;
             }
             WORD length = 0;
-            if (entry.size >= kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) std::memcpy(&length, data, 2);
-            if (length >= kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO) && length <= entry.size &&
-                std::memcmp(data + kVersionKeyOffset, kVersionKey, sizeof kVersionKey) == 0) {
+            if (entry.size >= FixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) std::memcpy(&length, data, 2);
+            if (length >= FixedInfoOffset + sizeof(VS_FIXEDFILEINFO) && length <= entry.size &&
+                std::memcmp(data + VersionKeyOffset, VersionKey, sizeof VersionKey) == 0) {
                 block.assign(data, data + length);
-                return VersionLookup::kFound;
+                return VersionLookup::Found;
             }
         }
     }
-    if (!fileSeen && access(fileName, F_OK) != 0) return VersionLookup::kNoFile;
-    return VersionLookup::kNoResource;
+    if (!fileSeen && access(fileName, F_OK) != 0) return VersionLookup::NoFile;
+    return VersionLookup::NoResource;
 }
 
 } // namespace
@@ -254,9 +254,9 @@ KWPLATFORM_API DWORD GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdw
     try {
         std::vector<BYTE> block;
         switch (VersionBlockOf(lptstrFilename, block)) {
-        case VersionLookup::kFound: return static_cast<DWORD>(block.size());
-        case VersionLookup::kNoFile: SetLastError(ERROR_FILE_NOT_FOUND); return 0;
-        case VersionLookup::kNoResource: break;
+        case VersionLookup::Found: return static_cast<DWORD>(block.size());
+        case VersionLookup::NoFile: SetLastError(ERROR_FILE_NOT_FOUND); return 0;
+        case VersionLookup::NoResource: break;
         }
     } catch (...) {
         SetLastError(ERROR_OUTOFMEMORY);
@@ -280,9 +280,9 @@ KWPLATFORM_API BOOL GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD, DWORD dwLe
     try {
         std::vector<BYTE> block;
         switch (VersionBlockOf(lptstrFilename, block)) {
-        case VersionLookup::kFound: break;
-        case VersionLookup::kNoFile: SetLastError(ERROR_FILE_NOT_FOUND); return FALSE;
-        case VersionLookup::kNoResource: SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND); return FALSE;
+        case VersionLookup::Found: break;
+        case VersionLookup::NoFile: SetLastError(ERROR_FILE_NOT_FOUND); return FALSE;
+        case VersionLookup::NoResource: SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND); return FALSE;
         }
         // A short buffer gets a truncated block, as on Windows; its length field
         // says what is really there, so VerQueryValueA never reads past it.
@@ -310,12 +310,12 @@ KWPLATFORM_API BOOL VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lp
     const BYTE* block = static_cast<const BYTE*>(pBlock);
     WORD length, valueLength;
     std::memcpy(&length, block, 2); // read first: it bounds everything after it
-    if (length < kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) return FALSE;
+    if (length < FixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) return FALSE;
     std::memcpy(&valueLength, block + 2, 2);
     if (valueLength != sizeof(VS_FIXEDFILEINFO) ||
-        std::memcmp(block + kVersionKeyOffset, kVersionKey, sizeof kVersionKey) != 0)
+        std::memcmp(block + VersionKeyOffset, VersionKey, sizeof VersionKey) != 0)
         return FALSE;
-    *lplpBuffer = const_cast<BYTE*>(block + kFixedInfoOffset);
+    *lplpBuffer = const_cast<BYTE*>(block + FixedInfoOffset);
     *puLen = sizeof(VS_FIXEDFILEINFO);
     return TRUE;
 }

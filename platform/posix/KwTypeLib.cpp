@@ -58,7 +58,7 @@ bool IsLocaleKey(const std::string& name)
 // The platform-kind subkey. Our type library declares the 32-bit kind
 // (SYS_WIN32) on every platform, and Windows registers such a library under
 // "win32" even in a 64-bit process; the same key is written here.
-const char kPlatformKey[] = "\\win32";
+const char PlatformKey[] = "\\win32";
 
 } // namespace
 
@@ -72,7 +72,7 @@ KWPLATFORM_API HRESULT KwRegisterModuleTypeLib(HMODULE module, REFGUID libid, WO
         const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash ? slash : 1);
         const std::string versionKey = LibIdKey(libid) + "\\" + Hex(major) + "." + Hex(minor);
         if (SetDefault(versionKey, description ? description : "") != ERROR_SUCCESS ||
-            SetDefault(versionKey + "\\" + Hex(lcid) + kPlatformKey, path) != ERROR_SUCCESS ||
+            SetDefault(versionKey + "\\" + Hex(lcid) + PlatformKey, path) != ERROR_SUCCESS ||
             SetDefault(versionKey + "\\FLAGS", "0") != ERROR_SUCCESS ||
             SetDefault(versionKey + "\\HELPDIR", folder) != ERROR_SUCCESS)
             return TYPE_E_REGISTRYACCESS;
@@ -88,7 +88,7 @@ KWPLATFORM_API HRESULT KwUnregisterModuleTypeLib(HMODULE, REFGUID libid, WORD ma
         const std::string libKey = LibIdKey(libid);
         const std::string versionKey = libKey + "\\" + Hex(major) + "." + Hex(minor);
         const std::string localeKey = versionKey + "\\" + Hex(lcid);
-        if (RegDeleteKeyA(HKEY_CLASSES_ROOT, (localeKey + kPlatformKey).c_str()) != ERROR_SUCCESS)
+        if (RegDeleteKeyA(HKEY_CLASSES_ROOT, (localeKey + PlatformKey).c_str()) != ERROR_SUCCESS)
             return TYPE_E_REGISTRYACCESS;
         // The locale goes when no other platform kind is registered under it, and
         // the version when no other locale remains (FLAGS and HELPDIR are its own).

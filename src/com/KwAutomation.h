@@ -10,17 +10,17 @@
 class KwBstr {
 public:
     KwBstr() noexcept = default;
-    explicit KwBstr(const OLECHAR* text) noexcept : m_s(text ? SysAllocString(text) : nullptr) {}
-    ~KwBstr() { SysFreeString(m_s); }
+    explicit KwBstr(const OLECHAR* text) noexcept : m_S(text ? SysAllocString(text) : nullptr) {}
+    ~KwBstr() { SysFreeString(m_S); }
     KwBstr(const KwBstr&) = delete;
     KwBstr& operator=(const KwBstr&) = delete;
-    KwBstr(KwBstr&& o) noexcept : m_s(o.m_s) { o.m_s = nullptr; }
+    KwBstr(KwBstr&& o) noexcept : m_S(o.m_S) { o.m_S = nullptr; }
     KwBstr& operator=(KwBstr&& o) noexcept
     {
         if (this != &o) {
-            SysFreeString(m_s);
-            m_s = o.m_s;
-            o.m_s = nullptr;
+            SysFreeString(m_S);
+            m_S = o.m_S;
+            o.m_S = nullptr;
         }
         return *this;
     }
@@ -34,30 +34,30 @@ public:
         if (!text) return result;
         int length = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
         if (length <= 0) return result;
-        result.m_s = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
-        if (!result.m_s) return result;
-        MultiByteToWideChar(codePage, 0, text, -1, result.m_s, length);
+        result.m_S = SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+        if (!result.m_S) return result;
+        MultiByteToWideChar(codePage, 0, text, -1, result.m_S, length);
         return result;
     }
 
-    BSTR Get() const noexcept { return m_s; }
+    BSTR Get() const noexcept { return m_S; }
     BSTR* Receive() noexcept
     {
-        SysFreeString(m_s);
-        m_s = nullptr;
-        return &m_s;
+        SysFreeString(m_S);
+        m_S = nullptr;
+        return &m_S;
     }
     BSTR Detach() noexcept
     {
-        BSTR s = m_s;
-        m_s = nullptr;
+        BSTR s = m_S;
+        m_S = nullptr;
         return s;
     }
-    bool ok() const noexcept { return m_s != nullptr; }
-    UINT Length() const noexcept { return SysStringLen(m_s); }
+    bool ok() const noexcept { return m_S != nullptr; }
+    UINT Length() const noexcept { return SysStringLen(m_S); }
 
 private:
-    BSTR m_s = nullptr;
+    BSTR m_S = nullptr;
 };
 
 // Converts a BSTR to narrow text (UTF-8 by default); a null BSTR is the empty text.

@@ -19,7 +19,7 @@
 #include "KwModuleLock.h"
 
 struct KwInterfaceEntry {
-    const IID* iid;
+    const IID* Iid;
     void* (*cast)(void* self);
 };
 
@@ -42,36 +42,36 @@ public:
     // The non-delegating IUnknown of an aggregated object.
     class InnerUnknown final : public IUnknown {
     public:
-        explicit InnerUnknown(KwComObjectRoot* owner) : m_owner(owner) {}
+        explicit InnerUnknown(KwComObjectRoot* owner) : m_Owner(owner) {}
         HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override
         {
             if (!ppv) return E_POINTER;
             if (IsEqualIID(riid, IID_IUnknown)) {
                 *ppv = static_cast<IUnknown*>(this);
-                m_owner->InnerAddRef();
+                m_Owner->InnerAddRef();
                 return S_OK;
             }
-            return m_owner->InnerQueryInterface(riid, ppv);
+            return m_Owner->InnerQueryInterface(riid, ppv);
         }
-        ULONG STDMETHODCALLTYPE AddRef() noexcept override { return m_owner->InnerAddRef(); }
-        ULONG STDMETHODCALLTYPE Release() noexcept override { return m_owner->InnerRelease(); }
+        ULONG STDMETHODCALLTYPE AddRef() noexcept override { return m_Owner->InnerAddRef(); }
+        ULONG STDMETHODCALLTYPE Release() noexcept override { return m_Owner->InnerRelease(); }
 
     private:
-        KwComObjectRoot* m_owner;
+        KwComObjectRoot* m_Owner;
     };
 
-    KwComObjectRoot() noexcept : m_inner(this) {}
+    KwComObjectRoot() noexcept : m_Inner(this) {}
     KwComObjectRoot(const KwComObjectRoot&) = delete;
     KwComObjectRoot& operator=(const KwComObjectRoot&) = delete;
 
     // The controlling unknown's view: what the interfaces' IUnknown methods do.
     HRESULT OuterQueryInterface(REFIID riid, void** ppv) noexcept
     {
-        if (m_outer) return m_outer->QueryInterface(riid, ppv);
+        if (m_Outer) return m_Outer->QueryInterface(riid, ppv);
         return InnerQueryInterface(riid, ppv);
     }
-    ULONG OuterAddRef() noexcept { return m_outer ? m_outer->AddRef() : InnerAddRef(); }
-    ULONG OuterRelease() noexcept { return m_outer ? m_outer->Release() : InnerRelease(); }
+    ULONG OuterAddRef() noexcept { return m_Outer ? m_Outer->AddRef() : InnerAddRef(); }
+    ULONG OuterRelease() noexcept { return m_Outer ? m_Outer->Release() : InnerRelease(); }
 
     // The object's own view: the interface table and the count.
     HRESULT InnerQueryInterface(REFIID riid, void** ppv) noexcept
@@ -82,8 +82,8 @@ public:
         if (IsEqualIID(riid, IID_IUnknown)) {
             *ppv = table[0].cast(static_cast<Self*>(this));
         } else {
-            for (const KwInterfaceEntry* e = table; e->iid; ++e) {
-                if (IsEqualIID(riid, *e->iid)) {
+            for (const KwInterfaceEntry* e = table; e->Iid; ++e) {
+                if (IsEqualIID(riid, *e->Iid)) {
                     *ppv = e->cast(static_cast<Self*>(this));
                     break;
                 }
@@ -93,20 +93,20 @@ public:
         static_cast<IUnknown*>(*ppv)->AddRef();
         return S_OK;
     }
-    ULONG InnerAddRef() noexcept { return ++m_refCount; }
+    ULONG InnerAddRef() noexcept { return ++m_RefCount; }
     ULONG InnerRelease() noexcept
     {
-        ULONG count = --m_refCount;
+        ULONG count = --m_RefCount;
         if (count == 0) {
-            m_refCount = 1; // guards against re-entry from the destructor
+            m_RefCount = 1; // guards against re-entry from the destructor
             KwDelete(static_cast<Self*>(this));
         }
         return count;
     }
 
-    void SetOuter(IUnknown* outer) noexcept { m_outer = outer; }
-    IUnknown* InnerUnknownPtr() noexcept { return &m_inner; }
-    ULONG RefCountForTesting() const noexcept { return m_refCount; }
+    void SetOuter(IUnknown* outer) noexcept { m_Outer = outer; }
+    IUnknown* InnerUnknownPtr() noexcept { return &m_Inner; }
+    ULONG RefCountForTesting() const noexcept { return m_RefCount; }
 
     // Work after construction that may fail; the default does nothing.
     HRESULT FinalConstruct() noexcept { return S_OK; }
@@ -115,10 +115,10 @@ protected:
     ~KwComObjectRoot() = default;
 
 private:
-    ULONG m_refCount = 1;
-    IUnknown* m_outer = nullptr;
-    InnerUnknown m_inner;
-    KwModuleLockHolder m_moduleLock;
+    ULONG m_RefCount = 1;
+    IUnknown* m_Outer = nullptr;
+    InnerUnknown m_Inner;
+    KwModuleLockHolder m_ModuleLock;
 };
 
 #define KW_IMPLEMENT_IUNKNOWN                                                                                         \

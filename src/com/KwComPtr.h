@@ -7,12 +7,12 @@
 template <typename T> class KwComPtr {
 public:
     KwComPtr() noexcept = default;
-    KwComPtr(T* p) noexcept : m_p(p)
+    KwComPtr(T* p) noexcept : m_P(p)
     {
-        if (m_p) m_p->AddRef();
+        if (m_P) m_P->AddRef();
     }
-    KwComPtr(const KwComPtr& o) noexcept : KwComPtr(o.m_p) {}
-    KwComPtr(KwComPtr&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    KwComPtr(const KwComPtr& o) noexcept : KwComPtr(o.m_P) {}
+    KwComPtr(KwComPtr&& o) noexcept : m_P(o.m_P) { o.m_P = nullptr; }
     ~KwComPtr() { Reset(); }
     KwComPtr& operator=(const KwComPtr& o) noexcept
     {
@@ -26,9 +26,9 @@ public:
     }
     void Reset() noexcept
     {
-        if (m_p) {
-            T* p = m_p;
-            m_p = nullptr;
+        if (m_P) {
+            T* p = m_P;
+            m_P = nullptr;
             p->Release();
         }
     }
@@ -36,30 +36,30 @@ public:
     void Attach(T* p) noexcept
     {
         Reset();
-        m_p = p;
+        m_P = p;
     }
     T* Detach() noexcept
     {
-        T* p = m_p;
-        m_p = nullptr;
+        T* p = m_P;
+        m_P = nullptr;
         return p;
     }
     // The address to receive an out-parameter; releases what is held first.
     T** Receive() noexcept
     {
         Reset();
-        return &m_p;
+        return &m_P;
     }
     void Swap(KwComPtr& o) noexcept
     {
-        T* t = m_p;
-        m_p = o.m_p;
-        o.m_p = t;
+        T* t = m_P;
+        m_P = o.m_P;
+        o.m_P = t;
     }
-    T* Get() const noexcept { return m_p; }
-    T* operator->() const noexcept { return m_p; }
-    explicit operator bool() const noexcept { return m_p != nullptr; }
+    T* Get() const noexcept { return m_P; }
+    T* operator->() const noexcept { return m_P; }
+    explicit operator bool() const noexcept { return m_P != nullptr; }
 
 private:
-    T* m_p = nullptr;
+    T* m_P = nullptr;
 };

@@ -31,8 +31,8 @@ static void KwInitDestination(j_compress_ptr cinfo)
     JpegStreamDestination* dest = DestinationOf(cinfo);
     dest->OutputBuffer = static_cast<JOCTET*>(
         (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, JpegOutputBufferSize));
-    dest->pub.next_output_byte = dest->OutputBuffer;
-    dest->pub.free_in_buffer = JpegOutputBufferSize;
+    dest->Public.next_output_byte = dest->OutputBuffer;
+    dest->Public.free_in_buffer = JpegOutputBufferSize;
 }
 
 // Called whenever the buffer is full: pass all of it on. Never suspends.
@@ -40,8 +40,8 @@ static boolean KwEmptyOutputBuffer(j_compress_ptr cinfo)
 {
     WriteBuffer(cinfo, JpegOutputBufferSize);
     JpegStreamDestination* dest = DestinationOf(cinfo);
-    dest->pub.next_output_byte = dest->OutputBuffer;
-    dest->pub.free_in_buffer = JpegOutputBufferSize;
+    dest->Public.next_output_byte = dest->OutputBuffer;
+    dest->Public.free_in_buffer = JpegOutputBufferSize;
     return TRUE;
 }
 
@@ -49,7 +49,7 @@ static boolean KwEmptyOutputBuffer(j_compress_ptr cinfo)
 // write is reported like any other, so a cut-off file never counts as saved.
 static void KwTermDestination(j_compress_ptr cinfo)
 {
-    std::size_t pending = JpegOutputBufferSize - DestinationOf(cinfo)->pub.free_in_buffer;
+    std::size_t pending = JpegOutputBufferSize - DestinationOf(cinfo)->Public.free_in_buffer;
     if (pending > 0) WriteBuffer(cinfo, pending);
 }
 
@@ -62,12 +62,12 @@ void InstallStreamDestination(j_compress_ptr cinfo, CKwSaveRasterData* owner)
             reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegStreamDestination)));
     }
     JpegStreamDestination* dest = DestinationOf(cinfo);
-    dest->pub.init_destination = KwInitDestination;
-    dest->pub.empty_output_buffer = KwEmptyOutputBuffer;
-    dest->pub.term_destination = KwTermDestination;
+    dest->Public.init_destination = KwInitDestination;
+    dest->Public.empty_output_buffer = KwEmptyOutputBuffer;
+    dest->Public.term_destination = KwTermDestination;
     dest->Owner = owner;
     // The buffer is not taken until compression starts; until then nothing may be written.
     dest->OutputBuffer = nullptr;
-    dest->pub.next_output_byte = nullptr;
-    dest->pub.free_in_buffer = 0;
+    dest->Public.next_output_byte = nullptr;
+    dest->Public.free_in_buffer = 0;
 }

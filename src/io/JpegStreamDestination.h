@@ -14,7 +14,7 @@ class CKwSaveRasterData;
 constexpr std::size_t JpegOutputBufferSize = 4096;
 
 struct JpegStreamDestination {
-    jpeg_destination_mgr pub; // first, so the codec's dest pointer is the whole record
+    jpeg_destination_mgr Public; // first, so the codec's dest pointer is the whole record
     CKwSaveRasterData* Owner; // not counted: the owner runs the encode that uses this record
     JOCTET* OutputBuffer;     // JpegOutputBufferSize bytes from the image pool
 };

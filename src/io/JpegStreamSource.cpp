@@ -80,7 +80,7 @@ static void KwSourceTerm(j_decompress_ptr) {}
 
 } // extern "C"
 
-void InstallStreamSource(CKwFilterJPEG* owner, j_decompress_ptr cinfo)
+void InstallStreamSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner)
 {
     if (!cinfo->src) {
         void* record = (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT,

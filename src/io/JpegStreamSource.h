@@ -27,4 +27,4 @@ struct JpegStreamSource {
 // Makes a JpegStreamSource the source of cinfo (allocating record and buffer from
 // its permanent pool the first time) and resets it to the start of the data.
 // May raise a fatal codec error (out of memory), so call it under the error manager.
-void InstallStreamSource(CKwFilterJPEG* owner, j_decompress_ptr cinfo);
+void InstallStreamSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner);

@@ -4,6 +4,11 @@
 
 #include "KwFilterInterfaces.h"
 
+// The Type of an attribute the load filter puts on a host object; what each
+// means is the host's: 0 a plain attribute, 2 one the host shows as information.
+const LONG AttributeTypePlain = 0;
+const LONG AttributeTypeInfo = 2;
+
 class CKwFilterSupport {
 public:
     enum NodeKind : LONG { NodeByIndex = 0, NodeDefault = 1, NodeDefaultTrue = 2 };

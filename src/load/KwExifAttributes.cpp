@@ -3,13 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "CKwFilterSupport.h"
 #include "KwAutomation.h"
 #include "KwComPtr.h"
 #include "KwMemory.h"
 
 namespace {
-
-const LONG AttributeTypeInfo = 2;
 
 // Narrow text in the thread's ANSI code page as a BSTR. Text the code page
 // cannot convert becomes the empty text; only an allocation failure gives null.
@@ -33,7 +32,7 @@ template <size_t N> void CopyField(char (&target)[N + 1], const char (&field)[N]
 
 class ExifCollectionWriter {
 public:
-    explicit ExifCollectionWriter(IKwAttribute* collection) noexcept : m_collection(collection) {}
+    explicit ExifCollectionWriter(IKwAttribute* collection) noexcept : m_Collection(collection) {}
 
     // False only when the name or the value could not be allocated.
     bool Put(const OLECHAR* name, const char* text) noexcept
@@ -44,7 +43,7 @@ public:
         if (!value) return false;
         KwVariant variant;
         variant.SetBstr(value);
-        m_collection->PutAttribute(bstrName.Get(), variant, AttributeTypeInfo); // result deliberately ignored
+        m_Collection->PutAttribute(bstrName.Get(), variant, AttributeTypeInfo); // result deliberately ignored
         return true;
     }
     bool PutFloat(const OLECHAR* name, float value) noexcept
@@ -61,7 +60,7 @@ public:
     }
 
 private:
-    IKwAttribute* m_collection;
+    IKwAttribute* m_Collection;
 };
 
 } // namespace

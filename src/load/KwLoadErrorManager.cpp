@@ -7,8 +7,8 @@
 
 #include "JpegStreamSource.h"
 
-// The codec holds a pointer to Standard; the wrappers and error_exit find the whole record from it.
-static_assert(std::is_standard_layout<KwLoadErrorManager>::value, "Standard must start the record");
+// The codec holds a pointer to Public; the wrappers and error_exit find the whole record from it.
+static_assert(std::is_standard_layout<KwLoadErrorManager>::value, "Public must start the record");
 
 namespace {
 
@@ -78,12 +78,12 @@ static void KwLoadProgressMonitor(j_common_ptr cinfo)
 
 void KwLoadErrorManager::Attach(j_decompress_ptr cinfo) noexcept
 {
-    jpeg_std_error(&Standard);
-    Standard.error_exit = KwLoadErrorExit;
-    Standard.emit_message = KwLoadEmitMessage;
-    Standard.output_message = KwLoadOutputMessage;
-    Standard.format_message = KwLoadFormatMessage;
-    cinfo->err = &Standard;
+    jpeg_std_error(&Public);
+    Public.error_exit = KwLoadErrorExit;
+    Public.emit_message = KwLoadEmitMessage;
+    Public.output_message = KwLoadOutputMessage;
+    Public.format_message = KwLoadFormatMessage;
+    cinfo->err = &Public;
 }
 
 bool KwLoadErrorManager::CreateDecompress(j_decompress_ptr cinfo) noexcept
@@ -115,7 +115,7 @@ std::uint64_t KwLoadErrorManager::SetFixedWorkAllowance(std::uint64_t units) noe
 bool KwLoadErrorManager::InstallSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner) noexcept
 {
     if (setjmp(ManagerOf(reinterpret_cast<j_common_ptr>(cinfo))->Jump)) return false;
-    InstallStreamSource(owner, cinfo);
+    InstallStreamSource(cinfo, owner);
     return true;
 }
 

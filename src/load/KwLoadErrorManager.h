@@ -75,7 +75,7 @@ public:
     static bool FinishDecompress(j_decompress_ptr cinfo) noexcept;
 
     // The codec's public record comes first: the codec sees this object as its jpeg_error_mgr.
-    jpeg_error_mgr Standard;
+    jpeg_error_mgr Public;
     // Where error_exit returns to: set by the wrapper that is running a codec call.
     std::jmp_buf Jump;
     // The codec's progress hook, used only to count scans and their work.

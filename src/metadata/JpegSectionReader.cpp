@@ -17,6 +17,8 @@ const unsigned char EndOfStreamByte = 0xFF;
 // The marker's own 0xFF and any fill bytes before the code, together.
 const int MaxMarkerPrefixBytes = 7;
 
+const int MarkerPrefix = 0xFF;
+const int MarkerSoi = 0xD8;
 const int MarkerEoi = 0xD9;
 const int MarkerSos = 0xDA;
 const int MarkerApp0 = 0xE0;
@@ -50,21 +52,13 @@ JpegSectionReader::JpegSectionReader(JpegMetadata* metadata) noexcept
     ErrorText[0] = '\0';
     std::memset(Sections, 0, sizeof(Sections));
     if (!Metadata) {
-        Metadata = static_cast<JpegMetadata*>(KwAllocate(sizeof(JpegMetadata)));
+        m_OwnedMetadata = KwAllocateBuffer<JpegMetadata>(1);
+        Metadata = m_OwnedMetadata.get();
         if (Metadata) {
             std::memset(Metadata, 0, sizeof(JpegMetadata));
             OwnsMetadata = true;
         }
     }
-}
-
-JpegSectionReader::~JpegSectionReader()
-{
-    for (JpegSection& section : Sections) {
-        KwFree(section.Data);
-        section.Data = nullptr;
-    }
-    if (OwnsMetadata) KwFree(Metadata);
 }
 
 void JpegSectionReader::SetError(const char* text) noexcept
@@ -100,7 +94,7 @@ void JpegSectionReader::DiscardLastSection() noexcept
 {
     --SectionCount;
     JpegSection& section = Sections[SectionCount];
-    KwFree(section.Data);
+    m_SectionData[SectionCount].reset();
     section.Data = nullptr;
     section.Type = 0;
     section.Length = 0;
@@ -142,8 +136,8 @@ bool JpegSectionReader::ReadSections(IStream* stream) noexcept
         SetError("Could not allocate memory");
         return false;
     }
-    if (ReadByte(stream) != 0xFF) return false;
-    if (ReadByte(stream) != 0xD8) return false;
+    if (ReadByte(stream) != MarkerPrefix) return false;
+    if (ReadByte(stream) != MarkerSoi) return false;
 
     for (;;) {
         if (SectionCount >= MaxSections) {
@@ -151,9 +145,9 @@ bool JpegSectionReader::ReadSections(IStream* stream) noexcept
             return false;
         }
 
-        int marker = 0xFF;
-        for (int i = 0; i < MaxMarkerPrefixBytes && marker == 0xFF; ++i) marker = ReadByte(stream);
-        if (marker == 0xFF) {
+        int marker = MarkerPrefix;
+        for (int i = 0; i < MaxMarkerPrefixBytes && marker == MarkerPrefix; ++i) marker = ReadByte(stream);
+        if (marker == MarkerPrefix) {
             std::fputs("too many padding unsigned chars\n", stdout);
             std::fflush(stdout);
             return false;
@@ -169,7 +163,8 @@ bool JpegSectionReader::ReadSections(IStream* stream) noexcept
             return false;
         }
         section.Length = length;
-        section.Data = static_cast<unsigned char*>(KwAllocate(static_cast<size_t>(length)));
+        m_SectionData[SectionCount] = KwAllocateBuffer<unsigned char>(static_cast<size_t>(length));
+        section.Data = m_SectionData[SectionCount].get();
         if (!section.Data) {
             SetError("Could not allocate memory");
             return false;

@@ -8,6 +8,7 @@
 
 #include "JpegMetadata.h"
 #include "JpegSection.h"
+#include "KwMemory.h"
 #include "KwPlatform.h"
 
 class JpegSectionReader {
@@ -21,7 +22,7 @@ public:
     // first). Without: allocates a zero-filled record of its own and frees it
     // on destruction; Metadata is null if that allocation failed.
     explicit JpegSectionReader(JpegMetadata* metadata = nullptr) noexcept;
-    ~JpegSectionReader();
+    ~JpegSectionReader() = default;
     JpegSectionReader(const JpegSectionReader&) = delete;
     JpegSectionReader& operator=(const JpegSectionReader&) = delete;
 
@@ -63,6 +64,10 @@ private:
                       uint32_t* thumbnailLength) noexcept;
     void CopyUserComment(unsigned char* value, uint32_t byteCount) noexcept;
 
+    // The blocks behind Sections[i].Data (a borrowed view of each), and the
+    // record of the owning mode.
+    KwBuffer<unsigned char> m_SectionData[MaxSections];
+    KwBuffer<JpegMetadata> m_OwnedMetadata; // one record
     bool m_CommentSeen = false;
     // Directories entered during the current ParseExif, to refuse cycles.
     uint32_t m_VisitedDirectories[MaxExifDirectories] = {};

@@ -7,10 +7,10 @@
 #include "KwClassFactory.h"
 
 struct KwClassEntry {
-    const CLSID* clsid;
-    KwCreatorFunction creator;
-    WORD registryResource;                      // the REGISTRY resource of the class's script
-    std::atomic<KwClassFactory*> classObject;   // created on first request, released at library end
-    void (*startHook)();                        // run at library start and end; may be null
-    void (*endHook)();
+    const CLSID* Clsid;
+    KwCreatorFunction Creator;
+    WORD RegistryResource;                      // the REGISTRY resource of the class's script
+    std::atomic<KwClassFactory*> ClassObject;   // created on first request, released at library end
+    void (*StartHook)();                        // run at library start and end; may be null
+    void (*EndHook)();
 };

@@ -26,14 +26,14 @@ HRESULT KwClassFactory::QueryInterface(REFIID riid, void** ppv) noexcept
 
 ULONG KwClassFactory::AddRef() noexcept
 {
-    LONG count = InterlockedIncrement(&m_refCount);
+    LONG count = InterlockedIncrement(&m_RefCount);
     if (count == 2) KwModuleLock(); // the first reference beside the cache's
     return static_cast<ULONG>(count);
 }
 
 ULONG KwClassFactory::Release() noexcept
 {
-    LONG count = InterlockedDecrement(&m_refCount);
+    LONG count = InterlockedDecrement(&m_RefCount);
     if (count == 1) KwModuleUnlock(); // only the cache's reference is left
     if (count == 0) KwDelete(this);
     return static_cast<ULONG>(count);
@@ -41,7 +41,7 @@ ULONG KwClassFactory::Release() noexcept
 
 void KwClassFactory::ReleaseCacheReference() noexcept
 {
-    if (InterlockedDecrement(&m_refCount) == 0) KwDelete(this);
+    if (InterlockedDecrement(&m_RefCount) == 0) KwDelete(this);
 }
 
 HRESULT KwClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) noexcept
@@ -49,22 +49,22 @@ HRESULT KwClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv)
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-    return m_creator(outer, riid, ppv);
+    return m_Creator(outer, riid, ppv);
 }
 
 HRESULT KwClassFactory::LockServer(BOOL lock) noexcept
 {
     if (lock) {
-        InterlockedIncrement(&m_serverLocks);
+        InterlockedIncrement(&m_ServerLocks);
         KwModuleLock();
         return S_OK;
     }
     // An unlock without a lock would take a lock that a live object holds and
     // let the library be unloaded under it.
     for (;;) {
-        LONG locks = InterlockedCompareExchange(&m_serverLocks, 0, 0);
+        LONG locks = InterlockedCompareExchange(&m_ServerLocks, 0, 0);
         if (locks <= 0) return E_UNEXPECTED;
-        if (InterlockedCompareExchange(&m_serverLocks, locks - 1, locks) == locks) break;
+        if (InterlockedCompareExchange(&m_ServerLocks, locks - 1, locks) == locks) break;
     }
     KwModuleUnlock();
     return S_OK;

@@ -29,12 +29,12 @@ public:
     void ReleaseCacheReference() noexcept;
 
 private:
-    explicit KwClassFactory(KwCreatorFunction creator) noexcept : m_creator(creator) {}
+    explicit KwClassFactory(KwCreatorFunction creator) noexcept : m_Creator(creator) {}
     ~KwClassFactory() = default;
     template <typename T> friend void KwDelete(T*) noexcept;
     template <typename T, typename... Args> friend T* KwNew(Args&&...) noexcept;
 
-    KwCreatorFunction m_creator;
-    LONG volatile m_refCount = 1;    // the cache's reference included
-    LONG volatile m_serverLocks = 0; // LockServer(TRUE) not yet matched
+    KwCreatorFunction m_Creator;
+    LONG volatile m_RefCount = 1;    // the cache's reference included
+    LONG volatile m_ServerLocks = 0; // LockServer(TRUE) not yet matched
 };

@@ -3,14 +3,15 @@
 #include "CKwFilterJPEG.h"
 #include "CKwFilterSaveJPEG.h"
 #include "KwComObject.h"
+#include "KwModuleResources.h"
 
 namespace {
 
 // In registration order. KwSaveStructure and KwSaveRasterData are not here:
 // only the save filter makes them.
 KwClassEntry g_classes[] = {
-    {&CLSID_KwFilterJPEG, &KwCreateComObject<CKwFilterJPEG>, 102, {nullptr}, nullptr, nullptr},
-    {&CLSID_KwFilterSaveJPEG, &KwCreateComObject<CKwFilterSaveJPEG>, 103, {nullptr}, nullptr, nullptr},
+    {&CLSID_KwFilterJPEG, &KwCreateComObject<CKwFilterJPEG>, LoadFilterScriptResource, {nullptr}, nullptr, nullptr},
+    {&CLSID_KwFilterSaveJPEG, &KwCreateComObject<CKwFilterSaveJPEG>, SaveFilterScriptResource, {nullptr}, nullptr, nullptr},
 };
 
 } // namespace

@@ -34,51 +34,51 @@ bool EscapeQuotes(const char* in, char* out, size_t size) noexcept
 
 void KwModule::Attach(HINSTANCE instance, const KwModuleDescription& description) noexcept
 {
-    m_instance = instance;
-    m_description = description;
-    InitializeCriticalSection(&m_classObjectLock);
-    m_attached = true;
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        if (m_description.classes[i].startHook) m_description.classes[i].startHook();
+    m_Instance = instance;
+    m_Description = description;
+    InitializeCriticalSection(&m_ClassObjectLock);
+    m_Attached = true;
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        if (m_Description.Classes[i].StartHook) m_Description.Classes[i].StartHook();
     }
 }
 
 void KwModule::Detach() noexcept
 {
-    if (!m_attached) return;
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        KwClassEntry& entry = m_description.classes[i];
-        if (KwClassFactory* factory = entry.classObject.exchange(nullptr)) factory->ReleaseCacheReference();
-        if (entry.endHook) entry.endHook();
+    if (!m_Attached) return;
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        KwClassEntry& entry = m_Description.Classes[i];
+        if (KwClassFactory* factory = entry.ClassObject.exchange(nullptr)) factory->ReleaseCacheReference();
+        if (entry.EndHook) entry.EndHook();
     }
-    DeleteCriticalSection(&m_classObjectLock);
-    m_attached = false;
+    DeleteCriticalSection(&m_ClassObjectLock);
+    m_Attached = false;
 }
 
 HRESULT KwModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) noexcept
 {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (!m_attached) return CLASS_E_CLASSNOTAVAILABLE;
+    if (!m_Attached) return CLASS_E_CLASSNOTAVAILABLE;
     KwClassEntry* entry = nullptr;
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        if (IsEqualCLSID(rclsid, *m_description.classes[i].clsid)) {
-            entry = &m_description.classes[i];
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        if (IsEqualCLSID(rclsid, *m_Description.Classes[i].Clsid)) {
+            entry = &m_Description.Classes[i];
             break;
         }
     }
     if (!entry) return CLASS_E_CLASSNOTAVAILABLE;
 
-    KwClassFactory* factory = entry->classObject.load(std::memory_order_acquire);
+    KwClassFactory* factory = entry->ClassObject.load(std::memory_order_acquire);
     if (!factory) {
-        EnterCriticalSection(&m_classObjectLock);
-        factory = entry->classObject.load(std::memory_order_acquire);
+        EnterCriticalSection(&m_ClassObjectLock);
+        factory = entry->ClassObject.load(std::memory_order_acquire);
         HRESULT hr = S_OK;
         if (!factory) {
-            hr = KwClassFactory::Create(entry->creator, &factory);
-            if (SUCCEEDED(hr)) entry->classObject.store(factory, std::memory_order_release);
+            hr = KwClassFactory::Create(entry->Creator, &factory);
+            if (SUCCEEDED(hr)) entry->ClassObject.store(factory, std::memory_order_release);
         }
-        LeaveCriticalSection(&m_classObjectLock);
+        LeaveCriticalSection(&m_ClassObjectLock);
         if (FAILED(hr)) return hr;
     }
     return factory->QueryInterface(riid, ppv);
@@ -88,24 +88,24 @@ HRESULT KwModule::CanUnloadNow() noexcept { return KwModuleLockCount() == 0 ? S_
 
 HRESULT KwModule::RegisterServer() noexcept
 {
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        HRESULT hr = RunScript(m_description.classes[i].registryResource, true);
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        HRESULT hr = RunScript(m_Description.Classes[i].RegistryResource, true);
         if (FAILED(hr)) return hr;
     }
-    if (!m_description.libid) return S_OK;
-    return KwRegisterModuleTypeLib(m_instance, *m_description.libid, m_description.libMajor, m_description.libMinor,
-                                   0, m_description.libDescription);
+    if (!m_Description.Libid) return S_OK;
+    return KwRegisterModuleTypeLib(m_Instance, *m_Description.Libid, m_Description.LibMajor, m_Description.LibMinor,
+                                   0, m_Description.LibDescription);
 }
 
 HRESULT KwModule::UnregisterServer() noexcept
 {
-    for (size_t i = 0; i < m_description.classCount; ++i) {
-        HRESULT hr = RunScript(m_description.classes[i].registryResource, false);
+    for (size_t i = 0; i < m_Description.ClassCount; ++i) {
+        HRESULT hr = RunScript(m_Description.Classes[i].RegistryResource, false);
         if (FAILED(hr)) return hr;
     }
-    if (!m_description.libid) return S_OK;
-    return KwUnregisterModuleTypeLib(m_instance, *m_description.libid, m_description.libMajor,
-                                     m_description.libMinor, 0);
+    if (!m_Description.Libid) return S_OK;
+    return KwUnregisterModuleTypeLib(m_Instance, *m_Description.Libid, m_Description.LibMajor,
+                                     m_Description.LibMinor, 0);
 }
 
 HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noexcept
@@ -116,12 +116,12 @@ HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noex
     DWORD handle = 0;
     DWORD length = GetFileVersionInfoSizeW(path, &handle);
     if (length == 0) return S_OK;
-    void* block = KwAllocate(length);
+    KwBuffer<unsigned char> block = KwAllocateBuffer<unsigned char>(length);
     if (!block) return E_OUTOFMEMORY;
     void* root = nullptr;
     UINT rootLength = 0;
     const WCHAR rootBlock[] = {'\\', 0};
-    if (GetFileVersionInfoW(path, 0, length, block) && VerQueryValueW(block, rootBlock, &root, &rootLength) && root &&
+    if (GetFileVersionInfoW(path, 0, length, block.get()) && VerQueryValueW(block.get(), rootBlock, &root, &rootLength) && root &&
         rootLength >= sizeof(VS_FIXEDFILEINFO)) {
         VS_FIXEDFILEINFO info;
         std::memcpy(&info, root, sizeof info);
@@ -130,7 +130,6 @@ HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noex
                       static_cast<unsigned>(HIWORD(info.dwProductVersionLS)),
                       static_cast<unsigned>(LOWORD(info.dwProductVersionLS)));
     }
-    KwFree(block);
     return S_OK;
 }
 
@@ -140,7 +139,7 @@ HRESULT KwModule::RunScript(WORD resource, bool registering) noexcept
     // scripts carry it as UTF-8 and the registrar writes it back as wide text.
     WCHAR path[MAX_PATH];
     SetLastError(0);
-    DWORD length = GetModuleFileNameW(m_instance, path, MAX_PATH);
+    DWORD length = GetModuleFileNameW(m_Instance, path, MAX_PATH);
     if (length == 0) return LastErrorResult();
     if (length >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     path[length] = 0;
@@ -156,12 +155,12 @@ HRESULT KwModule::RunScript(WORD resource, bool registering) noexcept
     HRESULT hr = ReadProductVersion(path, version, sizeof version);
     if (FAILED(hr)) return hr;
 
-    HRSRC found = FindResourceA(m_instance, MAKEINTRESOURCEA(resource), "REGISTRY");
+    HRSRC found = FindResourceA(m_Instance, MAKEINTRESOURCEA(resource), "REGISTRY");
     if (!found) return LastErrorResult();
-    HGLOBAL loaded = LoadResource(m_instance, found);
+    HGLOBAL loaded = LoadResource(m_Instance, found);
     const char* script = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
     if (!script) return LastErrorResult();
-    DWORD scriptLength = SizeofResource(m_instance, found);
+    DWORD scriptLength = SizeofResource(m_Instance, found);
 
     KwRegistrar registrar;
     hr = registrar.AddReplacement("Module", quotedPath);

@@ -12,12 +12,12 @@
 #include "KwPlatform.h"
 
 struct KwModuleDescription {
-    KwClassEntry* classes;
-    size_t classCount;
-    const GUID* libid; // the type library registered after the classes
-    WORD libMajor;
-    WORD libMinor;
-    const char* libDescription;
+    KwClassEntry* Classes;
+    size_t ClassCount;
+    const GUID* Libid; // the type library registered after the classes
+    WORD LibMajor;
+    WORD LibMinor;
+    const char* LibDescription;
 };
 
 class KwModule {
@@ -34,7 +34,7 @@ public:
     HRESULT RegisterServer() noexcept;
     HRESULT UnregisterServer() noexcept;
 
-    HINSTANCE Instance() const noexcept { return m_instance; }
+    HINSTANCE Instance() const noexcept { return m_Instance; }
 
     // The product version of a module file as "a.b.c.d", "0.0.0.0" when the
     // file has no readable version resource. `text` holds at least 24 characters.
@@ -43,8 +43,8 @@ public:
 private:
     HRESULT RunScript(WORD resource, bool registering) noexcept;
 
-    HINSTANCE m_instance = nullptr;
-    KwModuleDescription m_description = {};
-    CRITICAL_SECTION m_classObjectLock = {};
-    bool m_attached = false;
+    HINSTANCE m_Instance = nullptr;
+    KwModuleDescription m_Description = {};
+    CRITICAL_SECTION m_ClassObjectLock = {};
+    bool m_Attached = false;
 };

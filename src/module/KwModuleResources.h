@@ -6,5 +6,10 @@
 
 #include "KwPlatform.h"
 
+// The REGISTRY resources of the two filters' registration scripts (the same
+// numbers stand in KwFilter_JPEG.rc, which the resource compiler reads).
+constexpr WORD LoadFilterScriptResource = 102;
+constexpr WORD SaveFilterScriptResource = 103;
+
 void KwAttachModuleResources(HMODULE module) noexcept;
 void KwDetachModuleResources(HMODULE module) noexcept;

@@ -9,7 +9,7 @@
 namespace {
 
 // Keys whose loss would damage the system; a script can never force-delete them.
-const char* const kProtectedKeyNames[] = {
+const char* const ProtectedKeyNames[] = {
     "AppID",    "CLSID",  "Component Categories", "FileType", "Interface", "Hardware",
     "Mime",     "SAM",    "SECURITY",             "SYSTEM",   "Software",  "TypeLib",
 };
@@ -20,7 +20,7 @@ bool KwRegistrar::IsProtectedKeyName(const char* name) noexcept
 {
     if (!name) return false;
     size_t length = std::strlen(name);
-    for (const char* protectedName : kProtectedKeyNames) {
+    for (const char* protectedName : ProtectedKeyNames) {
         if (KwScriptEqualNoCase(name, length, protectedName, std::strlen(protectedName))) return true;
     }
     return false;
@@ -29,16 +29,16 @@ bool KwRegistrar::IsProtectedKeyName(const char* name) noexcept
 HRESULT KwRegistrar::AddReplacement(const char* name, const char* value) noexcept
 {
     if (!name || !*name || !value) return E_INVALIDARG;
-    if (m_replacementCount == kMaxReplacements) return E_OUTOFMEMORY;
-    m_replacements[m_replacementCount++] = {name, std::strlen(name), value, std::strlen(value)};
+    if (m_ReplacementCount == MaxReplacements) return E_OUTOFMEMORY;
+    m_Replacements[m_ReplacementCount++] = {name, std::strlen(name), value, std::strlen(value)};
     return S_OK;
 }
 
 const KwRegistrar::Replacement* KwRegistrar::FindReplacement(const char* name, size_t length) const noexcept
 {
-    for (int i = 0; i < m_replacementCount; ++i) {
-        const Replacement& r = m_replacements[i];
-        if (KwScriptEqualNoCase(name, length, r.name, r.nameLength)) return &r;
+    for (int i = 0; i < m_ReplacementCount; ++i) {
+        const Replacement& r = m_Replacements[i];
+        if (KwScriptEqualNoCase(name, length, r.Name, r.NameLength)) return &r;
     }
     return nullptr;
 }
@@ -64,8 +64,8 @@ HRESULT KwRegistrar::Expand(const char* text, size_t length, KwBuffer<char>& exp
                 } else {
                     const Replacement* r = FindReplacement(&text[i + 1], close - i - 1);
                     if (!r) return KW_E_REGISTRAR_SCRIPT;
-                    piece = r->value;
-                    pieceLength = r->valueLength;
+                    piece = r->Value;
+                    pieceLength = r->ValueLength;
                 }
                 i = close;
             }

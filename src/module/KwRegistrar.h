@@ -26,9 +26,9 @@ constexpr HRESULT KW_E_REGISTRAR_SCRIPT = static_cast<HRESULT>(0x80020009);
 
 class KwRegistrar {
 public:
-    static constexpr int kMaxReplacements = 8;
-    static constexpr int kMaxDepth = 64;
-    static constexpr size_t kMaxKeyName = 255;
+    static constexpr int MaxReplacements = 8;
+    static constexpr int MaxDepth = 64;
+    static constexpr size_t MaxKeyName = 255;
 
     KwRegistrar() noexcept = default;
     KwRegistrar(const KwRegistrar&) = delete;
@@ -48,10 +48,10 @@ public:
 
 private:
     struct Replacement {
-        const char* name;
-        size_t nameLength;
-        const char* value;
-        size_t valueLength;
+        const char* Name;
+        size_t NameLength;
+        const char* Value;
+        size_t ValueLength;
     };
 
     HRESULT Run(const char* text, size_t length, bool registering) noexcept;
@@ -59,6 +59,6 @@ private:
     HRESULT Expand(const char* text, size_t length, KwBuffer<char>& expanded) noexcept;
     const Replacement* FindReplacement(const char* name, size_t length) const noexcept;
 
-    Replacement m_replacements[kMaxReplacements] = {};
-    int m_replacementCount = 0;
+    Replacement m_Replacements[MaxReplacements] = {};
+    int m_ReplacementCount = 0;
 };

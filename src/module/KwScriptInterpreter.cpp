@@ -9,15 +9,15 @@ namespace {
 
 // Closes a key handle on every path out of a scope.
 struct KeyHandle {
-    HKEY key = nullptr;
+    HKEY Key = nullptr;
     KeyHandle() = default;
     KeyHandle(const KeyHandle&) = delete;
     KeyHandle& operator=(const KeyHandle&) = delete;
     ~KeyHandle() { Close(); }
     void Close() noexcept
     {
-        if (key) RegCloseKey(key);
-        key = nullptr;
+        if (Key) RegCloseKey(Key);
+        Key = nullptr;
     }
 };
 
@@ -28,40 +28,38 @@ public:
     WideText() = default;
     WideText(const WideText&) = delete;
     WideText& operator=(const WideText&) = delete;
-    ~WideText()
-    {
-        if (m_text != m_small) KwFree(m_text);
-    }
 
     HRESULT Set(const char* text, size_t length) noexcept
     {
         if (length == 0) {
-            m_small[0] = 0;
-            m_length = 0;
+            m_Small[0] = 0;
+            m_Length = 0;
             return S_OK;
         }
         if (length > 0x7FFFFFF0u) return E_INVALIDARG;
         const int count = static_cast<int>(length);
         const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, nullptr, 0);
         if (units <= 0) return KW_E_REGISTRAR_SCRIPT;
-        if (static_cast<size_t>(units) >= sizeof m_small / sizeof m_small[0]) {
-            m_text = static_cast<WCHAR*>(KwAllocate((static_cast<size_t>(units) + 1) * sizeof(WCHAR)));
-            if (!m_text) return E_OUTOFMEMORY;
+        if (static_cast<size_t>(units) >= sizeof m_Small / sizeof m_Small[0]) {
+            m_Large = KwAllocateBuffer<WCHAR>(static_cast<size_t>(units) + 1);
+            if (!m_Large) return E_OUTOFMEMORY;
+            m_Text = m_Large.get();
         }
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, m_text, units);
-        m_text[units] = 0;
-        m_length = static_cast<size_t>(units);
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, count, m_Text, units);
+        m_Text[units] = 0;
+        m_Length = static_cast<size_t>(units);
         return S_OK;
     }
-    HRESULT Set(const KwScriptToken& token) noexcept { return Set(token.text, token.length); }
+    HRESULT Set(const KwScriptToken& token) noexcept { return Set(token.Text, token.Length); }
 
-    LPCWSTR Get() const noexcept { return m_text; }
-    size_t Length() const noexcept { return m_length; }
+    LPCWSTR Get() const noexcept { return m_Text; }
+    size_t Length() const noexcept { return m_Length; }
 
 private:
-    WCHAR m_small[KwRegistrar::kMaxKeyName + 1] = {}; // every key name fits
-    WCHAR* m_text = m_small;
-    size_t m_length = 0;
+    WCHAR m_Small[KwRegistrar::MaxKeyName + 1] = {}; // every key name fits
+    KwBuffer<WCHAR> m_Large; // a text too long for m_Small
+    WCHAR* m_Text = m_Small;
+    size_t m_Length = 0;
 };
 
 HRESULT FromStatus(LSTATUS status) noexcept
@@ -81,8 +79,8 @@ HKEY RootFromName(const KwScriptToken& t) noexcept
 // A 32-bit number in decimal (optionally negative) or in hexadecimal after 0x.
 bool ParseNumber(const KwScriptToken& t, DWORD& out) noexcept
 {
-    const char* p = t.text;
-    const char* end = t.text + t.length;
+    const char* p = t.Text;
+    const char* end = t.Text + t.Length;
     bool negative = false;
     unsigned base = 10;
     if (p < end && *p == '-') {
@@ -118,8 +116,8 @@ bool ParseNumber(const KwScriptToken& t, DWORD& out) noexcept
 
 bool HasBackslash(const KwScriptToken& t) noexcept
 {
-    for (size_t i = 0; i < t.length; ++i) {
-        if (t.text[i] == '\\') return true;
+    for (size_t i = 0; i < t.Length; ++i) {
+        if (t.Text[i] == '\\') return true;
     }
     return false;
 }
@@ -150,12 +148,12 @@ bool IsRoot(HKEY key) noexcept { return key == HKEY_CLASSES_ROOT || key == HKEY_
 
 HRESULT KwScriptInterpreter::NextToken(KwScriptToken& token) noexcept
 {
-    return m_tokens.Next(token) ? S_OK : KW_E_REGISTRAR_SCRIPT;
+    return m_Tokens.Next(token) ? S_OK : KW_E_REGISTRAR_SCRIPT;
 }
 
 HRESULT KwScriptInterpreter::PeekToken(KwScriptToken& token) noexcept
 {
-    return m_tokens.Peek(token) ? S_OK : KW_E_REGISTRAR_SCRIPT;
+    return m_Tokens.Peek(token) ? S_OK : KW_E_REGISTRAR_SCRIPT;
 }
 
 HRESULT KwScriptInterpreter::Expect(const char* word) noexcept
@@ -184,7 +182,7 @@ HRESULT KwScriptInterpreter::Run() noexcept
 
 HRESULT KwScriptInterpreter::ReadKeyList(HKEY key, bool isRoot, int depth) noexcept
 {
-    if (depth > KwRegistrar::kMaxDepth) return KW_E_REGISTRAR_SCRIPT;
+    if (depth > KwRegistrar::MaxDepth) return KW_E_REGISTRAR_SCRIPT;
     for (;;) {
         KwScriptToken t;
         HRESULT hr = NextToken(t);
@@ -210,7 +208,7 @@ HRESULT KwScriptInterpreter::ReadKeyList(HKEY key, bool isRoot, int depth) noexc
             hr = NextToken(t);
             if (FAILED(hr)) return hr;
         }
-        if (t.AtEnd() || IsPunctuation(t) || t.length == 0 || t.length > KwRegistrar::kMaxKeyName ||
+        if (t.AtEnd() || IsPunctuation(t) || t.Length == 0 || t.Length > KwRegistrar::MaxKeyName ||
             HasBackslash(t)) {
             return KW_E_REGISTRAR_SCRIPT;
         }
@@ -224,16 +222,16 @@ HRESULT KwScriptInterpreter::ReadValue(Value& value) noexcept
     KwScriptToken type;
     HRESULT hr = NextToken(type);
     if (FAILED(hr)) return hr;
-    hr = NextToken(value.text);
+    hr = NextToken(value.Text);
     if (FAILED(hr)) return hr;
-    if (!value.text.quoted) return KW_E_REGISTRAR_SCRIPT;
+    if (!value.Text.Quoted) return KW_E_REGISTRAR_SCRIPT;
     if (type.Is("s")) {
-        value.type = REG_SZ;
+        value.Type = REG_SZ;
         return S_OK;
     }
     if (type.Is("d")) {
-        value.type = REG_DWORD;
-        return ParseNumber(value.text, value.number) ? S_OK : KW_E_REGISTRAR_SCRIPT;
+        value.Type = REG_DWORD;
+        return ParseNumber(value.Text, value.Number) ? S_OK : KW_E_REGISTRAR_SCRIPT;
     }
     return KW_E_REGISTRAR_SCRIPT;
 }
@@ -250,7 +248,7 @@ HRESULT KwScriptInterpreter::ReadNamedValue(HKEY key) noexcept
     hr = ReadValue(value);
     if (FAILED(hr) || !key) return hr;
 
-    if (m_registering) return WriteValue(key, &name, value.type, value.text, value.number);
+    if (m_Registering) return WriteValue(key, &name, value.Type, value.Text, value.Number);
     WideText wideName;
     hr = wideName.Set(name);
     if (FAILED(hr)) return hr;
@@ -281,7 +279,7 @@ HRESULT KwScriptInterpreter::ReadKey(HKEY parent, const KwScriptToken& name, boo
     }
 
     if (!parent) return hasBody ? ReadKeyList(nullptr, false, depth + 1) : S_OK;
-    if (m_registering) {
+    if (m_Registering) {
         return ApplyKeyForRegistration(parent, name, forceRemove, hasValue ? &value : nullptr, hasBody, depth);
     }
     return ApplyKeyForRemoval(parent, name, noRemove, hasBody, depth);
@@ -293,19 +291,19 @@ HRESULT KwScriptInterpreter::ApplyKeyForRegistration(HKEY parent, const KwScript
     WideText wideName;
     HRESULT hr = wideName.Set(name);
     if (FAILED(hr)) return hr;
-    if (forceRemove && !KwRegistrar::IsProtectedKeyName(name.text)) {
+    if (forceRemove && !KwRegistrar::IsProtectedKeyName(name.Text)) {
         LSTATUS status = RegDeleteTreeW(parent, wideName.Get());
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return FromStatus(status);
     }
     KeyHandle key;
     hr = FromStatus(RegCreateKeyExW(parent, wideName.Get(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
-                                    nullptr, &key.key, nullptr));
+                                    nullptr, &key.Key, nullptr));
     if (FAILED(hr)) return hr;
     if (value) {
-        hr = WriteValue(key.key, nullptr, value->type, value->text, value->number);
+        hr = WriteValue(key.Key, nullptr, value->Type, value->Text, value->Number);
         if (FAILED(hr)) return hr;
     }
-    return hasBody ? ReadKeyList(key.key, false, depth + 1) : S_OK;
+    return hasBody ? ReadKeyList(key.Key, false, depth + 1) : S_OK;
 }
 
 HRESULT KwScriptInterpreter::ApplyKeyForRemoval(HKEY parent, const KwScriptToken& name, bool noRemove, bool hasBody,
@@ -315,7 +313,7 @@ HRESULT KwScriptInterpreter::ApplyKeyForRemoval(HKEY parent, const KwScriptToken
     HRESULT hr = wideName.Set(name);
     if (FAILED(hr)) return hr;
     KeyHandle key;
-    LSTATUS status = RegOpenKeyExW(parent, wideName.Get(), 0, KEY_READ | KEY_WRITE, &key.key);
+    LSTATUS status = RegOpenKeyExW(parent, wideName.Get(), 0, KEY_READ | KEY_WRITE, &key.Key);
     if (status == ERROR_FILE_NOT_FOUND) {
         // Nothing to remove here: read past what is listed inside.
         return hasBody ? ReadKeyList(nullptr, false, depth + 1) : S_OK;
@@ -323,15 +321,15 @@ HRESULT KwScriptInterpreter::ApplyKeyForRemoval(HKEY parent, const KwScriptToken
     hr = FromStatus(status);
     if (FAILED(hr)) return hr;
     if (hasBody) {
-        hr = ReadKeyList(key.key, false, depth + 1);
+        hr = ReadKeyList(key.Key, false, depth + 1);
         if (FAILED(hr)) return hr;
     }
     // The system's own top-level keys (HKLM\Software, HKCR\CLSID, ...) are
     // never ours to remove, even when a script passes through them unmarked.
-    if (noRemove || (IsRoot(parent) && KwRegistrar::IsProtectedKeyName(name.text))) return S_OK;
+    if (noRemove || (IsRoot(parent) && KwRegistrar::IsProtectedKeyName(name.Text))) return S_OK;
 
     DWORD subkeys = 0;
-    hr = FromStatus(RegQueryInfoKeyA(key.key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+    hr = FromStatus(RegQueryInfoKeyA(key.Key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                                      nullptr, nullptr, nullptr, nullptr));
     if (FAILED(hr)) return hr;
     key.Close();

@@ -10,15 +10,15 @@
 class KwScriptInterpreter {
 public:
     // `script` is zero-terminated and writable; the interpreter tokenizes it in place.
-    KwScriptInterpreter(char* script, bool registering) noexcept : m_tokens(script), m_registering(registering) {}
+    KwScriptInterpreter(char* script, bool registering) noexcept : m_Tokens(script), m_Registering(registering) {}
 
     HRESULT Run() noexcept;
 
 private:
     struct Value {
-        DWORD type = REG_NONE;
-        KwScriptToken text;
-        DWORD number = 0;
+        DWORD Type = REG_NONE;
+        KwScriptToken Text;
+        DWORD Number = 0;
     };
 
     // Reads the contents of a brace-delimited list up to its closing brace.
@@ -35,6 +35,6 @@ private:
     HRESULT NextToken(KwScriptToken& token) noexcept;
     HRESULT PeekToken(KwScriptToken& token) noexcept;
 
-    KwScriptTokenizer m_tokens;
-    bool m_registering;
+    KwScriptTokenizer m_Tokens;
+    bool m_Registering;
 };

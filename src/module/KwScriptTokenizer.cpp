@@ -21,14 +21,14 @@ bool KwScriptEqualNoCase(const char* a, size_t aLength, const char* b, size_t bL
 
 bool KwScriptToken::Is(const char* word) const noexcept
 {
-    return text && !quoted && KwScriptEqualNoCase(text, length, word, std::strlen(word));
+    return Text && !Quoted && KwScriptEqualNoCase(Text, Length, word, std::strlen(word));
 }
 
 bool KwScriptTokenizer::Next(KwScriptToken& token) noexcept
 {
-    if (m_hasPeeked) {
-        m_hasPeeked = false;
-        token = m_peeked;
+    if (m_HasPeeked) {
+        m_HasPeeked = false;
+        token = m_Peeked;
         return true;
     }
     return Scan(token);
@@ -36,25 +36,25 @@ bool KwScriptTokenizer::Next(KwScriptToken& token) noexcept
 
 bool KwScriptTokenizer::Peek(KwScriptToken& token) noexcept
 {
-    if (!m_hasPeeked) {
-        if (!Scan(m_peeked)) return false;
-        m_hasPeeked = true;
+    if (!m_HasPeeked) {
+        if (!Scan(m_Peeked)) return false;
+        m_HasPeeked = true;
     }
-    token = m_peeked;
+    token = m_Peeked;
     return true;
 }
 
 bool KwScriptTokenizer::Scan(KwScriptToken& token) noexcept
 {
     token = KwScriptToken();
-    while (*m_cursor != '\0' && IsSpace(*m_cursor)) ++m_cursor;
-    if (*m_cursor == '\0') return true;
+    while (*m_Cursor != '\0' && IsSpace(*m_Cursor)) ++m_Cursor;
+    if (*m_Cursor == '\0') return true;
 
-    if (*m_cursor == '\'') {
+    if (*m_Cursor == '\'') {
         // Unquote in place: the text only shrinks, so writing behind the read
         // position never overwrites anything not yet read.
-        char* out = m_cursor;
-        const char* in = m_cursor + 1;
+        char* out = m_Cursor;
+        const char* in = m_Cursor + 1;
         for (;;) {
             if (*in == '\0') return false;
             if (*in == '\'') {
@@ -63,18 +63,18 @@ bool KwScriptTokenizer::Scan(KwScriptToken& token) noexcept
             }
             *out++ = *in++;
         }
-        token.text = m_cursor;
-        token.length = static_cast<size_t>(out - m_cursor);
-        token.quoted = true;
+        token.Text = m_Cursor;
+        token.Length = static_cast<size_t>(out - m_Cursor);
+        token.Quoted = true;
         *out = '\0';
-        m_cursor = const_cast<char*>(in) + 1;
+        m_Cursor = const_cast<char*>(in) + 1;
         return true;
     }
 
-    char* start = m_cursor;
-    while (*m_cursor != '\0' && !IsSpace(*m_cursor)) ++m_cursor;
-    token.text = start;
-    token.length = static_cast<size_t>(m_cursor - start);
-    if (*m_cursor != '\0') *m_cursor++ = '\0'; // the separating space becomes the terminator
+    char* start = m_Cursor;
+    while (*m_Cursor != '\0' && !IsSpace(*m_Cursor)) ++m_Cursor;
+    token.Text = start;
+    token.Length = static_cast<size_t>(m_Cursor - start);
+    if (*m_Cursor != '\0') *m_Cursor++ = '\0'; // the separating space becomes the terminator
     return true;
 }

@@ -13,18 +13,18 @@
 bool KwScriptEqualNoCase(const char* a, size_t aLength, const char* b, size_t bLength) noexcept;
 
 struct KwScriptToken {
-    const char* text = nullptr; // zero-terminated; null at the end of the script
-    size_t length = 0;
-    bool quoted = false;
+    const char* Text = nullptr; // zero-terminated; null at the end of the script
+    size_t Length = 0;
+    bool Quoted = false;
 
-    bool AtEnd() const noexcept { return text == nullptr; }
+    bool AtEnd() const noexcept { return Text == nullptr; }
     // True for the unquoted word `word` (letters compared without regard to case).
     bool Is(const char* word) const noexcept;
 };
 
 class KwScriptTokenizer {
 public:
-    explicit KwScriptTokenizer(char* buffer) noexcept : m_cursor(buffer) {}
+    explicit KwScriptTokenizer(char* buffer) noexcept : m_Cursor(buffer) {}
 
     // The next token; false on a quote that is never closed.
     bool Next(KwScriptToken& token) noexcept;
@@ -34,7 +34,7 @@ public:
 private:
     bool Scan(KwScriptToken& token) noexcept;
 
-    char* m_cursor;
-    KwScriptToken m_peeked;
-    bool m_hasPeeked = false;
+    char* m_Cursor;
+    KwScriptToken m_Peeked;
+    bool m_HasPeeked = false;
 };

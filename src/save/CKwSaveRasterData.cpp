@@ -11,6 +11,10 @@
 
 namespace {
 
+// The start value that ends the run records of a 16-bit and a 32-bit run line.
+const uint32_t RunTerminator16 = 0xFFFF;
+const int32_t RunTerminator32 = -1;
+
 // Each function below wraps one step of the codec. The codec's fatal-error exit
 // jumps back into the function that armed the jump buffer, which then answers
 // false. Nothing dynamic lives in these frames, so the jump skips no destructor;
@@ -18,7 +22,7 @@ namespace {
 
 bool CreateCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     jpeg_create_compress(cinfo);
     return true;
 }
@@ -26,7 +30,7 @@ bool CreateCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 bool ConfigureCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err, CKwSaveRasterData* owner, LONG width,
                          LONG height, J_COLOR_SPACE inputSpace) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     InstallStreamDestination(cinfo, owner);
     cinfo->image_width = static_cast<JDIMENSION>(width);
     cinfo->image_height = static_cast<JDIMENSION>(height);
@@ -39,14 +43,14 @@ bool ConfigureCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err, CKwSaveR
 
 bool StartCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     jpeg_start_compress(cinfo, TRUE);
     return true;
 }
 
 bool WriteRow(j_compress_ptr cinfo, KwSaveErrorManager* err, JSAMPROW row) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     JSAMPROW rows[1] = {row};
     // The destination never suspends, so anything but one row is a failure (and must not loop).
     return jpeg_write_scanlines(cinfo, rows, 1) == 1;
@@ -54,7 +58,7 @@ bool WriteRow(j_compress_ptr cinfo, KwSaveErrorManager* err, JSAMPROW row) noexc
 
 bool FinishCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
 {
-    if (setjmp(err->jump)) return false;
+    if (setjmp(err->Jump)) return false;
     jpeg_finish_compress(cinfo);
     return true;
 }
@@ -212,7 +216,7 @@ void CKwSaveRasterData::StoreRunLine16(const unsigned char* source, LONG /*Bytes
     const std::size_t records = MaxRunRecords();
     for (std::size_t i = 0; i < records; ++i, source += 4) {
         const uint32_t start = ReadU16(source);
-        if (start == 0xFFFF) break;
+        if (start == RunTerminator16) break;
         SetRun(start, ReadU16(source + 2));
     }
 }
@@ -224,7 +228,7 @@ void CKwSaveRasterData::StoreRunLine32(const unsigned char* source, LONG /*Bytes
     const std::size_t records = MaxRunRecords();
     for (std::size_t i = 0; i < records; ++i, source += 8) {
         const int32_t start = ReadI32(source);
-        if (start == -1) break;
+        if (start == RunTerminator32) break;
         SetRun(start, ReadI32(source + 4));
     }
 }

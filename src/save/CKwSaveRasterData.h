@@ -36,9 +36,6 @@ public:
     // The write operation of the stream destination: Write on the output stream.
     HRESULT WriteOutput(const void* data, ULONG count, ULONG* written) noexcept;
 
-    // Bytes per stored row, for the current storage (0 without one).
-    LONG StoredRowSize() const noexcept { return RasterBuffer ? RowSize : 0; }
-
 private:
     void ReleaseStorage() noexcept;
     void StoreCopiedLine(const unsigned char* source, LONG BytesPerLine) noexcept;

@@ -13,14 +13,14 @@ static void KwSaveErrorExit(j_common_ptr cinfo)
     (*cinfo->err->format_message)(cinfo, text);
     MessageBoxA(nullptr, text, "JPEG Error", MB_OK);
     KwSaveErrorManager* manager = reinterpret_cast<KwSaveErrorManager*>(cinfo->err);
-    std::longjmp(manager->jump, 1);
+    std::longjmp(manager->Jump, 1);
 }
 
 } // extern "C"
 
 jpeg_error_mgr* KwInitSaveErrorManager(KwSaveErrorManager* manager) noexcept
 {
-    jpeg_error_mgr* err = jpeg_std_error(&manager->pub);
+    jpeg_error_mgr* err = jpeg_std_error(&manager->Public);
     err->error_exit = KwSaveErrorExit;
     return err;
 }

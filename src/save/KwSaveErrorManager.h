@@ -9,10 +9,10 @@
 #include <jpeglib.h>
 
 struct KwSaveErrorManager {
-    jpeg_error_mgr pub; // first, so the codec's err pointer is the whole record
+    jpeg_error_mgr Public; // first, so the codec's err pointer is the whole record
     // Armed by setjmp in the function around each codec call; the record lives in
     // the frame that owns the compressor, so it outlives every one of those calls.
-    std::jmp_buf jump;
+    std::jmp_buf Jump;
 };
 
 // Fills the record with the codec's standard routines and the save-side exit;

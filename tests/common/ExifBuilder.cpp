@@ -3,17 +3,17 @@
 #include <cstring>
 #include <stdexcept>
 
-ExifBuilder::ExifBuilder(bool motorola) : m_motorola(motorola) { m_dirs.emplace_back(); }
+ExifBuilder::ExifBuilder(bool motorola) : m_Motorola(motorola) { m_Dirs.emplace_back(); }
 
 int ExifBuilder::AddDirectory()
 {
-    m_dirs.emplace_back();
-    return static_cast<int>(m_dirs.size() - 1);
+    m_Dirs.emplace_back();
+    return static_cast<int>(m_Dirs.size() - 1);
 }
 
 ExifBuilder::Bytes ExifBuilder::U16(uint16_t v) const
 {
-    if (m_motorola) return {static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+    if (m_Motorola) return {static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
     return {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
 }
 
@@ -21,7 +21,7 @@ ExifBuilder::Bytes ExifBuilder::U32(uint32_t v) const
 {
     Bytes b(4);
     for (int i = 0; i < 4; ++i) {
-        const int shift = m_motorola ? 24 - 8 * i : 8 * i;
+        const int shift = m_Motorola ? 24 - 8 * i : 8 * i;
         b[i] = static_cast<unsigned char>(v >> shift);
     }
     return b;
@@ -29,19 +29,19 @@ ExifBuilder::Bytes ExifBuilder::U32(uint32_t v) const
 
 ExifBuilder& ExifBuilder::AddValue(int dir, uint16_t tag, uint16_t format, uint32_t count, const Bytes& value)
 {
-    m_dirs.at(dir).entries.push_back(Entry{tag, format, count, value, false, 0, -1});
+    m_Dirs.at(dir).entries.push_back(Entry{tag, format, count, value, false, 0, -1});
     return *this;
 }
 
 ExifBuilder& ExifBuilder::AddRaw(int dir, uint16_t tag, uint16_t format, uint32_t count, uint32_t valueField)
 {
-    m_dirs.at(dir).entries.push_back(Entry{tag, format, count, {}, true, valueField, -1});
+    m_Dirs.at(dir).entries.push_back(Entry{tag, format, count, {}, true, valueField, -1});
     return *this;
 }
 
 ExifBuilder& ExifBuilder::AddLink(int dir, uint16_t tag, int child)
 {
-    m_dirs.at(dir).entries.push_back(Entry{tag, Long, 1, {}, false, 0, child});
+    m_Dirs.at(dir).entries.push_back(Entry{tag, Long, 1, {}, false, 0, child});
     return *this;
 }
 
@@ -101,8 +101,8 @@ ExifBuilder& ExifBuilder::AddDouble(int dir, uint16_t tag, double value)
     uint64_t bits;
     std::memcpy(&bits, &value, 8);
     const uint32_t high = static_cast<uint32_t>(bits >> 32), low = static_cast<uint32_t>(bits);
-    Bytes b = U32(m_motorola ? high : low);
-    Bytes second = U32(m_motorola ? low : high);
+    Bytes b = U32(m_Motorola ? high : low);
+    Bytes second = U32(m_Motorola ? low : high);
     b.insert(b.end(), second.begin(), second.end());
     return AddValue(dir, tag, Double, 1, b);
 }
@@ -114,27 +114,27 @@ ExifBuilder& ExifBuilder::AddUndefined(int dir, uint16_t tag, const Bytes& value
 
 ExifBuilder& ExifBuilder::SetNext(int dir, int next)
 {
-    m_dirs.at(dir).next = next;
-    m_dirs.at(dir).nextRaw = false;
+    m_Dirs.at(dir).next = next;
+    m_Dirs.at(dir).nextRaw = false;
     return *this;
 }
 
 ExifBuilder& ExifBuilder::SetNextRaw(int dir, uint32_t offset)
 {
-    m_dirs.at(dir).nextRaw = true;
-    m_dirs.at(dir).nextField = offset;
+    m_Dirs.at(dir).nextRaw = true;
+    m_Dirs.at(dir).nextField = offset;
     return *this;
 }
 
 ExifBuilder& ExifBuilder::SetFirstOffset(uint32_t offset)
 {
-    m_firstOffset = offset;
+    m_FirstOffset = offset;
     return *this;
 }
 
 ExifBuilder& ExifBuilder::SetTrailer(const Bytes& trailer)
 {
-    m_trailer = trailer;
+    m_Trailer = trailer;
     return *this;
 }
 
@@ -148,9 +148,9 @@ uint32_t ExifBuilder::DirectorySize(const Directory& d)
 
 void ExifBuilder::Layout(std::vector<uint32_t>& offsets, uint32_t& end) const
 {
-    uint32_t at = m_firstOffset >= 8 && m_firstOffset <= 0xFFFF ? m_firstOffset : 8;
+    uint32_t at = m_FirstOffset >= 8 && m_FirstOffset <= 0xFFFF ? m_FirstOffset : 8;
     offsets.clear();
-    for (const Directory& d : m_dirs) {
+    for (const Directory& d : m_Dirs) {
         offsets.push_back(at);
         at += DirectorySize(d);
     }
@@ -181,14 +181,14 @@ ExifBuilder::Bytes ExifBuilder::Tiff() const
 
     Bytes out;
     auto append = [&out](const Bytes& b) { out.insert(out.end(), b.begin(), b.end()); };
-    out.push_back(m_motorola ? 'M' : 'I');
-    out.push_back(m_motorola ? 'M' : 'I');
+    out.push_back(m_Motorola ? 'M' : 'I');
+    out.push_back(m_Motorola ? 'M' : 'I');
     append(U16(42));
-    append(U32(m_firstOffset));
+    append(U32(m_FirstOffset));
     out.resize(offsets.empty() ? 8 : offsets[0], 0);
 
-    for (size_t di = 0; di < m_dirs.size(); ++di) {
-        const Directory& d = m_dirs[di];
+    for (size_t di = 0; di < m_Dirs.size(); ++di) {
+        const Directory& d = m_Dirs[di];
         if (out.size() != offsets[di]) throw std::logic_error("ExifBuilder layout");
         uint32_t data = offsets[di] + 2 + 12 * static_cast<uint32_t>(d.entries.size()) + 4;
         Bytes dataArea;
@@ -214,7 +214,7 @@ ExifBuilder::Bytes ExifBuilder::Tiff() const
         append(U32(d.nextRaw ? d.nextField : d.next >= 0 ? offsets.at(d.next) : 0));
         append(dataArea);
     }
-    append(m_trailer);
+    append(m_Trailer);
     return out;
 }
 

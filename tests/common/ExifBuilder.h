@@ -91,8 +91,8 @@ private:
     void Layout(std::vector<uint32_t>& offsets, uint32_t& end) const;
     static uint32_t DirectorySize(const Directory& d);
 
-    bool m_motorola;
-    uint32_t m_firstOffset = 8;
-    std::vector<Directory> m_dirs;
-    Bytes m_trailer;
+    bool m_Motorola;
+    uint32_t m_FirstOffset = 8;
+    std::vector<Directory> m_Dirs;
+    Bytes m_Trailer;
 };

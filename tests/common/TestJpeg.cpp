@@ -19,7 +19,7 @@ extern "C" void BuilderErrorExit(j_common_ptr cinfo)
 }
 
 struct DecodeErrors {
-    jpeg_error_mgr Standard;
+    jpeg_error_mgr Public;
     std::jmp_buf Jump;
     char Message[JMSG_LENGTH_MAX];
 };
@@ -59,7 +59,7 @@ bool RunDecode(j_decompress_ptr cinfo, const unsigned char* data, unsigned long 
 
 
 struct ReferenceErrors {
-    jpeg_error_mgr Standard;
+    jpeg_error_mgr Public;
     std::jmp_buf Jump;
 };
 
@@ -254,9 +254,9 @@ TestJpeg::Decoded TestJpeg::Decode(const Bytes& file)
     std::memset(&cinfo, 0, sizeof(cinfo));
     DecodeErrors errors;
     std::memset(&errors, 0, sizeof(errors));
-    cinfo.err = jpeg_std_error(&errors.Standard);
-    errors.Standard.error_exit = DecodeErrorExit;
-    errors.Standard.emit_message = DecodeSilent;
+    cinfo.err = jpeg_std_error(&errors.Public);
+    errors.Public.error_exit = DecodeErrorExit;
+    errors.Public.emit_message = DecodeSilent;
     unsigned char* samples = nullptr;
     std::size_t count = 0;
     // The filter's source never hands over the last byte of a stream.
@@ -323,11 +323,11 @@ bool TestJpeg::EncodeReference(const Bytes& rgb, int width, int height, Bytes* o
     out->clear();
     destination.Sink = out;
     ReferenceErrors errors;
-    jpeg_std_error(&errors.Standard);
-    errors.Standard.error_exit = ReferenceErrorExit;
-    errors.Standard.emit_message = DecodeSilent;
+    jpeg_std_error(&errors.Public);
+    errors.Public.error_exit = ReferenceErrorExit;
+    errors.Public.emit_message = DecodeSilent;
     jpeg_compress_struct cinfo;
-    cinfo.err = &errors.Standard;
+    cinfo.err = &errors.Public;
     jpeg_create_compress(&cinfo);
     const bool ok = RunReferenceEncode(&cinfo, &errors, &destination, rgb, width, height);
     jpeg_destroy_compress(&cinfo);

@@ -27,16 +27,16 @@ template <typename... Args> HRESULT CallSlot(void* iface, int slot, Args... args
 
 class KwHostLayoutTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(S_OK, m_engine.CreateDocument(m_document.Receive())); }
+    void SetUp() override { ASSERT_EQ(S_OK, m_Engine.CreateDocument(m_Document.Receive())); }
 
-    KwHostEngine m_engine;
-    KwComPtr<KwHostDocument> m_document;
+    KwHostEngine m_Engine;
+    KwComPtr<KwHostDocument> m_Document;
 };
 
 TEST_F(KwHostLayoutTest, DocumentSlots)
 {
     KwComPtr<IKwDocument> document;
-    ASSERT_EQ(S_OK, kw_query(static_cast<IKwDocument*>(m_document.Get()), document.Receive()));
+    ASSERT_EQ(S_OK, kw_query(static_cast<IKwDocument*>(m_Document.Get()), document.Receive()));
     KwBstr name = KwBstr::FromNarrow("DocType");
     EXPECT_EQ(S_OK, CallSlot(document.Get(), 12, name.Get(), V::I4(2).Get(), LONG(2))); // PutAttribute
     KwVariant value;
@@ -59,20 +59,20 @@ TEST_F(KwHostLayoutTest, DocumentSlots)
     EXPECT_EQ(S_OK, CallSlot(document.Get(), 21, &count)); // ChildCount
     EXPECT_EQ(1, count);
     EXPECT_EQ(E_NOTIMPL, CallSlot(document.Get(), 31)); // ReleaseDoc
-    EXPECT_EQ("PutAttribute(DocType)", m_engine.Log().Steps()[0]);
+    EXPECT_EQ("PutAttribute(DocType)", m_Engine.Log().Steps()[0]);
 }
 
 TEST_F(KwHostLayoutTest, NodeSlots)
 {
     KwComPtr<IDispatch> contentsObject;
-    ASSERT_EQ(S_OK, static_cast<IKwDocument*>(m_document.Get())
+    ASSERT_EQ(S_OK, static_cast<IKwDocument*>(m_Document.Get())
                         ->CreateChild(V::Text("Contents").Get(), V::I2(KW_CONTENTS).Get(), VARIANT_TRUE, nullptr,
                                       contentsObject.Receive()));
     KwComPtr<IKwContents> contents;
     ASSERT_EQ(S_OK, kw_query(contentsObject.Get(), contents.Receive()));
     KwBstr total = KwBstr::FromNarrow("TotalNodes");
     EXPECT_EQ(S_OK, CallSlot(contents.Get(), 12, total.Get(), V::I4(1).Get(), LONG(2))); // PutAttribute
-    EXPECT_TRUE(m_document->Contents()->HasAttribute("TotalNodes"));
+    EXPECT_TRUE(m_Document->Contents()->HasAttribute("TotalNodes"));
 
     // IKwChildren: GetChild 8, CreateChild 10, ChildCount 13, GetChildIndex 14.
     KwComPtr<IKwChildren> children;
@@ -127,7 +127,7 @@ TEST_F(KwHostLayoutTest, NodeSlots)
 TEST_F(KwHostLayoutTest, RasterBlockAndCollectionSlots)
 {
     KwComPtr<KwHostRasterBlock> block;
-    ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", block.Receive(), m_engine.Context()));
+    ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", block.Receive(), m_Engine.Context()));
     KwComPtr<IKwRasterBlock> raster;
     ASSERT_EQ(S_OK, kw_query(static_cast<IKwRasterBlock*>(block.Get()), raster.Receive()));
     KwBstr compression = KwBstr::FromNarrow("JPEG");
@@ -142,10 +142,10 @@ TEST_F(KwHostLayoutTest, RasterBlockAndCollectionSlots)
     EXPECT_EQ(1, rows);
     EXPECT_TRUE(block->Ended());
     EXPECT_EQ((std::vector<std::string>{"raster.CreateRasterStorage", "raster.AddScanline1", "raster.EndObject"}),
-              m_engine.Log().Methods());
+              m_Engine.Log().Methods());
 
     KwComPtr<KwHostAttributeCollection> collection;
-    ASSERT_EQ(S_OK, m_engine.CreateAttributeCollection(collection.Receive()));
+    ASSERT_EQ(S_OK, m_Engine.CreateAttributeCollection(collection.Receive()));
     KwBstr exposure = KwBstr::FromNarrow("ExifExposure");
     EXPECT_EQ(S_OK, CallSlot(static_cast<IKwAttribute*>(collection.Get()), 9, exposure.Get(),
                              V::Text("0.0080").Get(), LONG(2)));
@@ -155,9 +155,9 @@ TEST_F(KwHostLayoutTest, RasterBlockAndCollectionSlots)
 TEST_F(KwHostLayoutTest, DataObjectStreamAndSinkSlots)
 {
     KwComPtr<KwHostMemoryStream> stream;
-    ASSERT_EQ(S_OK, m_engine.CreateMemoryStream("0123456789", 10, stream.Receive()));
+    ASSERT_EQ(S_OK, m_Engine.CreateMemoryStream("0123456789", 10, stream.Receive()));
     KwComPtr<KwHostDataObject> data;
-    ASSERT_EQ(S_OK, m_engine.CreateDataObject(static_cast<IStream*>(stream.Get()), "a.jpg", data.Receive()));
+    ASSERT_EQ(S_OK, m_Engine.CreateDataObject(static_cast<IStream*>(stream.Get()), "a.jpg", data.Receive()));
     IUnknown* storage = nullptr;
     EXPECT_EQ(S_OK, CallSlot(static_cast<IKwDataObject*>(data.Get()), 10, &storage)); // Storage
     ASSERT_NE(nullptr, storage);
@@ -187,7 +187,7 @@ TEST_F(KwHostLayoutTest, DataObjectStreamAndSinkSlots)
     EXPECT_EQ(10u, stat.cbSize.QuadPart);
 
     KwComPtr<KwHostEventSink> sink;
-    ASSERT_EQ(S_OK, KwHostEventSink::Create(sink.Receive(), m_engine.Context()));
+    ASSERT_EQ(S_OK, KwHostEventSink::Create(sink.Receive(), m_Engine.Context()));
     VARIANT_BOOL abort = VARIANT_FALSE;
     EXPECT_EQ(S_OK, CallSlot(static_cast<_IKwFilterEvents*>(sink.Get()), 3, LONG(64), &abort)); // Progress
     EXPECT_EQ(std::vector<LONG>{64}, sink->ProgressValues());

@@ -18,31 +18,31 @@ class KwHostLoadTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_liveBefore = KwHostLiveObjects();
-        ASSERT_EQ(S_OK, m_engine.Start());
+        m_LiveBefore = KwHostLiveObjects();
+        ASSERT_EQ(S_OK, m_Engine.Start());
         ASSERT_EQ(S_OK, KwCreateComObject<CKwFilterJPEG>(nullptr, IID_IKwFilter,
-                                                          reinterpret_cast<void**>(m_filter.Receive())));
+                                                          reinterpret_cast<void**>(m_Filter.Receive())));
     }
     void TearDown() override
     {
-        m_result.Reset();
-        m_filter.Reset();
-        m_stream.Reset();
-        m_engine.Stop();
-        EXPECT_EQ(m_liveBefore, KwHostLiveObjects()) << "the filter released every host object";
+        m_Result.Reset();
+        m_Filter.Reset();
+        m_Stream.Reset();
+        m_Engine.Stop();
+        EXPECT_EQ(m_LiveBefore, KwHostLiveObjects()) << "the filter released every host object";
     }
 
     IStream* Stream(const TestJpeg::Bytes& file)
     {
-        EXPECT_EQ(S_OK, m_engine.CreateMemoryStream(file.data(), file.size(), m_stream.Receive()));
-        return m_stream.Get();
+        EXPECT_EQ(S_OK, m_Engine.CreateMemoryStream(file.data(), file.size(), m_Stream.Receive()));
+        return m_Stream.Get();
     }
 
-    KwHostEngine m_engine;
-    KwComPtr<IKwFilter> m_filter;
-    KwComPtr<KwHostMemoryStream> m_stream;
-    KwHostLoadResult m_result;
-    LONG m_liveBefore = 0;
+    KwHostEngine m_Engine;
+    KwComPtr<IKwFilter> m_Filter;
+    KwComPtr<KwHostMemoryStream> m_Stream;
+    KwHostLoadResult m_Result;
+    LONG m_LiveBefore = 0;
 };
 
 TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
@@ -52,12 +52,12 @@ TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
     options.Height = 10;
     options.Kind = TestJpeg::Gray;
     TestJpeg::Bytes file = TestJpeg::Make(options);
-    ASSERT_EQ(S_OK, KwHostLoad(m_engine, m_filter.Get(), Stream(file), "gray.jpg", &m_result));
-    EXPECT_EQ(S_OK, m_result.openResult);
-    EXPECT_EQ(S_OK, m_result.nodeResult);
-    EXPECT_TRUE(m_result.node);
+    ASSERT_EQ(S_OK, KwHostLoad(m_Engine, m_Filter.Get(), Stream(file), "gray.jpg", &m_Result));
+    EXPECT_EQ(S_OK, m_Result.openResult);
+    EXPECT_EQ(S_OK, m_Result.nodeResult);
+    EXPECT_TRUE(m_Result.node);
 
-    std::vector<std::string> steps = m_engine.Log().Steps();
+    std::vector<std::string> steps = m_Engine.Log().Steps();
     std::vector<std::string> withoutRows;
     for (const std::string& step : steps)
         if (step != "AddScanline1") withoutRows.push_back(step);
@@ -70,10 +70,10 @@ TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
                                         "PutAttribute(LpiX)", "PutAttribute(LpiY)", "PutAttribute(Loaded)",
                                         "EndObject"}),
               withoutRows)
-        << m_engine.Log().Text();
-    EXPECT_EQ(10u, m_engine.Log().Count("AddScanline1"));
+        << m_Engine.Log().Text();
+    EXPECT_EQ(10u, m_Engine.Log().Count("AddScanline1"));
 
-    KwHostRasterBlock* raster = m_result.Raster();
+    KwHostRasterBlock* raster = m_Result.Raster();
     ASSERT_NE(nullptr, raster);
     EXPECT_EQ(100, raster->Width());
     EXPECT_EQ(8, raster->BitsPerPixel());
@@ -84,8 +84,8 @@ TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
     ASSERT_EQ(stride, raster->Stride());
     for (LONG y = 0; y < raster->Height(); ++y)
         EXPECT_EQ(0, std::memcmp(expected.data() + y * stride, raster->Row(y), static_cast<size_t>(stride))) << y;
-    EXPECT_EQ("JPEG", m_result.document->FindAttribute("Format")->value.ValueText());
-    EXPECT_EQ(VARIANT_TRUE, m_result.Node()->FindAttribute("Loaded")->value.Get().boolVal);
+    EXPECT_EQ("JPEG", m_Result.document->FindAttribute("Format")->value.ValueText());
+    EXPECT_EQ(VARIANT_TRUE, m_Result.Node()->FindAttribute("Loaded")->value.Get().boolVal);
 }
 
 TEST_F(KwHostLoadTest, OpenOnlyAndStorageNameSwitches)
@@ -95,18 +95,18 @@ TEST_F(KwHostLoadTest, OpenOnlyAndStorageNameSwitches)
     KwHostLoadOptions load;
     load.getNode = false;
     load.nameMode = KwHostNameMode::Empty;
-    ASSERT_EQ(S_OK, KwHostLoad(m_engine, m_filter.Get(), Stream(file), load, &m_result));
-    EXPECT_EQ(E_FAIL, m_result.nodeResult) << "GetNode was not called";
-    EXPECT_NE(nullptr, m_result.Contents());
-    EXPECT_EQ(nullptr, m_result.Node());
-    EXPECT_EQ(0u, m_engine.Log().Count("GetChild"));
+    ASSERT_EQ(S_OK, KwHostLoad(m_Engine, m_Filter.Get(), Stream(file), load, &m_Result));
+    EXPECT_EQ(E_FAIL, m_Result.nodeResult) << "GetNode was not called";
+    EXPECT_NE(nullptr, m_Result.Contents());
+    EXPECT_EQ(nullptr, m_Result.Node());
+    EXPECT_EQ(0u, m_Engine.Log().Count("GetChild"));
 
     // A stream that is not JPEG is refused at OpenDocument.
-    m_result.Reset();
+    m_Result.Reset();
     const unsigned char text[40] = "not a JPEG file at all, just some text";
-    EXPECT_EQ(E_FAIL, KwHostLoad(m_engine, m_filter.Get(), Stream(TestJpeg::Bytes(text, text + 40)), "a.jpg",
-                                 &m_result));
-    EXPECT_EQ(E_FAIL, m_result.openResult);
+    EXPECT_EQ(E_FAIL, KwHostLoad(m_Engine, m_Filter.Get(), Stream(TestJpeg::Bytes(text, text + 40)), "a.jpg",
+                                 &m_Result));
+    EXPECT_EQ(E_FAIL, m_Result.openResult);
 }
 
 TEST_F(KwHostLoadTest, SinkSeesProgressAndCanStopTheLoad)
@@ -117,27 +117,27 @@ TEST_F(KwHostLoadTest, SinkSeesProgressAndCanStopTheLoad)
     TestJpeg::Bytes file = TestJpeg::Make(options);
 
     KwComPtr<KwHostEventSink> sink;
-    ASSERT_EQ(S_OK, KwHostEventSink::Create(sink.Receive(), m_engine.Context()));
-    ASSERT_EQ(S_OK, sink->Connect(m_filter.Get()));
+    ASSERT_EQ(S_OK, KwHostEventSink::Create(sink.Receive(), m_Engine.Context()));
+    ASSERT_EQ(S_OK, sink->Connect(m_Filter.Get()));
     EXPECT_NE(0u, sink->Cookie());
     // Abort with 1, not VARIANT_TRUE: any non-zero answer stops the load.
     sink->AbortAt(2, 1);
-    EXPECT_EQ(E_ABORT, KwHostLoad(m_engine, m_filter.Get(), Stream(file), "tall.jpg", &m_result));
+    EXPECT_EQ(E_ABORT, KwHostLoad(m_Engine, m_Filter.Get(), Stream(file), "tall.jpg", &m_Result));
     EXPECT_EQ((std::vector<LONG>{32, 64}), sink->ProgressValues());
-    ASSERT_NE(nullptr, m_result.Raster());
-    EXPECT_EQ(128, m_result.Raster()->RowsDelivered());
-    EXPECT_FALSE(m_result.Raster()->Ended());
-    EXPECT_EQ("sink.Progress(64, abort 1) -> S_OK", m_engine.Log().Lines().back());
+    ASSERT_NE(nullptr, m_Result.Raster());
+    EXPECT_EQ(128, m_Result.Raster()->RowsDelivered());
+    EXPECT_FALSE(m_Result.Raster()->Ended());
+    EXPECT_EQ("sink.Progress(64, abort 1) -> S_OK", m_Engine.Log().Lines().back());
 
-    EXPECT_EQ(S_OK, sink->Disconnect(m_filter.Get()));
+    EXPECT_EQ(S_OK, sink->Disconnect(m_Filter.Get()));
     EXPECT_EQ(0u, sink->Cookie());
-    EXPECT_EQ(S_FALSE, sink->Disconnect(m_filter.Get()));
+    EXPECT_EQ(S_FALSE, sink->Disconnect(m_Filter.Get()));
 
     // A sink that does not answer the events interface cannot connect.
     KwComPtr<KwHostEventSink> deaf;
-    ASSERT_EQ(S_OK, KwHostEventSink::Create(deaf.Receive(), m_engine.Context()));
+    ASSERT_EQ(S_OK, KwHostEventSink::Create(deaf.Receive(), m_Engine.Context()));
     deaf->SetAnswersEvents(false);
-    EXPECT_EQ(CONNECT_E_CANNOTCONNECT, deaf->Connect(m_filter.Get()));
+    EXPECT_EQ(CONNECT_E_CANNOTCONNECT, deaf->Connect(m_Filter.Get()));
     EXPECT_EQ(0u, deaf->Cookie());
 }
 

@@ -20,25 +20,25 @@ class KwHostRasterBlockTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_liveBefore = KwHostLiveObjects();
-        ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", m_block.Receive(), m_engine.Context()));
+        m_LiveBefore = KwHostLiveObjects();
+        ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", m_Block.Receive(), m_Engine.Context()));
     }
     void TearDown() override
     {
-        m_block.Reset();
-        EXPECT_EQ(m_liveBefore, KwHostLiveObjects());
+        m_Block.Reset();
+        EXPECT_EQ(m_LiveBefore, KwHostLiveObjects());
     }
 
-    IKwRasterBlock* Block() { return m_block.Get(); }
+    IKwRasterBlock* Block() { return m_Block.Get(); }
     HRESULT Storage(LONG width, LONG height, LONG bpp, LONG colors = 0, LONG* table = nullptr)
     {
         KwBstr compression = KwBstr::FromNarrow("JPEG");
         return Block()->CreateRasterStorage(width, height, bpp, 0, 0, compression.Get(), colors, table);
     }
 
-    KwHostEngine m_engine;
-    KwComPtr<KwHostRasterBlock> m_block;
-    LONG m_liveBefore = 0;
+    KwHostEngine m_Engine;
+    KwComPtr<KwHostRasterBlock> m_Block;
+    LONG m_LiveBefore = 0;
 };
 
 TEST_F(KwHostRasterBlockTest, StorageKeepsItsParametersAndACopyOfThePalette)
@@ -49,15 +49,15 @@ TEST_F(KwHostRasterBlockTest, StorageKeepsItsParametersAndACopyOfThePalette)
     ASSERT_EQ(S_OK, Block()->CreateRasterStorage(100, 10, 8, 72, 96, compression.Get(), 256, gray.data()));
     gray.assign(256, 0); // the filter frees its palette right after the call
 
-    EXPECT_EQ(100, m_block->Width());
-    EXPECT_EQ(10, m_block->Height());
-    EXPECT_EQ(8, m_block->BitsPerPixel());
-    EXPECT_EQ(72, m_block->DpiX());
-    EXPECT_EQ(96, m_block->DpiY());
-    EXPECT_EQ("JPEG", m_block->Compression());
-    EXPECT_EQ(100, m_block->Stride());
-    ASSERT_EQ(256u, m_block->Palette().size());
-    EXPECT_EQ(0x00808080, m_block->Palette()[128]);
+    EXPECT_EQ(100, m_Block->Width());
+    EXPECT_EQ(10, m_Block->Height());
+    EXPECT_EQ(8, m_Block->BitsPerPixel());
+    EXPECT_EQ(72, m_Block->DpiX());
+    EXPECT_EQ(96, m_Block->DpiY());
+    EXPECT_EQ("JPEG", m_Block->Compression());
+    EXPECT_EQ(100, m_Block->Stride());
+    ASSERT_EQ(256u, m_Block->Palette().size());
+    EXPECT_EQ(0x00808080, m_Block->Palette()[128]);
 
     std::vector<LONG> table(300, -1);
     LONG colors = 0;
@@ -66,7 +66,7 @@ TEST_F(KwHostRasterBlockTest, StorageKeepsItsParametersAndACopyOfThePalette)
     EXPECT_EQ(0x00030303, table[3]);
     EXPECT_EQ(-1, table[4]) << "no more than MaxColors entries are written";
 
-    const KwHostCall& call = m_engine.Log()[0];
+    const KwHostCall& call = m_Engine.Log()[0];
     EXPECT_EQ("CreateRasterStorage", call.method);
     EXPECT_EQ((std::vector<LONGLONG>{100, 10, 8, 72, 96, 256}), call.args);
     EXPECT_EQ("JPEG", call.name);
@@ -81,7 +81,7 @@ TEST_F(KwHostRasterBlockTest, StrideFollowsBitsPerPixelAndWidth)
     } cases[] = {{10, 1, 4}, {33, 1, 8}, {3, 8, 4}, {10, 24, 32}, {5, 4, 4}, {9, 4, 8}, {3, 32, 12}};
     for (const Case& c : cases) {
         KwComPtr<KwHostRasterBlock> block;
-        ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", block.Receive(), m_engine.Context()));
+        ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", block.Receive(), m_Engine.Context()));
         ASSERT_EQ(S_OK, block->CreateRasterStorage(c.width, 2, c.bpp, 0, 0, nullptr, 0, nullptr));
         EXPECT_EQ(c.stride, block->Stride()) << c.width << " x " << c.bpp;
     }
@@ -96,16 +96,16 @@ TEST_F(KwHostRasterBlockTest, InvalidStorageIsRefused)
     EXPECT_EQ(E_INVALIDARG, Storage(10, 10, 8, 257, palette));
     EXPECT_EQ(E_INVALIDARG, Storage(10, 10, 8, -1, palette));
     EXPECT_EQ(E_POINTER, Storage(10, 10, 8, 2, nullptr));
-    EXPECT_FALSE(m_block->HasStorage());
+    EXPECT_FALSE(m_Block->HasStorage());
 
     // Above the pixel limit, or beyond what a row length holds: out of memory, nothing allocated.
     EXPECT_EQ(E_OUTOFMEMORY, Storage(65535, 65535, 24));
-    m_engine.Switches().maxRasterPixels = 99;
+    m_Engine.Switches().maxRasterPixels = 99;
     EXPECT_EQ(E_OUTOFMEMORY, Storage(10, 10, 24));
-    m_engine.Switches().maxRasterPixels = 100;
-    m_engine.Switches().createRasterStorageResult = E_ACCESSDENIED;
+    m_Engine.Switches().maxRasterPixels = 100;
+    m_Engine.Switches().createRasterStorageResult = E_ACCESSDENIED;
     EXPECT_EQ(E_ACCESSDENIED, Storage(10, 10, 24));
-    m_engine.Switches().createRasterStorageResult = S_OK;
+    m_Engine.Switches().createRasterStorageResult = S_OK;
     EXPECT_EQ(S_OK, Storage(10, 10, 24));
 }
 
@@ -116,14 +116,14 @@ TEST_F(KwHostRasterBlockTest, RowsAreCopiedStrideBytesEachAndLogged)
     std::vector<unsigned char> lines(2 * 40);
     for (size_t i = 0; i < lines.size(); ++i) lines[i] = static_cast<unsigned char>(i);
     EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_RGB, 1, 2, 40, lines.data()));
-    EXPECT_FALSE(m_block->RowDelivered(0));
-    EXPECT_TRUE(m_block->RowDelivered(1));
-    EXPECT_TRUE(m_block->RowDelivered(2));
-    EXPECT_EQ(2, m_block->RowsDelivered());
-    EXPECT_EQ(0, std::memcmp(m_block->Row(1), lines.data(), 32));
-    EXPECT_EQ(0, std::memcmp(m_block->Row(2), lines.data() + 40, 32));
-    EXPECT_EQ(0, m_block->Row(0)[0]);
-    EXPECT_EQ(nullptr, m_block->Row(3));
+    EXPECT_FALSE(m_Block->RowDelivered(0));
+    EXPECT_TRUE(m_Block->RowDelivered(1));
+    EXPECT_TRUE(m_Block->RowDelivered(2));
+    EXPECT_EQ(2, m_Block->RowsDelivered());
+    EXPECT_EQ(0, std::memcmp(m_Block->Row(1), lines.data(), 32));
+    EXPECT_EQ(0, std::memcmp(m_Block->Row(2), lines.data() + 40, 32));
+    EXPECT_EQ(0, m_Block->Row(0)[0]);
+    EXPECT_EQ(nullptr, m_Block->Row(3));
 
     std::vector<unsigned char> back(32);
     EXPECT_EQ(S_OK, Block()->GetScanline(2, 32, back.data()));
@@ -137,15 +137,15 @@ TEST_F(KwHostRasterBlockTest, RowsAreCopiedStrideBytesEachAndLogged)
     EXPECT_EQ(24, bpp);
     EXPECT_EQ(2, rows);
 
-    ASSERT_EQ(1u, m_block->ScanlineCalls().size());
-    const KwHostScanlineCall& logged = m_block->ScanlineCalls()[0];
+    ASSERT_EQ(1u, m_Block->ScanlineCalls().size());
+    const KwHostScanlineCall& logged = m_Block->ScanlineCalls()[0];
     EXPECT_EQ(KW_RASTER_RGB, logged.dataType);
     EXPECT_EQ(1, logged.startLine);
     EXPECT_EQ(2, logged.noLines);
     EXPECT_EQ(40, logged.bytesPerLine);
-    size_t at = m_engine.Log().IndexOf("AddScanline1");
-    ASSERT_LT(at, m_engine.Log().Size());
-    EXPECT_EQ((std::vector<LONGLONG>{KW_RASTER_RGB, 1, 2, 40}), m_engine.Log()[at].args);
+    size_t at = m_Engine.Log().IndexOf("AddScanline1");
+    ASSERT_LT(at, m_Engine.Log().Size());
+    EXPECT_EQ((std::vector<LONGLONG>{KW_RASTER_RGB, 1, 2, 40}), m_Engine.Log()[at].args);
 }
 
 TEST_F(KwHostRasterBlockTest, RowsOutsideTheImageOrOfTheWrongKindAreRefused)
@@ -164,14 +164,14 @@ TEST_F(KwHostRasterBlockTest, RowsOutsideTheImageOrOfTheWrongKindAreRefused)
     EXPECT_EQ(E_NOTIMPL, Block()->AddScanline1(KW_RASTER_RLC_16, 0, 1, 100, row.data()));
     EXPECT_EQ(E_POINTER, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, 1, 100, nullptr));
     EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, 0, 100, nullptr)) << "no lines, nothing read";
-    EXPECT_EQ(0, m_block->RowsDelivered());
+    EXPECT_EQ(0, m_Block->RowsDelivered());
     EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_INDEX_8, 9, 1, 100, row.data()));
-    EXPECT_EQ(1, m_block->RowsDelivered());
-    EXPECT_EQ(11u, m_block->ScanlineCalls().size()) << "refused calls are logged too";
+    EXPECT_EQ(1, m_Block->RowsDelivered());
+    EXPECT_EQ(11u, m_Block->ScanlineCalls().size()) << "refused calls are logged too";
 
     // After EndObject the block takes no more rows.
     EXPECT_EQ(S_OK, Block()->EndObject());
-    EXPECT_TRUE(m_block->Ended());
+    EXPECT_TRUE(m_Block->Ended());
     EXPECT_EQ(E_UNEXPECTED, Block()->AddScanline1(KW_RASTER_INDEX_8, 0, 1, 100, row.data()));
 }
 
@@ -184,11 +184,11 @@ TEST_F(KwHostRasterBlockTest, NoRowsWithoutStorageAndEndObjectAnswersTheSwitch)
     EXPECT_EQ(S_OK, Block()->GetColorTable(0, nullptr, &colors));
     EXPECT_EQ(0, colors);
 
-    m_engine.Switches().endObjectResult = E_ABORT;
+    m_Engine.Switches().endObjectResult = E_ABORT;
     EXPECT_EQ(E_ABORT, Block()->EndObject());
-    m_engine.Switches().endObjectResult = S_FALSE;
+    m_Engine.Switches().endObjectResult = S_FALSE;
     EXPECT_EQ(S_FALSE, Block()->EndObject());
-    EXPECT_EQ(2u, m_block->EndObjectCalls());
+    EXPECT_EQ(2u, m_Block->EndObjectCalls());
     LONG type = 0;
     EXPECT_EQ(S_OK, Block()->get_BlockType(&type));
     EXPECT_EQ(KW_RASTER_BLOCK, type);
@@ -221,12 +221,12 @@ struct RecordingSink final : KwHostRowSink {
 TEST_F(KwHostRasterBlockTest, StreamingBlockHandsRowsToTheSinkInOrder)
 {
     auto sink = std::make_shared<RecordingSink>();
-    m_engine.Switches().rowSink = sink;
+    m_Engine.Switches().rowSink = sink;
     ASSERT_EQ(S_OK, Storage(5, 4, 24));
     EXPECT_EQ((std::vector<LONG>{5, 4, 24, 0}), sink->begun);
-    EXPECT_TRUE(m_block->HasStorage());
-    EXPECT_TRUE(m_block->Streaming());
-    EXPECT_EQ(nullptr, m_block->Row(0)) << "no rows are kept";
+    EXPECT_TRUE(m_Block->HasStorage());
+    EXPECT_TRUE(m_Block->Streaming());
+    EXPECT_EQ(nullptr, m_Block->Row(0)) << "no rows are kept";
 
     std::vector<unsigned char> lines(3 * 20);
     for (size_t i = 0; i < lines.size(); ++i) lines[i] = static_cast<unsigned char>(i);
@@ -238,8 +238,8 @@ TEST_F(KwHostRasterBlockTest, StreamingBlockHandsRowsToTheSinkInOrder)
     for (LONG y = 0; y < 4; ++y) EXPECT_EQ(y, sink->rows[static_cast<size_t>(y)].first);
     EXPECT_EQ(20, sink->rows[1].second[0]);
     EXPECT_EQ(40, sink->rows[3].second[0]);
-    EXPECT_EQ(4, m_block->RowsDelivered());
-    EXPECT_TRUE(m_block->RowDelivered(3));
+    EXPECT_EQ(4, m_Block->RowsDelivered());
+    EXPECT_TRUE(m_Block->RowDelivered(3));
     LONG height = 0, delivered = 0;
     EXPECT_EQ(S_OK, Block()->GetRasterInfo(nullptr, &height, nullptr, &delivered));
     EXPECT_EQ(4, delivered);
@@ -251,17 +251,17 @@ TEST_F(KwHostRasterBlockTest, StreamingBlockHandsRowsToTheSinkInOrder)
 TEST_F(KwHostRasterBlockTest, SinkFailuresFailTheCallThatMetThem)
 {
     auto sink = std::make_shared<RecordingSink>();
-    m_engine.Switches().rowSink = sink;
+    m_Engine.Switches().rowSink = sink;
     sink->beginResult = STG_E_ACCESSDENIED;
     EXPECT_EQ(STG_E_ACCESSDENIED, Storage(5, 4, 24));
-    EXPECT_FALSE(m_block->HasStorage());
+    EXPECT_FALSE(m_Block->HasStorage());
 
     sink->beginResult = S_OK;
     sink->rowsResult = STG_E_MEDIUMFULL;
     ASSERT_EQ(S_OK, Storage(5, 4, 24));
     std::vector<unsigned char> line(16);
     EXPECT_EQ(STG_E_MEDIUMFULL, Block()->AddScanline1(KW_RASTER_RGB, 0, 1, 16, line.data()));
-    EXPECT_EQ(0, m_block->RowsDelivered()) << "a row the sink did not take is not delivered";
+    EXPECT_EQ(0, m_Block->RowsDelivered()) << "a row the sink did not take is not delivered";
 }
 
 } // namespace

@@ -99,28 +99,28 @@ public:
 
 class FakeStructure final : public Fake<IKwSaveStructure> {
 public:
-    FakeStructure(std::shared_ptr<Recording> r, int level) : Fake(std::move(r)), m_level(level) {}
+    FakeStructure(std::shared_ptr<Recording> r, int level) : Fake(std::move(r)), m_Level(level) {}
     HRESULT STDMETHODCALLTYPE PutAttribute(BSTR, VARIANT) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE CreateObject(KW_OBJECT_TYPE ObjectType, VARIANT, IKwDescriptorNative*,
                                            IUnknown** SaveObject) noexcept override
     {
-        rec->calls.push_back("CreateObject " + std::to_string(ObjectType) + " at " + std::to_string(m_level));
+        rec->calls.push_back("CreateObject " + std::to_string(ObjectType) + " at " + std::to_string(m_Level));
         if (ObjectType == KW_RASTER_BLOCK)
             *SaveObject = new FakeRaster(rec);
         else if (ObjectType >= KW_DOCUMENT && ObjectType <= KW_CONTAINER)
-            *SaveObject = new FakeStructure(rec, m_level + 1);
+            *SaveObject = new FakeStructure(rec, m_Level + 1);
         else
             return E_INVALIDARG;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EndObject() noexcept override
     {
-        rec->calls.push_back("structure.EndObject " + std::to_string(m_level));
+        rec->calls.push_back("structure.EndObject " + std::to_string(m_Level));
         return S_OK;
     }
 
 private:
-    int m_level;
+    int m_Level;
 };
 
 class FakeSaveFilter final : public Fake<IKwFilterSave> {
@@ -148,40 +148,40 @@ class KwHostSaveDriverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_liveBefore = KwHostLiveObjects();
-        ASSERT_EQ(S_OK, m_engine.CreateMemoryStream(nullptr, 0, m_output.Receive()));
-        m_filter.Attach(new FakeSaveFilter(m_rec));
+        m_LiveBefore = KwHostLiveObjects();
+        ASSERT_EQ(S_OK, m_Engine.CreateMemoryStream(nullptr, 0, m_Output.Receive()));
+        m_Filter.Attach(new FakeSaveFilter(m_Rec));
     }
     void TearDown() override
     {
-        m_filter.Reset();
-        m_output.Reset();
-        EXPECT_EQ(0, m_rec->live);
-        EXPECT_EQ(m_liveBefore, KwHostLiveObjects());
+        m_Filter.Reset();
+        m_Output.Reset();
+        EXPECT_EQ(0, m_Rec->live);
+        EXPECT_EQ(m_LiveBefore, KwHostLiveObjects());
     }
 
     // A new recording; the fake objects still alive stay counted.
     void Fresh()
     {
-        int live = m_rec->live;
-        *m_rec = Recording();
-        m_rec->live = live;
+        int live = m_Rec->live;
+        *m_Rec = Recording();
+        m_Rec->live = live;
     }
 
     HRESULT Save(const KwHostImage& image, const KwHostSaveOptions& options = KwHostSaveOptions())
     {
-        KwHostSaveDriver driver(m_engine.Context());
-        HRESULT hr = driver.Save(m_filter.Get(), m_output.Get(), image, options);
-        m_failedStep = driver.FailedStep();
+        KwHostSaveDriver driver(m_Engine.Context());
+        HRESULT hr = driver.Save(m_Filter.Get(), m_Output.Get(), image, options);
+        m_FailedStep = driver.FailedStep();
         return hr;
     }
 
-    KwHostEngine m_engine;
-    std::shared_ptr<Recording> m_rec = std::make_shared<Recording>();
-    KwComPtr<KwHostMemoryStream> m_output;
-    KwComPtr<IKwFilterSave> m_filter;
-    std::string m_failedStep;
-    LONG m_liveBefore = 0;
+    KwHostEngine m_Engine;
+    std::shared_ptr<Recording> m_Rec = std::make_shared<Recording>();
+    KwComPtr<KwHostMemoryStream> m_Output;
+    KwComPtr<IKwFilterSave> m_Filter;
+    std::string m_FailedStep;
+    LONG m_LiveBefore = 0;
 };
 
 TEST_F(KwHostSaveDriverTest, WalksTheImageAsAHostDoes)
@@ -193,24 +193,24 @@ TEST_F(KwHostSaveDriverTest, WalksTheImageAsAHostDoes)
     KwHostSaveOptions options;
     options.levels = {KW_DOCUMENT, KW_CONTAINER};
     ASSERT_EQ(S_OK, Save(image, options));
-    EXPECT_TRUE(m_rec->gotStream) << "the data object is bound to the output stream";
+    EXPECT_TRUE(m_Rec->gotStream) << "the data object is bound to the output stream";
     EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1100 at 0", "CreateObject 1102 at 1",
                                         "CreateObject 1202 at 2", "CreateRasterStorage", "AddScanline1 0 1",
                                         "AddScanline1 1 1", "AddScanline1 2 1", "raster.EndObject",
                                         "structure.EndObject 2", "structure.EndObject 1", "structure.EndObject 0",
                                         "CloseDocument"}),
-              m_rec->calls);
-    EXPECT_EQ(10, m_rec->storage[0]);
-    EXPECT_EQ(3, m_rec->storage[1]);
-    EXPECT_EQ(24, m_rec->storage[2]);
-    EXPECT_EQ(300, m_rec->storage[3]);
-    EXPECT_EQ(200, m_rec->storage[4]);
-    EXPECT_EQ("JPEG", m_rec->compression);
-    EXPECT_EQ((std::vector<LONG>(3, KW_RASTER_RGB)), m_rec->dataTypes);
-    ASSERT_EQ(3u, m_rec->lines.size());
-    EXPECT_EQ(32u, m_rec->lines[1].size());
-    EXPECT_EQ(0x42, m_rec->lines[1][0]);
-    EXPECT_EQ((std::vector<std::string>{"data object.Storage"}), m_engine.Log().Methods());
+              m_Rec->calls);
+    EXPECT_EQ(10, m_Rec->storage[0]);
+    EXPECT_EQ(3, m_Rec->storage[1]);
+    EXPECT_EQ(24, m_Rec->storage[2]);
+    EXPECT_EQ(300, m_Rec->storage[3]);
+    EXPECT_EQ(200, m_Rec->storage[4]);
+    EXPECT_EQ("JPEG", m_Rec->compression);
+    EXPECT_EQ((std::vector<LONG>(3, KW_RASTER_RGB)), m_Rec->dataTypes);
+    ASSERT_EQ(3u, m_Rec->lines.size());
+    EXPECT_EQ(32u, m_Rec->lines[1].size());
+    EXPECT_EQ(0x42, m_Rec->lines[1][0]);
+    EXPECT_EQ((std::vector<std::string>{"data object.Storage"}), m_Engine.Log().Methods());
 }
 
 TEST_F(KwHostSaveDriverTest, RowTypesFollowTheDepth)
@@ -223,8 +223,8 @@ TEST_F(KwHostSaveDriverTest, RowTypesFollowTheDepth)
     for (const Case& c : cases) {
         Fresh();
         ASSERT_EQ(S_OK, Save(KwHostImage::Make(5, 2, c.bpp))) << c.bpp;
-        EXPECT_EQ((std::vector<LONG>(2, c.type)), m_rec->dataTypes) << c.bpp;
-        EXPECT_EQ(c.colors, m_rec->palette.size()) << c.bpp;
+        EXPECT_EQ((std::vector<LONG>(2, c.type)), m_Rec->dataTypes) << c.bpp;
+        EXPECT_EQ(c.colors, m_Rec->palette.size()) << c.bpp;
     }
 }
 
@@ -237,10 +237,10 @@ TEST_F(KwHostSaveDriverTest, OneBitRowsTravelAsRunsThatReproduceTheRow)
     row[1] = 0x20;
     row[2] = 0x70;
     ASSERT_EQ(S_OK, Save(image));
-    ASSERT_EQ(1u, m_rec->lines.size());
-    EXPECT_EQ(KW_RASTER_RLC_32, m_rec->dataTypes[0]);
-    std::vector<LONG> records(m_rec->lines[0].size() / sizeof(LONG));
-    std::memcpy(records.data(), m_rec->lines[0].data(), records.size() * sizeof(LONG));
+    ASSERT_EQ(1u, m_Rec->lines.size());
+    EXPECT_EQ(KW_RASTER_RLC_32, m_Rec->dataTypes[0]);
+    std::vector<LONG> records(m_Rec->lines[0].size() / sizeof(LONG));
+    std::memcpy(records.data(), m_Rec->lines[0].data(), records.size() * sizeof(LONG));
     EXPECT_EQ((std::vector<LONG>{0, 3, 10, 11, 17, 20, -1}), records);
 
     EXPECT_EQ((std::vector<unsigned short>{0, 3, 10, 11, 17, 20, 0xFFFF}), KwHostSaveDriver::RunRecords16(row, 20));
@@ -252,40 +252,40 @@ TEST_F(KwHostSaveDriverTest, OneBitRowsTravelAsRunsThatReproduceTheRow)
     KwHostSaveOptions options;
     options.dataType = KW_RASTER_INDEX_8;
     ASSERT_EQ(S_OK, Save(image, options));
-    EXPECT_EQ(KW_RASTER_INDEX_8, m_rec->dataTypes[0]);
-    EXPECT_EQ(0xE0, m_rec->lines[0][0]);
+    EXPECT_EQ(KW_RASTER_INDEX_8, m_Rec->dataTypes[0]);
+    EXPECT_EQ(0xE0, m_Rec->lines[0][0]);
 }
 
 TEST_F(KwHostSaveDriverTest, FirstFailureIsReturnedAndTheWalkStillCloses)
 {
-    m_rec->failRowNumber = 2;
-    m_rec->failRowAt = E_OUTOFMEMORY;
+    m_Rec->failRowNumber = 2;
+    m_Rec->failRowAt = E_OUTOFMEMORY;
     EXPECT_EQ(E_OUTOFMEMORY, Save(KwHostImage::Make(4, 5, 8)));
-    EXPECT_EQ("AddScanline1", m_failedStep);
+    EXPECT_EQ("AddScanline1", m_FailedStep);
     EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1202 at 0", "CreateRasterStorage",
                                         "AddScanline1 0 1", "AddScanline1 1 1", "structure.EndObject 0",
                                         "CloseDocument"}),
-              m_rec->calls)
+              m_Rec->calls)
         << "no more rows, no raster EndObject, but the structures end and the document closes";
 
     Fresh();
-    m_rec->failCreateStorage = E_FAIL;
+    m_Rec->failCreateStorage = E_FAIL;
     EXPECT_EQ(E_FAIL, Save(KwHostImage::Make(4, 5, 24)));
-    EXPECT_EQ("CreateRasterStorage", m_failedStep);
-    EXPECT_TRUE(m_rec->lines.empty());
+    EXPECT_EQ("CreateRasterStorage", m_FailedStep);
+    EXPECT_TRUE(m_Rec->lines.empty());
 
     Fresh();
     KwHostSaveOptions options;
     options.levels = {KW_TEXT_BLOCK};
     EXPECT_EQ(E_INVALIDARG, Save(KwHostImage::Make(4, 5, 24), options));
-    EXPECT_EQ("CreateObject", m_failedStep);
+    EXPECT_EQ("CreateObject", m_FailedStep);
 
     KwHostImage broken = KwHostImage::Make(4, 5, 24);
     broken.pixels.resize(10);
     EXPECT_EQ(E_INVALIDARG, Save(broken)) << "rows shorter than the image says are not sent";
-    KwHostSaveDriver driver(m_engine.Context());
-    EXPECT_EQ(E_POINTER, driver.Save(static_cast<IKwFilterSave*>(nullptr), m_output.Get(), KwHostImage::Make(1, 1, 24)));
-    EXPECT_EQ(REGDB_E_CLASSNOTREG, driver.Save(CLSID_NULL, m_output.Get(), KwHostImage::Make(1, 1, 24)));
+    KwHostSaveDriver driver(m_Engine.Context());
+    EXPECT_EQ(E_POINTER, driver.Save(static_cast<IKwFilterSave*>(nullptr), m_Output.Get(), KwHostImage::Make(1, 1, 24)));
+    EXPECT_EQ(REGDB_E_CLASSNOTREG, driver.Save(CLSID_NULL, m_Output.Get(), KwHostImage::Make(1, 1, 24)));
     EXPECT_EQ("CoCreateInstance", driver.FailedStep());
 }
 
@@ -310,19 +310,19 @@ TEST_F(KwHostSaveDriverTest, RowsFromASourceTravelInBands)
     EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1202 at 0", "CreateRasterStorage",
                                         "AddScanline1 0 582", "AddScanline1 582 418", "raster.EndObject",
                                         "structure.EndObject 0", "CloseDocument"}),
-              m_rec->calls);
-    ASSERT_EQ(2u, m_rec->bands.size());
-    ASSERT_EQ(418u * 1800u, m_rec->bands[1].size());
-    EXPECT_EQ(pattern(999, 1799), m_rec->bands[1].back());
-    EXPECT_EQ(pattern(582, 0), m_rec->bands[1].front());
+              m_Rec->calls);
+    ASSERT_EQ(2u, m_Rec->bands.size());
+    ASSERT_EQ(418u * 1800u, m_Rec->bands[1].size());
+    EXPECT_EQ(pattern(999, 1799), m_Rec->bands[1].back());
+    EXPECT_EQ(pattern(582, 0), m_Rec->bands[1].front());
 
     Fresh();
     image.rowSource = [](LONG first, LONG, unsigned char*) { return first == 0 ? S_OK : E_FAIL; };
     EXPECT_EQ(E_FAIL, Save(image));
-    EXPECT_EQ("reading the image", m_failedStep);
+    EXPECT_EQ("reading the image", m_FailedStep);
     EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1202 at 0", "CreateRasterStorage",
                                         "AddScanline1 0 582", "structure.EndObject 0", "CloseDocument"}),
-              m_rec->calls);
+              m_Rec->calls);
 
     Fresh();
     KwHostImage bits = KwHostImage::Make(9, 3, 1);
@@ -332,7 +332,7 @@ TEST_F(KwHostSaveDriverTest, RowsFromASourceTravelInBands)
         return S_OK;
     };
     ASSERT_EQ(S_OK, Save(bits));
-    EXPECT_EQ((std::vector<LONG>{KW_RASTER_RLC_32, KW_RASTER_RLC_32, KW_RASTER_RLC_32}), m_rec->dataTypes)
+    EXPECT_EQ((std::vector<LONG>{KW_RASTER_RLC_32, KW_RASTER_RLC_32, KW_RASTER_RLC_32}), m_Rec->dataTypes)
         << "run-coded rows still go one at a time";
 }
 

@@ -35,14 +35,14 @@ class KwHostStreamTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_liveBefore = KwHostLiveObjects();
+        m_LiveBefore = KwHostLiveObjects();
         std::vector<unsigned char> data = Counting(10000);
-        ASSERT_EQ(S_OK, m_engine.CreateMemoryStream(data.data(), data.size(), m_stream.Receive()));
+        ASSERT_EQ(S_OK, m_Engine.CreateMemoryStream(data.data(), data.size(), m_Stream.Receive()));
     }
     void TearDown() override
     {
-        m_stream.Reset();
-        EXPECT_EQ(m_liveBefore, KwHostLiveObjects());
+        m_Stream.Reset();
+        EXPECT_EQ(m_LiveBefore, KwHostLiveObjects());
     }
 
     // Reads in requests of 4096 bytes until a read delivers nothing; the delivered counts.
@@ -59,73 +59,73 @@ protected:
         return counts;
     }
 
-    KwHostEngine m_engine;
-    KwComPtr<KwHostMemoryStream> m_stream;
-    LONG m_liveBefore = 0;
+    KwHostEngine m_Engine;
+    KwComPtr<KwHostMemoryStream> m_Stream;
+    LONG m_LiveBefore = 0;
 };
 
 TEST_F(KwHostStreamTest, MemoryStreamReadsSeeksAndReportsItsSize)
 {
     std::vector<unsigned char> buffer(30);
     ULONG n = 0;
-    EXPECT_EQ(S_OK, m_stream->Read(buffer.data(), 30, &n));
+    EXPECT_EQ(S_OK, m_Stream->Read(buffer.data(), 30, &n));
     EXPECT_EQ(30u, n);
     EXPECT_EQ(Counting(30), buffer);
-    EXPECT_EQ(30u, m_stream->Position());
+    EXPECT_EQ(30u, m_Stream->Position());
 
     ULONGLONG position = 0;
-    EXPECT_EQ(S_OK, SeekTo(m_stream.Get(), -10, STREAM_SEEK_END, &position));
+    EXPECT_EQ(S_OK, SeekTo(m_Stream.Get(), -10, STREAM_SEEK_END, &position));
     EXPECT_EQ(9990u, position);
-    EXPECT_EQ(S_FALSE, m_stream->Read(buffer.data(), 30, &n)) << "a read cut by the end";
+    EXPECT_EQ(S_FALSE, m_Stream->Read(buffer.data(), 30, &n)) << "a read cut by the end";
     EXPECT_EQ(10u, n);
-    EXPECT_EQ(S_FALSE, m_stream->Read(buffer.data(), 30, &n));
+    EXPECT_EQ(S_FALSE, m_Stream->Read(buffer.data(), 30, &n));
     EXPECT_EQ(0u, n);
-    EXPECT_EQ(S_OK, SeekTo(m_stream.Get(), 5, STREAM_SEEK_SET, &position));
-    EXPECT_EQ(S_OK, SeekTo(m_stream.Get(), 5, STREAM_SEEK_CUR, &position));
+    EXPECT_EQ(S_OK, SeekTo(m_Stream.Get(), 5, STREAM_SEEK_SET, &position));
+    EXPECT_EQ(S_OK, SeekTo(m_Stream.Get(), 5, STREAM_SEEK_CUR, &position));
     EXPECT_EQ(10u, position);
-    EXPECT_EQ(STG_E_INVALIDFUNCTION, SeekTo(m_stream.Get(), -11, STREAM_SEEK_CUR));
-    EXPECT_EQ(STG_E_INVALIDFUNCTION, SeekTo(m_stream.Get(), 0, 7));
-    EXPECT_EQ(10u, m_stream->Position()) << "a refused seek leaves the position";
-    EXPECT_EQ(S_OK, SeekTo(m_stream.Get(), 20000, STREAM_SEEK_SET)) << "past the end is allowed";
-    EXPECT_EQ(S_FALSE, m_stream->Read(buffer.data(), 30, &n));
+    EXPECT_EQ(STG_E_INVALIDFUNCTION, SeekTo(m_Stream.Get(), -11, STREAM_SEEK_CUR));
+    EXPECT_EQ(STG_E_INVALIDFUNCTION, SeekTo(m_Stream.Get(), 0, 7));
+    EXPECT_EQ(10u, m_Stream->Position()) << "a refused seek leaves the position";
+    EXPECT_EQ(S_OK, SeekTo(m_Stream.Get(), 20000, STREAM_SEEK_SET)) << "past the end is allowed";
+    EXPECT_EQ(S_FALSE, m_Stream->Read(buffer.data(), 30, &n));
     EXPECT_EQ(0u, n);
 
     STATSTG stat;
-    EXPECT_EQ(S_OK, m_stream->Stat(&stat, STATFLAG_NONAME));
+    EXPECT_EQ(S_OK, m_Stream->Stat(&stat, STATFLAG_NONAME));
     EXPECT_EQ(10000u, stat.cbSize.QuadPart);
     EXPECT_EQ(static_cast<DWORD>(STGTY_STREAM), stat.type);
     EXPECT_EQ(nullptr, stat.pwcsName);
-    m_stream->SetName("photo.jpg");
-    EXPECT_EQ(S_OK, m_stream->Stat(&stat, STATFLAG_DEFAULT));
+    m_Stream->SetName("photo.jpg");
+    EXPECT_EQ(S_OK, m_Stream->Stat(&stat, STATFLAG_DEFAULT));
     ASSERT_NE(nullptr, stat.pwcsName);
     EXPECT_EQ("photo.jpg", KwHostVariant::Narrow(stat.pwcsName));
     CoTaskMemFree(stat.pwcsName);
-    EXPECT_EQ(STG_E_INVALIDPOINTER, m_stream->Stat(nullptr, STATFLAG_NONAME));
+    EXPECT_EQ(STG_E_INVALIDPOINTER, m_Stream->Stat(nullptr, STATFLAG_NONAME));
 }
 
 TEST_F(KwHostStreamTest, ReadLogShowsTheRequestPattern)
 {
-    EXPECT_EQ((std::vector<ULONG>{4096, 4096, 1808, 0}), Drain(m_stream.Get()));
-    EXPECT_EQ((std::vector<ULONG>{4096, 4096, 4096, 4096}), m_stream->ReadRequests());
-    ASSERT_EQ(4u, m_stream->ReadLog().size());
-    EXPECT_EQ(1808u, m_stream->ReadLog()[2].done);
-    EXPECT_EQ(S_FALSE, m_stream->ReadLog()[2].result);
-    EXPECT_EQ(10000u, m_stream->BytesDelivered());
-    EXPECT_EQ(4u, m_engine.Log().Count("Read"));
-    EXPECT_EQ("stream.Read(4096 bytes, 1808 read) -> S_FALSE", m_engine.Log()[2].text);
-    EXPECT_TRUE(m_engine.Log().Methods().empty()) << "stream calls are left out unless asked for";
+    EXPECT_EQ((std::vector<ULONG>{4096, 4096, 1808, 0}), Drain(m_Stream.Get()));
+    EXPECT_EQ((std::vector<ULONG>{4096, 4096, 4096, 4096}), m_Stream->ReadRequests());
+    ASSERT_EQ(4u, m_Stream->ReadLog().size());
+    EXPECT_EQ(1808u, m_Stream->ReadLog()[2].done);
+    EXPECT_EQ(S_FALSE, m_Stream->ReadLog()[2].result);
+    EXPECT_EQ(10000u, m_Stream->BytesDelivered());
+    EXPECT_EQ(4u, m_Engine.Log().Count("Read"));
+    EXPECT_EQ("stream.Read(4096 bytes, 1808 read) -> S_FALSE", m_Engine.Log()[2].text);
+    EXPECT_TRUE(m_Engine.Log().Methods().empty()) << "stream calls are left out unless asked for";
 }
 
 TEST_F(KwHostStreamTest, ShortReadsAndAReadLimitCutWhatIsDelivered)
 {
-    m_stream->Switches().maxReadPerCall = 3000;
-    EXPECT_EQ((std::vector<ULONG>{3000, 3000, 3000, 1000, 0}), Drain(m_stream.Get()));
-    EXPECT_EQ(S_OK, m_stream->ReadLog()[0].result) << "a read cut by the switch is not at the end";
+    m_Stream->Switches().maxReadPerCall = 3000;
+    EXPECT_EQ((std::vector<ULONG>{3000, 3000, 3000, 1000, 0}), Drain(m_Stream.Get()));
+    EXPECT_EQ(S_OK, m_Stream->ReadLog()[0].result) << "a read cut by the switch is not at the end";
 
     // A stream that stops delivering after 5000 bytes in total, as a broken connection does.
     std::vector<unsigned char> data = Counting(10000);
     KwComPtr<KwHostMemoryStream> broken;
-    ASSERT_EQ(S_OK, m_engine.CreateMemoryStream(data.data(), data.size(), broken.Receive()));
+    ASSERT_EQ(S_OK, m_Engine.CreateMemoryStream(data.data(), data.size(), broken.Receive()));
     broken->Switches().readLimitTotal = 5000;
     EXPECT_EQ((std::vector<ULONG>{4096, 904, 0}), Drain(broken.Get()));
     EXPECT_EQ(5000u, broken->Position());
@@ -134,48 +134,48 @@ TEST_F(KwHostStreamTest, ShortReadsAndAReadLimitCutWhatIsDelivered)
 TEST_F(KwHostStreamTest, ReadsFailAtAChosenCall)
 {
     // The second read fails with no bytes, then reading goes on where it stopped.
-    m_stream->Switches().failReadAtCall = 2;
+    m_Stream->Switches().failReadAtCall = 2;
     std::vector<unsigned char> buffer(4096);
     ULONG n = 0;
-    EXPECT_EQ(S_OK, m_stream->Read(buffer.data(), 100, &n));
-    EXPECT_EQ(STG_E_READFAULT, m_stream->Read(buffer.data(), 100, &n));
+    EXPECT_EQ(S_OK, m_Stream->Read(buffer.data(), 100, &n));
+    EXPECT_EQ(STG_E_READFAULT, m_Stream->Read(buffer.data(), 100, &n));
     EXPECT_EQ(0u, n);
-    EXPECT_EQ(S_OK, m_stream->Read(buffer.data(), 100, &n));
+    EXPECT_EQ(S_OK, m_Stream->Read(buffer.data(), 100, &n));
     EXPECT_EQ(100u, n);
     EXPECT_EQ(Counting(200)[100], buffer[0]);
 
     // A failing read that still delivers some bytes, and failures from a call on.
-    m_stream->Switches().failReadAtCall = 4;
-    m_stream->Switches().failReadCalls = 0;
-    m_stream->Switches().failReadBytes = 10;
-    m_stream->Switches().failReadResult = E_FAIL;
-    EXPECT_EQ(E_FAIL, m_stream->Read(buffer.data(), 100, &n));
+    m_Stream->Switches().failReadAtCall = 4;
+    m_Stream->Switches().failReadCalls = 0;
+    m_Stream->Switches().failReadBytes = 10;
+    m_Stream->Switches().failReadResult = E_FAIL;
+    EXPECT_EQ(E_FAIL, m_Stream->Read(buffer.data(), 100, &n));
     EXPECT_EQ(10u, n);
-    EXPECT_EQ(E_FAIL, m_stream->Read(buffer.data(), 100, &n));
+    EXPECT_EQ(E_FAIL, m_Stream->Read(buffer.data(), 100, &n));
     EXPECT_EQ(10u, n);
-    EXPECT_EQ(220u, m_stream->Position());
+    EXPECT_EQ(220u, m_Stream->Position());
 
     // A null byte count is allowed; a null buffer is not.
-    m_stream->Switches().failReadAtCall = 0;
-    EXPECT_EQ(S_OK, m_stream->Read(buffer.data(), 1, nullptr));
-    EXPECT_EQ(STG_E_INVALIDPOINTER, m_stream->Read(nullptr, 1, &n));
+    m_Stream->Switches().failReadAtCall = 0;
+    EXPECT_EQ(S_OK, m_Stream->Read(buffer.data(), 1, nullptr));
+    EXPECT_EQ(STG_E_INVALIDPOINTER, m_Stream->Read(nullptr, 1, &n));
 }
 
 TEST_F(KwHostStreamTest, SeekAndStatCanBeMadeToFail)
 {
-    m_stream->Switches().seekResult = STG_E_INVALIDFUNCTION;
-    m_stream->Switches().statResult = E_NOTIMPL;
-    EXPECT_EQ(STG_E_INVALIDFUNCTION, SeekTo(m_stream.Get(), 0, STREAM_SEEK_SET));
+    m_Stream->Switches().seekResult = STG_E_INVALIDFUNCTION;
+    m_Stream->Switches().statResult = E_NOTIMPL;
+    EXPECT_EQ(STG_E_INVALIDFUNCTION, SeekTo(m_Stream.Get(), 0, STREAM_SEEK_SET));
     STATSTG stat;
-    EXPECT_EQ(E_NOTIMPL, m_stream->Stat(&stat, STATFLAG_NONAME));
+    EXPECT_EQ(E_NOTIMPL, m_Stream->Stat(&stat, STATFLAG_NONAME));
     EXPECT_EQ(0u, stat.cbSize.QuadPart);
-    EXPECT_EQ(1u, m_stream->SeekCount());
+    EXPECT_EQ(1u, m_Stream->SeekCount());
 }
 
 TEST_F(KwHostStreamTest, WritesGrowTheStreamAndCanBeCutOrFailed)
 {
     KwComPtr<KwHostMemoryStream> out;
-    ASSERT_EQ(S_OK, m_engine.CreateMemoryStream(nullptr, 0, out.Receive()));
+    ASSERT_EQ(S_OK, m_Engine.CreateMemoryStream(nullptr, 0, out.Receive()));
     std::vector<unsigned char> block = Counting(4096);
     ULONG n = 0;
     EXPECT_EQ(S_OK, out->Write(block.data(), 4096, &n));
@@ -218,13 +218,13 @@ TEST_F(KwHostStreamTest, FileStreamsReadWriteAndName)
     std::string path = std::string(KW_TEST_BINARY_DIR) + "/host-stream-test.bin";
     std::remove(path.c_str());
     KwComPtr<KwHostFileStream> missing;
-    EXPECT_EQ(STG_E_FILENOTFOUND, m_engine.OpenFileStream(path, KwHostFileMode::Read, missing.Receive()));
+    EXPECT_EQ(STG_E_FILENOTFOUND, m_Engine.OpenFileStream(path, KwHostFileMode::Read, missing.Receive()));
     EXPECT_FALSE(missing);
 
     std::vector<unsigned char> data = Counting(5000);
     {
         KwComPtr<KwHostFileStream> out;
-        ASSERT_EQ(S_OK, m_engine.OpenFileStream(path, KwHostFileMode::Write, out.Receive()));
+        ASSERT_EQ(S_OK, m_Engine.OpenFileStream(path, KwHostFileMode::Write, out.Receive()));
         ULONG n = 0;
         EXPECT_EQ(S_OK, out->Write(data.data(), 4096, &n));
         EXPECT_EQ(S_OK, out->Write(data.data() + 4096, 904, &n));
@@ -235,7 +235,7 @@ TEST_F(KwHostStreamTest, FileStreamsReadWriteAndName)
         EXPECT_EQ(5000u, stat.cbSize.QuadPart);
     }
     KwComPtr<KwHostFileStream> in;
-    ASSERT_EQ(S_OK, m_engine.OpenFileStream(path, KwHostFileMode::Read, in.Receive()));
+    ASSERT_EQ(S_OK, m_Engine.OpenFileStream(path, KwHostFileMode::Read, in.Receive()));
     std::vector<unsigned char> back(6000);
     ULONG n = 0;
     EXPECT_EQ(S_FALSE, in->Read(back.data(), 6000, &n));

@@ -20,16 +20,16 @@ class KwHostTreeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_liveBefore = KwHostLiveObjects();
-        ASSERT_EQ(S_OK, m_engine.CreateDocument(m_document.Receive()));
+        m_LiveBefore = KwHostLiveObjects();
+        ASSERT_EQ(S_OK, m_Engine.CreateDocument(m_Document.Receive()));
     }
     void TearDown() override
     {
-        m_document.Reset();
-        EXPECT_EQ(m_liveBefore, KwHostLiveObjects()) << "the tree released every object";
+        m_Document.Reset();
+        EXPECT_EQ(m_LiveBefore, KwHostLiveObjects()) << "the tree released every object";
     }
 
-    IKwDocument* Document() { return m_document.Get(); }
+    IKwDocument* Document() { return m_Document.Get(); }
 
     // Contents under the document and node 1 under it, as a load filter builds them.
     KwComPtr<IKwChildren> MakeContents()
@@ -42,9 +42,9 @@ protected:
         return children;
     }
 
-    KwHostEngine m_engine;
-    KwComPtr<KwHostDocument> m_document;
-    LONG m_liveBefore = 0;
+    KwHostEngine m_Engine;
+    KwComPtr<KwHostDocument> m_Document;
+    LONG m_LiveBefore = 0;
 };
 
 TEST_F(KwHostTreeTest, AttributesKeepTheirOrderAndAreReplacedInPlace)
@@ -57,8 +57,8 @@ TEST_F(KwHostTreeTest, AttributesKeepTheirOrderAndAreReplacedInPlace)
     EXPECT_EQ(S_OK, Document()->PutAttribute(extra.Get(), V::Bool(true).Get(), 0));
     EXPECT_EQ(S_OK, Document()->PutAttribute(format.Get(), V::Text("JPEG (Exif)").Get(), 2));
 
-    ASSERT_EQ((std::vector<std::string>{"DocType", "Format", "Extra"}), m_document->AttributeNames());
-    const KwHostAttributeEntry* entry = m_document->FindAttribute("Format");
+    ASSERT_EQ((std::vector<std::string>{"DocType", "Format", "Extra"}), m_Document->AttributeNames());
+    const KwHostAttributeEntry* entry = m_Document->FindAttribute("Format");
     ASSERT_NE(nullptr, entry);
     EXPECT_EQ(VT_BSTR, entry->value.Type());
     EXPECT_EQ("JPEG (Exif)", entry->value.ValueText());
@@ -81,7 +81,7 @@ TEST_F(KwHostTreeTest, AttributesKeepTheirOrderAndAreReplacedInPlace)
     EXPECT_EQ(E_INVALIDARG, attributes->GetAttributeName(3, name.Receive()));
     EXPECT_EQ(E_INVALIDARG, attributes->GetAttributeName(-1, name.Receive()));
     EXPECT_EQ(S_OK, attributes->RemoveAttribute(format.Get()));
-    ASSERT_EQ((std::vector<std::string>{"DocType", "Extra"}), m_document->AttributeNames());
+    ASSERT_EQ((std::vector<std::string>{"DocType", "Extra"}), m_Document->AttributeNames());
     LONG count = 0;
     EXPECT_EQ(S_OK, attributes->get_AttributeCount(&count));
     EXPECT_EQ(2, count);
@@ -96,7 +96,7 @@ TEST_F(KwHostTreeTest, AttributeValuesAreCopiesAndBadRequestsAreRefused)
         text.SetBstr(KwBstr::FromNarrow("JPEG").Detach());
         EXPECT_EQ(S_OK, Document()->PutAttribute(name.Get(), text, 0));
     }
-    EXPECT_EQ("JPEG", m_document->FindAttribute("Format")->value.ValueText());
+    EXPECT_EQ("JPEG", m_Document->FindAttribute("Format")->value.ValueText());
 
     // Names compare exactly; a missing name fails with an empty value.
     KwBstr other = KwBstr::FromNarrow("format");
@@ -115,11 +115,11 @@ TEST_F(KwHostTreeTest, AttributeValuesAreCopiesAndBadRequestsAreRefused)
     byRef.vt = VT_I4 | VT_BYREF;
     byRef.plVal = &target;
     EXPECT_EQ(DISP_E_BADVARTYPE, Document()->PutAttribute(name.Get(), byRef, 0));
-    EXPECT_EQ(1u, m_document->Attributes().size());
+    EXPECT_EQ(1u, m_Document->Attributes().size());
 
     // A collection put as VT_DISPATCH is held with a reference of its own.
     KwComPtr<KwHostAttributeCollection> collection;
-    ASSERT_EQ(S_OK, m_engine.CreateAttributeCollection(collection.Receive()));
+    ASSERT_EQ(S_OK, m_Engine.CreateAttributeCollection(collection.Receive()));
     KwBstr summary = KwBstr::FromNarrow("SummaryInformation");
     {
         KwVariant dispatch;
@@ -184,7 +184,7 @@ TEST_F(KwHostTreeTest, ChildrenAreCreatedByObjectTypeWithTheirInterfaces)
                                                    nullptr, refused.Receive()));
     EXPECT_EQ(E_POINTER, container->CreateChild(V::I4(7).Get(), V::I4(KW_CONTAINER).Get(), VARIANT_TRUE, nullptr,
                                                 nullptr));
-    EXPECT_EQ(1u, m_document->Contents()->FindNode(1)->Children().size());
+    EXPECT_EQ(1u, m_Document->Contents()->FindNode(1)->Children().size());
 }
 
 TEST_F(KwHostTreeTest, ChildrenAreFoundByIndexValueInCreationOrder)
@@ -235,7 +235,7 @@ TEST_F(KwHostTreeTest, ChildrenAreFoundByIndexValueInCreationOrder)
     EXPECT_EQ(S_OK, container->GetChild(nullText, nullptr, nullptr, byNull.Receive()));
     EXPECT_EQ(first.Get(), byNull.Get()) << "lookups find the first";
 
-    KwHostNode* hostNode = m_document->Contents()->FindNode(1);
+    KwHostNode* hostNode = m_Document->Contents()->FindNode(1);
     ASSERT_NE(nullptr, hostNode);
     EXPECT_EQ(2u, hostNode->RasterBlocks().size());
     LONG count = 0;
@@ -273,7 +273,7 @@ TEST_F(KwHostTreeTest, ProtectedChildrenStayAndRemovalReleases)
 
 TEST_F(KwHostTreeTest, SwitchesRefuseChildrenAndLeaveOutInterfaces)
 {
-    KwHostSwitches& switches = m_engine.Switches();
+    KwHostSwitches& switches = m_Engine.Switches();
     switches.Omit(KW_CONTENTS, IID_IKwContents);
     switches.Omit(KW_CONTAINER, IID_IKwAttribute);
     switches.Omit(KW_RASTER_BLOCK, IID_IKwRasterBlock);
@@ -306,15 +306,15 @@ TEST_F(KwHostTreeTest, SwitchesRefuseChildrenAndLeaveOutInterfaces)
     EXPECT_EQ(S_OK, container->CreateChild(V::Text("").Get(), V::I2(KW_RASTER_BLOCK).Get(), VARIANT_FALSE, nullptr,
                                            none.Receive()));
     EXPECT_FALSE(none);
-    EXPECT_EQ(1u, m_document->Contents()->ChildCount());
-    EXPECT_EQ(1u, m_document->Contents()->FindNode(1)->ChildCount());
+    EXPECT_EQ(1u, m_Document->Contents()->ChildCount());
+    EXPECT_EQ(1u, m_Document->Contents()->FindNode(1)->ChildCount());
 
     // GetAttribute failing everywhere, as a host that cannot read "Loaded".
     switches.getAttributeResult = E_UNEXPECTED;
     KwComPtr<IKwAttribute> contentsAttributes;
     ASSERT_EQ(S_OK, kw_query(contents.Get(), contentsAttributes.Receive()));
     KwBstr name = KwBstr::FromNarrow("Loaded");
-    m_document->Contents()->SetAttribute("Loaded", V::Bool(true));
+    m_Document->Contents()->SetAttribute("Loaded", V::Bool(true));
     KwVariant value;
     EXPECT_EQ(E_UNEXPECTED, contentsAttributes->GetAttribute(name.Get(), nullptr, &value));
     EXPECT_EQ(VT_EMPTY, value.vt);

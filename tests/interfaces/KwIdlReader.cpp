@@ -70,7 +70,7 @@ std::vector<std::string> Tokenize(const std::string& text)
 
 class Parser {
 public:
-    Parser(std::vector<std::string> tokens, KwIdlFile& file) : m_t(std::move(tokens)), m_file(file) {}
+    Parser(std::vector<std::string> tokens, KwIdlFile& file) : m_T(std::move(tokens)), m_File(file) {}
 
     void File()
     {
@@ -78,16 +78,16 @@ public:
     }
 
 private:
-    bool AtEnd() const { return m_i >= m_t.size(); }
+    bool AtEnd() const { return m_I >= m_T.size(); }
     const std::string& Peek(size_t ahead = 0) const
     {
         static const std::string end;
-        return m_i + ahead < m_t.size() ? m_t[m_i + ahead] : end;
+        return m_I + ahead < m_T.size() ? m_T[m_I + ahead] : end;
     }
     std::string Next()
     {
         if (AtEnd()) throw std::runtime_error("unexpected end of file");
-        return m_t[m_i++];
+        return m_T[m_I++];
     }
     void Expect(const std::string& token)
     {
@@ -103,7 +103,7 @@ private:
     bool Accept(const std::string& token)
     {
         if (Peek() == token) {
-            ++m_i;
+            ++m_I;
             return true;
         }
         return false;
@@ -156,13 +156,13 @@ private:
     {
         std::vector<std::string> attributes;
         if (Accept("import")) {
-            m_file.imports.push_back(Unquote(Next()));
+            m_File.imports.push_back(Unquote(Next()));
             Expect(";");
             return;
         }
         if (Accept("importlib")) {
             Expect("(");
-            m_file.importlibs.push_back(Unquote(Next()));
+            m_File.importlibs.push_back(Unquote(Next()));
             Expect(")");
             Expect(";");
             return;
@@ -203,7 +203,7 @@ private:
         Expect("{");
         while (!Accept("}")) itf.members.push_back(Member());
         Accept(";");
-        m_file.interfaces.push_back(std::move(itf));
+        m_File.interfaces.push_back(std::move(itf));
     }
 
     KwIdlMember Member()
@@ -296,7 +296,7 @@ private:
                 constants.emplace_back(part[0], value);
                 next = value + 1;
             }
-            m_file.enums[alias] = constants;
+            m_File.enums[alias] = constants;
         } else {
             std::vector<std::string> fields;
             std::vector<std::string> field;
@@ -308,14 +308,14 @@ private:
                     field.push_back(t);
                 }
             }
-            m_file.records[alias] = fields;
+            m_File.records[alias] = fields;
         }
     }
 
     void Library(const std::vector<std::string>& attributes)
     {
-        m_file.libraryName = Word();
-        m_file.libraryAttributes = attributes;
+        m_File.libraryName = Word();
+        m_File.libraryAttributes = attributes;
         Expect("{");
         while (!Accept("}")) Statement(true);
         Accept(";");
@@ -338,12 +338,12 @@ private:
             coclass.interfaces.push_back(entry);
         }
         Accept(";");
-        m_file.coclasses.push_back(std::move(coclass));
+        m_File.coclasses.push_back(std::move(coclass));
     }
 
-    std::vector<std::string> m_t;
-    size_t m_i = 0;
-    KwIdlFile& m_file;
+    std::vector<std::string> m_T;
+    size_t m_I = 0;
+    KwIdlFile& m_File;
 };
 
 bool HasAttribute(const std::vector<std::string>& attributes, const std::string& name)

@@ -23,10 +23,10 @@ protected:
     HRESULT ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept override
     {
         *done = 0;
-        if (position >= m_bytes.size()) return S_OK;
-        ULONGLONG available = m_bytes.size() - position;
+        if (position >= m_Bytes.size()) return S_OK;
+        ULONGLONG available = m_Bytes.size() - position;
         *done = available < cb ? static_cast<ULONG>(available) : cb;
-        std::memcpy(pv, m_bytes.data() + position, *done);
+        std::memcpy(pv, m_Bytes.data() + position, *done);
         return S_OK;
     }
     HRESULT WriteAt(ULONGLONG, const void*, ULONG, ULONG* done) noexcept override
@@ -36,7 +36,7 @@ protected:
     }
     HRESULT StoreSize(ULONGLONG* size) noexcept override
     {
-        *size = m_reportedSize;
+        *size = m_ReportedSize;
         return S_OK;
     }
     HRESULT Resize(ULONGLONG) noexcept override { return E_NOTIMPL; }
@@ -47,9 +47,9 @@ protected:
 
 private:
     ReportedSizeStream(std::shared_ptr<KwHostContext> context, std::vector<unsigned char> bytes, ULONGLONG size)
-        : KwHostStream(std::move(context), "stream"), m_bytes(std::move(bytes)), m_reportedSize(size)
+        : KwHostStream(std::move(context), "stream"), m_Bytes(std::move(bytes)), m_ReportedSize(size)
     {
     }
-    std::vector<unsigned char> m_bytes;
-    ULONGLONG m_reportedSize;
+    std::vector<unsigned char> m_Bytes;
+    ULONGLONG m_ReportedSize;
 };

@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, StreamWithoutDataTest, ::testing::Values(0ull, 1
 namespace {
 
 struct RecordingErrors {
-    jpeg_error_mgr Standard;
+    jpeg_error_mgr Public;
     std::jmp_buf Jump;
 };
 
@@ -176,10 +176,10 @@ TEST_F(StreamSourceTest, RefillAndSkipCalledDirectly)
 
     jpeg_decompress_struct cinfo;
     RecordingErrors errors;
-    cinfo.err = jpeg_std_error(&errors.Standard);
-    errors.Standard.error_exit = RecordingExit;
+    cinfo.err = jpeg_std_error(&errors.Public);
+    errors.Public.error_exit = RecordingExit;
     jpeg_create_decompress(&cinfo);
-    InstallStreamSource(owner, &cinfo);
+    InstallStreamSource(&cinfo, owner);
     jpeg_source_mgr* src = cinfo.src;
     ASSERT_NE(src, nullptr);
     EXPECT_EQ(src->bytes_in_buffer, 0u);
@@ -217,7 +217,7 @@ TEST_F(StreamSourceTest, RefillAndSkipCalledDirectly)
 
     // Installed again: same record, counting from zero where the stream stands.
     stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    InstallStreamSource(owner, &cinfo);
+    InstallStreamSource(&cinfo, owner);
     EXPECT_EQ(cinfo.src, src);
     src->init_source(&cinfo);
     ASSERT_TRUE(Fill(&cinfo));
@@ -235,9 +235,9 @@ TEST_F(StreamSourceTest, RefillAndSkipCalledDirectly)
     ASSERT_EQ(KwHostDataObject::Create(static_cast<IStream*>(one.Get()), "one.jpg", data.Receive(), context), S_OK);
     ASSERT_EQ(other->OpenDocument(data.Get(), doc.Get(), nullptr), S_OK);
     jpeg_create_decompress(&cinfo);
-    InstallStreamSource(static_cast<CKwFilterJPEG*>(other.Get()), &cinfo);
+    InstallStreamSource(&cinfo, static_cast<CKwFilterJPEG*>(other.Get()));
     cinfo.src->init_source(&cinfo);
     EXPECT_FALSE(Fill(&cinfo));
-    EXPECT_EQ(errors.Standard.msg_code, JERR_INPUT_EMPTY);
+    EXPECT_EQ(errors.Public.msg_code, JERR_INPUT_EMPTY);
     jpeg_destroy_decompress(&cinfo);
 }

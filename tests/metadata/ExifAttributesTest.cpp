@@ -26,23 +26,23 @@ struct Put {
 
 class ExifAttributes : public testing::Test {
 protected:
-    void SetUp() override { m_liveBefore = KwHostLiveObjects(); }
+    void SetUp() override { m_LiveBefore = KwHostLiveObjects(); }
     void TearDown() override
     {
-        m_document.Reset();
-        m_engine.reset();
-        EXPECT_EQ(m_liveBefore, KwHostLiveObjects()) << "every host object was released";
+        m_Document.Reset();
+        m_Engine.reset();
+        EXPECT_EQ(m_LiveBefore, KwHostLiveObjects()) << "every host object was released";
     }
 
     HRESULT Publish(const JpegMetadata& metadata, bool start = true)
     {
-        m_engine.reset(new KwHostEngine());
+        m_Engine.reset(new KwHostEngine());
         if (start) {
-            EXPECT_TRUE(SUCCEEDED(m_engine->Start()));
+            EXPECT_TRUE(SUCCEEDED(m_Engine->Start()));
         }
         KwHostDocument* document = nullptr;
-        EXPECT_EQ(S_OK, m_engine->CreateDocument(&document));
-        m_document.Attach(document);
+        EXPECT_EQ(S_OK, m_Engine->CreateDocument(&document));
+        m_Document.Attach(document);
         return KwPublishExifAttributes(document, metadata);
     }
 
@@ -50,7 +50,7 @@ protected:
     std::vector<Put> PutsOn(const std::string& object) const
     {
         std::vector<Put> puts;
-        for (const KwHostCall* call : m_engine->Log().Find("PutAttribute")) {
+        for (const KwHostCall* call : m_Engine->Log().Find("PutAttribute")) {
             if (call->object == object)
                 puts.push_back({call->name, call->value.ValueText(), call->value.Type(), call->type});
         }
@@ -71,9 +71,9 @@ protected:
         return "<absent>";
     }
 
-    std::unique_ptr<KwHostEngine> m_engine;
-    KwComPtr<KwHostDocument> m_document;
-    LONG m_liveBefore = 0;
+    std::unique_ptr<KwHostEngine> m_Engine;
+    KwComPtr<KwHostDocument> m_Document;
+    LONG m_LiveBefore = 0;
 };
 
 JpegMetadata Camera()
@@ -112,8 +112,8 @@ TEST_F(ExifAttributes, CollectionOnTheDocumentThenTwelveEntriesInOrder)
     EXPECT_EQ(VT_DISPATCH, onDocument[0].vt);
     EXPECT_EQ(2, onDocument[0].type);
     // The collection is on the document before it is filled.
-    EXPECT_LT(m_engine->Log().IndexOf("PutAttribute", "SummaryInformation"),
-              m_engine->Log().IndexOf("PutAttribute", "ExifVersion"));
+    EXPECT_LT(m_Engine->Log().IndexOf("PutAttribute", "SummaryInformation"),
+              m_Engine->Log().IndexOf("PutAttribute", "ExifVersion"));
 
     const std::vector<Put> puts = CollectionPuts();
     EXPECT_EQ((std::vector<std::string>{"ExifVersion", "ExifMake", "ExifModel", "ExifDateTime", "ExifExposure",
@@ -138,7 +138,7 @@ TEST_F(ExifAttributes, CollectionOnTheDocumentThenTwelveEntriesInOrder)
     EXPECT_EQ("3", ValueOf(puts, "ExifExposureProgram"));
 
     // The document holds the very collection that was filled.
-    const KwHostAttributeEntry* summary = m_document->FindAttribute("SummaryInformation");
+    const KwHostAttributeEntry* summary = m_Document->FindAttribute("SummaryInformation");
     ASSERT_NE(nullptr, summary);
     ASSERT_EQ(VT_DISPATCH, summary->value.Type());
     KwComPtr<IKwAttribute> collection;
@@ -204,15 +204,15 @@ TEST_F(ExifAttributes, WithoutTheAttributeClassNothingIsPublished)
     // Not registered at all.
     EXPECT_EQ(S_FALSE, Publish(Camera(), /*start=*/false));
     EXPECT_TRUE(PutsOn("document").empty());
-    EXPECT_FALSE(m_document->HasAttribute("SummaryInformation"));
+    EXPECT_FALSE(m_Document->HasAttribute("SummaryInformation"));
 
     // Registered, but its class object refuses to create the collection.
-    m_engine.reset(new KwHostEngine());
-    m_engine->Switches().attributeCreateResult = E_OUTOFMEMORY;
-    ASSERT_TRUE(SUCCEEDED(m_engine->Start()));
+    m_Engine.reset(new KwHostEngine());
+    m_Engine->Switches().attributeCreateResult = E_OUTOFMEMORY;
+    ASSERT_TRUE(SUCCEEDED(m_Engine->Start()));
     KwHostDocument* document = nullptr;
-    ASSERT_EQ(S_OK, m_engine->CreateDocument(&document));
-    m_document.Attach(document);
+    ASSERT_EQ(S_OK, m_Engine->CreateDocument(&document));
+    m_Document.Attach(document);
     EXPECT_EQ(S_FALSE, KwPublishExifAttributes(document, Camera()));
     EXPECT_TRUE(PutsOn("document").empty());
     EXPECT_TRUE(CollectionPuts().empty());
@@ -220,20 +220,20 @@ TEST_F(ExifAttributes, WithoutTheAttributeClassNothingIsPublished)
 
 TEST_F(ExifAttributes, FailingPutsAreIgnoredAndANullDocumentIsRefused)
 {
-    m_engine.reset(new KwHostEngine());
-    ASSERT_TRUE(SUCCEEDED(m_engine->Start()));
+    m_Engine.reset(new KwHostEngine());
+    ASSERT_TRUE(SUCCEEDED(m_Engine->Start()));
     EXPECT_EQ(E_POINTER, KwPublishExifAttributes(nullptr, Camera()));
 
     // The third PutAttribute (ExifMake) fails; the rest still arrive.
     KwHostDocument* document = nullptr;
-    ASSERT_EQ(S_OK, m_engine->CreateDocument(&document));
-    m_document.Attach(document);
-    m_engine->Switches().FailCall(3, "PutAttribute");
+    ASSERT_EQ(S_OK, m_Engine->CreateDocument(&document));
+    m_Document.Attach(document);
+    m_Engine->Switches().FailCall(3, "PutAttribute");
     EXPECT_EQ(S_OK, KwPublishExifAttributes(document, Camera()));
     EXPECT_EQ(12u, CollectionPuts().size());
     LONG count = 0;
     KwComPtr<IKwAttribute> collection;
-    ASSERT_EQ(S_OK, kw_query<IKwAttribute>(m_document->FindAttribute("SummaryInformation")->value.Get().pdispVal,
+    ASSERT_EQ(S_OK, kw_query<IKwAttribute>(m_Document->FindAttribute("SummaryInformation")->value.Get().pdispVal,
                                            collection.Receive()));
     collection->get_AttributeCount(&count);
     EXPECT_EQ(11, count);

@@ -17,7 +17,7 @@
 
 namespace {
 
-const CLSID kUnknownClass = {0x1F2E3D4C, 0x5B6A, 0x4978, {0x86, 0x95, 0xA4, 0xB3, 0xC2, 0xD1, 0xE0, 0xF1}};
+const CLSID UnknownClass = {0x1F2E3D4C, 0x5B6A, 0x4978, {0x86, 0x95, 0xA4, 0xB3, 0xC2, 0xD1, 0xE0, 0xF1}};
 
 // A controlling object that aggregates one inner object and counts what reaches it.
 class OuterObject final : public IUnknown {
@@ -105,14 +105,14 @@ TEST_F(ClassObjectTest, ClassObjectsAreTheSameForConcurrentFirstRequests)
 
 TEST_F(ClassObjectTest, OnlyTheTwoFilterClassesAreAvailable)
 {
-    for (const CLSID* clsid : {&CLSID_KwSaveStructure, &CLSID_KwSaveRasterData, &kUnknownClass,
+    for (const CLSID* clsid : {&CLSID_KwSaveStructure, &CLSID_KwSaveRasterData, &UnknownClass,
                                static_cast<const CLSID*>(&LIBID_KWFILTER_JPEGLib), &IID_IKwFilter}) {
         void* out = reinterpret_cast<void*>(1);
         EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, DllGetClassObject(*clsid, IID_IClassFactory, &out));
         EXPECT_EQ(nullptr, out);
     }
     EXPECT_EQ(E_POINTER, DllGetClassObject(CLSID_KwFilterJPEG, IID_IClassFactory, nullptr));
-    EXPECT_EQ(E_POINTER, DllGetClassObject(kUnknownClass, IID_IClassFactory, nullptr));
+    EXPECT_EQ(E_POINTER, DllGetClassObject(UnknownClass, IID_IClassFactory, nullptr));
     EXPECT_EQ(S_OK, DllCanUnloadNow());
 }
 

@@ -63,71 +63,71 @@ HRESULT NoObjects(IUnknown*, REFIID, void** ppv)
     return E_NOTIMPL;
 }
 
-const CLSID kClassA = {0xA0000001, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x61}};
-const CLSID kClassB = {0xA0000002, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x62}};
-const CLSID kClassC = {0xA0000003, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x63}};
-const GUID kLibrary = {0xA0000004, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x64}};
+const CLSID ClassA = {0xA0000001, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x61}};
+const CLSID ClassB = {0xA0000002, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x62}};
+const CLSID ClassC = {0xA0000003, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x63}};
+const GUID Library = {0xA0000004, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x64}};
 
-const char kScriptA[] = "HKCR\r\n{\r\n\tKwT.ModuleA = s '%MODULE%'\r\n\t{\r\n\t\tval Version = s '%VERSION%'\r\n\t}\r\n}\r\n";
-const char kScriptB[] = "HKCR { KwT.ModuleB = s 'b' { 'Bad\\Name' } }";
-const char kScriptC[] = "HKCR { KwT.ModuleC = s 'c' }";
+const char ScriptA[] = "HKCR\r\n{\r\n\tKwT.ModuleA = s '%MODULE%'\r\n\t{\r\n\t\tval Version = s '%VERSION%'\r\n\t}\r\n}\r\n";
+const char ScriptB[] = "HKCR { KwT.ModuleB = s 'b' { 'Bad\\Name' } }";
+const char ScriptC[] = "HKCR { KwT.ModuleC = s 'c' }";
 
 class ModuleRegistrationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         const char* previous = std::getenv("KWPLATFORM_REGISTRY");
-        m_previous = previous ? previous : "";
-        m_file = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        setenv("KWPLATFORM_REGISTRY", m_file.c_str(), 1);
+        m_Previous = previous ? previous : "";
+        m_File = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        setenv("KWPLATFORM_REGISTRY", m_File.c_str(), 1);
 
         // This test executable plays the library: its own module handle, with
         // a resource table of test scripts and no version resource.
-        m_self = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&NoObjects));
-        ASSERT_NE(nullptr, m_self);
+        m_Self = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&NoObjects));
+        ASSERT_NE(nullptr, m_Self);
         static const KwResourceEntry resources[] = {
-            {"REGISTRY", 201, kScriptA, sizeof kScriptA - 1},
-            {"REGISTRY", 202, kScriptB, sizeof kScriptB - 1},
-            {"REGISTRY", 203, kScriptC, sizeof kScriptC - 1},
+            {"REGISTRY", 201, ScriptA, sizeof ScriptA - 1},
+            {"REGISTRY", 202, ScriptB, sizeof ScriptB - 1},
+            {"REGISTRY", 203, ScriptC, sizeof ScriptC - 1},
         };
-        KwRegisterModuleResources(m_self, resources, 3);
+        KwRegisterModuleResources(m_Self, resources, 3);
         char path[MAX_PATH] = "";
-        GetModuleFileNameA(m_self, path, MAX_PATH);
-        m_path = path;
+        GetModuleFileNameA(m_Self, path, MAX_PATH);
+        m_Path = path;
     }
     void TearDown() override
     {
-        KwUnregisterModuleResources(m_self);
-        if (m_previous.empty()) {
+        KwUnregisterModuleResources(m_Self);
+        if (m_Previous.empty()) {
             unsetenv("KWPLATFORM_REGISTRY");
         } else {
-            setenv("KWPLATFORM_REGISTRY", m_previous.c_str(), 1);
+            setenv("KWPLATFORM_REGISTRY", m_Previous.c_str(), 1);
         }
-        KwRemoveRegistryFile(m_file);
+        KwRemoveRegistryFile(m_File);
     }
 
-    KwClassEntry m_classes[3] = {
-        {&kClassA, &NoObjects, 201, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
-        {&kClassB, &NoObjects, 202, {nullptr}, nullptr, nullptr},
-        {&kClassC, &NoObjects, 203, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
+    KwClassEntry m_Classes[3] = {
+        {&ClassA, &NoObjects, 201, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
+        {&ClassB, &NoObjects, 202, {nullptr}, nullptr, nullptr},
+        {&ClassC, &NoObjects, 203, {nullptr}, [] { ++g_starts; }, [] { ++g_ends; }},
     };
-    HMODULE m_self = nullptr;
-    std::string m_path;
-    std::string m_file;
-    std::string m_previous;
+    HMODULE m_Self = nullptr;
+    std::string m_Path;
+    std::string m_File;
+    std::string m_Previous;
 };
 
 TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtTheFirstFailure)
 {
     KwModule module;
     g_starts = g_ends = 0;
-    module.Attach(m_self, {m_classes, 3, &kLibrary, 1, 0, "Test library"});
+    module.Attach(m_Self, {m_Classes, 3, &Library, 1, 0, "Test library"});
     EXPECT_EQ(2, g_starts);
 
     EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, module.RegisterServer());
     // The first class is registered, with the module path and, as the file has
     // no version resource, the version 0.0.0.0.
-    EXPECT_EQ("HKCR\\KwT.ModuleA\n  @ = s \"" + m_path + "\"\n  Version = s \"0.0.0.0\"\n",
+    EXPECT_EQ("HKCR\\KwT.ModuleA\n  @ = s \"" + m_Path + "\"\n  Version = s \"0.0.0.0\"\n",
               KwDumpRegistry("HKCR\\KwT.ModuleA"));
     EXPECT_EQ("", KwDumpRegistry("HKCR\\KwT.ModuleC")); // after the failing script: not run
     EXPECT_EQ("", KwDumpRegistry("HKCR\\TypeLib"));     // nor the type library
@@ -140,7 +140,7 @@ TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtT
     EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, module.GetClassObject(CLSID_KwFilterJPEG, IID_IClassFactory, &out));
     EXPECT_EQ(nullptr, out);
     KwComPtr<IClassFactory> factory;
-    ASSERT_EQ(S_OK, module.GetClassObject(kClassC, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive())));
+    ASSERT_EQ(S_OK, module.GetClassObject(ClassC, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive())));
     EXPECT_EQ(E_NOTIMPL, factory->CreateInstance(nullptr, IID_IUnknown, &out));
     factory.Reset();
 
@@ -152,8 +152,8 @@ TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtT
 TEST_F(ModuleRegistrationTest, AMissingScriptResourceFailsTheRegistration)
 {
     KwModule module;
-    m_classes[0].registryResource = 299;
-    module.Attach(m_self, {m_classes, 1, nullptr, 0, 0, nullptr});
+    m_Classes[0].RegistryResource = 299;
+    module.Attach(m_Self, {m_Classes, 1, nullptr, 0, 0, nullptr});
     EXPECT_TRUE(FAILED(module.RegisterServer()));
     EXPECT_TRUE(FAILED(module.UnregisterServer()));
     module.Detach();

@@ -13,16 +13,16 @@ protected:
 
     void SetUp() override
     {
-        m_module = LoadLibraryA(KW_FILTER_LIBRARY);
-        ASSERT_NE(nullptr, m_module) << KW_FILTER_LIBRARY;
-        DllGetClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(m_module, "DllGetClassObject"));
-        DllCanUnloadNow = reinterpret_cast<PlainFunction>(GetProcAddress(m_module, "DllCanUnloadNow"));
+        m_Module = LoadLibraryA(KW_FILTER_LIBRARY);
+        ASSERT_NE(nullptr, m_Module) << KW_FILTER_LIBRARY;
+        DllGetClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(m_Module, "DllGetClassObject"));
+        DllCanUnloadNow = reinterpret_cast<PlainFunction>(GetProcAddress(m_Module, "DllCanUnloadNow"));
         ASSERT_NE(nullptr, DllGetClassObject);
         ASSERT_NE(nullptr, DllCanUnloadNow);
     }
     void TearDown() override
     {
-        if (m_module) FreeLibrary(m_module);
+        if (m_Module) FreeLibrary(m_Module);
     }
 
     // The class object of `clsid` as IClassFactory (one caller reference).
@@ -33,7 +33,7 @@ protected:
         return factory;
     }
 
-    HMODULE m_module = nullptr;
+    HMODULE m_Module = nullptr;
     GetClassObjectFunction DllGetClassObject = nullptr;
     PlainFunction DllCanUnloadNow = nullptr;
 };

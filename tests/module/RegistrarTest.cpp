@@ -17,24 +17,24 @@ protected:
     void SetUp() override
     {
         const char* previous = std::getenv("KWPLATFORM_REGISTRY");
-        m_previous = previous ? previous : "";
-        m_file = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        setenv("KWPLATFORM_REGISTRY", m_file.c_str(), 1);
+        m_Previous = previous ? previous : "";
+        m_File = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        setenv("KWPLATFORM_REGISTRY", m_File.c_str(), 1);
     }
     void TearDown() override
     {
-        if (m_previous.empty()) {
+        if (m_Previous.empty()) {
             unsetenv("KWPLATFORM_REGISTRY");
         } else {
-            setenv("KWPLATFORM_REGISTRY", m_previous.c_str(), 1);
+            setenv("KWPLATFORM_REGISTRY", m_Previous.c_str(), 1);
         }
-        KwRemoveRegistryFile(m_file);
+        KwRemoveRegistryFile(m_File);
     }
 
-    HRESULT Register(const std::string& script) { return m_registrar.RegisterScript(script.data(), script.size()); }
+    HRESULT Register(const std::string& script) { return m_Registrar.RegisterScript(script.data(), script.size()); }
     HRESULT Unregister(const std::string& script)
     {
-        return m_registrar.UnregisterScript(script.data(), script.size());
+        return m_Registrar.UnregisterScript(script.data(), script.size());
     }
     static bool Exists(const std::string& path)
     {
@@ -43,9 +43,9 @@ protected:
         return key != nullptr;
     }
 
-    KwRegistrar m_registrar;
-    std::string m_file;
-    std::string m_previous;
+    KwRegistrar m_Registrar;
+    std::string m_File;
+    std::string m_Previous;
 };
 
 TEST_F(RegistrarTest, RegistrationWritesKeysDefaultAndNamedValuesOfBothTypes)
@@ -161,7 +161,7 @@ TEST_F(RegistrarTest, MalformedScriptsFailWithTheRegistrarError)
         "HKCR { %UNKNOWN% }",                        // an unknown variable
         "HKCR { KwT.Bad = s '%MODULE }",             // a % that is never closed
     };
-    ASSERT_EQ(S_OK, m_registrar.AddReplacement("MODULE", "/lib/x.so"));
+    ASSERT_EQ(S_OK, m_Registrar.AddReplacement("MODULE", "/lib/x.so"));
     for (const char* script : bad) {
         EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, Register(script)) << script;
         EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, Unregister(script)) << script;
@@ -173,8 +173,8 @@ TEST_F(RegistrarTest, MalformedScriptsFailWithTheRegistrarError)
     EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, Register(withZero));
     // Nesting deeper than the interpreter follows fails instead of exhausting the stack.
     std::string deep = "HKCR { ";
-    for (int i = 0; i < KwRegistrar::kMaxDepth + 1; ++i) deep += "KwT.Deep { ";
-    for (int i = 0; i < KwRegistrar::kMaxDepth + 2; ++i) deep += "} ";
+    for (int i = 0; i < KwRegistrar::MaxDepth + 1; ++i) deep += "KwT.Deep { ";
+    for (int i = 0; i < KwRegistrar::MaxDepth + 2; ++i) deep += "} ";
     EXPECT_EQ(KW_E_REGISTRAR_SCRIPT, Register(deep));
     // An empty script does nothing and succeeds.
     EXPECT_EQ(S_OK, Register(""));
@@ -183,12 +183,12 @@ TEST_F(RegistrarTest, MalformedScriptsFailWithTheRegistrarError)
 
 TEST_F(RegistrarTest, ReplacementVariablesMatchWithoutRegardToCase)
 {
-    EXPECT_EQ(E_INVALIDARG, m_registrar.AddReplacement(nullptr, "x"));
-    EXPECT_EQ(E_INVALIDARG, m_registrar.AddReplacement("", "x"));
-    EXPECT_EQ(E_INVALIDARG, m_registrar.AddReplacement("Name", nullptr));
-    ASSERT_EQ(S_OK, m_registrar.AddReplacement("Module", "/opt/it''s/lib.so"));
-    ASSERT_EQ(S_OK, m_registrar.AddReplacement("VERSION", "4.0.0.34"));
-    ASSERT_EQ(S_OK, m_registrar.AddReplacement("Empty", ""));
+    EXPECT_EQ(E_INVALIDARG, m_Registrar.AddReplacement(nullptr, "x"));
+    EXPECT_EQ(E_INVALIDARG, m_Registrar.AddReplacement("", "x"));
+    EXPECT_EQ(E_INVALIDARG, m_Registrar.AddReplacement("Name", nullptr));
+    ASSERT_EQ(S_OK, m_Registrar.AddReplacement("Module", "/opt/it''s/lib.so"));
+    ASSERT_EQ(S_OK, m_Registrar.AddReplacement("VERSION", "4.0.0.34"));
+    ASSERT_EQ(S_OK, m_Registrar.AddReplacement("Empty", ""));
     ASSERT_EQ(S_OK, Register("HKCR { KwT.Vars = s '%MODULE%' { val V = s 'v%version%' val P = s '50%% of %%' "
                              "val E = s '[%Empty%]' } }"));
     EXPECT_EQ("HKCR\\KwT.Vars\n"
@@ -198,10 +198,10 @@ TEST_F(RegistrarTest, ReplacementVariablesMatchWithoutRegardToCase)
               "  V = s \"v4.0.0.34\"\n",
               KwDumpRegistry("HKCR\\KwT.Vars"));
 
-    for (int i = 3; i < KwRegistrar::kMaxReplacements; ++i) {
-        EXPECT_EQ(S_OK, m_registrar.AddReplacement("Filler", "f"));
+    for (int i = 3; i < KwRegistrar::MaxReplacements; ++i) {
+        EXPECT_EQ(S_OK, m_Registrar.AddReplacement("Filler", "f"));
     }
-    EXPECT_EQ(E_OUTOFMEMORY, m_registrar.AddReplacement("OneTooMany", "x"));
+    EXPECT_EQ(E_OUTOFMEMORY, m_Registrar.AddReplacement("OneTooMany", "x"));
 }
 
 TEST(ModuleVersion, UnreadableVersionResourceReadsAsZeroes)

@@ -45,14 +45,14 @@ std::string ProgIdKeys(const std::string& clsid, const std::string& name)
            versioned + "\\CLSID\n  @ = s \"" + clsid + "\"\n";
 }
 
-const std::string kLoadCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterJPEG\n"
+const std::string LoadCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterJPEG\n"
                                         "  Designer = s \"Quarvenx\"\n"
                                         "  Extension = s \"*.JPG,*.JPEG,*.JFIF,*.JFI\"\n"
                                         "  Format = s \"JPEG File Interchange Format\"\n"
                                         "  Group = s \"Raster\"\n"
                                         "  ProgID = s \"KwFilter_JPEG.KwFilterJPEG\"\n"
                                         "  Version = s \"4.0.0.34\"\n";
-const std::string kSaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG\n"
+const std::string SaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG\n"
                                         "  BlockSupport = d 2\n"
                                         "  Designer = s \"Quarvenx\"\n"
                                         "  Group = s \"Raster\"\n"
@@ -63,71 +63,71 @@ const std::string kSaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\Kw
                                         "  StorageType = d 1\n"
                                         "  Version = s \"4.0.0.34\"\n";
 
-const std::string kCatalogue = "HKLM\\Software\nHKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
+const std::string Catalogue = "HKLM\\Software\nHKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
                                 "  @ = s \"Quarvenx COM Filters\"\n" +
-                                kLoadCatalogueEntry + kSaveCatalogueEntry;
+                                LoadCatalogueEntry + SaveCatalogueEntry;
 
 class RegistrationTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_registry = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_Registry = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
-    void TearDown() override { KwRemoveRegistryFile(m_registry); }
+    void TearDown() override { KwRemoveRegistryFile(m_Registry); }
 
     // Runs the helper; every command must have run, and the output is returned.
     std::string Run(const std::vector<std::string>& arguments)
     {
-        KwHelperResult result = KwRunHelper(arguments, m_registry);
+        KwHelperResult result = KwRunHelper(arguments, m_Registry);
         EXPECT_EQ(0, result.exitCode) << result.output;
         return result.output;
     }
 
-    std::string m_registry;
-    const std::string m_library = KW_FILTER_LIBRARY;
-    const std::string m_loadClsid = GuidText(CLSID_KwFilterJPEG);
-    const std::string m_saveClsid = GuidText(CLSID_KwFilterSaveJPEG);
+    std::string m_Registry;
+    const std::string m_Library = KW_FILTER_LIBRARY;
+    const std::string m_LoadClsid = GuidText(CLSID_KwFilterJPEG);
+    const std::string m_SaveClsid = GuidText(CLSID_KwFilterSaveJPEG);
 };
 
 TEST_F(RegistrationTest, RegistrationWritesExactlyTheScriptedEntries)
 {
-    ASSERT_EQ("register " + m_library + " -> 0x00000000\n", Run({"register", m_library}));
-    EXPECT_EQ("HKCR\\CLSID\n" + ClassKeys(m_loadClsid, "KwFilterJPEG", m_library) +
-                  ClassKeys(m_saveClsid, "KwFilterSaveJPEG", m_library),
+    ASSERT_EQ("register " + m_Library + " -> 0x00000000\n", Run({"register", m_Library}));
+    EXPECT_EQ("HKCR\\CLSID\n" + ClassKeys(m_LoadClsid, "KwFilterJPEG", m_Library) +
+                  ClassKeys(m_SaveClsid, "KwFilterSaveJPEG", m_Library),
               Run({"dump", "HKCR\\CLSID"}));
-    EXPECT_EQ(ProgIdKeys(m_loadClsid, "KwFilterJPEG") + ProgIdKeys(m_saveClsid, "KwFilterSaveJPEG"),
+    EXPECT_EQ(ProgIdKeys(m_LoadClsid, "KwFilterJPEG") + ProgIdKeys(m_SaveClsid, "KwFilterSaveJPEG"),
               Run({"dump", "HKCR\\KwFilter_JPEG.KwFilterJPEG", "dump", "HKCR\\KwFilter_JPEG.KwFilterJPEG.1", "dump",
                    "HKCR\\KwFilter_JPEG.KwFilterSaveJPEG", "dump", "HKCR\\KwFilter_JPEG.KwFilterSaveJPEG.1"}));
-    EXPECT_EQ(kCatalogue,
+    EXPECT_EQ(Catalogue,
               Run({"dump", "HKLM\\Software"}));
     // The type library is registered after the classes.
     EXPECT_NE(0u, Run({"dump", "HKCR\\TypeLib\\" + GuidText(LIBID_KWFILTER_JPEGLib)}).find("\\1.0\n"));
 
     // Registering again gives the same entries.
-    ASSERT_EQ("register " + m_library + " -> 0x00000000\n", Run({"register", m_library}));
-    EXPECT_EQ(kCatalogue,
+    ASSERT_EQ("register " + m_Library + " -> 0x00000000\n", Run({"register", m_Library}));
+    EXPECT_EQ(Catalogue,
               Run({"dump", "HKLM\\Software"}));
 }
 
 TEST_F(RegistrationTest, RegistrationReplacesStaleEntriesOfItsOwnClasses)
 {
-    Run({"set", "HKCR\\CLSID\\" + m_loadClsid + "\\Stale", "set",
-         "HKCR\\CLSID\\" + m_loadClsid + "\\InprocServer32|ThreadingModel|Both", "set",
+    Run({"set", "HKCR\\CLSID\\" + m_LoadClsid + "\\Stale", "set",
+         "HKCR\\CLSID\\" + m_LoadClsid + "\\InprocServer32|ThreadingModel|Both", "set",
          "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG|Obsolete|1", "set",
          "HKCR\\CLSID\\{00000000-1111-2222-3333-444444444444}|Foreign|kept"});
-    ASSERT_EQ("register " + m_library + " -> 0x00000000\n", Run({"register", m_library}));
+    ASSERT_EQ("register " + m_Library + " -> 0x00000000\n", Run({"register", m_Library}));
     EXPECT_EQ("HKCR\\CLSID\nHKCR\\CLSID\\{00000000-1111-2222-3333-444444444444}\n  Foreign = s \"kept\"\n" +
-                  ClassKeys(m_loadClsid, "KwFilterJPEG", m_library) +
-                  ClassKeys(m_saveClsid, "KwFilterSaveJPEG", m_library),
+                  ClassKeys(m_LoadClsid, "KwFilterJPEG", m_Library) +
+                  ClassKeys(m_SaveClsid, "KwFilterSaveJPEG", m_Library),
               Run({"dump", "HKCR\\CLSID"}));
-    EXPECT_EQ(kSaveCatalogueEntry, Run({"dump", "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG"}));
+    EXPECT_EQ(SaveCatalogueEntry, Run({"dump", "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG"}));
 }
 
 TEST_F(RegistrationTest, RemovalTakesTheEntriesAwayButNeverTheClassRoot)
 {
     Run({"set", "HKCR\\CLSID\\{00000000-1111-2222-3333-444444444444}|Foreign|kept"});
-    ASSERT_EQ("register " + m_library + " -> 0x00000000\n", Run({"register", m_library}));
-    ASSERT_EQ("unregister " + m_library + " -> 0x00000000\n", Run({"unregister", m_library}));
+    ASSERT_EQ("register " + m_Library + " -> 0x00000000\n", Run({"register", m_Library}));
+    ASSERT_EQ("unregister " + m_Library + " -> 0x00000000\n", Run({"unregister", m_Library}));
     EXPECT_EQ("HKCR\\CLSID\nHKCR\\CLSID\\{00000000-1111-2222-3333-444444444444}\n  Foreign = s \"kept\"\n",
               Run({"dump", "HKCR\\CLSID"}));
     EXPECT_EQ("missing HKCR\\KwFilter_JPEG.KwFilterJPEG\nmissing HKCR\\KwFilter_JPEG.KwFilterJPEG.1\n"
@@ -142,7 +142,7 @@ TEST_F(RegistrationTest, RemovalTakesTheEntriesAwayButNeverTheClassRoot)
     // With nothing registered, the scripts find nothing to remove and create
     // nothing; the system reports the type library as not registered.
     Run({"set", "HKCR\\Unrelated"});
-    EXPECT_EQ("unregister " + m_library + " -> 0x8002801C\n", Run({"unregister", m_library}));
+    EXPECT_EQ("unregister " + m_Library + " -> 0x8002801C\n", Run({"unregister", m_Library}));
     EXPECT_EQ("HKCR\\CLSID\nHKCR\\CLSID\\{00000000-1111-2222-3333-444444444444}\n  Foreign = s \"kept\"\n",
               Run({"dump", "HKCR\\CLSID"}));
     EXPECT_EQ("HKLM\\Software\n", Run({"dump", "HKLM\\Software"})) << "the system's key stays, empty";
@@ -151,8 +151,8 @@ TEST_F(RegistrationTest, RemovalTakesTheEntriesAwayButNeverTheClassRoot)
 TEST_F(RegistrationTest, RemovalKeepsTheCatalogueWhileAnotherFilterLivesThere)
 {
     Run({"set", "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterTIFF|ProgID|KwFilter_TIFF.KwFilterTIFF"});
-    ASSERT_EQ("register " + m_library + " -> 0x00000000\n", Run({"register", m_library}));
-    ASSERT_EQ("unregister " + m_library + " -> 0x00000000\n", Run({"unregister", m_library}));
+    ASSERT_EQ("register " + m_Library + " -> 0x00000000\n", Run({"register", m_Library}));
+    ASSERT_EQ("unregister " + m_Library + " -> 0x00000000\n", Run({"unregister", m_Library}));
     EXPECT_EQ("HKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
               "  @ = s \"Quarvenx COM Filters\"\n"
               "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterTIFF\n"
@@ -162,14 +162,14 @@ TEST_F(RegistrationTest, RemovalKeepsTheCatalogueWhileAnotherFilterLivesThere)
 
 TEST_F(RegistrationTest, ClassesAreCreatedByProgIdInAnotherProcess)
 {
-    ASSERT_EQ("register " + m_library + " -> 0x00000000\n", Run({"register", m_library}));
+    ASSERT_EQ("register " + m_Library + " -> 0x00000000\n", Run({"register", m_Library}));
     EXPECT_EQ("create KwFilter_JPEG.KwFilterJPEG -> 0x00000000 IKwFilter\n"
               "create KwFilter_JPEG.KwFilterJPEG.1 -> 0x00000000 IKwFilter\n"
               "create KwFilter_JPEG.KwFilterSaveJPEG -> 0x00000000 IKwFilterSave\n"
               "create KwFilter_JPEG.KwFilterSaveJPEG.1 -> 0x00000000 IKwFilterSave\n",
               Run({"create", "KwFilter_JPEG.KwFilterJPEG", "create", "KwFilter_JPEG.KwFilterJPEG.1", "create",
                    "KwFilter_JPEG.KwFilterSaveJPEG", "create", "KwFilter_JPEG.KwFilterSaveJPEG.1"}));
-    ASSERT_EQ("unregister " + m_library + " -> 0x00000000\n", Run({"unregister", m_library}));
+    ASSERT_EQ("unregister " + m_Library + " -> 0x00000000\n", Run({"unregister", m_Library}));
     std::string after = Run({"create", "KwFilter_JPEG.KwFilterJPEG"});
     EXPECT_EQ(std::string::npos, after.find("-> 0x00000000")) << after;
 }
@@ -223,9 +223,9 @@ TEST_F(RegistrationTest, ModulePathMustFitTheRegistrarBuffer)
     ASSERT_GT(cyrillic.size(), size_t(MAX_PATH));
     for (const std::string& path : {cyrillic, fits}) {
         EXPECT_EQ("register " + path + " -> 0x00000000\n", Run({"register", path}));
-        EXPECT_EQ("HKCR\\CLSID\\" + m_loadClsid + "\\InprocServer32\n  @ = s \"" + path +
+        EXPECT_EQ("HKCR\\CLSID\\" + m_LoadClsid + "\\InprocServer32\n  @ = s \"" + path +
                       "\"\n  ThreadingModel = s \"Apartment\"\n",
-                  Run({"dump", "HKCR\\CLSID\\" + m_loadClsid + "\\InprocServer32"}));
+                  Run({"dump", "HKCR\\CLSID\\" + m_LoadClsid + "\\InprocServer32"}));
     }
     std::system(("rm -rf '" + base + "'").c_str());
 }
@@ -241,9 +241,9 @@ TEST_F(RegistrationTest, ModulePathWithQuotesPercentSignsAndAnyScriptIsWrittenAs
     const std::string library = directory + "/libKwFilter_JPEG.so";
     CopyLibrary(library);
     EXPECT_EQ("register " + library + " -> 0x00000000\n", Run({"register", library}));
-    EXPECT_EQ("HKCR\\CLSID\\" + m_saveClsid + "\\InprocServer32\n  @ = s \"" + library +
+    EXPECT_EQ("HKCR\\CLSID\\" + m_SaveClsid + "\\InprocServer32\n  @ = s \"" + library +
                   "\"\n  ThreadingModel = s \"Apartment\"\n",
-              Run({"dump", "HKCR\\CLSID\\" + m_saveClsid + "\\InprocServer32"}));
+              Run({"dump", "HKCR\\CLSID\\" + m_SaveClsid + "\\InprocServer32"}));
     EXPECT_EQ("create KwFilter_JPEG.KwFilterSaveJPEG -> 0x00000000 IKwFilterSave\n",
               Run({"create", "KwFilter_JPEG.KwFilterSaveJPEG"}));
     std::remove(library.c_str());

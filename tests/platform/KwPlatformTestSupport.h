@@ -15,15 +15,15 @@ class ScopedRegistryFile {
 public:
     ScopedRegistryFile();
     ~ScopedRegistryFile();
-    const std::string& Path() const { return m_path; }
-    const std::string& Folder() const { return m_folder; }
+    const std::string& Path() const { return m_Path; }
+    const std::string& Folder() const { return m_Folder; }
     std::string Text() const; // the file as it is on disk now
 
 private:
-    std::string m_folder;
-    std::string m_path;
-    std::string m_previous;
-    bool m_hadPrevious = false;
+    std::string m_Folder;
+    std::string m_Path;
+    std::string m_Previous;
+    bool m_HadPrevious = false;
 };
 
 // An IDispatch that counts its references and fails the test on use after free.

@@ -40,11 +40,11 @@ int RecordMessage(void* context, LPCSTR text, LPCSTR caption, UINT type)
     return 7;
 }
 
-const char kRegistryScript[] = "HKCR\r\n{\r\n}\r\n";
-const char kTypeLibBytes[] = {'M', 'S', 'F', 'T', 0, 2};
-const char kModuleName[] = "KwFilter_JPEG";
-const char kAccented[] = "caf\xC3\xA9"; // "café": the é is two bytes
-const VS_FIXEDFILEINFO kVersion = {VS_FFI_SIGNATURE, VS_FFI_STRUCVERSION, 0x00040000, 0x00000022, 0x00040000,
+const char RegistryScript[] = "HKCR\r\n{\r\n}\r\n";
+const char TypeLibBytes[] = {'M', 'S', 'F', 'T', 0, 2};
+const char ModuleName[] = "KwFilter_JPEG";
+const char Accented[] = "caf\xC3\xA9"; // "café": the é is two bytes
+const VS_FIXEDFILEINFO Version = {VS_FFI_SIGNATURE, VS_FFI_STRUCVERSION, 0x00040000, 0x00000022, 0x00040000,
                                    0x00000022, 0x3F, 0, VOS__WINDOWS32, VFT_DLL, 0, 0, 0};
 
 class Resources : public ::testing::Test {
@@ -52,11 +52,11 @@ protected:
     void SetUp() override
     {
         static const KwResourceEntry entries[] = {
-            {"REGISTRY", 102, kRegistryScript, sizeof kRegistryScript - 1},
-            {"TYPELIB", 1, kTypeLibBytes, sizeof kTypeLibBytes},
-            {RT_STRING, 100, kModuleName, sizeof kModuleName - 1},
-            {RT_STRING, 101, kAccented, sizeof kAccented}, // with its terminator: also accepted
-            {RT_VERSION, 1, &kVersion, sizeof kVersion},
+            {"REGISTRY", 102, RegistryScript, sizeof RegistryScript - 1},
+            {"TYPELIB", 1, TypeLibBytes, sizeof TypeLibBytes},
+            {RT_STRING, 100, ModuleName, sizeof ModuleName - 1},
+            {RT_STRING, 101, Accented, sizeof Accented}, // with its terminator: also accepted
+            {RT_VERSION, 1, &Version, sizeof Version},
         };
         KwRegisterModuleResources(ProgramHandle(), entries, 5);
     }
@@ -133,10 +133,10 @@ TEST_F(Resources, FindLoadAndSizeByNumberOrName)
     const HMODULE module = ProgramHandle();
     HRSRC script = FindResourceA(module, MAKEINTRESOURCEA(102), "registry"); // type names ignore case
     ASSERT_NE(script, nullptr);
-    EXPECT_EQ(SizeofResource(module, script), sizeof kRegistryScript - 1);
+    EXPECT_EQ(SizeofResource(module, script), sizeof RegistryScript - 1);
     HGLOBAL loaded = LoadResource(module, script);
     ASSERT_NE(loaded, nullptr);
-    EXPECT_EQ(std::memcmp(LockResource(loaded), kRegistryScript, sizeof kRegistryScript - 1), 0);
+    EXPECT_EQ(std::memcmp(LockResource(loaded), RegistryScript, sizeof RegistryScript - 1), 0);
     EXPECT_EQ(FindResourceA(module, "#102", "REGISTRY"), script) << "\"#102\" names the number";
     EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(1), "TypeLib"), nullptr);
     EXPECT_NE(FindResourceA(module, MAKEINTRESOURCEA(1), "#16"), nullptr);
@@ -163,7 +163,7 @@ TEST_F(Resources, StringsLoadWholeOrTruncatedOnCharacterBoundaries)
     EXPECT_EQ(LoadStringA(module, 100, buffer, sizeof buffer), 13);
     EXPECT_STREQ(buffer, "KwFilter_JPEG");
     EXPECT_EQ(LoadStringA(module, 101, buffer, sizeof buffer), 5);
-    EXPECT_STREQ(buffer, kAccented);
+    EXPECT_STREQ(buffer, Accented);
     EXPECT_EQ(LoadStringA(module, 100, buffer, 4), 3);
     EXPECT_STREQ(buffer, "KwF");
     // Room for "caf" and one byte of the é: the half character is dropped.

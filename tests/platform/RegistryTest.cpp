@@ -416,9 +416,9 @@ TEST_F(Registry, DamagedLinesAreSkippedNotFatal)
 
 TEST_F(Registry, ConcurrentWritersLoseNothingAndNoPartialFileIsEverSeen)
 {
-    const int kPerProcess = 200;
-    const int a = StartRegTool({"many", "Software\\Race", "A", std::to_string(kPerProcess)});
-    const int b = StartRegTool({"many", "Software\\Race", "B", std::to_string(kPerProcess)});
+    const int PerProcess = 200;
+    const int a = StartRegTool({"many", "Software\\Race", "A", std::to_string(PerProcess)});
+    const int b = StartRegTool({"many", "Software\\Race", "B", std::to_string(PerProcess)});
     ASSERT_GT(a, 0);
     ASSERT_GT(b, 0);
 
@@ -445,13 +445,13 @@ TEST_F(Registry, ConcurrentWritersLoseNothingAndNoPartialFileIsEverSeen)
     EXPECT_EQ(exitA, 0);
     EXPECT_EQ(exitB, 0);
     EXPECT_GT(snapshots, 1);
-    EXPECT_EQ(lastKeys, static_cast<size_t>(2 * kPerProcess));
+    EXPECT_EQ(lastKeys, static_cast<size_t>(2 * PerProcess));
 
     HKEY race = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Race", 0, KEY_READ, &race), ERROR_SUCCESS);
-    EXPECT_EQ(SubKeyNames(race).size(), static_cast<size_t>(2 * kPerProcess));
+    EXPECT_EQ(SubKeyNames(race).size(), static_cast<size_t>(2 * PerProcess));
     for (const char* prefix : {"A", "B"}) {
-        for (int i = 0; i < kPerProcess; ++i) {
+        for (int i = 0; i < PerProcess; ++i) {
             std::string value;
             ASSERT_TRUE(GetString(race, prefix + std::to_string(i), "Index", value)) << prefix << i;
             EXPECT_EQ(value, std::to_string(i));

@@ -76,17 +76,17 @@ TEST(GuidText, MalformedTextIsRefused)
 }
 
 // "é漢😀": two, three and four UTF-8 bytes; the last one is a surrogate pair in UTF-16.
-static const char kMixedUtf8[] = "\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x98\x80";
-static const char16_t kMixedUtf16[] = u"\u00E9\u6F22\U0001F600";
+static const char MixedUtf8[] = "\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x98\x80";
+static const char16_t MixedUtf16[] = u"\u00E9\u6F22\U0001F600";
 
 TEST(CodePages, Utf8ToUtf16WithSurrogatePairs)
 {
     for (UINT cp : {CP_ACP, CP_THREAD_ACP, CP_UTF8}) {
-        EXPECT_EQ(MultiByteToWideChar(cp, 0, kMixedUtf8, -1, nullptr, 0), 5) << "4 units and the terminator";
-        EXPECT_EQ(MultiByteToWideChar(cp, 0, kMixedUtf8, 9, nullptr, 0), 4) << "explicit length: no terminator";
+        EXPECT_EQ(MultiByteToWideChar(cp, 0, MixedUtf8, -1, nullptr, 0), 5) << "4 units and the terminator";
+        EXPECT_EQ(MultiByteToWideChar(cp, 0, MixedUtf8, 9, nullptr, 0), 4) << "explicit length: no terminator";
         WCHAR out[8] = {};
-        ASSERT_EQ(MultiByteToWideChar(cp, 0, kMixedUtf8, -1, out, 8), 5);
-        EXPECT_EQ(std::u16string(out), kMixedUtf16);
+        ASSERT_EQ(MultiByteToWideChar(cp, 0, MixedUtf8, -1, out, 8), 5);
+        EXPECT_EQ(std::u16string(out), MixedUtf16);
         EXPECT_EQ(out[2], 0xD83D);
         EXPECT_EQ(out[3], 0xDE00);
     }
@@ -99,12 +99,12 @@ TEST(CodePages, Utf8ToUtf16WithSurrogatePairs)
 
 TEST(CodePages, Utf16ToUtf8RoundTrip)
 {
-    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, kMixedUtf16, -1, nullptr, 0, nullptr, nullptr), 10);
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, MixedUtf16, -1, nullptr, 0, nullptr, nullptr), 10);
     char out[16] = {};
-    ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, kMixedUtf16, -1, out, 16, nullptr, nullptr), 10);
-    EXPECT_STREQ(out, kMixedUtf8);
+    ASSERT_EQ(WideCharToMultiByte(CP_ACP, 0, MixedUtf16, -1, out, 16, nullptr, nullptr), 10);
+    EXPECT_STREQ(out, MixedUtf8);
     BOOL usedDefault = TRUE;
-    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, kMixedUtf16, 4, out, 16, nullptr, &usedDefault), 9);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, MixedUtf16, 4, out, 16, nullptr, &usedDefault), 9);
     EXPECT_FALSE(usedDefault);
 }
 
@@ -113,14 +113,14 @@ TEST(CodePages, TooSmallBuffersFailWithoutOverrun)
     WCHAR wide[4] = {0x1111, 0x1111, 0x1111, 0x1111};
     SetLastError(0);
     // Three units fit, but the fourth (the low surrogate) and the terminator do not.
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, kMixedUtf8, -1, wide, 3), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, MixedUtf8, -1, wide, 3), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(wide[3], 0x1111);
 
     char narrow[10];
     std::memset(narrow, 'x', sizeof narrow);
     SetLastError(0);
-    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, kMixedUtf16, -1, narrow, 8, nullptr, nullptr), 0);
+    EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, MixedUtf16, -1, narrow, 8, nullptr, nullptr), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(narrow[8], 'x');
     EXPECT_EQ(narrow[9], 'x');

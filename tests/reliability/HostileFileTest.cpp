@@ -86,29 +86,29 @@ public:
     explicit CodecMemoryLimit(const char* value)
     {
         const char* old = std::getenv("JPEGMEM");
-        m_had = old != nullptr;
-        if (old) m_old = old;
+        m_Had = old != nullptr;
+        if (old) m_Old = old;
         setenv("JPEGMEM", value, 1);
     }
     ~CodecMemoryLimit()
     {
-        if (m_had) setenv("JPEGMEM", m_old.c_str(), 1);
+        if (m_Had) setenv("JPEGMEM", m_Old.c_str(), 1);
         else unsetenv("JPEGMEM");
     }
 
 private:
-    bool m_had = false;
-    std::string m_old;
+    bool m_Had = false;
+    std::string m_Old;
 };
 
 // Sets the work every decode may spend whatever the image's size, for one test.
 class FixedWorkAllowance {
 public:
-    explicit FixedWorkAllowance(std::uint64_t units) : m_old(KwLoadErrorManager::SetFixedWorkAllowance(units)) {}
-    ~FixedWorkAllowance() { KwLoadErrorManager::SetFixedWorkAllowance(m_old); }
+    explicit FixedWorkAllowance(std::uint64_t units) : m_Old(KwLoadErrorManager::SetFixedWorkAllowance(units)) {}
+    ~FixedWorkAllowance() { KwLoadErrorManager::SetFixedWorkAllowance(m_Old); }
 
 private:
-    std::uint64_t m_old;
+    std::uint64_t m_Old;
 };
 
 } // namespace

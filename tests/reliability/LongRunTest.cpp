@@ -42,9 +42,9 @@ int OpenDescriptors()
 // AddressSanitizer holds freed memory back in quarantine, so only the plain
 // build measures resident memory; the sanitizer build proves there are no leaks.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr bool kMeasureMemory = false;
+constexpr bool MeasureMemory = false;
 #else
-constexpr bool kMeasureMemory = true;
+constexpr bool MeasureMemory = true;
 #endif
 
 } // namespace
@@ -97,26 +97,26 @@ TEST_F(LongRun, ThousandsOfMixedOperationsKeepMemoryDescriptorsAndLocksFlat)
     for (const Operation& op : operations) firstResults.push_back(op.run());
     for (size_t k : {0, 1, 4, 5, 6, 7, 8, 9, 10}) EXPECT_EQ(firstResults[k], S_OK) << operations[k].what << " " << k;
 
-    constexpr int kOperations = 3000, kSettle = 100;
+    constexpr int Operations = 3000, Settle = 100;
     long settledBytes = 0, peakBytes = 0;
     int settledDescriptors = 0, peakDescriptors = 0, differences = 0;
-    for (int i = 0; i < kOperations; ++i) {
+    for (int i = 0; i < Operations; ++i) {
         const size_t k = static_cast<size_t>(i) % operations.size();
         if (operations[k].run() != firstResults[k]) ++differences;
-        if (i + 1 == kSettle) {
+        if (i + 1 == Settle) {
             settledBytes = ResidentBytes();
             settledDescriptors = OpenDescriptors();
-        } else if (i + 1 > kSettle && (i % 25 == 0 || i + 1 == kOperations)) {
+        } else if (i + 1 > Settle && (i % 25 == 0 || i + 1 == Operations)) {
             peakBytes = std::max(peakBytes, ResidentBytes());
             peakDescriptors = std::max(peakDescriptors, OpenDescriptors());
         }
     }
     std::printf("%d operations: resident %ld KiB after %d, at most %ld KiB after (%+ld KiB); descriptors %d, at most %d\n",
-                kOperations, settledBytes / 1024, kSettle, peakBytes / 1024, (peakBytes - settledBytes) / 1024,
+                Operations, settledBytes / 1024, Settle, peakBytes / 1024, (peakBytes - settledBytes) / 1024,
                 settledDescriptors, peakDescriptors);
     EXPECT_EQ(differences, 0) << "every repetition gives the first result";
     EXPECT_LE(peakDescriptors, settledDescriptors);
-    if (kMeasureMemory) {
+    if (MeasureMemory) {
         EXPECT_LE(peakBytes - settledBytes, 1024 * 1024);
     }
     EXPECT_EQ(KwModuleLockCount(), 0);

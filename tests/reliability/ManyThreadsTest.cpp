@@ -152,18 +152,18 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
     EXPECT_EQ(expected[3].hr, E_ABORT);
     for (size_t k : {4, 5, 6}) EXPECT_EQ(expected[k].hr, S_OK) << cases[k].what;
 
-    constexpr int kThreads = 8;
-    constexpr int kOperations = 2400;
-    std::atomic<int> next{0}, mismatches{0}, workersLeft{kThreads};
+    constexpr int Threads = 8;
+    constexpr int Operations = 2400;
+    std::atomic<int> next{0}, mismatches{0}, workersLeft{Threads};
     std::mutex firstLock;
     std::string first;
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < Threads; ++t) {
         threads.emplace_back([&] {
             CoInitialize(nullptr);
             {
                 KwHostEngine engine;
-                for (int i; (i = next++) < kOperations;) {
+                for (int i; (i = next++) < Operations;) {
                     const size_t k = static_cast<size_t>(i) % cases.size();
                     if (RunCase(engine, cases[k]) == expected[k]) continue;
                     if (mismatches++ == 0) {
@@ -190,7 +190,7 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
     for (std::thread& t : threads) t.join();
     unloader.join();
 
-    std::printf("%d operations on %d threads, %d unload requests meanwhile\n", kOperations, kThreads, polls);
+    std::printf("%d operations on %d threads, %d unload requests meanwhile\n", Operations, Threads, polls);
     EXPECT_EQ(mismatches, 0) << "results differ from one thread's, first: " << first;
     EXPECT_GT(polls, 0);
     mainEngine.Stop();

@@ -141,7 +141,7 @@ Bytes SmallRgbFile(int width, int height)
 namespace {
 
 struct PhotoErrors {
-    jpeg_error_mgr Standard;
+    jpeg_error_mgr Public;
     std::jmp_buf Jump;
 };
 
@@ -153,8 +153,8 @@ bool DecodeEighth(const Bytes& file, Bytes* rgb, int* width, int* height)
     PhotoErrors errors;
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof(cinfo));
-    cinfo.err = jpeg_std_error(&errors.Standard);
-    errors.Standard.error_exit = PhotoErrorExit;
+    cinfo.err = jpeg_std_error(&errors.Public);
+    errors.Public.error_exit = PhotoErrorExit;
     if (setjmp(errors.Jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;

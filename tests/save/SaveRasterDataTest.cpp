@@ -121,6 +121,12 @@ const ConversionCase conversions[] = {
 
 unsigned long g_failingAllocation = 0;
 bool FailOne(unsigned long number, std::size_t) { return number == g_failingAllocation; }
+std::size_t g_lastAllocationSize = 0;
+bool RecordSize(unsigned long, std::size_t size)
+{
+    g_lastAllocationSize = size;
+    return false;
+}
 
 } // namespace
 
@@ -148,12 +154,16 @@ TEST(SaveRasterData, ConvertsEveryDepthAndRowForm)
 
 TEST(SaveRasterData, RowSizesArePaddedToFourBytes)
 {
+    // The storage is the one block CreateRasterStorage takes: two rows of the padded size.
     const LONG cases[][3] = {{10, 1, 4}, {10, 24, 32}, {3, 8, 4}, {33, 1, 8}, {9, 4, 8}, {3, 16, 8}, {3, 32, 12}};
     for (const auto& c : cases) {
         CKwSaveRasterData* raster = nullptr;
         ASSERT_EQ(KwCreatePlainObject(&raster), S_OK);
+        g_lastAllocationSize = 0;
+        KwSetAllocationHook(&RecordSize);
         EXPECT_EQ(raster->CreateRasterStorage(c[0], 2, c[1], 0, 0, nullptr, 0, nullptr), S_OK);
-        EXPECT_EQ(raster->StoredRowSize(), c[2]) << c[0] << " x " << c[1];
+        KwSetAllocationHook(nullptr);
+        EXPECT_EQ(g_lastAllocationSize, static_cast<std::size_t>(c[2]) * 2) << c[0] << " x " << c[1];
         raster->Release();
     }
 }

@@ -56,11 +56,11 @@ class SaveObjects : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        EXPECT_EQ(KwModuleLockCount(), m_locks) << "a filter object was not released";
-        EXPECT_EQ(KwHostLiveObjects(), m_hostObjects) << "a host object was not released";
+        EXPECT_EQ(KwModuleLockCount(), m_Locks) << "a filter object was not released";
+        EXPECT_EQ(KwHostLiveObjects(), m_HostObjects) << "a host object was not released";
     }
-    LONG m_locks = KwModuleLockCount();
-    LONG m_hostObjects = KwHostLiveObjects();
+    LONG m_Locks = KwModuleLockCount();
+    LONG m_HostObjects = KwHostLiveObjects();
 };
 
 } // namespace

@@ -15,7 +15,7 @@
 namespace {
 
 struct TestErrorManager {
-    jpeg_error_mgr pub;
+    jpeg_error_mgr Public;
     std::jmp_buf jump;
 };
 
@@ -53,8 +53,8 @@ DecodedJpeg DecodeJpeg(const Bytes& jpeg, int scaleDenom)
     DecodedJpeg out;
     TestErrorManager err;
     jpeg_decompress_struct cinfo;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = TestErrorExit;
+    cinfo.err = jpeg_std_error(&err.Public);
+    err.Public.error_exit = TestErrorExit;
     jpeg_create_decompress(&cinfo);
     out.ok = DecodeInto(&cinfo, &err, &jpeg, scaleDenom, &out);
     jpeg_destroy_decompress(&cinfo);

@@ -11,7 +11,7 @@
 
 namespace {
 
-const char* const kCatalogue = "Software\\Quarvenx\\KwFilters";
+const char* const Catalogue = "Software\\Quarvenx\\KwFilters";
 
 struct Expected {
     HKEY root;
@@ -64,8 +64,8 @@ std::vector<Expected> ClassEntries(const FilterClass& c)
 
 std::vector<FilterClass> FilterClasses()
 {
-    const std::string load = std::string(kCatalogue) + "\\KwFilterJPEG";
-    const std::string save = std::string(kCatalogue) + "\\KwFilterSaveJPEG";
+    const std::string load = std::string(Catalogue) + "\\KwFilterJPEG";
+    const std::string save = std::string(Catalogue) + "\\KwFilterSaveJPEG";
     HKEY lm = HKEY_LOCAL_MACHINE;
     return {
         {"KwFilterJPEG",
@@ -122,15 +122,15 @@ void KwCheckRegistrationEntries()
         KwCheck::That(path.exists && path.type == REG_SZ && KwSamePath(path.text, module),
                       "HKCR\\" + server + " @ is the library path", path.text + " vs " + module);
 
-        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, kCatalogue, nullptr).text,
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, Catalogue, nullptr).text,
                        std::string("Quarvenx COM Filters"), "catalogue key description");
         for (const auto& e : c.catalogue) CheckValue(e);
         KwRegValue designer =
-            KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\" + c.name, "Designer");
+            KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(Catalogue) + "\\" + c.name, "Designer");
         KwCheck::That(designer.exists && designer.type == REG_SZ && !designer.text.empty(),
                       "catalogue entry names its designer", designer.text);
         // %VERSION% is the product version of the library's own version resource.
-        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\" + c.name, "Version").text,
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(Catalogue) + "\\" + c.name, "Version").text,
                        ResourceVersion(module), "catalogue Version is the resource's product version");
     }
 
@@ -181,11 +181,11 @@ void KwCheckRemoval()
         const std::string progId = std::string("KwFilter_JPEG.") + c.name;
         for (const std::string& key : {progId, progId + ".1", "CLSID\\" + KwGuidText(*c.clsid)})
             KwCheck::That(!KwRegKeyExists(HKEY_CLASSES_ROOT, key), "HKCR\\" + key + " is gone");
-        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\" + c.name),
+        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(Catalogue) + "\\" + c.name),
                       std::string("catalogue entry ") + c.name + " is gone");
     }
     // With no other filter left, the catalogue and the publisher key go too.
-    KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, kCatalogue), "HKLM\\Software\\Quarvenx\\KwFilters is gone");
+    KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, Catalogue), "HKLM\\Software\\Quarvenx\\KwFilters is gone");
     KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, "Software\\Quarvenx"), "HKLM\\Software\\Quarvenx is gone");
     // Keys the scripts only pass through stay.
     KwCheck::That(KwRegKeyExists(HKEY_CLASSES_ROOT, "CLSID"), "HKCR\\CLSID stays");
@@ -209,7 +209,7 @@ void KwCheckRemoval()
 void KwCheckRemovalBesideAnotherFilter()
 {
     KwCheck::Case("shared catalogue");
-    const std::string neighbour = std::string(kCatalogue) + "\\KwFilterOther";
+    const std::string neighbour = std::string(Catalogue) + "\\KwFilterOther";
     if (!KwCheck::That(KwRegWriteText(HKEY_LOCAL_MACHINE, neighbour, "ProgID", "Other.Filter"),
                        "another filter is in the catalogue"))
         return;
@@ -220,16 +220,16 @@ void KwCheckRemovalBesideAnotherFilter()
     auto unregisterServer = reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(module, "DllUnregisterServer")));
     if (KwCheck::That(registerServer && unregisterServer, "the registration entry points are exported")) {
         KwCheck::Equal(KwHex(registerServer()), KwHex(S_OK), "DllRegisterServer");
-        KwCheck::That(KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\KwFilterJPEG"),
+        KwCheck::That(KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(Catalogue) + "\\KwFilterJPEG"),
                       "the load filter is in the catalogue");
         KwCheck::Equal(KwHex(unregisterServer()), KwHex(S_OK), "DllUnregisterServer");
-        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\KwFilterJPEG"),
+        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(Catalogue) + "\\KwFilterJPEG"),
                       "the load filter left the catalogue");
-        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\KwFilterSaveJPEG"),
+        KwCheck::That(!KwRegKeyExists(HKEY_LOCAL_MACHINE, std::string(Catalogue) + "\\KwFilterSaveJPEG"),
                       "the save filter left the catalogue");
         KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, neighbour, "ProgID").text, std::string("Other.Filter"),
                        "the other filter keeps its entry");
-        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, kCatalogue, nullptr).text,
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, Catalogue, nullptr).text,
                        std::string("Quarvenx COM Filters"), "the catalogue key stays with its description");
         KwCheck::That(!KwRegKeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + KwGuidText(CLSID_KwFilterJPEG)),
                       "the class key is gone");
@@ -265,7 +265,7 @@ void KwCheckRegistrationFromWideFolder()
         const std::string server = "CLSID\\" + KwGuidText(CLSID_KwFilterJPEG) + "\\InprocServer32";
         KwRegValue path = KwReadRegValue(HKEY_CLASSES_ROOT, server, nullptr);
         KwCheck::Equal(path.text, KwNarrowText(library.c_str()), "InprocServer32 is the exact path");
-        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(kCatalogue) + "\\KwFilterJPEG", "Version").text,
+        KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(Catalogue) + "\\KwFilterJPEG", "Version").text,
                        std::string("4.0.0.34"), "catalogue Version read from the version resource");
         for (const wchar_t* progId : {L"KwFilter_JPEG.KwFilterJPEG", L"KwFilter_JPEG.KwFilterSaveJPEG"}) {
             CLSID clsid = {};

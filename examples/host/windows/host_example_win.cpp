@@ -95,11 +95,11 @@ namespace {
 
 // Reference counting shared by the host's objects (one apartment: plain counts).
 #define COUNTED                                                                                                        \
-    ULONG m_refs = 1;                                                                                                  \
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }                                                     \
+    ULONG m_Refs = 1;                                                                                                  \
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_Refs; }                                                     \
     ULONG STDMETHODCALLTYPE Release() override                                                                         \
     {                                                                                                                  \
-        ULONG left = --m_refs;                                                                                         \
+        ULONG left = --m_Refs;                                                                                         \
         if (left == 0) delete this;                                                                                    \
         return left;                                                                                                   \
     }
@@ -166,7 +166,7 @@ RasterBlock* g_raster = nullptr; // the last raster block made, for the report
 // IKwDocument, IKwChildren and IKwAttribute share their members' implementations.
 class Node final : public IKwDocument, public IKwChildren, public IKwAttribute {
 public:
-    explicit Node(LONG type) : m_type(type) {}
+    explicit Node(LONG type) : m_Type(type) {}
 
     COUNTED
     NO_DISPATCH
@@ -174,7 +174,7 @@ public:
     {
         if (!out) return E_POINTER;
         *out = nullptr;
-        bool document = m_type == KW_DOCUMENT, contents = m_type == KW_CONTENTS, container = m_type == KW_CONTAINER;
+        bool document = m_Type == KW_DOCUMENT, contents = m_Type == KW_CONTENTS, container = m_Type == KW_CONTAINER;
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IKwAttribute)
             return Hand(static_cast<IKwAttribute*>(this), out);
         if ((riid == IID_IKwDocument && document) || (riid == IID_IKwContents && contents) ||
@@ -189,14 +189,14 @@ public:
     HRESULT STDMETHODCALLTYPE get_AttributeCount(LONG* count) override
     {
         if (!count) return E_POINTER;
-        *count = static_cast<LONG>(m_attributes.size());
+        *count = static_cast<LONG>(m_Attributes.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetAttributeName(LONG position, BSTR* name) override
     {
         if (!name) return E_POINTER;
-        if (position < 0 || static_cast<size_t>(position) >= m_attributes.size()) return E_INVALIDARG;
-        *name = SysAllocString(m_attributes[position].first.c_str());
+        if (position < 0 || static_cast<size_t>(position) >= m_Attributes.size()) return E_INVALIDARG;
+        *name = SysAllocString(m_Attributes[position].first.c_str());
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE GetAttribute(BSTR name, VARIANT* type, VARIANT* value) override
@@ -204,22 +204,22 @@ public:
         if (!value) return E_POINTER;
         VariantInit(value);
         if (type) VariantInit(type);
-        for (auto& a : m_attributes)
+        for (auto& a : m_Attributes)
             if (a.first == Text(name)) return VariantCopy(value, &a.second);
         return E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE PutAttribute(BSTR name, VARIANT value, LONG) override
     {
-        for (auto& a : m_attributes)
+        for (auto& a : m_Attributes)
             if (a.first == Text(name)) return VariantCopy(&a.second, &value);
-        m_attributes.emplace_back(Text(name), VARIANT());
-        VariantInit(&m_attributes.back().second);
-        return VariantCopy(&m_attributes.back().second, &value);
+        m_Attributes.emplace_back(Text(name), VARIANT());
+        VariantInit(&m_Attributes.back().second);
+        return VariantCopy(&m_Attributes.back().second, &value);
     }
     HRESULT STDMETHODCALLTYPE RemoveAllAttributes() override
     {
-        for (auto& a : m_attributes) VariantClear(&a.second);
-        m_attributes.clear();
+        for (auto& a : m_Attributes) VariantClear(&a.second);
+        m_Attributes.clear();
         return S_OK;
     }
 
@@ -228,7 +228,7 @@ public:
     {
         if (!child) return E_POINTER;
         *child = nullptr;
-        for (auto& c : m_children)
+        for (auto& c : m_Children)
             if (c.first == Key(index)) return c.second->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(child));
         return E_INVALIDARG;
     }
@@ -253,19 +253,19 @@ public:
         } else {
             return E_INVALIDARG;
         }
-        m_children.emplace_back(Key(index), made); // the node keeps the creation reference
+        m_Children.emplace_back(Key(index), made); // the node keeps the creation reference
         return made->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(child));
     }
     HRESULT STDMETHODCALLTYPE RemoveAllChildren() override
     {
-        for (auto& c : m_children) c.second->Release();
-        m_children.clear();
+        for (auto& c : m_Children) c.second->Release();
+        m_Children.clear();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_ChildCount(LONG* count) override
     {
         if (!count) return E_POINTER;
-        *count = static_cast<LONG>(m_children.size());
+        *count = static_cast<LONG>(m_Children.size());
         return S_OK;
     }
 
@@ -307,9 +307,9 @@ private:
         return L"?";
     }
 
-    LONG m_type;
-    std::vector<std::pair<std::wstring, VARIANT>> m_attributes;
-    std::vector<std::pair<std::wstring, IUnknown*>> m_children;
+    LONG m_Type;
+    std::vector<std::pair<std::wstring, VARIANT>> m_Attributes;
+    std::vector<std::pair<std::wstring, IUnknown*>> m_Children;
 };
 
 // The class object of the attribute class: each instance is a fresh collection.
@@ -339,7 +339,7 @@ public:
 // The data object: the filter asks it for the storage (an IStream) and its name.
 class DataObject final : public IKwDataObject {
 public:
-    DataObject(IStream* stream, const std::wstring& name) : m_stream(stream), m_name(name) { m_stream->AddRef(); }
+    DataObject(IStream* stream, const std::wstring& name) : m_Stream(stream), m_Name(name) { m_Stream->AddRef(); }
 
     COUNTED
     NO_DISPATCH
@@ -353,12 +353,12 @@ public:
     HRESULT STDMETHODCALLTYPE get_Storage(IUnknown** storage) override
     {
         if (!storage) return E_POINTER;
-        return m_stream->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(storage));
+        return m_Stream->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(storage));
     }
     HRESULT STDMETHODCALLTYPE get_StorageName(BSTR* name) override
     {
         if (!name) return E_POINTER;
-        *name = SysAllocString(m_name.c_str());
+        *name = SysAllocString(m_Name.c_str());
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     // Not needed by a load.
@@ -375,9 +375,9 @@ public:
     HRESULT STDMETHODCALLTYPE BindToStorageWrite(BSTR, KW_STORAGE_TYPE) override { return E_NOTIMPL; }
 
 private:
-    ~DataObject() { m_stream->Release(); }
-    IStream* m_stream;
-    std::wstring m_name;
+    ~DataObject() { m_Stream->Release(); }
+    IStream* m_Stream;
+    std::wstring m_Name;
 };
 
 // The progress sink, as on Linux.

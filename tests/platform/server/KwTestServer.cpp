@@ -21,10 +21,10 @@ public:
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_Refs)); }
     ULONG STDMETHODCALLTYPE Release() override
     {
-        const LONG refs = InterlockedDecrement(&m_refs);
+        const LONG refs = InterlockedDecrement(&m_Refs);
         if (refs == 0) {
             delete this;
             InterlockedDecrement(&g_liveObjects);
@@ -35,7 +35,7 @@ public:
     HMODULE STDMETHODCALLTYPE AttachedModule() override { return g_attachedModule; }
 
 private:
-    LONG m_refs = 1;
+    LONG m_Refs = 1;
 };
 
 class TestFactory : public IClassFactory {

@@ -22,9 +22,9 @@
 
 namespace {
 
-const std::string kBuild = KW_TEST_BINARY_DIR;
-const std::string kTool = kBuild + "/host/tool/kwjpeg";
-const std::string kLibrary = kBuild + "/src/libKwFilter_JPEG.so";
+const std::string Build = KW_TEST_BINARY_DIR;
+const std::string ToolPath = Build + "/host/tool/kwjpeg";
+const std::string Library = Build + "/src/libKwFilter_JPEG.so";
 
 struct Outcome {
     int status = -1;
@@ -80,7 +80,7 @@ std::string OwnRegistry() { return "KWPLATFORM_REGISTRY=" + Scratch() + "/regist
 
 Outcome Tool(const std::string& args, const std::string& env = std::string())
 {
-    return Shell(kTool + " " + args, env.empty() ? OwnRegistry() : env);
+    return Shell(ToolPath + " " + args, env.empty() ? OwnRegistry() : env);
 }
 
 std::vector<std::string> Photos()
@@ -94,7 +94,7 @@ class KwjpegTool : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        Outcome r = Tool("register --quiet " + kLibrary);
+        Outcome r = Tool("register --quiet " + Library);
         ASSERT_EQ(r.status, 0) << r.err;
     }
 };
@@ -131,7 +131,7 @@ TEST_F(KwjpegTool, RegisterFiltersUnregisterEachInItsOwnProcess)
 {
     std::string registry = Scratch() + "/steps.reg";
     std::string env = "KWPLATFORM_REGISTRY=" + registry;
-    ASSERT_EQ(Tool("register " + kLibrary, env).status, 0);
+    ASSERT_EQ(Tool("register " + Library, env).status, 0);
     std::string text = ReadFile(registry);
     EXPECT_NE(text.find("KwFilter_JPEG.KwFilterJPEG"), std::string::npos);
     EXPECT_NE(text.find("4.0.0.34"), std::string::npos);
@@ -149,7 +149,7 @@ TEST_F(KwjpegTool, RegisterFiltersUnregisterEachInItsOwnProcess)
     EXPECT_EQ(Tool("convert -q " + jpg + " " + bmp, env).status, 0);
     EXPECT_EQ(Tool("convert -q " + bmp + " " + Scratch() + "/steps-out.jpg", env).status, 0);
 
-    ASSERT_EQ(Tool("unregister " + kLibrary, env).status, 0);
+    ASSERT_EQ(Tool("unregister " + Library, env).status, 0);
     text = ReadFile(registry);
     EXPECT_EQ(text.find("Quarvenx"), std::string::npos) << text;
     EXPECT_EQ(text.find("KwFilter_JPEG"), std::string::npos) << text;
@@ -417,7 +417,7 @@ TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
 // ignored: every write past the limit fails as on a full disk.
 Outcome ToolOnFullDisk(size_t limit, const std::string& args, const std::string& env = std::string())
 {
-    return Shell("sh -c \"trap '' XFSZ; exec prlimit --fsize=" + std::to_string(limit) + " " + kTool + " " + args +
+    return Shell("sh -c \"trap '' XFSZ; exec prlimit --fsize=" + std::to_string(limit) + " " + ToolPath + " " + args +
                      "\"",
                  env.empty() ? OwnRegistry() : env);
 }
@@ -440,12 +440,12 @@ TEST_F(KwjpegTool, FullDiskFailsEachWriteNamingTheFileAndKeepsEarlierFiles)
     const std::string registry = Scratch() + "/full.reg";
     const std::string earlier = "; kwplatform registry\n[HKEY_LOCAL_MACHINE\\Software\\Earlier]\n\"Kept\"=\"yes\"\n";
     WriteFile(registry, std::vector<unsigned char>(earlier.begin(), earlier.end()));
-    Outcome r = ToolOnFullDisk(limit, "register " + kLibrary, "KWPLATFORM_REGISTRY=" + registry);
+    Outcome r = ToolOnFullDisk(limit, "register " + Library, "KWPLATFORM_REGISTRY=" + registry);
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.err.find("DllRegisterServer failed"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("cannot be written (is the disk full?)"), std::string::npos) << r.err;
     EXPECT_EQ(ReadFile(registry), earlier);
-    ASSERT_EQ(Tool("register -q " + kLibrary, "KWPLATFORM_REGISTRY=" + registry).status, 0);
+    ASSERT_EQ(Tool("register -q " + Library, "KWPLATFORM_REGISTRY=" + registry).status, 0);
     EXPECT_GT(ReadFile(registry).size(), limit) << "the limit is below a registration";
 
     // One file at a time, each way: a failure that names the file and the reason,
@@ -522,7 +522,7 @@ TEST_F(KwjpegTool, KilledRegistryWritersLeaveTheFileWholeBeforeOrAfter)
         if (pid == 0) {
             setenv("KWPLATFORM_REGISTRY", registry.c_str(), 1);
             if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
-            execl(kTool.c_str(), "kwjpeg", reg ? "register" : "unregister", kLibrary.c_str(), static_cast<char*>(nullptr));
+            execl(ToolPath.c_str(), "kwjpeg", reg ? "register" : "unregister", Library.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         if (killAfterMicroseconds >= 0) {
@@ -591,7 +591,7 @@ namespace {
 TEST(KwjpegInstall, InstalledToolRegistersTheInstalledLibrary)
 {
     std::string prefix = Scratch() + "/prefix";
-    Outcome install = Shell("cmake --install " + kBuild + " --prefix " + prefix);
+    Outcome install = Shell("cmake --install " + Build + " --prefix " + prefix);
     ASSERT_EQ(install.status, 0) << install.out << install.err;
     for (const char* file : {"/bin/kwjpeg", "/lib/libKwFilter_JPEG.so", "/lib/libkwplatform.so",
                              "/include/kwfilter/KwFilterInterfaces.h", "/include/kwfilter/KwPlatform.h",
