@@ -171,12 +171,12 @@ HRESULT CKwFilterJPEG::DescribeDocument() noexcept
 {
     KwVariant docType;
     docType.SetI4(2);
-    HRESULT hr = PutNamed(m_Document.Get(), OLESTR("DocType"), docType, 2);
+    HRESULT hr = PutNamed(m_Document.Get(), OLESTR("DocType"), docType, AttributeTypeInfo);
     if (FAILED(hr)) return hr;
 
     KwVariant format;
     if (!SetText(format, OLESTR("JPEG"))) return E_OUTOFMEMORY;
-    hr = PutNamed(m_Document.Get(), OLESTR("Format"), format, 0);
+    hr = PutNamed(m_Document.Get(), OLESTR("Format"), format, AttributeTypePlain);
     if (FAILED(hr)) return hr;
 
     KwVariant index;
@@ -191,7 +191,7 @@ HRESULT CKwFilterJPEG::DescribeDocument() noexcept
 
     KwVariant total;
     total.SetI4(1);
-    return PutNamed(m_Contents.Get(), OLESTR("TotalNodes"), total, 2);
+    return PutNamed(m_Contents.Get(), OLESTR("TotalNodes"), total, AttributeTypeInfo);
 }
 
 // ---------------------------------------------------------------- GetNode
@@ -246,47 +246,47 @@ HRESULT CKwFilterJPEG::PublishCreationAttributes(IKwContainer* node) noexcept
 {
     KwVariant nodeId;
     nodeId.SetI4(1);
-    HRESULT hr = PutNamed(node, OLESTR("NodeID"), nodeId, 2);
+    HRESULT hr = PutNamed(node, OLESTR("NodeID"), nodeId, AttributeTypeInfo);
     if (FAILED(hr)) return hr;
     KwVariant isDefault;
     isDefault.SetBool(VARIANT_TRUE);
-    hr = PutNamed(node, OLESTR("Default"), isDefault, 0);
+    hr = PutNamed(node, OLESTR("Default"), isDefault, AttributeTypePlain);
     if (FAILED(hr)) return hr;
     KwVariant loaded;
     loaded.SetBool(VARIANT_FALSE);
-    hr = PutNamed(node, OLESTR("Loaded"), loaded, 0);
+    hr = PutNamed(node, OLESTR("Loaded"), loaded, AttributeTypePlain);
     if (FAILED(hr)) return hr;
     KwVariant compression;
     if (!SetText(compression, OLESTR("JPEG"))) return E_OUTOFMEMORY;
-    return PutNamed(node, OLESTR("Compression"), compression, 2);
+    return PutNamed(node, OLESTR("Compression"), compression, AttributeTypeInfo);
 }
 
 HRESULT CKwFilterJPEG::PublishCompletionAttributes(IKwContainer* node) noexcept
 {
     KwVariant bits;
     bits.SetI4(m_BitsPerPixel);
-    HRESULT hr = PutNamed(node, OLESTR("BitsPerPixel"), bits, 2);
+    HRESULT hr = PutNamed(node, OLESTR("BitsPerPixel"), bits, AttributeTypeInfo);
     if (FAILED(hr)) return hr;
     if (m_LpiX != 0) {
         KwVariant lpi;
         lpi.SetR8(m_LpiX);
-        hr = PutNamed(node, OLESTR("LpiX"), lpi, 0);
+        hr = PutNamed(node, OLESTR("LpiX"), lpi, AttributeTypePlain);
         if (FAILED(hr)) return hr;
     }
     if (m_LpiY != 0) {
         KwVariant lpi;
         lpi.SetR8(m_LpiY);
-        hr = PutNamed(node, OLESTR("LpiY"), lpi, 0);
+        hr = PutNamed(node, OLESTR("LpiY"), lpi, AttributeTypePlain);
         if (FAILED(hr)) return hr;
     }
     KwVariant loaded;
     loaded.SetBool(VARIANT_TRUE);
-    hr = PutNamed(node, OLESTR("Loaded"), loaded, 2);
+    hr = PutNamed(node, OLESTR("Loaded"), loaded, AttributeTypeInfo);
     if (FAILED(hr)) return hr;
     if (m_ExifFound) {
         KwVariant format;
         if (!SetText(format, OLESTR("JPEG (Exif)"))) return E_OUTOFMEMORY;
-        hr = PutNamed(m_Document.Get(), OLESTR("Format"), format, 0);
+        hr = PutNamed(m_Document.Get(), OLESTR("Format"), format, AttributeTypePlain);
     }
     return hr;
 }
