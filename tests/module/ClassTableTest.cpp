@@ -15,6 +15,7 @@
 #include "KwModuleLock.h"
 #include "KwRegistrar.h"
 #include "KwRegistryDump.h"
+#include "ScopedRegistryFile.h"
 
 namespace {
 
@@ -74,13 +75,11 @@ const char ScriptC[] = "HKCR { KwT.ModuleC = s 'c' }";
 
 class ModuleRegistrationTest : public ::testing::Test {
 protected:
+    // First, so that every member below sees this test's registry file.
+    ScopedRegistryFile m_Registry;
+
     void SetUp() override
     {
-        const char* previous = std::getenv("KWPLATFORM_REGISTRY");
-        m_Previous = previous ? previous : "";
-        m_File = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        setenv("KWPLATFORM_REGISTRY", m_File.c_str(), 1);
-
         // This test executable plays the library: its own module handle, with
         // a resource table of test scripts and no version resource.
         m_Self = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&NoObjects));
@@ -98,12 +97,6 @@ protected:
     void TearDown() override
     {
         KwUnregisterModuleResources(m_Self);
-        if (m_Previous.empty()) {
-            unsetenv("KWPLATFORM_REGISTRY");
-        } else {
-            setenv("KWPLATFORM_REGISTRY", m_Previous.c_str(), 1);
-        }
-        KwRemoveRegistryFile(m_File);
     }
 
     KwClassEntry m_Classes[3] = {
@@ -113,8 +106,6 @@ protected:
     };
     HMODULE m_Self = nullptr;
     std::string m_Path;
-    std::string m_File;
-    std::string m_Previous;
 };
 
 TEST_F(ModuleRegistrationTest, RegistrationRunsTheScriptsInTableOrderAndStopsAtTheFirstFailure)

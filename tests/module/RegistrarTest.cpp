@@ -9,28 +9,12 @@
 #include "KwModule.h"
 #include "KwRegistrar.h"
 #include "KwRegistryDump.h"
+#include "ScopedRegistryFile.h"
 
 namespace {
 
 class RegistrarTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const char* previous = std::getenv("KWPLATFORM_REGISTRY");
-        m_Previous = previous ? previous : "";
-        m_File = KwFreshRegistryFile(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        setenv("KWPLATFORM_REGISTRY", m_File.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        if (m_Previous.empty()) {
-            unsetenv("KWPLATFORM_REGISTRY");
-        } else {
-            setenv("KWPLATFORM_REGISTRY", m_Previous.c_str(), 1);
-        }
-        KwRemoveRegistryFile(m_File);
-    }
-
     HRESULT Register(const std::string& script) { return m_Registrar.RegisterScript(script.data(), script.size()); }
     HRESULT Unregister(const std::string& script)
     {
@@ -43,9 +27,9 @@ protected:
         return key != nullptr;
     }
 
+    // First, so that the registrar only ever sees this test's file.
+    ScopedRegistryFile m_Registry;
     KwRegistrar m_Registrar;
-    std::string m_File;
-    std::string m_Previous;
 };
 
 TEST_F(RegistrarTest, RegistrationWritesKeysDefaultAndNamedValuesOfBothTypes)

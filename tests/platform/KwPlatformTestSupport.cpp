@@ -8,35 +8,6 @@
 #include <fstream>
 #include <sstream>
 
-ScopedRegistryFile::ScopedRegistryFile()
-{
-    char folder[] = "/tmp/kwplatform-test-XXXXXX";
-    if (!mkdtemp(folder)) ADD_FAILURE() << "mkdtemp failed";
-    m_Folder = folder;
-    m_Path = m_Folder + "/registry.reg";
-    if (const char* previous = std::getenv("KWPLATFORM_REGISTRY")) {
-        m_Previous = previous;
-        m_HadPrevious = true;
-    }
-    setenv("KWPLATFORM_REGISTRY", m_Path.c_str(), 1);
-}
-
-ScopedRegistryFile::~ScopedRegistryFile()
-{
-    if (m_HadPrevious) setenv("KWPLATFORM_REGISTRY", m_Previous.c_str(), 1);
-    else unsetenv("KWPLATFORM_REGISTRY");
-    const std::string command = "rm -rf '" + m_Folder + "'";
-    if (std::system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << m_Folder;
-}
-
-std::string ScopedRegistryFile::Text() const
-{
-    std::ifstream in(m_Path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 HRESULT CountingDispatch::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv) return E_POINTER;

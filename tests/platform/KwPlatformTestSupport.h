@@ -1,30 +1,14 @@
-// Helpers for the platform tests: a private registry file per test, a counted
-// COM object, and running the helper process.
+// Helpers for the platform tests: a counted COM object, and running the helper
+// process (ScopedRegistryFile gives each test its registry file).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "KwPlatform.h"
+#include "ScopedRegistryFile.h"
 
 #include <string>
 #include <vector>
-
-// Points the registry at a fresh file in a fresh folder for one test (ctest runs
-// the cases of this suite in parallel processes), and back afterwards.
-class ScopedRegistryFile {
-public:
-    ScopedRegistryFile();
-    ~ScopedRegistryFile();
-    const std::string& Path() const { return m_Path; }
-    const std::string& Folder() const { return m_Folder; }
-    std::string Text() const; // the file as it is on disk now
-
-private:
-    std::string m_Folder;
-    std::string m_Path;
-    std::string m_Previous;
-    bool m_HadPrevious = false;
-};
 
 // An IDispatch that counts its references and fails the test on use after free.
 class CountingDispatch : public IDispatch {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// Points the registry at a fresh file in a fresh folder for one test (ctest runs
+// the cases of this suite in parallel processes), and back afterwards.
+class ScopedRegistryFile {
+public:
+    ScopedRegistryFile();
+    ~ScopedRegistryFile();
+    const std::string& Path() const { return m_Path; }
+    const std::string& Folder() const { return m_Folder; }
+    std::string Text() const; // the file as it is on disk now
+
+private:
+    std::string m_Folder;
+    std::string m_Path;
+    std::string m_Previous;
+    bool m_HadPrevious = false;
+};
