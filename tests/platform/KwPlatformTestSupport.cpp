@@ -4,9 +4,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 HRESULT CountingDispatch::QueryInterface(REFIID riid, void** ppv)
 {
