@@ -121,8 +121,8 @@ HRESULT KwModule::ReadProductVersion(LPCWSTR path, char* text, size_t size) noex
     void* root = nullptr;
     UINT rootLength = 0;
     const WCHAR rootBlock[] = {'\\', 0};
-    if (GetFileVersionInfoW(path, 0, length, block.get()) && VerQueryValueW(block.get(), rootBlock, &root, &rootLength) && root &&
-        rootLength >= sizeof(VS_FIXEDFILEINFO)) {
+    if (GetFileVersionInfoW(path, 0, length, block.get()) &&
+        VerQueryValueW(block.get(), rootBlock, &root, &rootLength) && root && rootLength >= sizeof(VS_FIXEDFILEINFO)) {
         VS_FIXEDFILEINFO info;
         std::memcpy(&info, root, sizeof info);
         std::snprintf(text, size, "%u.%u.%u.%u", static_cast<unsigned>(HIWORD(info.dwProductVersionMS)),

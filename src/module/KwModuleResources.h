@@ -10,6 +10,8 @@
 // numbers stand in KwFilter_JPEG.rc, which the resource compiler reads).
 constexpr WORD LoadFilterScriptResource = 102;
 constexpr WORD SaveFilterScriptResource = 103;
+// The string resource holding the library's name (also in KwFilter_JPEG.rc).
+constexpr WORD LibraryNameResource = 100;
 
 void KwAttachModuleResources(HMODULE module) noexcept;
 void KwDetachModuleResources(HMODULE module) noexcept;
