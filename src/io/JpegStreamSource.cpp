@@ -24,17 +24,17 @@ static void KwSourceInit(j_decompress_ptr cinfo)
     SourceOf(cinfo)->StartOfFile = true;
 }
 
-// Refills the buffer with the next stream bytes, stopping one byte before the
-// stream's end; once the data is used up the buffer holds an inserted
-// end-of-image marker, so the codec always gets at least one byte.
+// Refills the buffer with the next stream bytes, every one of them up to the
+// stream's end: the last byte of a file cut off in its scan data is image data.
+// Once the data is used up the buffer holds an inserted end-of-image marker, so
+// the codec always gets at least one byte.
 static boolean KwSourceFill(j_decompress_ptr cinfo)
 {
     JpegStreamSource* source = SourceOf(cinfo);
     const int64_t size = source->Owner->InputSize();
-    const int64_t limit = size - 1;
     std::size_t held = 0;
-    if (source->BytesRead < limit) {
-        const int64_t left = limit - source->BytesRead;
+    if (source->BytesRead < size) {
+        const int64_t left = size - source->BytesRead;
         const ULONG count = left > static_cast<int64_t>(JpegStreamSource::BufferSize)
                                 ? static_cast<ULONG>(JpegStreamSource::BufferSize)
                                 : static_cast<ULONG>(left);

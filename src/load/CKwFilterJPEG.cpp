@@ -326,8 +326,8 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
 }
 
 // Decodes the image into the host's raster block, firing a progress event every
-// ProgressInterval rows. S_OK when all rows went over and the decompressor
-// finished; E_ABORT when a sink stopped the load.
+// ProgressInterval rows. S_OK when all rows went over; E_ABORT when a sink
+// stopped the load.
 HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
 {
     KwDecodeSession session;
@@ -358,7 +358,10 @@ HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
         }
     }
     if (FAILED(hr)) return hr;
-    return session.Finish();
+    // Every row is with the host now: what the codec meets after the last row
+    // (a marker cut off behind the final scan) leaves the image whole.
+    session.Finish();
+    return S_OK;
 }
 
 // The host's storage for the image: 8-bit rows with a gray palette, or 24-bit B, G, R rows.

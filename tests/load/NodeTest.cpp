@@ -314,10 +314,10 @@ TEST_F(NodeTest, OneLoadMakesTheseHostCallsInOrder)
         "attributes.PutAttribute(\"ExifModel\", VT_BSTR \"\", Type 2) -> S_OK",
         "attributes.PutAttribute(\"ExifDateTime\", VT_BSTR \"\", Type 2) -> S_OK",
         "attributes.PutAttribute(\"ExifFlash\", VT_BSTR \"No\", Type 2) -> S_OK",
-        // The decode: a raster block, the whole file but its last byte, two rows.
+        // The decode: a raster block, the whole file, two rows.
         "stream.Seek(0, origin 0) -> S_OK",
         node + ".CreateChild(\"\", VT_I2 1202, Protected 0) -> S_OK index VT_BSTR",
-        "stream.Read(" + std::to_string(file.size() - 1) + " bytes, " + std::to_string(file.size() - 1) +
+        "stream.Read(" + std::to_string(file.size()) + " bytes, " + std::to_string(file.size()) +
             " read) -> S_OK",
         raster + ".CreateRasterStorage(8, 2, 8, 0, 0, \"JPEG\", 256, table) -> S_OK",
         raster + ".AddScanline1(5, 0, 1, 8) -> S_OK",

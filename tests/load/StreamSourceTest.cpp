@@ -1,5 +1,5 @@
-// The stream source as the host's stream sees it (read requests, the last byte
-// never read, the inserted end-of-image marker, short and empty reads), and its
+// The stream source as the host's stream sees it (read requests up to the last
+// byte, the inserted end-of-image marker, short and empty reads), and its
 // routines called directly (refill, skip).
 #include <csetjmp>
 #include <numeric>
@@ -27,8 +27,8 @@ std::vector<ULONG> ExpectedRequests(ULONG size, ULONG chunk)
 {
     std::vector<ULONG> requests;
     ULONG read = 0;
-    while (read + 1 < size) {
-        ULONG count = size - 1 - read < 4096 ? size - 1 - read : 4096;
+    while (read < size) {
+        ULONG count = size - read < 4096 ? size - read : 4096;
         requests.push_back(count);
         read += count < chunk ? count : chunk;
     }
@@ -46,7 +46,7 @@ struct CutCase {
 void PrintTo(const CutCase& c, std::ostream* os) { *os << c.size << " bytes"; }
 class StreamCutTest : public LoadCaseTest<CutCase> {};
 
-TEST_P(StreamCutTest, ReadsStopOneByteShortOfTheSize)
+TEST_P(StreamCutTest, ReadsEveryByteOfTheSize)
 {
     const Bytes large = LargeImage();
     ASSERT_GT(large.size(), 20000u);
@@ -55,23 +55,22 @@ TEST_P(StreamCutTest, ReadsStopOneByteShortOfTheSize)
     ASSERT_EQ(Open(cut), S_OK);
     ASSERT_EQ(Load(), S_OK);
     EXPECT_EQ(SourceReads(), GetParam().reads);
-    EXPECT_EQ(stream->Position(), GetParam().size - 1) << "the last byte is never read";
+    EXPECT_EQ(stream->Position(), GetParam().size) << "the last byte is image data";
     // Past the data the codec got end-of-image markers and finished the image itself.
     ExpectRowsOfReference(cut);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, StreamCutTest,
-                         ::testing::Values(CutCase{10000, {4096, 4096, 1807}}, CutCase{4097, {4096}},
-                                           CutCase{8193, {4096, 4096}}));
+                         ::testing::Values(CutCase{10000, {4096, 4096, 1808}}, CutCase{4097, {4096, 1}},
+                                           CutCase{8192, {4096, 4096}}));
 
-TEST_F(StreamSourceTest, WholeFileIsReadWithoutItsLastByte)
+TEST_F(StreamSourceTest, WholeFileIsReadToItsEnd)
 {
-    // A whole file decodes completely without its last byte (the D9 of its EOI).
     const Bytes whole = TestJpeg::Make(TestJpeg::Options());
     ASSERT_EQ(Open(whole), S_OK);
     ASSERT_EQ(Load(), S_OK);
     EXPECT_EQ(SourceReads(), ExpectedRequests(static_cast<ULONG>(whole.size()), 4096));
-    EXPECT_EQ(stream->Position(), whole.size() - 1);
+    EXPECT_EQ(stream->Position(), whole.size());
     ExpectRowsOfReference(whole);
 }
 
@@ -113,7 +112,7 @@ TEST_F(StreamSourceTest, EmptyReadInTheMiddle)
     ASSERT_EQ(Load(), S_OK);
     EXPECT_EQ(SourceReads(), (std::vector<ULONG>{4096, 4096}));
     EXPECT_EQ(SourceReads(true), (std::vector<ULONG>{4096, 0}));
-    ExpectRowsOfReference(TestJpeg::Cut(large, 4097));
+    ExpectRowsOfReference(TestJpeg::Cut(large, 4096));
 }
 
 class StreamWithoutDataTest : public LoadCaseTest<ULONGLONG> {};
@@ -130,7 +129,7 @@ TEST_P(StreamWithoutDataTest, FailsTheLoad)
     ASSERT_EQ(KwHostDataObject::Create(static_cast<IStream*>(empty.Get()), "e.jpg", data.Receive(), context), S_OK);
     ASSERT_EQ(filter->OpenDocument(data.Get(), document.Get(), nullptr), S_OK);
     EXPECT_EQ(Load(), E_FAIL);
-    EXPECT_TRUE(SourceReads().empty());
+    EXPECT_EQ(SourceReads(), std::vector<ULONG>(GetParam(), 1u));
     ASSERT_EQ(RasterCount(), 1u);
     EXPECT_FALSE(Raster()->HasStorage());
     ASSERT_NE(NodeAttribute("Loaded"), nullptr);
@@ -195,12 +194,12 @@ TEST_F(StreamSourceTest, RefillAndSkipCalledDirectly)
     src->skip_input_data(&cinfo, 0);
     src->skip_input_data(&cinfo, -5);
     EXPECT_TRUE(at(10));
-    // Across two refills, into the last buffer of 1807 bytes.
+    // Across two refills, into the last buffer of 1808 bytes.
     src->skip_input_data(&cinfo, 9000);
     EXPECT_TRUE(at(9010));
-    EXPECT_EQ(src->bytes_in_buffer, 9999u - 9010u);
-    EXPECT_EQ(stream->ReadRequests().back(), 1807u);
-    // Everything but the last byte; then markers, with no further reads.
+    EXPECT_EQ(src->bytes_in_buffer, 10000u - 9010u);
+    EXPECT_EQ(stream->ReadRequests().back(), 1808u);
+    // Every byte; then markers, with no further reads.
     src->skip_input_data(&cinfo, static_cast<long>(src->bytes_in_buffer));
     const size_t reads = stream->ReadLog().size();
     for (int i = 0; i < 3; ++i) {
@@ -225,19 +224,32 @@ TEST_F(StreamSourceTest, RefillAndSkipCalledDirectly)
     EXPECT_TRUE(at(0));
     jpeg_destroy_decompress(&cinfo);
 
-    // A stream of one byte: "Empty input file" on the first refill.
-    KwComPtr<IKwFilter> other = NewFilter();
-    KwComPtr<KwHostDocument> doc = NewDocument();
+    // An empty stream: "Empty input file" on the first refill; a stream of one
+    // byte hands it over, then the marker.
     Bytes header(file.begin(), file.begin() + 30);
     header[5] = 0;
-    KwComPtr<ReportedSizeStream> one = ReportedSizeStream::Create(context, header, 1);
-    KwComPtr<KwHostDataObject> data;
-    ASSERT_EQ(KwHostDataObject::Create(static_cast<IStream*>(one.Get()), "one.jpg", data.Receive(), context), S_OK);
-    ASSERT_EQ(other->OpenDocument(data.Get(), doc.Get(), nullptr), S_OK);
-    jpeg_create_decompress(&cinfo);
-    InstallStreamSource(&cinfo, static_cast<CKwFilterJPEG*>(other.Get()));
-    cinfo.src->init_source(&cinfo);
-    EXPECT_FALSE(Fill(&cinfo));
-    EXPECT_EQ(errors.Public.msg_code, JERR_INPUT_EMPTY);
-    jpeg_destroy_decompress(&cinfo);
+    for (const ULONGLONG size : {0ull, 1ull}) {
+        KwComPtr<IKwFilter> other = NewFilter();
+        KwComPtr<KwHostDocument> doc = NewDocument();
+        KwComPtr<ReportedSizeStream> reported = ReportedSizeStream::Create(context, header, size);
+        KwComPtr<KwHostDataObject> data;
+        ASSERT_EQ(KwHostDataObject::Create(static_cast<IStream*>(reported.Get()), "e.jpg", data.Receive(), context),
+                  S_OK);
+        ASSERT_EQ(other->OpenDocument(data.Get(), doc.Get(), nullptr), S_OK);
+        reported->Seek(zero, STREAM_SEEK_SET, nullptr);
+        jpeg_create_decompress(&cinfo);
+        InstallStreamSource(&cinfo, static_cast<CKwFilterJPEG*>(other.Get()));
+        cinfo.src->init_source(&cinfo);
+        errors.Public.msg_code = 0;
+        const bool filled = Fill(&cinfo);
+        EXPECT_EQ(filled, size == 1) << size;
+        EXPECT_EQ(errors.Public.msg_code, size == 0 ? JERR_INPUT_EMPTY : 0) << size;
+        if (filled) {
+            EXPECT_EQ(cinfo.src->bytes_in_buffer, 1u);
+            EXPECT_EQ(cinfo.src->next_input_byte[0], 0xFF);
+            ASSERT_TRUE(Fill(&cinfo));
+            EXPECT_EQ(cinfo.src->bytes_in_buffer, 2u);
+        }
+        jpeg_destroy_decompress(&cinfo);
+    }
 }
