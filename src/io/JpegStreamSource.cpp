@@ -50,6 +50,10 @@ static boolean KwSourceFill(j_decompress_ptr cinfo)
             cinfo->err->msg_code = JERR_INPUT_EMPTY;
             cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
         }
+        // Every byte went over and the codec wants more: the file is cut short.
+        // Said once, as a warning; the load goes on with what there was.
+        if (!source->EndInserted) WARNMS(cinfo, JWRN_JPEG_EOF);
+        source->EndInserted = true;
         source->InputBuffer[0] = 0xFF;
         source->InputBuffer[1] = JPEG_EOI;
         held = 2;
@@ -99,6 +103,7 @@ void InstallStreamSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner)
     source->Owner = owner;
     source->BytesRead = 0;
     source->StartOfFile = false;
+    source->EndInserted = false;
     source->Public.bytes_in_buffer = 0;
     source->Public.next_input_byte = nullptr;
 }

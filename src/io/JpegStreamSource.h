@@ -22,6 +22,8 @@ struct JpegStreamSource {
     // True from init_source until the first refill: an empty stream is an error,
     // running dry later is not.
     bool StartOfFile;
+    // True once an end-of-image marker has been inserted for missing data.
+    bool EndInserted;
 };
 
 // Makes a JpegStreamSource the source of cinfo (allocating record and buffer from

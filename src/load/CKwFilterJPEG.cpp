@@ -1,5 +1,6 @@
 #include "CKwFilterJPEG.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "JpegSectionReader.h"
@@ -41,7 +42,7 @@ void SeekToStart(IStream* stream) noexcept
 
 CKwFilterJPEG::CKwFilterJPEG() noexcept
     : m_Width(0), m_Height(0), m_BitsPerPixel(0), m_LpiX(DefaultLpi), m_LpiY(DefaultLpi), m_FileSize(0),
-      m_StorageName(), m_ExifFound(0), m_Busy(false)
+      m_StorageName(), m_ExifFound(0), m_Orientation(0), m_Damage(), m_Busy(false)
 {
 }
 
@@ -79,6 +80,8 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::OpenDocument(IKwDataObject* DataObject,
     m_LpiY = DefaultLpi;
     m_FileSize = 0;
     m_ExifFound = 0;
+    m_Orientation = 0;
+    m_Damage[0] = '\0';
 
     m_DataObject = KwComPtr<IKwDataObject>(DataObject);
     m_Document = KwComPtr<IKwDocument>(Document);
@@ -287,12 +290,27 @@ HRESULT CKwFilterJPEG::PublishCompletionAttributes(IKwContainer* node) noexcept
         KwVariant format;
         if (!SetText(format, OLESTR("JPEG (Exif)"))) return E_OUTOFMEMORY;
         hr = PutNamed(m_Document.Get(), OLESTR("Format"), format, AttributeTypePlain);
+        if (FAILED(hr)) return hr;
+    }
+    // Beyond the attributes every load publishes: only for a file that has them.
+    if (m_Orientation != 0) {
+        KwVariant orientation;
+        orientation.SetI4(m_Orientation);
+        hr = PutNamed(node, OLESTR("Orientation"), orientation, AttributeTypePlain);
+        if (FAILED(hr)) return hr;
+    }
+    if (m_Damage[0] != '\0') {
+        KwVariant damage;
+        damage.SetBstr(KwNarrowToBstr(m_Damage));
+        if (!damage.bstrVal) return E_OUTOFMEMORY;
+        hr = PutNamed(node, OLESTR("Damage"), damage, AttributeTypeInfo);
     }
     return hr;
 }
 
 HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
 {
+    m_Damage[0] = '\0';
     SeekToStart(m_Stream.Get());
     {
         JpegMetadata metadata;
@@ -304,6 +322,8 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
             if (hr == S_OK) m_ExifFound = 1;
             else if (hr == E_OUTOFMEMORY) return hr;
         }
+        const bool oriented = metadata.HasExif && metadata.Orientation >= 1 && metadata.Orientation <= 8;
+        m_Orientation = oriented ? metadata.Orientation : 0;
     }
     SeekToStart(m_Stream.Get());
 
@@ -361,6 +381,10 @@ HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
     // Every row is with the host now: what the codec meets after the last row
     // (a marker cut off behind the final scan) leaves the image whole.
     session.Finish();
+    if (session.DamageCount() == 1)
+        std::snprintf(m_Damage, sizeof(m_Damage), "%s", session.Damage());
+    else if (session.DamageCount() > 1)
+        std::snprintf(m_Damage, sizeof(m_Damage), "%s (%d warnings)", session.Damage(), session.DamageCount());
     return S_OK;
 }
 

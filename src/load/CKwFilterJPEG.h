@@ -10,6 +10,7 @@ class CKwFilterJPEG final : public IKwFilterImpl<CKwFilterJPEG, &CLSID_KwFilterJ
 public:
     static const int StorageNameSize = 260;
     static const ULONG HeaderSize = 30;
+    static const int DamageTextSize = 256;
 
     CKwFilterJPEG() noexcept;
     ~CKwFilterJPEG();
@@ -41,6 +42,10 @@ private:
     LONG m_FileSize;
     char m_StorageName[StorageNameSize];
     LONG m_ExifFound;
+    // Of the last load: the EXIF orientation (1 to 8; 0 when the file gives
+    // none) and what the codec said of damaged data (empty when nothing).
+    LONG m_Orientation;
+    char m_Damage[DamageTextSize];
     KwComPtr<IKwDataObject> m_DataObject;
     KwComPtr<IStream> m_Stream;
     KwComPtr<IKwDocument> m_Document;

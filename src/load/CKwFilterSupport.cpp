@@ -65,3 +65,13 @@ HRESULT CKwFilterSupport::GetOrCreateChild(IUnknown* Parent, const VARIANT& Inde
     *Child = child.Detach();
     return S_OK;
 }
+
+BSTR KwNarrowToBstr(const char* text) noexcept
+{
+    const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1) return KwAllocStringLen(nullptr, 0);
+    BSTR result = KwAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+    if (!result) return nullptr;
+    if (MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, result, length) != length) result[0] = 0;
+    return result;
+}

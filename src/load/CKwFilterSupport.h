@@ -9,6 +9,10 @@
 const LONG AttributeTypePlain = 0;
 const LONG AttributeTypeInfo = 2;
 
+// Narrow text in the thread's ANSI code page as a BSTR. Text the code page
+// cannot convert becomes the empty text; only an allocation failure gives null.
+BSTR KwNarrowToBstr(const char* text) noexcept;
+
 class CKwFilterSupport {
 public:
     enum NodeKind : LONG { NodeByIndex = 0, NodeDefault = 1, NodeDefaultTrue = 2 };

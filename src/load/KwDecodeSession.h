@@ -49,6 +49,11 @@ public:
     // Ends the decompression after the last row; E_FAIL for a fatal codec error.
     HRESULT Finish() noexcept;
 
+    // The codec's text of the first warning about damaged data so far, null
+    // when there was none, and how many such warnings it gave.
+    const char* Damage() const noexcept { return m_Errors.DamageCount ? m_Errors.Damage : nullptr; }
+    int DamageCount() const noexcept { return m_Errors.DamageCount; }
+
 private:
     HRESULT AllocateRows() noexcept;
 

@@ -10,18 +10,6 @@
 
 namespace {
 
-// Narrow text in the thread's ANSI code page as a BSTR. Text the code page
-// cannot convert becomes the empty text; only an allocation failure gives null.
-BSTR NarrowToBstr(const char* text) noexcept
-{
-    const int length = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return KwAllocStringLen(nullptr, 0);
-    BSTR result = KwAllocStringLen(nullptr, static_cast<UINT>(length - 1));
-    if (!result) return nullptr;
-    if (MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, result, length) != length) result[0] = 0;
-    return result;
-}
-
 // A text field of the record, read no further than its own size.
 template <size_t N> void CopyField(char (&target)[N + 1], const char (&field)[N]) noexcept
 {
@@ -39,7 +27,7 @@ public:
     {
         KwBstr bstrName = KwMakeBstr(name);
         if (!bstrName.ok()) return false;
-        BSTR value = NarrowToBstr(text);
+        BSTR value = KwNarrowToBstr(text);
         if (!value) return false;
         KwVariant variant;
         variant.SetBstr(value);

@@ -54,8 +54,27 @@ static void KwLoadErrorExit(j_common_ptr cinfo)
     std::longjmp(ManagerOf(cinfo)->Jump, 1);
 }
 
-// Warnings and trace messages (damaged entropy data, for example) are dropped and not counted.
-static void KwLoadEmitMessage(j_common_ptr, int) {}
+// Nothing is shown. Trace messages are dropped; of the warnings, those that say
+// the data is damaged are kept for the host (the first one's text and a count).
+static void KwLoadEmitMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0) return;
+    switch (cinfo->err->msg_code) {
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_JPEG_EOF:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        break;
+    default:
+        return; // an unknown JFIF revision or Adobe transform: the data is whole
+    }
+    KwLoadErrorManager* manager = ManagerOf(cinfo);
+    if (manager->DamageCount++ == 0) manager->FormatStandard(cinfo, manager->Damage);
+}
 static void KwLoadOutputMessage(j_common_ptr) {}
 static void KwLoadFormatMessage(j_common_ptr, char*) {}
 
@@ -79,6 +98,9 @@ static void KwLoadProgressMonitor(j_common_ptr cinfo)
 void KwLoadErrorManager::Attach(j_decompress_ptr cinfo) noexcept
 {
     jpeg_std_error(&Public);
+    FormatStandard = Public.format_message;
+    Damage[0] = '\0';
+    DamageCount = 0;
     Public.error_exit = KwLoadErrorExit;
     Public.emit_message = KwLoadEmitMessage;
     Public.output_message = KwLoadOutputMessage;

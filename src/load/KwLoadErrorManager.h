@@ -80,6 +80,13 @@ public:
     std::jmp_buf Jump;
     // The codec's progress hook, used only to count scans and their work.
     jpeg_progress_mgr Progress;
+    // The codec's text of the first warning about damaged data (cut short,
+    // corrupt entropy data, a bogus progression), empty when there was none,
+    // and how many such warnings it gave in all.
+    char Damage[JMSG_LENGTH_MAX];
+    int DamageCount;
+    // The codec's own formatter: messages are formatted only for Damage.
+    void (*FormatStandard)(j_common_ptr cinfo, char* buffer);
     // Set while jpeg_start_decompress runs; the last scan charged, the work
     // charged so far and what the decode may spend.
     bool ChargingScans;

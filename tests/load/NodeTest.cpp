@@ -213,6 +213,9 @@ TEST_P(ResolutionTest, AttributesAndResolution)
     EXPECT_EQ(compression->type, 2);
     EXPECT_EQ(NodeAttribute("NodeID")->value.Get().lVal, 1);
     EXPECT_EQ(NodeAttribute("Default")->value.Get().boolVal, VARIANT_TRUE);
+    // A whole file without EXIF: nothing beyond what every load publishes.
+    EXPECT_EQ(NodeAttribute("Orientation"), nullptr);
+    EXPECT_EQ(NodeAttribute("Damage"), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -231,6 +234,7 @@ TEST_F(NodeTest, ExifAndResolutionBelongToTheirDocument)
 {
     ExifBuilder exif;
     exif.AddAscii(0, 0x010F, "Maker");
+    exif.AddShort(0, 0x0112, 6);
     const Bytes withExif = ExifBuilder::InsertAfterSoi(TestJpeg::Make(Density(1, 300, 200)),
                                                        ExifBuilder::App1(exif.Payload()));
     TestJpeg::Options noDensity;
@@ -248,7 +252,12 @@ TEST_F(NodeTest, ExifAndResolutionBelongToTheirDocument)
     EXPECT_EQ(exifDocument->FindAttribute("Format")->value.ValueText(), "JPEG (Exif)");
     ASSERT_NE(exifDocument->FindAttribute("SummaryInformation"), nullptr);
     EXPECT_EQ(exifDocument->FindAttribute("SummaryInformation")->value.Type(), VT_DISPATCH);
-    EXPECT_DOUBLE_EQ(exifDocument->Contents()->FindNode(1)->FindAttribute("LpiY")->value.Get().dblVal, 200.0);
+    KwHostNode* exifNode = exifDocument->Contents()->FindNode(1);
+    EXPECT_DOUBLE_EQ(exifNode->FindAttribute("LpiY")->value.Get().dblVal, 200.0);
+    // The orientation comes last, as a number the host can use.
+    ASSERT_EQ(exifNode->Attributes().back().name, "Orientation");
+    EXPECT_EQ(exifNode->Attributes().back().value.Type(), VT_I4);
+    EXPECT_EQ(exifNode->Attributes().back().value.Get().lVal, 6);
 
     // The next document on the same filter gets what a new filter gives it.
     KwComPtr<KwHostDocument> later = NewDocument();
@@ -260,6 +269,7 @@ TEST_F(NodeTest, ExifAndResolutionBelongToTheirDocument)
     KwHostNode* laterNode = later->Contents()->FindNode(1);
     EXPECT_DOUBLE_EQ(laterNode->FindAttribute("LpiX")->value.Get().dblVal, 96.0);
     EXPECT_DOUBLE_EQ(laterNode->FindAttribute("LpiY")->value.Get().dblVal, 96.0);
+    EXPECT_EQ(laterNode->FindAttribute("Orientation"), nullptr);
 }
 
 TEST_F(NodeTest, WithoutTheAttributeClassExifIsSkipped)

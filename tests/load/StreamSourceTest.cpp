@@ -56,8 +56,11 @@ TEST_P(StreamCutTest, ReadsEveryByteOfTheSize)
     ASSERT_EQ(Load(), S_OK);
     EXPECT_EQ(SourceReads(), GetParam().reads);
     EXPECT_EQ(stream->Position(), GetParam().size) << "the last byte is image data";
-    // Past the data the codec got end-of-image markers and finished the image itself.
+    // Past the data the codec got end-of-image markers and finished the image
+    // itself; the host learns that the file was cut short.
     ExpectRowsOfReference(cut);
+    ASSERT_NE(NodeAttribute("Damage"), nullptr);
+    EXPECT_EQ(NodeAttribute("Damage")->value.ValueText(), "Premature end of JPEG file (2 warnings)");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, StreamCutTest,
