@@ -150,6 +150,8 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
 
 bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std::string& error)
 {
+    // The headers and palette are put together here; the rows go to the file
+    // from the image, never copied whole.
     std::vector<uint8_t> out;
     uint32_t paletteBytes = image.bitsPerPixel <= 8 ? uint32_t(image.palette.size()) * 4 : 0;
     uint64_t imageBytes = uint64_t(image.Stride()) * uint64_t(image.height);
@@ -158,7 +160,7 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
         error = "image too large for a BMP file";
         return false;
     }
-    out.reserve(size_t(fileSize));
+    out.reserve(54 + paletteBytes);
     out.push_back('B');
     out.push_back('M');
     Put32(out, uint32_t(fileSize));
@@ -177,16 +179,14 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     Put32(out, 0);
     if (image.bitsPerPixel <= 8)
         for (uint32_t entry : image.palette) Put32(out, entry & 0x00FFFFFF);
-    for (int32_t y = image.height - 1; y >= 0; --y) {
-        const uint8_t* row = image.Row(y);
-        out.insert(out.end(), row, row + image.Stride());
-    }
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
         error = std::strerror(errno);
         return false;
     }
     bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+    const size_t stride = size_t(image.Stride());
+    for (int32_t y = image.height - 1; ok && y >= 0; --y) ok = std::fwrite(image.Row(y), 1, stride, f) == stride;
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) error = "could not write all bytes (disk full?)";
     return ok;

@@ -423,10 +423,14 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
         {"png", "Read Error"},
         {"ppm", "pixel data is cut short (64 x 48 needs 9216 bytes of samples, the file holds 4601)"},
     };
+    ASSERT_EQ(Tool("convert -q " + jpg + " " + Scratch() + "/tail.ppm").status, 0);
+    const std::string samples = ReadFile(Scratch() + "/tail.ppm");
     const off_t tail = off_t(1) << 30;
     for (const auto& c : cases) {
         const std::string base = Scratch() + "/tail-" + c.first, image = base + "." + c.first;
         ASSERT_EQ(Tool("convert -q " + jpg + " " + image).status, 0);
+        ASSERT_EQ(Tool("convert -q " + image + " " + base + ".ppm").status, 0);
+        EXPECT_TRUE(ReadFile(base + ".ppm") == samples) << c.first << " written and read back";
         ASSERT_EQ(Tool("convert -q " + image + " " + base + ".jpg").status, 0);
         const std::string whole = ReadFile(base + ".jpg");
 
