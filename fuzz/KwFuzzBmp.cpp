@@ -1,15 +1,43 @@
-// Fuzz target: kwjpeg's BMP reader on the bytes of a file.
+// Fuzz target: kwjpeg's BMP reader on the bytes of a file, through a stream
+// that seeks (as a file) and, for what that reads, through one that cannot (as
+// a pipe, which reads the same unless it would have to go back).
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "KwBmpCodec.h"
 
+namespace {
+
+struct Pipe {
+    const uint8_t* data;
+    size_t size;
+};
+
+ssize_t ReadPipe(void* cookie, char* out, size_t want)
+{
+    Pipe* pipe = static_cast<Pipe*>(cookie);
+    const size_t n = want < pipe->size ? want : pipe->size;
+    std::memcpy(out, pipe->data, n);
+    pipe->data += n;
+    pipe->size -= n;
+    return ssize_t(n);
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    if (size == 0) return 0; // a memory stream needs a byte
+    std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    if (!file) std::abort();
     KwRasterImage image;
     std::string error;
-    if (KwBmpCodec::Parse(data, size, image, error)) {
+    const bool read = KwBmpCodec::Read(file, image, error);
+    std::fclose(file);
+    if (read) {
         // Every row came from the file: the rows take no more than it holds.
         if (image.pixels.size() > size || image.palette.size() > 256) std::abort();
         for (int32_t y = 0; y < image.height; y += 1 + image.height / 16)
@@ -17,5 +45,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else if (error.empty()) {
         std::abort();
     }
+
+    if (!read) return 0; // a pipe could declare rows it never holds, and take memory for them
+    Pipe pipe{data, size};
+    cookie_io_functions_t functions{};
+    functions.read = ReadPipe;
+    std::FILE* stream = fopencookie(&pipe, "rb", functions);
+    if (!stream) std::abort();
+    KwRasterImage piped;
+    std::string pipedError;
+    const bool readPiped = KwBmpCodec::Read(stream, piped, pipedError);
+    std::fclose(stream);
+    if (readPiped ? piped.pixels != image.pixels || piped.palette != image.palette
+                  : pipedError.rfind("BMP pixel data at offset ", 0) != 0)
+        std::abort();
     return 0;
 }

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "KwFileSeek.h"
 
 namespace {
 
@@ -26,24 +26,34 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 
 bool KwBmpCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
         error = std::strerror(errno);
         return false;
     }
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return Parse(data.data(), data.size(), image, error);
+    const bool ok = Read(file, image, error);
+    std::fclose(file);
+    return ok;
 }
 
-bool KwBmpCodec::Parse(const uint8_t* data, size_t size, KwRasterImage& image, std::string& error)
+bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
 {
-    if (size < 54 || data[0] != 'B' || data[1] != 'M') {
+    // The file header and the 40-byte info header; the colour masks follow.
+    uint8_t data[66];
+    uint64_t position = std::fread(data, 1, 54, file);
+    if (position < 54 || data[0] != 'B' || data[1] != 'M') {
         error = "not a BMP file (no 'BM' header)";
         return false;
     }
+    // What the file holds, for the checks before anything else is read or any
+    // memory taken (a header of a few bytes can declare gigabytes); unknown on
+    // a pipe, where the reads find the end.
+    const int64_t left = KwFileSeek::BytesLeft(file);
+    const bool sized = left >= 0;
+    const uint64_t size = sized ? position + uint64_t(left) : 0;
     uint32_t pixelOffset = Le32(&data[10]);
     uint32_t headerSize = Le32(&data[14]);
-    if (headerSize < 40 || 14 + uint64_t(headerSize) > size) {
+    if (headerSize < 40 || (sized && 14 + uint64_t(headerSize) > size)) {
         error = "unsupported BMP header (size " + std::to_string(headerSize) + ")";
         return false;
     }
@@ -59,7 +69,8 @@ bool KwBmpCodec::Parse(const uint8_t* data, size_t size, KwRasterImage& image, s
     if (compression == 3) {
         // The masks follow the 40-byte header (or are its next fields); only
         // the usual 8-bit blue, green, red order is laid out as our rows are.
-        if (size < 66) {
+        position += std::fread(&data[54], 1, 12, file);
+        if (position < 66) {
             error = "BMP colour masks run past the end of the file";
             return false;
         }
@@ -67,6 +78,12 @@ bool KwBmpCodec::Parse(const uint8_t* data, size_t size, KwRasterImage& image, s
             error = "unsupported BMP colour masks (only 8-bit red, green and blue in the usual order)";
             return false;
         }
+    }
+    // On a pipe the header's end is found by reading to it.
+    const uint64_t headerEnd = 14 + uint64_t(headerSize);
+    if (!sized && position < headerEnd && !KwFileSeek::MoveTo(file, position, headerEnd)) {
+        error = "unsupported BMP header (size " + std::to_string(headerSize) + ")";
+        return false;
     }
     if (rawHeight == INT32_MIN || width <= 0 || rawHeight == 0) {
         error = "BMP file declares no pixels";
@@ -78,38 +95,63 @@ bool KwBmpCodec::Parse(const uint8_t* data, size_t size, KwRasterImage& image, s
     }
     bool topDown = rawHeight < 0;
     int32_t height = topDown ? -rawHeight : rawHeight;
-    // The rows must be in the file before any memory is taken for them: a
-    // header of a few bytes can declare gigabytes.
     const uint64_t stride = uint64_t(KwRasterImage::StrideFor(width, bpp));
-    if (pixelOffset > size || stride * uint64_t(height) > size - pixelOffset) {
+    const uint64_t pixelBytes = stride * uint64_t(height);
+    auto cutShort = [&](uint64_t holds) {
         error = "BMP pixel data is cut short (" + std::to_string(width) + " x " + std::to_string(height) + " at " +
-                std::to_string(bpp) + " bits needs " + std::to_string(stride * uint64_t(height)) +
-                " bytes from offset " + std::to_string(pixelOffset) + ", the file holds " + std::to_string(size) + ")";
+                std::to_string(bpp) + " bits needs " + std::to_string(pixelBytes) + " bytes from offset " +
+                std::to_string(pixelOffset) + ", the file holds " + std::to_string(holds) + ")";
         return false;
-    }
+    };
+    if (sized && (pixelOffset > size || pixelBytes > size - pixelOffset)) return cutShort(size);
     std::vector<uint32_t> palette;
     if (bpp <= 8) {
         uint32_t entries = colorsUsed ? colorsUsed : (1u << bpp);
         if (entries > (1u << bpp)) entries = 1u << bpp;
-        uint64_t paletteStart = 14 + uint64_t(headerSize);
-        if (paletteStart + uint64_t(entries) * 4 > size) {
+        uint8_t bytes[256 * 4];
+        bool whole = KwFileSeek::MoveTo(file, position, headerEnd);
+        if (whole) {
+            const size_t got = std::fread(bytes, 1, entries * 4, file);
+            position += got;
+            whole = got == entries * 4;
+        }
+        if (!whole) {
             error = "BMP palette runs past the end of the file";
             return false;
         }
         palette.resize(entries);
-        for (uint32_t i = 0; i < entries; ++i) palette[i] = Le32(&data[paletteStart + i * 4]) & 0x00FFFFFF;
+        for (uint32_t i = 0; i < entries; ++i) palette[i] = Le32(&bytes[i * 4]) & 0x00FFFFFF;
     }
     if (!image.Allocate(width, height, bpp, &error)) return false;
     image.palette = std::move(palette);
-    for (int32_t y = 0; y < height; ++y) {
-        int32_t fileRow = topDown ? y : height - 1 - y;
-        std::memcpy(image.Row(y), &data[pixelOffset + size_t(fileRow) * size_t(stride)], size_t(stride));
+    if (!KwFileSeek::MoveTo(file, position, pixelOffset)) {
+        // Behind what was read, on a stream that cannot go back.
+        if (position > pixelOffset) {
+            error = "BMP pixel data at offset " + std::to_string(pixelOffset) +
+                    " comes before the end of the headers, and the stream cannot go back to it";
+            return false;
+        }
+        return cutShort(position);
+    }
+    // The file's rows in their order, each straight into its place in the image.
+    for (int32_t row = 0; row < height; ++row) {
+        const size_t got = std::fread(image.Row(topDown ? row : height - 1 - row), 1, size_t(stride), file);
+        position += got;
+        if (got != stride) {
+            if (std::ferror(file)) {
+                error = std::string("cannot read the BMP pixel data: ") + std::strerror(errno);
+                return false;
+            }
+            return cutShort(position);
+        }
     }
     return true;
 }
 
 bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std::string& error)
 {
+    // The headers and palette are put together here; the rows go to the file
+    // from the image, never copied whole.
     std::vector<uint8_t> out;
     uint32_t paletteBytes = image.bitsPerPixel <= 8 ? uint32_t(image.palette.size()) * 4 : 0;
     uint64_t imageBytes = uint64_t(image.Stride()) * uint64_t(image.height);
@@ -118,7 +160,7 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
         error = "image too large for a BMP file";
         return false;
     }
-    out.reserve(size_t(fileSize));
+    out.reserve(54 + paletteBytes);
     out.push_back('B');
     out.push_back('M');
     Put32(out, uint32_t(fileSize));
@@ -137,16 +179,14 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     Put32(out, 0);
     if (image.bitsPerPixel <= 8)
         for (uint32_t entry : image.palette) Put32(out, entry & 0x00FFFFFF);
-    for (int32_t y = image.height - 1; y >= 0; --y) {
-        const uint8_t* row = image.Row(y);
-        out.insert(out.end(), row, row + image.Stride());
-    }
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
         error = std::strerror(errno);
         return false;
     }
     bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+    const size_t stride = size_t(image.Stride());
+    for (int32_t y = image.height - 1; ok && y >= 0; --y) ok = std::fwrite(image.Row(y), 1, stride, f) == stride;
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) error = "could not write all bytes (disk full?)";
     return ok;

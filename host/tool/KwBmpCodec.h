@@ -1,8 +1,8 @@
 // Windows bitmap files (BITMAPINFOHEADER, uncompressed): 1, 4, 8, 24 and 32 bits.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "KwRasterImage.h"
@@ -12,8 +12,10 @@ public:
     // Reads a bottom-up or top-down uncompressed bitmap. On failure returns
     // false with a message that says what is wrong with the file.
     static bool Read(const std::string& path, KwRasterImage& image, std::string& error);
-    // The same from the file's bytes in memory.
-    static bool Parse(const uint8_t* data, size_t size, KwRasterImage& image, std::string& error);
+    // The same from a stream at the file's first byte (left open): the headers,
+    // then only the palette and rows they point to, so a file's trailing bytes
+    // cost nothing. A stream that cannot seek is read forward.
+    static bool Read(std::FILE* file, KwRasterImage& image, std::string& error);
     // Writes the image as it is laid out (rows bottom-up, as BMP wants).
     static bool Write(const std::string& path, const KwRasterImage& image, std::string& error);
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "KwFileSeek.h"
 #include "KwPixelSwap.h"
 #include "KwRasterImage.h"
 
@@ -12,24 +13,6 @@ namespace {
 
 // Rows are read a band of about this many bytes at a time.
 const size_t BandBytes = 1u << 20;
-
-// The bytes from the current position to the end of the file, or -1 when the
-// stream cannot tell (a pipe).
-long long BytesLeft(std::FILE* file)
-{
-#if defined(_WIN32)
-    const long long start = _ftelli64(file);
-    if (start < 0 || _fseeki64(file, 0, SEEK_END) != 0) return -1;
-    const long long end = _ftelli64(file);
-    if (_fseeki64(file, start, SEEK_SET) != 0) return -1;
-#else
-    const long long start = ftello(file);
-    if (start < 0 || fseeko(file, 0, SEEK_END) != 0) return -1;
-    const long long end = ftello(file);
-    if (fseeko(file, start, SEEK_SET) != 0) return -1;
-#endif
-    return end > start ? end - start : 0;
-}
 
 } // namespace
 
@@ -106,7 +89,7 @@ bool KwNetpbmReader::Open(std::FILE* file, std::string& error)
     // header of a few bytes can declare gigabytes. (A pipe has no size to ask;
     // there the reads find the end.)
     const long long samples = static_cast<long long>(width) * height * (m_Gray ? 1 : 3);
-    const long long left = BytesLeft(m_File);
+    const long long left = KwFileSeek::BytesLeft(m_File);
     if (left >= 0 && left < samples) {
         error = "pixel data is cut short (" + std::to_string(width) + " x " + std::to_string(height) + " needs " +
                 std::to_string(samples) + " bytes of samples, the file holds " + std::to_string(left) + ")";

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -384,6 +385,77 @@ TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(Exists(png));
     EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").out, "0\n") << "no temporary files left";
+}
+
+// Runs kwjpeg with `args` (output thrown away) and returns its peak resident
+// memory in KiB, or -1 when it did not exit with status 0.
+long PeakKilobytes(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv{const_cast<char*>("kwjpeg")};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("KWPLATFORM_REGISTRY", (Scratch() + "/registry.reg").c_str(), 1);
+        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+        execv(ToolPath.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss;
+}
+
+// A reader takes the image, not the file: a BMP, PNG or PPM followed by a
+// gigabyte of sparse tail converts as without it, in far less memory than the
+// file; read from a pipe it converts the same; cut in half it is refused.
+TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
+{
+    TestJpeg::Options o;
+    o.Width = 64;
+    o.Height = 48;
+    const std::string jpg = Scratch() + "/tail.jpg";
+    WriteFile(jpg, TestJpeg::Make(o));
+    const std::pair<std::string, std::string> cases[] = {
+        {"bmp", "BMP pixel data is cut short (64 x 48 at 24 bits needs 9216 bytes from offset 54, the file holds 4635)"},
+        {"png", "Read Error"},
+        {"ppm", "pixel data is cut short (64 x 48 needs 9216 bytes of samples, the file holds 4601)"},
+    };
+    ASSERT_EQ(Tool("convert -q " + jpg + " " + Scratch() + "/tail.ppm").status, 0);
+    const std::string samples = ReadFile(Scratch() + "/tail.ppm");
+    const off_t tail = off_t(1) << 30;
+    for (const auto& c : cases) {
+        const std::string base = Scratch() + "/tail-" + c.first, image = base + "." + c.first;
+        ASSERT_EQ(Tool("convert -q " + jpg + " " + image).status, 0);
+        ASSERT_EQ(Tool("convert -q " + image + " " + base + ".ppm").status, 0);
+        EXPECT_TRUE(ReadFile(base + ".ppm") == samples) << c.first << " written and read back";
+        ASSERT_EQ(Tool("convert -q " + image + " " + base + ".jpg").status, 0);
+        const std::string whole = ReadFile(base + ".jpg");
+
+        const std::string pipe = base + "-pipe." + c.first;
+        ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+        Shell("timeout 60 cat " + image + " >" + pipe + " &");
+        Outcome r = Tool("convert -q " + pipe + " " + base + "-pipe.jpg");
+        ASSERT_EQ(r.status, 0) << c.first << ": " << r.err;
+        EXPECT_TRUE(ReadFile(base + "-pipe.jpg") == whole) << c.first << " through a pipe";
+
+        const std::string tailed = base + "-tail." + c.first;
+        const std::string bytes = ReadFile(image);
+        WriteFile(tailed, std::vector<unsigned char>(bytes.begin(), bytes.end()));
+        ASSERT_EQ(truncate(tailed.c_str(), off_t(bytes.size()) + tail), 0);
+        const long peak = PeakKilobytes({"convert", "-q", tailed, base + "-tail.jpg"});
+        EXPECT_GT(peak, 0) << c.first << " with a sparse tail";
+        EXPECT_LT(peak, long(tail / 1024 / 4)) << c.first << ": the tail was read";
+        EXPECT_TRUE(ReadFile(base + "-tail.jpg") == whole) << c.first << " with a sparse tail";
+        std::remove(tailed.c_str());
+
+        ASSERT_EQ(truncate(image.c_str(), off_t(bytes.size() / 2)), 0);
+        r = Tool("convert " + image + " " + base + "-cut.jpg");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(image + ": " + c.second), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
