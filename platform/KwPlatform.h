@@ -68,6 +68,15 @@ KWPLATFORM_API HRESULT KwUnregisterModuleTypeLib(HMODULE module, REFGUID libid, 
 // so a tool may draw progress there.
 KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void);
 
+// Calls `handler` with the signal's number, on a thread of its own, when the
+// user interrupts or ends the process: SIGINT, SIGTERM and SIGHUP (those the
+// process does not ignore); on Windows Ctrl-C and Ctrl-Break as 2, a closing
+// console as 1, log-off and shut-down as 15. The handler ends the process; it
+// may take locks and call the C library, as any thread does. Call this before
+// the process starts other threads. False when the watch cannot be set up.
+typedef void (*KwInterruptHandler)(int signal);
+KWPLATFORM_API BOOL KwWatchInterrupts(KwInterruptHandler handler);
+
 // Tells the system that a freshly allocated block of `size` bytes will be
 // written whole (an image buffer), so that it may back it with large pages and
 // spare the process a fault per small page. A hint only: blocks below a few

@@ -173,8 +173,8 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     Put16(out, uint32_t(image.bitsPerPixel));
     Put32(out, 0);
     Put32(out, uint32_t(imageBytes));
-    Put32(out, 2835); // 72 dpi
-    Put32(out, 2835);
+    Put32(out, KwRasterImage::PixelsPerMetre(image.dpiX, 2835)); // 72 dpi when unknown
+    Put32(out, KwRasterImage::PixelsPerMetre(image.dpiY, 2835));
     Put32(out, image.bitsPerPixel <= 8 ? uint32_t(image.palette.size()) : 0);
     Put32(out, 0);
     if (image.bitsPerPixel <= 8)

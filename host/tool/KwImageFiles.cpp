@@ -12,6 +12,7 @@
 #include "KwBmpCodec.h"
 #include "KwNetpbmCodec.h"
 #include "KwPngCodec.h"
+#include "KwTemporaryFiles.h"
 
 std::string KwImageFiles::FormatOf(const std::string& path)
 {
@@ -39,7 +40,15 @@ std::string KwImageFiles::TemporaryPathFor(const std::string& path)
 {
     static std::atomic<unsigned> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    return path + ".part-" + std::to_string(stamp) + "-" + std::to_string(counter++);
+    std::string temporary = path + ".part-" + std::to_string(stamp) + "-" + std::to_string(counter++);
+    KwTemporaryFiles::Add(temporary);
+    return temporary;
+}
+
+void KwImageFiles::DiscardTemporary(const std::string& temporary)
+{
+    std::remove(temporary.c_str());
+    KwTemporaryFiles::Forget(temporary);
 }
 
 bool KwImageFiles::CommitTemporary(const std::string& temporary, const std::string& path, std::string& error)
@@ -49,9 +58,10 @@ bool KwImageFiles::CommitTemporary(const std::string& temporary, const std::stri
     std::filesystem::rename(temporary, path, failure);
     if (failure) {
         error = "cannot move the finished file into place: " + failure.message();
-        std::remove(temporary.c_str());
+        DiscardTemporary(temporary);
         return false;
     }
+    KwTemporaryFiles::Forget(temporary);
     return true;
 }
 
@@ -76,7 +86,7 @@ bool KwImageFiles::Write(const std::string& path, const KwRasterImage& image, st
         return false;
     }
     if (!ok) {
-        std::remove(temporary.c_str());
+        DiscardTemporary(temporary);
         return false;
     }
     return CommitTemporary(temporary, path, error);

@@ -16,7 +16,9 @@ public:
     // when everything was written, so a failure never leaves a partial file.
     static bool Write(const std::string& path, const KwRasterImage& image, std::string& error);
 
-    // A temporary name beside `path`, and the final rename (false with a message on failure).
+    // A temporary name beside `path`, and the final rename (false with a message on failure),
+    // or its removal. The name is known to KwTemporaryFiles until it is renamed or removed.
     static std::string TemporaryPathFor(const std::string& path);
     static bool CommitTemporary(const std::string& temporary, const std::string& path, std::string& error);
+    static void DiscardTemporary(const std::string& temporary);
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "KwJsonWriter.h"
+#include "KwOrientation.h"
 
 namespace {
 
@@ -61,6 +62,9 @@ std::string PlainValue(const KwHostReportedAttribute& a)
     const VARIANT& v = a.value.Get();
     if (v.vt == VT_BSTR) return "\"" + KwHostVariant::Narrow(v.bstrVal) + "\"";
     if (v.vt == VT_BOOL) return v.boolVal ? "yes" : "no";
+    LONGLONG orientation = 0;
+    if (a.name == "Orientation" && KwHostVariant::AsInteger(v, &orientation) && *KwOrientation::Describe(int(orientation)))
+        return std::to_string(orientation) + " (" + KwOrientation::Describe(int(orientation)) + ")";
     if (v.vt == VT_R8) {
         char buf[40];
         std::snprintf(buf, sizeof buf, "%g", v.dblVal);
@@ -90,15 +94,9 @@ std::string KwInfoReport::HumanExifValue(const std::string& name, const std::str
     double value = std::strtod(raw.c_str(), &end);
     bool numeric = !raw.empty() && end && *end == '\0' && std::isfinite(value);
     char buf[64];
-    if (name == "ExifExposure" && numeric && value > 0) {
-        if (value < 1.0) {
-            double denominator = std::round(1.0 / value);
-            std::snprintf(buf, sizeof buf, "1/%.0f s", denominator);
-        } else {
-            std::snprintf(buf, sizeof buf, "%g s", value);
-        }
-        return buf;
-    }
+    // The filter rounds the exposure to four decimals: a fraction made from that
+    // would be wrong (1/4000 s published as 0.0003 is not 1/3333 s).
+    if (name == "ExifExposure" && numeric) return raw + " s";
     if (name == "ExifAperture" && numeric) {
         std::snprintf(buf, sizeof buf, "f/%g", std::round(value * 10) / 10);
         return buf;
@@ -158,6 +156,12 @@ std::string KwInfoReport::Json(const std::string& file, const KwLoadOutcome& out
     } else {
         json.Null();
     }
+    if (!outcome.damage.empty()) {
+        json.Key("warnings");
+        json.BeginArray();
+        json.String(outcome.damage);
+        json.EndArray();
+    }
     json.EndObject();
     return json.str();
 }
@@ -183,6 +187,7 @@ std::string KwInfoReport::Text(const std::string& file, const KwLoadOutcome& out
         for (const KwHostReportedAttribute& entry : a.children) {
             std::string raw = entry.value.Type() == VT_BSTR ? KwHostVariant::Narrow(entry.value.Get().bstrVal)
                                                             : entry.value.ValueText();
+            if (raw.empty()) continue; // the filter publishes absent text tags as empty texts
             char label[40];
             std::snprintf(label, sizeof label, "    %-20s ", entry.name.c_str());
             out += label + HumanExifValue(entry.name, raw) + "\n";

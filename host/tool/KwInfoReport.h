@@ -10,6 +10,6 @@ class KwInfoReport {
 public:
     static std::string Json(const std::string& file, const KwLoadOutcome& outcome);
     static std::string Text(const std::string& file, const KwLoadOutcome& outcome);
-    // An EXIF entry in the units people read ("1/125 s", "f/2.8", "ISO 100"); the raw text when unknown.
+    // An EXIF entry in the units people read ("0.0080 s", "f/2.8", "ISO 100"); the raw text when unknown.
     static std::string HumanExifValue(const std::string& name, const std::string& raw);
 };

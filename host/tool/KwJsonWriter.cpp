@@ -22,6 +22,18 @@ void KwJsonWriter::EndObject()
     m_NeedComma = true;
 }
 
+void KwJsonWriter::BeginArray()
+{
+    Separator();
+    m_Out += '[';
+}
+
+void KwJsonWriter::EndArray()
+{
+    m_Out += ']';
+    m_NeedComma = true;
+}
+
 void KwJsonWriter::Key(const std::string& name)
 {
     Separator();

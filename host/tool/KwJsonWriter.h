@@ -7,6 +7,8 @@ class KwJsonWriter {
 public:
     void BeginObject();
     void EndObject();
+    void BeginArray();
+    void EndArray();
     void Key(const std::string& name);
     void String(const std::string& value);
     void Number(double value);

@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -37,12 +38,60 @@ bool KwPngCodec::Read(const std::string& path, KwRasterImage& image, std::string
     return true;
 }
 
+namespace {
+
+struct PngFailure {
+    char message[160];
+};
+
+extern "C" void PngWriteError(png_structp png, png_const_charp message)
+{
+    PngFailure* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+    std::snprintf(failure->message, sizeof failure->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+extern "C" void PngWriteWarning(png_structp, png_const_charp) {}
+
+// One libpng session over `file`; nothing with a destructor lives across setjmp.
+// pHYs is written when both resolutions are known (pixels per metre, not 0).
+bool WritePng(FILE* file, png_uint_32 width, png_uint_32 height, bool gray, png_bytepp rows, png_uint_32 perMetreX,
+              png_uint_32 perMetreY, PngFailure& failure)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, PngWriteError, PngWriteWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        std::snprintf(failure.message, sizeof failure.message, "out of memory");
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, 8, gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    if (perMetreX && perMetreY) png_set_pHYs(png, info, perMetreX, perMetreY, PNG_RESOLUTION_METER);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
+
 bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error)
 {
     size_t channels = gray ? 1 : 3;
-    std::vector<uint8_t> buffer(size_t(image.width) * channels * size_t(image.height));
+    const size_t stride = size_t(image.width) * channels;
+    std::vector<uint8_t> buffer(stride * size_t(image.height));
+    std::vector<png_bytep> rows(size_t(image.height));
     uint8_t* out = buffer.data();
     for (int32_t y = 0; y < image.height; ++y) {
+        rows[size_t(y)] = out;
         for (int32_t x = 0; x < image.width; ++x) {
             uint32_t rgb = image.PixelRgb(x, y);
             if (gray) {
@@ -54,20 +103,26 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
             }
         }
     }
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    png.width = png_uint_32(image.width);
-    png.height = png_uint_32(image.height);
-    png.format = gray ? PNG_FORMAT_GRAY : PNG_FORMAT_RGB;
-    errno = 0;
-    if (!png_image_write_to_file(&png, path.c_str(), 0, buffer.data(), 0, nullptr)) {
-        const int failure = errno;
-        error = png.message[0] ? png.message : "could not write the PNG file";
-        // libpng says only "Write Error": give the system's reason.
-        if (failure == EFBIG || failure == ENOSPC)
-            error = "could not write all bytes (" + std::string(std::strerror(failure)) + "; disk full?)";
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        error = std::strerror(errno);
         return false;
     }
-    return true;
+    PngFailure failure{};
+    errno = 0;
+    bool ok = WritePng(file, png_uint_32(image.width), png_uint_32(image.height), gray, rows.data(),
+                       KwRasterImage::PixelsPerMetre(image.dpiX, 0), KwRasterImage::PixelsPerMetre(image.dpiY, 0),
+                       failure);
+    int failureErrno = errno;
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        failureErrno = errno;
+    }
+    if (!ok) {
+        error = failure.message[0] ? failure.message : "could not write the PNG file";
+        // libpng says only "Write Error": give the system's reason.
+        if (failureErrno == EFBIG || failureErrno == ENOSPC)
+            error = "could not write all bytes (" + std::string(std::strerror(failureErrno)) + "; disk full?)";
+    }
+    return ok;
 }

@@ -1,12 +1,16 @@
-// A one-line progress display on standard error, redrawn in place.
+// Progress on standard error: on a terminal one line redrawn in place; into a
+// file or a pipe (with --progress) plain lines, a few a second at most, that a
+// log can keep.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 class KwProgressBar {
 public:
-    // enabled: draw at all (a terminal, or forced with --progress).
-    explicit KwProgressBar(bool enabled) : m_Enabled(enabled) {}
+    // enabled: show progress at all (a terminal, or forced with --progress);
+    // terminal: standard error is one, so the line may be redrawn.
+    KwProgressBar(bool enabled, bool terminal) : m_Enabled(enabled), m_Terminal(terminal) {}
     ~KwProgressBar() { Finish(); }
 
     // label: what is being worked on; percent 0..100 of that item;
@@ -17,7 +21,13 @@ public:
     bool Enabled() const { return m_Enabled; }
 
 private:
+    // The least time between two plain lines.
+    static constexpr std::chrono::milliseconds PlainInterval{250};
+
     bool m_Enabled;
+    bool m_Terminal;
     bool m_Drawn = false;
     std::string m_Last;
+    std::chrono::steady_clock::time_point m_LastPlain{};
+    bool m_PlainWritten = false;
 };

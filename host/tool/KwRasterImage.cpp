@@ -1,5 +1,13 @@
 #include "KwRasterImage.h"
 
+#include <cmath>
+
+uint32_t KwRasterImage::PixelsPerMetre(double dpi, uint32_t unknown)
+{
+    const double perMetre = std::round(dpi / 0.0254);
+    return std::isfinite(perMetre) && perMetre >= 1 && perMetre <= 0x7FFFFFFF ? uint32_t(perMetre) : unknown;
+}
+
 bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error)
 {
     if (w <= 0 || h <= 0) {

@@ -18,6 +18,11 @@ struct KwRasterImage {
     int32_t bitsPerPixel = 0;
     std::vector<uint32_t> palette;
     std::vector<uint8_t> pixels; // height * Stride() bytes, unless the rows are borrowed
+    double dpiX = 0, dpiY = 0;   // resolution in dots per inch; 0: unknown
+
+    // Dots per inch as whole pixels per metre, as BMP and PNG files keep it;
+    // `unknown` when the resolution is unknown or out of range.
+    static uint32_t PixelsPerMetre(double dpi, uint32_t unknown);
 
     static int64_t StrideFor(int64_t width, int64_t bitsPerPixel) { return ((bitsPerPixel * width + 31) / 32) * 4; }
     int64_t Stride() const { return StrideFor(width, bitsPerPixel); }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "JpegFrameHeader.h"
 #include "KwHostDocument.h"
 #include "KwHostEventSink.h"
 #include "KwHostFileStream.h"
@@ -49,6 +50,21 @@ KwHostImage ToSaveLayout(KwRasterImage&& source)
     return image;
 }
 
+// What the tool uses of node 1 beyond the report: orientation, resolution, damage.
+void ReadNodeFacts(KwLoadOutcome& outcome)
+{
+    LONGLONG orientation = 0;
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.node, "Orientation"))
+        if (KwHostVariant::AsInteger(a->value.Get(), &orientation) && orientation >= 1 && orientation <= 8)
+            outcome.orientation = int(orientation);
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.node, "LpiX"))
+        if (a->value.Type() == VT_R8) outcome.dpiX = a->value.Get().dblVal;
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.node, "LpiY"))
+        if (a->value.Type() == VT_R8) outcome.dpiY = a->value.Get().dblVal;
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.node, "Damage"))
+        if (a->value.Type() == VT_BSTR) outcome.damage = KwHostVariant::Narrow(a->value.Get().bstrVal);
+}
+
 } // namespace
 
 KwToolSession::KwToolSession(std::string libraryPath) : m_LibraryPath(std::move(libraryPath)) {}
@@ -83,6 +99,22 @@ bool KwToolSession::Start(std::string& error)
         return false;
     }
     return true;
+}
+
+// What the tool can tell of a file the filter refused: a kind of JPEG the codec
+// does not decode, or a size above the host's pixel limit.
+std::string KwToolSession::WhyRefused(const std::string& path, HRESULT hr) const
+{
+    JpegFrameHeader frame;
+    if (!JpegFrameHeader::Read(path, frame)) return std::string();
+    const std::string kind = frame.UnusualKind();
+    if (!kind.empty()) return "the file is " + kind + ", which the codec cannot decode";
+    const unsigned long long pixels = static_cast<unsigned long long>(frame.Width) * frame.Height;
+    if (hr == E_OUTOFMEMORY && m_PixelLimit && pixels > m_PixelLimit)
+        return "the image has " + std::to_string(frame.Width) + " x " + std::to_string(frame.Height) + " = " +
+               std::to_string(pixels) + " pixels, more than the limit of " + std::to_string(m_PixelLimit) +
+               " (--max-pixels)";
+    return std::string();
 }
 
 std::string KwToolSession::HresultText(HRESULT hr)
@@ -197,6 +229,8 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
         KwHostAttributeReport::Read(static_cast<IKwContents*>(contents), &outcome.contents);
     if (KwHostNode* node = result.Node())
         KwHostAttributeReport::Read(static_cast<IKwContainer*>(node), &outcome.node);
+    ReadNodeFacts(outcome);
+    if (FAILED(hr)) outcome.message = WhyRefused(path, hr);
     if (KwHostRasterBlock* raster = result.Raster()) {
         if (raster->HasStorage()) {
             outcome.hasRaster = true;
@@ -246,6 +280,7 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
     if (FAILED(hr)) {
         message = "cannot create the output file " + path + " (" + HresultText(hr) +
                   "; does its folder exist, and is it writable?)";
+        KwImageFiles::DiscardTemporary(temporary);
         return hr;
     }
     KwHostSaveDriver driver(m_Engine->Context());
@@ -259,7 +294,7 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
         message = "the save filter failed at " + driver.FailedStep() + ": " + HresultText(hr);
         if (!writeFailure.empty())
             message = path + ": could not write all bytes (" + writeFailure + "; disk full?); " + message;
-        std::remove(temporary.c_str());
+        KwImageFiles::DiscardTemporary(temporary);
         return hr;
     }
     if (!KwImageFiles::CommitTemporary(temporary, path, message)) return E_FAIL;

@@ -19,10 +19,16 @@
 struct KwLoadOutcome {
     HRESULT result = E_FAIL;    // the first failure of OpenDocument / GetNode, or S_OK
     std::string failedStep;     // "open file", "OpenDocument", "GetNode", ...
-    std::string message;        // for failures before the filter was reached
+    std::string message;        // why: a failure before the filter was reached, or what the tool
+                                // can tell of a file the filter refused (its kind, the pixel limit)
     std::vector<KwHostReportedAttribute> document, contents, node;
     bool hasRaster = false;
     LONG width = 0, height = 0, bitsPerPixel = 0, rowsDelivered = 0;
+    // From node 1: the EXIF orientation (0: none), the resolution in dots per
+    // inch (0: none), and the codec's word on damaged data ("": none).
+    int orientation = 0;
+    double dpiX = 0, dpiY = 0;
+    std::string damage;
     KwRasterImage image;        // the pixels as delivered (when asked for)
 };
 
@@ -42,6 +48,7 @@ public:
     void SetProgressCallback(std::function<void(int percent)> callback) { m_Progress = std::move(callback); }
     // Largest raster storage the host accepts, in pixels (0: the engine's default).
     void SetPixelLimit(unsigned long long pixels) { m_PixelLimit = pixels; }
+    unsigned long long PixelLimit() const { return m_PixelLimit; }
 
     // Loads `path` through the load filter found for it. keepPixels: the outcome's image reads the
     // host raster block's rows (kept alive by the outcome).
@@ -60,6 +67,7 @@ public:
 private:
     HRESULT CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message);
     bool MakeEngine(std::string& error);
+    std::string WhyRefused(const std::string& path, HRESULT hr) const;
 
     std::string m_LibraryPath;
     std::unique_ptr<KwHostEngine> m_Engine;

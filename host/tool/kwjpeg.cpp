@@ -18,10 +18,13 @@
 #include "KwFilterCatalog.h"
 #include "KwImageFiles.h"
 #include "KwInfoReport.h"
+#include "KwNetpbmCodec.h"
 #include "KwNetpbmReader.h"
 #include "KwNetpbmRowWriter.h"
+#include "KwOrientation.h"
 #include "KwProgressBar.h"
 #include "KwSampleImage.h"
+#include "KwTemporaryFiles.h"
 #include "KwToolSession.h"
 
 #ifndef KW_VERSION_TEXT
@@ -38,6 +41,9 @@ namespace {
 
 enum ExitCode { ExitOk = 0, ExitFileFailed = 1, ExitUsage = 2 };
 
+// The host's pixel limit unless --max-pixels names another.
+constexpr unsigned long long DefaultMaxPixels = 1ull << 28;
+
 const char UsageText[] =
     "kwjpeg - open and save JPEG files through the KwFilter_JPEG filter\n"
     "\n"
@@ -47,24 +53,33 @@ const char UsageText[] =
     "                                          or .bmp/.ppm/.pgm/.png to .jpg)\n"
     "  kwjpeg convert --to FORMAT -o OUTDIR FILE|FOLDER...\n"
     "                                          convert many files on all cores (FORMAT: bmp, ppm,\n"
-    "                                          pgm, png or jpg)\n"
+    "                                          pgm, png or jpg); folders are searched recursively,\n"
+    "                                          files of other kinds in them are skipped, and the\n"
+    "                                          outputs go flat into OUTDIR, replacing files there\n"
     "  kwjpeg register [LIBRARY]               register the filter library (default: the one\n"
     "                                          built or installed beside this tool)\n"
     "  kwjpeg unregister [LIBRARY]             remove its registration\n"
     "  kwjpeg filters                          list the filters in the catalogue\n"
     "  kwjpeg sample OUT.jpg                   write a colour test pattern JPEG\n"
+
     "\n"
     "Options:\n"
     "  --json             one JSON object per file and line (info)\n"
-    "  --progress         always show progress on standard error\n"
+    "  --progress         always show progress on standard error (plain lines when it\n"
+    "                     is not a terminal)\n"
     "  --quiet, -q        no progress and no chatter\n"
     "  -j N               worker threads for batch conversion (default: all cores)\n"
     "  --max-pixels N     refuse images with more pixels than N (default 268435456)\n"
+    "  --keep-orientation write the rows in their stored order; by default a JPEG's\n"
+    "                     EXIF orientation is applied, as viewers do\n"
     "  --library PATH     use the filters of this library directly, bypassing the registry\n"
     "  --help, -h         this text;  --version  the version\n"
+    "  --                 ends the options: what follows are paths, even if they start with -\n"
     "\n"
     "The registry is the file named by $KWPLATFORM_REGISTRY (now: %s).\n"
-    "Exit status: 0 all went well, 1 a file failed, 2 wrong usage.\n";
+    "A damaged JPEG file is converted as far as it decodes, with a warning.\n"
+    "Exit status: 0 all went well, 1 a file failed, 2 wrong usage; interrupted, 128 + the\n"
+    "signal (130 for Ctrl-C), with the partial files of conversions in flight removed.\n";
 
 struct Options {
     std::string command;
@@ -72,12 +87,34 @@ struct Options {
     bool json = false;
     bool progress = false;
     bool quiet = false;
+    bool keepOrientation = false;
     int jobs = 0;
-    unsigned long long maxPixels = 0;
+    unsigned long long maxPixels = DefaultMaxPixels;
     std::string library;
     std::string to;
     std::string outDir;
 };
+
+// The most worker threads -j takes.
+constexpr unsigned long long MaxJobs = 1024;
+
+// A whole decimal number from 1 to `max`, and nothing else: no sign, no
+// spaces, no junk after it, no overflow.
+bool ParseCount(const char* text, unsigned long long max, unsigned long long& value)
+{
+    if (!text || !*text) return false;
+    for (const char* c = text; *c; ++c)
+        if (*c < '0' || *c > '9') return false;
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long parsed = std::strtoull(text, &end, 10);
+    if (errno == ERANGE || *end != '\0' || parsed == 0 || parsed > max) return false;
+    value = parsed;
+    return true;
+}
+
+// ", not '3x'" for a usage message; "" when the value is missing.
+std::string Given(const char* value) { return value ? std::string(", not '") + value + "'" : std::string(); }
 
 int Usage(const std::string& problem)
 {
@@ -221,9 +258,34 @@ int RunFilters(const Options&)
 std::unique_ptr<KwToolSession> StartSession(const Options& options, std::string& error)
 {
     std::unique_ptr<KwToolSession> session(new KwToolSession(options.library));
-    if (options.maxPixels) session->SetPixelLimit(options.maxPixels);
+    session->SetPixelLimit(options.maxPixels);
     if (!session->Start(error)) return nullptr;
     return session;
+}
+
+// Why a load failed: the tool's own reason (no file, no filter), or the step
+// that failed and what the tool can tell of the file.
+std::string LoadFailure(const KwLoadOutcome& outcome)
+{
+    const bool reachedFilter = outcome.failedStep != "open file" && outcome.failedStep != "find filter";
+    if (!reachedFilter && !outcome.message.empty()) return outcome.message;
+    const std::string step = outcome.failedStep + " returned " + KwToolSession::HresultText(outcome.result);
+    return outcome.message.empty() ? step + " (is it a JPEG file?)" : outcome.message + "; " + step;
+}
+
+// The filter's word on damaged data: the load stays a success, the person is told.
+void WarnDamage(const std::string& file, const std::string& damage)
+{
+    if (damage.empty()) return;
+    std::fprintf(stderr, "kwjpeg: %s: warning: damaged JPEG data: %s; the image holds what could be decoded\n",
+                 file.c_str(), damage.c_str());
+    std::fflush(stderr);
+}
+
+KwProgressBar MakeProgressBar(const Options& options)
+{
+    const bool terminal = IsTerminal();
+    return KwProgressBar(!options.quiet && (options.progress || terminal), terminal);
 }
 
 int RunInfo(const Options& options)
@@ -235,7 +297,9 @@ int RunInfo(const Options& options)
         std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
         return ExitFileFailed;
     }
-    KwProgressBar bar(!options.quiet && !options.json && (options.progress || IsTerminal()));
+    Options barOptions = options;
+    barOptions.quiet = options.quiet || options.json;
+    KwProgressBar bar = MakeProgressBar(barOptions);
     int status = ExitOk;
     int index = 0;
     for (const std::string& file : options.args) {
@@ -249,12 +313,11 @@ int RunInfo(const Options& options)
             std::printf("%s\n", KwInfoReport::Json(file, outcome).c_str());
         else
             std::printf("%s", KwInfoReport::Text(file, outcome).c_str());
+        std::fflush(stdout);
+        WarnDamage(file, outcome.damage);
         if (FAILED(outcome.result)) {
             status = ExitFileFailed;
-            std::string reason = outcome.message.empty() ? outcome.failedStep + " returned " +
-                                                               KwToolSession::HresultText(outcome.result)
-                                                         : outcome.message;
-            std::fprintf(stderr, "kwjpeg: %s: %s\n", file.c_str(), reason.c_str());
+            std::fprintf(stderr, "kwjpeg: %s: %s\n", file.c_str(), LoadFailure(outcome).c_str());
         }
     }
     return status;
@@ -282,61 +345,112 @@ std::string EncodeNetpbm(KwToolSession& session, const std::string& in, const st
     return std::string();
 }
 
+// What a conversion asks beyond its two paths.
+struct ConvertSettings {
+    bool keepOrientation = false;
+};
+
+// How a conversion went: an error (nothing written), or a success that may
+// carry the filter's word on damaged data.
+struct Converted {
+    std::string error;
+    std::string damage;
+};
+
 // Why a load gave no image to write, or empty.
-std::string LoadFailure(const KwLoadOutcome& outcome)
+std::string LoadProblem(const KwLoadOutcome& outcome)
 {
-    if (FAILED(outcome.result))
-        return outcome.message.empty() ? outcome.failedStep + " returned " + KwToolSession::HresultText(outcome.result) +
-                                             " (is it a JPEG file?)"
-                                       : outcome.message;
+    if (FAILED(outcome.result)) return LoadFailure(outcome);
     if (!outcome.hasRaster) return "the filter delivered no pixels";
-    return outcome.message;
+    return std::string();
+}
+
+// The image as a viewer shows it (its EXIF orientation applied), unless the
+// stored order is asked for.
+bool Orient(KwRasterImage& image, int orientation, const ConvertSettings& settings, std::string& error)
+{
+    if (settings.keepOrientation || !KwOrientation::Moves(orientation)) return true;
+    KwRasterImage turned;
+    if (!KwOrientation::Apply(image, orientation, turned, error)) return false;
+    image = std::move(turned);
+    return true;
 }
 
 // JPEG to PPM or PGM with each band of rows written as the filter delivers it:
-// the tool never holds the whole image.
-std::string DecodeToNetpbm(KwToolSession& session, const std::string& in, const std::string& out)
+// the tool never holds the whole image, unless its orientation turns it (the
+// rows arrive in the stored order; the file is then read back and turned).
+Converted DecodeToNetpbm(KwToolSession& session, const std::string& in, const std::string& out,
+                         const ConvertSettings& settings)
 {
+    Converted result;
     const std::string temporary = KwImageFiles::TemporaryPathFor(out);
-    auto writer = std::make_shared<KwNetpbmRowWriter>(temporary, KwImageFiles::FormatOf(out) == "pgm");
+    const bool gray = KwImageFiles::FormatOf(out) == "pgm";
+    auto writer = std::make_shared<KwNetpbmRowWriter>(temporary, gray);
     KwLoadOutcome outcome = session.Load(in, false, writer);
-    std::string error = writer->Error().empty() ? LoadFailure(outcome) : out + ": " + writer->Error();
-    if (error.empty() && !writer->Finish(error)) error = out + ": " + error;
+    std::string failure;
+    if (!writer->Error().empty())
+        result.error = out + ": " + writer->Error();
+    else
+        result.error = LoadProblem(outcome);
+    if (result.error.empty() && !writer->Finish(failure)) result.error = out + ": " + failure;
     writer.reset(); // closes the file
-    if (!error.empty()) {
-        std::remove(temporary.c_str());
-        return error;
+    if (result.error.empty() && !settings.keepOrientation && KwOrientation::Moves(outcome.orientation)) {
+        KwRasterImage image;
+        if (!KwNetpbmCodec::Read(temporary, image, failure) || !Orient(image, outcome.orientation, settings, failure) ||
+            !KwNetpbmCodec::Write(temporary, image, gray, failure))
+            result.error = out + ": " + failure;
     }
-    if (!KwImageFiles::CommitTemporary(temporary, out, error)) return out + ": " + error;
-    return std::string();
+    if (!result.error.empty()) {
+        KwImageFiles::DiscardTemporary(temporary);
+        return result;
+    }
+    if (!KwImageFiles::CommitTemporary(temporary, out, failure)) {
+        result.error = out + ": " + failure;
+        return result;
+    }
+    result.damage = outcome.damage;
+    return result;
 }
 
-// One conversion, JPEG to image or image to JPEG. Returns an empty string on success.
-std::string ConvertOne(KwToolSession& session, const std::string& in, const std::string& out)
+// One conversion, JPEG to image or image to JPEG.
+Converted ConvertOne(KwToolSession& session, const std::string& in, const std::string& out,
+                     const ConvertSettings& settings)
 {
+    Converted result;
+    std::string& error = result.error;
     std::string outFormat = KwImageFiles::FormatOf(out);
-    if (outFormat.empty()) return "unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)";
-    std::string error;
+    if (outFormat.empty()) {
+        error = "unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)";
+        return result;
+    }
     const std::string inFormat = KwImageFiles::FormatOf(in);
-    if (outFormat == "jpg" && (inFormat == "ppm" || inFormat == "pgm")) return EncodeNetpbm(session, in, out);
-    if (inFormat == "jpg" && (outFormat == "ppm" || outFormat == "pgm")) return DecodeToNetpbm(session, in, out);
+    if (outFormat == "jpg" && (inFormat == "ppm" || inFormat == "pgm")) {
+        error = EncodeNetpbm(session, in, out);
+        return result;
+    }
+    if (inFormat == "jpg" && (outFormat == "ppm" || outFormat == "pgm")) return DecodeToNetpbm(session, in, out, settings);
     KwRasterImage image;
-    if (KwImageFiles::IsJpegPath(in)) {
+    if (inFormat == "jpg") {
         KwLoadOutcome outcome = session.Load(in, true);
-        error = LoadFailure(outcome);
-        if (!error.empty()) return error;
+        error = LoadProblem(outcome);
+        if (!error.empty()) return result;
         image = std::move(outcome.image);
-    } else if (!KwImageFiles::FormatOf(in).empty()) {
-        if (!KwImageFiles::Read(in, image, error)) return error;
+        image.dpiX = outcome.dpiX;
+        image.dpiY = outcome.dpiY;
+        if (!Orient(image, outcome.orientation, settings, error)) return result;
+        result.damage = outcome.damage;
+    } else if (!inFormat.empty()) {
+        if (!KwImageFiles::Read(in, image, error)) return result;
     } else {
-        return "unknown input format (use .jpg, .bmp, .ppm, .pgm or .png)";
+        error = "unknown input format (use .jpg, .bmp, .ppm, .pgm or .png)";
+        return result;
     }
     if (outFormat == "jpg") {
-        if (FAILED(session.Save(std::move(image), out, error))) return error;
-        return std::string();
+        session.Save(std::move(image), out, error);
+        return result;
     }
-    if (!KwImageFiles::Write(out, image, error)) return out + ": " + error;
-    return std::string();
+    if (!KwImageFiles::Write(out, image, error)) error = out + ": " + error;
+    return result;
 }
 
 // Files to convert: the files named, and inside folders (recursively, in
@@ -383,8 +497,7 @@ int RunBatchConvert(const Options& options)
         return ExitFileFailed;
     }
     struct Job {
-        std::string in, out, error;
-        bool done = false;
+        std::string in, out, error, damage;
     };
     std::vector<Job> jobs(inputs.size());
     std::vector<std::string> taken;
@@ -407,7 +520,9 @@ int RunBatchConvert(const Options& options)
     int threads = options.jobs > 0 ? options.jobs : int(std::max(1u, std::thread::hardware_concurrency()));
     threads = std::min<int>(threads, int(jobs.size()));
 
-    KwProgressBar bar(!options.quiet && (options.progress || IsTerminal()));
+    ConvertSettings settings;
+    settings.keepOrientation = options.keepOrientation;
+    KwProgressBar bar = MakeProgressBar(options);
     std::mutex lock;
     std::vector<int> percent(static_cast<size_t>(threads), 0);
     std::vector<std::string> current(static_cast<size_t>(threads));
@@ -421,12 +536,26 @@ int RunBatchConvert(const Options& options)
         }
         bar.Update(label, sum / int(jobs.size()), finished, int(jobs.size()));
     };
+    // Each file's line as it finishes (under the lock), failures on standard error too.
+    auto report = [&](const Job& job) {
+        bar.Finish();
+        if (!job.error.empty()) {
+            std::printf("FAILED  %s: %s\n", job.in.c_str(), job.error.c_str());
+            std::fflush(stdout);
+            std::fprintf(stderr, "kwjpeg: %s: %s\n", job.in.c_str(), job.error.c_str());
+        } else if (!options.quiet) {
+            std::printf("ok      %s -> %s%s\n", job.in.c_str(), job.out.c_str(),
+                        job.damage.empty() ? "" : "  (warning: damaged JPEG data)");
+        }
+        std::fflush(stdout);
+        WarnDamage(job.in, job.damage);
+    };
     std::atomic<size_t> next{0};
     auto worker = [&](int id) {
         CoInitialize(nullptr);
         {
             KwToolSession session(options.library);
-            if (options.maxPixels) session.SetPixelLimit(options.maxPixels);
+            session.SetPixelLimit(options.maxPixels);
             std::string startError;
             bool started = session.StartWithoutAttributeClass(startError);
             session.SetProgressCallback([&, id](int p) {
@@ -442,12 +571,17 @@ int RunBatchConvert(const Options& options)
                     percent[size_t(id)] = 0;
                     redraw();
                 }
-                if (job.error.empty()) job.error = started ? ConvertOne(session, job.in, job.out) : startError;
+                if (job.error.empty() && !started) job.error = startError;
+                if (job.error.empty()) {
+                    Converted converted = ConvertOne(session, job.in, job.out, settings);
+                    job.error = std::move(converted.error);
+                    job.damage = std::move(converted.damage);
+                }
                 std::lock_guard<std::mutex> guard(lock);
-                job.done = true;
                 ++finished;
                 percent[size_t(id)] = 0;
                 current[size_t(id)].clear();
+                report(job);
                 redraw();
             }
         }
@@ -458,16 +592,8 @@ int RunBatchConvert(const Options& options)
     for (std::thread& t : pool) t.join();
     bar.Finish();
 
-    int failures = 0;
-    for (const Job& job : jobs) {
-        if (job.error.empty()) {
-            if (!options.quiet) std::printf("ok      %s -> %s\n", job.in.c_str(), job.out.c_str());
-        } else {
-            ++failures;
-            std::printf("FAILED  %s: %s\n", job.in.c_str(), job.error.c_str());
-        }
-    }
-    std::printf("%zu converted, %d failed\n", jobs.size() - size_t(failures), failures);
+    const size_t failures = size_t(std::count_if(jobs.begin(), jobs.end(), [](const Job& j) { return !j.error.empty(); }));
+    std::printf("%zu converted, %zu failed\n", jobs.size() - failures, failures);
     return failures ? ExitFileFailed : ExitOk;
 }
 
@@ -478,20 +604,25 @@ int RunConvert(const Options& options)
         return Usage("convert takes IN and OUT, or --to FORMAT -o OUTDIR followed by files and folders");
     const std::string& in = options.args[0];
     const std::string& out = options.args[1];
+    if (KwImageFiles::FormatOf(out).empty())
+        return Usage("unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)");
     std::string error;
     auto session = StartSession(options, error);
     if (!session) {
         std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
         return ExitFileFailed;
     }
-    KwProgressBar bar(!options.quiet && (options.progress || IsTerminal()));
+    KwProgressBar bar = MakeProgressBar(options);
     session->SetProgressCallback([&](int percent) { bar.Update(in, percent, 0, 1); });
-    error = ConvertOne(*session, in, out);
+    ConvertSettings settings;
+    settings.keepOrientation = options.keepOrientation;
+    Converted converted = ConvertOne(*session, in, out, settings);
     bar.Finish();
-    if (!error.empty()) {
-        std::fprintf(stderr, "kwjpeg: %s: %s\n", in.c_str(), error.c_str());
+    if (!converted.error.empty()) {
+        std::fprintf(stderr, "kwjpeg: %s: %s\n", in.c_str(), converted.error.c_str());
         return ExitFileFailed;
     }
+    WarnDamage(in, converted.damage);
     if (!options.quiet) std::printf("wrote %s\n", out.c_str());
     return ExitOk;
 }
@@ -499,27 +630,55 @@ int RunConvert(const Options& options)
 int RunSample(const Options& options)
 {
     if (options.args.size() != 1) return Usage("sample takes one output path, e.g. kwjpeg sample sample.jpg");
+    const std::string& out = options.args[0];
+    if (!KwImageFiles::IsJpegPath(out)) return Usage("sample writes a JPEG file: name it .jpg, not " + out);
     std::string error;
-    if (!KwSampleImage::Write(options.args[0], 640, 480, error)) {
-        std::fprintf(stderr, "kwjpeg: %s: %s\n", options.args[0].c_str(), error.c_str());
+    const std::string temporary = KwImageFiles::TemporaryPathFor(out);
+    if (!KwSampleImage::Write(temporary, 640, 480, error)) {
+        KwImageFiles::DiscardTemporary(temporary);
+        std::fprintf(stderr, "kwjpeg: %s: %s\n", out.c_str(), error.c_str());
+        return ExitFileFailed;
+    }
+    if (!KwImageFiles::CommitTemporary(temporary, out, error)) {
+        std::fprintf(stderr, "kwjpeg: %s: %s\n", out.c_str(), error.c_str());
         return ExitFileFailed;
     }
     return ExitOk;
+}
+
+// Ctrl-C, SIGTERM or SIGHUP: the partial files of conversions in flight go, then the process.
+void OnInterrupt(int signal)
+{
+    KwTemporaryFiles::RemoveAllForExit();
+    std::fprintf(stderr, "kwjpeg: %s (signal %d); partial files removed\n", signal == 2 ? "interrupted" : "ended",
+                 signal);
+    std::fflush(stderr);
+    std::_Exit(128 + signal);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts: the watch covers every thread the tool makes.
+    KwWatchInterrupts(OnInterrupt);
     Options options;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        auto value = [&](const char* name) -> const char* {
-            if (i + 1 >= argc) return nullptr;
-            (void)name;
-            return argv[++i];
-        };
-        if (a == "--help" || a == "-h" || a == "help") {
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            if (!optionsEnded && options.command.empty() && a == "help") {
+                std::printf(UsageText, KwRegistryPath());
+                return ExitOk;
+            }
+            if (options.command.empty())
+                options.command = a;
+            else
+                options.args.push_back(a);
+        } else if (a == "--") {
+            optionsEnded = true;
+        } else if (a == "--help" || a == "-h") {
             std::printf(UsageText, KwRegistryPath());
             return ExitOk;
         } else if (a == "--version") {
@@ -531,32 +690,32 @@ int main(int argc, char** argv)
             options.progress = true;
         } else if (a == "--quiet" || a == "-q") {
             options.quiet = true;
+        } else if (a == "--keep-orientation") {
+            options.keepOrientation = true;
         } else if (a == "-j" || a == "--jobs") {
-            const char* v = value("-j");
-            if (!v || std::atoi(v) <= 0) return Usage("-j takes a number of threads above 0");
-            options.jobs = std::atoi(v);
+            const char* v = value();
+            unsigned long long jobs = 0;
+            if (!ParseCount(v, MaxJobs, jobs))
+                return Usage("-j takes a whole number of threads from 1 to " + std::to_string(MaxJobs) + Given(v));
+            options.jobs = int(jobs);
         } else if (a == "--max-pixels") {
-            const char* v = value("--max-pixels");
-            if (!v || std::strtoull(v, nullptr, 10) == 0) return Usage("--max-pixels takes a number above 0");
-            options.maxPixels = std::strtoull(v, nullptr, 10);
+            const char* v = value();
+            if (!ParseCount(v, ~0ull, options.maxPixels))
+                return Usage("--max-pixels takes a whole number of pixels above 0" + Given(v));
         } else if (a == "--library") {
-            const char* v = value("--library");
+            const char* v = value();
             if (!v) return Usage("--library takes a path");
             options.library = v;
         } else if (a == "--to") {
-            const char* v = value("--to");
+            const char* v = value();
             if (!v) return Usage("--to takes a format");
             options.to = v;
         } else if (a == "-o" || a == "--output") {
-            const char* v = value("-o");
+            const char* v = value();
             if (!v) return Usage("-o takes an output folder");
             options.outDir = v;
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            return Usage("unknown option " + a);
-        } else if (options.command.empty()) {
-            options.command = a;
         } else {
-            options.args.push_back(a);
+            return Usage("unknown option " + a + " (a file whose name starts with '-' goes after --)");
         }
     }
     if (options.command.empty()) {

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "ExifBuilder.h"
 #include "TestJpeg.h"
 
 namespace {
@@ -58,6 +59,17 @@ bool Exists(const std::string& path)
 {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+size_t EntriesIn(const std::string& dir, const std::string& containing)
+{
+    size_t count = 0;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name).find(containing) != std::string::npos) ++count;
+        closedir(d);
+    }
+    return count;
 }
 
 // Runs a shell command line; env is prefixed as VAR=value assignments.
@@ -485,6 +497,194 @@ TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
     }
 }
 
+// What kwjpeg says and writes, a case per row, run in a folder of inputs made
+// here: the arguments, the exit status, text that standard output and standard
+// error must hold or must not, and bytes an output file must hold (an empty
+// `fileHolds`: the file must not exist). A row with a signal starts the tool,
+// sends the signal once a partial output file appears in `file`, and then
+// expects no partial file there.
+TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
+{
+    const std::string dir = Scratch() + "/table";
+    mkdir(dir.c_str(), 0777);
+    mkdir((dir + "/batch").c_str(), 0777);
+    TestJpeg::Options dense;
+    dense.DensityUnit = 1;
+    dense.XDensity = dense.YDensity = 300;
+    const TestJpeg::Bytes jpeg = TestJpeg::Make(dense);
+    WriteFile(dir + "/dpi300.jpg", jpeg);
+    WriteFile(dir + "/-dash.jpg", jpeg);
+    WriteFile(dir + "/batch/good.jpg", jpeg);
+    WriteFile(dir + "/batch/bad.jpg", std::vector<unsigned char>(40, 'x'));
+    ExifBuilder exif;
+    const int sub = exif.AddDirectory();
+    exif.AddShort(0, 0x0112, 6).AddLink(0, 0x8769, sub).AddRational(sub, 0x829A, 1, 4000);
+    WriteFile(dir + "/camera.jpg", ExifBuilder::InsertAfterSoi(jpeg, ExifBuilder::App1(exif.Payload())));
+    // Kinds the codec does not decode, told by their frame header: SOF3, 12-bit samples, SOF5.
+    const unsigned char sof0[] = {0xFF, 0xC0};
+    const size_t frame = size_t(std::search(jpeg.begin(), jpeg.end(), std::begin(sof0), std::end(sof0)) - jpeg.begin());
+    ASSERT_LT(frame, jpeg.size());
+    for (const auto& kind : {std::make_pair(1, 0xC3), std::make_pair(4, 12), std::make_pair(1, 0xC5)}) {
+        TestJpeg::Bytes odd = jpeg;
+        odd[frame + size_t(kind.first)] = (unsigned char)kind.second;
+        WriteFile(dir + "/kind" + std::to_string(kind.second) + ".jpg", odd);
+    }
+    TestJpeg::Options large;
+    large.Width = 400;
+    large.Height = 300;
+    const TestJpeg::Bytes big = TestJpeg::Make(large);
+    WriteFile(dir + "/big.jpg", big);
+    WriteFile(dir + "/cut.jpg", TestJpeg::Cut(big, TestJpeg::ScanDataOffset(big) + 3000));
+
+    const std::string pHYs300("pHYs\0\0\x2e\x23\0\0\x2e\x23\x01", 13), bmp300("\x23\x2e\0\0\x23\x2e\0\0", 8);
+    const std::string photos = "/usr/share/backgrounds/mate/nature";
+    struct Row {
+        std::string args;
+        int status;
+        std::vector<std::string> out, err, absent;
+        std::string file, fileHolds;
+        int signal;
+    } rows[] = {
+        // The exposure as published (1/4000 s is 0.0003, not 1/3333); empty EXIF texts left out.
+        {"info camera.jpg", 0, {"    ExifExposure         0.0003 s\n", "Orientation 6 (turn 90\u00b0 clockwise"}, {}, {" 1/", "ExifMake"}, "", "", 0},
+        {"info kind195.jpg", 1, {}, {"kind195.jpg: the file is a lossless JPEG (frame marker SOF3), which the codec"}, {}, "", "", 0},
+        {"info kind12.jpg", 1, {}, {"the file is a 12-bit JPEG (frame marker SOF0, 12-bit samples)"}, {}, "", "", 0},
+        {"info --json kind197.jpg", 1, {"\"error\":\"the file is a hierarchical JPEG (frame marker SOF5)"}, {}, {}, "", "", 0},
+        {"info --max-pixels 255 dpi300.jpg", 1, {}, {"16 x 16 = 256 pixels, more than the limit of 255 (--max-pixels)"}, {}, "", "", 0},
+        {"info --max-pixels 256 dpi300.jpg", 0, {}, {}, {}, "", "", 0},
+        // Resolution kept: 300 dpi is 11811 pixels per metre.
+        {"convert dpi300.jpg dpi300.png", 0, {"wrote dpi300.png"}, {}, {}, "dpi300.png", pHYs300, 0},
+        {"convert dpi300.jpg dpi300.bmp", 0, {}, {}, {}, "dpi300.bmp", bmp300, 0},
+        // Damage: told on standard error and in the JSON, and still a success.
+        {"info --json cut.jpg", 0, {"\"warnings\":[\"Premature end of JPEG file"}, {"cut.jpg: warning: damaged JPEG data: Premature end of JPEG file"}, {}, "", "", 0},
+        {"convert cut.jpg cut.ppm", 0, {}, {"cut.jpg: warning: damaged JPEG data"}, {}, "cut.ppm", "P6\n400 300\n", 0},
+        {"convert -q --to png -o out dpi300.jpg cut.jpg", 0, {}, {"cut.jpg: warning: damaged JPEG data"}, {}, "", "", 0},
+        // A log gets plain lines.
+        {"convert --progress big.jpg progress.ppm", 0, {}, {"kwjpeg: progress "}, {"\033", "\r"}, "", "", 0},
+        {"convert --to ppm -o out batch", 1, {"FAILED  batch/bad.jpg: ", "ok      batch/good.jpg -> out/good.ppm\n", "1 converted, 1 failed"}, {"kwjpeg: batch/bad.jpg: "}, {}, "", "", 0},
+        // The command line: strict numbers, --, output names.
+        {"convert --to png -o out -j 3x dpi300.jpg", 2, {}, {"-j takes a whole number"}, {}, "", "", 0},
+        {"convert --to png -o out -j -1 dpi300.jpg", 2, {}, {"not '-1'"}, {}, "", "", 0},
+        {"info --max-pixels -1 dpi300.jpg", 2, {}, {"--max-pixels takes"}, {}, "", "", 0},
+        {"info --max-pixels 99999999999999999999999 dpi300.jpg", 2, {}, {"--max-pixels takes"}, {}, "", "", 0},
+        {"info -dash.jpg", 2, {}, {"unknown option -dash.jpg"}, {}, "", "", 0},
+        {"info -- -dash.jpg", 0, {"-dash.jpg\n  result     loaded"}, {}, {}, "", "", 0},
+        {"convert dpi300.jpg dpi300.xyz", 2, {}, {"unknown output format for dpi300.xyz"}, {}, "dpi300.xyz", "", 0},
+        {"sample sample.png", 2, {}, {"sample writes a JPEG file"}, {}, "sample.png", "", 0},
+        // Interrupted: the partial files of conversions in flight go, the status says why.
+        {"convert -q --to png -j 2 -o int " + photos, 130, {}, {"interrupted"}, {}, "int", "", SIGINT},
+        {"convert -q --to png -j 2 -o term " + photos, 143, {}, {}, {}, "term", "", SIGTERM},
+        {"convert -q --to png -j 2 -o hup " + photos, 129, {}, {}, {}, "hup", "", SIGHUP},
+    };
+    int index = 0;
+    for (const Row& row : rows) {
+        const std::string out = dir + "/row" + std::to_string(++index);
+        const std::string line = "cd " + dir + " && " + OwnRegistry() + " exec " + ToolPath + " " + row.args + " >" +
+                                 out + ".out 2>" + out + ".err";
+        Outcome r;
+        if (!row.signal) {
+            r.status = WEXITSTATUS(std::system(line.c_str()));
+        } else {
+            mkdir((dir + "/" + row.file).c_str(), 0777);
+            pid_t pid = fork();
+            if (pid == 0) {
+                execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            // Waits for a conversion in flight (each photograph takes a good part of a second).
+            for (int wait = 0; wait < 60000 && EntriesIn(dir + "/" + row.file, ".part-") == 0; ++wait) usleep(1000);
+            EXPECT_GT(EntriesIn(dir + "/" + row.file, ".part-"), 0u) << row.args;
+            kill(pid, row.signal);
+            int raw = 0;
+            waitpid(pid, &raw, 0);
+            r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            EXPECT_EQ(EntriesIn(dir + "/" + row.file, ".part-"), 0u) << row.args;
+        }
+        r.out = ReadFile(out + ".out");
+        r.err = ReadFile(out + ".err");
+        EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.out << r.err;
+        for (const std::string& text : row.out) EXPECT_NE(r.out.find(text), std::string::npos) << row.args << ": " << r.out;
+        for (const std::string& text : row.err) EXPECT_NE(r.err.find(text), std::string::npos) << row.args << ": " << r.err;
+        for (const std::string& text : row.absent)
+            EXPECT_EQ((r.out + r.err).find(text), std::string::npos) << row.args << ": " << r.out << r.err;
+        if (row.file.empty() || row.signal) continue;
+        if (row.fileHolds.empty())
+            EXPECT_FALSE(Exists(dir + "/" + row.file)) << row.args;
+        else
+            EXPECT_NE(ReadFile(dir + "/" + row.file).find(row.fileHolds), std::string::npos) << row.args;
+    }
+}
+
+// Each of the eight EXIF orientations: convert shows the image as a viewer does
+// (the PPM streamed and turned after, the BMP turned whole), and
+// --keep-orientation writes the rows as stored.
+TEST_F(KwjpegTool, ConvertTurnsEachOrientationAsViewersDo)
+{
+    struct Image {
+        int width = 0, height = 0;
+        std::string pixels; // R, G, B from the top row
+    };
+    auto readPpm = [](const std::string& path) {
+        Image image;
+        std::string data = ReadFile(path);
+        int header = 0;
+        if (std::sscanf(data.c_str(), "P6\n%d %d\n255\n%n", &image.width, &image.height, &header) == 2 && header > 0)
+            image.pixels = data.substr(size_t(header));
+        return image;
+    };
+    auto readBmp = [](const std::string& path) {
+        Image image;
+        std::string data = ReadFile(path);
+        if (data.size() < 54) return image;
+        auto le32 = [&](size_t at) { return int(uint8_t(data[at]) | uint8_t(data[at + 1]) << 8 | uint8_t(data[at + 2]) << 16); };
+        image.width = le32(18);
+        image.height = le32(22);
+        const size_t stride = (size_t(image.width) * 3 + 3) / 4 * 4;
+        for (int y = image.height - 1; y >= 0; --y)
+            for (int x = 0; x < image.width; ++x) {
+                const size_t at = 54 + size_t(y) * stride + size_t(x) * 3;
+                image.pixels += {data[at + 2], data[at + 1], data[at]};
+            }
+        return image;
+    };
+    TestJpeg::Options o;
+    o.Width = 24;
+    o.Height = 16;
+    const TestJpeg::Bytes jpeg = TestJpeg::Make(o);
+    for (int n = 1; n <= 8; ++n) {
+        ExifBuilder exif;
+        exif.AddShort(0, 0x0112, uint16_t(n));
+        const std::string base = Scratch() + "/orientation" + std::to_string(n);
+        WriteFile(base + ".jpg", ExifBuilder::InsertAfterSoi(jpeg, ExifBuilder::App1(exif.Payload())));
+        ASSERT_EQ(Tool("convert -q --keep-orientation " + base + ".jpg " + base + "-kept.ppm").status, 0);
+        ASSERT_EQ(Tool("convert -q " + base + ".jpg " + base + ".ppm").status, 0);
+        ASSERT_EQ(Tool("convert -q " + base + ".jpg " + base + ".bmp").status, 0);
+        const Image kept = readPpm(base + "-kept.ppm"), shown = readPpm(base + ".ppm");
+        const int w = kept.width, h = kept.height;
+        ASSERT_EQ(w, 24);
+        ASSERT_EQ(shown.width, n >= 5 ? h : w) << n;
+        ASSERT_EQ(shown.height, n >= 5 ? w : h) << n;
+        ASSERT_EQ(shown.pixels.size(), kept.pixels.size()) << n;
+        int wrong = 0;
+        for (int y = 0; y < shown.height; ++y)
+            for (int x = 0; x < shown.width; ++x) {
+                // Where the shown pixel (x, y) is stored.
+                const int at[9][2] = {{0, 0},         {x, y},         {w - 1 - x, y},         {w - 1 - x, h - 1 - y},
+                                      {x, h - 1 - y}, {y, x},         {y, h - 1 - x},         {w - 1 - y, h - 1 - x},
+                                      {w - 1 - y, x}};
+                const size_t stored = (size_t(at[n][1]) * size_t(w) + size_t(at[n][0])) * 3;
+                wrong += shown.pixels.compare((size_t(y) * size_t(shown.width) + size_t(x)) * 3, 3, kept.pixels, stored, 3) != 0;
+            }
+        EXPECT_EQ(wrong, 0) << "orientation " << n;
+        if (n > 1 && n < 5) {
+            EXPECT_NE(shown.pixels, kept.pixels) << "the pattern shows a turn";
+        }
+        const Image bmp = readBmp(base + ".bmp");
+        EXPECT_EQ(bmp.width, shown.width);
+        EXPECT_TRUE(bmp.pixels == shown.pixels) << "orientation " << n;
+    }
+}
+
 // Runs kwjpeg with the process's file size limit at `limit` bytes and SIGXFSZ
 // ignored: every write past the limit fails as on a full disk.
 Outcome ToolOnFullDisk(size_t limit, const std::string& args, const std::string& env = std::string())
@@ -492,17 +692,6 @@ Outcome ToolOnFullDisk(size_t limit, const std::string& args, const std::string&
     return Shell("sh -c \"trap '' XFSZ; exec prlimit --fsize=" + std::to_string(limit) + " " + ToolPath + " " + args +
                      "\"",
                  env.empty() ? OwnRegistry() : env);
-}
-
-size_t EntriesIn(const std::string& dir, const std::string& containing)
-{
-    size_t count = 0;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name).find(containing) != std::string::npos) ++count;
-        closedir(d);
-    }
-    return count;
 }
 
 TEST_F(KwjpegTool, FullDiskFailsEachWriteNamingTheFileAndKeepsEarlierFiles)

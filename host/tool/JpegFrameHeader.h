@@ -1,0 +1,24 @@
+// The frame header of a JPEG file as the tool reads it for itself: which kind
+// of JPEG it is (the SOFn marker, the sample precision, a DHP marker) and its
+// size, so that a file the codec refuses can be called what it is.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct JpegFrameHeader {
+    int Marker = 0;            // the SOFn code, 0xC0..0xCF
+    int Precision = 0;         // bits per sample
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    bool Hierarchical = false; // a DHP marker or a differential frame
+
+    // Reads the markers of `path` up to the first frame header; false when the
+    // file has none before its first scan (or is no JPEG file at all).
+    static bool Read(const std::string& path, JpegFrameHeader& header);
+
+    // "a lossless JPEG (frame marker SOF3)", "a 12-bit JPEG (...)": what makes
+    // the file a kind the codec does not decode, or "" for a baseline,
+    // extended or progressive frame of 8-bit samples.
+    std::string UnusualKind() const;
+};

@@ -1,0 +1,46 @@
+// The interrupt watch: the signals are blocked in every thread and one thread
+// waits for them with sigwait, so the handler runs as ordinary code, not in a
+// signal context.
+#include "KwPlatform.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <initializer_list>
+
+namespace {
+
+KwInterruptHandler g_interruptHandler = nullptr;
+sigset_t g_watched;
+
+void* WatchInterrupts(void*)
+{
+    for (;;) {
+        int signal = 0;
+        if (sigwait(&g_watched, &signal) == 0) g_interruptHandler(signal);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+KWPLATFORM_API BOOL KwWatchInterrupts(KwInterruptHandler handler)
+{
+    if (!handler || g_interruptHandler) return FALSE;
+    sigemptyset(&g_watched);
+    // A signal the process was started ignoring (nohup, a background job) stays ignored.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current;
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) sigaddset(&g_watched, signal);
+    }
+    g_interruptHandler = handler;
+    if (pthread_sigmask(SIG_BLOCK, &g_watched, nullptr) != 0) return FALSE;
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool started = pthread_attr_init(&attributes) == 0;
+    started = started && pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+              pthread_create(&thread, &attributes, WatchInterrupts, nullptr) == 0;
+    pthread_attr_destroy(&attributes);
+    if (!started) pthread_sigmask(SIG_UNBLOCK, &g_watched, nullptr);
+    return started ? TRUE : FALSE;
+}
