@@ -185,6 +185,7 @@ const char* RegistryFailure(LSTATUS status)
     case ERROR_ACCESS_DENIED: return "the registry file or its folder is not writable";
     case ERROR_CANTREAD: return "the registry file cannot be read";
     case ERROR_CANTWRITE: return "the registry file cannot be written (is the disk full?)";
+    case ERROR_FILE_TOO_LARGE: return "the registry file is larger than 64 MB";
     default: return "the registry failed";
     }
 }

@@ -1,5 +1,11 @@
 // Code page conversion. The ANSI, OEM and thread code pages of this platform
 // are all UTF-8, so every supported code page converts UTF-8 <-> UTF-16.
+//
+// File names here are bytes that need not be UTF-8. Their wide form (from
+// GetModuleFileNameW) carries each byte that is not part of UTF-8 as a lone
+// surrogate U+DC80..U+DCFF, and the conversion to UTF-8 turns such a surrogate
+// back into its byte, so that a wide file name always finds its file again.
+// Windows turns a lone surrogate into U+FFFD, which names no file.
 #include "KwPosixInternal.h"
 
 namespace {
@@ -154,11 +160,16 @@ KWPLATFORM_API int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpW
                 SetLastError(ERROR_NO_UNICODE_TRANSLATION);
                 return 0;
             }
-            cp = Replacement; // a lone surrogate
+            // A byte of a file name that is not UTF-8 is that byte; any other
+            // lone surrogate is U+FFFD.
+            if (cp < 0xDC80 || cp > 0xDCFF) cp = Replacement;
         }
         uint8_t bytes[4];
         size_t len;
-        if (cp < 0x80) {
+        if (cp >= 0xDC80 && cp <= 0xDCFF) {
+            bytes[0] = static_cast<uint8_t>(cp - 0xDC00);
+            len = 1;
+        } else if (cp < 0x80) {
             bytes[0] = static_cast<uint8_t>(cp);
             len = 1;
         } else if (cp < 0x800) {
@@ -210,12 +221,22 @@ std::string Narrow(LPCOLESTR text)
 std::u16string Widen(const std::string& text)
 {
     std::u16string out;
-    if (text.empty() || text.size() > static_cast<size_t>(INT32_MAX)) return out;
-    const int len = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), len, nullptr, 0);
-    if (n <= 0) return out;
-    out.resize(static_cast<size_t>(n));
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), len, &out[0], n);
+    out.reserve(text.size());
+    const uint8_t* s = reinterpret_cast<const uint8_t*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const size_t start = i;
+        uint32_t cp = 0;
+        if (!DecodeUtf8(s, n, i, cp)) {
+            // Each byte that is not UTF-8 (0x80 and above) stands for itself.
+            for (size_t j = start; j < i; ++j) out += static_cast<char16_t>(0xDC00 + s[j]);
+        } else if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
     return out;
 }
 

@@ -15,7 +15,8 @@ bool ModulePath(HMODULE module, std::string& path);
 // otherwise the path as given.
 std::string CanonicalPath(const std::string& path);
 
-// UTF-16 <-> UTF-8 for registry names and values.
+// UTF-16 <-> UTF-8 for registry names and values, and for file names: Widen
+// carries bytes that are not UTF-8 as U+DC80..U+DCFF, which Narrow gives back.
 std::string Narrow(LPCOLESTR text);
 std::u16string Widen(const std::string& text);
 

@@ -4,24 +4,32 @@
 // it over the original, so concurrent writers lose nothing and a crash never
 // leaves a half-written file. A batch holds the lock across several calls and
 // writes their changes at its end, so that a process killed in the middle of a
-// registration leaves none of it behind. Volatile keys live only in this process.
+// registration leaves none of it behind. A batch belongs to the thread that
+// began it: other threads wait for its end, as other processes do at the file
+// lock, so that their calls are neither held in it nor undone with it and never
+// see what it has not yet written. Volatile keys live only in this process.
 #include "KwPosixInternal.h"
 #include "KwRegistryModel.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <set>
+#include <thread>
 
 using kwposix::RegFold;
 using kwposix::RegKey;
@@ -41,6 +49,13 @@ namespace {
 
 constexpr size_t MaxKeyNameLength = 255;
 constexpr size_t MaxValueNameLength = 16383;
+// Windows' bound on the depth of a key below its root; the file reader drops deeper headers.
+constexpr size_t MaxKeyDepth = 512;
+// The largest registry file read or written: far above what registrations
+// make, and low enough that a damaged or hostile file cannot exhaust memory.
+constexpr off_t MaxFileSize = 64 << 20;
+// Ends the name of a temporary file beside the registry; a random suffix follows.
+const char TempSuffix[] = ".tmp-";
 
 // The state is never destroyed: libraries finalised after this one may still
 // use the registry while the process exits.
@@ -61,12 +76,18 @@ struct FileIdentity {
 };
 FileIdentity g_loadedIdentity;
 bool g_cacheValid = false;
-// The open batch of this process (every thread's changes join it): the file
-// lock it holds, whether it has changes to write, and whether one of them failed.
+// The open batch: the thread that owns it, the file lock it holds, whether it
+// has changes to write, whether one of them failed, and whether an inner batch
+// ended without committing (then the whole batch is undone).
+std::condition_variable g_batchEnded; // signalled under g_mutex when a batch ends
+std::thread::id g_batchOwner;
 int g_batchDepth = 0;
 int g_batchLockFd = -1;
 bool g_batchDirty = false;
 bool g_batchFailed = false;
+bool g_batchRolledBack = false;
+// Handles marked deleted by changes not yet on disk: a change that is undone gives them back.
+std::vector<HKEY>& g_pendingDeletions = *new std::vector<HKEY>;
 
 std::string DefaultRegistryPath()
 {
@@ -101,25 +122,32 @@ FileIdentity Identify(const std::string& path)
     return id;
 }
 
-// The file's text; false when it exists but cannot be read.
-bool ReadFile(const std::string& path, std::string& text)
+// The file's text (none when there is no file): ERROR_CANTREAD when it cannot
+// be read, ERROR_FILE_TOO_LARGE past MaxFileSize.
+LSTATUS ReadFile(const std::string& path, std::string& text)
 {
     text.clear();
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT;
+    if (fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ERROR_CANTREAD;
+    struct stat st;
+    LSTATUS status = fstat(fd, &st) == 0 ? ERROR_SUCCESS : ERROR_CANTREAD;
+    if (status == ERROR_SUCCESS && st.st_size > MaxFileSize) status = ERROR_FILE_TOO_LARGE;
+    if (status == ERROR_SUCCESS) text.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
-    for (;;) {
+    while (status == ERROR_SUCCESS) {
         ssize_t n = read(fd, buffer, sizeof buffer);
         if (n < 0) {
-            if (errno == EINTR) continue;
-            close(fd);
-            return false;
+            if (errno != EINTR) status = ERROR_CANTREAD;
+            continue;
         }
         if (n == 0) break;
-        text.append(buffer, static_cast<size_t>(n));
+        // The file may grow while it is read.
+        if (static_cast<size_t>(n) > static_cast<size_t>(MaxFileSize) - text.size()) status = ERROR_FILE_TOO_LARGE;
+        else text.append(buffer, static_cast<size_t>(n));
     }
     close(fd);
-    return true;
+    if (status != ERROR_SUCCESS) text.clear();
+    return status;
 }
 
 // Moves this process's volatile subtrees from `from` into `to`, where their
@@ -160,9 +188,10 @@ LSTATUS Load(bool force)
     const FileIdentity id = Identify(path);
     if (!force && g_cacheValid && g_tree && path == g_loadedPath && id == g_loadedIdentity) return ERROR_SUCCESS;
     std::string text;
-    if (!ReadFile(path, text)) {
+    const LSTATUS status = ReadFile(path, text);
+    if (status != ERROR_SUCCESS) {
         g_cacheValid = false;
-        return ERROR_CANTREAD;
+        return status;
     }
     std::unique_ptr<RegTree> tree(new RegTree);
     kwposix::RegParse(text, *tree);
@@ -216,15 +245,68 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
+// True for the name of a temporary file of the registry file named `base`:
+// the base, TempSuffix and 16 hexadecimal digits.
+bool IsTemporaryName(const char* name, const std::string& base)
+{
+    const size_t prefix = base.size() + sizeof TempSuffix - 1;
+    if (std::strlen(name) != prefix + 16 || base.compare(0, base.size(), name, base.size()) != 0 ||
+        std::strncmp(name + base.size(), TempSuffix, sizeof TempSuffix - 1) != 0)
+        return false;
+    for (const char* p = name + prefix; *p; ++p)
+        if (!std::isxdigit(static_cast<unsigned char>(*p))) return false;
+    return true;
+}
+
+// Removes the temporary files of writers killed before their rename. Caller
+// holds the file lock, under which every writer makes its own and renames or
+// removes it, so any found now is stale. A link is removed, never followed.
+void RemoveStaleTemporaries(const std::string& path)
+{
+    const std::string dir = DirectoryOf(path);
+    const std::string base = path.substr(path.find_last_of('/') + 1);
+    DIR* folder = opendir(dir.empty() ? "." : dir.c_str());
+    if (!folder) return;
+    std::vector<std::string> stale;
+    while (const struct dirent* entry = readdir(folder))
+        if (IsTemporaryName(entry->d_name, base)) stale.push_back(entry->d_name);
+    closedir(folder);
+    for (const std::string& name : stale) unlink((dir.empty() ? name : dir + "/" + name).c_str());
+}
+
+// Creates a temporary file of a fresh random name beside the registry: never
+// through a link, never over a file that is there. -1 with errno when it cannot.
+int CreateTemporary(const std::string& path, std::string& temp)
+{
+    static unsigned counter = 0; // guarded by g_mutex
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        unsigned long long random = 0;
+        if (getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+            struct timespec now;
+            clock_gettime(CLOCK_REALTIME, &now);
+            random = (static_cast<unsigned long long>(getpid()) << 40) ^
+                     (static_cast<unsigned long long>(now.tv_sec) << 30) ^ static_cast<unsigned long long>(now.tv_nsec) ^
+                     (static_cast<unsigned long long>(++counter) << 52);
+        }
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", random);
+        temp = path + TempSuffix + suffix;
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1; // errno is EEXIST
+}
+
 // Writes g_tree to a temporary file beside the registry and renames it into place.
 LSTATUS Save()
 {
     const std::string path = g_loadedPath;
-    // One name for every writer: they take turns under the file lock, and the
-    // next writer truncates what a killed one left.
-    const std::string temp = path + ".tmp";
     const std::string text = kwposix::RegSerialize(*g_tree);
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // No reader would take a larger file: it is not written.
+    if (text.size() > static_cast<size_t>(MaxFileSize)) return ERROR_FILE_TOO_LARGE;
+    RemoveStaleTemporaries(path);
+    std::string temp;
+    int fd = CreateTemporary(path, temp);
     if (fd < 0) return ErrnoStatus(errno);
     // Readers cache by inode and modification time, and a freed inode may come
     // back for the next file: make every new file's time later than the last one's.
@@ -258,7 +340,7 @@ int LockFile(LSTATUS& status)
         return -1;
     }
     const std::string lockPath = path + ".lock";
-    int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (lockFd < 0) {
         status = ErrnoStatus(errno);
         return -1;
@@ -274,10 +356,26 @@ int LockFile(LSTATUS& status)
     return lockFd;
 }
 
+// Takes g_mutex once no other thread's batch is open.
+std::unique_lock<std::mutex> LockRegistry()
+{
+    std::unique_lock<std::mutex> lock(g_mutex);
+    g_batchEnded.wait(lock, [] { return g_batchDepth == 0 || g_batchOwner == std::this_thread::get_id(); });
+    return lock;
+}
+
+// The changes that marked handles deleted did not last: the handles work again
+// (one whose key is gone still finds it gone). Caller holds g_mutex.
+void RestorePendingDeletions()
+{
+    for (HKEY handle : g_pendingDeletions) handle->deleted = false;
+    g_pendingDeletions.clear();
+}
+
 // Runs a change: under the process mutex and the file lock, on the file's
 // current content; persisted when `change` says it touched persistent keys.
 // Inside a batch the change stays in memory until the batch ends.
-// Caller holds g_mutex.
+// Caller holds g_mutex through LockRegistry.
 LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
 {
     if (g_batchDepth > 0) {
@@ -298,10 +396,12 @@ LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
             if (saved != ERROR_SUCCESS) {
                 // The change is not on disk: drop it from memory too.
                 g_cacheValid = false;
+                RestorePendingDeletions();
                 if (status == ERROR_SUCCESS) status = saved;
             }
         }
     }
+    g_pendingDeletions.clear();
     close(lockFd); // releases the lock
     return status;
 }
@@ -391,7 +491,10 @@ void MarkDeleted(int root, const std::vector<std::string>& path)
         if (handle->root != root || handle->path.size() < path.size()) continue;
         bool below = true;
         for (size_t i = 0; i < path.size() && below; ++i) below = RegFold(handle->path[i]) == RegFold(path[i]);
-        if (below) handle->deleted = true;
+        if (below && !handle->deleted) {
+            handle->deleted = true;
+            g_pendingDeletions.push_back(handle);
+        }
     }
 }
 
@@ -399,8 +502,9 @@ void MarkDeleted(int root, const std::vector<std::string>& path)
 template <typename F> LSTATUS WithCurrentTree(F&& f)
 {
     try {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        auto lock = LockRegistry();
         LSTATUS status = Load(false);
+        if (status == ERROR_FILE_TOO_LARGE) return status;
         if (status != ERROR_SUCCESS) {
             // An unreadable file reads as an empty registry, but keeps this
             // process's volatile keys.
@@ -417,12 +521,15 @@ template <typename F> LSTATUS WithCurrentTree(F&& f)
 
 template <typename F> LSTATUS WithTransaction(F&& f)
 {
+    std::unique_lock<std::mutex> lock;
     try {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        lock = LockRegistry();
         return Transact(f);
     } catch (...) {
+        if (!lock.owns_lock()) return ERROR_OUTOFMEMORY;
         g_cacheValid = false;
         if (g_batchDepth > 0) g_batchFailed = true; // its earlier changes are gone from memory
+        else RestorePendingDeletions();
         return ERROR_OUTOFMEMORY;
     }
 }
@@ -469,8 +576,8 @@ KWPLATFORM_API LPCSTR KwRegistryPath(void)
 KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void)
 {
     try {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        if (g_batchDepth > 0) {
+        auto lock = LockRegistry();
+        if (g_batchDepth > 0) { // this thread's own: nested
             ++g_batchDepth;
             return ERROR_SUCCESS;
         }
@@ -483,9 +590,9 @@ KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void)
             return status;
         }
         g_batchDepth = 1;
+        g_batchOwner = std::this_thread::get_id();
         g_batchLockFd = lockFd;
-        g_batchDirty = false;
-        g_batchFailed = false;
+        g_batchDirty = g_batchFailed = g_batchRolledBack = false;
         return ERROR_SUCCESS;
     } catch (...) {
         return ERROR_OUTOFMEMORY;
@@ -495,23 +602,31 @@ KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void)
 KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_batchDepth == 0) return ERROR_INVALID_FUNCTION;
+    if (g_batchDepth == 0 || g_batchOwner != std::this_thread::get_id()) return ERROR_INVALID_FUNCTION;
+    // Any end that does not commit undoes the whole batch.
+    if (!commit) g_batchRolledBack = true;
     if (--g_batchDepth > 0) return ERROR_SUCCESS;
     LSTATUS status = g_batchFailed ? ERROR_OUTOFMEMORY : ERROR_SUCCESS;
-    if (g_batchDirty) {
-        if (commit && status == ERROR_SUCCESS) {
-            try {
-                status = Save();
-            } catch (...) {
-                status = ERROR_OUTOFMEMORY;
-            }
+    if (status == ERROR_SUCCESS && commit && g_batchRolledBack) status = ERROR_TRANSACTION_ALREADY_ABORTED;
+    const bool write = commit && status == ERROR_SUCCESS;
+    if (g_batchDirty && write) {
+        try {
+            status = Save();
+        } catch (...) {
+            status = ERROR_OUTOFMEMORY;
         }
-        // Changes that did not reach the file leave memory too.
-        if (!commit || status != ERROR_SUCCESS) g_cacheValid = false;
     }
+    if (!write || status != ERROR_SUCCESS) {
+        // Changes that did not reach the file leave memory too.
+        if (g_batchDirty) g_cacheValid = false;
+        RestorePendingDeletions();
+    }
+    g_pendingDeletions.clear();
     close(g_batchLockFd); // releases the lock
     g_batchLockFd = -1;
-    g_batchDirty = g_batchFailed = false;
+    g_batchDirty = g_batchFailed = g_batchRolledBack = false;
+    g_batchOwner = std::thread::id();
+    g_batchEnded.notify_all();
     return status;
 }
 
@@ -552,6 +667,7 @@ KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR,
         int root;
         LSTATUS s = KeyOfHandle(hKey, key, &root, &path);
         if (s != ERROR_SUCCESS) return s;
+        if (path.size() + names.size() > MaxKeyDepth) return ERROR_INVALID_PARAMETER;
         bool created = false;
         // Check the whole path before creating anything, so a refusal leaves no trace.
         {
@@ -632,6 +748,8 @@ KWPLATFORM_API LSTATUS RegCloseKey(HKEY hKey)
     auto it = g_handles.find(hKey);
     if (it == g_handles.end()) return ERROR_INVALID_HANDLE;
     g_handles.erase(it);
+    g_pendingDeletions.erase(std::remove(g_pendingDeletions.begin(), g_pendingDeletions.end(), hKey),
+                             g_pendingDeletions.end());
     delete hKey;
     return ERROR_SUCCESS;
 }

@@ -6,6 +6,8 @@
 //   "ThreadingModel"="Apartment"
 //   "RasterSupport"=dword:00000108
 //
+// A header names its key's whole path, and makes every key on it; a key without
+// values is written only when no header of a subkey makes it.
 // Quoted text escapes \ " and control characters (\n, \r, \t, \xHH); key name
 // components escape % and control characters as %HH. Strings that are not a
 // single terminated string, and all types but REG_SZ/REG_DWORD/REG_BINARY,
@@ -164,7 +166,12 @@ void AppendValue(std::string& out, const RegValue& v)
 void AppendKey(std::string& out, const RegKey& key, const std::string& path, bool isRoot)
 {
     if (key.isVolatile) return;
-    if (!isRoot || !key.values.empty()) {
+    // A key without values whose subkey is written needs no header: the
+    // subkey's header makes it. A header for every key of a deep path would
+    // make the file grow with the square of the depth.
+    bool hasPersistentChild = false;
+    for (const auto& child : key.children) hasPersistentChild = hasPersistentChild || !child.second->isVolatile;
+    if (!key.values.empty() || (!isRoot && !hasPersistentChild)) {
         out += '[';
         out += path;
         out += "]\n";

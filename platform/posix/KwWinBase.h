@@ -71,9 +71,12 @@ KWPLATFORM_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchC
 // The file that holds the persistent registry: $KWPLATFORM_REGISTRY, else a
 // per-user default. Returned for diagnostics (kwjpeg prints it).
 KWPLATFORM_API LPCSTR KwRegistryPath(void);
-// A batch: the registry changes of every call until its end reach the store
-// together at the end, or (when it is not committed, or a write fails) not at
-// all. Batches nest; the outermost end decides.
+// A batch: the registry changes of the calling thread until its end reach the
+// store together at the end, or (when it is not committed, or a write fails) not
+// at all. Other threads' registry calls wait for the end. Batches nest: an end
+// without commit undoes the whole batch, and the outermost end then refuses to
+// commit with ERROR_TRANSACTION_ALREADY_ABORTED. A file past 64 MB is neither
+// read nor written (ERROR_FILE_TOO_LARGE).
 KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void);
 KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit);
 

@@ -136,6 +136,13 @@ HRESULT WriteValue(HKEY key, const KwScriptToken* name, DWORD type, const KwScri
     }
     WideText value;
     hr = value.Set(text);
+    if (hr == KW_E_REGISTRAR_SCRIPT && text.Length < 0x7FFFFFFFu) {
+        // Not UTF-8: a library path in a folder named in another encoding, on
+        // a system whose file names are bytes. The ANSI call takes text in the
+        // code page of such names, so the registered path names the file again.
+        return FromStatus(RegSetValueExA(key, name ? name->Text : nullptr, 0, REG_SZ,
+                                         reinterpret_cast<const BYTE*>(text.Text), static_cast<DWORD>(text.Length + 1)));
+    }
     if (FAILED(hr)) return hr;
     if (value.Length() >= 0x7FFFFFFFu / sizeof(WCHAR)) return E_INVALIDARG;
     return FromStatus(RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.Get()),

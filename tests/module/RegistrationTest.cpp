@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -232,22 +233,28 @@ TEST_F(RegistrationTest, ModulePathMustFitTheRegistrarBuffer)
 
 TEST_F(RegistrationTest, ModulePathWithQuotesPercentSignsAndAnyScriptIsWrittenAsItIs)
 {
-    const std::string directory =
-        std::string(KW_TEST_BINARY_DIR) +
-        "/module-o'path %VERSION% 100% \xD0\xBA\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD0\xBE\xD0\xB3 "
-        "\xE7\x9B\xAE\xE5\xBD\x95-" +
-        std::to_string(getpid());
-    mkdir(directory.c_str(), 0755);
-    const std::string library = directory + "/libKwFilter_JPEG.so";
-    CopyLibrary(library);
-    EXPECT_EQ("register " + library + " -> 0x00000000\n", Run({"register", library}));
-    EXPECT_EQ("HKCR\\CLSID\\" + m_SaveClsid + "\\InprocServer32\n  @ = s \"" + library +
-                  "\"\n  ThreadingModel = s \"Apartment\"\n",
-              Run({"dump", "HKCR\\CLSID\\" + m_SaveClsid + "\\InprocServer32"}));
-    EXPECT_EQ("create KwFilter_JPEG.KwFilterSaveJPEG -> 0x00000000 IKwFilterSave\n",
-              Run({"create", "KwFilter_JPEG.KwFilterSaveJPEG"}));
-    std::remove(library.c_str());
-    rmdir(directory.c_str());
+    // Names in several scripts, and a folder named in Latin-1, whose bytes are
+    // not UTF-8: each path is registered as its own bytes and loads from there.
+    for (const std::string name : {"module-o'path %VERSION% 100% \xD0\xBA\xD0\xB0\xD1\x82\xD0\xB0\xD0\xBB\xD0\xBE\xD0\xB3 "
+                                   "\xE7\x9B\xAE\xE5\xBD\x95-",
+                                   "module-caf\xE9 \xC0-"}) {
+        const std::string directory = std::string(KW_TEST_BINARY_DIR) + "/" + name + std::to_string(getpid());
+        mkdir(directory.c_str(), 0755);
+        const std::string library = directory + "/libKwFilter_JPEG.so";
+        CopyLibrary(library);
+        EXPECT_EQ("register " + library + " -> 0x00000000\n", Run({"register", library}));
+        EXPECT_EQ("HKCR\\CLSID\\" + m_SaveClsid + "\\InprocServer32\n  @ = s \"" + library +
+                      "\"\n  ThreadingModel = s \"Apartment\"\n",
+                  Run({"dump", "HKCR\\CLSID\\" + m_SaveClsid + "\\InprocServer32"}));
+        EXPECT_EQ("create KwFilter_JPEG.KwFilterSaveJPEG -> 0x00000000 IKwFilterSave\n",
+                  Run({"create", "KwFilter_JPEG.KwFilterSaveJPEG"}));
+        std::ifstream in(m_Registry, std::ios::binary);
+        const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(std::string::npos, file.find("@=\"" + library + "\"\n")) << "the file holds the path's bytes";
+        EXPECT_NE(std::string::npos, file.find("\"Version\"=\"4.0.0.34\"\n")) << "the version is read from there";
+        std::remove(library.c_str());
+        rmdir(directory.c_str());
+    }
 }
 
 } // namespace

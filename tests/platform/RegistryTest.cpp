@@ -2,11 +2,16 @@
 #include "KwPlatformTestSupport.h"
 
 #include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
+#include <iterator>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -33,6 +38,15 @@ protected:
             EXPECT_EQ(status, ERROR_SUCCESS);
             if (status != ERROR_SUCCESS) break;
             names.emplace_back(name, size);
+        }
+        return names;
+    }
+    std::set<std::string> FolderNames()
+    {
+        std::set<std::string> names;
+        if (DIR* dir = opendir(file.Folder().c_str())) {
+            while (dirent* entry = readdir(dir)) names.insert(entry->d_name);
+            closedir(dir);
         }
         return names;
     }
@@ -234,7 +248,22 @@ TEST_F(Registry, BadHandlesAndNamesAreRefused)
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, nullptr, nullptr),
               ERROR_INVALID_PARAMETER);
+    // A key is at most 512 levels below its root, as on Windows.
+    std::string deepest = "Software";
+    for (int level = 2; level <= 512; ++level) deepest += "\\d";
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (deepest + "\\d").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(file.Text(), "") << "refused calls write nothing";
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, deepest, "Value", "deepest"), ERROR_SUCCESS);
+    std::string out;
+    EXPECT_EQ(RunRegTool({"get", deepest, "Value"}, &out), 0) << "another process reads it back";
+    EXPECT_EQ(out, "deepest");
+    key = Create(HKEY_LOCAL_MACHINE, deepest.c_str());
+    HKEY deeper = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(key, "d", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &deeper, nullptr),
+              ERROR_INVALID_PARAMETER);
+    RegCloseKey(key);
 
     HKEY bogus = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234));
     EXPECT_EQ(RegOpenKeyExA(bogus, "x", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
@@ -339,12 +368,29 @@ TEST_F(Registry, FileFormatIsReadableAndRoundTripsEveryValue)
 
 TEST_F(Registry, FailedWritesChangeNothing)
 {
+    // Links planted where temporary files may go are never followed, and a
+    // killed writer's stale temporary file is removed.
+    const std::string target = file.Folder() + "/target";
+    std::ofstream(target) << "untouched";
+    ASSERT_EQ(symlink(target.c_str(), (file.Path() + ".tmp").c_str()), 0);
+    ASSERT_EQ(symlink((file.Folder() + "/created").c_str(), (file.Path() + ".tmp-00000000000000ff").c_str()), 0);
     ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", "before"), ERROR_SUCCESS);
     const std::string before = file.Text();
+    const std::set<std::string> names = {".", "..", "registry.reg", "registry.reg.lock", "registry.reg.tmp", "target"};
+    EXPECT_EQ(FolderNames(), names);
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "untouched");
+    HKEY kept = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Kept", 0, KEY_READ, &kept), ERROR_SUCCESS);
 
-    // The temporary file cannot be made: the change is refused and forgotten.
-    const std::string temp = file.Path() + ".tmp";
-    ASSERT_EQ(mkdir(temp.c_str(), 0755), 0);
+    // The temporary file cannot be written (as on a full disk): the change is
+    // refused and forgotten, and the file goes.
+    struct rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlim_t unlimited = limit.rlim_cur;
+    limit.rlim_cur = 16;
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
     EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", "after"), ERROR_CANTWRITE);
     EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\New", "Value", "x"), ERROR_CANTWRITE);
     // A batch sees its own changes, and loses all of them when its write fails.
@@ -357,15 +403,44 @@ TEST_F(Registry, FailedWritesChangeNothing)
     ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", value));
     EXPECT_EQ(value, "before");
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\New"));
+    limit.rlim_cur = unlimited;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    signal(SIGXFSZ, previous);
     EXPECT_EQ(file.Text(), before);
-    rmdir(temp.c_str());
+    EXPECT_EQ(FolderNames(), names);
     // A batch that is not committed leaves nothing, on disk or in memory.
     ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS);
     EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\New", "Value", "x"), ERROR_SUCCESS);
     EXPECT_EQ(KwRegistryEndBatch(FALSE), ERROR_SUCCESS);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\New"));
     EXPECT_EQ(file.Text(), before);
+    // Nor does one whose inner batch is not committed: its end says so, and the
+    // handles of a key it deleted work again.
+    ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Kept"), ERROR_SUCCESS);
+    ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\New", "Value", "x"), ERROR_SUCCESS);
+    EXPECT_EQ(KwRegistryEndBatch(FALSE), ERROR_SUCCESS);
+    EXPECT_EQ(KwRegistryEndBatch(TRUE), ERROR_TRANSACTION_ALREADY_ABORTED);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\New"));
+    EXPECT_EQ(file.Text(), before);
+    EXPECT_EQ(RegQueryValueExA(kept, "Value", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    RegCloseKey(kept);
     EXPECT_EQ(KwRegistryEndBatch(TRUE), ERROR_INVALID_FUNCTION) << "no batch is open";
+
+    // Past 64 MB a file is neither written nor read.
+    const std::vector<BYTE> big((64 << 20) / 3 + 1); // written as 3 characters a byte
+    HKEY bigKey = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Kept", 0, KEY_ALL_ACCESS, &bigKey), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(bigKey, "Big", 0, REG_BINARY, big.data(), static_cast<DWORD>(big.size())),
+              ERROR_FILE_TOO_LARGE);
+    RegCloseKey(bigKey);
+    EXPECT_EQ(file.Text(), before);
+    ASSERT_EQ(truncate(file.Path().c_str(), (64 << 20) + 1), 0);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", "x"), ERROR_FILE_TOO_LARGE);
+    HKEY software = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &software), ERROR_FILE_TOO_LARGE);
+    ASSERT_EQ(truncate(file.Path().c_str(), static_cast<off_t>(before.size())), 0);
 
     // A registry that cannot be read is never overwritten with a partial view.
     const std::string unreadable = file.Folder() + "/folder.reg";
@@ -460,10 +535,31 @@ TEST_F(Registry, ConcurrentWritersLoseNothingAndNoPartialFileIsEverSeen)
     RegCloseKey(race);
 
     // No temporary file is left behind.
-    std::set<std::string> names;
-    if (DIR* dir = opendir(file.Folder().c_str())) {
-        while (dirent* entry = readdir(dir)) names.insert(entry->d_name);
-        closedir(dir);
-    }
-    EXPECT_EQ(names, (std::set<std::string>{".", "..", "registry.reg", "registry.reg.lock"}));
+    EXPECT_EQ(FolderNames(), (std::set<std::string>{".", "..", "registry.reg", "registry.reg.lock"}));
+}
+
+TEST_F(Registry, ThreadsWaitForTheBatchOfAnother)
+{
+    // A batch belongs to its thread: another thread's write waits for its end
+    // and is not undone with it, and only the owner ends it.
+    ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Undone", "Value", "x"), ERROR_SUCCESS);
+    LSTATUS ended = ERROR_SUCCESS;
+    std::thread([&] { ended = KwRegistryEndBatch(TRUE); }).join();
+    EXPECT_EQ(ended, ERROR_INVALID_FUNCTION);
+    std::atomic<bool> written{false};
+    LSTATUS status = ERROR_INVALID_FUNCTION;
+    std::thread writer([&] {
+        status = SetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", "kept");
+        written = true;
+    });
+    usleep(20000);
+    EXPECT_FALSE(written) << "it waits for the batch";
+    EXPECT_EQ(KwRegistryEndBatch(FALSE), ERROR_SUCCESS);
+    writer.join();
+    EXPECT_EQ(status, ERROR_SUCCESS);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Undone"));
+    std::string value;
+    EXPECT_TRUE(GetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", value));
+    EXPECT_NE(file.Text().find("[HKEY_LOCAL_MACHINE\\Software\\Other]"), std::string::npos);
 }

@@ -162,6 +162,11 @@ TEST(CodePages, IllFormedUtf8BecomesReplacementOrFails)
     EXPECT_EQ(std::string(narrow, 5), "a\xEF\xBF\xBD" "b");
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, 3, narrow, 8, nullptr, nullptr), 0);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    // Except U+DC80..U+DCFF: a byte of a file name that is not UTF-8, as
+    // GetModuleFileNameW gives it, goes back to that byte.
+    const WCHAR escaped[] = {0xDCE9, 0xDC7F, u'b'};
+    ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, escaped, 3, narrow, 8, nullptr, nullptr), 5);
+    EXPECT_EQ(std::string(narrow, 5), "\xE9\xEF\xBF\xBD" "b");
 }
 
 TEST(CodePages, BadArgumentsAreRefused)
