@@ -15,8 +15,8 @@ namespace {
 // ---------------------------------------------------------------- apartments
 
 struct ThreadApartment {
-    DWORD count = 0;
-    DWORD model = 0;
+    DWORD Count = 0;
+    DWORD Model = 0;
 };
 thread_local ThreadApartment t_apartment;
 
@@ -29,7 +29,7 @@ unsigned g_multithreadedThreads = 0; // members of the process's MTA
 // that apartment (the implicit MTA).
 bool ThreadMayUseCom()
 {
-    if (t_apartment.count > 0) return true;
+    if (t_apartment.Count > 0) return true;
     std::lock_guard<std::mutex> lock(g_apartmentMutex);
     return g_multithreadedThreads > 0;
 }
@@ -37,12 +37,12 @@ bool ThreadMayUseCom()
 // ---------------------------------------------------------------- registered class objects
 
 struct RegisteredClass {
-    DWORD cookie;
-    CLSID clsid;
-    IUnknown* object;
-    DWORD context;
-    DWORD flags;
-    std::thread::id owner;
+    DWORD Cookie;
+    CLSID Clsid;
+    IUnknown* Object;
+    DWORD Context;
+    DWORD Flags;
+    std::thread::id Owner;
 };
 
 std::mutex g_classMutex;
@@ -57,10 +57,10 @@ typedef HRESULT (*DllGetClassObjectFn)(REFCLSID, REFIID, LPVOID*);
 typedef HRESULT (*DllCanUnloadNowFn)(void);
 
 struct ServerLibrary {
-    void* handle;
-    DllGetClassObjectFn getClassObject;
-    DllCanUnloadNowFn canUnloadNow;
-    unsigned callsInFlight; // DllGetClassObject calls running now: never unload under them
+    void* Handle;
+    DllGetClassObjectFn GetClassObject;
+    DllCanUnloadNowFn CanUnloadNow;
+    unsigned CallsInFlight; // DllGetClassObject calls running now: never unload under them
 };
 
 std::recursive_mutex g_libraryMutex;
@@ -75,8 +75,8 @@ void UnloadUnusedServers()
         std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
         for (auto it = g_libraries.begin(); it != g_libraries.end();) {
             ServerLibrary& lib = it->second;
-            if (lib.callsInFlight == 0 && lib.canUnloadNow && lib.canUnloadNow() == S_OK) {
-                toClose.push_back(lib.handle);
+            if (lib.CallsInFlight == 0 && lib.CanUnloadNow && lib.CanUnloadNow() == S_OK) {
+                toClose.push_back(lib.Handle);
                 it = g_libraries.erase(it);
             } else {
                 ++it;
@@ -92,8 +92,8 @@ void RevokeClassesOf(std::thread::id owner)
     {
         std::lock_guard<std::mutex> lock(g_classMutex);
         for (auto it = g_classes.begin(); it != g_classes.end();) {
-            if (it->owner == owner) {
-                released.push_back(it->object);
+            if (it->Owner == owner) {
+                released.push_back(it->Object);
                 it = g_classes.erase(it);
             } else {
                 ++it;
@@ -108,12 +108,12 @@ IUnknown* FindRegisteredClass(REFCLSID clsid, DWORD context)
 {
     std::lock_guard<std::mutex> lock(g_classMutex);
     for (const RegisteredClass& entry : g_classes) {
-        DWORD served = entry.context;
+        DWORD served = entry.Context;
         // A multiple-use local server registration also serves in-process requests.
-        if ((entry.flags & REGCLS_MULTIPLEUSE) && (served & CLSCTX_LOCAL_SERVER)) served |= CLSCTX_INPROC_SERVER;
-        if (IsEqualCLSID(entry.clsid, clsid) && (served & context)) {
-            entry.object->AddRef();
-            return entry.object;
+        if ((entry.Flags & REGCLS_MULTIPLEUSE) && (served & CLSCTX_LOCAL_SERVER)) served |= CLSCTX_INPROC_SERVER;
+        if (IsEqualCLSID(entry.Clsid, clsid) && (served & context)) {
+            entry.Object->AddRef();
+            return entry.Object;
         }
     }
     return nullptr;
@@ -188,10 +188,10 @@ ServerLibrary* LoadServer(const std::string& path, HRESULT& hr)
     ServerLibrary lib{handle, nullptr, nullptr, 0};
     std::string ownPath;
     if (base && kwposix::ModulePath(base, ownPath) && kwposix::CanonicalPath(ownPath) == canonical) {
-        lib.getClassObject = reinterpret_cast<DllGetClassObjectFn>(ownSymbol("DllGetClassObject"));
-        lib.canUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(ownSymbol("DllCanUnloadNow"));
+        lib.GetClassObject = reinterpret_cast<DllGetClassObjectFn>(ownSymbol("DllGetClassObject"));
+        lib.CanUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(ownSymbol("DllCanUnloadNow"));
     }
-    if (!lib.getClassObject) {
+    if (!lib.GetClassObject) {
         dlclose(handle);
         hr = CO_E_ERRORINDLL;
         return nullptr;
@@ -218,13 +218,13 @@ HRESULT GetClassObjectFromServer(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
         std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
         lib = LoadServer(path, hr);
         if (!lib) return hr;
-        ++lib->callsInFlight;
-        entry = lib->getClassObject;
+        ++lib->CallsInFlight;
+        entry = lib->GetClassObject;
     }
     hr = entry(rclsid, riid, ppv);
     {
         std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
-        --lib->callsInFlight; // map nodes stay put while the count holds them
+        --lib->CallsInFlight; // map nodes stay put while the count holds them
     }
     return hr;
 }
@@ -257,13 +257,13 @@ KWPLATFORM_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit)
 {
     if (pvReserved) return E_INVALIDARG;
     const DWORD model = dwCoInit & COINIT_APARTMENTTHREADED;
-    if (t_apartment.count > 0) {
-        if (t_apartment.model != model) return RPC_E_CHANGED_MODE;
-        ++t_apartment.count;
+    if (t_apartment.Count > 0) {
+        if (t_apartment.Model != model) return RPC_E_CHANGED_MODE;
+        ++t_apartment.Count;
         return S_FALSE;
     }
-    t_apartment.count = 1;
-    t_apartment.model = model;
+    t_apartment.Count = 1;
+    t_apartment.Model = model;
     std::lock_guard<std::mutex> lock(g_apartmentMutex);
     ++g_initialisedThreads;
     if (model == COINIT_MULTITHREADED) ++g_multithreadedThreads;
@@ -277,15 +277,15 @@ KWPLATFORM_API HRESULT CoInitialize(LPVOID)
 
 KWPLATFORM_API void CoUninitialize(void)
 {
-    if (t_apartment.count == 0) return;
-    if (--t_apartment.count > 0) return;
+    if (t_apartment.Count == 0) return;
+    if (--t_apartment.Count > 0) return;
     // The apartment ends: its class registrations go with it.
     RevokeClassesOf(std::this_thread::get_id());
     bool last;
     {
         std::lock_guard<std::mutex> lock(g_apartmentMutex);
         last = --g_initialisedThreads == 0;
-        if (t_apartment.model == COINIT_MULTITHREADED) --g_multithreadedThreads;
+        if (t_apartment.Model == COINIT_MULTITHREADED) --g_multithreadedThreads;
     }
     // Windows unloads every server here; one that still has live objects is
     // kept, so that their later Release does not call into unmapped code.
@@ -316,8 +316,8 @@ KWPLATFORM_API HRESULT CoRevokeClassObject(DWORD dwRegister)
     {
         std::lock_guard<std::mutex> lock(g_classMutex);
         for (auto it = g_classes.begin(); it != g_classes.end(); ++it) {
-            if (it->cookie == dwRegister) {
-                object = it->object;
+            if (it->Cookie == dwRegister) {
+                object = it->Object;
                 g_classes.erase(it);
                 break;
             }
