@@ -5,6 +5,7 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -56,33 +57,96 @@ DWORD g_nextCookie = 1;
 typedef HRESULT (*DllGetClassObjectFn)(REFCLSID, REFIID, LPVOID*);
 typedef HRESULT (*DllCanUnloadNowFn)(void);
 
+using Clock = std::chrono::steady_clock;
+
 struct ServerLibrary {
-    void* Handle;
-    DllGetClassObjectFn GetClassObject;
-    DllCanUnloadNowFn CanUnloadNow;
-    unsigned CallsInFlight; // DllGetClassObject calls running now: never unload under them
+    void* Handle = nullptr;
+    DllGetClassObjectFn GetClassObject = nullptr;
+    DllCanUnloadNowFn CanUnloadNow = nullptr;
+    unsigned CallsInFlight = 0;        // runtime calls in the library now: never unload under them
+    unsigned long long Uses = 0;       // calls the runtime has made into it so far
+    bool Candidate = false;            // said it may go at MarkedAt, and not used since
+    unsigned long long UsesAtMark = 0; // Uses when it was marked
+    Clock::time_point MarkedAt;
 };
 
 std::recursive_mutex g_libraryMutex;
-std::map<std::string, ServerLibrary>& g_libraries = *new std::map<std::string, ServerLibrary>; // by canonical path
+typedef std::map<std::string, ServerLibrary> ServerLibraries; // by canonical path
+ServerLibraries& g_libraries = *new ServerLibraries;
 
-// Unloads the servers that say they may go (DllCanUnloadNow returns S_OK);
-// one without that entry point stays, as on Windows.
-void UnloadUnusedServers()
+// Holds a loaded server against unloading while the runtime uses it; a use
+// restarts the delay of a server marked for unloading.
+class ServerPin {
+public:
+    ServerPin() = default;
+    ServerPin(const ServerPin&) = delete;
+    ServerPin& operator=(const ServerPin&) = delete;
+    ~ServerPin() { Release(); }
+
+    void Hold(ServerLibrary& lib) // once, under g_libraryMutex
+    {
+        ++lib.CallsInFlight;
+        ++lib.Uses;
+        m_Library = &lib; // map nodes stay put while the count holds them
+    }
+    void Release()
+    {
+        if (!m_Library) return;
+        std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
+        --m_Library->CallsInFlight;
+        m_Library = nullptr;
+    }
+
+private:
+    ServerLibrary* m_Library = nullptr;
+};
+
+// A thread whose last Release let a library go may still be returning through
+// its code: a library that says it may go is first marked, and unloaded only
+// when it still says so `delay` later and nothing has used it meanwhile.
+// One without DllCanUnloadNow stays, as on Windows.
+void UnloadUnusedServers(Clock::duration delay)
 {
-    std::vector<void*> toClose;
+    struct Probe {
+        ServerLibraries::iterator Library;
+        DllCanUnloadNowFn CanUnloadNow;
+        unsigned long long Uses;
+        HRESULT Answer;
+    };
+    std::vector<Probe> probes;
     {
         std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
-        for (auto it = g_libraries.begin(); it != g_libraries.end();) {
-            ServerLibrary& lib = it->second;
-            if (lib.CallsInFlight == 0 && lib.CanUnloadNow && lib.CanUnloadNow() == S_OK) {
-                toClose.push_back(lib.Handle);
-                it = g_libraries.erase(it);
-            } else {
-                ++it;
-            }
+        try {
+            probes.reserve(g_libraries.size());
+        } catch (...) {
+            return; // out of memory: nothing is unloaded this time
         }
-        for (void* handle : toClose) dlclose(handle);
+        for (auto it = g_libraries.begin(); it != g_libraries.end(); ++it) {
+            if (!it->second.CanUnloadNow) continue;
+            ++it->second.CallsInFlight; // kept while it is asked
+            probes.push_back({it, it->second.CanUnloadNow, it->second.Uses, S_FALSE});
+        }
+    }
+    // Asked without the lock: a thread in the library may be calling the runtime.
+    for (Probe& probe : probes) probe.Answer = probe.CanUnloadNow();
+    const Clock::time_point now = Clock::now();
+    std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
+    for (Probe& probe : probes) {
+        ServerLibrary& lib = probe.Library->second;
+        --lib.CallsInFlight;
+        if (probe.Answer != S_OK || lib.Uses != probe.Uses) { // busy, or used while it answered
+            lib.Candidate = false;
+            continue;
+        }
+        if (!lib.Candidate || lib.UsesAtMark != lib.Uses) {
+            lib.Candidate = true;
+            lib.UsesAtMark = lib.Uses;
+            lib.MarkedAt = now;
+        }
+        if (lib.CallsInFlight == 0 && now - lib.MarkedAt >= delay) {
+            dlclose(lib.Handle); // under the lock: no thread loads it through the runtime meanwhile
+            g_libraries.erase(probe.Library);
+        }
     }
 }
 
@@ -185,7 +249,8 @@ ServerLibrary* LoadServer(const std::string& path, HRESULT& hr)
         void* symbol = dlsym(handle, name);
         return symbol && KwModuleHandleFromAddress(symbol) == base ? symbol : nullptr;
     };
-    ServerLibrary lib{handle, nullptr, nullptr, 0};
+    ServerLibrary lib;
+    lib.Handle = handle;
     std::string ownPath;
     if (base && kwposix::ModulePath(base, ownPath) && kwposix::CanonicalPath(ownPath) == canonical) {
         lib.GetClassObject = reinterpret_cast<DllGetClassObjectFn>(ownSymbol("DllGetClassObject"));
@@ -199,7 +264,8 @@ ServerLibrary* LoadServer(const std::string& path, HRESULT& hr)
     return &(g_libraries[canonical] = lib);
 }
 
-HRESULT GetClassObjectFromServer(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
+// The class object from the class's server, which `pin` holds until the caller is done with it.
+HRESULT GetClassObjectFromServer(REFCLSID rclsid, REFIID riid, LPVOID* ppv, ServerPin& pin)
 {
     std::string path;
     HKEY classKey = nullptr;
@@ -212,21 +278,34 @@ HRESULT GetClassObjectFromServer(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     if (path.empty()) return REGDB_E_CLASSNOTREG;
 
     HRESULT hr = S_OK;
-    ServerLibrary* lib;
     DllGetClassObjectFn entry;
     {
         std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
-        lib = LoadServer(path, hr);
+        ServerLibrary* lib = LoadServer(path, hr);
         if (!lib) return hr;
-        ++lib->CallsInFlight;
+        pin.Hold(*lib);
         entry = lib->GetClassObject;
     }
-    hr = entry(rclsid, riid, ppv);
-    {
-        std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
-        --lib->CallsInFlight; // map nodes stay put while the count holds them
+    return entry(rclsid, riid, ppv);
+}
+
+// CoGetClassObject, with the server it calls held by `pin`.
+HRESULT GetClassObject(REFCLSID rclsid, DWORD dwClsContext, REFIID riid, LPVOID* ppv, ServerPin& pin)
+{
+    if (!ppv) return E_INVALIDARG;
+    *ppv = nullptr;
+    if (!ThreadMayUseCom()) return CO_E_NOTINITIALIZED;
+    if (IUnknown* registered = FindRegisteredClass(rclsid, dwClsContext)) {
+        HRESULT hr = registered->QueryInterface(riid, ppv);
+        registered->Release();
+        return hr;
     }
-    return hr;
+    if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG; // no other servers here
+    try {
+        return GetClassObjectFromServer(rclsid, riid, ppv, pin);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT CLSIDFromProgIDDepth(const std::string& progId, LPCLSID clsid, int depth)
@@ -289,7 +368,7 @@ KWPLATFORM_API void CoUninitialize(void)
     }
     // Windows unloads every server here; one that still has live objects is
     // kept, so that their later Release does not call into unmapped code.
-    if (last) UnloadUnusedServers();
+    if (last) UnloadUnusedServers(Clock::duration::zero());
 }
 
 KWPLATFORM_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DWORD dwClsContext, DWORD flags,
@@ -330,20 +409,8 @@ KWPLATFORM_API HRESULT CoRevokeClassObject(DWORD dwRegister)
 
 KWPLATFORM_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid, LPVOID* ppv)
 {
-    if (!ppv) return E_INVALIDARG;
-    *ppv = nullptr;
-    if (!ThreadMayUseCom()) return CO_E_NOTINITIALIZED;
-    if (IUnknown* registered = FindRegisteredClass(rclsid, dwClsContext)) {
-        HRESULT hr = registered->QueryInterface(riid, ppv);
-        registered->Release();
-        return hr;
-    }
-    if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG; // no other servers here
-    try {
-        return GetClassObjectFromServer(rclsid, riid, ppv);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    ServerPin pin;
+    return GetClassObject(rclsid, dwClsContext, riid, ppv, pin);
 }
 
 KWPLATFORM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
@@ -352,7 +419,8 @@ KWPLATFORM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DW
     if (!ppv) return E_INVALIDARG;
     *ppv = nullptr;
     IClassFactory* factory = nullptr;
-    HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    ServerPin pin; // the factory's own count does not keep its library loaded
+    HRESULT hr = GetClassObject(rclsid, dwClsContext, IID_IClassFactory, reinterpret_cast<void**>(&factory), pin);
     if (FAILED(hr)) return hr;
     if (!factory) return E_NOINTERFACE;
     hr = factory->CreateInstance(pUnkOuter, riid, ppv);
@@ -363,7 +431,14 @@ KWPLATFORM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DW
 
 KWPLATFORM_API void CoFreeUnusedLibraries(void)
 {
-    UnloadUnusedServers();
+    CoFreeUnusedLibrariesEx(INFINITE, 0);
+}
+
+KWPLATFORM_API void CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD)
+{
+    constexpr std::chrono::minutes DefaultUnloadDelay{10}; // as on Windows
+    UnloadUnusedServers(dwUnloadDelay == INFINITE ? Clock::duration(DefaultUnloadDelay)
+                                                  : Clock::duration(std::chrono::milliseconds(dwUnloadDelay)));
 }
 
 KWPLATFORM_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid)
