@@ -179,7 +179,8 @@ int main(int argc, char** argv)
     }
     if (FAILED(CoInitialize(nullptr))) return 1;
     int status = Load(argv[1]);
-    CoFreeUnusedLibraries();
+    // Every object is released and no other thread uses the filter: it may go at once.
+    CoFreeUnusedLibrariesEx(0, 0);
     CoUninitialize();
     return status;
 }

@@ -5,6 +5,7 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -15,8 +16,8 @@ namespace {
 // ---------------------------------------------------------------- apartments
 
 struct ThreadApartment {
-    DWORD count = 0;
-    DWORD model = 0;
+    DWORD Count = 0;
+    DWORD Model = 0;
 };
 thread_local ThreadApartment t_apartment;
 
@@ -29,7 +30,7 @@ unsigned g_multithreadedThreads = 0; // members of the process's MTA
 // that apartment (the implicit MTA).
 bool ThreadMayUseCom()
 {
-    if (t_apartment.count > 0) return true;
+    if (t_apartment.Count > 0) return true;
     std::lock_guard<std::mutex> lock(g_apartmentMutex);
     return g_multithreadedThreads > 0;
 }
@@ -37,12 +38,12 @@ bool ThreadMayUseCom()
 // ---------------------------------------------------------------- registered class objects
 
 struct RegisteredClass {
-    DWORD cookie;
-    CLSID clsid;
-    IUnknown* object;
-    DWORD context;
-    DWORD flags;
-    std::thread::id owner;
+    DWORD Cookie;
+    CLSID Clsid;
+    IUnknown* Object;
+    DWORD Context;
+    DWORD Flags;
+    std::thread::id Owner;
 };
 
 std::mutex g_classMutex;
@@ -56,33 +57,96 @@ DWORD g_nextCookie = 1;
 typedef HRESULT (*DllGetClassObjectFn)(REFCLSID, REFIID, LPVOID*);
 typedef HRESULT (*DllCanUnloadNowFn)(void);
 
+using Clock = std::chrono::steady_clock;
+
 struct ServerLibrary {
-    void* handle;
-    DllGetClassObjectFn getClassObject;
-    DllCanUnloadNowFn canUnloadNow;
-    unsigned callsInFlight; // DllGetClassObject calls running now: never unload under them
+    void* Handle = nullptr;
+    DllGetClassObjectFn GetClassObject = nullptr;
+    DllCanUnloadNowFn CanUnloadNow = nullptr;
+    unsigned CallsInFlight = 0;        // runtime calls in the library now: never unload under them
+    unsigned long long Uses = 0;       // calls the runtime has made into it so far
+    bool Candidate = false;            // said it may go at MarkedAt, and not used since
+    unsigned long long UsesAtMark = 0; // Uses when it was marked
+    Clock::time_point MarkedAt;
 };
 
 std::recursive_mutex g_libraryMutex;
-std::map<std::string, ServerLibrary>& g_libraries = *new std::map<std::string, ServerLibrary>; // by canonical path
+typedef std::map<std::string, ServerLibrary> ServerLibraries; // by canonical path
+ServerLibraries& g_libraries = *new ServerLibraries;
 
-// Unloads the servers that say they may go (DllCanUnloadNow returns S_OK);
-// one without that entry point stays, as on Windows.
-void UnloadUnusedServers()
+// Holds a loaded server against unloading while the runtime uses it; a use
+// restarts the delay of a server marked for unloading.
+class ServerPin {
+public:
+    ServerPin() = default;
+    ServerPin(const ServerPin&) = delete;
+    ServerPin& operator=(const ServerPin&) = delete;
+    ~ServerPin() { Release(); }
+
+    void Hold(ServerLibrary& lib) // once, under g_libraryMutex
+    {
+        ++lib.CallsInFlight;
+        ++lib.Uses;
+        m_Library = &lib; // map nodes stay put while the count holds them
+    }
+    void Release()
+    {
+        if (!m_Library) return;
+        std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
+        --m_Library->CallsInFlight;
+        m_Library = nullptr;
+    }
+
+private:
+    ServerLibrary* m_Library = nullptr;
+};
+
+// A thread whose last Release let a library go may still be returning through
+// its code: a library that says it may go is first marked, and unloaded only
+// when it still says so `delay` later and nothing has used it meanwhile.
+// One without DllCanUnloadNow stays, as on Windows.
+void UnloadUnusedServers(Clock::duration delay)
 {
-    std::vector<void*> toClose;
+    struct Probe {
+        ServerLibraries::iterator Library;
+        DllCanUnloadNowFn CanUnloadNow;
+        unsigned long long Uses;
+        HRESULT Answer;
+    };
+    std::vector<Probe> probes;
     {
         std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
-        for (auto it = g_libraries.begin(); it != g_libraries.end();) {
-            ServerLibrary& lib = it->second;
-            if (lib.callsInFlight == 0 && lib.canUnloadNow && lib.canUnloadNow() == S_OK) {
-                toClose.push_back(lib.handle);
-                it = g_libraries.erase(it);
-            } else {
-                ++it;
-            }
+        try {
+            probes.reserve(g_libraries.size());
+        } catch (...) {
+            return; // out of memory: nothing is unloaded this time
         }
-        for (void* handle : toClose) dlclose(handle);
+        for (auto it = g_libraries.begin(); it != g_libraries.end(); ++it) {
+            if (!it->second.CanUnloadNow) continue;
+            ++it->second.CallsInFlight; // kept while it is asked
+            probes.push_back({it, it->second.CanUnloadNow, it->second.Uses, S_FALSE});
+        }
+    }
+    // Asked without the lock: a thread in the library may be calling the runtime.
+    for (Probe& probe : probes) probe.Answer = probe.CanUnloadNow();
+    const Clock::time_point now = Clock::now();
+    std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
+    for (Probe& probe : probes) {
+        ServerLibrary& lib = probe.Library->second;
+        --lib.CallsInFlight;
+        if (probe.Answer != S_OK || lib.Uses != probe.Uses) { // busy, or used while it answered
+            lib.Candidate = false;
+            continue;
+        }
+        if (!lib.Candidate || lib.UsesAtMark != lib.Uses) {
+            lib.Candidate = true;
+            lib.UsesAtMark = lib.Uses;
+            lib.MarkedAt = now;
+        }
+        if (lib.CallsInFlight == 0 && now - lib.MarkedAt >= delay) {
+            dlclose(lib.Handle); // under the lock: no thread loads it through the runtime meanwhile
+            g_libraries.erase(probe.Library);
+        }
     }
 }
 
@@ -92,8 +156,8 @@ void RevokeClassesOf(std::thread::id owner)
     {
         std::lock_guard<std::mutex> lock(g_classMutex);
         for (auto it = g_classes.begin(); it != g_classes.end();) {
-            if (it->owner == owner) {
-                released.push_back(it->object);
+            if (it->Owner == owner) {
+                released.push_back(it->Object);
                 it = g_classes.erase(it);
             } else {
                 ++it;
@@ -108,12 +172,12 @@ IUnknown* FindRegisteredClass(REFCLSID clsid, DWORD context)
 {
     std::lock_guard<std::mutex> lock(g_classMutex);
     for (const RegisteredClass& entry : g_classes) {
-        DWORD served = entry.context;
+        DWORD served = entry.Context;
         // A multiple-use local server registration also serves in-process requests.
-        if ((entry.flags & REGCLS_MULTIPLEUSE) && (served & CLSCTX_LOCAL_SERVER)) served |= CLSCTX_INPROC_SERVER;
-        if (IsEqualCLSID(entry.clsid, clsid) && (served & context)) {
-            entry.object->AddRef();
-            return entry.object;
+        if ((entry.Flags & REGCLS_MULTIPLEUSE) && (served & CLSCTX_LOCAL_SERVER)) served |= CLSCTX_INPROC_SERVER;
+        if (IsEqualCLSID(entry.Clsid, clsid) && (served & context)) {
+            entry.Object->AddRef();
+            return entry.Object;
         }
     }
     return nullptr;
@@ -185,13 +249,14 @@ ServerLibrary* LoadServer(const std::string& path, HRESULT& hr)
         void* symbol = dlsym(handle, name);
         return symbol && KwModuleHandleFromAddress(symbol) == base ? symbol : nullptr;
     };
-    ServerLibrary lib{handle, nullptr, nullptr, 0};
+    ServerLibrary lib;
+    lib.Handle = handle;
     std::string ownPath;
     if (base && kwposix::ModulePath(base, ownPath) && kwposix::CanonicalPath(ownPath) == canonical) {
-        lib.getClassObject = reinterpret_cast<DllGetClassObjectFn>(ownSymbol("DllGetClassObject"));
-        lib.canUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(ownSymbol("DllCanUnloadNow"));
+        lib.GetClassObject = reinterpret_cast<DllGetClassObjectFn>(ownSymbol("DllGetClassObject"));
+        lib.CanUnloadNow = reinterpret_cast<DllCanUnloadNowFn>(ownSymbol("DllCanUnloadNow"));
     }
-    if (!lib.getClassObject) {
+    if (!lib.GetClassObject) {
         dlclose(handle);
         hr = CO_E_ERRORINDLL;
         return nullptr;
@@ -199,7 +264,8 @@ ServerLibrary* LoadServer(const std::string& path, HRESULT& hr)
     return &(g_libraries[canonical] = lib);
 }
 
-HRESULT GetClassObjectFromServer(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
+// The class object from the class's server, which `pin` holds until the caller is done with it.
+HRESULT GetClassObjectFromServer(REFCLSID rclsid, REFIID riid, LPVOID* ppv, ServerPin& pin)
 {
     std::string path;
     HKEY classKey = nullptr;
@@ -212,21 +278,34 @@ HRESULT GetClassObjectFromServer(REFCLSID rclsid, REFIID riid, LPVOID* ppv)
     if (path.empty()) return REGDB_E_CLASSNOTREG;
 
     HRESULT hr = S_OK;
-    ServerLibrary* lib;
     DllGetClassObjectFn entry;
     {
         std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
-        lib = LoadServer(path, hr);
+        ServerLibrary* lib = LoadServer(path, hr);
         if (!lib) return hr;
-        ++lib->callsInFlight;
-        entry = lib->getClassObject;
+        pin.Hold(*lib);
+        entry = lib->GetClassObject;
     }
-    hr = entry(rclsid, riid, ppv);
-    {
-        std::lock_guard<std::recursive_mutex> lock(g_libraryMutex);
-        --lib->callsInFlight; // map nodes stay put while the count holds them
+    return entry(rclsid, riid, ppv);
+}
+
+// CoGetClassObject, with the server it calls held by `pin`.
+HRESULT GetClassObject(REFCLSID rclsid, DWORD dwClsContext, REFIID riid, LPVOID* ppv, ServerPin& pin)
+{
+    if (!ppv) return E_INVALIDARG;
+    *ppv = nullptr;
+    if (!ThreadMayUseCom()) return CO_E_NOTINITIALIZED;
+    if (IUnknown* registered = FindRegisteredClass(rclsid, dwClsContext)) {
+        HRESULT hr = registered->QueryInterface(riid, ppv);
+        registered->Release();
+        return hr;
     }
-    return hr;
+    if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG; // no other servers here
+    try {
+        return GetClassObjectFromServer(rclsid, riid, ppv, pin);
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT CLSIDFromProgIDDepth(const std::string& progId, LPCLSID clsid, int depth)
@@ -257,13 +336,13 @@ KWPLATFORM_API HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit)
 {
     if (pvReserved) return E_INVALIDARG;
     const DWORD model = dwCoInit & COINIT_APARTMENTTHREADED;
-    if (t_apartment.count > 0) {
-        if (t_apartment.model != model) return RPC_E_CHANGED_MODE;
-        ++t_apartment.count;
+    if (t_apartment.Count > 0) {
+        if (t_apartment.Model != model) return RPC_E_CHANGED_MODE;
+        ++t_apartment.Count;
         return S_FALSE;
     }
-    t_apartment.count = 1;
-    t_apartment.model = model;
+    t_apartment.Count = 1;
+    t_apartment.Model = model;
     std::lock_guard<std::mutex> lock(g_apartmentMutex);
     ++g_initialisedThreads;
     if (model == COINIT_MULTITHREADED) ++g_multithreadedThreads;
@@ -277,19 +356,19 @@ KWPLATFORM_API HRESULT CoInitialize(LPVOID)
 
 KWPLATFORM_API void CoUninitialize(void)
 {
-    if (t_apartment.count == 0) return;
-    if (--t_apartment.count > 0) return;
+    if (t_apartment.Count == 0) return;
+    if (--t_apartment.Count > 0) return;
     // The apartment ends: its class registrations go with it.
     RevokeClassesOf(std::this_thread::get_id());
     bool last;
     {
         std::lock_guard<std::mutex> lock(g_apartmentMutex);
         last = --g_initialisedThreads == 0;
-        if (t_apartment.model == COINIT_MULTITHREADED) --g_multithreadedThreads;
+        if (t_apartment.Model == COINIT_MULTITHREADED) --g_multithreadedThreads;
     }
     // Windows unloads every server here; one that still has live objects is
     // kept, so that their later Release does not call into unmapped code.
-    if (last) UnloadUnusedServers();
+    if (last) UnloadUnusedServers(Clock::duration::zero());
 }
 
 KWPLATFORM_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DWORD dwClsContext, DWORD flags,
@@ -316,8 +395,8 @@ KWPLATFORM_API HRESULT CoRevokeClassObject(DWORD dwRegister)
     {
         std::lock_guard<std::mutex> lock(g_classMutex);
         for (auto it = g_classes.begin(); it != g_classes.end(); ++it) {
-            if (it->cookie == dwRegister) {
-                object = it->object;
+            if (it->Cookie == dwRegister) {
+                object = it->Object;
                 g_classes.erase(it);
                 break;
             }
@@ -330,20 +409,8 @@ KWPLATFORM_API HRESULT CoRevokeClassObject(DWORD dwRegister)
 
 KWPLATFORM_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID, REFIID riid, LPVOID* ppv)
 {
-    if (!ppv) return E_INVALIDARG;
-    *ppv = nullptr;
-    if (!ThreadMayUseCom()) return CO_E_NOTINITIALIZED;
-    if (IUnknown* registered = FindRegisteredClass(rclsid, dwClsContext)) {
-        HRESULT hr = registered->QueryInterface(riid, ppv);
-        registered->Release();
-        return hr;
-    }
-    if (!(dwClsContext & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG; // no other servers here
-    try {
-        return GetClassObjectFromServer(rclsid, riid, ppv);
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
+    ServerPin pin;
+    return GetClassObject(rclsid, dwClsContext, riid, ppv, pin);
 }
 
 KWPLATFORM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
@@ -352,7 +419,8 @@ KWPLATFORM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DW
     if (!ppv) return E_INVALIDARG;
     *ppv = nullptr;
     IClassFactory* factory = nullptr;
-    HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    ServerPin pin; // the factory's own count does not keep its library loaded
+    HRESULT hr = GetClassObject(rclsid, dwClsContext, IID_IClassFactory, reinterpret_cast<void**>(&factory), pin);
     if (FAILED(hr)) return hr;
     if (!factory) return E_NOINTERFACE;
     hr = factory->CreateInstance(pUnkOuter, riid, ppv);
@@ -363,7 +431,14 @@ KWPLATFORM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DW
 
 KWPLATFORM_API void CoFreeUnusedLibraries(void)
 {
-    UnloadUnusedServers();
+    CoFreeUnusedLibrariesEx(INFINITE, 0);
+}
+
+KWPLATFORM_API void CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD)
+{
+    constexpr std::chrono::minutes DefaultUnloadDelay{10}; // as on Windows
+    UnloadUnusedServers(dwUnloadDelay == INFINITE ? Clock::duration(DefaultUnloadDelay)
+                                                  : Clock::duration(std::chrono::milliseconds(dwUnloadDelay)));
 }
 
 KWPLATFORM_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid)

@@ -285,7 +285,12 @@ KWPLATFORM_API HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPV
                                         LPVOID* ppv);
 KWPLATFORM_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
                                         LPVOID* ppv);
+// A library whose DllCanUnloadNow says S_OK is marked; a later call unloads it
+// if it still says so, the delay has passed since and nothing has used it in
+// between. The delay is in milliseconds, ten minutes for INFINITE and the
+// plain form; 0 unloads at once, at the caller's risk.
 KWPLATFORM_API void CoFreeUnusedLibraries(void);
+KWPLATFORM_API void CoFreeUnusedLibrariesEx(DWORD dwUnloadDelay, DWORD dwReserved);
 KWPLATFORM_API HRESULT CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid);
 KWPLATFORM_API HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 KWPLATFORM_API HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid);

@@ -176,6 +176,8 @@ KWPLATFORM_API BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID* l
 
 // ---------------------------------------------------------------- synchronisation
 
+#define INFINITE 0xFFFFFFFF // a wait or delay without end (or the system's default)
+
 inline LONG InterlockedIncrement(LONG volatile* addend) { return __atomic_add_fetch(addend, 1, __ATOMIC_SEQ_CST); }
 inline LONG InterlockedDecrement(LONG volatile* addend) { return __atomic_sub_fetch(addend, 1, __ATOMIC_SEQ_CST); }
 inline LONG InterlockedExchange(LONG volatile* target, LONG value)

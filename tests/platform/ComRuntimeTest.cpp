@@ -7,6 +7,7 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -81,7 +82,7 @@ protected:
                   ERROR_SUCCESS);
         ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, "KwTest.Server\\CurVer", nullptr, "KwTest.Server.1"), ERROR_SUCCESS);
     }
-    void TearDown() override { CoFreeUnusedLibraries(); }
+    void TearDown() override { CoFreeUnusedLibrariesEx(0, 0); } // each test loads the server afresh
 };
 
 } // namespace
@@ -102,18 +103,43 @@ TEST_F(ComRuntime, CreatesThroughTheRegisteredServerAndUnloadsItWhenUnused)
     ASSERT_NE(realpath(KW_PLATFORM_TEST_SERVER, expected), nullptr);
     EXPECT_STREQ(path, expected);
 
-    CoFreeUnusedLibraries();
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(CoGetClassObject(CLSID_KwTestServerObject, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)),
+              S_OK);
+    CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_TRUE(ServerIsLoaded()) << "a server with a live object stays";
     object->Release();
     CoFreeUnusedLibraries();
-    EXPECT_FALSE(ServerIsLoaded()) << "an unused server is unloaded";
+    CoFreeUnusedLibraries();
+    EXPECT_TRUE(ServerIsLoaded()) << "an unused server is marked, then waits for the default delay";
+    // Busy in between (a lock taken without the runtime): it loses its mark.
+    factory->LockServer(TRUE);
+    CoFreeUnusedLibraries();
+    factory->LockServer(FALSE);
+    factory->Release();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    CoFreeUnusedLibrariesEx(1, 0);
+    EXPECT_TRUE(ServerIsLoaded()) << "marked anew";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    CoFreeUnusedLibrariesEx(1, 0);
+    EXPECT_FALSE(ServerIsLoaded()) << "still unused after the delay: unloaded";
 
-    // And it comes back on the next request.
-    IUnknown* again = nullptr;
-    ASSERT_EQ(CoCreateInstance(CLSID_KwTestServerObject, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               reinterpret_cast<void**>(&again)),
+    // It comes back on the next request; a use through the runtime restarts the delay.
+    ASSERT_EQ(CoCreateInstance(CLSID_KwTestServerObject, nullptr, CLSCTX_INPROC_SERVER, IID_IKwTestServerObject,
+                               reinterpret_cast<void**>(&object)),
               S_OK);
-    again->Release();
+    object->Release();
+    CoFreeUnusedLibraries();
+    ASSERT_EQ(CoGetClassObject(CLSID_KwTestServerObject, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(&factory)),
+              S_OK);
+    factory->Release();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    CoFreeUnusedLibrariesEx(1, 0);
+    EXPECT_TRUE(ServerIsLoaded()) << "used since it was marked";
+    CoFreeUnusedLibrariesEx(0, 0);
+    EXPECT_FALSE(ServerIsLoaded()) << "a delay of 0 unloads at once";
 }
 
 TEST_F(ComRuntime, ServerFailuresHaveTheirOwnCodes)

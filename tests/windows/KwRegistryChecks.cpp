@@ -281,7 +281,7 @@ void KwCheckRegistrationFromWideFolder()
         KwCheck::Equal(KwHex(run("DllUnregisterServer")), KwHex(S_OK), "DllUnregisterServer from there");
     }
     KwRegDeleteTree(HKEY_LOCAL_MACHINE, "Software\\Quarvenx");
-    CoFreeUnusedLibraries();
+    CoFreeUnusedLibrariesEx(0, 0); // at once: the library file is deleted next
     DeleteFileW(library.c_str());
     RemoveDirectoryW(folder.c_str());
 }

@@ -74,7 +74,7 @@ int main(int argc, char** argv)
             hr = CallEntryPoint(argument, "DllUnregisterServer");
         } else if (command == "create") {
             hr = CreateByProgId(argument, detail);
-            CoFreeUnusedLibraries();
+            CoFreeUnusedLibrariesEx(0, 0); // the next create loads the library afresh, as another process would
         } else if (command == "dump") {
             std::string text = KwDumpRegistry(argument);
             std::fputs(text.empty() ? ("missing " + std::string(argument) + "\n").c_str() : text.c_str(), stdout);
