@@ -10,7 +10,10 @@
 // each coefficient in one first pass (where its magnitude is decoded, the dear
 // part of an arithmetic-coded scan) and in at most 13 refinements of one bit
 // each; visits up to a little above that are free, so the cost of a file
-// follows the size of its frame. Each visit beyond is charged, block by block,
+// follows the size of its frame. A count per coefficient rather than one for
+// the frame also bounds scans of tiny bands, whose walk over the blocks costs
+// more than their visits (a DC-only scan, an empty refinement): each uses up a
+// visit of its coefficients. Each visit beyond is charged, block by block,
 // to a fixed allowance that small images with odd progressions live on. Going
 // past the allowance, or past the scan limit, ends the decode as a fatal codec
 // error does.
@@ -29,13 +32,14 @@ public:
     // counted below.
     static const int MaxScans = 4096;
     // Free visits of one coefficient of one component: one first pass and
-    // thirteen refinements are the most a conforming file needs.
+    // thirteen refinements are the most a conforming file needs; the spare
+    // ones keep a file that repeats a scan (the codec only warns).
     static const unsigned FreeFirstPasses = 2;
     static const unsigned FreeVisits = 16;
-    // Coefficient visits beyond the free ones that a decode may spend: under a
-    // second for the dearest visits there are (full magnitudes of arithmetic
-    // coding, some 200 ns each), and every scan the scan limit allows over an
-    // image of 64 x 64 pixels.
+    // Block visits of one coefficient beyond the free ones that a decode may
+    // spend: under a second for the dearest there are (full magnitudes of
+    // arithmetic coding, some 200 ns each), and a thousand scans of whole
+    // blocks over an image of 64 x 64 pixels.
     static const std::uint64_t DefaultFixedAllowance = std::uint64_t(1) << 22;
 
     // Sets the fixed allowance of every later decode (tests reach the bound

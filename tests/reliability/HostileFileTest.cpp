@@ -46,8 +46,7 @@ Bytes EmptyScans(int width, int height, int components, bool progressive, const 
 }
 
 // A progressive gray frame of `scans` DC scans; with `refine`, every scan
-// after the first refines all 63 AC coefficients, the dearest scan there is
-// for the codec.
+// after the first refines all 63 AC coefficients.
 Bytes ManyScans(int width, int height, int scans, bool refine = false)
 {
     std::vector<ScanHeader> list(static_cast<size_t>(scans), ScanHeader{0, 0, 0, 0, 0});
