@@ -110,23 +110,23 @@ measure() {
 }
 
 # A conforming 100-scan script: DC interleaved, Al 9 to 0; for each component
-# three AC bands, each first at Al 9 and refined to 0.
+# its AC bands (COMPS x BANDS = 9), each first at Al 9 and refined to 0.
 script100() {
-  local comps=$1 list c al band
+  local comps=$1 bands=$2 list c al band
   list=$(seq -s, 0 $((comps - 1)))
   for al in 9 8 7 6 5 4 3 2 1 0; do
     if [ $al = 9 ]; then echo "$list: 0 0 0 9;"; else echo "$list: 0 0 $((al + 1)) $al;"; fi
   done
   for c in $(seq 0 $((comps - 1))); do
-    for band in "1 9" "10 30" "31 63"; do
+    for band in $bands; do
       for al in 9 8 7 6 5 4 3 2 1 0; do
         if [ $al = 9 ]; then echo "$c: $band 0 9;"; else echo "$c: $band $((al + 1)) $al;"; fi
       done
     done
   done
 }
-script100 3 > "$work/script100-colour.txt"
-script100 1 > "$work/script100-gray.txt"
+script100 3 "1,9 10,30 31,63" | tr , ' ' > "$work/script100-colour.txt"
+script100 1 "1,2 3,5 6,9 10,14 15,20 21,27 28,35 36,48 49,63" | tr , ' ' > "$work/script100-gray.txt"
 
 # base KIND WIDTH HEIGHT OUT: a baseline file of the tiled photograph.
 base() {
