@@ -1,6 +1,5 @@
 #include "KwLoadErrorManager.h"
 
-#include <atomic>
 #include <type_traits>
 
 #include <jerror.h>
@@ -15,33 +14,6 @@ namespace {
 KwLoadErrorManager* ManagerOf(j_common_ptr cinfo) noexcept
 {
     return reinterpret_cast<KwLoadErrorManager*>(cinfo->err);
-}
-
-std::atomic<std::uint64_t> fixedWorkAllowance{KwLoadErrorManager::DefaultFixedWorkAllowance};
-
-// Charges the scan the codec has just begun, before any of its blocks are
-// decoded; false when the decode has gone past its budget.
-bool ChargeScan(j_decompress_ptr cinfo, KwLoadErrorManager* manager) noexcept
-{
-    if (cinfo->input_scan_number == manager->ChargedScan) return true;
-    manager->ChargedScan = cinfo->input_scan_number;
-    if (manager->WorkBudget == 0) {
-        std::uint64_t imageBlocks = 0;
-        for (int ci = 0; ci < cinfo->num_components; ++ci)
-            imageBlocks += std::uint64_t(cinfo->comp_info[ci].width_in_blocks) * cinfo->comp_info[ci].height_in_blocks;
-        manager->WorkBudget = fixedWorkAllowance.load() + imageBlocks * KwLoadErrorManager::WorkPerImageBlock;
-    }
-    // A sequential scan decodes whole blocks whatever its header says.
-    int band = cinfo->progressive_mode ? cinfo->Se - cinfo->Ss + 1 : 64;
-    if (band < 1 || band > 64) band = 64;
-    const std::uint64_t blocks =
-        std::uint64_t(cinfo->MCUs_per_row) * cinfo->MCU_rows_in_scan * std::uint64_t(cinfo->blocks_in_MCU);
-    std::uint64_t work = blocks * (unsigned(band) + KwLoadErrorManager::WorkPerBlockWalk);
-    if (cinfo->arith_code)
-        work *= cinfo->Ah == 0 ? KwLoadErrorManager::ArithmeticFirstPassFactor
-                               : KwLoadErrorManager::ArithmeticRefinementFactor;
-    manager->Work += work;
-    return manager->Work <= manager->WorkBudget;
 }
 
 } // namespace
@@ -79,15 +51,12 @@ static void KwLoadOutputMessage(j_common_ptr) {}
 static void KwLoadFormatMessage(j_common_ptr, char*) {}
 
 // Called by the codec for every row of work, and once a scan has begun before
-// its first row; a file past the scan or work bound ends the decode like any
-// fatal codec error (nothing is shown on the load path).
+// its first row; a file past the work bound ends the decode like any fatal
+// codec error (nothing is shown on the load path).
 static void KwLoadProgressMonitor(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor) return;
-    j_decompress_ptr decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
-    KwLoadErrorManager* manager = ManagerOf(cinfo);
-    if (decompress->input_scan_number > KwLoadErrorManager::MaxScans ||
-        (manager->ChargingScans && !ChargeScan(decompress, manager))) {
+    if (!ManagerOf(cinfo)->Budget.Admits(reinterpret_cast<j_decompress_ptr>(cinfo))) {
         cinfo->err->msg_code = JERR_NOT_COMPILED; // any code: the message is never formatted
         cinfo->err->error_exit(cinfo);
     }
@@ -119,19 +88,11 @@ bool KwLoadErrorManager::CreateDecompress(j_decompress_ptr cinfo) noexcept
     manager->Progress.pass_limit = 0;
     manager->Progress.completed_passes = 0;
     manager->Progress.total_passes = 0;
-    manager->ChargingScans = false;
-    manager->ChargedScan = 0;
-    manager->Work = 0;
-    manager->WorkBudget = 0;
+    manager->Budget.Reset();
     cinfo->progress = &manager->Progress;
     if (cinfo->mem->max_memory_to_use <= 0 || cinfo->mem->max_memory_to_use > MaxCodecMemory)
         cinfo->mem->max_memory_to_use = MaxCodecMemory;
     return true;
-}
-
-std::uint64_t KwLoadErrorManager::SetFixedWorkAllowance(std::uint64_t units) noexcept
-{
-    return fixedWorkAllowance.exchange(units);
 }
 
 bool KwLoadErrorManager::InstallSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner) noexcept
@@ -150,16 +111,11 @@ bool KwLoadErrorManager::ReadHeader(j_decompress_ptr cinfo) noexcept
 
 bool KwLoadErrorManager::StartDecompress(j_decompress_ptr cinfo) noexcept
 {
-    KwLoadErrorManager* manager = ManagerOf(reinterpret_cast<j_common_ptr>(cinfo));
-    if (setjmp(manager->Jump)) {
-        manager->ChargingScans = false;
-        return false;
-    }
-    // A multi-scan file is read whole here; a single scan is decoded row by
-    // row afterwards, where the host sees progress and may abort.
-    manager->ChargingScans = true;
+    if (setjmp(ManagerOf(reinterpret_cast<j_common_ptr>(cinfo))->Jump)) return false;
+    // A multi-scan file is read whole here, within the work bound; a single
+    // scan is decoded row by row afterwards, where the host sees progress and
+    // may abort.
     jpeg_start_decompress(cinfo);
-    manager->ChargingScans = false;
     return true;
 }
 

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "ExifBuilder.h"
-#include "KwLoadErrorManager.h"
+#include "KwDecodeBudget.h"
 #include "ReliabilityFixture.h"
 
 namespace {
@@ -19,28 +19,40 @@ void Append(Bytes& out, std::initializer_list<int> bytes)
     for (int b : bytes) out.push_back(static_cast<unsigned char>(b));
 }
 
-// A progressive gray frame with `scans` scans and no entropy data at all
-// (the codec fills what is missing): every scan costs a pass over the whole
-// image inside jpeg_start_decompress, before any progress event. With
-// `refine`, every scan after the first (DC) one refines all 63 AC
-// coefficients, the dearest scan there is for the codec.
-Bytes ManyScans(int width, int height, int scans, bool refine = false)
+// One scan of EmptyScans: the component it holds, its band and its successive approximation.
+struct ScanHeader {
+    int Component, Ss, Se, Ah, Al;
+};
+
+// A frame of `components` components with the given scans and no entropy data
+// at all (the codec fills what is missing): every scan costs a pass over its
+// component inside jpeg_start_decompress, before any progress event.
+Bytes EmptyScans(int width, int height, int components, bool progressive, const std::vector<ScanHeader>& scans)
 {
     Bytes f;
     Append(f, {0xFF, 0xD8, 0xFF, 0xDB, 0x00, 0x43, 0x00});
     f.insert(f.end(), 64, 1);
-    Append(f, {0xFF, 0xC2, 0x00, 0x0B, 0x08, height >> 8, height & 0xFF, width >> 8, width & 0xFF, 0x01, 0x01,
-               0x11, 0x00});
+    Append(f, {0xFF, progressive ? 0xC2 : 0xC1, 0x00, 8 + 3 * components, 0x08, height >> 8, height & 0xFF,
+               width >> 8, width & 0xFF, components});
+    for (int c = 1; c <= components; ++c) Append(f, {c, 0x11, 0x00});
     // The standard luminance DC table, and an AC table of one code (end of band).
     Append(f, {0xFF, 0xC4, 0x00, 0x1F, 0x00, 0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0});
     for (int v = 0; v < 12; ++v) f.push_back(static_cast<unsigned char>(v));
     Append(f, {0xFF, 0xC4, 0x00, 0x14, 0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00});
-    for (int s = 0; s < scans; ++s) {
-        if (refine && s > 0) Append(f, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x01, 0x3F, 0x10});
-        else Append(f, {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00});
-    }
+    for (const ScanHeader& s : scans)
+        Append(f, {0xFF, 0xDA, 0x00, 0x08, 0x01, s.Component + 1, 0x00, s.Ss, s.Se, (s.Ah << 4) | s.Al});
     Append(f, {0xFF, 0xD9});
     return f;
+}
+
+// A progressive gray frame of `scans` DC scans; with `refine`, every scan
+// after the first refines all 63 AC coefficients.
+Bytes ManyScans(int width, int height, int scans, bool refine = false)
+{
+    std::vector<ScanHeader> list(static_cast<size_t>(scans), ScanHeader{0, 0, 0, 0, 0});
+    if (refine)
+        for (size_t s = 1; s < list.size(); ++s) list[s] = ScanHeader{0, 1, 63, 1, 0};
+    return EmptyScans(width, height, 1, true, list);
 }
 
 // `file` with the frame size of its SOFn section replaced.
@@ -101,11 +113,11 @@ private:
     std::string m_Old;
 };
 
-// Sets the work every decode may spend whatever the image's size, for one test.
-class FixedWorkAllowance {
+// Sets the visits every decode may spend beyond the free ones, for one test.
+class FixedAllowance {
 public:
-    explicit FixedWorkAllowance(std::uint64_t units) : m_Old(KwLoadErrorManager::SetFixedWorkAllowance(units)) {}
-    ~FixedWorkAllowance() { KwLoadErrorManager::SetFixedWorkAllowance(m_Old); }
+    explicit FixedAllowance(std::uint64_t visits) : m_Old(KwDecodeBudget::SetFixedAllowance(visits)) {}
+    ~FixedAllowance() { KwDecodeBudget::SetFixedAllowance(m_Old); }
 
 private:
     std::uint64_t m_Old;
@@ -142,10 +154,10 @@ protected:
 };
 
 // Many scans: a pass over the image per scan, before the host can abort.
-// Both their number and their work together are bounded.
+// Both their number and the visits of each coefficient are bounded.
 TEST_F(HostileFileTest, ScanCountIsBounded)
 {
-    const int limit = KwLoadErrorManager::MaxScans;
+    const int limit = KwDecodeBudget::MaxScans;
     {
         std::unique_ptr<LoadRun> run = RunLoad(ManyScans(64, 64, limit));
         EXPECT_EQ(run->node, S_OK) << "the last scan within the bound";
@@ -165,12 +177,22 @@ TEST_F(HostileFileTest, ScanCountIsBounded)
     }
     ExpectNothingLeft("after 50000 scans");
 
-    // 40 refinements of every coefficient are some 50 passes over each block.
+    // 40 refinements of every coefficient.
     const Bytes dear = ManyScans(64, 64, 40, true);
+    // Each coefficient in one first pass and thirteen refinements, the most a conforming progression needs.
+    std::vector<ScanHeader> conforming;
+    for (int band = 0; band < 2; ++band)
+        for (int al = 13; al >= 0; --al)
+            conforming.push_back(ScanHeader{0, band, band * 63, al == 13 ? 0 : al + 1, al});
+    // Sequential scans written three times: the codec decodes whole blocks each
+    // time, although the headers claim a refinement.
+    std::vector<ScanHeader> repeated;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) repeated.push_back(ScanHeader{c, 0, 63, 1, 0});
     {
-        // Without the fixed allowance a decode may spend only its share per block,
-        // which the codec's own progressive scripts stay well within.
-        FixedWorkAllowance none(0);
+        // Without the fixed allowance a decode may spend only the free visits,
+        // which every conforming progression stays within.
+        FixedAllowance none(0);
         for (TestJpeg::Color kind : {TestJpeg::Gray, TestJpeg::Rgb}) {
             TestJpeg::Options o;
             o.Width = 64;
@@ -180,10 +202,12 @@ TEST_F(HostileFileTest, ScanCountIsBounded)
             std::unique_ptr<LoadRun> run = RunLoad(TestJpeg::Make(o));
             EXPECT_EQ(run->node, S_OK) << "a real progressive file of kind " << kind;
         }
+        EXPECT_EQ(RunLoad(EmptyScans(64, 64, 1, true, conforming))->node, S_OK) << "fourteen visits a coefficient";
         std::unique_ptr<LoadRun> run = RunLoad(dear);
         EXPECT_EQ(run->node, E_FAIL) << "scans past the work bound";
         ExpectFailedLoad(*run, "scans past the work bound");
         EXPECT_TRUE(run->Raster() == nullptr || !run->Raster()->HasStorage());
+        EXPECT_EQ(RunLoad(EmptyScans(64, 64, 3, false, repeated))->node, E_FAIL) << "three first passes";
     }
     ExpectNothingLeft("past the work bound");
     {
