@@ -413,7 +413,6 @@ int main(int argc, char** argv)
     {
         // The host's attribute class, so that EXIF attributes are published as in a real load.
         KwHostEngine engine;
-        engine.Context()->Log().SetEnabled(false);
         engine.Start();
         CollectCases();
         RegisterAll();

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "KwHostDouble.h"
+#include "KwHostEngine.h"
 #include "KwHostObject.h"
 #include "KwModuleLock.h"
 #include "KwPlatform.h"
@@ -31,9 +33,9 @@ void KwFuzzStart()
         std::fprintf(stderr, "fuzz: the host engine did not start\n");
         std::abort();
     }
-    g_engine->Switches().maxRasterPixels = KwFuzzMaxRasterPixels;
+    g_engine->SetMaxRasterPixels(KwFuzzMaxRasterPixels);
     // Nothing reads the call log here; it would only grow.
-    g_engine->Log().SetEnabled(false);
+    KwHostDouble(*g_engine).Log().SetEnabled(false);
 }
 
 KwHostEngine& KwFuzzEngine()

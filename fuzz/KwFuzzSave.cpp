@@ -20,6 +20,7 @@
 #include "KwFuzzHost.h"
 #include "KwFuzzSaveProgram.h"
 #include "KwHostDataObject.h"
+#include "KwHostDouble.h"
 #include "KwHostMemoryStream.h"
 
 using namespace KwFuzzSave;
@@ -110,11 +111,11 @@ void SaveRun::Run()
     const uint8_t streamMode = m_In.U8();
     if (FAILED(KwHostMemoryStream::Create(nullptr, 0, m_Stream.Receive(), m_Engine.Context()))) std::abort();
     if (streamMode & 1) {
-        m_Stream->Switches().writeAcceptMax = m_In.U16();
+        KwHostDouble(m_Stream).Switches().writeAcceptMax = m_In.U16();
         m_WritesIntact = false;
     }
     if (streamMode & 2) {
-        m_Stream->Switches().failWriteAtCall = 1u + m_In.U8();
+        KwHostDouble(m_Stream).Switches().failWriteAtCall = 1u + m_In.U8();
         m_WritesIntact = false;
     }
 

@@ -87,7 +87,7 @@ int Load(const std::string& path)
     // "VelEngine.KwAttribute", the collection class the filter creates for EXIF values.
     if (FAILED(engine.Start())) return 1;
     auto counter = std::make_shared<RowCounter>();
-    engine.Switches().rowSink = counter;
+    engine.SetRowSink(counter);
 
     // The filter, found by its ProgID in the registry and created through COM.
     CLSID clsid;

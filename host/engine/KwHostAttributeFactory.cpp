@@ -3,6 +3,7 @@
 #include "KwComPtr.h"
 #include "KwHostAttributeCollection.h"
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostAttributeFactory::Create(std::shared_ptr<KwHostContext> context, IClassFactory** out) noexcept
 {
@@ -27,8 +28,7 @@ HRESULT STDMETHODCALLTYPE KwHostAttributeFactory::CreateInstance(IUnknown* pUnkO
     if (!ppvObject) return E_POINTER;
     *ppvObject = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-    HRESULT result = Context().Switches().attributeCreateResult;
-    if (FAILED(result)) return result;
+    KW_HOST_FORCED(*this, "CreateInstance");
     KwComPtr<KwHostAttributeCollection> collection;
     HRESULT hr = KwHostAttributeCollection::Create(collection.Receive(), SharedContext());
     if (FAILED(hr)) return hr;

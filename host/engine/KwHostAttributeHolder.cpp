@@ -1,7 +1,7 @@
 #include "KwHostAttributeHolder.h"
 
 #include "KwAutomation.h"
-#include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 namespace {
 std::basic_string<OLECHAR> Wide(BSTR text) { return std::basic_string<OLECHAR>(text ? text : OLESTR(""), SysStringLen(text)); }
@@ -63,16 +63,14 @@ HRESULT KwHostAttributeHolder::DoGetAttributes(IDispatch** Attributes) noexcept
 
 HRESULT KwHostAttributeHolder::DoGetAttributeCount(LONG* Count) noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "AttributeCount"};
-    if (!Count) return Context().Record(call, "", E_POINTER);
-    *Count = 0;
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    *Count = static_cast<LONG>(m_Attributes.size());
-    call.args = {*Count};
-    return Context().Record(call, std::to_string(*Count), S_OK);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        if (!Count) return E_POINTER;
+        *Count = 0;
+        KW_HOST_FAULT(*this, "AttributeCount");
+        *Count = static_cast<LONG>(m_Attributes.size());
+        return S_OK;
+    };
+    return KW_HOST_TRACE(AttributeCount, body, *this, Count);
 }
 
 HRESULT KwHostAttributeHolder::DoGetProtectAttributes(VARIANT_BOOL* Protected) noexcept
@@ -92,99 +90,82 @@ HRESULT KwHostAttributeHolder::DoPutProtectAttributes(VARIANT_BOOL Protected) no
 HRESULT KwHostAttributeHolder::DoGetAttribute(BSTR Name, VARIANT* Type, VARIANT* Value) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "GetAttribute"};
-    call.name = KwNarrow(Name);
-    std::string details = "\"" + call.name + "\"" + (Type ? ", Type" : "");
-    if (Type) VariantInit(Type);
-    if (!Value) return Context().Record(call, details, E_POINTER);
-    VariantInit(Value);
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    if (FAILED(Context().Switches().getAttributeResult))
-        return Context().Record(call, details, Context().Switches().getAttributeResult);
-    const KwHostAttributeEntry* entry = Lookup(Name);
-    if (!entry) return Context().Record(call, details, E_INVALIDARG);
-    hr = entry->value.CopyTo(Value);
-    if (FAILED(hr)) return Context().Record(call, details, hr);
-    if (Type) {
-        Type->vt = VT_I4;
-        Type->lVal = entry->type;
-    }
-    call.value = KwHostVariant::ForLog(entry->value.Get());
-    call.type = entry->type;
-    return Context().Record(call, details + " = " + entry->value.Describe(), S_OK);
+    auto body = [&]() -> HRESULT {
+        if (Type) VariantInit(Type);
+        if (!Value) return E_POINTER;
+        VariantInit(Value);
+        KW_HOST_FAULT(*this, "GetAttribute");
+        const KwHostAttributeEntry* entry = Lookup(Name);
+        if (!entry) return E_INVALIDARG;
+        HRESULT hr = entry->value.CopyTo(Value);
+        if (FAILED(hr)) return hr;
+        if (Type) {
+            Type->vt = VT_I4;
+            Type->lVal = entry->type;
+        }
+        return S_OK;
+    };
+    return KW_HOST_TRACE(GetAttribute, body, *this, Name, Type, Value);
     KW_HOST_CATCH
 }
 
 HRESULT KwHostAttributeHolder::DoPutAttribute(BSTR Name, const VARIANT& Value, LONG Type) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "PutAttribute"};
-    call.name = KwNarrow(Name);
-    call.type = Type;
-    std::string details = "\"" + call.name + "\", " + KwHostVariant::Describe(Value) + ", Type " + std::to_string(Type);
-    if ((Value.vt & (VT_BYREF | VT_ARRAY)) != 0) return Context().Record(call, details, DISP_E_BADVARTYPE);
-    call.value = KwHostVariant::ForLog(Value);
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    if (SysStringLen(Name) == 0) return Context().Record(call, details, E_INVALIDARG);
-    KwHostVariant stored(Value);
-    if (KwHostAttributeEntry* entry = Lookup(Name)) {
-        entry->value = std::move(stored);
-        entry->type = Type;
-    } else {
-        KwHostAttributeEntry added;
-        added.wideName = Wide(Name);
-        added.name = call.name;
-        added.value = std::move(stored);
-        added.type = Type;
-        m_Attributes.push_back(std::move(added));
-    }
-    return Context().Record(call, details, S_OK);
+    auto body = [&]() -> HRESULT {
+        if ((Value.vt & (VT_BYREF | VT_ARRAY)) != 0) return DISP_E_BADVARTYPE;
+        KW_HOST_FAULT(*this, "PutAttribute");
+        if (SysStringLen(Name) == 0) return E_INVALIDARG;
+        KwHostVariant stored(Value);
+        if (KwHostAttributeEntry* entry = Lookup(Name)) {
+            entry->value = std::move(stored);
+            entry->type = Type;
+        } else {
+            KwHostAttributeEntry added;
+            added.wideName = Wide(Name);
+            added.name = KwNarrow(Name);
+            added.value = std::move(stored);
+            added.type = Type;
+            m_Attributes.push_back(std::move(added));
+        }
+        return S_OK;
+    };
+    return KW_HOST_TRACE(PutAttribute, body, *this, Name, Value, Type);
     KW_HOST_CATCH
 }
 
 HRESULT KwHostAttributeHolder::DoRemoveAttribute(BSTR Name) noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "RemoveAttribute"};
-    call.name = KwNarrow(Name);
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, call.name, hr);
-    KwHostAttributeEntry* entry = Lookup(Name);
-    if (!entry) return Context().Record(call, call.name, E_INVALIDARG);
-    m_Attributes.erase(m_Attributes.begin() + (entry - m_Attributes.data()));
-    return Context().Record(call, call.name, S_OK);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, "RemoveAttribute");
+        KwHostAttributeEntry* entry = Lookup(Name);
+        if (!entry) return E_INVALIDARG;
+        m_Attributes.erase(m_Attributes.begin() + (entry - m_Attributes.data()));
+        return S_OK;
+    };
+    return KW_HOST_TRACE(RemoveAttribute, body, *this, Name);
 }
 
 HRESULT KwHostAttributeHolder::DoRemoveAllAttributes() noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "RemoveAllAttributes"};
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    m_Attributes.clear();
-    return Context().Record(call, "", S_OK);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, "RemoveAllAttributes");
+        m_Attributes.clear();
+        return S_OK;
+    };
+    return KW_HOST_TRACE(RemoveAllAttributes, body, *this);
 }
 
 HRESULT KwHostAttributeHolder::DoGetAttributeName(LONG Position, BSTR* Name) noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "GetAttributeName"};
-    call.args = {Position};
-    std::string details = std::to_string(Position);
-    if (!Name) return Context().Record(call, details, E_POINTER);
-    *Name = nullptr;
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    if (Position < 0 || static_cast<size_t>(Position) >= m_Attributes.size())
-        return Context().Record(call, details, E_INVALIDARG);
-    const KwHostAttributeEntry& entry = m_Attributes[static_cast<size_t>(Position)];
-    *Name = SysAllocStringLen(entry.wideName.data(), static_cast<UINT>(entry.wideName.size()));
-    if (!*Name) return Context().Record(call, details, E_OUTOFMEMORY);
-    call.name = entry.name;
-    return Context().Record(call, details + " = \"" + entry.name + "\"", S_OK);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        if (!Name) return E_POINTER;
+        *Name = nullptr;
+        KW_HOST_FAULT(*this, "GetAttributeName");
+        if (Position < 0 || static_cast<size_t>(Position) >= m_Attributes.size()) return E_INVALIDARG;
+        const KwHostAttributeEntry& entry = m_Attributes[static_cast<size_t>(Position)];
+        *Name = SysAllocStringLen(entry.wideName.data(), static_cast<UINT>(entry.wideName.size()));
+        return *Name ? S_OK : E_OUTOFMEMORY;
+    };
+    return KW_HOST_TRACE(GetAttributeName, body, *this, Position, Name);
 }

@@ -1,5 +1,5 @@
 // The ordered attributes of a host object (documents, nodes, raster blocks,
-// attribute collections) and the logged operations on them. A PutAttribute on
+// attribute collections) and the operations on them. A PutAttribute on
 // an existing name replaces its value in place, keeping its position.
 #pragma once
 
@@ -24,7 +24,7 @@ public:
     // The attribute of that name (UTF-8), or null.
     const KwHostAttributeEntry* FindAttribute(const std::string& name) const noexcept;
     bool HasAttribute(const std::string& name) const noexcept { return FindAttribute(name) != nullptr; }
-    // Sets an attribute directly, without logging (for tests preparing a tree).
+    // Sets an attribute directly, as the host itself does (not a filter's call).
     void SetAttribute(const std::string& name, const KwHostVariant& value, LONG type = 0);
 
 protected:

@@ -3,8 +3,7 @@
 #include "KwAutomation.h"
 #include "KwComPtr.h"
 #include "KwFilterInterfaces.h"
-#include "KwHostCallLog.h"
-#include "KwHostContext.h"
+#include "KwHostHooks.h"
 #include "KwHostDocument.h"
 #include "KwHostNode.h"
 #include "KwHostRasterBlock.h"
@@ -25,7 +24,7 @@ void AppendAttributes(const std::vector<KwHostReportedAttribute>& entries, const
 void AppendObject(KwHostObject* object, const std::string& title, const std::string& indent, std::string* out)
 {
     *out += indent + title + "\n";
-    // The host's own attributes are read directly, whatever interfaces the switches leave out;
+    // The host's own attributes are read directly, whatever interfaces the objects answer;
     // collections held as values are read through IKwAttribute.
     std::vector<KwHostReportedAttribute> entries;
     if (auto* holder = dynamic_cast<KwHostAttributeHolder*>(object)) {
@@ -83,22 +82,17 @@ HRESULT KwHostAttributeReport::ReadLevel(IUnknown* object, int depth, std::vecto
     return S_OK;
 }
 
-HRESULT KwHostAttributeReport::Read(IUnknown* object, std::vector<KwHostReportedAttribute>* out,
-                                    KwHostCallLog* pause) noexcept
+HRESULT KwHostAttributeReport::Read(IUnknown* object, std::vector<KwHostReportedAttribute>* out) noexcept
 {
     if (!out) return E_POINTER;
     out->clear();
     if (!object) return E_POINTER;
-    bool was = pause ? pause->Enabled() : false;
-    if (pause) pause->SetEnabled(false);
-    HRESULT hr;
+    KW_HOST_OWN_CALLS();
     try {
-        hr = ReadLevel(object, 0, out);
+        return ReadLevel(object, 0, out);
     } catch (...) {
-        hr = E_OUTOFMEMORY;
+        return E_OUTOFMEMORY;
     }
-    if (pause) pause->SetEnabled(was);
-    return hr;
 }
 
 const KwHostReportedAttribute* KwHostAttributeReport::Find(const std::vector<KwHostReportedAttribute>& entries,
@@ -113,14 +107,7 @@ std::string KwHostAttributeReport::DescribeTree(KwHostDocument* document)
 {
     std::string out;
     if (!document) return out;
-    bool was = document->Context().Log().Enabled();
-    document->Context().Log().SetEnabled(false);
-    try {
-        AppendObject(document, "document", "", &out);
-    } catch (...) {
-        document->Context().Log().SetEnabled(was);
-        throw;
-    }
-    document->Context().Log().SetEnabled(was);
+    KW_HOST_OWN_CALLS();
+    AppendObject(document, "document", "", &out);
     return out;
 }

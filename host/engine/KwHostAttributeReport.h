@@ -8,7 +8,6 @@
 
 #include "KwHostVariant.h"
 
-class KwHostCallLog;
 class KwHostDocument;
 
 struct KwHostReportedAttribute {
@@ -20,10 +19,8 @@ struct KwHostReportedAttribute {
 class KwHostAttributeReport {
 public:
     // The attributes of `object` through IKwAttribute, in order; an object without
-    // IKwAttribute gives an empty list. The calls are kept out of `pause` when given
-    // (a report is not a filter's call).
-    static HRESULT Read(IUnknown* object, std::vector<KwHostReportedAttribute>* out,
-                        KwHostCallLog* pause = nullptr) noexcept;
+    // IKwAttribute gives an empty list.
+    static HRESULT Read(IUnknown* object, std::vector<KwHostReportedAttribute>* out) noexcept;
     // The entry of that name, or null.
     static const KwHostReportedAttribute* Find(const std::vector<KwHostReportedAttribute>& entries,
                                                const std::string& name) noexcept;

@@ -1,46 +1,10 @@
 #include "KwHostContext.h"
 
-std::shared_ptr<KwHostContext> KwHostContext::Create() { return std::make_shared<KwHostContext>(); }
+#include "KwHostHooks.h"
+
+std::shared_ptr<KwHostContext> KwHostContext::Create() { return KW_HOST_NEW_CONTEXT(); }
 
 std::shared_ptr<KwHostContext> KwHostContext::Ensure(std::shared_ptr<KwHostContext> context)
 {
     return context ? context : Create();
-}
-
-bool KwHostContext::InjectFailure(const std::string& method, HRESULT* result) noexcept
-{
-    std::lock_guard<std::mutex> guard(m_Lock);
-    ++m_Calls;
-    // Setting or changing the switch starts the count again.
-    if (m_Switches.failCallNumber != m_ArmedNumber || m_Switches.failCallMethod != m_ArmedMethod) {
-        try {
-            m_ArmedMethod = m_Switches.failCallMethod;
-        } catch (...) {
-            return false;
-        }
-        m_ArmedNumber = m_Switches.failCallNumber;
-        m_MatchingCalls = 0;
-    }
-    bool matches = m_Switches.failCallMethod.empty() || m_Switches.failCallMethod == method;
-    if (!matches) return false;
-    ++m_MatchingCalls;
-    if (m_Switches.failCallNumber != 0 && m_MatchingCalls == m_Switches.failCallNumber) {
-        *result = m_Switches.failCallResult;
-        return true;
-    }
-    return false;
-}
-
-HRESULT KwHostContext::Record(KwHostCall& call, const std::string& details, HRESULT result) noexcept
-{
-    if (!m_Log.Enabled()) return result; // benchmarks turn the log off; skip the formatting too
-    try {
-        std::lock_guard<std::mutex> guard(m_Lock);
-        call.result = result;
-        call.text = call.object + "." + call.method + "(" + details + ") -> " + KwHostCallLog::ResultText(result);
-        m_Log.Add(std::move(call));
-    } catch (...) {
-        // A log that cannot grow loses the entry; the call itself stands.
-    }
-    return result;
 }

@@ -1,12 +1,11 @@
-// What the objects of one host engine share: the call log, the switches and
-// the counter of host calls for fault injection.
+// What the objects of one host engine share: the host's settings for the raster
+// blocks it makes (the pixel limit, where rows go).
 #pragma once
 
 #include <memory>
-#include <mutex>
 
-#include "KwHostCallLog.h"
-#include "KwHostSwitches.h"
+#include "KwHostRowSink.h"
+#include "KwPlatform.h"
 
 class KwHostContext {
 public:
@@ -15,26 +14,15 @@ public:
     // The given context, or a new private one when it is null. Throws std::bad_alloc.
     static std::shared_ptr<KwHostContext> Ensure(std::shared_ptr<KwHostContext> context);
 
-    KwHostCallLog& Log() noexcept { return m_Log; }
-    KwHostSwitches& Switches() noexcept { return m_Switches; }
-    // Logged host calls so far (all methods), and calls of the fault-injection method.
-    ULONG CallCount() const noexcept { return m_Calls; }
-
-    // Counts a host call; true (with the result to return) when fault injection makes it fail.
-    // The calls that the switch counts are counted from the first call after it was set.
-    bool InjectFailure(const std::string& method, HRESULT* result) noexcept;
-    // Completes the call's readable line, adds it to the log and returns `result`.
-    HRESULT Record(KwHostCall& call, const std::string& details, HRESULT result) noexcept;
+    // Raster storage above this many pixels is refused with E_OUTOFMEMORY (1 << 28 is 16384 x 16384).
+    ULONGLONG MaxRasterPixels() const noexcept { return m_MaxRasterPixels; }
+    void SetMaxRasterPixels(ULONGLONG pixels) noexcept { m_MaxRasterPixels = pixels; }
+    // When set, raster blocks given storage keep no pixels: their rows go to this
+    // sink as they arrive, which must be in order from row 0. Null: blocks keep the image.
+    const std::shared_ptr<KwHostRowSink>& RowSink() const noexcept { return m_RowSink; }
+    void SetRowSink(std::shared_ptr<KwHostRowSink> sink) noexcept { m_RowSink = std::move(sink); }
 
 private:
-    // Objects of one engine may be called from several threads at once (the
-    // attribute class serves every thread of a process), so counting and
-    // logging a call is serialised.
-    std::mutex m_Lock;
-    KwHostCallLog m_Log;
-    KwHostSwitches m_Switches;
-    ULONG m_Calls = 0;
-    ULONG m_MatchingCalls = 0;
-    ULONG m_ArmedNumber = 0;
-    std::string m_ArmedMethod;
+    ULONGLONG m_MaxRasterPixels = 1ull << 28;
+    std::shared_ptr<KwHostRowSink> m_RowSink;
 };

@@ -2,6 +2,7 @@
 
 #include "KwAutomation.h"
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 #include "KwHostFileStream.h"
 #include "KwHostVariant.h"
 
@@ -33,34 +34,33 @@ void* KwHostDataObject::FindInterface(REFIID riid) noexcept
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::AttachToStorage(IUnknown* Storage) noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "AttachToStorage"};
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    m_Storage = KwComPtr<IUnknown>(Storage);
-    m_File = false;
-    return Context().Record(call, Storage ? "storage" : "null", S_OK);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, "AttachToStorage");
+        m_Storage = KwComPtr<IUnknown>(Storage);
+        m_File = false;
+        return S_OK;
+    };
+    return KW_HOST_TRACE(AttachToStorage, body, *this, Storage);
 }
 
 HRESULT KwHostDataObject::Bind(BSTR DisplayName, bool write, const char* method) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), method};
-    call.name = KwNarrow(DisplayName);
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, call.name, hr);
-    if (call.name.empty()) return Context().Record(call, call.name, E_INVALIDARG);
-    KwComPtr<KwHostFileStream> stream;
-    hr = KwHostFileStream::Open(call.name, write ? KwHostFileMode::Write : KwHostFileMode::Read, stream.Receive(),
-                                SharedContext());
-    if (SUCCEEDED(hr)) {
-        m_Storage = KwComPtr<IUnknown>(static_cast<IStream*>(stream.Get()));
-        m_Name = call.name;
-        m_File = true;
-    }
-    std::string details = call.name;
-    return Context().Record(call, details, hr);
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, method);
+        std::string path = KwNarrow(DisplayName);
+        if (path.empty()) return E_INVALIDARG;
+        KwComPtr<KwHostFileStream> stream;
+        HRESULT hr = KwHostFileStream::Open(path, write ? KwHostFileMode::Write : KwHostFileMode::Read,
+                                            stream.Receive(), SharedContext());
+        if (SUCCEEDED(hr)) {
+            m_Storage = KwComPtr<IUnknown>(static_cast<IStream*>(stream.Get()));
+            m_Name = path;
+            m_File = true;
+        }
+        return hr;
+    };
+    return KW_HOST_TRACE(Bind, body, *this, DisplayName, method);
     KW_HOST_CATCH
 }
 
@@ -78,52 +78,49 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::BindToStorageWrite(BSTR DisplayName,
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::ResetStorage() noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "ResetStorage"};
-    m_Storage.Reset();
-    m_File = false;
-    return Context().Record(call, "", S_OK);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        m_Storage.Reset();
+        m_File = false;
+        return S_OK;
+    };
+    return KW_HOST_TRACE(ResetStorage, body, *this);
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::get_Storage(IUnknown** Storage) noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "Storage"};
-    if (!Storage) return Context().Record(call, "", E_POINTER);
-    *Storage = nullptr;
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    if (!m_Storage) return Context().Record(call, "none", E_FAIL);
-    *Storage = m_Storage.Get();
-    (*Storage)->AddRef();
-    return Context().Record(call, "", S_OK);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        if (!Storage) return E_POINTER;
+        *Storage = nullptr;
+        KW_HOST_FAULT(*this, "Storage");
+        if (!m_Storage) return E_FAIL;
+        *Storage = m_Storage.Get();
+        (*Storage)->AddRef();
+        return S_OK;
+    };
+    return KW_HOST_TRACE(Storage, body, *this, Storage);
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageName(BSTR* StorageName) noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "StorageName"};
-    if (!StorageName) return Context().Record(call, "", E_POINTER);
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    switch (m_NameMode) {
-    case KwHostNameMode::Fail: return Context().Record(call, "", E_FAIL);
-    case KwHostNameMode::Null:
-        *StorageName = nullptr;
-        return Context().Record(call, "null", S_OK);
-    case KwHostNameMode::Empty:
-        *StorageName = SysAllocStringLen(nullptr, 0);
-        return Context().Record(call, "", *StorageName ? S_OK : E_OUTOFMEMORY);
-    case KwHostNameMode::Normal: break;
-    }
-    KwBstr name = KwBstr::FromNarrow(m_Name.c_str(), CP_UTF8);
-    if (!name.ok()) return Context().Record(call, "", E_OUTOFMEMORY);
-    call.name = m_Name;
-    *StorageName = name.Detach();
-    return Context().Record(call, m_Name, S_OK);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        if (!StorageName) return E_POINTER;
+        KW_HOST_FAULT(*this, "StorageName");
+        switch (m_NameMode) {
+        case KwHostNameMode::Fail: return E_FAIL;
+        case KwHostNameMode::Null:
+            *StorageName = nullptr;
+            return S_OK;
+        case KwHostNameMode::Empty:
+            *StorageName = SysAllocStringLen(nullptr, 0);
+            return *StorageName ? S_OK : E_OUTOFMEMORY;
+        case KwHostNameMode::Normal: break;
+        }
+        KwBstr name = KwBstr::FromNarrow(m_Name.c_str(), CP_UTF8);
+        if (!name.ok()) return E_OUTOFMEMORY;
+        *StorageName = name.Detach();
+        return S_OK;
+    };
+    return KW_HOST_TRACE(StorageName, body, *this, StorageName);
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::get_TemporaryName(BSTR* TemporaryName) noexcept

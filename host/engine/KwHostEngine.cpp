@@ -6,6 +6,7 @@
 #include "KwHostAttributeFactory.h"
 #include "KwHostDataObject.h"
 #include "KwHostDocument.h"
+#include "KwHostHooks.h"
 #include "KwHostMemoryStream.h"
 
 namespace {
@@ -22,7 +23,7 @@ const CLSID& KwHostEngine::AttributeClassId() noexcept { return CLSID_KwHostAttr
 HRESULT KwHostEngine::Start() noexcept
 {
     if (Started()) return S_FALSE;
-    if (Switches().attributeClassUnavailable) return S_OK;
+    if (KW_HOST_HIDES_ATTRIBUTE_CLASS(*m_Context)) return S_OK;
 
     KwComPtr<IClassFactory> factory;
     HRESULT hr = KwHostAttributeFactory::Create(m_Context, factory.Receive());

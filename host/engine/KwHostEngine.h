@@ -1,5 +1,5 @@
-// The reference host engine: it owns the call log and the switches that its
-// objects share, makes documents, data objects and streams, and makes the
+// The reference host engine: it owns what its objects share (the pixel limit,
+// the row sink), makes documents, data objects and streams, and makes the
 // attribute collection class "VelEngine.KwAttribute" reachable while started.
 #pragma once
 
@@ -25,15 +25,19 @@ public:
 
     // Registers the class object of "VelEngine.KwAttribute" in the process
     // (CoRegisterClassObject) and its ProgID as volatile keys
-    // HKCR\VelEngine.KwAttribute\CLSID. Nothing is registered when the switch
-    // attributeClassUnavailable is set. S_FALSE when started already.
+    // HKCR\VelEngine.KwAttribute\CLSID. S_FALSE when started already.
     HRESULT Start() noexcept;
     // Revokes the class object and removes the keys that Start created.
     void Stop() noexcept;
     bool Started() const noexcept { return m_Cookie != 0; }
 
-    KwHostCallLog& Log() noexcept { return m_Context->Log(); }
-    KwHostSwitches& Switches() noexcept { return m_Context->Switches(); }
+    // Raster storage of more pixels than this is refused with E_OUTOFMEMORY
+    // (default 1 << 28, 16384 x 16384). Applies to storage created afterwards.
+    void SetMaxRasterPixels(ULONGLONG pixels) noexcept { m_Context->SetMaxRasterPixels(pixels); }
+    ULONGLONG MaxRasterPixels() const noexcept { return m_Context->MaxRasterPixels(); }
+    // Where the rows of raster blocks given storage afterwards go instead of being
+    // kept (see KwHostRowSink); null: blocks keep the image.
+    void SetRowSink(std::shared_ptr<KwHostRowSink> sink) noexcept { m_Context->SetRowSink(std::move(sink)); }
     const std::shared_ptr<KwHostContext>& Context() const noexcept { return m_Context; }
 
     HRESULT CreateDocument(KwHostDocument** out) noexcept;

@@ -2,6 +2,7 @@
 
 #include "KwComPtr.h"
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostEventSink::Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context) noexcept
 {
@@ -23,18 +24,17 @@ void* KwHostEventSink::FindInterface(REFIID riid) noexcept
 HRESULT STDMETHODCALLTYPE KwHostEventSink::Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "Progress"};
-    call.args = {Progress};
-    std::string details = std::to_string(Progress);
-    m_Progress.push_back(Progress);
-    if (!Abort) return Context().Record(call, details, E_POINTER);
-    if (m_AbortAt != 0 && m_Progress.size() == m_AbortAt)
-        *Abort = m_AbortValue;
-    else if (m_AnswerAll)
-        *Abort = m_AnswerValue;
-    if (m_Callback) m_Callback(Progress, Abort);
-    call.args.push_back(*Abort);
-    return Context().Record(call, details + ", abort " + std::to_string(*Abort), m_ProgressResult);
+    auto body = [&]() -> HRESULT {
+        m_Progress.push_back(Progress);
+        if (!Abort) return E_POINTER;
+        if (m_AbortAt != 0 && m_Progress.size() == m_AbortAt)
+            *Abort = m_AbortValue;
+        else if (m_AnswerAll)
+            *Abort = m_AnswerValue;
+        if (m_Callback) m_Callback(Progress, Abort);
+        return m_ProgressResult;
+    };
+    return KW_HOST_TRACE(Progress, body, *this, Progress, Abort);
     KW_HOST_CATCH
 }
 

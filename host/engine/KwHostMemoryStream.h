@@ -1,4 +1,4 @@
-// A readable and writable stream over a growable byte vector that tests read back.
+// A readable and writable stream over a growable byte vector that the host reads back.
 #pragma once
 
 #include <vector>

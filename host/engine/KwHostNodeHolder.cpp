@@ -1,7 +1,7 @@
 #include "KwHostNodeHolder.h"
 
 #include "KwAutomation.h"
-#include "KwHostContext.h"
+#include "KwHostHooks.h"
 #include "KwHostNode.h"
 #include "KwHostRasterBlock.h"
 
@@ -57,24 +57,22 @@ HRESULT KwHostNodeHolder::DoGetChild(const VARIANT& Index, VARIANT* Descriptor, 
                                      IDispatch** Child) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "GetChild"};
-    call.name = KwHostVariant::IndexText(Index);
-    std::string details = call.name + (Descriptor ? ", Descriptor" : "") + (ParentIndex ? ", ParentIndex" : "");
-    if (Descriptor) VariantInit(Descriptor);
-    if (ParentIndex) VariantInit(ParentIndex);
-    if (!Child) return Context().Record(call, details, E_POINTER);
-    *Child = nullptr;
-    call.index = KwHostVariant::ForLog(Index);
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    for (const KwHostChildEntry& c : m_Children) {
-        if (KwHostVariant::IndexEqual(c.index.Get(), Index)) {
-            *Child = c.child.Get();
-            (*Child)->AddRef();
-            return Context().Record(call, details, S_OK);
+    auto body = [&]() -> HRESULT {
+        if (Descriptor) VariantInit(Descriptor);
+        if (ParentIndex) VariantInit(ParentIndex);
+        if (!Child) return E_POINTER;
+        *Child = nullptr;
+        KW_HOST_FAULT(*this, "GetChild");
+        for (const KwHostChildEntry& c : m_Children) {
+            if (KwHostVariant::IndexEqual(c.index.Get(), Index)) {
+                *Child = c.child.Get();
+                (*Child)->AddRef();
+                return S_OK;
+            }
         }
-    }
-    return Context().Record(call, details, E_INVALIDARG);
+        return E_INVALIDARG;
+    };
+    return KW_HOST_TRACE(GetChild, body, *this, Index, Descriptor, ParentIndex, Child);
     KW_HOST_CATCH
 }
 
@@ -82,21 +80,19 @@ HRESULT KwHostNodeHolder::DoAddChild(const VARIANT& Index, IDispatch* Child, VAR
                                      VARIANT* Descriptor) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "AddChild"};
-    call.name = KwHostVariant::IndexText(Index);
-    call.flag = Protected;
-    std::string details = call.name + ", Protected " + std::to_string(Protected);
-    if (Descriptor) VariantInit(Descriptor);
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    if (!Child) return Context().Record(call, details, E_POINTER);
-    if (!ValidIndex(Index)) return Context().Record(call, details, E_INVALIDARG);
-    KwHostChildEntry entry;
-    entry.index = KwHostVariant(Index);
-    entry.child = KwComPtr<IDispatch>(Child);
-    entry.protectedChild = Protected != VARIANT_FALSE;
-    m_Children.push_back(std::move(entry));
-    return Context().Record(call, details, S_OK);
+    auto body = [&]() -> HRESULT {
+        if (Descriptor) VariantInit(Descriptor);
+        KW_HOST_FAULT(*this, "AddChild");
+        if (!Child) return E_POINTER;
+        if (!ValidIndex(Index)) return E_INVALIDARG;
+        KwHostChildEntry entry;
+        entry.index = KwHostVariant(Index);
+        entry.child = KwComPtr<IDispatch>(Child);
+        entry.protectedChild = Protected != VARIANT_FALSE;
+        m_Children.push_back(std::move(entry));
+        return S_OK;
+    };
+    return KW_HOST_TRACE(AddChild, body, *this, Index, Child, Protected, Descriptor);
     KW_HOST_CATCH
 }
 
@@ -104,86 +100,82 @@ HRESULT KwHostNodeHolder::DoCreateChild(const VARIANT& Index, const VARIANT& Typ
                                         VARIANT* Descriptor, IDispatch** Child) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "CreateChild"};
-    call.name = KwHostVariant::IndexText(Index);
-    call.flag = Protected;
-    LONGLONG type = 0;
-    bool typeValid = KwHostVariant::AsInteger(Type, &type);
-    call.type = typeValid ? static_cast<LONG>(type) : 0;
-    std::string details = call.name + ", " + KwHostVariant::Describe(Type) + ", Protected " +
-                          std::to_string(Protected) + (Descriptor ? ", Descriptor" : "");
-    call.index = KwHostVariant::ForLog(Index);
-    call.value = KwHostVariant::ForLog(Type);
-    if (Descriptor) VariantInit(Descriptor);
-    if (!Child) return Context().Record(call, details, E_POINTER);
-    *Child = nullptr;
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    if (!typeValid || !ValidIndex(Index)) return Context().Record(call, details, E_INVALIDARG);
-    if (const KwHostChildRefusal* refusal = Context().Switches().Refusal(call.type))
-        return Context().Record(call, details + ", refused", refusal->result);
+    auto body = [&]() -> HRESULT {
+        LONGLONG type = 0;
+        bool typeValid = KwHostVariant::AsInteger(Type, &type);
+        const LONG objectType = typeValid ? static_cast<LONG>(type) : 0;
+        if (Descriptor) VariantInit(Descriptor);
+        if (!Child) return E_POINTER;
+        *Child = nullptr;
+        KW_HOST_FAULT(*this, "CreateChild");
+        if (!typeValid || !ValidIndex(Index)) return E_INVALIDARG;
+        KW_HOST_REFUSAL(*this, objectType);
 
-    KwHostChildEntry entry;
-    entry.index = KwHostVariant(Index);
-    entry.objectType = call.type;
-    entry.protectedChild = Protected != VARIANT_FALSE;
-    std::string label = ChildLabel(Index);
-    if (call.type == KW_CONTENTS || call.type == KW_CONTAINER) {
-        KwComPtr<KwHostNode> node;
-        hr = KwHostNode::Create(call.type, label, node.Receive(), SharedContext());
-        if (FAILED(hr)) return Context().Record(call, details, hr);
-        entry.host = node.Get();
-        entry.child = KwComPtr<IDispatch>(static_cast<IDispatch*>(node->FindInterface(IID_IDispatch)));
-    } else if (call.type == KW_RASTER_BLOCK) {
-        KwComPtr<KwHostRasterBlock> block;
-        hr = KwHostRasterBlock::Create(label, block.Receive(), SharedContext());
-        if (FAILED(hr)) return Context().Record(call, details, hr);
-        entry.host = block.Get();
-        entry.child = KwComPtr<IDispatch>(static_cast<IDispatch*>(block->FindInterface(IID_IDispatch)));
-    } else {
-        // Documents, text, vector and other blocks are not made by this engine.
-        return Context().Record(call, details, E_INVALIDARG);
-    }
-    m_Children.push_back(entry);
-    *Child = entry.child.Get();
-    (*Child)->AddRef();
-    return Context().Record(call, details, S_OK);
+        KwHostChildEntry entry;
+        entry.index = KwHostVariant(Index);
+        entry.objectType = objectType;
+        entry.protectedChild = Protected != VARIANT_FALSE;
+        std::string label = ChildLabel(Index);
+        HRESULT hr = S_OK;
+        if (objectType == KW_CONTENTS || objectType == KW_CONTAINER) {
+            KwComPtr<KwHostNode> node;
+            hr = KwHostNode::Create(objectType, label, node.Receive(), SharedContext());
+            if (FAILED(hr)) return hr;
+            entry.host = node.Get();
+            entry.child = KwComPtr<IDispatch>(static_cast<IDispatch*>(node->FindInterface(IID_IDispatch)));
+        } else if (objectType == KW_RASTER_BLOCK) {
+            KwComPtr<KwHostRasterBlock> block;
+            hr = KwHostRasterBlock::Create(label, block.Receive(), SharedContext());
+            if (FAILED(hr)) return hr;
+            entry.host = block.Get();
+            entry.child = KwComPtr<IDispatch>(static_cast<IDispatch*>(block->FindInterface(IID_IDispatch)));
+        } else {
+            // Documents, text, vector and other blocks are not made by this engine.
+            return E_INVALIDARG;
+        }
+        m_Children.push_back(entry);
+        *Child = entry.child.Get();
+        (*Child)->AddRef();
+        return S_OK;
+    };
+    return KW_HOST_TRACE(CreateChild, body, *this, Index, Type, Protected, Descriptor, Child);
     KW_HOST_CATCH
 }
 
 HRESULT KwHostNodeHolder::DoRemoveChild(const VARIANT& Index) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "RemoveChild"};
-    call.name = KwHostVariant::IndexText(Index);
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, call.name, hr);
-    for (auto it = m_Children.begin(); it != m_Children.end(); ++it) {
-        if (KwHostVariant::IndexEqual(it->index.Get(), Index)) {
-            if (it->protectedChild || m_ProtectChildren) return Context().Record(call, call.name, E_ACCESSDENIED);
-            KwHostChildEntry removed = std::move(*it);
-            m_Children.erase(it);
-            return Context().Record(call, call.name, S_OK);
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, "RemoveChild");
+        for (auto it = m_Children.begin(); it != m_Children.end(); ++it) {
+            if (KwHostVariant::IndexEqual(it->index.Get(), Index)) {
+                if (it->protectedChild || m_ProtectChildren) return E_ACCESSDENIED;
+                KwHostChildEntry removed = std::move(*it);
+                m_Children.erase(it);
+                return S_OK;
+            }
         }
-    }
-    return Context().Record(call, call.name, E_INVALIDARG);
+        return E_INVALIDARG;
+    };
+    return KW_HOST_TRACE(RemoveChild, body, *this, Index);
     KW_HOST_CATCH
 }
 
 HRESULT KwHostNodeHolder::DoRemoveAllChildren() noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "RemoveAllChildren"};
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    // Protected children stay.
-    std::vector<KwHostChildEntry> kept;
-    for (KwHostChildEntry& c : m_Children)
-        if (c.protectedChild) kept.push_back(std::move(c));
-    std::vector<KwHostChildEntry> removed;
-    removed.swap(m_Children);
-    m_Children.swap(kept);
-    return Context().Record(call, "", m_Children.empty() ? S_OK : S_FALSE);
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, "RemoveAllChildren");
+        // Protected children stay.
+        std::vector<KwHostChildEntry> kept;
+        for (KwHostChildEntry& c : m_Children)
+            if (c.protectedChild) kept.push_back(std::move(c));
+        std::vector<KwHostChildEntry> removed;
+        removed.swap(m_Children);
+        m_Children.swap(kept);
+        return m_Children.empty() ? S_OK : S_FALSE;
+    };
+    return KW_HOST_TRACE(RemoveAllChildren, body, *this);
     KW_HOST_CATCH
 }
 

@@ -1,4 +1,4 @@
-// The ordered children of a host document or node and the logged operations on
+// The ordered children of a host document or node and the operations on
 // them. Children are looked up by index value (integers as integers, texts as
 // texts) in creation order; a second child with the same index is added after
 // the first, and lookups find the first.

@@ -1,7 +1,7 @@
 #include "KwHostObject.h"
 
 #include "KwHostContext.h"
-#include "KwHostSwitches.h"
+#include "KwHostHooks.h"
 
 namespace {
 LONG volatile g_liveObjects = 0;
@@ -18,6 +18,7 @@ KwHostObject::KwHostObject(std::shared_ptr<KwHostContext> context, std::string l
 
 KwHostObject::~KwHostObject()
 {
+    KW_HOST_GONE(*this);
     if (m_Counted) InterlockedDecrement(&g_liveObjects);
 }
 
@@ -26,7 +27,7 @@ HRESULT KwHostObject::Answer(REFIID riid, void* found, void** ppv) noexcept
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!found) return E_NOINTERFACE;
-    if (m_Context && m_Context->Switches().IsOmitted(m_ObjectType, riid)) return E_NOINTERFACE;
+    if (KW_HOST_OMITS(*this, riid)) return E_NOINTERFACE;
     AddRefObject();
     *ppv = found;
     return S_OK;

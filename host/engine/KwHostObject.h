@@ -1,6 +1,6 @@
-// The host's own tiny COM object base: a reference count, the engine
-// context every object logs to, and the process-wide count of live host
-// objects that tests compare with 0 to prove a filter released everything.
+// The host's own tiny COM object base: a reference count, the engine context
+// the object shares with its engine's other objects, and the process-wide count
+// of live host objects, which is 0 again once a filter released everything.
 #pragma once
 
 #include <atomic>
@@ -21,13 +21,13 @@ public:
 
     KwHostContext& Context() const noexcept { return *m_Context; }
     const std::shared_ptr<KwHostContext>& SharedContext() const noexcept { return m_Context; }
-    // Where the object sits, as the call log names it ("document", `document/"Contents"/1`).
+    // Where the object sits ("document", `document/"Contents"/1`).
     const std::string& Label() const noexcept { return m_Label; }
-    // The KW_OBJECT_TYPE the object stands for; interface switches are keyed by it.
+    // The KW_OBJECT_TYPE the object stands for (0 for streams, sinks and class objects).
     LONG ObjectType() const noexcept { return m_ObjectType; }
     ULONG References() const noexcept { return m_Refs.load(); }
 
-    // The interface pointer for riid, or null; no reference is added and no switch applies.
+    // The interface pointer for riid, or null; no reference is added.
     virtual void* FindInterface(REFIID riid) noexcept = 0;
 
 protected:
@@ -44,7 +44,7 @@ protected:
         if (refs == 0) delete this;
         return refs;
     }
-    // QueryInterface: the found pointer unless the engine leaves that interface out.
+    // QueryInterface: the found pointer with a reference, or E_NOINTERFACE.
     HRESULT Answer(REFIID riid, void* found, void** ppv) noexcept;
 
 private:

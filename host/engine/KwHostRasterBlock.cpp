@@ -7,6 +7,7 @@
 
 #include "KwAutomation.h"
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostRasterBlock::Create(const std::string& label, KwHostRasterBlock** out,
                                   std::shared_ptr<KwHostContext> context) noexcept
@@ -63,13 +64,12 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::get_BlockType(LONG* Type) noexcept
 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::EndObject() noexcept
 {
-    KW_HOST_TRY
-    KwHostCall call{Label(), "EndObject"};
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, "", hr);
-    ++m_EndCalls;
-    return Context().Record(call, "", Context().Switches().endObjectResult);
-    KW_HOST_CATCH
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, "EndObject");
+        ++m_EndCalls;
+        return S_OK;
+    };
+    return KW_HOST_TRACE(EndObject, body, *this);
 }
 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LONG Height, LONG BitsPerPixel,
@@ -77,50 +77,44 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LON
                                                                  LONG NoColors, LONG* ColorTable) noexcept
 {
     KW_HOST_TRY
-    KwHostCall call{Label(), "CreateRasterStorage"};
-    call.name = KwNarrow(Compression);
-    call.args = {Width, Height, BitsPerPixel, DpiX, DpiY, NoColors};
-    std::string details = std::to_string(Width) + ", " + std::to_string(Height) + ", " +
-                          std::to_string(BitsPerPixel) + ", " + std::to_string(DpiX) + ", " + std::to_string(DpiY) +
-                          ", \"" + call.name + "\", " + std::to_string(NoColors) + (ColorTable ? ", table" : ", null");
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(call.method, &hr)) return Context().Record(call, details, hr);
-    const KwHostSwitches& switches = Context().Switches();
-    if (FAILED(switches.createRasterStorageResult))
-        return Context().Record(call, details, switches.createRasterStorageResult);
-    if (HasStorage()) return Context().Record(call, details, E_UNEXPECTED);
-    bool bitsValid = BitsPerPixel == 1 || BitsPerPixel == 4 || BitsPerPixel == 8 || BitsPerPixel == 24 ||
-                     BitsPerPixel == 32;
-    if (!bitsValid || Width <= 0 || Height <= 0 || NoColors < 0 || NoColors > 256)
-        return Context().Record(call, details, E_INVALIDARG);
-    if (NoColors > 0 && !ColorTable) return Context().Record(call, details, E_POINTER);
-    ULONGLONG pixels = static_cast<ULONGLONG>(Width) * static_cast<ULONGLONG>(Height);
-    ULONGLONG stride = (static_cast<ULONGLONG>(BitsPerPixel) * static_cast<ULONGLONG>(Width) + 31) / 32 * 4;
-    ULONGLONG bytes = stride * static_cast<ULONGLONG>(Height);
-    if (pixels > switches.maxRasterPixels || stride > static_cast<ULONGLONG>(std::numeric_limits<LONG>::max()) ||
-        bytes > std::numeric_limits<size_t>::max())
-        return Context().Record(call, details, E_OUTOFMEMORY);
-    std::vector<LONG> palette(ColorTable, ColorTable + NoColors);
-    if (switches.rowSink) {
-        hr = switches.rowSink->Begin(Width, Height, BitsPerPixel, palette);
-        if (FAILED(hr)) return Context().Record(call, details, hr);
-        m_Sink = switches.rowSink;
-    } else {
-        std::vector<bool> delivered(static_cast<size_t>(Height), false);
-        m_Pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
-        if (!m_Pixels) return Context().Record(call, details, E_OUTOFMEMORY);
-        KwAdviseLargeBlock(m_Pixels, static_cast<size_t>(bytes));
-        m_Delivered.swap(delivered);
-    }
-    m_Palette.swap(palette);
-    m_Compression = call.name;
-    m_Width = Width;
-    m_Height = Height;
-    m_BitsPerPixel = BitsPerPixel;
-    m_DpiX = DpiX;
-    m_DpiY = DpiY;
-    m_Stride = static_cast<LONG>(stride);
-    return Context().Record(call, details, S_OK);
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, "CreateRasterStorage");
+        if (HasStorage()) return E_UNEXPECTED;
+        bool bitsValid = BitsPerPixel == 1 || BitsPerPixel == 4 || BitsPerPixel == 8 || BitsPerPixel == 24 ||
+                         BitsPerPixel == 32;
+        if (!bitsValid || Width <= 0 || Height <= 0 || NoColors < 0 || NoColors > 256) return E_INVALIDARG;
+        if (NoColors > 0 && !ColorTable) return E_POINTER;
+        ULONGLONG pixels = static_cast<ULONGLONG>(Width) * static_cast<ULONGLONG>(Height);
+        ULONGLONG stride = (static_cast<ULONGLONG>(BitsPerPixel) * static_cast<ULONGLONG>(Width) + 31) / 32 * 4;
+        ULONGLONG bytes = stride * static_cast<ULONGLONG>(Height);
+        if (pixels > Context().MaxRasterPixels() || stride > static_cast<ULONGLONG>(std::numeric_limits<LONG>::max()) ||
+            bytes > std::numeric_limits<size_t>::max())
+            return E_OUTOFMEMORY;
+        std::vector<LONG> palette(ColorTable, ColorTable + NoColors);
+        std::string compression = KwNarrow(Compression);
+        if (const std::shared_ptr<KwHostRowSink>& sink = Context().RowSink()) {
+            HRESULT hr = sink->Begin(Width, Height, BitsPerPixel, palette);
+            if (FAILED(hr)) return hr;
+            m_Sink = sink;
+        } else {
+            std::vector<bool> delivered(static_cast<size_t>(Height), false);
+            m_Pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
+            if (!m_Pixels) return E_OUTOFMEMORY;
+            KwAdviseLargeBlock(m_Pixels, static_cast<size_t>(bytes));
+            m_Delivered.swap(delivered);
+        }
+        m_Palette.swap(palette);
+        m_Compression.swap(compression);
+        m_Width = Width;
+        m_Height = Height;
+        m_BitsPerPixel = BitsPerPixel;
+        m_DpiX = DpiX;
+        m_DpiY = DpiY;
+        m_Stride = static_cast<LONG>(stride);
+        return S_OK;
+    };
+    return KW_HOST_TRACE(CreateRasterStorage, body, *this, Width, Height, BitsPerPixel, DpiX, DpiY, Compression,
+                         NoColors, ColorTable);
     KW_HOST_CATCH
 }
 
@@ -128,44 +122,33 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::AddScanline1(KW_RASTER_TYPE DataTyp
                                                           LONG BytesPerLine, unsigned char* Scanlines) noexcept
 {
     KW_HOST_TRY
-    // The one host call made per row band: with the log off (benchmarks, the
-    // fuzzer) it neither formats nor keeps a record.
-    static const std::string method("AddScanline1");
-    const bool logging = Context().Log().Enabled();
-    auto finish = [&](HRESULT result) {
-        if (!logging) return result;
-        KwHostCall call{Label(), method};
-        call.args = {DataType, StartLine, NoLines, BytesPerLine};
-        const std::string details = std::to_string(DataType) + ", " + std::to_string(StartLine) + ", " +
-                                    std::to_string(NoLines) + ", " + std::to_string(BytesPerLine);
-        m_ScanlineCalls.push_back({DataType, StartLine, NoLines, BytesPerLine, result});
-        return Context().Record(call, details, result);
-    };
-    HRESULT hr = S_OK;
-    if (Context().InjectFailure(method, &hr)) return finish(hr);
-    if (!HasStorage() || m_EndCalls != 0) return finish(E_UNEXPECTED);
-    LONG bits = BitsForType(DataType);
-    if (bits == 0) return finish(E_NOTIMPL);
-    if (bits != m_BitsPerPixel || NoLines < 0) return finish(E_INVALIDARG);
-    if (NoLines == 0) return finish(S_OK);
-    if (!Scanlines) return finish(E_POINTER);
-    if (StartLine < 0 || StartLine > m_Height - NoLines || BytesPerLine < m_Stride) return finish(E_INVALIDARG);
-    if (m_Sink) {
-        // A stream of rows cannot go back or skip ahead.
-        if (StartLine != m_RowsDelivered) return finish(E_INVALIDARG);
-        hr = m_Sink->Rows(StartLine, NoLines, Scanlines, BytesPerLine);
-        if (FAILED(hr)) return finish(hr);
+    auto body = [&]() -> HRESULT {
+        KW_HOST_FAULT(*this, "AddScanline1");
+        if (!HasStorage() || m_EndCalls != 0) return E_UNEXPECTED;
+        LONG bits = BitsForType(DataType);
+        if (bits == 0) return E_NOTIMPL;
+        if (bits != m_BitsPerPixel || NoLines < 0) return E_INVALIDARG;
+        if (NoLines == 0) return S_OK;
+        if (!Scanlines) return E_POINTER;
+        if (StartLine < 0 || StartLine > m_Height - NoLines || BytesPerLine < m_Stride) return E_INVALIDARG;
+        if (m_Sink) {
+            // A stream of rows cannot go back or skip ahead.
+            if (StartLine != m_RowsDelivered) return E_INVALIDARG;
+            HRESULT hr = m_Sink->Rows(StartLine, NoLines, Scanlines, BytesPerLine);
+            if (FAILED(hr)) return hr;
+            m_RowsDelivered += NoLines;
+            return S_OK;
+        }
+        for (LONG i = 0; i < NoLines; ++i) {
+            const unsigned char* source = Scanlines + static_cast<size_t>(i) * static_cast<size_t>(BytesPerLine);
+            size_t row = static_cast<size_t>(StartLine + i);
+            std::memcpy(m_Pixels + row * static_cast<size_t>(m_Stride), source, static_cast<size_t>(m_Stride));
+            m_Delivered[row] = true;
+        }
         m_RowsDelivered += NoLines;
-        return finish(S_OK);
-    }
-    for (LONG i = 0; i < NoLines; ++i) {
-        const unsigned char* source = Scanlines + static_cast<size_t>(i) * static_cast<size_t>(BytesPerLine);
-        size_t row = static_cast<size_t>(StartLine + i);
-        std::memcpy(m_Pixels + row * static_cast<size_t>(m_Stride), source, static_cast<size_t>(m_Stride));
-        m_Delivered[row] = true;
-    }
-    m_RowsDelivered += NoLines;
-    return finish(S_OK);
+        return S_OK;
+    };
+    return KW_HOST_TRACE(AddScanline1, body, *this, DataType, StartLine, NoLines, BytesPerLine);
     KW_HOST_CATCH
 }
 

@@ -1,8 +1,7 @@
 // A raster block (IKwRasterBlock): the image storage of a node. It keeps the
 // rows as delivered (stride ((bpp x width + 31) / 32) x 4 bytes, row 0 on top),
-// the palette and every AddScanline1 call, for tests and for the kwjpeg tool.
-// While the engine has a row sink, a block created then keeps no rows and hands
-// each band to the sink instead.
+// and the palette, for the host to read back. While the engine has a row sink,
+// a block given storage then keeps no rows and hands each band to the sink instead.
 #pragma once
 
 #include <memory>
@@ -10,14 +9,6 @@
 
 #include "KwHostAttributeImpl.h"
 #include "KwHostRowSink.h"
-
-struct KwHostScanlineCall {
-    LONG dataType;
-    LONG startLine;
-    LONG noLines;
-    LONG bytesPerLine;
-    HRESULT result;
-};
 
 class KwHostRasterBlock final : public KwHostAttributeImpl<KwHostAttributeHolder, IKwRasterBlock, IKwAttribute> {
 public:
@@ -29,8 +20,8 @@ public:
     HRESULT STDMETHODCALLTYPE get_BlockType(LONG* Type) noexcept override;
     HRESULT STDMETHODCALLTYPE EndObject() noexcept override;
     // Bits per pixel 1, 4, 8, 24 or 32; width and height above 0; NoColors 0 to 256.
-    // E_INVALIDARG for other values, E_OUTOFMEMORY above the engine's pixel limit,
-    // E_UNEXPECTED when the block has storage already.
+    // E_INVALIDARG for other values, E_OUTOFMEMORY above the engine's pixel limit
+    // (KwHostEngine::SetMaxRasterPixels), E_UNEXPECTED when the block has storage already.
     HRESULT STDMETHODCALLTYPE CreateRasterStorage(LONG Width, LONG Height, LONG BitsPerPixel, LONG DpiX, LONG DpiY,
                                                   BSTR Compression, LONG NoColors, LONG* ColorTable) noexcept override;
     // Copies stride bytes of each source line. The data type must fit the storage
@@ -62,8 +53,6 @@ public:
     // Rows handed over by successful AddScanline1 calls (a row sent twice counts twice).
     LONG RowsDelivered() const noexcept { return m_RowsDelivered; }
     bool RowDelivered(LONG y) const noexcept;
-    // Every AddScanline1 call, refused ones too, while the call log is enabled.
-    const std::vector<KwHostScanlineCall>& ScanlineCalls() const noexcept { return m_ScanlineCalls; }
     bool Ended() const noexcept { return m_EndCalls != 0; }
     ULONG EndObjectCalls() const noexcept { return m_EndCalls; }
 
@@ -76,7 +65,6 @@ private:
     std::vector<bool> m_Delivered;
     std::shared_ptr<KwHostRowSink> m_Sink; // streaming: rows go here, none are kept
     std::vector<LONG> m_Palette;
-    std::vector<KwHostScanlineCall> m_ScanlineCalls;
     std::string m_Compression;
     LONG m_Width = 0;
     LONG m_Height = 0;

@@ -45,18 +45,6 @@ KwHostVariant& KwHostVariant::operator=(KwHostVariant&& other) noexcept
 
 KwHostVariant::~KwHostVariant() { VariantClear(&m_Value); }
 
-KwHostVariant KwHostVariant::ForLog(const VARIANT& value)
-{
-    if ((value.vt & (VT_BYREF | VT_ARRAY)) != 0) return KwHostVariant();
-    if (value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) {
-        KwHostVariant r;
-        r.m_Value.vt = value.vt;
-        r.m_Value.punkVal = nullptr;
-        return r;
-    }
-    return KwHostVariant(value);
-}
-
 KwHostVariant KwHostVariant::I2(SHORT v)
 {
     KwHostVariant r;

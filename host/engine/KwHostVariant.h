@@ -1,5 +1,5 @@
 // A copyable VARIANT: the host keeps copies of the values handed to it
-// (attribute values, child indexes, logged arguments).
+// (attribute values, child indexes).
 #pragma once
 
 #include <string>
@@ -18,9 +18,6 @@ public:
     KwHostVariant& operator=(KwHostVariant&& other) noexcept;
     ~KwHostVariant();
 
-    // A copy for the call log: interface values keep their type but not the object
-    // (a log must not keep objects alive); BYREF and ARRAY values become VT_EMPTY.
-    static KwHostVariant ForLog(const VARIANT& value);
     static KwHostVariant I2(SHORT v);
     static KwHostVariant I4(LONG v);
     static KwHostVariant R8(double v);
@@ -43,7 +40,7 @@ public:
     // Child indexes compare by value: integers as integers, texts as texts; a
     // null BSTR is the empty text.
     static bool IndexEqual(const VARIANT& a, const VARIANT& b) noexcept;
-    // An index as the call log shows it: "\"Contents\"", "1".
+    // An index as object labels show it: "\"Contents\"", "1".
     static std::string IndexText(const VARIANT& index);
     static std::string ValueText(const VARIANT& value);
     static std::string Describe(const VARIANT& value);

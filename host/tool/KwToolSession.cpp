@@ -82,9 +82,7 @@ bool KwToolSession::MakeEngine(std::string& error)
         error = "out of memory";
         return false;
     }
-    if (m_PixelLimit) m_Engine->Switches().maxRasterPixels = m_PixelLimit;
-    // The tool never reads the engine's call log: one entry per row would only cost time and memory.
-    m_Engine->Context()->Log().SetEnabled(false);
+    if (m_PixelLimit) m_Engine->SetMaxRasterPixels(m_PixelLimit);
     return true;
 }
 
@@ -213,9 +211,9 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
     KwHostLoadOptions options;
     options.name = BaseName(path);
     KwHostLoadResult result;
-    m_Engine->Switches().rowSink = std::move(rowSink);
+    m_Engine->SetRowSink(std::move(rowSink));
     hr = KwHostLoad(*m_Engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
-    m_Engine->Switches().rowSink.reset();
+    m_Engine->SetRowSink(nullptr);
     if (sink) sink->Disconnect(filter.Get());
     outcome.result = hr;
     if (FAILED(result.openResult))

@@ -13,6 +13,7 @@
 #include "KwHostAttributeReport.h"
 #include "KwHostDataObject.h"
 #include "KwHostDocument.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostMemoryStream.h"
 #include "KwHostNode.h"
@@ -63,7 +64,7 @@ TEST(KwHostEngineTest, AttributeClassIsReachableByProgIdOnlyWhileStarted)
         KwBstr make = KwBstr::FromNarrow("ExifMake");
         EXPECT_EQ(S_OK, collection->PutAttribute(make.Get(), V::Text("Canon").Get(), 2));
         EXPECT_EQ("attributes.PutAttribute(\"ExifMake\", VT_BSTR \"Canon\", Type 2) -> S_OK",
-                  engine.Log().Lines().back());
+                  KwHostDouble(engine).Log().Lines().back());
 
         // No aggregation.
         KwComPtr<IUnknown> aggregated;
@@ -90,14 +91,14 @@ TEST(KwHostEngineTest, AttributeClassIsReachableByProgIdOnlyWhileStarted)
 TEST(KwHostEngineTest, AttributeClassCanBeMadeUnavailableOrFailing)
 {
     KwHostEngine engine;
-    engine.Switches().attributeClassUnavailable = true;
+    KwHostDouble(engine).Switches().attributeClassUnavailable = true;
     ASSERT_EQ(S_OK, engine.Start());
     KwComPtr<IKwAttribute> collection;
     EXPECT_TRUE(FAILED(CreateByProgId(&collection)));
     engine.Stop();
 
-    engine.Switches().attributeClassUnavailable = false;
-    engine.Switches().attributeCreateResult = E_OUTOFMEMORY;
+    KwHostDouble(engine).Switches().attributeClassUnavailable = false;
+    KwHostDouble(engine).Switches().attributeCreateResult = E_OUTOFMEMORY;
     ASSERT_EQ(S_OK, engine.Start());
     EXPECT_EQ(E_OUTOFMEMORY, CreateByProgId(&collection));
     EXPECT_FALSE(collection);
@@ -146,7 +147,7 @@ TEST(KwHostEngineTest, DataObjectHandsOutItsStorageAndName)
         EXPECT_EQ((std::vector<std::string>{"data object.Storage", "data object.StorageName",
                                             "data object.StorageName", "data object.StorageName",
                                             "data object.StorageName"}),
-                  engine.Log().Methods());
+                  KwHostDouble(engine).Log().Methods());
     }
     {
         // A structured storage answers no IStream; an unbound data object has no storage.
@@ -216,7 +217,7 @@ TEST(KwHostEngineTest, CallLogRecordsCallsInOrderAndInjectsFaults)
     IKwDocument* doc = document.Get();
 
     // The third PutAttribute fails and stores nothing; the others go through.
-    engine.Switches().FailCall(3, "PutAttribute", E_OUTOFMEMORY);
+    KwHostDouble(engine).Switches().FailCall(3, "PutAttribute", E_OUTOFMEMORY);
     KwComPtr<IDispatch> contents;
     EXPECT_EQ(S_OK, doc->PutAttribute(a.Get(), V::I4(1).Get(), 2));
     EXPECT_EQ(S_OK, doc->CreateChild(V::Text("Contents").Get(), V::I2(KW_CONTENTS).Get(), VARIANT_TRUE, nullptr,
@@ -227,7 +228,7 @@ TEST(KwHostEngineTest, CallLogRecordsCallsInOrderAndInjectsFaults)
     EXPECT_EQ(2, document->FindAttribute("A")->value.Get().lVal);
     EXPECT_EQ(4, document->FindAttribute("B")->value.Get().lVal);
 
-    const KwHostCallLog& log = engine.Log();
+    const KwHostCallLog& log = KwHostDouble(engine).Log();
     EXPECT_EQ((std::vector<std::string>{"PutAttribute(A)", "CreateChild(\"Contents\")", "PutAttribute(A)",
                                         "PutAttribute(B)", "PutAttribute(B)"}),
               log.Steps());
@@ -240,10 +241,10 @@ TEST(KwHostEngineTest, CallLogRecordsCallsInOrderAndInjectsFaults)
     EXPECT_EQ(E_OUTOFMEMORY, log[3].result);
     EXPECT_EQ(2u, log.IndexOf("PutAttribute", "A", 1));
     EXPECT_EQ(5u, log.IndexOf("EndObject"));
-    EXPECT_EQ(5u, engine.Context()->CallCount());
+    EXPECT_EQ(5u, KwHostDouble(engine).CallCount());
 
     // Counting every method from now on: the second call fails, whatever it is.
-    engine.Switches().FailCall(2, "", E_FAIL);
+    KwHostDouble(engine).Switches().FailCall(2, "", E_FAIL);
     KwComPtr<IDispatch> none;
     EXPECT_EQ(S_OK, doc->PutAttribute(a.Get(), V::I4(5).Get(), 2));
     EXPECT_EQ(E_FAIL, doc->CreateChild(V::Text("Other").Get(), V::I2(KW_CONTENTS).Get(), VARIANT_TRUE, nullptr,
@@ -268,8 +269,7 @@ TEST(KwHostEngineTest, ReportReadsAttributesAndNestedCollections)
     document->SetAttribute("DocType", V::I4(2), 2);
 
     std::vector<KwHostReportedAttribute> entries;
-    ASSERT_EQ(S_OK, KwHostAttributeReport::Read(static_cast<IKwDocument*>(document.Get()), &entries,
-                                                &engine.Log()));
+    ASSERT_EQ(S_OK, KwHostAttributeReport::Read(static_cast<IKwDocument*>(document.Get()), &entries));
     ASSERT_EQ(3u, entries.size());
     EXPECT_EQ("Format", entries[0].name);
     EXPECT_EQ("JPEG (Exif)", entries[0].value.ValueText());
@@ -278,7 +278,7 @@ TEST(KwHostEngineTest, ReportReadsAttributesAndNestedCollections)
     ASSERT_EQ(2u, summary->children.size());
     EXPECT_EQ("ExifMake", summary->children[0].name);
     EXPECT_EQ("Canon", summary->children[0].value.ValueText());
-    EXPECT_EQ(0u, engine.Log().Size()) << "reading a report is not a filter's call";
+    EXPECT_EQ(0u, KwHostDouble(engine).Log().Size()) << "reading a report is not a filter's call";
 
     // A collection holding itself is not followed for ever.
     KwVariant self;
@@ -288,7 +288,7 @@ TEST(KwHostEngineTest, ReportReadsAttributesAndNestedCollections)
     exif->SetAttribute("Self", V::I4(0)); // break the cycle again
 
     // The tree report reads the host's own attributes even where a switch leaves IKwAttribute out.
-    engine.Switches().Omit(KW_DOCUMENT, IID_IKwAttribute);
+    KwHostDouble(engine).Switches().Omit(KW_DOCUMENT, IID_IKwAttribute);
     ASSERT_EQ(S_OK, KwHostAttributeReport::Read(static_cast<IKwDocument*>(document.Get()), &entries));
     EXPECT_TRUE(entries.empty());
     std::string tree = KwHostAttributeReport::DescribeTree(document.Get());

@@ -7,6 +7,7 @@
 #include "KwHostAttributeCollection.h"
 #include "KwHostDataObject.h"
 #include "KwHostDocument.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostEventSink.h"
 #include "KwHostMemoryStream.h"
@@ -59,7 +60,7 @@ TEST_F(KwHostLayoutTest, DocumentSlots)
     EXPECT_EQ(S_OK, CallSlot(document.Get(), 21, &count)); // ChildCount
     EXPECT_EQ(1, count);
     EXPECT_EQ(E_NOTIMPL, CallSlot(document.Get(), 31)); // ReleaseDoc
-    EXPECT_EQ("PutAttribute(DocType)", m_Engine.Log().Steps()[0]);
+    EXPECT_EQ("PutAttribute(DocType)", KwHostDouble(m_Engine).Log().Steps()[0]);
 }
 
 TEST_F(KwHostLayoutTest, NodeSlots)
@@ -142,7 +143,7 @@ TEST_F(KwHostLayoutTest, RasterBlockAndCollectionSlots)
     EXPECT_EQ(1, rows);
     EXPECT_TRUE(block->Ended());
     EXPECT_EQ((std::vector<std::string>{"raster.CreateRasterStorage", "raster.AddScanline1", "raster.EndObject"}),
-              m_Engine.Log().Methods());
+              KwHostDouble(m_Engine).Log().Methods());
 
     KwComPtr<KwHostAttributeCollection> collection;
     ASSERT_EQ(S_OK, m_Engine.CreateAttributeCollection(collection.Receive()));

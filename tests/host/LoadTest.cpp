@@ -6,6 +6,7 @@
 #include "CKwFilterJPEG.h"
 #include "KwAutomation.h"
 #include "KwComPtr.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostEventSink.h"
 #include "KwHostLoad.h"
@@ -57,7 +58,7 @@ TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
     EXPECT_EQ(S_OK, m_Result.nodeResult);
     EXPECT_TRUE(m_Result.node);
 
-    std::vector<std::string> steps = m_Engine.Log().Steps();
+    std::vector<std::string> steps = KwHostDouble(m_Engine).Log().Steps();
     std::vector<std::string> withoutRows;
     for (const std::string& step : steps)
         if (step != "AddScanline1") withoutRows.push_back(step);
@@ -70,8 +71,8 @@ TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
                                         "PutAttribute(LpiX)", "PutAttribute(LpiY)", "PutAttribute(Loaded)",
                                         "EndObject"}),
               withoutRows)
-        << m_Engine.Log().Text();
-    EXPECT_EQ(10u, m_Engine.Log().Count("AddScanline1"));
+        << KwHostDouble(m_Engine).Log().Text();
+    EXPECT_EQ(10u, KwHostDouble(m_Engine).Log().Count("AddScanline1"));
 
     KwHostRasterBlock* raster = m_Result.Raster();
     ASSERT_NE(nullptr, raster);
@@ -99,7 +100,7 @@ TEST_F(KwHostLoadTest, OpenOnlyAndStorageNameSwitches)
     EXPECT_EQ(E_FAIL, m_Result.nodeResult) << "GetNode was not called";
     EXPECT_NE(nullptr, m_Result.Contents());
     EXPECT_EQ(nullptr, m_Result.Node());
-    EXPECT_EQ(0u, m_Engine.Log().Count("GetChild"));
+    EXPECT_EQ(0u, KwHostDouble(m_Engine).Log().Count("GetChild"));
 
     // A stream that is not JPEG is refused at OpenDocument.
     m_Result.Reset();
@@ -127,7 +128,7 @@ TEST_F(KwHostLoadTest, SinkSeesProgressAndCanStopTheLoad)
     ASSERT_NE(nullptr, m_Result.Raster());
     EXPECT_EQ(128, m_Result.Raster()->RowsDelivered());
     EXPECT_FALSE(m_Result.Raster()->Ended());
-    EXPECT_EQ("sink.Progress(64, abort 1) -> S_OK", m_Engine.Log().Lines().back());
+    EXPECT_EQ("sink.Progress(64, abort 1) -> S_OK", KwHostDouble(m_Engine).Log().Lines().back());
 
     EXPECT_EQ(S_OK, sink->Disconnect(m_Filter.Get()));
     EXPECT_EQ(0u, sink->Cookie());

@@ -10,6 +10,7 @@
 
 #include "KwAutomation.h"
 #include "KwComPtr.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostRasterBlock.h"
 #include "KwHostRowSink.h"
@@ -66,7 +67,7 @@ TEST_F(KwHostRasterBlockTest, StorageKeepsItsParametersAndACopyOfThePalette)
     EXPECT_EQ(0x00030303, table[3]);
     EXPECT_EQ(-1, table[4]) << "no more than MaxColors entries are written";
 
-    const KwHostCall& call = m_Engine.Log()[0];
+    const KwHostCall& call = KwHostDouble(m_Engine).Log()[0];
     EXPECT_EQ("CreateRasterStorage", call.method);
     EXPECT_EQ((std::vector<LONGLONG>{100, 10, 8, 72, 96, 256}), call.args);
     EXPECT_EQ("JPEG", call.name);
@@ -100,12 +101,12 @@ TEST_F(KwHostRasterBlockTest, InvalidStorageIsRefused)
 
     // Above the pixel limit, or beyond what a row length holds: out of memory, nothing allocated.
     EXPECT_EQ(E_OUTOFMEMORY, Storage(65535, 65535, 24));
-    m_Engine.Switches().maxRasterPixels = 99;
+    m_Engine.SetMaxRasterPixels(99);
     EXPECT_EQ(E_OUTOFMEMORY, Storage(10, 10, 24));
-    m_Engine.Switches().maxRasterPixels = 100;
-    m_Engine.Switches().createRasterStorageResult = E_ACCESSDENIED;
+    m_Engine.SetMaxRasterPixels(100);
+    KwHostDouble(m_Engine).Switches().createRasterStorageResult = E_ACCESSDENIED;
     EXPECT_EQ(E_ACCESSDENIED, Storage(10, 10, 24));
-    m_Engine.Switches().createRasterStorageResult = S_OK;
+    KwHostDouble(m_Engine).Switches().createRasterStorageResult = S_OK;
     EXPECT_EQ(S_OK, Storage(10, 10, 24));
 }
 
@@ -137,15 +138,15 @@ TEST_F(KwHostRasterBlockTest, RowsAreCopiedStrideBytesEachAndLogged)
     EXPECT_EQ(24, bpp);
     EXPECT_EQ(2, rows);
 
-    ASSERT_EQ(1u, m_Block->ScanlineCalls().size());
-    const KwHostScanlineCall& logged = m_Block->ScanlineCalls()[0];
+    ASSERT_EQ(1u, KwHostScanlineCalls(m_Block).size());
+    const KwHostScanlineCall& logged = KwHostScanlineCalls(m_Block)[0];
     EXPECT_EQ(KW_RASTER_RGB, logged.dataType);
     EXPECT_EQ(1, logged.startLine);
     EXPECT_EQ(2, logged.noLines);
     EXPECT_EQ(40, logged.bytesPerLine);
-    size_t at = m_Engine.Log().IndexOf("AddScanline1");
-    ASSERT_LT(at, m_Engine.Log().Size());
-    EXPECT_EQ((std::vector<LONGLONG>{KW_RASTER_RGB, 1, 2, 40}), m_Engine.Log()[at].args);
+    size_t at = KwHostDouble(m_Engine).Log().IndexOf("AddScanline1");
+    ASSERT_LT(at, KwHostDouble(m_Engine).Log().Size());
+    EXPECT_EQ((std::vector<LONGLONG>{KW_RASTER_RGB, 1, 2, 40}), KwHostDouble(m_Engine).Log()[at].args);
 }
 
 TEST_F(KwHostRasterBlockTest, RowsOutsideTheImageOrOfTheWrongKindAreRefused)
@@ -167,7 +168,7 @@ TEST_F(KwHostRasterBlockTest, RowsOutsideTheImageOrOfTheWrongKindAreRefused)
     EXPECT_EQ(0, m_Block->RowsDelivered());
     EXPECT_EQ(S_OK, Block()->AddScanline1(KW_RASTER_INDEX_8, 9, 1, 100, row.data()));
     EXPECT_EQ(1, m_Block->RowsDelivered());
-    EXPECT_EQ(11u, m_Block->ScanlineCalls().size()) << "refused calls are logged too";
+    EXPECT_EQ(11u, KwHostScanlineCalls(m_Block).size()) << "refused calls are logged too";
 
     // After EndObject the block takes no more rows.
     EXPECT_EQ(S_OK, Block()->EndObject());
@@ -184,9 +185,9 @@ TEST_F(KwHostRasterBlockTest, NoRowsWithoutStorageAndEndObjectAnswersTheSwitch)
     EXPECT_EQ(S_OK, Block()->GetColorTable(0, nullptr, &colors));
     EXPECT_EQ(0, colors);
 
-    m_Engine.Switches().endObjectResult = E_ABORT;
+    KwHostDouble(m_Engine).Switches().endObjectResult = E_ABORT;
     EXPECT_EQ(E_ABORT, Block()->EndObject());
-    m_Engine.Switches().endObjectResult = S_FALSE;
+    KwHostDouble(m_Engine).Switches().endObjectResult = S_FALSE;
     EXPECT_EQ(S_FALSE, Block()->EndObject());
     EXPECT_EQ(2u, m_Block->EndObjectCalls());
     LONG type = 0;
@@ -221,7 +222,7 @@ struct RecordingSink final : KwHostRowSink {
 TEST_F(KwHostRasterBlockTest, StreamingBlockHandsRowsToTheSinkInOrder)
 {
     auto sink = std::make_shared<RecordingSink>();
-    m_Engine.Switches().rowSink = sink;
+    m_Engine.SetRowSink(sink);
     ASSERT_EQ(S_OK, Storage(5, 4, 24));
     EXPECT_EQ((std::vector<LONG>{5, 4, 24, 0}), sink->begun);
     EXPECT_TRUE(m_Block->HasStorage());
@@ -251,7 +252,7 @@ TEST_F(KwHostRasterBlockTest, StreamingBlockHandsRowsToTheSinkInOrder)
 TEST_F(KwHostRasterBlockTest, SinkFailuresFailTheCallThatMetThem)
 {
     auto sink = std::make_shared<RecordingSink>();
-    m_Engine.Switches().rowSink = sink;
+    m_Engine.SetRowSink(sink);
     sink->beginResult = STG_E_ACCESSDENIED;
     EXPECT_EQ(STG_E_ACCESSDENIED, Storage(5, 4, 24));
     EXPECT_FALSE(m_Block->HasStorage());

@@ -10,6 +10,7 @@
 
 #include "KwAutomation.h"
 #include "KwComPtr.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostMemoryStream.h"
 #include "KwHostSaveDriver.h"
@@ -210,7 +211,7 @@ TEST_F(KwHostSaveDriverTest, WalksTheImageAsAHostDoes)
     ASSERT_EQ(3u, m_Rec->lines.size());
     EXPECT_EQ(32u, m_Rec->lines[1].size());
     EXPECT_EQ(0x42, m_Rec->lines[1][0]);
-    EXPECT_EQ((std::vector<std::string>{"data object.Storage"}), m_Engine.Log().Methods());
+    EXPECT_EQ((std::vector<std::string>{"data object.Storage"}), KwHostDouble(m_Engine).Log().Methods());
 }
 
 TEST_F(KwHostSaveDriverTest, RowTypesFollowTheDepth)

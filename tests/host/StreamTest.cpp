@@ -7,6 +7,7 @@
 
 #include "KwAutomation.h"
 #include "KwComPtr.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostFileStream.h"
 #include "KwHostMemoryStream.h"
@@ -106,27 +107,27 @@ TEST_F(KwHostStreamTest, MemoryStreamReadsSeeksAndReportsItsSize)
 TEST_F(KwHostStreamTest, ReadLogShowsTheRequestPattern)
 {
     EXPECT_EQ((std::vector<ULONG>{4096, 4096, 1808, 0}), Drain(m_Stream.Get()));
-    EXPECT_EQ((std::vector<ULONG>{4096, 4096, 4096, 4096}), m_Stream->ReadRequests());
-    ASSERT_EQ(4u, m_Stream->ReadLog().size());
-    EXPECT_EQ(1808u, m_Stream->ReadLog()[2].done);
-    EXPECT_EQ(S_FALSE, m_Stream->ReadLog()[2].result);
-    EXPECT_EQ(10000u, m_Stream->BytesDelivered());
-    EXPECT_EQ(4u, m_Engine.Log().Count("Read"));
-    EXPECT_EQ("stream.Read(4096 bytes, 1808 read) -> S_FALSE", m_Engine.Log()[2].text);
-    EXPECT_TRUE(m_Engine.Log().Methods().empty()) << "stream calls are left out unless asked for";
+    EXPECT_EQ((std::vector<ULONG>{4096, 4096, 4096, 4096}), KwHostDouble(m_Stream).ReadRequests());
+    ASSERT_EQ(4u, KwHostDouble(m_Stream).ReadLog().size());
+    EXPECT_EQ(1808u, KwHostDouble(m_Stream).ReadLog()[2].done);
+    EXPECT_EQ(S_FALSE, KwHostDouble(m_Stream).ReadLog()[2].result);
+    EXPECT_EQ(10000u, KwHostDouble(m_Stream).BytesDelivered());
+    EXPECT_EQ(4u, KwHostDouble(m_Engine).Log().Count("Read"));
+    EXPECT_EQ("stream.Read(4096 bytes, 1808 read) -> S_FALSE", KwHostDouble(m_Engine).Log()[2].text);
+    EXPECT_TRUE(KwHostDouble(m_Engine).Log().Methods().empty()) << "stream calls are left out unless asked for";
 }
 
 TEST_F(KwHostStreamTest, ShortReadsAndAReadLimitCutWhatIsDelivered)
 {
-    m_Stream->Switches().maxReadPerCall = 3000;
+    KwHostDouble(m_Stream).Switches().maxReadPerCall = 3000;
     EXPECT_EQ((std::vector<ULONG>{3000, 3000, 3000, 1000, 0}), Drain(m_Stream.Get()));
-    EXPECT_EQ(S_OK, m_Stream->ReadLog()[0].result) << "a read cut by the switch is not at the end";
+    EXPECT_EQ(S_OK, KwHostDouble(m_Stream).ReadLog()[0].result) << "a read cut by the switch is not at the end";
 
     // A stream that stops delivering after 5000 bytes in total, as a broken connection does.
     std::vector<unsigned char> data = Counting(10000);
     KwComPtr<KwHostMemoryStream> broken;
     ASSERT_EQ(S_OK, m_Engine.CreateMemoryStream(data.data(), data.size(), broken.Receive()));
-    broken->Switches().readLimitTotal = 5000;
+    KwHostDouble(broken).Switches().readLimitTotal = 5000;
     EXPECT_EQ((std::vector<ULONG>{4096, 904, 0}), Drain(broken.Get()));
     EXPECT_EQ(5000u, broken->Position());
 }
@@ -134,7 +135,7 @@ TEST_F(KwHostStreamTest, ShortReadsAndAReadLimitCutWhatIsDelivered)
 TEST_F(KwHostStreamTest, ReadsFailAtAChosenCall)
 {
     // The second read fails with no bytes, then reading goes on where it stopped.
-    m_Stream->Switches().failReadAtCall = 2;
+    KwHostDouble(m_Stream).Switches().failReadAtCall = 2;
     std::vector<unsigned char> buffer(4096);
     ULONG n = 0;
     EXPECT_EQ(S_OK, m_Stream->Read(buffer.data(), 100, &n));
@@ -145,10 +146,10 @@ TEST_F(KwHostStreamTest, ReadsFailAtAChosenCall)
     EXPECT_EQ(Counting(200)[100], buffer[0]);
 
     // A failing read that still delivers some bytes, and failures from a call on.
-    m_Stream->Switches().failReadAtCall = 4;
-    m_Stream->Switches().failReadCalls = 0;
-    m_Stream->Switches().failReadBytes = 10;
-    m_Stream->Switches().failReadResult = E_FAIL;
+    KwHostDouble(m_Stream).Switches().failReadAtCall = 4;
+    KwHostDouble(m_Stream).Switches().failReadCalls = 0;
+    KwHostDouble(m_Stream).Switches().failReadBytes = 10;
+    KwHostDouble(m_Stream).Switches().failReadResult = E_FAIL;
     EXPECT_EQ(E_FAIL, m_Stream->Read(buffer.data(), 100, &n));
     EXPECT_EQ(10u, n);
     EXPECT_EQ(E_FAIL, m_Stream->Read(buffer.data(), 100, &n));
@@ -156,20 +157,20 @@ TEST_F(KwHostStreamTest, ReadsFailAtAChosenCall)
     EXPECT_EQ(220u, m_Stream->Position());
 
     // A null byte count is allowed; a null buffer is not.
-    m_Stream->Switches().failReadAtCall = 0;
+    KwHostDouble(m_Stream).Switches().failReadAtCall = 0;
     EXPECT_EQ(S_OK, m_Stream->Read(buffer.data(), 1, nullptr));
     EXPECT_EQ(STG_E_INVALIDPOINTER, m_Stream->Read(nullptr, 1, &n));
 }
 
 TEST_F(KwHostStreamTest, SeekAndStatCanBeMadeToFail)
 {
-    m_Stream->Switches().seekResult = STG_E_INVALIDFUNCTION;
-    m_Stream->Switches().statResult = E_NOTIMPL;
+    KwHostDouble(m_Stream).Switches().seekResult = STG_E_INVALIDFUNCTION;
+    KwHostDouble(m_Stream).Switches().statResult = E_NOTIMPL;
     EXPECT_EQ(STG_E_INVALIDFUNCTION, SeekTo(m_Stream.Get(), 0, STREAM_SEEK_SET));
     STATSTG stat;
     EXPECT_EQ(E_NOTIMPL, m_Stream->Stat(&stat, STATFLAG_NONAME));
     EXPECT_EQ(0u, stat.cbSize.QuadPart);
-    EXPECT_EQ(1u, m_Stream->SeekCount());
+    EXPECT_EQ(1u, KwHostDouble(m_Stream).SeekCount());
 }
 
 TEST_F(KwHostStreamTest, WritesGrowTheStreamAndCanBeCutOrFailed)
@@ -191,16 +192,16 @@ TEST_F(KwHostStreamTest, WritesGrowTheStreamAndCanBeCutOrFailed)
     EXPECT_EQ(0, out->Bytes()[4200]);
 
     // A stream that takes only 100 bytes of a write, then one that fails the next write.
-    out->Switches().writeAcceptMax = 100;
+    KwHostDouble(out).Switches().writeAcceptMax = 100;
     EXPECT_EQ(STG_E_MEDIUMFULL, out->Write(block.data(), 4096, &n));
     EXPECT_EQ(100u, n);
-    out->Switches().writeAcceptMax = -1;
-    out->Switches().failWriteAtCall = 5;
+    KwHostDouble(out).Switches().writeAcceptMax = -1;
+    KwHostDouble(out).Switches().failWriteAtCall = 5;
     EXPECT_EQ(STG_E_WRITEFAULT, out->Write(block.data(), 4096, &n));
     EXPECT_EQ(0u, n);
     EXPECT_EQ(S_OK, out->Write(block.data(), 4, nullptr));
-    EXPECT_EQ((std::vector<ULONG>{4096, 100, 1, 100, 0, 4}), out->WriteSizes());
-    EXPECT_EQ(4096u, out->WriteLog()[3].requested);
+    EXPECT_EQ((std::vector<ULONG>{4096, 100, 1, 100, 0, 4}), KwHostDouble(out).WriteSizes());
+    EXPECT_EQ(4096u, KwHostDouble(out).WriteLog()[3].requested);
 
     // A size limit stands for a full disk.
     out->SetMaxSize(4400);

@@ -7,6 +7,7 @@
 #include "KwComPtr.h"
 #include "KwHostAttributeCollection.h"
 #include "KwHostDocument.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostNode.h"
 #include "KwHostRasterBlock.h"
@@ -273,7 +274,7 @@ TEST_F(KwHostTreeTest, ProtectedChildrenStayAndRemovalReleases)
 
 TEST_F(KwHostTreeTest, SwitchesRefuseChildrenAndLeaveOutInterfaces)
 {
-    KwHostSwitches& switches = m_Engine.Switches();
+    KwHostSwitches& switches = KwHostDouble(m_Engine).Switches();
     switches.Omit(KW_CONTENTS, IID_IKwContents);
     switches.Omit(KW_CONTAINER, IID_IKwAttribute);
     switches.Omit(KW_RASTER_BLOCK, IID_IKwRasterBlock);

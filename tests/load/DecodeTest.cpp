@@ -3,6 +3,7 @@
 // allocation failures during a load.
 #include <tuple>
 
+#include "KwHostDouble.h"
 #include "KwMemory.h"
 #include "LoadFixture.h"
 
@@ -156,7 +157,7 @@ TEST_P(DamageTest, DamagedFilesDeliverEveryRow)
         // Cut in the middle of the entropy data; EndObject's answer is GetNode's result.
         const Bytes cut = TestJpeg::Cut(whole, scan + (whole.size() - scan) / 2);
         const HRESULT endResult = 0x00041234;
-        context->Switches().endObjectResult = endResult;
+        KwHostDouble(context).Switches().endObjectResult = endResult;
         ASSERT_EQ(Open(cut), S_OK);
         EXPECT_EQ(Load(), endResult);
         ExpectRowsOfReference(cut);

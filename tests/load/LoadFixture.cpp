@@ -1,6 +1,7 @@
 #include "LoadFixture.h"
 
 #include "KwComObject.h"
+#include "KwHostDouble.h"
 #include "KwHostObject.h"
 #include "KwMemory.h"
 #include "KwModuleLock.h"
@@ -106,7 +107,7 @@ const KwHostAttributeEntry* LoadFixture::DocumentAttribute(const std::string& na
 
 std::vector<ULONG> LoadFixture::SourceReads(bool delivered) const
 {
-    const std::vector<KwHostCall>& calls = context->Log().Calls();
+    const std::vector<KwHostCall>& calls = KwHostDouble(context).Log().Calls();
     size_t start = 0;
     for (size_t i = 0; i < calls.size(); ++i)
         if (calls[i].method == "Seek") start = i + 1;
@@ -121,7 +122,7 @@ std::vector<std::string> LoadFixture::NodePuts() const
     KwHostNode* node = Node();
     std::vector<std::string> names;
     if (!node) return names;
-    for (const KwHostCall& call : context->Log().Calls())
+    for (const KwHostCall& call : KwHostDouble(context).Log().Calls())
         if (call.object == node->Label() && call.method == "PutAttribute") names.push_back(call.name);
     return names;
 }
@@ -150,7 +151,7 @@ void LoadFixture::ExpectRowsOfReference(const Bytes& file)
     }
     EXPECT_EQ(wrongRows, 0) << "rows differing from libjpeg's decode";
     // One row per call, in order, with the layout's data type and the stride.
-    const std::vector<KwHostScanlineCall>& calls = raster->ScanlineCalls();
+    const std::vector<KwHostScanlineCall>& calls = KwHostScanlineCalls(raster);
     ASSERT_EQ(calls.size(), static_cast<size_t>(reference.Height));
     for (size_t i = 0; i < calls.size(); ++i) {
         EXPECT_EQ(calls[i].dataType, gray ? KW_RASTER_INDEX_8 : KW_RASTER_RGB);

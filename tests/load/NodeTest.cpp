@@ -1,6 +1,7 @@
 // GetNode: node selectors, the node's life, failures of the host, the node's
 // attributes with the resolution rule, EXIF, and calls from a sink during a load.
 #include "ExifBuilder.h"
+#include "KwHostDouble.h"
 #include "KwHostEventSink.h"
 #include "KwModuleLock.h"
 #include "LoadFixture.h"
@@ -43,7 +44,7 @@ TEST_F(NodeTest, SelectorsOfNodeOne)
     KwComPtr<IDispatch> expected;
     ASSERT_EQ(kw_query(static_cast<IKwContainer*>(Node()), expected.Receive()), S_OK);
     EXPECT_EQ(first.Get(), expected.Get());
-    EXPECT_EQ(stream->ReadRequests().size(), 1u) << "only the acceptance test read";
+    EXPECT_EQ(KwHostDouble(stream).ReadRequests().size(), 1u) << "only the acceptance test read";
     EXPECT_EQ(RasterCount(), 0u);
     EXPECT_EQ(NodePuts(), (std::vector<std::string>{"NodeID", "Default", "Loaded", "Compression"}));
     const KwHostChildEntry& entry = Contents()->Children()[0];
@@ -90,13 +91,13 @@ TEST_F(NodeTest, LifeOfTheNode)
     EXPECT_EQ(NodePuts(), (std::vector<std::string>{"NodeID", "Default", "Loaded", "Compression", "BitsPerPixel",
                                                     "LpiX", "LpiY", "Loaded"}));
     // Loaded: a second load does nothing.
-    const size_t reads = stream->ReadLog().size();
+    const size_t reads = KwHostDouble(stream).ReadLog().size();
     {
         KwComPtr<IDispatch> node;
         EXPECT_EQ(Load(node.Receive()), S_OK);
         EXPECT_TRUE(node);
     }
-    EXPECT_EQ(stream->ReadLog().size(), reads);
+    EXPECT_EQ(KwHostDouble(stream).ReadLog().size(), reads);
     EXPECT_EQ(RasterCount(), 1u);
     EXPECT_EQ(Raster()->EndObjectCalls(), 1u);
 
@@ -113,7 +114,7 @@ TEST_F(NodeTest, OnlyALoadedTrueNodeCountsAsLoaded)
     Node()->SetAttribute("Loaded", KwHostVariant::I4(-1));
     EXPECT_EQ(Load(), S_OK);
     EXPECT_EQ(RasterCount(), 1u);
-    context->Switches().getAttributeResult = E_FAIL;
+    KwHostDouble(context).Switches().getAttributeResult = E_FAIL;
     EXPECT_EQ(Load(), S_OK);
     EXPECT_EQ(RasterCount(), 2u) << "an unreadable Loaded counts as not loaded";
 }
@@ -131,7 +132,7 @@ TEST_P(HostFailureTest, FailuresOfTheHost)
 {
     const HostFailureCase& c = GetParam();
     ASSERT_EQ(Open(TestJpeg::Make(TestJpeg::Options())), S_OK);
-    c.arrange(context->Switches());
+    c.arrange(KwHostDouble(context).Switches());
     KwComPtr<IDispatch> node;
     EXPECT_EQ(Load(c.withNode ? node.Receive() : nullptr), c.expected);
     const KwHostAttributeEntry* loaded = NodeAttribute("Loaded");
@@ -294,12 +295,12 @@ TEST_F(NodeTest, OneLoadMakesTheseHostCallsInOrder)
     const Bytes app1 = ExifBuilder::App1(exif.Payload());
     const Bytes file = ExifBuilder::InsertAfterSoi(TestJpeg::Make(options), app1);
     ASSERT_EQ(Open(file), S_OK);
-    context->Log().Clear();
+    KwHostDouble(context).Log().Clear();
     ASSERT_EQ(Load(), S_OK);
 
     // Each call as the log shows it, with the VARIANT type of a child index.
     std::vector<std::string> calls;
-    for (const KwHostCall& call : context->Log().Calls()) {
+    for (const KwHostCall& call : KwHostDouble(context).Log().Calls()) {
         calls.push_back(call.text);
         if (call.index.Type() != VT_EMPTY) calls.back() += std::string(" index ") + KwHostVariant::TypeName(call.index.Type());
     }

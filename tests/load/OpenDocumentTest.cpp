@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "KwHostDouble.h"
 #include "LoadFixture.h"
 #include "ReportedSizeStream.h"
 
@@ -161,7 +162,7 @@ TEST_F(OpenDocumentTest, DescribesTheAcceptedDocument)
     EXPECT_EQ(child.index.ValueText(), "Contents");
     EXPECT_EQ(child.objectType, KW_CONTENTS);
     EXPECT_TRUE(child.protectedChild);
-    std::vector<const KwHostCall*> creates = context->Log().Find("CreateChild");
+    std::vector<const KwHostCall*> creates = KwHostDouble(context).Log().Find("CreateChild");
     ASSERT_EQ(creates.size(), 1u);
     EXPECT_EQ(creates[0]->value.Type(), VT_I2) << "the Contents type goes as VT_I2";
 
@@ -174,12 +175,12 @@ TEST_F(OpenDocumentTest, DescribesTheAcceptedDocument)
     EXPECT_EQ(contents->Attributes()[0].type, 2);
 
     // One read of 30 bytes and the size without the name; the stream is left after the header.
-    EXPECT_EQ(stream->ReadRequests(), std::vector<ULONG>{30});
-    std::vector<const KwHostCall*> stats = context->Log().Find("Stat");
+    EXPECT_EQ(KwHostDouble(stream).ReadRequests(), std::vector<ULONG>{30});
+    std::vector<const KwHostCall*> stats = KwHostDouble(context).Log().Find("Stat");
     ASSERT_EQ(stats.size(), 1u);
     EXPECT_EQ(stats[0]->args.at(0), STATFLAG_NONAME);
     EXPECT_EQ(stream->Position(), 30u);
-    EXPECT_EQ(context->Log().Methods(),
+    EXPECT_EQ(KwHostDouble(context).Log().Methods(),
               (std::vector<std::string>{"data object.Storage", "data object.StorageName", "document.PutAttribute",
                                         "document.PutAttribute", "document.CreateChild",
                                         "document/\"Contents\".PutAttribute"}));
@@ -203,10 +204,10 @@ TEST_F(OpenDocumentTest, HostWithoutStreamOrContents)
     for (int variant = 0; variant < 3; ++variant) {
         KwComPtr<IKwFilter> fresh = NewFilter();
         KwComPtr<KwHostDocument> doc = NewDocument();
-        context->Switches() = KwHostSwitches();
-        if (variant == 0) context->Switches().Refuse(KW_CONTENTS, E_FAIL);
-        if (variant == 1) context->Switches().Refuse(KW_CONTENTS, S_OK);
-        if (variant == 2) context->Switches().Omit(KW_CONTENTS, IID_IKwContents);
+        KwHostDouble(context).Switches() = KwHostSwitches();
+        if (variant == 0) KwHostDouble(context).Switches().Refuse(KW_CONTENTS, E_FAIL);
+        if (variant == 1) KwHostDouble(context).Switches().Refuse(KW_CONTENTS, S_OK);
+        if (variant == 2) KwHostDouble(context).Switches().Omit(KW_CONTENTS, IID_IKwContents);
         KwComPtr<KwHostDataObject> data = Bind(Jfif(1), "a.jpg");
         EXPECT_EQ(fresh->OpenDocument(data.Get(), doc.Get(), nullptr), E_FAIL) << variant;
         EXPECT_TRUE(doc->HasAttribute("DocType")) << variant;
@@ -218,7 +219,7 @@ TEST_F(OpenDocumentTest, HostWithoutStreamOrContents)
 
 TEST_F(OpenDocumentTest, FailingPutAttributeIsNotExamined)
 {
-    context->Switches().FailCall(1, "PutAttribute");
+    KwHostDouble(context).Switches().FailCall(1, "PutAttribute");
     EXPECT_EQ(Open(Jfif(1), "a.jpg"), S_OK);
     EXPECT_FALSE(document->HasAttribute("DocType"));
     EXPECT_TRUE(document->HasAttribute("Format"));
@@ -229,7 +230,7 @@ TEST_F(OpenDocumentTest, StreamSizeOutsideWhatTheSourceCanCount)
 {
     // A stream that cannot tell its size is rejected.
     dataObject = Bind(Jfif(1), "a.jpg", &stream);
-    stream->Switches().statResult = E_NOTIMPL;
+    KwHostDouble(stream).Switches().statResult = E_NOTIMPL;
     EXPECT_EQ(filter->OpenDocument(dataObject.Get(), document.Get(), nullptr), E_FAIL);
 
     // 2 GiB and more, including sizes whose low 32 bits look harmless.

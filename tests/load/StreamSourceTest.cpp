@@ -7,6 +7,7 @@
 #include <jerror.h>
 
 #include "JpegStreamSource.h"
+#include "KwHostDouble.h"
 #include "LoadFixture.h"
 #include "ReportedSizeStream.h"
 
@@ -82,7 +83,7 @@ TEST_F(StreamSourceTest, ShortReads)
     const Bytes large = LargeImage();
     // Reads that deliver less than asked: the next refill asks again from there.
     ASSERT_EQ(Open(large), S_OK);
-    stream->Switches().maxReadPerCall = 1000;
+    KwHostDouble(stream).Switches().maxReadPerCall = 1000;
     ASSERT_EQ(Load(), S_OK);
     EXPECT_EQ(SourceReads(), ExpectedRequests(static_cast<ULONG>(large.size()), 1000));
     ExpectRowsOfReference(large);
@@ -93,7 +94,7 @@ TEST_F(StreamSourceTest, EmptyReadInTheMiddle)
     const Bytes large = LargeImage();
     // A read that delivers nothing in the middle ends the data at once, silently.
     ASSERT_EQ(Open(large), S_OK);
-    const ULONG readsBefore = static_cast<ULONG>(context->Log().Count("Read"));
+    const ULONG readsBefore = static_cast<ULONG>(KwHostDouble(context).Log().Count("Read"));
     // Open read once; the header scan reads next. Find how many reads it takes on a copy.
     {
         KwComPtr<IKwFilter> probe = NewFilter();
@@ -102,16 +103,16 @@ TEST_F(StreamSourceTest, EmptyReadInTheMiddle)
         KwComPtr<KwHostDataObject> data = Bind(large, "probe.jpg", &probeStream);
         ASSERT_EQ(probe->OpenDocument(data.Get(), doc.Get(), nullptr), S_OK);
         ASSERT_EQ(probe->GetNode(Empty(), VARIANT_FALSE, nullptr), S_OK);
-        const size_t before = probeStream->ReadLog().size();
+        const size_t before = KwHostDouble(probeStream).ReadLog().size();
         ASSERT_EQ(probe->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
         const size_t sourceReads = SourceReads().size();
-        const size_t scanReads = probeStream->ReadLog().size() - before - sourceReads;
+        const size_t scanReads = KwHostDouble(probeStream).ReadLog().size() - before - sourceReads;
         // The source's second read delivers nothing, and so do all later ones.
-        stream->Switches().failReadAtCall = static_cast<ULONG>(readsBefore + scanReads + 2);
-        stream->Switches().failReadCalls = 0;
-        stream->Switches().failReadBytes = 0;
+        KwHostDouble(stream).Switches().failReadAtCall = static_cast<ULONG>(readsBefore + scanReads + 2);
+        KwHostDouble(stream).Switches().failReadCalls = 0;
+        KwHostDouble(stream).Switches().failReadBytes = 0;
     }
-    context->Log().Clear();
+    KwHostDouble(context).Log().Clear();
     ASSERT_EQ(Load(), S_OK);
     EXPECT_EQ(SourceReads(), (std::vector<ULONG>{4096, 4096}));
     EXPECT_EQ(SourceReads(true), (std::vector<ULONG>{4096, 0}));
@@ -201,17 +202,17 @@ TEST_F(StreamSourceTest, RefillAndSkipCalledDirectly)
     src->skip_input_data(&cinfo, 9000);
     EXPECT_TRUE(at(9010));
     EXPECT_EQ(src->bytes_in_buffer, 10000u - 9010u);
-    EXPECT_EQ(stream->ReadRequests().back(), 1808u);
+    EXPECT_EQ(KwHostDouble(stream).ReadRequests().back(), 1808u);
     // Every byte; then markers, with no further reads.
     src->skip_input_data(&cinfo, static_cast<long>(src->bytes_in_buffer));
-    const size_t reads = stream->ReadLog().size();
+    const size_t reads = KwHostDouble(stream).ReadLog().size();
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(Fill(&cinfo));
         ASSERT_EQ(src->bytes_in_buffer, 2u);
         EXPECT_EQ(src->next_input_byte[0], 0xFF);
         EXPECT_EQ(src->next_input_byte[1], 0xD9);
     }
-    EXPECT_EQ(stream->ReadLog().size(), reads);
+    EXPECT_EQ(KwHostDouble(stream).ReadLog().size(), reads);
     // A skip past the end consumes markers and stops inside one.
     src->skip_input_data(&cinfo, 5);
     EXPECT_EQ(src->bytes_in_buffer, 1u);

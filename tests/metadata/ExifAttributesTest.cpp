@@ -12,6 +12,7 @@
 #include "KwExifAttributes.h"
 #include "KwHostAttributeCollection.h"
 #include "KwHostDocument.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostObject.h"
 
@@ -50,7 +51,7 @@ protected:
     std::vector<Put> PutsOn(const std::string& object) const
     {
         std::vector<Put> puts;
-        for (const KwHostCall* call : m_Engine->Log().Find("PutAttribute")) {
+        for (const KwHostCall* call : KwHostDouble(*m_Engine).Log().Find("PutAttribute")) {
             if (call->object == object)
                 puts.push_back({call->name, call->value.ValueText(), call->value.Type(), call->type});
         }
@@ -112,8 +113,8 @@ TEST_F(ExifAttributes, CollectionOnTheDocumentThenTwelveEntriesInOrder)
     EXPECT_EQ(VT_DISPATCH, onDocument[0].vt);
     EXPECT_EQ(2, onDocument[0].type);
     // The collection is on the document before it is filled.
-    EXPECT_LT(m_Engine->Log().IndexOf("PutAttribute", "SummaryInformation"),
-              m_Engine->Log().IndexOf("PutAttribute", "ExifVersion"));
+    EXPECT_LT(KwHostDouble(*m_Engine).Log().IndexOf("PutAttribute", "SummaryInformation"),
+              KwHostDouble(*m_Engine).Log().IndexOf("PutAttribute", "ExifVersion"));
 
     const std::vector<Put> puts = CollectionPuts();
     EXPECT_EQ((std::vector<std::string>{"ExifVersion", "ExifMake", "ExifModel", "ExifDateTime", "ExifExposure",
@@ -208,7 +209,7 @@ TEST_F(ExifAttributes, WithoutTheAttributeClassNothingIsPublished)
 
     // Registered, but its class object refuses to create the collection.
     m_Engine.reset(new KwHostEngine());
-    m_Engine->Switches().attributeCreateResult = E_OUTOFMEMORY;
+    KwHostDouble(*m_Engine).Switches().attributeCreateResult = E_OUTOFMEMORY;
     ASSERT_TRUE(SUCCEEDED(m_Engine->Start()));
     KwHostDocument* document = nullptr;
     ASSERT_EQ(S_OK, m_Engine->CreateDocument(&document));
@@ -228,7 +229,7 @@ TEST_F(ExifAttributes, FailingPutsAreIgnoredAndANullDocumentIsRefused)
     KwHostDocument* document = nullptr;
     ASSERT_EQ(S_OK, m_Engine->CreateDocument(&document));
     m_Document.Attach(document);
-    m_Engine->Switches().FailCall(3, "PutAttribute");
+    KwHostDouble(*m_Engine).Switches().FailCall(3, "PutAttribute");
     EXPECT_EQ(S_OK, KwPublishExifAttributes(document, Camera()));
     EXPECT_EQ(12u, CollectionPuts().size());
     LONG count = 0;

@@ -20,6 +20,7 @@
 #include "JpegSectionReader.h"
 #include "KwExifAttributes.h"
 #include "KwHostDocument.h"
+#include "KwHostDouble.h"
 #include "KwHostEngine.h"
 #include "KwHostMemoryStream.h"
 
@@ -127,9 +128,9 @@ std::map<std::string, std::string> PublishedAttributes(KwHostEngine& engine, con
     if (engine.CreateDocument(&document) != S_OK) return published;
     KwComPtr<KwHostDocument> owner;
     owner.Attach(document);
-    engine.Log().Clear();
+    KwHostDouble(engine).Log().Clear();
     if (KwPublishExifAttributes(document, metadata) != S_OK) return published;
-    for (const KwHostCall* call : engine.Log().Find("PutAttribute"))
+    for (const KwHostCall* call : KwHostDouble(engine).Log().Find("PutAttribute"))
         if (call->object == "attributes") published[call->name] = call->value.ValueText();
     return published;
 }

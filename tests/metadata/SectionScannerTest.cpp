@@ -7,6 +7,7 @@
 
 #include "ExifBuilder.h"
 #include "JpegSectionReader.h"
+#include "KwHostDouble.h"
 #include "KwMemory.h"
 #include "KwComPtr.h"
 #include "KwHostMemoryStream.h"
@@ -108,10 +109,10 @@ TEST(SectionScanner, JfifFileKeepsTablesFrameAndScanHeader)
     EXPECT_EQ(file.size() - 4, scan.stream->Position());
 
     // Only reads: single bytes for the markers and lengths, one read per body.
-    EXPECT_EQ(0u, scan.stream->SeekCount());
+    EXPECT_EQ(0u, KwHostDouble(scan.stream).SeekCount());
     std::vector<ULONG> expected = {1, 1};
     for (ULONG body : {14u, 65u, 15u, 18u, 10u}) expected.insert(expected.end(), {1, 1, 1, 1, body});
-    EXPECT_EQ(expected, scan.stream->ReadRequests());
+    EXPECT_EQ(expected, KwHostDouble(scan.stream).ReadRequests());
 }
 
 TEST(SectionScanner, GrayFrameIsNotColour)
@@ -332,15 +333,15 @@ TEST(SectionScanner, StreamsThatDeliverInPiecesOrFail)
 {
     Bytes file = ExifBuilder::MinimalJpeg(Concat({Jfif(), Com("hello")}), 33, 44, 3);
     Scan pieces(file);
-    pieces.stream->Switches().maxReadPerCall = 3;
+    KwHostDouble(pieces.stream).Switches().maxReadPerCall = 3;
     EXPECT_TRUE(pieces.Run());
     EXPECT_EQ(33, pieces.metadata.ImageWidth);
     EXPECT_STREQ("hello", pieces.metadata.Comment);
 
     // A failing read is the end of the data.
     Scan failing(file);
-    failing.stream->Switches().failReadAtCall = 9;
-    failing.stream->Switches().failReadCalls = 0; // and every later call
+    KwHostDouble(failing.stream).Switches().failReadAtCall = 9;
+    KwHostDouble(failing.stream).Switches().failReadCalls = 0; // and every later call
     testing::internal::CaptureStdout();
     EXPECT_FALSE(failing.Run());
     testing::internal::GetCapturedStdout();

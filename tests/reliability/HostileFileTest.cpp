@@ -374,7 +374,7 @@ TEST_F(HostileFileTest, RandomDamageOfPhotographs)
 {
     // Damage can make the frame claim a huge image; keep what it may take small.
     CodecMemoryLimit limit("64m");
-    engine->Switches().maxRasterPixels = 1u << 22;
+    engine->SetMaxRasterPixels(1u << 22);
     std::vector<Bytes> originals;
     for (bool progressive : {false, true}) {
         Bytes photo = SmallPhoto(96, 64, progressive);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ExifBuilder.h"
+#include "KwHostDouble.h"
 #include "KwMemory.h"
 #include "ReliabilityFixture.h"
 
@@ -51,7 +52,7 @@ std::vector<Allocation> g_allocations;
 
 bool CountOrFail(unsigned long number, std::size_t size)
 {
-    g_allocations.push_back({g_stream && g_stream->SeekCount() >= 2, size, KwAllocatingString()});
+    g_allocations.push_back({g_stream && KwHostDouble(g_stream).SeekCount() >= 2, size, KwAllocatingString()});
     return number == g_failNumber;
 }
 
@@ -75,9 +76,9 @@ TEST_F(LoadHostFaultTest, EveryHostCallFailsInTurn)
         ULONG calls = 0;
         {
             std::unique_ptr<LoadRun> clean = StartLoad(file);
-            const ULONG before = engine->Context()->CallCount();
+            const ULONG before = KwHostDouble(*engine).CallCount();
             FinishLoad(*clean);
-            calls = engine->Context()->CallCount() - before;
+            calls = KwHostDouble(*engine).CallCount() - before;
             ExpectCompleteLoad(*clean, &reference, "without faults");
         }
         ASSERT_GT(calls, 20u);
@@ -85,11 +86,11 @@ TEST_F(LoadHostFaultTest, EveryHostCallFailsInTurn)
             std::string what = "host call " + std::to_string(n);
             {
                 std::unique_ptr<LoadRun> run = StartLoad(file);
-                engine->Log().Clear();
-                engine->Switches().FailCall(n, std::string(), Injected);
+                KwHostDouble(*engine).Log().Clear();
+                KwHostDouble(*engine).Switches().FailCall(n, std::string(), Injected);
                 FinishLoad(*run);
-                engine->Switches().FailCall(0);
-                const std::vector<KwHostCall>& log = engine->Log().Calls();
+                KwHostDouble(*engine).Switches().FailCall(0);
+                const std::vector<KwHostCall>& log = KwHostDouble(*engine).Log().Calls();
                 size_t at = 0;
                 while (at < log.size() && log[at].result != Injected) ++at;
                 ASSERT_LT(at, log.size()) << what << ": no call failed";
@@ -165,7 +166,7 @@ TEST_F(LoadHostFaultTest, EveryQueriedInterfaceMissingInTurn)
     for (const Case& c : cases) {
         {
             std::unique_ptr<LoadRun> run = StartLoad(file);
-            engine->Switches().Omit(c.objectType, c.iid);
+            KwHostDouble(*engine).Switches().Omit(c.objectType, c.iid);
             FinishLoad(*run);
             EXPECT_EQ(run->open, c.open) << c.what;
             if (run->open == S_OK) {
@@ -179,7 +180,7 @@ TEST_F(LoadHostFaultTest, EveryQueriedInterfaceMissingInTurn)
                     ExpectFailedLoad(*run, c.what);
                 }
             }
-            engine->Switches().omittedInterfaces.clear();
+            KwHostDouble(*engine).Switches().omittedInterfaces.clear();
         }
         ExpectNothingLeft(c.what);
     }

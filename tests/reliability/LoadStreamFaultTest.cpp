@@ -1,6 +1,7 @@
 // Stream faults on the load path: a read that fails, comes back short or
 // returns nothing, at every read call of the load of a small file; Stat and
 // Seek failing. Each case ends with the documented result and nothing left alive.
+#include "KwHostDouble.h"
 #include "ReliabilityFixture.h"
 
 namespace {
@@ -42,10 +43,10 @@ protected:
         ASSERT_TRUE(reference.Ok);
         std::vector<ReadPhase> phases;
         {
-            engine->Log().Clear();
+            KwHostDouble(*engine).Log().Clear();
             std::unique_ptr<LoadRun> clean = RunLoad(file);
             ExpectCompleteLoad(*clean, &reference, "without faults");
-            phases = ReadPhases(engine->Log());
+            phases = ReadPhases(KwHostDouble(*engine).Log());
         }
         ExpectNothingLeft("after the clean load");
         ASSERT_GT(phases.size(), 3u);
@@ -58,7 +59,7 @@ protected:
                 const std::string what = std::string("read ") + std::to_string(i + 1) + " " + Name(fault);
                 {
                     std::unique_ptr<LoadRun> run = StartLoad(file);
-                    KwHostStreamSwitches& s = run->stream->Switches();
+                    KwHostStreamSwitches& s = KwHostDouble(run->stream).Switches();
                     s.failReadAtCall = static_cast<ULONG>(i + 1);
                     s.failReadCalls = fault == ReadFault::StreamDies ? 0 : 1;
                     s.failReadResult = fault == ReadFault::Fails ? STG_E_READFAULT : S_OK;
@@ -135,7 +136,7 @@ TEST_F(LoadStreamFaultTest, StatAndSeekFailures)
     {
         // Without the size the source cannot tell where the data ends: not accepted.
         std::unique_ptr<LoadRun> run = StartLoad(file);
-        run->stream->Switches().statResult = E_NOTIMPL;
+        KwHostDouble(run->stream).Switches().statResult = E_NOTIMPL;
         FinishLoad(*run);
         EXPECT_EQ(run->open, E_FAIL);
     }
@@ -144,7 +145,7 @@ TEST_F(LoadStreamFaultTest, StatAndSeekFailures)
         // Seek's result is not examined: both reads start where the acceptance
         // test left the stream, the codec finds no start-of-image marker.
         std::unique_ptr<LoadRun> run = StartLoad(file);
-        run->stream->Switches().seekResult = STG_E_INVALIDFUNCTION;
+        KwHostDouble(run->stream).Switches().seekResult = STG_E_INVALIDFUNCTION;
         FinishLoad(*run);
         ASSERT_EQ(run->open, S_OK);
         EXPECT_EQ(run->node, E_FAIL);
@@ -154,18 +155,18 @@ TEST_F(LoadStreamFaultTest, StatAndSeekFailures)
     {
         // Only the scanner's Seek fails: the scan reads garbage, the decode is unharmed.
         std::unique_ptr<LoadRun> run = StartLoad(file);
-        engine->Switches().FailCall(1, "Seek", STG_E_INVALIDFUNCTION);
+        KwHostDouble(*engine).Switches().FailCall(1, "Seek", STG_E_INVALIDFUNCTION);
         FinishLoad(*run);
-        engine->Switches().FailCall(0);
+        KwHostDouble(*engine).Switches().FailCall(0);
         ExpectCompleteLoad(*run, &reference, "the first Seek failing");
     }
     ExpectNothingLeft("after the first Seek failed");
     {
         // Only the codec's Seek fails: it starts after the header the scanner read.
         std::unique_ptr<LoadRun> run = StartLoad(file);
-        engine->Switches().FailCall(2, "Seek", STG_E_INVALIDFUNCTION);
+        KwHostDouble(*engine).Switches().FailCall(2, "Seek", STG_E_INVALIDFUNCTION);
         FinishLoad(*run);
-        engine->Switches().FailCall(0);
+        KwHostDouble(*engine).Switches().FailCall(0);
         EXPECT_EQ(run->node, E_FAIL);
         ExpectFailedLoad(*run, "the second Seek failing");
     }

@@ -6,6 +6,7 @@
 
 #include "CKwFilterSaveJPEG.h"
 #include "KwComObject.h"
+#include "KwHostDouble.h"
 #include "KwHostSaveDriver.h"
 #include "KwMemory.h"
 #include "ReliabilityFixture.h"
@@ -64,7 +65,7 @@ protected:
     {
         KwComPtr<KwHostMemoryStream> stream;
         EXPECT_EQ(KwHostMemoryStream::Create(nullptr, 0, stream.Receive(), engine->Context()), S_OK);
-        if (prepare) prepare(stream->Switches(), call);
+        if (prepare) prepare(KwHostDouble(stream).Switches(), call);
         KwComPtr<IKwFilterSave> filter;
         HRESULT hr = KwCreateComObject<CKwFilterSaveJPEG>(nullptr, IID_IKwFilterSave,
                                                           reinterpret_cast<void**>(filter.Receive()));
@@ -89,7 +90,7 @@ TEST_F(SaveFaultTest, EveryWriteFailsOrComesBackShort)
     {
         KwComPtr<KwHostMemoryStream> clean;
         ASSERT_EQ(Save(image, &clean, nullptr, 0), S_OK);
-        writes = clean->WriteLog().size();
+        writes = KwHostDouble(clean).WriteLog().size();
         EXPECT_TRUE(boxes.lines.empty());
     }
     ASSERT_GE(writes, 3u) << "the image must need several blocks";
@@ -121,7 +122,7 @@ TEST_F(SaveFaultTest, EveryWriteFailsOrComesBackShort)
                 EXPECT_EQ(Save(image, &stream, fault.prepare, k, &step), E_FAIL) << what;
                 EXPECT_EQ(step, "EndObject") << what;
                 // The codec stops at the first write that falls short.
-                EXPECT_EQ(stream->WriteLog().size(), k) << what;
+                EXPECT_EQ(KwHostDouble(stream).WriteLog().size(), k) << what;
                 ASSERT_EQ(boxes.lines.size(), 1u) << what;
                 EXPECT_EQ(boxes.lines[0], "JPEG Error: Output file write error --- out of disk space?") << what;
             }
@@ -139,7 +140,7 @@ TEST_F(SaveFaultTest, EveryWriteFailsOrComesBackShort)
                            static_cast<ULONG>(accept)),
                       E_FAIL)
                 << what;
-            EXPECT_EQ(stream->WriteLog().size(), 1u) << what;
+            EXPECT_EQ(KwHostDouble(stream).WriteLog().size(), 1u) << what;
             EXPECT_EQ(boxes.lines.size(), 1u) << what;
         }
         ExpectNothingLeft(what);
@@ -186,9 +187,9 @@ TEST_F(SaveFaultTest, EveryHostCallOfASaveFailsInTurn)
     ULONG calls = 0;
     {
         KwComPtr<KwHostMemoryStream> clean;
-        const ULONG before = engine->Context()->CallCount();
+        const ULONG before = KwHostDouble(*engine).CallCount();
         ASSERT_EQ(Save(image, &clean, nullptr, 0), S_OK);
-        calls = engine->Context()->CallCount() - before;
+        calls = KwHostDouble(*engine).CallCount() - before;
     }
     ASSERT_GE(calls, 3u) << "Storage and the writes";
     for (ULONG n = 1; n <= calls; ++n) {
@@ -197,11 +198,11 @@ TEST_F(SaveFaultTest, EveryHostCallOfASaveFailsInTurn)
         {
             KwComPtr<KwHostMemoryStream> stream;
             std::string step;
-            engine->Log().Clear();
-            engine->Switches().FailCall(n, std::string(), E_ACCESSDENIED);
+            KwHostDouble(*engine).Log().Clear();
+            KwHostDouble(*engine).Switches().FailCall(n, std::string(), E_ACCESSDENIED);
             const HRESULT hr = Save(image, &stream, nullptr, 0, &step);
-            engine->Switches().FailCall(0);
-            const std::vector<KwHostCall>& log = engine->Log().Calls();
+            KwHostDouble(*engine).Switches().FailCall(0);
+            const std::vector<KwHostCall>& log = KwHostDouble(*engine).Log().Calls();
             size_t at = 0;
             while (at < log.size() && log[at].result != E_ACCESSDENIED) ++at;
             ASSERT_LT(at, log.size()) << what << ": no call failed";
@@ -224,11 +225,11 @@ TEST_F(SaveFaultTest, EveryHostCallOfASaveFailsInTurn)
     {
         // A data object bound to something that is not a stream.
         KwComPtr<KwHostMemoryStream> stream;
-        engine->Switches().Omit(0, IID_IStream);
+        KwHostDouble(*engine).Switches().Omit(0, IID_IStream);
         std::string step;
         EXPECT_EQ(Save(image, &stream, nullptr, 0, &step), E_FAIL);
         EXPECT_EQ(step, "CreateDocument");
-        engine->Switches().omittedInterfaces.clear();
+        KwHostDouble(*engine).Switches().omittedInterfaces.clear();
     }
     ExpectNothingLeft("without IStream");
 }

@@ -7,6 +7,7 @@
 
 #include "CKwSaveRasterData.h"
 #include "JpegStreamDestination.h"
+#include "KwHostDouble.h"
 #include "SaveTestSupport.h"
 
 namespace {
@@ -29,7 +30,7 @@ std::vector<ULONG> WritesFor(size_t count, const Bytes& prefix, Bytes* streamByt
     cinfo.dest->term_destination(&cinfo);
     jpeg_destroy_compress(&cinfo);
     *streamBytes = session.Output();
-    return session.stream->WriteSizes();
+    return KwHostDouble(session.stream).WriteSizes();
 }
 
 // Noise does not compress: a 128 x 128 image gives several blocks, an 8 x 8 one a single write.
@@ -68,9 +69,9 @@ TEST(JpegStreamDestination, EncodeReachesTheStreamOnlyAtEndObjectInBlocks)
     MessageBoxCapture boxes;
     SaveSession session(Bytes{'x'});
     SendNoise(session.raster.Get(), 128);
-    EXPECT_TRUE(session.stream->WriteLog().empty());
+    EXPECT_TRUE(KwHostDouble(session.stream).WriteLog().empty());
     ASSERT_EQ(session.raster->EndObject(), S_OK);
-    std::vector<ULONG> writes = session.stream->WriteSizes();
+    std::vector<ULONG> writes = KwHostDouble(session.stream).WriteSizes();
     ASSERT_GE(writes.size(), 2u);
     for (size_t i = 0; i + 1 < writes.size(); ++i) EXPECT_EQ(writes[i], 4096u);
     EXPECT_GT(writes.back(), 0u);
@@ -98,21 +99,21 @@ TEST(JpegStreamDestination, ShortWriteShowsOneJpegErrorBoxAndFailsEndObject)
         MessageBoxCapture boxes;
         SaveSession session;
         SendNoise(session.raster.Get(), c.size);
-        session.stream->Switches().writeAcceptMax = c.acceptMax;
-        session.stream->Switches().failWriteAtCall = c.failAtCall;
+        KwHostDouble(session.stream).Switches().writeAcceptMax = c.acceptMax;
+        KwHostDouble(session.stream).Switches().failWriteAtCall = c.failAtCall;
         EXPECT_EQ(session.raster->EndObject(), E_FAIL);
         ASSERT_EQ(boxes.calls.size(), 1u);
         EXPECT_EQ(boxes.calls[0].caption, "JPEG Error");
         EXPECT_EQ(boxes.calls[0].text, "Output file write error --- out of disk space?");
         EXPECT_EQ(boxes.calls[0].type, static_cast<UINT>(MB_OK));
         // The encode ended at the failing write; the object is done.
-        size_t writes = session.stream->WriteLog().size();
+        size_t writes = KwHostDouble(session.stream).WriteLog().size();
         ASSERT_EQ(writes, 1u);
-        EXPECT_EQ(session.stream->WriteLog()[0].requested == 4096, c.size == 128);
+        EXPECT_EQ(KwHostDouble(session.stream).WriteLog()[0].requested == 4096, c.size == 128);
         EXPECT_EQ(session.raster->EndObject(), E_FAIL);
         unsigned char line[4] = {};
         EXPECT_EQ(session.raster->AddScanline1(KW_RASTER_RGB, 0, 1, 4, line), E_FAIL);
-        EXPECT_EQ(session.stream->WriteLog().size(), writes);
+        EXPECT_EQ(KwHostDouble(session.stream).WriteLog().size(), writes);
         EXPECT_EQ(boxes.calls.size(), 1u);
     }
 }

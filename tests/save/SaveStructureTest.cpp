@@ -5,6 +5,7 @@
 
 #include "CKwFilterSaveJPEG.h"
 #include "KwHostDataObject.h"
+#include "KwHostDouble.h"
 #include "KwHostStructuredStorage.h"
 #include "KwMemory.h"
 #include "SaveTestSupport.h"
@@ -161,7 +162,7 @@ TEST_F(SaveObjects, StructuresMakeNestedLevelsAndRasterDataOnly)
     Bytes expected = EncodeDirect({10, 10, 10}, 1, 1), second = EncodeDirect({250, 250, 250}, 1, 1);
     expected.insert(expected.end(), second.begin(), second.end());
     EXPECT_TRUE(session.Output() == expected);
-    EXPECT_TRUE(session.stream->WriteSizes() == std::vector<ULONG>({ULONG(expected.size() - second.size()), ULONG(second.size())}));
+    EXPECT_TRUE(KwHostDouble(session.stream).WriteSizes() == std::vector<ULONG>({ULONG(expected.size() - second.size()), ULONG(second.size())}));
 }
 
 TEST_F(SaveObjects, ErrorInfoAndAggregation)

@@ -1,13 +1,11 @@
-// Test switches of a host engine: what its objects refuse, leave out or answer
-// differently. Read by the objects at every call, so a test may change them at
-// any time.
+// The switches of one engine of the test build: what its objects refuse, leave
+// out or answer differently. Read by the objects at every call, so a test may
+// change them at any time.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "KwHostRowSink.h"
 #include "KwPlatform.h"
 
 struct KwHostChildRefusal {
@@ -27,12 +25,6 @@ struct KwHostSwitches {
     HRESULT getAttributeResult = S_OK;        // a failure makes every GetAttribute fail with it
     HRESULT createRasterStorageResult = S_OK; // a failure makes every CreateRasterStorage fail with it
     HRESULT endObjectResult = S_OK;           // what the raster blocks' EndObject returns
-    // Raster storage above this many pixels is refused with E_OUTOFMEMORY (1 << 28 is 16384 x 16384).
-    ULONGLONG maxRasterPixels = 1ull << 28;
-    // When set, raster blocks given storage keep no pixels: their rows go to this
-    // sink as they arrive, which must be in order from row 0.
-    std::shared_ptr<KwHostRowSink> rowSink;
-
     bool attributeClassUnavailable = false;   // KwHostEngine::Start leaves "VelEngine.KwAttribute" unregistered
     HRESULT attributeCreateResult = S_OK;     // a failure makes the class object's CreateInstance fail with it
 

@@ -27,6 +27,15 @@ struct KwHostCall {
     std::string text;    // the readable line
 };
 
+// One AddScanline1 call on a raster block, refused ones too.
+struct KwHostScanlineCall {
+    LONG dataType;
+    LONG startLine;
+    LONG noLines;
+    LONG bytesPerLine;
+    HRESULT result;
+};
+
 class KwHostCallLog {
 public:
     void Add(KwHostCall call);

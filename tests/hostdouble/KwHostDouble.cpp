@@ -1,0 +1,25 @@
+#include "KwHostDouble.h"
+
+#include "KwHostEngine.h"
+#include "KwHostRasterBlock.h"
+#include "KwHostStream.h"
+
+// Every context of the test build is made by KwHostTrace::NewContext.
+KwHostDoubleContext& KwHostDouble(KwHostContext& context) noexcept
+{
+    return static_cast<KwHostDoubleContext&>(context);
+}
+
+KwHostDoubleContext& KwHostDouble(const std::shared_ptr<KwHostContext>& context) noexcept
+{
+    return KwHostDouble(*context);
+}
+
+KwHostDoubleContext& KwHostDouble(KwHostEngine& engine) noexcept { return KwHostDouble(*engine.Context()); }
+
+KwHostStreamDouble& KwHostDouble(KwHostStream* stream) { return KwHostDouble(stream->Context()).Stream(*stream); }
+
+const std::vector<KwHostScanlineCall>& KwHostScanlineCalls(KwHostRasterBlock* block)
+{
+    return KwHostDouble(block->Context()).ScanlineCalls(*block);
+}

@@ -1,0 +1,15 @@
+#include "KwHostStreamDouble.h"
+
+std::vector<ULONG> KwHostStreamDouble::ReadRequests() const
+{
+    std::vector<ULONG> out;
+    for (const KwHostStreamIo& io : m_Reads) out.push_back(io.requested);
+    return out;
+}
+
+std::vector<ULONG> KwHostStreamDouble::WriteSizes() const
+{
+    std::vector<ULONG> out;
+    for (const KwHostStreamIo& io : m_Writes) out.push_back(io.done);
+    return out;
+}
