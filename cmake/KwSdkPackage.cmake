@@ -1,28 +1,45 @@
 # The installed SDK as host developers find it: a CMake package configuration
 # (find_package(KwFilter_JPEG CONFIG)) with imported targets, and a pkg-config
 # file. Both locate everything relative to their own place, so an installed
-# tree may be moved to any prefix. Included from the top-level install section.
+# tree may be moved to any prefix. Included from cmake/KwInstall.cmake.
 include(CMakePackageConfigHelpers)
 
 set(KW_SDK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/KwFilter_JPEG)
-set(KW_SDK_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter)
 
 # KwFilter_JPEG::platform   the platform layer (COM runtime, BSTR/VARIANT, registry)
 # KwFilter_JPEG::interfaces the interfaces of the type library and their GUIDs
 # KwFilter_JPEG::host       the reference host engine (data objects, documents, nodes,
 #                           raster blocks, the attribute class "VelEngine.KwAttribute")
-# KwFilter_JPEG::filter     the filter library itself, for its path (hosts load it through COM)
+# KwFilter_JPEG::filter     the filter module itself, for its path (hosts load it through COM)
 # KwFilter_JPEG::kwjpeg     the tool, which also registers the filter
+# One include folder for all: headers are named <kwfilter/...>.
 set_target_properties(kwplatform PROPERTIES EXPORT_NAME platform)
-target_include_directories(kwplatform INTERFACE $<INSTALL_INTERFACE:${KW_SDK_INCLUDE_DIR}>)
+target_include_directories(kwplatform INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 set_target_properties(kwinterfaces PROPERTIES EXPORT_NAME interfaces)
-target_include_directories(kwinterfaces INTERFACE $<INSTALL_INTERFACE:${KW_SDK_INCLUDE_DIR}>)
+target_include_directories(kwinterfaces INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 if(TARGET kwhost)
   set_target_properties(kwhost PROPERTIES EXPORT_NAME host)
-  target_include_directories(kwhost INTERFACE $<INSTALL_INTERFACE:${KW_SDK_INCLUDE_DIR}/host>)
   # The engine's headers use C++17; a host that links it says so to its compiler.
   target_compile_features(kwhost INTERFACE cxx_std_17)
-  install(DIRECTORY host/engine/ DESTINATION ${KW_SDK_INCLUDE_DIR}/host FILES_MATCHING PATTERN "*.h")
+  # In the tree the engine's headers name the interface and platform headers
+  # by their plain names, found through the include path; installed one
+  # folder below them, their copies name them <kwfilter/...>.
+  set(kw_top_headers KwPlatform.h KwFilterInterfaces.h KwComPtr.h KwAutomation.h)
+  file(GLOB kw_engine_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/host/engine/*.h)
+  set(kw_installed_engine_headers)
+  foreach(kw_header IN LISTS kw_engine_headers)
+    get_filename_component(kw_name ${kw_header} NAME)
+    file(READ ${kw_header} kw_text)
+    foreach(kw_top IN LISTS kw_top_headers)
+      string(REPLACE "#include \"${kw_top}\"" "#include <kwfilter/${kw_top}>" kw_text "${kw_text}")
+    endforeach()
+    # Written only when changed, so that an install copies no header anew.
+    file(WRITE ${PROJECT_BINARY_DIR}/sdk/host.new/${kw_name} "${kw_text}")
+    configure_file(${PROJECT_BINARY_DIR}/sdk/host.new/${kw_name} ${PROJECT_BINARY_DIR}/sdk/host/${kw_name} COPYONLY)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${kw_header})
+    list(APPEND kw_installed_engine_headers ${PROJECT_BINARY_DIR}/sdk/host/${kw_name})
+  endforeach()
+  install(FILES ${kw_installed_engine_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/host COMPONENT dev)
 endif()
 if(TARGET KwFilter_JPEG)
   set_target_properties(KwFilter_JPEG PROPERTIES EXPORT_NAME filter)
@@ -31,7 +48,8 @@ endif()
 install(EXPORT KwFilter_JPEGTargets
   NAMESPACE KwFilter_JPEG::
   FILE KwFilter_JPEGTargets.cmake
-  DESTINATION ${KW_SDK_CMAKE_DIR})
+  DESTINATION ${KW_SDK_CMAKE_DIR}
+  COMPONENT dev)
 configure_package_config_file(cmake/KwFilter_JPEGConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/sdk/KwFilter_JPEGConfig.cmake
   INSTALL_DESTINATION ${KW_SDK_CMAKE_DIR})
@@ -42,11 +60,12 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/sdk/KwFilter_JPEGCo
 install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/sdk/KwFilter_JPEGConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/sdk/KwFilter_JPEGConfigVersion.cmake
-  DESTINATION ${KW_SDK_CMAKE_DIR})
+  DESTINATION ${KW_SDK_CMAKE_DIR}
+  COMPONENT dev)
 
 # pkg-config: the prefix is found from the file's own folder (${pcfiledir}).
 set(KW_SDK_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 file(RELATIVE_PATH KW_SDK_PC_TO_PREFIX /${KW_SDK_PC_DIR} /)
 string(REGEX REPLACE "/$" "" KW_SDK_PC_TO_PREFIX "${KW_SDK_PC_TO_PREFIX}")
 configure_file(cmake/kwfilter-jpeg.pc.in ${CMAKE_CURRENT_BINARY_DIR}/sdk/kwfilter-jpeg.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sdk/kwfilter-jpeg.pc DESTINATION ${KW_SDK_PC_DIR})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sdk/kwfilter-jpeg.pc DESTINATION ${KW_SDK_PC_DIR} COMPONENT dev)

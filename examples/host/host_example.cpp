@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "KwComPtr.h"             // the SDK: interfaces, GUIDs, platform layer
-#include "KwFilterInterfaces.h"
-#include "KwHostDataObject.h"     // the SDK: the reference host engine
-#include "KwHostDocument.h"
-#include "KwHostEngine.h"
-#include "KwHostFileStream.h"
+#include <kwfilter/KwComPtr.h>              // the SDK: interfaces, GUIDs, platform layer
+#include <kwfilter/KwFilterInterfaces.h>
+#include <kwfilter/host/KwHostDataObject.h> // the SDK: the reference host engine
+#include <kwfilter/host/KwHostDocument.h>
+#include <kwfilter/host/KwHostEngine.h>
+#include <kwfilter/host/KwHostFileStream.h>
+
 #include "HostReport.h"
 
 namespace {

@@ -33,8 +33,8 @@
 #ifndef KW_FILTER_LIBRARY_NAME
 #define KW_FILTER_LIBRARY_NAME "libKwFilter_JPEG.so"
 #endif
-#ifndef KW_INSTALL_LIBDIR
-#define KW_INSTALL_LIBDIR "lib"
+#ifndef KW_INSTALL_PLUGINDIR
+#define KW_INSTALL_PLUGINDIR "lib/kwfilter"
 #endif
 
 namespace {
@@ -162,15 +162,15 @@ std::string ToolDirectory()
     return Directory(std::string(path, n));
 }
 
-// The filter library beside the tool: the same folder, the library folder of
-// an installation (lib/x86_64-linux-gnu in a Debian package), a plain lib
-// folder, or the build tree.
+// The filter library beside the tool: the same folder (the Windows zip), the
+// plugin folder of an installation (lib/x86_64-linux-gnu/kwfilter in the
+// Debian packages), that of a plain lib folder, or the build tree.
 std::string DefaultLibrary()
 {
     std::string dir = ToolDirectory();
     const std::string candidates[] = {dir + "/" KW_FILTER_LIBRARY_NAME,
-                                      dir + "/../" KW_INSTALL_LIBDIR "/" KW_FILTER_LIBRARY_NAME,
-                                      dir + "/../lib/" KW_FILTER_LIBRARY_NAME,
+                                      dir + "/../" KW_INSTALL_PLUGINDIR "/" KW_FILTER_LIBRARY_NAME,
+                                      dir + "/../lib/kwfilter/" KW_FILTER_LIBRARY_NAME,
                                       dir + "/../../src/" KW_FILTER_LIBRARY_NAME};
     for (const std::string& c : candidates)
         if (Exists(c)) return Resolved(c);

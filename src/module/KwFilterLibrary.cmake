@@ -8,7 +8,12 @@ set(KW_REGISTRATION_SCRIPTS ${KW_MODULE_DIR}/KwFilterJPEG.rgs ${KW_MODULE_DIR}/K
 # The one product version (project VERSION), for the resources of both builds.
 configure_file(${KW_MODULE_DIR}/KwVersion.h.in ${KW_GENERATED_DIR}/KwVersion.h @ONLY)
 
-add_library(KwFilter_JPEG SHARED ${KW_MODULE_DIR}/KwDllExports.cpp)
+# Elsewhere than on Windows a module: hosts load it by path and never link it.
+if(WIN32)
+  add_library(KwFilter_JPEG SHARED ${KW_MODULE_DIR}/KwDllExports.cpp)
+else()
+  add_library(KwFilter_JPEG MODULE ${KW_MODULE_DIR}/KwDllExports.cpp)
+endif()
 set_target_properties(KwFilter_JPEG PROPERTIES OUTPUT_NAME KwFilter_JPEG)
 target_link_libraries(KwFilter_JPEG PRIVATE kwfilter_core kwinterfaces kwplatform JPEG::JPEG)
 

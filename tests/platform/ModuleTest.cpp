@@ -75,7 +75,8 @@ TEST(Modules, FileNamesOfProgramAndLibraries)
 
     const HMODULE platform = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&SysAllocString));
     ASSERT_GT(GetModuleFileNameA(platform, path, sizeof path), 0u);
-    EXPECT_EQ(std::string(path).rfind("/libkwplatform.so"), std::string(path).size() - 17) << path;
+    const std::string soname = "/" KW_PLATFORM_SONAME;
+    EXPECT_EQ(std::string(path).rfind(soname), std::string(path).size() - soname.size()) << path;
     EXPECT_EQ(path[0], '/');
 
     // A short buffer gets the truncated name with a terminator, and its size.

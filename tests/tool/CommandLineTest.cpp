@@ -848,20 +848,21 @@ TEST_F(KwjpegTool, KilledRegistryWritersLeaveTheFileWholeBeforeOrAfter)
 namespace {
 
 // `cmake --install` gives a working tool: the installed kwjpeg registers the
-// installed library (found beside it) and loads through it.
+// installed library (found in the plugin folder) and loads through it.
 TEST(KwjpegInstall, InstalledToolRegistersTheInstalledLibrary)
 {
     std::string prefix = Scratch() + "/prefix";
     Outcome install = Shell("cmake --install " + Build + " --prefix " + prefix);
     ASSERT_EQ(install.status, 0) << install.out << install.err;
-    for (const char* file : {"/bin/kwjpeg", "/lib/libKwFilter_JPEG.so", "/lib/libkwplatform.so",
+    for (const char* file : {"/bin/kwjpeg", "/lib/kwfilter/libKwFilter_JPEG.so", "/lib/libkwplatform.so",
                              "/include/kwfilter/KwFilterInterfaces.h", "/include/kwfilter/KwPlatform.h",
                              "/share/man/man1/kwjpeg.1"})
         EXPECT_TRUE(Exists(prefix + file)) << file;
+    EXPECT_FALSE(Exists(prefix + "/lib/libKwFilter_JPEG.so")) << "the filter is no library to link";
     std::string env = "KWPLATFORM_REGISTRY=" + Scratch() + "/installed.reg";
     Outcome reg = Shell(prefix + "/bin/kwjpeg register", env);
     ASSERT_EQ(reg.status, 0) << reg.err;
-    EXPECT_NE(reg.out.find(prefix + "/lib/libKwFilter_JPEG.so"), std::string::npos) << reg.out;
+    EXPECT_NE(reg.out.find(prefix + "/lib/kwfilter/libKwFilter_JPEG.so"), std::string::npos) << reg.out;
     std::string jpg = Scratch() + "/installed.jpg";
     WriteFile(jpg, TestJpeg::Make(TestJpeg::Options()));
     Outcome info = Shell(prefix + "/bin/kwjpeg info --json " + jpg, env);

@@ -1,0 +1,38 @@
+# The install rules of the native build, by component (included from the top
+# level; scripts/package makes one Debian package of each component):
+#   platform  libkwplatform.so.N.N.N and its SONAME link
+#   filter    the filter module, in the private plugin folder
+#   tool      kwjpeg and its man page
+#   dev       the development link, the static libraries, the headers and
+#             the CMake and pkg-config files
+install(TARGETS kwplatform EXPORT KwFilter_JPEGTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT platform NAMELINK_COMPONENT dev)
+set(kw_static kwinterfaces)
+if(TARGET kwhost)
+  list(APPEND kw_static kwhost)
+endif()
+install(TARGETS ${kw_static} EXPORT KwFilter_JPEGTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+if(TARGET KwFilter_JPEG)
+  set_target_properties(KwFilter_JPEG PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+  install(TARGETS KwFilter_JPEG EXPORT KwFilter_JPEGTargets
+    LIBRARY DESTINATION ${KW_INSTALL_PLUGINDIR} COMPONENT filter)
+endif()
+if(TARGET kwjpeg)
+  set_target_properties(kwjpeg PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+  install(TARGETS kwjpeg EXPORT KwFilter_JPEGTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+  install(FILES docs/kwjpeg.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+endif()
+include(${CMAKE_CURRENT_LIST_DIR}/KwRunPaths.cmake)
+
+# Headers, all under include/kwfilter and included as <kwfilter/...>. No
+# source file: the GUIDs are defined once, in libkwinterfaces.a (the target
+# KwFilter_JPEG::interfaces), as a MIDL GUID file is compiled once into a
+# Windows host, and the header keeps the same extern "C" declarations there.
+install(FILES
+  src/interfaces/KwFilterInterfaces.h src/com/KwComPtr.h src/com/KwAutomation.h
+  src/interfaces/KwFilter_JPEG.idl platform/KwPlatform.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter COMPONENT dev)
+install(DIRECTORY platform/posix/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/posix COMPONENT dev
+  FILES_MATCHING PATTERN "Kw*.h" PATTERN "KwPosixInternal.h" EXCLUDE PATTERN "KwRegistryModel.h" EXCLUDE)
+# find_package(KwFilter_JPEG CONFIG) and pkg-config for host developers.
+include(${CMAKE_CURRENT_LIST_DIR}/KwSdkPackage.cmake)
