@@ -6,8 +6,6 @@
 #include <pthread.h>
 #include <signal.h>
 
-#include <initializer_list>
-
 namespace {
 
 KwInterruptHandler g_interruptHandler = nullptr;
@@ -28,13 +26,21 @@ KWPLATFORM_API BOOL KwWatchInterrupts(KwInterruptHandler handler)
 {
     if (!handler || g_interruptHandler) return FALSE;
     sigemptyset(&g_watched);
-    // A signal the process was started ignoring (nohup, a background job) stays ignored.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction current;
-        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) sigaddset(&g_watched, signal);
-    }
+    sigaddset(&g_watched, SIGINT);
+    sigaddset(&g_watched, SIGTERM);
+    // A hang-up that nohup set aside stays ignored. An interrupt is always
+    // taken: a script's background job starts with SIGINT ignored, and a
+    // `kill -INT` sent to it must still stop it cleanly.
+    struct sigaction hangup;
+    if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) sigaddset(&g_watched, SIGHUP);
     g_interruptHandler = handler;
     if (pthread_sigmask(SIG_BLOCK, &g_watched, nullptr) != 0) return FALSE;
+    // An ignored signal may be dropped before it is queued: give it back its
+    // default action, which never runs while the signal stays blocked.
+    struct sigaction fallback = {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(SIGINT, &fallback, nullptr);
     pthread_attr_t attributes;
     pthread_t thread;
     bool started = pthread_attr_init(&attributes) == 0;
