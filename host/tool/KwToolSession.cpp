@@ -93,7 +93,8 @@ bool KwToolSession::Start(std::string& error)
     if (!MakeEngine(error)) return false;
     HRESULT hr = m_Engine->Start();
     if (FAILED(hr)) {
-        error = "cannot start the host engine: " + HresultText(hr);
+        // It registers its attribute class in the registry.
+        error = "cannot start the host engine: " + HresultText(hr) + " (registry " + KwRegistryPath() + ")";
         return false;
     }
     return true;

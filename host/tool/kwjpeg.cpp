@@ -221,11 +221,29 @@ int RunRegistration(const Options& options, bool unregister)
     // when this process is killed half-way or the disk fills.
     LSTATUS batch = KwRegistryBeginBatch();
     HRESULT hr = batch == ERROR_SUCCESS ? function() : HRESULT_FROM_WIN32(batch);
+    // The type library is registered last and its removal comes last: when it
+    // is not there, the library was not registered, and the removal (of
+    // nothing, or of what a broken registration left) stands.
+    bool notRegistered = unregister && hr == TYPE_E_REGISTRYACCESS;
     if (batch == ERROR_SUCCESS) {
-        batch = KwRegistryEndBatch(SUCCEEDED(hr));
-        if (SUCCEEDED(hr) && batch != ERROR_SUCCESS) hr = HRESULT_FROM_WIN32(batch);
+        const bool commit = SUCCEEDED(hr) || notRegistered;
+        batch = KwRegistryEndBatch(commit);
+        if (commit && batch != ERROR_SUCCESS) {
+            hr = HRESULT_FROM_WIN32(batch);
+            notRegistered = false;
+        }
     }
     FreeLibrary(module);
+    if (hr == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) {
+        std::fprintf(stderr, "kwjpeg: cannot %s %s: the registry %s is not writable\n",
+                     unregister ? "unregister" : "register", library.c_str(), KwRegistryPath());
+        return ExitFileFailed;
+    }
+    if (notRegistered) {
+        if (!options.quiet)
+            std::printf("%s is not registered\n  in the registry %s\n", library.c_str(), KwRegistryPath());
+        return ExitOk;
+    }
     if (FAILED(hr)) {
         std::fprintf(stderr, "kwjpeg: %s: %s failed with %s: %s (registry %s)\n", library.c_str(),
                      entry, KwToolSession::HresultText(hr).c_str(), RegistryFailure(batch), KwRegistryPath());

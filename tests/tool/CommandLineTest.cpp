@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ExifBuilder.h"
+#include "ScopedRegistryFile.h"
 #include "TestJpeg.h"
 
 namespace {
@@ -536,6 +537,14 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     WriteFile(dir + "/big.jpg", big);
     WriteFile(dir + "/cut.jpg", TestJpeg::Cut(big, TestJpeg::ScanDataOffset(big) + 3000));
 
+    // A system-wide registry: the suite's registrations, in a folder the user cannot write.
+    ScopedRegistryFile system;
+    std::ofstream(system.Path()) << ReadFile(Scratch() + "/registry.reg");
+    const std::string systemText = ReadFile(system.Path()), asUser = system.DenyWrites();
+    chmod(Scratch().c_str(), 0755);
+    mkdir((dir + "/user").c_str(), 0777);
+    chmod((dir + "/user").c_str(), 0777);
+
     const std::string pHYs300("pHYs\0\0\x2e\x23\0\0\x2e\x23\x01", 13), bmp300("\x23\x2e\0\0\x23\x2e\0\0", 8);
     const std::string photos = "/usr/share/backgrounds/mate/nature";
     struct Row {
@@ -544,6 +553,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         std::vector<std::string> out, err, absent;
         std::string file, fileHolds;
         int signal;
+        bool systemRegistry = false; // run by a user who cannot write the registry
     } rows[] = {
         // The exposure as published (1/4000 s is 0.0003, not 1/3333); empty EXIF texts left out.
         {"info camera.jpg", 0, {"    ExifExposure         0.0003 s\n", "Orientation 6 (turn 90\u00b0 clockwise"}, {}, {" 1/", "ExifMake"}, "", "", 0},
@@ -571,6 +581,15 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"info -- -dash.jpg", 0, {"-dash.jpg\n  result     loaded"}, {}, {}, "", "", 0},
         {"convert dpi300.jpg dpi300.xyz", 2, {}, {"unknown output format for dpi300.xyz"}, {}, "dpi300.xyz", "", 0},
         {"sample sample.png", 2, {}, {"sample writes a JPEG file"}, {}, "sample.png", "", 0},
+        // Only registering writes the registry; a library not registered is told so.
+        {"info dpi300.jpg", 0, {"result     loaded"}, {}, {}, "", "", 0, true},
+        {"filters", 0, {"KwFilterJPEG  (KwFilter_JPEG.KwFilterJPEG"}, {}, {}, "", "", 0, true},
+        {"convert dpi300.jpg user/dpi300.png", 0, {}, {}, {}, "user/dpi300.png", pHYs300, 0, true},
+        {"register " + Library, 1, {}, {"cannot register " + Library + ": the registry " + system.Path() + " is not writable"}, {}, "", "", 0, true},
+        {"unregister " + Library, 1, {}, {"cannot unregister " + Library + ": the registry " + system.Path() + " is not writable"}, {}, "", "", 0, true},
+        {"unregister " + Library, 0, {"unregistered " + Library}, {}, {}, "", "", 0},
+        {"unregister " + Library, 0, {Library + " is not registered\n  in the registry "}, {}, {"0x8002801C"}, "", "", 0},
+        {"register --quiet " + Library, 0, {}, {}, {}, "", "", 0},
         // Interrupted: the partial files of conversions in flight go, the status says why.
         {"convert -q --to png -j 2 -o int " + photos, 130, {}, {"interrupted"}, {}, "int", "", SIGINT},
         {"convert -q --to png -j 2 -o term " + photos, 143, {}, {}, {}, "term", "", SIGTERM},
@@ -579,8 +598,10 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     int index = 0;
     for (const Row& row : rows) {
         const std::string out = dir + "/row" + std::to_string(++index);
-        const std::string line = "cd " + dir + " && " + OwnRegistry() + " exec " + ToolPath + " " + row.args + " >" +
-                                 out + ".out 2>" + out + ".err";
+        const std::string line = "cd " + dir + " && " +
+                                 (row.systemRegistry ? "KWPLATFORM_REGISTRY=" + system.Path() + " exec " + asUser
+                                                     : OwnRegistry() + " exec") +
+                                 " " + ToolPath + " " + row.args + " >" + out + ".out 2>" + out + ".err";
         Outcome r;
         if (!row.signal) {
             r.status = WEXITSTATUS(std::system(line.c_str()));
@@ -615,6 +636,8 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         else
             EXPECT_NE(ReadFile(dir + "/" + row.file).find(row.fileHolds), std::string::npos) << row.args;
     }
+    EXPECT_EQ(ReadFile(system.Path()), systemText);
+    EXPECT_EQ(EntriesIn(system.Folder(), "registry.reg."), 0u) << "no lock or temporary file beside the registry";
 }
 
 // Each of the eight EXIF orientations: convert shows the image as a viewer does
