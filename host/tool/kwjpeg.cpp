@@ -235,7 +235,7 @@ int RunRegistration(const Options& options, bool unregister)
     }
     FreeLibrary(module);
     if (hr == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) {
-        std::fprintf(stderr, "kwjpeg: cannot %s %s: the registry %s is not writable\n",
+        std::fprintf(stderr, "kwjpeg: cannot %s %s: the registry is not writable (%s)\n",
                      unregister ? "unregister" : "register", library.c_str(), KwRegistryPath());
         return ExitFileFailed;
     }
