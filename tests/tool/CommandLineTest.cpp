@@ -503,7 +503,9 @@ TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
 // error must hold or must not, and bytes an output file must hold (an empty
 // `fileHolds`: the file must not exist). A row with a signal starts the tool,
 // sends the signal once a partial output file appears in `file`, and then
-// expects no partial file there.
+// expects no partial file there. A row with a `feed` pipes that command's
+// output into the tool; one with `sameAs` wants standard output to be exactly
+// that file.
 TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
 {
     const std::string dir = Scratch() + "/table";
@@ -515,6 +517,11 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     const TestJpeg::Bytes jpeg = TestJpeg::Make(dense);
     WriteFile(dir + "/dpi300.jpg", jpeg);
     WriteFile(dir + "/-dash.jpg", jpeg);
+    WriteFile(dir + "/photo", jpeg);
+    WriteFile(dir + "/photo.jpe", jpeg);
+    WriteFile(dir + "/notes", {'h', 'i', '\n'});
+    WriteFile(dir + "/notes.xyz", {'h', 'i', '\n'});
+    WriteFile(dir + "/empty", {});
     WriteFile(dir + "/batch/good.jpg", jpeg);
     WriteFile(dir + "/batch/bad.jpg", std::vector<unsigned char>(40, 'x'));
     ExifBuilder exif;
@@ -554,6 +561,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         std::string file, fileHolds;
         int signal;
         bool systemRegistry = false; // run by a user who cannot write the registry
+        std::string feed = std::string(), sameAs = std::string();
     } rows[] = {
         // The exposure as published (1/4000 s is 0.0003, not 1/3333); empty EXIF texts left out.
         {"info camera.jpg", 0, {"    ExifExposure         0.0003 s\n", "Orientation 6 (turn 90\u00b0 clockwise"}, {}, {" 1/", "ExifMake"}, "", "", 0},
@@ -590,6 +598,23 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"unregister " + Library, 0, {"unregistered " + Library}, {}, {}, "", "", 0},
         {"unregister " + Library, 0, {Library + " is not registered\n  in the registry "}, {}, {"0x8002801C"}, "", "", 0},
         {"register --quiet " + Library, 0, {}, {}, {}, "", "", 0},
+        // Names that do not tell: the content does, and refusals say what was given.
+        {"info photo photo.jpe", 0, {"photo\n  result     loaded", "photo.jpe\n  result     loaded"}, {}, {}, "", "", 0},
+        {"info notes", 1, {}, {"notes: notes has no extension, and no registered filter recognises its content"}, {}, "", "", 0},
+        {"info notes.xyz", 1, {}, {"no registered filter opens .xyz files or recognises the content of notes.xyz"}, {}, "", "", 0},
+        {"info batch", 1, {}, {"batch is a folder, not a file"}, {"(none)"}, "", "", 0},
+        {"convert notes notes.png", 1, {}, {"notes has no extension, and its content is not a JPEG file"}, {}, "notes.png", "", 0},
+        // Pipes: - is standard input or output, and a pipe named as a file is read whole.
+        {"info -", 0, {"standard input\n  result     loaded"}, {}, {}, "", "", 0, false, "cat photo"},
+        {"info --json /dev/stdin", 0, {"\"file\":\"/dev/stdin\",\"result\":\"0x00000000\""}, {}, {}, "", "", 0, false, "cat dpi300.jpg"},
+        {"info -", 1, {}, {"standard input: the file is a lossless JPEG"}, {}, "", "", 0, false, "cat kind195.jpg"},
+        {"info --max-pixels 256 -", 1, {}, {"standard input: more than 16777216 bytes to read"}, {}, "", "", 0, false, "head -c 16777217 /dev/zero"},
+        {"convert - piped.png", 0, {"wrote piped.png"}, {}, {}, "piped.png", pHYs300, 0, false, "cat dpi300.jpg"},
+        {"convert dpi300.jpg dpi300.ppm", 0, {}, {}, {}, "dpi300.ppm", "P6\n16 16\n", 0},
+        {"convert - - --to PPM", 0, {}, {}, {}, "", "", 0, false, "cat dpi300.jpg", "dpi300.ppm"},
+        {"convert dpi300.jpg - --to png", 0, {pHYs300}, {}, {"wrote"}, "", "", 0},
+        {"convert - -", 2, {}, {"an OUT of - (standard output) needs --to FORMAT"}, {}, "", "", 0, false, "cat dpi300.jpg", "empty"},
+        {"convert notes - --to png", 1, {}, {"notes: notes has no extension"}, {}, "", "", 0, false, "", "empty"},
         // Interrupted: the partial files of conversions in flight go, the status says why.
         {"convert -q --to png -j 2 -o int " + photos, 130, {}, {"interrupted"}, {}, "int", "", SIGINT},
         {"convert -q --to png -j 2 -o term " + photos, 143, {}, {}, {}, "term", "", SIGTERM},
@@ -598,7 +623,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     int index = 0;
     for (const Row& row : rows) {
         const std::string out = dir + "/row" + std::to_string(++index);
-        const std::string line = "cd " + dir + " && " +
+        const std::string line = "cd " + dir + " && " + (row.feed.empty() ? "" : row.feed + " | ") +
                                  (row.systemRegistry ? "KWPLATFORM_REGISTRY=" + system.Path() + " exec " + asUser
                                                      : OwnRegistry() + " exec") +
                                  " " + ToolPath + " " + row.args + " >" + out + ".out 2>" + out + ".err";
@@ -630,6 +655,9 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         for (const std::string& text : row.err) EXPECT_NE(r.err.find(text), std::string::npos) << row.args << ": " << r.err;
         for (const std::string& text : row.absent)
             EXPECT_EQ((r.out + r.err).find(text), std::string::npos) << row.args << ": " << r.out << r.err;
+        if (!row.sameAs.empty()) {
+            EXPECT_TRUE(r.out == ReadFile(dir + "/" + row.sameAs)) << row.args << ": " << r.err;
+        }
         if (row.file.empty() || row.signal) continue;
         if (row.fileHolds.empty())
             EXPECT_FALSE(Exists(dir + "/" + row.file)) << row.args;
