@@ -53,8 +53,8 @@ public:
 
     // Loads `path` through the load filter found for it: by the file's extension,
     // or when that tells nothing, by its content. "-" is standard input; it and
-    // pipes are read whole into memory first (see KwPipeInput). keepPixels: the outcome's image reads the
-    // host raster block's rows (kept alive by the outcome).
+    // pipes are read whole into memory first (see KwPipeInput).
+    // keepPixels: the outcome's image reads the host raster block's rows (kept alive by the outcome).
     // rowSink: the raster block streams its rows there instead of keeping them.
     KwLoadOutcome Load(const std::string& path, bool keepPixels,
                        std::shared_ptr<KwHostRowSink> rowSink = std::shared_ptr<KwHostRowSink>());

@@ -633,9 +633,9 @@ int RunConvert(const Options& options)
     const std::string name = KwPipeInput::Named(in);
     std::unique_ptr<KwStandardOutput> standardOutput;
     if (toStandardOutput) {
-        const std::string format = KwImageFiles::FormatOf("output." + options.to);
         if (options.to.empty())
             return Usage("an OUT of - (standard output) needs --to FORMAT: bmp, ppm, pgm, png or jpg");
+        const std::string format = KwImageFiles::FormatOf("output." + options.to);
         if (format.empty()) return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.to + "'");
         standardOutput.reset(new KwStandardOutput(format));
     }
@@ -657,8 +657,10 @@ int RunConvert(const Options& options)
     if (standardOutput && converted.error.empty()) standardOutput->Send(converted.error);
     if (!converted.error.empty()) {
         // The temporary file stands for standard output: messages say so.
-        for (size_t at = 0; standardOutput && (at = converted.error.find(out, at)) != std::string::npos;)
-            converted.error.replace(at, out.size(), "standard output");
+        const std::string shown = "standard output";
+        for (size_t at = 0; standardOutput && (at = converted.error.find(out, at)) != std::string::npos;
+             at += shown.size())
+            converted.error.replace(at, out.size(), shown);
         std::fprintf(stderr, "kwjpeg: %s: %s\n", name.c_str(), converted.error.c_str());
         return ExitFileFailed;
     }
