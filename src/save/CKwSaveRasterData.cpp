@@ -24,7 +24,10 @@ inline void PutPaletteEntry(uint32_t entry, unsigned char* rgb)
     rgb[2] = static_cast<unsigned char>(entry);
 }
 
-inline uint32_t ReadU16(const unsigned char* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
+inline uint32_t ReadU16(const unsigned char* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
+}
 
 inline int32_t ReadI32(const unsigned char* p)
 {
@@ -284,7 +287,8 @@ HRESULT CKwSaveRasterData::EndObject() noexcept
         if (hr == E_OUTOFMEMORY) return hr;
         if (BitsPerPixel == 8) PackPalette();
         for (LONG y = 0; SUCCEEDED(hr) && y < Height; ++y) {
-            unsigned char* stored = RasterBuffer.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(RowSize);
+            unsigned char* stored =
+                RasterBuffer.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(RowSize);
             if (!rowsAsStored) {
                 ConvertRow(stored, session.RowBuffer());
                 stored = session.RowBuffer();
