@@ -106,10 +106,6 @@ public:
 
     void SetOuter(IUnknown* outer) noexcept { m_Outer = outer; }
     IUnknown* InnerUnknownPtr() noexcept { return &m_Inner; }
-    ULONG RefCountForTesting() const noexcept { return m_RefCount; }
-
-    // Work after construction that may fail; the default does nothing.
-    HRESULT FinalConstruct() noexcept { return S_OK; }
 
 protected:
     ~KwComObjectRoot() = default;
@@ -140,14 +136,12 @@ template <typename T> HRESULT KwCreateComObject(IUnknown* outer, REFIID riid, vo
     T* object = KwNew<T>();
     if (!object) return E_OUTOFMEMORY;
     object->SetOuter(outer);
-    HRESULT hr = object->FinalConstruct();
-    if (SUCCEEDED(hr)) {
-        if (outer) {
-            *ppv = object->InnerUnknownPtr();
-            object->InnerAddRef();
-        } else {
-            hr = object->InnerQueryInterface(riid, ppv);
-        }
+    HRESULT hr = S_OK;
+    if (outer) {
+        *ppv = object->InnerUnknownPtr();
+        object->InnerAddRef();
+    } else {
+        hr = object->InnerQueryInterface(riid, ppv);
     }
     object->InnerRelease(); // the creation reference; destroys the object on failure
     return hr;
@@ -160,11 +154,6 @@ template <typename T> HRESULT KwCreatePlainObject(T** out) noexcept
     *out = nullptr;
     T* object = KwNew<T>();
     if (!object) return E_OUTOFMEMORY;
-    HRESULT hr = object->FinalConstruct();
-    if (FAILED(hr)) {
-        object->InnerRelease();
-        return hr;
-    }
     *out = object;
     return S_OK;
 }
