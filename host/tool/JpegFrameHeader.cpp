@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "KwPaths.h"
+
 namespace {
 
 constexpr int Dhp = 0xDE;
@@ -18,7 +20,7 @@ bool IsStandalone(int code) { return code == 0x01 || (code >= 0xD0 && code <= 0x
 
 bool JpegFrameHeader::Read(const std::string& path, JpegFrameHeader& header)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(KwPaths::Open(path, "rb"), std::fclose);
     if (!file) return false;
     FILE* f = file.get();
     if (std::fgetc(f) != 0xFF || std::fgetc(f) != 0xD8) return false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "KwFileSeek.h"
+#include "KwPaths.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 
 bool KwBmpCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = KwPaths::Open(path, "rb");
     if (!file) {
         error = std::strerror(errno);
         return false;
@@ -95,7 +96,7 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
     }
     bool topDown = rawHeight < 0;
     int32_t height = topDown ? -rawHeight : rawHeight;
-    const uint64_t stride = uint64_t(KwRasterImage::StrideFor(width, bpp));
+    const uint64_t stride = uint64_t(KwHostImage::StrideFor(width, bpp));
     const uint64_t pixelBytes = stride * uint64_t(height);
     auto cutShort = [&](uint64_t holds) {
         error = "BMP pixel data is cut short (" + std::to_string(width) + " x " + std::to_string(height) + " at " +
@@ -179,7 +180,7 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     Put32(out, 0);
     if (image.bitsPerPixel <= 8)
         for (uint32_t entry : image.palette) Put32(out, entry & 0x00FFFFFF);
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = KwPaths::Open(path, "wb");
     if (!f) {
         error = std::strerror(errno);
         return false;

@@ -2,24 +2,18 @@
 
 #include <atomic>
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <chrono>
-#include <filesystem>
 #include <system_error>
 
 #include "KwBmpCodec.h"
 #include "KwNetpbmCodec.h"
+#include "KwPaths.h"
 #include "KwPngCodec.h"
 #include "KwTemporaryFiles.h"
 
 std::string KwImageFiles::FormatOf(const std::string& path)
 {
-    size_t slash = path.find_last_of("/\\");
-    size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-    std::string ext = path.substr(dot + 1);
+    std::string ext = KwPaths::Extension(path);
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     if (ext == "jpg" || ext == "jpeg" || ext == "jfif" || ext == "jfi") return "jpg";
     if (ext == "bmp" || ext == "ppm" || ext == "pgm" || ext == "png") return ext;
@@ -47,7 +41,7 @@ std::string KwImageFiles::TemporaryPathFor(const std::string& path)
 
 void KwImageFiles::DiscardTemporary(const std::string& temporary)
 {
-    std::remove(temporary.c_str());
+    KwPaths::Remove(temporary);
     KwTemporaryFiles::Forget(temporary);
 }
 
@@ -55,7 +49,7 @@ bool KwImageFiles::CommitTemporary(const std::string& temporary, const std::stri
 {
     // std::filesystem::rename replaces an existing file on every platform.
     std::error_code failure;
-    std::filesystem::rename(temporary, path, failure);
+    KwPaths::Rename(temporary, path, failure);
     if (failure) {
         error = "cannot move the finished file into place: " + failure.message();
         DiscardTemporary(temporary);

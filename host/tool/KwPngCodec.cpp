@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-bool KwPngCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
+#include "KwPaths.h"
+
+bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
 {
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) {
+    if (!png_image_begin_read_from_stdio(&png, file)) {
         error = png.message[0] ? png.message : "not a PNG file";
         return false;
     }
@@ -36,6 +38,18 @@ bool KwPngCodec::Read(const std::string& path, KwRasterImage& image, std::string
         for (uint32_t i = 0; i < 256; ++i) image.palette[i] = (i << 16) | (i << 8) | i;
     }
     return true;
+}
+
+bool KwPngCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
+{
+    std::FILE* file = KwPaths::Open(path, "rb");
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const bool ok = Read(file, image, error);
+    std::fclose(file);
+    return ok;
 }
 
 namespace {
@@ -103,7 +117,7 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
             }
         }
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = KwPaths::Open(path, "wb");
     if (!file) {
         error = std::strerror(errno);
         return false;

@@ -13,41 +13,14 @@
 #include "KwHostRasterBlock.h"
 #include "KwHostSaveDriver.h"
 #include "KwImageFiles.h"
+#include "KwPaths.h"
 
 namespace {
 
-std::string BaseName(const std::string& path)
-{
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string ExtensionOf(const std::string& path)
 {
-    std::string name = BaseName(path);
-    size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string("(none)") : name.substr(dot);
-}
-
-// The image in the save filter's storage layout. The filter reads a 4-bit byte
-// with its leftmost pixel in the low nibble, and encodes a set bit of a 1-bit
-// image with palette entry 0; BMP files do the opposite in both cases.
-KwHostImage ToSaveLayout(KwRasterImage&& source)
-{
-    KwHostImage image;
-    image.width = source.width;
-    image.height = source.height;
-    image.bitsPerPixel = source.bitsPerPixel;
-    image.pixels = source.TakePixels();
-    for (uint32_t entry : source.palette) image.palette.push_back(LONG(entry & 0x00FFFFFF));
-    if (source.bitsPerPixel == 4) {
-        for (unsigned char& b : image.pixels) b = static_cast<unsigned char>((b >> 4) | (b << 4));
-    } else if (source.bitsPerPixel == 1) {
-        LONG clear = image.palette.size() > 0 ? image.palette[0] : 0;
-        LONG set = image.palette.size() > 1 ? image.palette[1] : 0xFFFFFF;
-        image.palette = {set, clear};
-    }
-    return image;
+    const std::string extension = KwPaths::Extension(path);
+    return extension.empty() ? std::string("(none)") : "." + extension;
 }
 
 // What the tool uses of node 1 beyond the report: orientation, resolution, damage.
@@ -209,7 +182,7 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
     }
 
     KwHostLoadOptions options;
-    options.name = BaseName(path);
+    options.name = KwPaths::Name(path);
     KwHostLoadResult result;
     m_Engine->SetRowSink(std::move(rowSink));
     hr = KwHostLoad(*m_Engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
@@ -258,7 +231,7 @@ HRESULT KwToolSession::Save(KwRasterImage&& source, const std::string& path, std
 {
     KwHostImage image;
     try {
-        image = ToSaveLayout(std::move(source));
+        image = KwRasterImage::ToHostImage(std::move(source));
     } catch (...) {
         message = "out of memory";
         return E_OUTOFMEMORY;
@@ -283,7 +256,7 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
     }
     KwHostSaveDriver driver(m_Engine->Context());
     KwHostSaveOptions options;
-    options.storageName = BaseName(path);
+    options.storageName = KwPaths::Name(path);
     hr = driver.Save(filter.Get(), static_cast<IStream*>(stream.Get()), image, options);
     const std::string writeFailure = stream->WriteFailure();
     filter.Reset();
