@@ -25,18 +25,6 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 
 } // namespace
 
-bool KwBmpCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
-{
-    std::FILE* file = KwPaths::Open(path, "rb");
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool ok = Read(file, image, error);
-    std::fclose(file);
-    return ok;
-}
-
 bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
 {
     // The file header and the 40-byte info header; the colour masks follow.

@@ -2,6 +2,9 @@
 
 #include <atomic>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <chrono>
 #include <system_error>
 
@@ -23,11 +26,19 @@ std::string KwImageFiles::FormatOf(const std::string& path)
 bool KwImageFiles::Read(const std::string& path, KwRasterImage& image, std::string& error)
 {
     std::string format = FormatOf(path);
-    if (format == "bmp") return KwBmpCodec::Read(path, image, error);
     if (format == "ppm" || format == "pgm") return KwNetpbmCodec::Read(path, image, error);
-    if (format == "png") return KwPngCodec::Read(path, image, error);
-    error = "unknown image format (use .bmp, .ppm, .pgm or .png)";
-    return false;
+    if (format != "bmp" && format != "png") {
+        error = "unknown image format (use .bmp, .ppm, .pgm or .png)";
+        return false;
+    }
+    std::FILE* file = KwPaths::Open(path, "rb");
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const bool ok = format == "bmp" ? KwBmpCodec::Read(file, image, error) : KwPngCodec::Read(file, image, error);
+    std::fclose(file);
+    return ok;
 }
 
 std::string KwImageFiles::TemporaryPathFor(const std::string& path)

@@ -40,18 +40,6 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
     return true;
 }
 
-bool KwPngCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
-{
-    std::FILE* file = KwPaths::Open(path, "rb");
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool ok = Read(file, image, error);
-    std::fclose(file);
-    return ok;
-}
-
 namespace {
 
 struct PngFailure {

@@ -9,7 +9,6 @@
 
 class KwPngCodec {
 public:
-    static bool Read(const std::string& path, KwRasterImage& image, std::string& error);
     // From a stream open for reading (left open).
     static bool Read(std::FILE* file, KwRasterImage& image, std::string& error);
     static bool Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error);
