@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
 #include <mutex>
-#include <system_error>
 #include <thread>
 #include <unordered_set>
 
@@ -19,14 +17,9 @@ void KwBatchConverter::CollectInputs(const std::string& path, bool wantJpeg, std
         files.push_back(path);
         return;
     }
-    namespace fs = std::filesystem;
-    std::error_code error;
     std::vector<std::string> found;
-    for (fs::recursive_directory_iterator it(KwPaths::Native(path), error), end; !error && it != end;
-         it.increment(error)) {
-        if (!it->is_regular_file(error)) continue;
-        std::string child = KwPaths::Utf8(it->path());
-        std::string format = KwImageFiles::FormatOf(child);
+    for (std::string& child : KwPaths::FilesUnder(path)) {
+        const std::string format = KwImageFiles::FormatOf(child);
         if (wantJpeg ? format == "jpg" : (!format.empty() && format != "jpg")) found.push_back(std::move(child));
     }
     std::sort(found.begin(), found.end());

@@ -58,7 +58,6 @@ void KwImageFiles::DiscardTemporary(const std::string& temporary)
 
 bool KwImageFiles::CommitTemporary(const std::string& temporary, const std::string& path, std::string& error)
 {
-    // std::filesystem::rename replaces an existing file on every platform.
     std::error_code failure;
     KwPaths::Rename(temporary, path, failure);
     if (failure) {

@@ -41,6 +41,15 @@ bool KwPaths::IsFolder(const std::string& path)
     return fs::is_directory(Native(path), error);
 }
 
+std::vector<std::string> KwPaths::FilesUnder(const std::string& folder)
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(Native(folder), error), end; !error && it != end; it.increment(error))
+        if (it->is_regular_file(error)) files.push_back(Utf8(it->path()));
+    return files;
+}
+
 void KwPaths::MakeFolders(const std::string& path, std::error_code& error)
 {
     fs::create_directories(Native(path), error);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 class KwPaths {
 public:
@@ -25,6 +26,9 @@ public:
 
     static bool Exists(const std::string& path);
     static bool IsFolder(const std::string& path);
+    // The regular files in a folder and its subfolders, in no particular order;
+    // what cannot be read is left out.
+    static std::vector<std::string> FilesUnder(const std::string& folder);
     static void MakeFolders(const std::string& path, std::error_code& error);
     // Replaces an existing `to` on every platform.
     static void Rename(const std::string& from, const std::string& to, std::error_code& error);
