@@ -70,6 +70,11 @@ KWPLATFORM_API HRESULT KwUnregisterModuleTypeLib(HMODULE module, REFGUID libid, 
 // so a tool may draw progress there.
 KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void);
 
+// Makes standard input (0) or standard output (1) carry bytes unchanged, for an
+// image through a pipe: Windows opens them in text mode, which turns "\n" into
+// "\r\n" and ends input at Ctrl-Z. Elsewhere there is nothing to change.
+KWPLATFORM_API BOOL KwSetBinaryStandardStream(int descriptor);
+
 // Names in UTF-8 on every build. Windows keeps file names and the command line
 // in UTF-16, so these go through its wide calls there; elsewhere a name is the
 // bytes given. KwUtf8CommandLine replaces a console program's arguments with

@@ -41,6 +41,20 @@ bool KwPaths::IsFolder(const std::string& path)
     return fs::is_directory(Native(path), error);
 }
 
+bool KwPaths::IsSpecialFile(const std::string& path)
+{
+    std::error_code error;
+    const fs::file_status status = fs::status(Native(path), error);
+    return !error && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
+}
+
+std::string KwPaths::TemporaryFolder()
+{
+    std::error_code error;
+    const fs::path folder = fs::temp_directory_path(error);
+    return error ? std::string(".") : Utf8(folder);
+}
+
 std::vector<std::string> KwPaths::FilesUnder(const std::string& folder)
 {
     std::vector<std::string> files;
@@ -62,10 +76,10 @@ void KwPaths::Rename(const std::string& from, const std::string& to, std::error_
     fs::rename(Native(from), Native(to), error);
 }
 
-void KwPaths::Remove(const std::string& path)
+bool KwPaths::Remove(const std::string& path)
 {
-    std::error_code ignored;
-    fs::remove(Native(path), ignored);
+    std::error_code error;
+    return fs::remove(Native(path), error) && !error;
 }
 
 std::FILE* KwPaths::Open(const std::string& path, const char* mode) { return KwOpenFileUtf8(path.c_str(), mode); }

@@ -26,13 +26,18 @@ public:
 
     static bool Exists(const std::string& path);
     static bool IsFolder(const std::string& path);
+    // Exists but is neither a regular file nor a folder: a pipe or a device.
+    static bool IsSpecialFile(const std::string& path);
+    // The system's folder for temporary files, or "." when it has none.
+    static std::string TemporaryFolder();
     // The regular files in a folder and its subfolders, in no particular order;
     // what cannot be read is left out.
     static std::vector<std::string> FilesUnder(const std::string& folder);
     static void MakeFolders(const std::string& path, std::error_code& error);
     // Replaces an existing `to` on every platform.
     static void Rename(const std::string& from, const std::string& to, std::error_code& error);
-    static void Remove(const std::string& path);
+    // True when the file was there and is gone.
+    static bool Remove(const std::string& path);
     // std::fopen for a UTF-8 name.
     static std::FILE* Open(const std::string& path, const char* mode);
 };
