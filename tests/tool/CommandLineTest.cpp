@@ -13,10 +13,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "ExifBuilder.h"
@@ -40,6 +42,11 @@ std::string Scratch()
     if (dir.empty()) {
         char templ[] = "/tmp/kwjpeg-test-XXXXXX";
         dir = mkdtemp(templ);
+        // Runs before dir itself is destroyed: atexit handlers and statics unwind in reverse order.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        });
     }
     return dir;
 }
