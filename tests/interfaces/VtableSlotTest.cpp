@@ -1,10 +1,14 @@
 // The vtable slots of the host node interfaces, which the type library does not
 // declare (those of the library's interfaces: ContractTest.cpp). The slot
-// reading is proved against calls through the raw vtable of a mock.
+// reading is proved against calls through the raw vtable of a mock. Also the
+// one fact of the IDL that neither the header nor the vtables show.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <type_traits>
 
@@ -123,6 +127,19 @@ TEST(VtableSlots, HostNodeSlotsFixedByTheContract)
     EXPECT_EQ(KwVtableSlot(&IKwRasterBlock::AddScanline1), 18);
     EXPECT_EQ(KwVtableSlot(&IKwAttribute::GetAttribute), 8);
     EXPECT_EQ(KwVtableSlot(&IKwAttribute::PutAttribute), 9);
+}
+
+// What the generated header and the vtables cannot show: a property's value
+// is unnamed in the IDL ("[propput, ...] HRESULT Name([in] TYPE);").
+TEST(VtableSlots, PropertyValuesAreUnnamed)
+{
+    std::ifstream in(KW_TEST_SOURCE_DIR "/src/interfaces/KwFilter_JPEG.idl");
+    const std::string idl{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::regex put(R"(\[propput[^\]]*\]\s*HRESULT\s+\w+\(([^)]*)\))");
+    int properties = 0;
+    for (std::sregex_iterator m(idl.begin(), idl.end(), put), end; m != end; ++m, ++properties)
+        EXPECT_TRUE(std::regex_match((*m)[1].str(), std::regex(R"(\[in\]\s*\w+)"))) << (*m)[0];
+    EXPECT_EQ(properties, 7) << "ProtectAttributes three times, ProtectChildren twice, FilterMainKey, FilterBaseKey";
 }
 
 } // namespace

@@ -228,17 +228,11 @@ char DirectionLetter(USHORT flags)
     }
 }
 
-// What the member list cannot say: property values are unnamed, the collection
-// enumerator is hidden from scripting clients, matrices are arrays of 16 doubles.
-void CheckParameterForm(ITypeInfo* vtable, const FUNCDESC* f, const std::string& name)
+// What the member list cannot say: the collection enumerator is hidden from
+// scripting clients, matrices are arrays of 16 doubles. (Unnamed property
+// values: tests/interfaces, as GetNames answers for the get accessor.)
+void CheckParameterForm(const FUNCDESC* f, const std::string& name)
 {
-    if (f->invkind == INVOKE_PROPERTYPUT) {
-        BSTR names[4] = {};
-        UINT got = 0;
-        vtable->GetNames(f->memid, names, 4, &got);
-        for (UINT k = 0; k < got; ++k) SysFreeString(names[k]);
-        KwCheck::Equal(got, 1u, name + ": the value is unnamed");
-    }
     if (name == "get__EnumChildren")
         KwCheck::That((f->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0, name + " is restricted");
     if (name == "GetMatrix" || name == "SetMatrix" || name == "MultMatrix") {
@@ -314,7 +308,7 @@ void CheckInterface(ITypeLib* lib, const KwInterfaceSpec& described)
         for (int k = 0; k < f->cParams; ++k)
             directions += DirectionLetter(f->lprgelemdescParam[k].paramdesc.wParamFlags);
         KwCheck::Equal(directions, std::string(expected.Directions), name + " parameter directions");
-        CheckParameterForm(vtable, f, name);
+        CheckParameterForm(f, name);
         vtable->ReleaseFuncDesc(f);
     }
     vtable->Release();
