@@ -293,8 +293,8 @@ HRESULT CKwFilterJPEG::PublishAttributes(Stage stage, IKwContainer* node) noexce
         attribute.Value(*this, value);
         if (value.vt == VT_EMPTY) continue;
         if (value.vt == VT_BSTR && !value.bstrVal) return E_OUTOFMEMORY;
-        IKwAttributeGroup* target = attribute.OnDocument ? static_cast<IKwAttributeGroup*>(m_Document.Get()) : node;
-        const HRESULT hr = PutNamed(target, attribute.Name, value, attribute.Type);
+        const HRESULT hr = attribute.OnDocument ? PutNamed(m_Document.Get(), attribute.Name, value, attribute.Type)
+                                                : PutNamed(node, attribute.Name, value, attribute.Type);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
