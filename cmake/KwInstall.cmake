@@ -29,7 +29,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/KwRunPaths.cmake)
 # KwFilter_JPEG::interfaces), as a MIDL GUID file is compiled once into a
 # Windows host, and the header keeps the same extern "C" declarations there.
 install(FILES
-  src/interfaces/KwFilterInterfaces.h src/com/KwComPtr.h src/com/KwAutomation.h
+  src/interfaces/KwFilterInterfaces.h src/com/KwComPtr.h src/com/KwAutomation.h src/com/KwComObjectBase.h
   src/interfaces/KwFilter_JPEG.idl platform/KwPlatform.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter COMPONENT dev)
 install(DIRECTORY platform/posix/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/posix COMPONENT dev
