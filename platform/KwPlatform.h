@@ -68,6 +68,11 @@ KWPLATFORM_API HRESULT KwUnregisterModuleTypeLib(HMODULE module, REFGUID libid, 
 // so a tool may draw progress there.
 KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void);
 
+// Makes standard input (0) or standard output (1) carry bytes unchanged, for an
+// image through a pipe: Windows opens them in text mode, which turns "\n" into
+// "\r\n" and ends input at Ctrl-Z. Elsewhere there is nothing to change.
+KWPLATFORM_API BOOL KwSetBinaryStandardStream(int descriptor);
+
 // Calls `handler` with the signal's number, on a thread of its own, when the
 // user interrupts or ends the process: SIGINT, SIGTERM and SIGHUP (those the
 // process does not ignore); on Windows Ctrl-C and Ctrl-Break as 2, a closing

@@ -1,7 +1,6 @@
 #include "JpegFrameHeader.h"
 
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -14,32 +13,48 @@ bool IsFrameMarker(int code) { return code >= 0xC0 && code <= 0xCF && code != 0x
 // Markers without a length field: TEM and RST0..7.
 bool IsStandalone(int code) { return code == 0x01 || (code >= 0xD0 && code <= 0xD7); }
 
+// The next byte of the stream, or EOF. A header is a few dozen bytes among
+// segments that are skipped, so a byte at a time is enough.
+int NextByte(IStream* stream)
+{
+    unsigned char byte = 0;
+    ULONG got = 0;
+    return SUCCEEDED(stream->Read(&byte, 1, &got)) && got == 1 ? byte : EOF;
+}
+
+bool Skip(IStream* stream, LONGLONG bytes)
+{
+    LARGE_INTEGER move;
+    move.QuadPart = bytes;
+    return SUCCEEDED(stream->Seek(move, STREAM_SEEK_CUR, nullptr));
+}
+
 } // namespace
 
-bool JpegFrameHeader::Read(const std::string& path, JpegFrameHeader& header)
+bool JpegFrameHeader::Read(IStream* stream, JpegFrameHeader& header)
 {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) return false;
-    FILE* f = file.get();
-    if (std::fgetc(f) != 0xFF || std::fgetc(f) != 0xD8) return false;
+    LARGE_INTEGER start = {};
+    if (!stream || FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return false;
+    if (NextByte(stream) != 0xFF || NextByte(stream) != 0xD8) return false;
     header = JpegFrameHeader();
     // Every pass consumes at least two bytes, so the loop ends with the file.
     for (;;) {
-        int c = std::fgetc(f);
+        int c = NextByte(stream);
         if (c != 0xFF) return false;
         int code;
-        while ((code = std::fgetc(f)) == 0xFF) {
+        while ((code = NextByte(stream)) == 0xFF) {
         }
         if (code == EOF || code == Sos || code == Eoi || code == 0) return false;
         if (IsStandalone(code)) continue;
-        const int high = std::fgetc(f), low = std::fgetc(f);
+        const int high = NextByte(stream), low = NextByte(stream);
         if (high == EOF || low == EOF) return false;
         const long length = (long(high) << 8) | long(low);
         if (length < 2) return false;
         if (code == Dhp) header.Hierarchical = true;
         if (IsFrameMarker(code)) {
             unsigned char field[5];
-            if (length < 8 || std::fread(field, 1, sizeof field, f) != sizeof field) return false;
+            ULONG got = 0;
+            if (length < 8 || FAILED(stream->Read(field, sizeof field, &got)) || got != sizeof field) return false;
             header.Marker = code;
             header.Precision = field[0];
             header.Height = (uint32_t(field[1]) << 8) | field[2];
@@ -47,7 +62,7 @@ bool JpegFrameHeader::Read(const std::string& path, JpegFrameHeader& header)
             if ((code >= 0xC5 && code <= 0xC7) || code >= 0xCD) header.Hierarchical = true;
             return true;
         }
-        if (std::fseek(f, length - 2, SEEK_CUR) != 0) return false;
+        if (!Skip(stream, length - 2)) return false;
     }
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "KwPlatform.h"
+
 struct JpegFrameHeader {
     int Marker = 0;            // the SOFn code, 0xC0..0xCF
     int Precision = 0;         // bits per sample
@@ -13,9 +15,10 @@ struct JpegFrameHeader {
     uint32_t Height = 0;
     bool Hierarchical = false; // a DHP marker or a differential frame
 
-    // Reads the markers of `path` up to the first frame header; false when the
-    // file has none before its first scan (or is no JPEG file at all).
-    static bool Read(const std::string& path, JpegFrameHeader& header);
+    // Reads the markers of the stream from its start up to the first frame
+    // header; false when it has none before its first scan (or is no JPEG at
+    // all). The stream is the one the load read: a pipe cannot be opened twice.
+    static bool Read(IStream* stream, JpegFrameHeader& header);
 
     // "a lossless JPEG (frame marker SOF3)", "a 12-bit JPEG (...)": what makes
     // the file a kind the codec does not decode, or "" for a baseline,

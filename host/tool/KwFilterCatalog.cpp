@@ -104,6 +104,12 @@ const KwCatalogEntry* KwFilterCatalog::FindLoadFilter(const std::vector<KwCatalo
     return nullptr;
 }
 
+const KwCatalogEntry* KwFilterCatalog::FindLoadFilterByContent(const std::vector<KwCatalogEntry>& entries,
+                                                               const unsigned char* head, size_t size)
+{
+    return IsJpegContent(head, size) ? FindLoadFilter(entries, "content.jpg") : nullptr;
+}
+
 const KwCatalogEntry* KwFilterCatalog::FindSaveFilter(const std::vector<KwCatalogEntry>& entries,
                                                       const std::string& path)
 {

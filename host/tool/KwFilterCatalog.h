@@ -35,6 +35,15 @@ public:
     static bool MatchesExtension(const KwCatalogEntry& entry, const std::string& path);
     // The load filter for a file, by its extension; null when none is registered.
     static const KwCatalogEntry* FindLoadFilter(const std::vector<KwCatalogEntry>& entries, const std::string& path);
+    // The load filter for a file whose name does not tell, by its first bytes,
+    // as the host engine recognises one: a JPEG goes to the filter that opens .jpg files.
+    static const KwCatalogEntry* FindLoadFilterByContent(const std::vector<KwCatalogEntry>& entries,
+                                                         const unsigned char* head, size_t size);
+    // True when `head` starts with the start-of-image marker, as every JPEG file does.
+    static bool IsJpegContent(const unsigned char* head, size_t size)
+    {
+        return size >= 2 && head[0] == 0xFF && head[1] == 0xD8;
+    }
     // The save filter whose save extension matches `path`'s extension (JPG also serves .jpeg).
     static const KwCatalogEntry* FindSaveFilter(const std::vector<KwCatalogEntry>& entries, const std::string& path);
 

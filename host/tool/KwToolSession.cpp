@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "JpegFrameHeader.h"
 #include "KwHostDocument.h"
@@ -9,10 +11,12 @@
 #include "KwHostFileStream.h"
 #include "KwHostImage.h"
 #include "KwHostLoad.h"
+#include "KwHostMemoryStream.h"
 #include "KwHostNode.h"
 #include "KwHostRasterBlock.h"
 #include "KwHostSaveDriver.h"
 #include "KwImageFiles.h"
+#include "KwPipeInput.h"
 
 namespace {
 
@@ -26,7 +30,32 @@ std::string ExtensionOf(const std::string& path)
 {
     std::string name = BaseName(path);
     size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string("(none)") : name.substr(dot);
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+// Why no filter (load) or no reader of convert takes `path`, naming what was
+// given: standard input, a name without an extension, or an unknown extension.
+std::string NotRecognised(const std::string& path, bool load)
+{
+    const std::string name = BaseName(path), extension = ExtensionOf(path);
+    if (KwPipeInput::IsStandardStream(path))
+        return load ? "no registered filter recognises its content"
+                    : "its content is not a JPEG file (convert takes only JPEG from standard input)";
+    if (extension.empty())
+        return name + " has no extension, and " +
+               (load ? "no registered filter recognises its content" : "its content is not a JPEG file");
+    return load ? "no registered filter opens " + extension + " files or recognises the content of " + name
+                : "convert reads no " + extension + " files, and the content of " + name + " is not a JPEG file";
+}
+
+// The first bytes of the stream, which is left at its start for the filter.
+size_t ReadHead(IStream* stream, unsigned char* head, ULONG size)
+{
+    ULONG got = 0;
+    if (FAILED(stream->Read(head, size, &got))) got = 0;
+    LARGE_INTEGER start = {};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    return got;
 }
 
 // The image in the save filter's storage layout. The filter reads a 4-bit byte
@@ -93,7 +122,8 @@ bool KwToolSession::Start(std::string& error)
     if (!MakeEngine(error)) return false;
     HRESULT hr = m_Engine->Start();
     if (FAILED(hr)) {
-        error = "cannot start the host engine: " + HresultText(hr);
+        // It registers its attribute class in the registry.
+        error = "cannot start the host engine: " + HresultText(hr) + " (registry " + KwRegistryPath() + ")";
         return false;
     }
     return true;
@@ -101,10 +131,10 @@ bool KwToolSession::Start(std::string& error)
 
 // What the tool can tell of a file the filter refused: a kind of JPEG the codec
 // does not decode, or a size above the host's pixel limit.
-std::string KwToolSession::WhyRefused(const std::string& path, HRESULT hr) const
+std::string KwToolSession::WhyRefused(IStream* stream, HRESULT hr) const
 {
     JpegFrameHeader frame;
-    if (!JpegFrameHeader::Read(path, frame)) return std::string();
+    if (!JpegFrameHeader::Read(stream, frame)) return std::string();
     const std::string kind = frame.UnusualKind();
     if (!kind.empty()) return "the file is " + kind + ", which the codec cannot decode";
     const unsigned long long pixels = static_cast<unsigned long long>(frame.Width) * frame.Height;
@@ -139,6 +169,7 @@ std::string KwToolSession::HresultText(HRESULT hr)
         {CLASS_E_CLASSNOTAVAILABLE, "CLASS_E_CLASSNOTAVAILABLE"},
         {STG_E_FILENOTFOUND, "STG_E_FILENOTFOUND"},
         {STG_E_ACCESSDENIED, "STG_E_ACCESSDENIED"},
+        {STG_E_READFAULT, "STG_E_READFAULT"},
     };
     char text[48];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
@@ -148,9 +179,10 @@ std::string KwToolSession::HresultText(HRESULT hr)
 }
 
 // A filter for `path`: straight from the library named on the command line, or
-// found in the catalogue (the load filter by the file's extension, the save
-// filter by its save extension) and created by ProgID.
-HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message)
+// found in the catalogue (the load filter by the file's extension, else by its
+// first bytes `head`; the save filter by its save extension) and created by ProgID.
+HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message,
+                                    const unsigned char* head, size_t headSize)
 {
     const char* role = save ? "save" : "load";
     if (!m_LibraryPath.empty()) {
@@ -165,12 +197,15 @@ HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID r
     }
     const KwCatalogEntry* entry = save ? KwFilterCatalog::FindSaveFilter(m_Catalog, path)
                                        : KwFilterCatalog::FindLoadFilter(m_Catalog, path);
+    if (!entry && !save) entry = KwFilterCatalog::FindLoadFilterByContent(m_Catalog, head, headSize);
     if (!entry) {
-        message = m_Catalog.empty()
-                      ? "no filter is registered (registry " + std::string(KwRegistryPath()) +
-                            "); run `kwjpeg register` first"
-                      : std::string("no registered filter ") + (save ? "saves " : "opens ") + ExtensionOf(path) +
-                            " files (see `kwjpeg filters`)";
+        if (m_Catalog.empty())
+            message = "no filter is registered (registry " + std::string(KwRegistryPath()) +
+                      "); run `kwjpeg register` first";
+        else if (save)
+            message = "no registered filter saves " + ExtensionOf(path) + " files (see `kwjpeg filters`)";
+        else
+            message = NotRecognised(path, true) + " (see `kwjpeg filters`)";
         return REGDB_E_CLASSNOTREG;
     }
     HRESULT hr = KwFilterCatalog::Create(entry->progId, riid, out);
@@ -180,21 +215,77 @@ HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID r
     return hr;
 }
 
+// The stream to load `path` from: the file, or the bytes of standard input or
+// a pipe read whole into memory (kept for a second look at the same input).
+HRESULT KwToolSession::OpenInput(const std::string& path, KwComPtr<KwHostStream>& stream, std::string& message)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        message = path + " is a folder, not a file (convert --to FORMAT -o OUTDIR takes folders)";
+        return STG_E_ACCESSDENIED;
+    }
+    if (KwPipeInput::IsStandardStream(path) || KwPipeInput::IsPipe(path)) {
+        if (!m_PipeStream || m_PipePath != path) {
+            m_PipeStream.Reset();
+            std::vector<unsigned char> bytes;
+            if (!KwPipeInput::Read(path, KwPipeInput::LimitFor(m_Engine->MaxRasterPixels()), bytes, message))
+                return STG_E_READFAULT;
+            KwComPtr<KwHostMemoryStream> memory;
+            HRESULT hr = m_Engine->CreateMemoryStream(nullptr, 0, memory.Receive());
+            if (FAILED(hr)) {
+                message = "cannot make a memory stream: " + HresultText(hr);
+                return hr;
+            }
+            memory->MutableBytes().swap(bytes);
+            m_PipeStream = KwComPtr<KwHostStream>(memory.Get());
+            m_PipePath = path;
+        }
+        LARGE_INTEGER start = {};
+        m_PipeStream->Seek(start, STREAM_SEEK_SET, nullptr);
+        stream = m_PipeStream;
+        return S_OK;
+    }
+    KwComPtr<KwHostFileStream> file;
+    HRESULT hr = m_Engine->OpenFileStream(path, KwHostFileMode::Read, file.Receive());
+    if (FAILED(hr)) {
+        message = hr == STG_E_FILENOTFOUND
+                      ? "no such file (check the path)"
+                      : "cannot open the file for reading (" + HresultText(hr) + "; check its permissions)";
+        return hr;
+    }
+    stream = KwComPtr<KwHostStream>(file.Get());
+    return S_OK;
+}
+
+std::string KwToolSession::InputFormat(const std::string& path, std::string& problem)
+{
+    std::string format = KwImageFiles::FormatOf(path);
+    if (!format.empty()) return format;
+    KwComPtr<KwHostStream> stream;
+    if (FAILED(OpenInput(path, stream, problem))) return std::string();
+    unsigned char head[2];
+    if (KwFilterCatalog::IsJpegContent(head, ReadHead(stream.Get(), head, sizeof head))) return "jpg";
+    problem = NotRecognised(path, false);
+    if (!KwPipeInput::IsStandardStream(path))
+        problem += " (convert reads .jpg, .bmp, .ppm, .pgm and .png files, and JPEG files under any name)";
+    return std::string();
+}
+
 KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std::shared_ptr<KwHostRowSink> rowSink)
 {
     KwLoadOutcome outcome;
-    KwComPtr<KwHostFileStream> stream;
-    HRESULT hr = m_Engine->OpenFileStream(path, KwHostFileMode::Read, stream.Receive());
+    KwComPtr<KwHostStream> stream;
+    HRESULT hr = OpenInput(path, stream, outcome.message);
     if (FAILED(hr)) {
         outcome.result = hr;
         outcome.failedStep = "open file";
-        outcome.message = hr == STG_E_FILENOTFOUND
-                              ? "no such file (check the path)"
-                              : "cannot open the file for reading (" + HresultText(hr) + "; check its permissions)";
         return outcome;
     }
+    unsigned char head[2];
+    const size_t headSize = ReadHead(stream.Get(), head, sizeof head);
     KwComPtr<IKwFilter> filter;
-    hr = CreateFilter(path, false, IID_IKwFilter, reinterpret_cast<void**>(filter.Receive()), outcome.message);
+    hr = CreateFilter(path, false, IID_IKwFilter, reinterpret_cast<void**>(filter.Receive()), outcome.message, head,
+                      headSize);
     if (FAILED(hr)) {
         outcome.result = hr;
         outcome.failedStep = "find filter";
@@ -209,7 +300,8 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
     }
 
     KwHostLoadOptions options;
-    options.name = BaseName(path);
+    // Standard input has no name: the filter takes a nameless stream for a JPEG.
+    options.name = KwPipeInput::IsStandardStream(path) ? std::string() : BaseName(path);
     KwHostLoadResult result;
     m_Engine->SetRowSink(std::move(rowSink));
     hr = KwHostLoad(*m_Engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
@@ -228,7 +320,7 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
     if (KwHostNode* node = result.Node())
         KwHostAttributeReport::Read(static_cast<IKwContainer*>(node), &outcome.node);
     ReadNodeFacts(outcome);
-    if (FAILED(hr)) outcome.message = WhyRefused(path, hr);
+    if (FAILED(hr)) outcome.message = WhyRefused(stream.Get(), hr);
     if (KwHostRasterBlock* raster = result.Raster()) {
         if (raster->HasStorage()) {
             outcome.hasRaster = true;

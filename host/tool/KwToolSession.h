@@ -14,6 +14,7 @@
 #include "KwHostEngine.h"
 #include "KwHostImage.h"
 #include "KwHostRowSink.h"
+#include "KwHostStream.h"
 #include "KwRasterImage.h"
 
 struct KwLoadOutcome {
@@ -50,11 +51,17 @@ public:
     void SetPixelLimit(unsigned long long pixels) { m_PixelLimit = pixels; }
     unsigned long long PixelLimit() const { return m_PixelLimit; }
 
-    // Loads `path` through the load filter found for it. keepPixels: the outcome's image reads the
-    // host raster block's rows (kept alive by the outcome).
+    // Loads `path` through the load filter found for it: by the file's extension,
+    // or when that tells nothing, by its content. "-" is standard input; it and
+    // pipes are read whole into memory first (see KwPipeInput).
+    // keepPixels: the outcome's image reads the host raster block's rows (kept alive by the outcome).
     // rowSink: the raster block streams its rows there instead of keeping them.
     KwLoadOutcome Load(const std::string& path, bool keepPixels,
                        std::shared_ptr<KwHostRowSink> rowSink = std::shared_ptr<KwHostRowSink>());
+    // How convert reads `path`: "jpg", "bmp", "ppm", "pgm" or "png" by its
+    // extension, "jpg" for a JPEG's content under any other name or none; ""
+    // with the reason, naming what was given, when it is none of these.
+    std::string InputFormat(const std::string& path, std::string& problem);
     // Saves the image as a JPEG file at `path` through the save filter; a failure leaves no file.
     // The image is taken over (its pixels move into the save layout).
     HRESULT Save(KwRasterImage&& image, const std::string& path, std::string& message);
@@ -65,9 +72,11 @@ public:
     static std::string HresultText(HRESULT hr);
 
 private:
-    HRESULT CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message);
+    HRESULT CreateFilter(const std::string& path, bool save, REFIID riid, void** out, std::string& message,
+                         const unsigned char* head = nullptr, size_t headSize = 0);
+    HRESULT OpenInput(const std::string& path, KwComPtr<KwHostStream>& stream, std::string& message);
     bool MakeEngine(std::string& error);
-    std::string WhyRefused(const std::string& path, HRESULT hr) const;
+    std::string WhyRefused(IStream* stream, HRESULT hr) const;
 
     std::string m_LibraryPath;
     std::unique_ptr<KwHostEngine> m_Engine;
@@ -75,4 +84,7 @@ private:
     bool m_CatalogRead = false;
     std::function<void(int)> m_Progress;
     unsigned long long m_PixelLimit = 0;
+    // The last pipe or standard input read, kept for a second look at the same input.
+    std::string m_PipePath;
+    KwComPtr<KwHostStream> m_PipeStream;
 };

@@ -22,8 +22,10 @@
 #include "KwNetpbmReader.h"
 #include "KwNetpbmRowWriter.h"
 #include "KwOrientation.h"
+#include "KwPipeInput.h"
 #include "KwProgressBar.h"
 #include "KwSampleImage.h"
+#include "KwStandardOutput.h"
 #include "KwTemporaryFiles.h"
 #include "KwToolSession.h"
 
@@ -51,6 +53,7 @@ const char UsageText[] =
     "  kwjpeg info [--json] FILE...            load each file and show what the host learned\n"
     "  kwjpeg convert IN OUT                   convert one file (JPEG to .bmp/.ppm/.pgm/.png,\n"
     "                                          or .bmp/.ppm/.pgm/.png to .jpg)\n"
+    "  kwjpeg convert IN - --to FORMAT         convert one file to standard output\n"
     "  kwjpeg convert --to FORMAT -o OUTDIR FILE|FOLDER...\n"
     "                                          convert many files on all cores (FORMAT: bmp, ppm,\n"
     "                                          pgm, png or jpg); folders are searched recursively,\n"
@@ -76,6 +79,10 @@ const char UsageText[] =
     "  --help, -h         this text;  --version  the version\n"
     "  --                 ends the options: what follows are paths, even if they start with -\n"
     "\n"
+    "A FILE or IN of - is standard input, an OUT of - standard output (with --to FORMAT);\n"
+    "a pipe is read whole into memory, up to 4 bytes a pixel of --max-pixels (1 GB by\n"
+    "default). A file whose extension is none of the above is opened as a JPEG when its\n"
+    "content is one (.jpe, .jif, no extension, /dev/stdin); ./- names a file called -.\n"
     "The registry is the file named by $KWPLATFORM_REGISTRY (now: %s).\n"
     "A damaged JPEG file is converted as far as it decodes, with a warning.\n"
     "Exit status: 0 all went well, 1 a file failed, 2 wrong usage; interrupted, 128 + the\n"
@@ -221,11 +228,29 @@ int RunRegistration(const Options& options, bool unregister)
     // when this process is killed half-way or the disk fills.
     LSTATUS batch = KwRegistryBeginBatch();
     HRESULT hr = batch == ERROR_SUCCESS ? function() : HRESULT_FROM_WIN32(batch);
+    // The type library is registered last and its removal comes last: when it
+    // is not there, the library was not registered, and the removal (of
+    // nothing, or of what a broken registration left) stands.
+    bool notRegistered = unregister && hr == TYPE_E_REGISTRYACCESS;
     if (batch == ERROR_SUCCESS) {
-        batch = KwRegistryEndBatch(SUCCEEDED(hr));
-        if (SUCCEEDED(hr) && batch != ERROR_SUCCESS) hr = HRESULT_FROM_WIN32(batch);
+        const bool commit = SUCCEEDED(hr) || notRegistered;
+        batch = KwRegistryEndBatch(commit);
+        if (commit && batch != ERROR_SUCCESS) {
+            hr = HRESULT_FROM_WIN32(batch);
+            notRegistered = false;
+        }
     }
     FreeLibrary(module);
+    if (hr == HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) {
+        std::fprintf(stderr, "kwjpeg: cannot %s %s: the registry is not writable (%s)\n",
+                     unregister ? "unregister" : "register", library.c_str(), KwRegistryPath());
+        return ExitFileFailed;
+    }
+    if (notRegistered) {
+        if (!options.quiet)
+            std::printf("%s is not registered\n  in the registry %s\n", library.c_str(), KwRegistryPath());
+        return ExitOk;
+    }
     if (FAILED(hr)) {
         std::fprintf(stderr, "kwjpeg: %s: %s failed with %s: %s (registry %s)\n", library.c_str(),
                      entry, KwToolSession::HresultText(hr).c_str(), RegistryFailure(batch), KwRegistryPath());
@@ -303,12 +328,13 @@ int RunInfo(const Options& options)
     KwProgressBar bar = MakeProgressBar(barOptions);
     int status = ExitOk;
     int index = 0;
-    for (const std::string& file : options.args) {
+    for (const std::string& path : options.args) {
         ++index;
         int total = int(options.args.size());
+        const std::string file = KwPipeInput::Named(path);
         session->SetProgressCallback([&](int percent) { bar.Update(file, percent, index - 1, total); });
         // The whole image is decoded, as a host would, but its rows are not kept.
-        KwLoadOutcome outcome = session->Load(file, false, std::make_shared<KwDiscardRowSink>());
+        KwLoadOutcome outcome = session->Load(path, false, std::make_shared<KwDiscardRowSink>());
         bar.Finish();
         if (options.json)
             std::printf("%s\n", KwInfoReport::Json(file, outcome).c_str());
@@ -424,7 +450,8 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
         error = "unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)";
         return result;
     }
-    const std::string inFormat = KwImageFiles::FormatOf(in);
+    const std::string inFormat = session.InputFormat(in, error);
+    if (inFormat.empty()) return result;
     if (outFormat == "jpg" && (inFormat == "ppm" || inFormat == "pgm")) {
         error = EncodeNetpbm(session, in, out);
         return result;
@@ -440,10 +467,7 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
         image.dpiY = outcome.dpiY;
         if (!Orient(image, outcome.orientation, settings, error)) return result;
         result.damage = outcome.damage;
-    } else if (!inFormat.empty()) {
-        if (!KwImageFiles::Read(in, image, error)) return result;
-    } else {
-        error = "unknown input format (use .jpg, .bmp, .ppm, .pgm or .png)";
+    } else if (!KwImageFiles::Read(in, image, error)) {
         return result;
     }
     if (outFormat == "jpg") {
@@ -600,11 +624,22 @@ int RunBatchConvert(const Options& options)
 
 int RunConvert(const Options& options)
 {
-    if (!options.to.empty() || !options.outDir.empty()) return RunBatchConvert(options);
+    const bool toStandardOutput =
+        options.args.size() == 2 && KwPipeInput::IsStandardStream(options.args[1]) && options.outDir.empty();
+    if (!toStandardOutput && (!options.to.empty() || !options.outDir.empty())) return RunBatchConvert(options);
     if (options.args.size() != 2)
         return Usage("convert takes IN and OUT, or --to FORMAT -o OUTDIR followed by files and folders");
     const std::string& in = options.args[0];
-    const std::string& out = options.args[1];
+    const std::string name = KwPipeInput::Named(in);
+    std::unique_ptr<KwStandardOutput> standardOutput;
+    if (toStandardOutput) {
+        if (options.to.empty())
+            return Usage("an OUT of - (standard output) needs --to FORMAT: bmp, ppm, pgm, png or jpg");
+        const std::string format = KwImageFiles::FormatOf("output." + options.to);
+        if (format.empty()) return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.to + "'");
+        standardOutput.reset(new KwStandardOutput(format));
+    }
+    const std::string out = standardOutput ? standardOutput->Path() : options.args[1];
     if (KwImageFiles::FormatOf(out).empty())
         return Usage("unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)");
     std::string error;
@@ -614,17 +649,23 @@ int RunConvert(const Options& options)
         return ExitFileFailed;
     }
     KwProgressBar bar = MakeProgressBar(options);
-    session->SetProgressCallback([&](int percent) { bar.Update(in, percent, 0, 1); });
+    session->SetProgressCallback([&](int percent) { bar.Update(name, percent, 0, 1); });
     ConvertSettings settings;
     settings.keepOrientation = options.keepOrientation;
     Converted converted = ConvertOne(*session, in, out, settings);
     bar.Finish();
+    if (standardOutput && converted.error.empty()) standardOutput->Send(converted.error);
     if (!converted.error.empty()) {
-        std::fprintf(stderr, "kwjpeg: %s: %s\n", in.c_str(), converted.error.c_str());
+        // The temporary file stands for standard output: messages say so.
+        const std::string shown = "standard output";
+        for (size_t at = 0; standardOutput && (at = converted.error.find(out, at)) != std::string::npos;
+             at += shown.size())
+            converted.error.replace(at, out.size(), shown);
+        std::fprintf(stderr, "kwjpeg: %s: %s\n", name.c_str(), converted.error.c_str());
         return ExitFileFailed;
     }
-    WarnDamage(in, converted.damage);
-    if (!options.quiet) std::printf("wrote %s\n", out.c_str());
+    WarnDamage(name, converted.damage);
+    if (!options.quiet && !standardOutput) std::printf("wrote %s\n", out.c_str());
     return ExitOk;
 }
 

@@ -8,6 +8,11 @@
 // began it: other threads wait for its end, as other processes do at the file
 // lock, so that their calls are neither held in it nor undone with it and never
 // see what it has not yet written. Volatile keys live only in this process.
+// Readers take no lock: a writer replaces the file whole by a rename, so a
+// reader sees the old file or the new one. A registry this process cannot
+// write (a system-wide one) is still read, and its volatile keys still made;
+// its persistent keys refuse writing with ERROR_ACCESS_DENIED, as Windows'
+// do, and nothing is made beside it.
 #include "KwPosixInternal.h"
 #include "KwRegistryModel.h"
 
@@ -56,6 +61,11 @@ constexpr size_t MaxKeyDepth = 512;
 constexpr off_t MaxFileSize = 64 << 20;
 // Ends the name of a temporary file beside the registry; a random suffix follows.
 const char TempSuffix[] = ".tmp-";
+// The access rights that let a key be changed.
+constexpr REGSAM KeyCreateLink = 0x0020;
+constexpr REGSAM DeleteAccess = 0x00010000, WriteDacAccess = 0x00040000, WriteOwnerAccess = 0x00080000;
+constexpr REGSAM WritingAccess =
+    KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KeyCreateLink | DeleteAccess | WriteDacAccess | WriteOwnerAccess;
 
 // The state is never destroyed: libraries finalised after this one may still
 // use the registry while the process exits.
@@ -331,6 +341,26 @@ LSTATUS Save()
     return ERROR_SUCCESS;
 }
 
+// ERROR_ACCESS_DENIED when this process may not change the registry file at
+// `path`, found without making anything: a writer makes the lock file, and a
+// temporary file that it renames over the registry, in the file's folder (or
+// makes that folder). Other failures are left for the writer to meet.
+LSTATUS WriteAccess(const std::string& path)
+{
+    std::string dir = DirectoryOf(path);
+    struct stat st;
+    // What is missing would be made in the nearest folder that exists.
+    while (stat(dir.empty() ? "." : dir.c_str(), &st) != 0) {
+        if (errno != ENOENT || dir.empty() || dir == "/") return ERROR_SUCCESS;
+        dir = DirectoryOf(dir);
+    }
+    if (faccessat(AT_FDCWD, dir.empty() ? "." : dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return ErrnoStatus(errno) == ERROR_ACCESS_DENIED ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    const std::string lockPath = path + ".lock";
+    const bool lockWritable = faccessat(AT_FDCWD, lockPath.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
+    return lockWritable || ErrnoStatus(errno) != ERROR_ACCESS_DENIED ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 // Takes the file lock of the current registry file; -1 with the failure in `status`.
 int LockFile(LSTATUS& status)
 {
@@ -384,15 +414,26 @@ LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
         if (persist) g_batchDirty = true;
         return status;
     }
-    LSTATUS status;
-    const int lockFd = LockFile(status);
-    if (lockFd < 0) return status;
+    // A registry that cannot be written is changed without the writers' lock,
+    // which cannot be made beside it: only volatile keys can change there.
+    const bool writable = WriteAccess(CurrentRegistryPath()) == ERROR_SUCCESS;
+    LSTATUS status = ERROR_SUCCESS;
+    const int lockFd = writable ? LockFile(status) : -1;
+    if (writable && lockFd < 0) return status;
+    // Released however this ends, a throwing change too.
+    struct LockRelease {
+        int fd;
+        ~LockRelease()
+        {
+            if (fd >= 0) close(fd);
+        }
+    } release{lockFd};
     status = Load(true);
     if (status == ERROR_SUCCESS) {
         bool persist = false;
         status = change(persist);
         if (persist) {
-            const LSTATUS saved = Save();
+            const LSTATUS saved = writable ? Save() : ERROR_ACCESS_DENIED;
             if (saved != ERROR_SUCCESS) {
                 // The change is not on disk: drop it from memory too.
                 g_cacheValid = false;
@@ -402,7 +443,6 @@ LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
         }
     }
     g_pendingDeletions.clear();
-    close(lockFd); // releases the lock
     return status;
 }
 
@@ -548,6 +588,14 @@ LSTATUS CopyOut(const std::vector<BYTE>& data, DWORD type, LPDWORD lpType, BYTE*
     return ERROR_SUCCESS;
 }
 
+// Opening a persistent key for writing needs a registry this process may
+// write; its own open batch holds the lock, so it may. Caller holds g_mutex.
+LSTATUS OpenAccess(const RegKey& key, REGSAM access)
+{
+    if (!(access & WritingAccess) || key.isVolatile || g_batchDepth > 0) return ERROR_SUCCESS;
+    return WriteAccess(CurrentRegistryPath());
+}
+
 // Deletes `name` under `parent` (no subkey check). Returns whether it held persistent content.
 bool RemoveChild(RegKey& parent, const std::string& name)
 {
@@ -630,7 +678,7 @@ KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit)
     return status;
 }
 
-KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM,
+KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,
                                        const void*, PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     if (!phkResult || !lpSubKey) return ERROR_INVALID_PARAMETER;
@@ -653,6 +701,8 @@ KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR,
             if (key) key = key->Child(name);
         if (!key) return ERROR_SUCCESS;
         exists = true;
+        s = OpenAccess(*key, samDesired);
+        if (s != ERROR_SUCCESS) return s;
         basePath.insert(basePath.end(), names.begin(), names.end());
         *phkResult = NewHandle(root, std::move(basePath));
         if (!*phkResult) return ERROR_OUTOFMEMORY;
@@ -661,7 +711,7 @@ KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR,
     });
     if (status != ERROR_SUCCESS || exists) return status;
 
-    return WithTransaction([&](bool& persist) -> LSTATUS {
+    status = WithTransaction([&](bool& persist) -> LSTATUS {
         RegKey* key;
         std::vector<std::string> path;
         int root;
@@ -695,11 +745,21 @@ KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR,
             key = next;
             path.push_back(name);
         }
+        if (!created) {
+            s = OpenAccess(*key, samDesired);
+            if (s != ERROR_SUCCESS) return s;
+        }
         *phkResult = NewHandle(root, std::move(path));
         if (!*phkResult) return ERROR_OUTOFMEMORY;
         if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
         return ERROR_SUCCESS;
     });
+    // A key made but not kept (its write failed) is no key for the caller.
+    if (status != ERROR_SUCCESS && *phkResult) {
+        RegCloseKey(*phkResult);
+        *phkResult = nullptr;
+    }
+    return status;
 }
 
 KWPLATFORM_API LSTATUS RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult)
@@ -714,11 +774,12 @@ KWPLATFORM_API LSTATUS RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult
         *phkResult = status == ERROR_SUCCESS ? hKey : nullptr;
         return status;
     }
-    return RegCreateKeyExA(hKey, lpSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, phkResult,
+    // Windows asks for the rights it may have, so a key that cannot be written still opens.
+    return RegCreateKeyExA(hKey, lpSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, phkResult,
                            nullptr);
 }
 
-KWPLATFORM_API LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult)
+KWPLATFORM_API LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired, PHKEY phkResult)
 {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
@@ -735,6 +796,8 @@ KWPLATFORM_API LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, 
             key = key->Child(name);
             if (!key) return ERROR_FILE_NOT_FOUND;
         }
+        s = OpenAccess(*key, samDesired);
+        if (s != ERROR_SUCCESS) return s;
         path.insert(path.end(), names.begin(), names.end());
         *phkResult = NewHandle(root, std::move(path));
         return *phkResult ? ERROR_SUCCESS : ERROR_OUTOFMEMORY;

@@ -40,3 +40,5 @@ KWPLATFORM_API void KwSetMessageBoxHandler(KwMessageBoxHandler handler, void* co
 }
 
 KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void) { return isatty(2) ? TRUE : FALSE; }
+
+KWPLATFORM_API BOOL KwSetBinaryStandardStream(int descriptor) { return descriptor == 0 || descriptor == 1; }

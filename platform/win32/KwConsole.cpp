@@ -1,10 +1,19 @@
 // Console questions a tool asks of the platform.
 #include "KwPlatform.h"
 
+#include <fcntl.h>
+#include <io.h>
+
 KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void)
 {
     HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
     return handle && handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
+}
+
+KWPLATFORM_API BOOL KwSetBinaryStandardStream(int descriptor)
+{
+    if (descriptor != 0 && descriptor != 1) return FALSE;
+    return _setmode(descriptor, _O_BINARY) != -1;
 }
 
 namespace {

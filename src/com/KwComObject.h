@@ -18,13 +18,7 @@ struct KwFilterObjectTraits {
     template <typename Self> static void Destroy(Self* object) noexcept { KwDelete(object); }
 };
 
-template <typename Self> class KwComObjectRoot : public KwComObjectBase<Self, KwFilterObjectTraits> {
-public:
-    ULONG RefCountForTesting() const noexcept { return this->References(); }
-
-    // Work after construction that may fail; the default does nothing.
-    HRESULT FinalConstruct() noexcept { return S_OK; }
-};
+template <typename Self> using KwComObjectRoot = KwComObjectBase<Self, KwFilterObjectTraits>;
 
 // Creates an object as a class object's CreateInstance does: without an outer
 // object a plain instance asked for riid; with one (riid must be IUnknown) an
@@ -37,14 +31,12 @@ template <typename T> HRESULT KwCreateComObject(IUnknown* outer, REFIID riid, vo
     T* object = KwNew<T>();
     if (!object) return E_OUTOFMEMORY;
     object->SetOuter(outer);
-    HRESULT hr = object->FinalConstruct();
-    if (SUCCEEDED(hr)) {
-        if (outer) {
-            *ppv = object->InnerUnknownPtr();
-            object->InnerAddRef();
-        } else {
-            hr = object->InnerQueryInterface(riid, ppv);
-        }
+    HRESULT hr = S_OK;
+    if (outer) {
+        *ppv = object->InnerUnknownPtr();
+        object->InnerAddRef();
+    } else {
+        hr = object->InnerQueryInterface(riid, ppv);
     }
     object->InnerRelease(); // the creation reference; destroys the object on failure
     return hr;
@@ -57,11 +49,6 @@ template <typename T> HRESULT KwCreatePlainObject(T** out) noexcept
     *out = nullptr;
     T* object = KwNew<T>();
     if (!object) return E_OUTOFMEMORY;
-    HRESULT hr = object->FinalConstruct();
-    if (FAILED(hr)) {
-        object->InnerRelease();
-        return hr;
-    }
     *out = object;
     return S_OK;
 }

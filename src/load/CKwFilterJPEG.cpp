@@ -230,7 +230,7 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::GetNode(VARIANT NodeSpec, VARIANT_BOOL 
     if (!node) return E_FAIL;
 
     if (created) {
-        hr = PublishCreationAttributes(node.Get());
+        hr = PublishAttributes(Stage::NodeCreated, node.Get());
         if (FAILED(hr)) return hr;
     }
     if (NodeObject) {
@@ -245,67 +245,58 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::GetNode(VARIANT NodeSpec, VARIANT_BOOL 
     return hr;
 }
 
-HRESULT CKwFilterJPEG::PublishCreationAttributes(IKwContainer* node) noexcept
-{
-    KwVariant nodeId;
-    nodeId.SetI4(1);
-    HRESULT hr = PutNamed(node, OLESTR("NodeID"), nodeId, AttributeTypeInfo);
-    if (FAILED(hr)) return hr;
-    KwVariant isDefault;
-    isDefault.SetBool(VARIANT_TRUE);
-    hr = PutNamed(node, OLESTR("Default"), isDefault, AttributeTypePlain);
-    if (FAILED(hr)) return hr;
-    KwVariant loaded;
-    loaded.SetBool(VARIANT_FALSE);
-    hr = PutNamed(node, OLESTR("Loaded"), loaded, AttributeTypePlain);
-    if (FAILED(hr)) return hr;
-    KwVariant compression;
-    if (!SetText(compression, OLESTR("JPEG"))) return E_OUTOFMEMORY;
-    return PutNamed(node, OLESTR("Compression"), compression, AttributeTypeInfo);
-}
+// One attribute the load publishes: when, on what, its name and type, and how
+// its value is made from the filter's state. A value left empty is not
+// published (the file has none); a text that could not be had is out of memory.
+struct CKwFilterJPEG::PublishedAttribute {
+    Stage When;
+    bool OnDocument;
+    const OLECHAR* Name;
+    LONG Type;
+    void (*Value)(const CKwFilterJPEG& filter, KwVariant& value) noexcept;
+};
 
-HRESULT CKwFilterJPEG::PublishCompletionAttributes(IKwContainer* node) noexcept
+HRESULT CKwFilterJPEG::PublishAttributes(Stage stage, IKwContainer* node) noexcept
 {
-    KwVariant bits;
-    bits.SetI4(m_BitsPerPixel);
-    HRESULT hr = PutNamed(node, OLESTR("BitsPerPixel"), bits, AttributeTypeInfo);
-    if (FAILED(hr)) return hr;
-    if (m_LpiX != 0) {
-        KwVariant lpi;
-        lpi.SetR8(m_LpiX);
-        hr = PutNamed(node, OLESTR("LpiX"), lpi, AttributeTypePlain);
+    using Filter = const CKwFilterJPEG&;
+    const bool OnNode = false, OnDocument = true;
+    // In the order they are published.
+    static const PublishedAttribute attributes[] = {
+        {Stage::NodeCreated, OnNode, OLESTR("NodeID"), AttributeTypeInfo,
+         [](Filter, KwVariant& v) noexcept { v.SetI4(1); }},
+        {Stage::NodeCreated, OnNode, OLESTR("Default"), AttributeTypePlain,
+         [](Filter, KwVariant& v) noexcept { v.SetBool(VARIANT_TRUE); }},
+        {Stage::NodeCreated, OnNode, OLESTR("Loaded"), AttributeTypePlain,
+         [](Filter, KwVariant& v) noexcept { v.SetBool(VARIANT_FALSE); }},
+        {Stage::NodeCreated, OnNode, OLESTR("Compression"), AttributeTypeInfo,
+         [](Filter, KwVariant& v) noexcept { v.SetBstr(KwAllocString(OLESTR("JPEG"))); }},
+        {Stage::ImageLoaded, OnNode, OLESTR("BitsPerPixel"), AttributeTypeInfo,
+         [](Filter f, KwVariant& v) noexcept { v.SetI4(f.m_BitsPerPixel); }},
+        {Stage::ImageLoaded, OnNode, OLESTR("LpiX"), AttributeTypePlain,
+         [](Filter f, KwVariant& v) noexcept { if (f.m_LpiX != 0) v.SetR8(f.m_LpiX); }},
+        {Stage::ImageLoaded, OnNode, OLESTR("LpiY"), AttributeTypePlain,
+         [](Filter f, KwVariant& v) noexcept { if (f.m_LpiY != 0) v.SetR8(f.m_LpiY); }},
+        {Stage::ImageLoaded, OnNode, OLESTR("Loaded"), AttributeTypeInfo,
+         [](Filter, KwVariant& v) noexcept { v.SetBool(VARIANT_TRUE); }},
+        {Stage::ImageLoaded, OnDocument, OLESTR("Format"), AttributeTypePlain,
+         [](Filter f, KwVariant& v) noexcept { if (f.m_ExifFound) v.SetBstr(KwAllocString(OLESTR("JPEG (Exif)"))); }},
+        // Beyond the attributes every load publishes: only for a file that has them.
+        {Stage::ImageLoaded, OnNode, OLESTR("Orientation"), AttributeTypePlain,
+         [](Filter f, KwVariant& v) noexcept { if (f.m_Orientation != 0) v.SetI4(f.m_Orientation); }},
+        {Stage::ImageLoaded, OnNode, OLESTR("Damage"), AttributeTypeInfo,
+         [](Filter f, KwVariant& v) noexcept { if (f.m_Damage[0] != '\0') v.SetBstr(KwNarrowToBstr(f.m_Damage)); }},
+    };
+    for (const PublishedAttribute& attribute : attributes) {
+        if (attribute.When != stage) continue;
+        KwVariant value;
+        attribute.Value(*this, value);
+        if (value.vt == VT_EMPTY) continue;
+        if (value.vt == VT_BSTR && !value.bstrVal) return E_OUTOFMEMORY;
+        IKwAttributeGroup* target = attribute.OnDocument ? static_cast<IKwAttributeGroup*>(m_Document.Get()) : node;
+        const HRESULT hr = PutNamed(target, attribute.Name, value, attribute.Type);
         if (FAILED(hr)) return hr;
     }
-    if (m_LpiY != 0) {
-        KwVariant lpi;
-        lpi.SetR8(m_LpiY);
-        hr = PutNamed(node, OLESTR("LpiY"), lpi, AttributeTypePlain);
-        if (FAILED(hr)) return hr;
-    }
-    KwVariant loaded;
-    loaded.SetBool(VARIANT_TRUE);
-    hr = PutNamed(node, OLESTR("Loaded"), loaded, AttributeTypeInfo);
-    if (FAILED(hr)) return hr;
-    if (m_ExifFound) {
-        KwVariant format;
-        if (!SetText(format, OLESTR("JPEG (Exif)"))) return E_OUTOFMEMORY;
-        hr = PutNamed(m_Document.Get(), OLESTR("Format"), format, AttributeTypePlain);
-        if (FAILED(hr)) return hr;
-    }
-    // Beyond the attributes every load publishes: only for a file that has them.
-    if (m_Orientation != 0) {
-        KwVariant orientation;
-        orientation.SetI4(m_Orientation);
-        hr = PutNamed(node, OLESTR("Orientation"), orientation, AttributeTypePlain);
-        if (FAILED(hr)) return hr;
-    }
-    if (m_Damage[0] != '\0') {
-        KwVariant damage;
-        damage.SetBstr(KwNarrowToBstr(m_Damage));
-        if (!damage.bstrVal) return E_OUTOFMEMORY;
-        hr = PutNamed(node, OLESTR("Damage"), damage, AttributeTypeInfo);
-    }
-    return hr;
+    return S_OK;
 }
 
 HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
@@ -340,7 +331,7 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
     HRESULT hr = Decode(raster.Get());
     if (FAILED(hr)) return hr;
 
-    hr = PublishCompletionAttributes(node);
+    hr = PublishAttributes(Stage::ImageLoaded, node);
     if (FAILED(hr)) return hr;
     return raster->EndObject();
 }

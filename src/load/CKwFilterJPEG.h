@@ -28,8 +28,10 @@ private:
     HRESULT TakeStorageName() noexcept;
     bool AcceptStream() noexcept;
     HRESULT DescribeDocument() noexcept;
-    HRESULT PublishCreationAttributes(IKwContainer* node) noexcept;
-    HRESULT PublishCompletionAttributes(IKwContainer* node) noexcept;
+    // The node's attributes are published as the node is created, then once its image is loaded.
+    enum class Stage { NodeCreated, ImageLoaded };
+    struct PublishedAttribute;
+    HRESULT PublishAttributes(Stage stage, IKwContainer* node) noexcept;
     HRESULT LoadNode(IKwContainer* node) noexcept;
     HRESULT Decode(IKwRasterBlock* raster) noexcept;
     HRESULT CreateStorage(IKwRasterBlock* raster) noexcept;

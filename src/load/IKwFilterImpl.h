@@ -1,7 +1,8 @@
 // The common base of load filter classes: COM identity (plain or aggregated),
 // the interface table, ISupportErrorInfo for IKwFilter, and the connection point
 // container with the _IKwFilterEvents event source. The class T implements the
-// two IKwFilter methods.
+// two IKwFilter methods. Clsid, the identifier of its coclass, only names what
+// the base serves, as in every filter base.
 #pragma once
 
 #include "CProxy_IKwFilterEvents.h"
@@ -14,8 +15,6 @@ class IKwFilterImpl : public IKwFilter,
                       public IConnectionPointContainer,
                       public KwComObjectRoot<T> {
 public:
-    static const CLSID& ObjectClsid() noexcept { return *Clsid; }
-
     KW_IMPLEMENT_IUNKNOWN
 
     // IUnknown is the IKwFilter pointer (the first entry).

@@ -9,7 +9,7 @@ KwDecodeSession::KwDecodeSession() noexcept
       m_Adobe(false), m_RowsAsDecoded(false), m_BufferRows(0), m_RowSize(0), m_RowsRead(0), m_NextRow(0)
 {
     std::memset(&m_Codec, 0, sizeof(m_Codec));
-    m_Errors.Attach(&m_Codec);
+    m_Errors.Attach(&m_Codec, &m_Budget);
 }
 
 KwDecodeSession::~KwDecodeSession()

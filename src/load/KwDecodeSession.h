@@ -8,6 +8,7 @@
 // the decompressor, which is the codec's way to stop with rows unread.
 #pragma once
 
+#include "KwDecodeBudget.h"
 #include "KwLoadErrorManager.h"
 #include "KwMemory.h"
 #include "KwPlatform.h"
@@ -57,8 +58,10 @@ public:
 private:
     HRESULT AllocateRows() noexcept;
 
-    // The decompressor points at the error manager, and the error manager's
-    // progress hook at the decompressor; neither moves while the session lives.
+    // The decompressor points at the error manager, whose progress hook
+    // points at the decompressor and asks the budget; none moves while the
+    // session lives.
+    KwDecodeBudget m_Budget;
     KwLoadErrorManager m_Errors;
     jpeg_decompress_struct m_Codec;
     bool m_Created;

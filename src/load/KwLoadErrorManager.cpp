@@ -5,6 +5,7 @@
 #include <jerror.h>
 
 #include "JpegStreamSource.h"
+#include "KwDecodeBudget.h"
 
 // The codec holds a pointer to Public; the wrappers and error_exit find the whole record from it.
 static_assert(std::is_standard_layout<KwLoadErrorManager>::value, "Public must start the record");
@@ -56,7 +57,7 @@ static void KwLoadFormatMessage(j_common_ptr, char*) {}
 static void KwLoadProgressMonitor(j_common_ptr cinfo)
 {
     if (!cinfo->is_decompressor) return;
-    if (!ManagerOf(cinfo)->Budget.Admits(reinterpret_cast<j_decompress_ptr>(cinfo))) {
+    if (!ManagerOf(cinfo)->Budget->Admits(reinterpret_cast<j_decompress_ptr>(cinfo))) {
         cinfo->err->msg_code = JERR_NOT_COMPILED; // any code: the message is never formatted
         cinfo->err->error_exit(cinfo);
     }
@@ -64,9 +65,10 @@ static void KwLoadProgressMonitor(j_common_ptr cinfo)
 
 } // extern "C"
 
-void KwLoadErrorManager::Attach(j_decompress_ptr cinfo) noexcept
+void KwLoadErrorManager::Attach(j_decompress_ptr cinfo, KwDecodeBudget* budget) noexcept
 {
     jpeg_std_error(&Public);
+    Budget = budget;
     FormatStandard = Public.format_message;
     Damage[0] = '\0';
     DamageCount = 0;
@@ -88,7 +90,7 @@ bool KwLoadErrorManager::CreateDecompress(j_decompress_ptr cinfo) noexcept
     manager->Progress.pass_limit = 0;
     manager->Progress.completed_passes = 0;
     manager->Progress.total_passes = 0;
-    manager->Budget.Reset();
+    manager->Budget->Reset();
     cinfo->progress = &manager->Progress;
     if (cinfo->mem->max_memory_to_use <= 0 || cinfo->mem->max_memory_to_use > MaxCodecMemory)
         cinfo->mem->max_memory_to_use = MaxCodecMemory;

@@ -4,8 +4,8 @@
 // object with a destructor, so the jump skips nothing and the caller, which owns
 // the decompressor and every buffer, cleans up on its ordinary path.
 //
-// Its progress hook also bounds the work a file can demand before the first
-// row reaches the host (KwDecodeBudget), and it caps the codec's whole-image
+// Its progress hook also asks a work budget, which the decode owns, whether
+// the codec may go on (KwDecodeBudget), and it caps the codec's whole-image
 // buffers. Either ends the load as a fatal codec error.
 #pragma once
 
@@ -14,9 +14,8 @@
 
 #include <jpeglib.h>
 
-#include "KwDecodeBudget.h"
-
 class CKwFilterJPEG;
+class KwDecodeBudget;
 
 class KwLoadErrorManager {
 public:
@@ -30,11 +29,12 @@ public:
     static const long MaxCodecMemory = 1L << 30;
 
     // Fills the record with the codec's standard values, replaces the four
-    // reporting routines with silent ones and makes it the error manager of cinfo.
-    void Attach(j_decompress_ptr cinfo) noexcept;
+    // reporting routines with silent ones and makes it the error manager of
+    // cinfo; the progress hook asks budget, which must outlive the decode.
+    void Attach(j_decompress_ptr cinfo, KwDecodeBudget* budget) noexcept;
 
     // Each returns false when the codec raised a fatal error during the call;
-    // CreateDecompress also sets up the work and memory bounds.
+    // CreateDecompress also starts the budget's count and sets up the memory bound.
     static bool CreateDecompress(j_decompress_ptr cinfo) noexcept;
     static bool InstallSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner) noexcept;
     static bool ReadHeader(j_decompress_ptr cinfo) noexcept;
@@ -47,9 +47,9 @@ public:
     jpeg_error_mgr Public;
     // Where error_exit returns to: set by the wrapper that is running a codec call.
     std::jmp_buf Jump;
-    // The codec's progress hook, used only for the work bound.
+    // The codec's progress hook, used only for the work bound, and the budget it asks.
     jpeg_progress_mgr Progress;
-    KwDecodeBudget Budget;
+    KwDecodeBudget* Budget;
     // The codec's text of the first warning about damaged data (cut short,
     // corrupt entropy data, a bogus progression), empty when there was none,
     // and how many such warnings it gave in all.

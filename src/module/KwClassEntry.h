@@ -11,6 +11,8 @@ struct KwClassEntry {
     KwCreatorFunction Creator;
     WORD RegistryResource;                      // the REGISTRY resource of the class's script
     std::atomic<KwClassFactory*> ClassObject;   // created on first request, released at library end
-    void (*StartHook)();                        // run at library start and end; may be null
+    // Work a class may need once per process, run at library attach and detach;
+    // none of the filter's classes has any, so both are null for them.
+    void (*StartHook)();
     void (*EndHook)();
 };

@@ -6,62 +6,13 @@
 #include <cstring>
 #include <iterator>
 
-#include "JpegStreamDestination.h"
-#include "KwSaveErrorManager.h"
+#include "KwEncodeSession.h"
 
 namespace {
 
 // The start value that ends the run records of a 16-bit and a 32-bit run line.
 const uint32_t RunTerminator16 = 0xFFFF;
 const int32_t RunTerminator32 = -1;
-
-// Each function below wraps one step of the codec. The codec's fatal-error exit
-// jumps back into the function that armed the jump buffer, which then answers
-// false. Nothing dynamic lives in these frames, so the jump skips no destructor;
-// the compressor, its error manager and every buffer belong to EndObject.
-
-bool CreateCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
-{
-    if (setjmp(err->Jump)) return false;
-    jpeg_create_compress(cinfo);
-    return true;
-}
-
-bool ConfigureCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err, CKwSaveRasterData* owner, LONG width,
-                         LONG height, J_COLOR_SPACE inputSpace) noexcept
-{
-    if (setjmp(err->Jump)) return false;
-    InstallStreamDestination(cinfo, owner);
-    cinfo->image_width = static_cast<JDIMENSION>(width);
-    cinfo->image_height = static_cast<JDIMENSION>(height);
-    cinfo->input_components = 3;
-    cinfo->in_color_space = inputSpace;
-    jpeg_set_defaults(cinfo);
-    jpeg_set_quality(cinfo, CKwSaveRasterData::Quality, TRUE);
-    return true;
-}
-
-bool StartCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
-{
-    if (setjmp(err->Jump)) return false;
-    jpeg_start_compress(cinfo, TRUE);
-    return true;
-}
-
-bool WriteRow(j_compress_ptr cinfo, KwSaveErrorManager* err, JSAMPROW row) noexcept
-{
-    if (setjmp(err->Jump)) return false;
-    JSAMPROW rows[1] = {row};
-    // The destination never suspends, so anything but one row is a failure (and must not loop).
-    return jpeg_write_scanlines(cinfo, rows, 1) == 1;
-}
-
-bool FinishCompressor(j_compress_ptr cinfo, KwSaveErrorManager* err) noexcept
-{
-    if (setjmp(err->Jump)) return false;
-    jpeg_finish_compress(cinfo);
-    return true;
-}
 
 // A 5-bit channel widened to 8 bits so that 0 stays 0 and 31 becomes 255.
 inline unsigned char Widen5(unsigned value) { return static_cast<unsigned char>((value << 3) | (value >> 2)); }
@@ -73,7 +24,10 @@ inline void PutPaletteEntry(uint32_t entry, unsigned char* rgb)
     rgb[2] = static_cast<unsigned char>(entry);
 }
 
-inline uint32_t ReadU16(const unsigned char* p) { return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8); }
+inline uint32_t ReadU16(const unsigned char* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
+}
 
 inline int32_t ReadI32(const unsigned char* p)
 {
@@ -306,68 +260,47 @@ void CKwSaveRasterData::ConvertRow(const unsigned char* stored, unsigned char* r
     }
 }
 
+// The palette as red, green, blue bytes in memory order, for 8-bit rows.
+void CKwSaveRasterData::PackPalette() noexcept
+{
+    for (int i = 0; i < MaxColors; ++i) {
+        const uint32_t entry = ColorTable[i];
+        const unsigned char bytes[4] = {static_cast<unsigned char>(entry >> 16), static_cast<unsigned char>(entry >> 8),
+                                        static_cast<unsigned char>(entry), 0};
+        std::memcpy(&PackedColors[i], bytes, 4);
+    }
+}
+
 HRESULT CKwSaveRasterData::EndObject() noexcept
 {
     if (!RasterBuffer) return E_FAIL;
 
-    KwSaveErrorManager errorManager;
-    jpeg_compress_struct cinfo;
-    std::memset(&cinfo, 0, sizeof(cinfo));
-    cinfo.err = KwInitSaveErrorManager(&errorManager);
-    KwBuffer<unsigned char> row;
-
     // Stored 24-bit rows are already B, G, R: where the codec reads that order
     // itself it takes them as they are. The codec makes the same samples from
     // either order, so the file is the same byte for byte.
-    J_COLOR_SPACE inputSpace = JCS_RGB;
-    bool rowsAsStored = false;
-#ifdef JCS_EXTENSIONS
-    if (BitsPerPixel == 24) {
-        inputSpace = JCS_EXT_BGR;
-        rowsAsStored = true;
-    }
-#endif
-
-    bool ok = CreateCompressor(&cinfo, &errorManager);
-    if (ok) ok = ConfigureCompressor(&cinfo, &errorManager, this, Width, Height, inputSpace);
-    if (ok) ok = StartCompressor(&cinfo, &errorManager);
-    // Taken once the codec has accepted the size, so an image too wide for it fails there first;
-    // taken for every depth, so that running out of memory here ends EndObject the same way
-    // whether or not the codec reads stored rows itself.
-    if (ok) {
-        row = KwAllocateBuffer<unsigned char>(static_cast<std::size_t>(Width) * 3);
-        if (!row) {
-            // Nothing has reached the stream yet; the image stays, so the host may try again.
-            jpeg_destroy_compress(&cinfo);
-            return E_OUTOFMEMORY;
+    const bool rowsAsStored = BitsPerPixel == 24 && KwEncodeSession::TakesBgrRows;
+    HRESULT hr = S_OK;
+    {
+        KwEncodeSession session;
+        hr = session.Start(this, Width, Height, rowsAsStored);
+        // Nothing has reached the stream yet; the image stays, so the host may try again.
+        if (hr == E_OUTOFMEMORY) return hr;
+        if (BitsPerPixel == 8) PackPalette();
+        for (LONG y = 0; SUCCEEDED(hr) && y < Height; ++y) {
+            unsigned char* stored =
+                RasterBuffer.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(RowSize);
+            if (!rowsAsStored) {
+                ConvertRow(stored, session.RowBuffer());
+                stored = session.RowBuffer();
+            }
+            hr = session.WriteRow(stored);
         }
+        if (SUCCEEDED(hr)) hr = session.Finish();
     }
-    if (BitsPerPixel == 8) {
-        for (int i = 0; i < MaxColors; ++i) {
-            const uint32_t entry = ColorTable[i];
-            const unsigned char bytes[4] = {static_cast<unsigned char>(entry >> 16),
-                                            static_cast<unsigned char>(entry >> 8), static_cast<unsigned char>(entry),
-                                            0};
-            std::memcpy(&PackedColors[i], bytes, 4);
-        }
-    }
-    while (ok && cinfo.next_scanline < cinfo.image_height) {
-        unsigned char* stored =
-            RasterBuffer.get() + static_cast<std::size_t>(cinfo.next_scanline) * static_cast<std::size_t>(RowSize);
-        if (rowsAsStored) {
-            ok = WriteRow(&cinfo, &errorManager, stored);
-        } else {
-            ConvertRow(stored, row.get());
-            ok = WriteRow(&cinfo, &errorManager, row.get());
-        }
-    }
-    if (ok) ok = FinishCompressor(&cinfo, &errorManager);
-
     // Also after a fatal error: the message has been shown, whatever reached the
     // stream stays there, and the object ends without its image either way.
-    jpeg_destroy_compress(&cinfo);
     ReleaseStorage();
-    return ok ? S_OK : E_FAIL;
+    return SUCCEEDED(hr) ? S_OK : E_FAIL;
 }
 
 HRESULT CKwSaveRasterData::WriteOutput(const void* data, ULONG count, ULONG* written) noexcept

@@ -14,8 +14,6 @@ class CKwSaveRasterData final : public IKwSaveRasterDataImpl<CKwSaveRasterData, 
 public:
     // Palette entries are 0x00RRGGBB: blue in byte 0, green in byte 1, red in byte 2.
     static constexpr int MaxColors = 256;
-    // The encoder's one setting; no attribute changes it.
-    static constexpr int Quality = 75;
 
     CKwSaveRasterData() noexcept = default;
     ~CKwSaveRasterData();
@@ -43,6 +41,7 @@ private:
     void StoreRunLine16(const unsigned char* source, LONG BytesPerLine) noexcept;
     void StoreRunLine32(const unsigned char* source, LONG BytesPerLine) noexcept;
     void SetRun(int64_t start, int64_t end) noexcept;
+    void PackPalette() noexcept;
     void ConvertRow(const unsigned char* stored, unsigned char* rgb) const noexcept;
 
     LONG Width = 0;
@@ -51,7 +50,7 @@ private:
     LONG NoColors = 0;
     LONG RowSize = 0;
     uint32_t ColorTable[MaxColors] = {};
-    // The palette as red, green, blue bytes in memory order, made by EndObject for 8-bit rows.
+    // The palette as red, green, blue bytes in memory order, made by PackPalette.
     uint32_t PackedColors[MaxColors] = {};
     KwBuffer<unsigned char> RasterBuffer; // Height x RowSize bytes, row 0 at the top
     unsigned char* WriteCursor = nullptr;  // the stored row being filled by AddScanline1

@@ -1,5 +1,7 @@
 // The IKwFilterSave side of a save filter class: the interface, the method the
-// filter accepts without needing it, error-information support and the class id.
+// filter accepts without needing it and error-information support. Its
+// parameters, the class and its coclass's identifier, name what the base
+// serves, as in every filter base; it uses neither.
 #pragma once
 
 #include "KwComObject.h"
@@ -7,8 +9,6 @@
 template <typename T, const CLSID* Clsid>
 class IKwFilterSaveImpl : public IKwFilterSave, public KwSupportErrorInfoImpl<IKwFilterSave> {
 public:
-    static const CLSID& ObjectClsid() noexcept { return *Clsid; }
-
     // The stream stays referenced until the filter is released, so there is nothing to close.
     HRESULT STDMETHODCALLTYPE CloseDocument() noexcept override { return S_OK; }
 

@@ -1,6 +1,7 @@
 // The IKwSaveRasterData side of a raster-data class: the interface, the methods
-// accepted and ignored (attributes, the second scanline form, clip regions),
-// error-information support and the class id.
+// accepted and ignored (attributes, the second scanline form, clip regions) and
+// error-information support. Its parameters, the class and its coclass's
+// identifier, name what the base serves, as in every filter base; it uses neither.
 #pragma once
 
 #include "KwComObject.h"
@@ -8,8 +9,6 @@
 template <typename T, const CLSID* Clsid>
 class IKwSaveRasterDataImpl : public IKwSaveRasterData, public KwSupportErrorInfoImpl<IKwSaveRasterData> {
 public:
-    static const CLSID& ObjectClsid() noexcept { return *Clsid; }
-
     // The encoder settings are fixed; no attribute changes them.
     HRESULT STDMETHODCALLTYPE PutAttribute(BSTR, VARIANT) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE AddScanline2(KW_RASTER_TYPE, LONG, LONG, LONG*, LONG, unsigned char*) noexcept override

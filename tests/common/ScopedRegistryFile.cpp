@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -24,6 +26,7 @@ ScopedRegistryFile::~ScopedRegistryFile()
 {
     if (m_HadPrevious) setenv("KWPLATFORM_REGISTRY", m_Previous.c_str(), 1);
     else unsetenv("KWPLATFORM_REGISTRY");
+    if (m_WritesDenied) chmod(m_Folder.c_str(), 0755);
     const std::string command = "rm -rf '" + m_Folder + "'";
     if (std::system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << m_Folder;
 }
@@ -34,4 +37,13 @@ std::string ScopedRegistryFile::Text() const
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string ScopedRegistryFile::DenyWrites()
+{
+    const bool root = geteuid() == 0;
+    m_WritesDenied = true;
+    chmod(m_Path.c_str(), 0444);
+    if (chmod(m_Folder.c_str(), root ? 0755 : 0555) != 0) ADD_FAILURE() << "cannot change " << m_Folder;
+    return root ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
 }

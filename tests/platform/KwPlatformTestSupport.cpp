@@ -61,9 +61,9 @@ int PollProcess(int pid)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
 }
 
-int RunRegTool(const std::vector<std::string>& args, std::string* out)
+int RunRegTool(const std::vector<std::string>& args, std::string* out, const std::string& prefix)
 {
-    std::string command = std::string("'") + KW_PLATFORM_REGTOOL + "'";
+    std::string command = prefix + " '" + KW_PLATFORM_REGTOOL + "'";
     for (const std::string& a : args) command += " '" + a + "'";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;

@@ -27,9 +27,11 @@ public:
     bool destroyed = false; // set when the count reaches 0; the object itself stays for inspection
 };
 
-// Runs the registry helper with the given arguments; returns its exit code and
+// Runs the registry helper with the given arguments (behind a command prefix,
+// such as ScopedRegistryFile::DenyWrites gives); returns its exit code and
 // fills `out` with what it printed.
-int RunRegTool(const std::vector<std::string>& args, std::string* out = nullptr);
+int RunRegTool(const std::vector<std::string>& args, std::string* out = nullptr,
+               const std::string& prefix = std::string());
 // Starts the helper without waiting; returns its pid.
 int StartRegTool(const std::vector<std::string>& args);
 int WaitProcess(int pid);

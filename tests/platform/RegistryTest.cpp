@@ -454,6 +454,21 @@ TEST_F(Registry, FailedWritesChangeNothing)
     EXPECT_EQ(file.Text(), before);
 }
 
+// A system-wide registry, as a user meets it: read, its volatile keys made in
+// the process, every write refused as Windows refuses it, nothing made beside it.
+TEST_F(Registry, OneThatCannotBeWrittenIsStillRead)
+{
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Kept", "Value", "before"), ERROR_SUCCESS);
+    ASSERT_EQ(unlink((file.Path() + ".lock").c_str()), 0);
+    const std::string before = file.Text();
+    const std::string prefix = file.DenyWrites();
+    std::string out;
+    EXPECT_EQ(RunRegTool({"readonly", "Software\\Kept", "Value"}, &out, prefix), 0);
+    EXPECT_EQ(out, "open 0\nget 0 before\nset 5\nopen for writing 5\ncreate 5 1\ndelete 5\nbatch 5\nvolatile 0");
+    EXPECT_EQ(file.Text(), before);
+    EXPECT_EQ(FolderNames(), (std::set<std::string>{".", "..", "registry.reg"}));
+}
+
 TEST_F(Registry, DamagedLinesAreSkippedNotFatal)
 {
     // Beyond what the registry functions can make: 602 levels, a backslash

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ExifBuilder.h"
+#include "ScopedRegistryFile.h"
 #include "TestJpeg.h"
 
 namespace {
@@ -502,7 +503,9 @@ TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
 // error must hold or must not, and bytes an output file must hold (an empty
 // `fileHolds`: the file must not exist). A row with a signal starts the tool,
 // sends the signal once a partial output file appears in `file`, and then
-// expects no partial file there.
+// expects no partial file there. A row with a `feed` pipes that command's
+// output into the tool; one with `sameAs` wants standard output to be exactly
+// that file.
 TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
 {
     const std::string dir = Scratch() + "/table";
@@ -514,6 +517,11 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     const TestJpeg::Bytes jpeg = TestJpeg::Make(dense);
     WriteFile(dir + "/dpi300.jpg", jpeg);
     WriteFile(dir + "/-dash.jpg", jpeg);
+    WriteFile(dir + "/photo", jpeg);
+    WriteFile(dir + "/photo.jpe", jpeg);
+    WriteFile(dir + "/notes", {'h', 'i', '\n'});
+    WriteFile(dir + "/notes.xyz", {'h', 'i', '\n'});
+    WriteFile(dir + "/empty", {});
     WriteFile(dir + "/batch/good.jpg", jpeg);
     WriteFile(dir + "/batch/bad.jpg", std::vector<unsigned char>(40, 'x'));
     ExifBuilder exif;
@@ -536,6 +544,14 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     WriteFile(dir + "/big.jpg", big);
     WriteFile(dir + "/cut.jpg", TestJpeg::Cut(big, TestJpeg::ScanDataOffset(big) + 3000));
 
+    // A system-wide registry: the suite's registrations, in a folder the user cannot write.
+    ScopedRegistryFile system;
+    std::ofstream(system.Path()) << ReadFile(Scratch() + "/registry.reg");
+    const std::string systemText = ReadFile(system.Path()), asUser = system.DenyWrites();
+    chmod(Scratch().c_str(), 0755);
+    mkdir((dir + "/user").c_str(), 0777);
+    chmod((dir + "/user").c_str(), 0777);
+
     const std::string pHYs300("pHYs\0\0\x2e\x23\0\0\x2e\x23\x01", 13), bmp300("\x23\x2e\0\0\x23\x2e\0\0", 8);
     const std::string photos = "/usr/share/backgrounds/mate/nature";
     struct Row {
@@ -544,6 +560,8 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         std::vector<std::string> out, err, absent;
         std::string file, fileHolds;
         int signal;
+        bool systemRegistry = false; // run by a user who cannot write the registry
+        std::string feed = std::string(), sameAs = std::string();
     } rows[] = {
         // The exposure as published (1/4000 s is 0.0003, not 1/3333); empty EXIF texts left out.
         {"info camera.jpg", 0, {"    ExifExposure         0.0003 s\n", "Orientation 6 (turn 90\u00b0 clockwise"}, {}, {" 1/", "ExifMake"}, "", "", 0},
@@ -571,6 +589,32 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"info -- -dash.jpg", 0, {"-dash.jpg\n  result     loaded"}, {}, {}, "", "", 0},
         {"convert dpi300.jpg dpi300.xyz", 2, {}, {"unknown output format for dpi300.xyz"}, {}, "dpi300.xyz", "", 0},
         {"sample sample.png", 2, {}, {"sample writes a JPEG file"}, {}, "sample.png", "", 0},
+        // Only registering writes the registry; a library not registered is told so.
+        {"info dpi300.jpg", 0, {"result     loaded"}, {}, {}, "", "", 0, true},
+        {"filters", 0, {"KwFilterJPEG  (KwFilter_JPEG.KwFilterJPEG"}, {}, {}, "", "", 0, true},
+        {"convert dpi300.jpg user/dpi300.png", 0, {}, {}, {}, "user/dpi300.png", pHYs300, 0, true},
+        {"register " + Library, 1, {}, {"cannot register " + Library + ": the registry is not writable (" + system.Path() + ")"}, {}, "", "", 0, true},
+        {"unregister " + Library, 1, {}, {"cannot unregister " + Library + ": the registry is not writable (" + system.Path() + ")"}, {}, "", "", 0, true},
+        {"unregister " + Library, 0, {"unregistered " + Library}, {}, {}, "", "", 0},
+        {"unregister " + Library, 0, {Library + " is not registered\n  in the registry "}, {}, {"0x8002801C"}, "", "", 0},
+        {"register --quiet " + Library, 0, {}, {}, {}, "", "", 0},
+        // Names that do not tell: the content does, and refusals say what was given.
+        {"info photo photo.jpe", 0, {"photo\n  result     loaded", "photo.jpe\n  result     loaded"}, {}, {}, "", "", 0},
+        {"info notes", 1, {}, {"notes: notes has no extension, and no registered filter recognises its content"}, {}, "", "", 0},
+        {"info notes.xyz", 1, {}, {"no registered filter opens .xyz files or recognises the content of notes.xyz"}, {}, "", "", 0},
+        {"info batch", 1, {}, {"batch is a folder, not a file"}, {"(none)"}, "", "", 0},
+        {"convert notes notes.png", 1, {}, {"notes has no extension, and its content is not a JPEG file"}, {}, "notes.png", "", 0},
+        // Pipes: - is standard input or output, and a pipe named as a file is read whole.
+        {"info -", 0, {"standard input\n  result     loaded"}, {}, {}, "", "", 0, false, "cat photo"},
+        {"info --json /dev/stdin", 0, {"\"file\":\"/dev/stdin\",\"result\":\"0x00000000\""}, {}, {}, "", "", 0, false, "cat dpi300.jpg"},
+        {"info -", 1, {}, {"standard input: the file is a lossless JPEG"}, {}, "", "", 0, false, "cat kind195.jpg"},
+        {"info --max-pixels 256 -", 1, {}, {"standard input: more than 16777216 bytes to read"}, {}, "", "", 0, false, "head -c 16777217 /dev/zero"},
+        {"convert - piped.png", 0, {"wrote piped.png"}, {}, {}, "piped.png", pHYs300, 0, false, "cat dpi300.jpg"},
+        {"convert dpi300.jpg dpi300.ppm", 0, {}, {}, {}, "dpi300.ppm", "P6\n16 16\n", 0},
+        {"convert - - --to PPM", 0, {}, {}, {}, "", "", 0, false, "cat dpi300.jpg", "dpi300.ppm"},
+        {"convert dpi300.jpg - --to png", 0, {pHYs300}, {}, {"wrote"}, "", "", 0},
+        {"convert - -", 2, {}, {"an OUT of - (standard output) needs --to FORMAT"}, {}, "", "", 0, false, "cat dpi300.jpg", "empty"},
+        {"convert notes - --to png", 1, {}, {"notes: notes has no extension"}, {}, "", "", 0, false, "", "empty"},
         // Interrupted: the partial files of conversions in flight go, the status says why.
         {"convert -q --to png -j 2 -o int " + photos, 130, {}, {"interrupted"}, {}, "int", "", SIGINT},
         {"convert -q --to png -j 2 -o term " + photos, 143, {}, {}, {}, "term", "", SIGTERM},
@@ -579,8 +623,10 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     int index = 0;
     for (const Row& row : rows) {
         const std::string out = dir + "/row" + std::to_string(++index);
-        const std::string line = "cd " + dir + " && " + OwnRegistry() + " exec " + ToolPath + " " + row.args + " >" +
-                                 out + ".out 2>" + out + ".err";
+        const std::string line = "cd " + dir + " && " + (row.feed.empty() ? "" : row.feed + " | ") +
+                                 (row.systemRegistry ? "KWPLATFORM_REGISTRY=" + system.Path() + " exec " + asUser
+                                                     : OwnRegistry() + " exec") +
+                                 " " + ToolPath + " " + row.args + " >" + out + ".out 2>" + out + ".err";
         Outcome r;
         if (!row.signal) {
             r.status = WEXITSTATUS(std::system(line.c_str()));
@@ -609,12 +655,17 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         for (const std::string& text : row.err) EXPECT_NE(r.err.find(text), std::string::npos) << row.args << ": " << r.err;
         for (const std::string& text : row.absent)
             EXPECT_EQ((r.out + r.err).find(text), std::string::npos) << row.args << ": " << r.out << r.err;
+        if (!row.sameAs.empty()) {
+            EXPECT_TRUE(r.out == ReadFile(dir + "/" + row.sameAs)) << row.args << ": " << r.err;
+        }
         if (row.file.empty() || row.signal) continue;
         if (row.fileHolds.empty())
             EXPECT_FALSE(Exists(dir + "/" + row.file)) << row.args;
         else
             EXPECT_NE(ReadFile(dir + "/" + row.file).find(row.fileHolds), std::string::npos) << row.args;
     }
+    EXPECT_EQ(ReadFile(system.Path()), systemText);
+    EXPECT_EQ(EntriesIn(system.Folder(), "registry.reg."), 0u) << "no lock or temporary file beside the registry";
 }
 
 // Each of the eight EXIF orientations: convert shows the image as a viewer does

@@ -1,0 +1,83 @@
+#include "KwPipeInput.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "KwPlatform.h"
+
+namespace {
+
+// Reads `stream` to its end; the buffer never grows past limit + 1 bytes.
+bool ReadAll(std::FILE* stream, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error)
+{
+    const size_t most = static_cast<size_t>(std::min<uint64_t>(limit, SIZE_MAX - 1)) + 1;
+    size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (used == most) {
+                error = "more than " + std::to_string(limit) +
+                        " bytes to read, the most kept in memory for standard input or a pipe (4 bytes a pixel of"
+                        " --max-pixels); name the file instead";
+                return false;
+            }
+            bytes.resize(std::min(most, std::max<size_t>(used * 2, 1 << 16)));
+        }
+        const size_t got = std::fread(bytes.data() + used, 1, bytes.size() - used, stream);
+        used += got;
+        if (got == 0) break;
+    }
+    if (std::ferror(stream)) {
+        error = std::string("cannot read it: ") + std::strerror(errno);
+        return false;
+    }
+    bytes.resize(used);
+    return true;
+}
+
+} // namespace
+
+std::string KwPipeInput::Named(const std::string& path)
+{
+    return IsStandardStream(path) ? std::string("standard input") : path;
+}
+
+bool KwPipeInput::IsPipe(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+           !std::filesystem::is_directory(status);
+}
+
+uint64_t KwPipeInput::LimitFor(unsigned long long pixelLimit)
+{
+    const uint64_t least = uint64_t(16) << 20, most = (uint64_t(2) << 30) - 1;
+    return pixelLimit > most / 4 ? most : std::max(least, uint64_t(pixelLimit) * 4);
+}
+
+bool KwPipeInput::Read(const std::string& path, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error)
+{
+    bytes.clear();
+    std::FILE* stream = stdin;
+    if (IsStandardStream(path))
+        KwSetBinaryStandardStream(0);
+    else if (!(stream = std::fopen(path.c_str(), "rb"))) {
+        error = std::string("cannot open it: ") + std::strerror(errno);
+        return false;
+    }
+    bool ok;
+    try {
+        ok = ReadAll(stream, limit, bytes, error);
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to hold it";
+        ok = false;
+    }
+    if (stream != stdin) std::fclose(stream);
+    if (!ok) std::vector<unsigned char>().swap(bytes);
+    return ok;
+}
