@@ -28,11 +28,14 @@ include(${CMAKE_CURRENT_LIST_DIR}/KwRunPaths.cmake)
 # source file: the GUIDs are defined once, in libkwinterfaces.a (the target
 # KwFilter_JPEG::interfaces), as a MIDL GUID file is compiled once into a
 # Windows host, and the header keeps the same extern "C" declarations there.
+# KwFilter_JPEG.h is the header widl generates from the IDL; it includes the
+# stand-ins of posix/sdk for the Windows SDK headers (src/CMakeLists.txt).
 install(FILES
   src/interfaces/KwFilterInterfaces.h src/com/KwComPtr.h src/com/KwAutomation.h src/com/KwComObjectBase.h
-  src/interfaces/KwFilter_JPEG.idl platform/KwPlatform.h
+  src/interfaces/KwFilter_JPEG.idl ${KW_INSTALLED_INTERFACES_HEADER} platform/KwPlatform.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter COMPONENT dev)
 install(DIRECTORY platform/posix/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/posix COMPONENT dev
   FILES_MATCHING PATTERN "Kw*.h" PATTERN "KwPosixInternal.h" EXCLUDE PATTERN "KwRegistryModel.h" EXCLUDE)
+install(DIRECTORY platform/posix/sdk/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/posix/sdk COMPONENT dev)
 # find_package(KwFilter_JPEG CONFIG) and pkg-config for host developers.
 include(${CMAKE_CURRENT_LIST_DIR}/KwSdkPackage.cmake)

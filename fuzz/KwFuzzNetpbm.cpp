@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // The samples are in the file: a row of the host layout holds at most
     // three padding bytes more than the file's.
-    const int64_t stride = KwRasterImage::StrideFor(reader.Width(), reader.BitsPerPixel());
+    const int64_t stride = KwHostImage::StrideFor(reader.Width(), reader.BitsPerPixel());
     const uint64_t lineBytes = uint64_t(reader.Width()) * (reader.Gray() ? 1 : 3);
     if (lineBytes * uint64_t(reader.Height()) > size) std::abort();
     if (size % 3 == 0) {

@@ -2,6 +2,8 @@
 // real SDK; elsewhere our own declarations with the same names, values and layouts.
 #pragma once
 
+#include <stdio.h>
+
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -72,6 +74,19 @@ KWPLATFORM_API BOOL KwStandardErrorIsTerminal(void);
 // image through a pipe: Windows opens them in text mode, which turns "\n" into
 // "\r\n" and ends input at Ctrl-Z. Elsewhere there is nothing to change.
 KWPLATFORM_API BOOL KwSetBinaryStandardStream(int descriptor);
+
+// Names in UTF-8 on every build. Windows keeps file names and the command line
+// in UTF-16, so these go through its wide calls there; elsewhere a name is the
+// bytes given. KwUtf8CommandLine replaces a console program's arguments with
+// the wide command line converted once (left as they are elsewhere, or when it
+// cannot be read) and has the console print UTF-8; the new arguments live as
+// long as the process.
+KWPLATFORM_API void KwUtf8CommandLine(int* argc, char*** argv);
+KWPLATFORM_API FILE* KwOpenFileUtf8(LPCSTR path, LPCSTR mode);
+KWPLATFORM_API HMODULE KwLoadLibraryUtf8(LPCSTR path);
+// As GetModuleFileNameA: the length written without the terminator, 0 on failure,
+// `size` when the name was cut.
+KWPLATFORM_API DWORD KwModuleFileNameUtf8(HMODULE module, LPSTR buffer, DWORD size);
 
 // Calls `handler` with the signal's number, on a thread of its own, when the
 // user interrupts or ends the process: SIGINT, SIGTERM and SIGHUP (those the

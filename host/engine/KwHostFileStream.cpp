@@ -26,7 +26,8 @@ HRESULT KwHostFileStream::Open(const std::string& path, KwHostFileMode mode, KwH
         stream->Release();
         throw;
     }
-    if (!stream->m_File.open(path, how)) {
+    // A UTF-8 name reaches the system's wide calls on Windows.
+    if (!stream->m_File.open(std::filesystem::u8path(path), how)) {
         stream->Release();
         return mode == KwHostFileMode::Read ? STG_E_FILENOTFOUND : STG_E_ACCESSDENIED;
     }
@@ -91,7 +92,7 @@ HRESULT KwHostFileStream::Resize(ULONGLONG size) noexcept
     try {
         if (m_File.pubsync() != 0) return STG_E_WRITEFAULT;
         std::error_code error;
-        std::filesystem::resize_file(m_Path, static_cast<std::uintmax_t>(size), error);
+        std::filesystem::resize_file(std::filesystem::u8path(m_Path), static_cast<std::uintmax_t>(size), error);
         if (error) return STG_E_WRITEFAULT;
     } catch (...) {
         return STG_E_WRITEFAULT;

@@ -10,7 +10,7 @@ enum class KwHostFileMode { Read, Write, ReadWrite };
 
 class KwHostFileStream final : public KwHostStream {
 public:
-    // STG_E_FILENOTFOUND when a file to read cannot be opened, STG_E_ACCESSDENIED when
+    // `path` is UTF-8. STG_E_FILENOTFOUND when a file to read cannot be opened, STG_E_ACCESSDENIED when
     // a file to write cannot be created.
     static HRESULT Open(const std::string& path, KwHostFileMode mode, KwHostFileStream** out,
                         std::shared_ptr<KwHostContext> context = nullptr,

@@ -38,10 +38,13 @@ struct KwHostImage {
         return image;
     }
 
-    LONG Stride() const noexcept
+    // The bytes of one row of `width` pixels: whole 32-bit words. The one row-size
+    // formula of the host and its tool.
+    static LONGLONG StrideFor(LONGLONG width, LONGLONG bitsPerPixel) noexcept
     {
-        return static_cast<LONG>((static_cast<LONGLONG>(bitsPerPixel) * width + 31) / 32 * 4);
+        return (bitsPerPixel * width + 31) / 32 * 4;
     }
+    LONG Stride() const noexcept { return static_cast<LONG>(StrideFor(width, bitsPerPixel)); }
     unsigned char* Row(LONG y) noexcept { return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
     const unsigned char* Row(LONG y) const noexcept
     {

@@ -8,6 +8,7 @@
 #include "KwAutomation.h"
 #include "KwHostContext.h"
 #include "KwHostHooks.h"
+#include "KwHostImage.h"
 
 HRESULT KwHostRasterBlock::Create(const std::string& label, KwHostRasterBlock** out,
                                   std::shared_ptr<KwHostContext> context) noexcept
@@ -85,7 +86,7 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LON
         if (!bitsValid || Width <= 0 || Height <= 0 || NoColors < 0 || NoColors > 256) return E_INVALIDARG;
         if (NoColors > 0 && !ColorTable) return E_POINTER;
         ULONGLONG pixels = static_cast<ULONGLONG>(Width) * static_cast<ULONGLONG>(Height);
-        ULONGLONG stride = (static_cast<ULONGLONG>(BitsPerPixel) * static_cast<ULONGLONG>(Width) + 31) / 32 * 4;
+        ULONGLONG stride = static_cast<ULONGLONG>(KwHostImage::StrideFor(Width, BitsPerPixel));
         ULONGLONG bytes = stride * static_cast<ULONGLONG>(Height);
         if (pixels > Context().MaxRasterPixels() || stride > static_cast<ULONGLONG>(std::numeric_limits<LONG>::max()) ||
             bytes > std::numeric_limits<size_t>::max())

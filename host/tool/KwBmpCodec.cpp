@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "KwFileSeek.h"
+#include "KwPaths.h"
 
 namespace {
 
@@ -23,18 +24,6 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 }
 
 } // namespace
-
-bool KwBmpCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool ok = Read(file, image, error);
-    std::fclose(file);
-    return ok;
-}
 
 bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
 {
@@ -95,7 +84,7 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
     }
     bool topDown = rawHeight < 0;
     int32_t height = topDown ? -rawHeight : rawHeight;
-    const uint64_t stride = uint64_t(KwRasterImage::StrideFor(width, bpp));
+    const uint64_t stride = uint64_t(KwHostImage::StrideFor(width, bpp));
     const uint64_t pixelBytes = stride * uint64_t(height);
     auto cutShort = [&](uint64_t holds) {
         error = "BMP pixel data is cut short (" + std::to_string(width) + " x " + std::to_string(height) + " at " +
@@ -179,7 +168,7 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     Put32(out, 0);
     if (image.bitsPerPixel <= 8)
         for (uint32_t entry : image.palette) Put32(out, entry & 0x00FFFFFF);
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = KwPaths::Open(path, "wb");
     if (!f) {
         error = std::strerror(errno);
         return false;

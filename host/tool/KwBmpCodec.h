@@ -9,12 +9,11 @@
 
 class KwBmpCodec {
 public:
-    // Reads a bottom-up or top-down uncompressed bitmap. On failure returns
-    // false with a message that says what is wrong with the file.
-    static bool Read(const std::string& path, KwRasterImage& image, std::string& error);
-    // The same from a stream at the file's first byte (left open): the headers,
-    // then only the palette and rows they point to, so a file's trailing bytes
-    // cost nothing. A stream that cannot seek is read forward.
+    // Reads a bottom-up or top-down uncompressed bitmap from a stream at the
+    // file's first byte (left open): the headers, then only the palette and rows
+    // they point to, so a file's trailing bytes cost nothing. A stream that
+    // cannot seek is read forward. On failure returns false with a message that
+    // says what is wrong with the file.
     static bool Read(std::FILE* file, KwRasterImage& image, std::string& error);
     // Writes the image as it is laid out (rows bottom-up, as BMP wants).
     static bool Write(const std::string& path, const KwRasterImage& image, std::string& error);

@@ -5,6 +5,7 @@
 
 #include "KwAutomation.h"
 #include "KwComPtr.h"
+#include "KwPaths.h"
 
 namespace {
 
@@ -14,13 +15,7 @@ std::string Upper(std::string text)
     return text;
 }
 
-std::string Extension(const std::string& path)
-{
-    size_t slash = path.find_last_of("/\\");
-    size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-    return Upper(path.substr(dot + 1));
-}
+std::string Extension(const std::string& path) { return Upper(KwPaths::Extension(path)); }
 
 bool ReadString(HKEY key, const char* name, std::string& out)
 {
@@ -133,7 +128,7 @@ HRESULT KwFilterCatalog::Create(const std::string& progId, REFIID riid, void** o
 HRESULT KwFilterCatalog::CreateFromLibrary(const std::string& libraryPath, REFCLSID clsid, REFIID riid, void** out,
                                            std::string* error)
 {
-    HMODULE module = LoadLibraryA(libraryPath.c_str());
+    HMODULE module = KwLoadLibraryUtf8(libraryPath.c_str());
     if (!module) {
         if (error) *error = "cannot load the library";
         return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND);

@@ -6,20 +6,17 @@
 #include <cstdio>
 #include <cstring>
 #include <chrono>
-#include <filesystem>
 #include <system_error>
 
 #include "KwBmpCodec.h"
 #include "KwNetpbmCodec.h"
+#include "KwPaths.h"
 #include "KwPngCodec.h"
 #include "KwTemporaryFiles.h"
 
 std::string KwImageFiles::FormatOf(const std::string& path)
 {
-    size_t slash = path.find_last_of("/\\");
-    size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-    std::string ext = path.substr(dot + 1);
+    std::string ext = KwPaths::Extension(path);
     for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
     if (ext == "jpg" || ext == "jpeg" || ext == "jfif" || ext == "jfi") return "jpg";
     if (ext == "bmp" || ext == "ppm" || ext == "pgm" || ext == "png") return ext;
@@ -29,11 +26,19 @@ std::string KwImageFiles::FormatOf(const std::string& path)
 bool KwImageFiles::Read(const std::string& path, KwRasterImage& image, std::string& error)
 {
     std::string format = FormatOf(path);
-    if (format == "bmp") return KwBmpCodec::Read(path, image, error);
     if (format == "ppm" || format == "pgm") return KwNetpbmCodec::Read(path, image, error);
-    if (format == "png") return KwPngCodec::Read(path, image, error);
-    error = "unknown image format (use .bmp, .ppm, .pgm or .png)";
-    return false;
+    if (format != "bmp" && format != "png") {
+        error = "unknown image format (use .bmp, .ppm, .pgm or .png)";
+        return false;
+    }
+    std::FILE* file = KwPaths::Open(path, "rb");
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const bool ok = format == "bmp" ? KwBmpCodec::Read(file, image, error) : KwPngCodec::Read(file, image, error);
+    std::fclose(file);
+    return ok;
 }
 
 std::string KwImageFiles::TemporaryPathFor(const std::string& path)
@@ -47,15 +52,14 @@ std::string KwImageFiles::TemporaryPathFor(const std::string& path)
 
 void KwImageFiles::DiscardTemporary(const std::string& temporary)
 {
-    std::remove(temporary.c_str());
+    KwPaths::Remove(temporary);
     KwTemporaryFiles::Forget(temporary);
 }
 
 bool KwImageFiles::CommitTemporary(const std::string& temporary, const std::string& path, std::string& error)
 {
-    // std::filesystem::rename replaces an existing file on every platform.
     std::error_code failure;
-    std::filesystem::rename(temporary, path, failure);
+    KwPaths::Rename(temporary, path, failure);
     if (failure) {
         error = "cannot move the finished file into place: " + failure.message();
         DiscardTemporary(temporary);

@@ -195,3 +195,9 @@ std::string KwInfoReport::Text(const std::string& file, const KwLoadOutcome& out
     }
     return out;
 }
+
+std::string KwInfoReport::DamageWarning(const std::string& file, const std::string& damage)
+{
+    if (damage.empty()) return std::string();
+    return "kwjpeg: " + file + ": warning: damaged JPEG data: " + damage + "; the image holds what could be decoded\n";
+}

@@ -7,6 +7,7 @@
 
 #include "KwNetpbmReader.h"
 #include "KwNetpbmRowWriter.h"
+#include "KwPaths.h"
 
 bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
 {
@@ -36,7 +37,7 @@ bool KwNetpbmCodec::Write(const std::string& path, const KwRasterImage& image, b
         }
         return writer.Finish(error);
     }
-    FILE* f = std::fopen(path.c_str(), "wb");
+    FILE* f = KwPaths::Open(path, "wb");
     if (!f) {
         error = std::strerror(errno);
         return false;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "KwFileSeek.h"
+#include "KwPaths.h"
 #include "KwPixelSwap.h"
 #include "KwRasterImage.h"
 
@@ -49,7 +50,7 @@ bool KwNetpbmReader::NextNumber(long& value)
 
 bool KwNetpbmReader::Open(const std::string& path, std::string& error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = KwPaths::Open(path, "rb");
     if (!file) {
         error = std::strerror(errno);
         return false;
@@ -81,7 +82,7 @@ bool KwNetpbmReader::Open(std::FILE* file, std::string& error)
         error = "the image has no pixels (" + std::to_string(width) + " x " + std::to_string(height) + ")";
         return false;
     }
-    if (KwRasterImage::StrideFor(width, BitsPerPixel()) * height > KwRasterImage::MaxImageBytes) {
+    if (KwHostImage::StrideFor(width, BitsPerPixel()) * height > KwRasterImage::MaxImageBytes) {
         error = "the image is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
         return false;
     }

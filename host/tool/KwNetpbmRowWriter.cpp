@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "KwPaths.h"
 #include "KwPixelSwap.h"
 
 KwNetpbmRowWriter::~KwNetpbmRowWriter()
@@ -30,7 +31,7 @@ HRESULT KwNetpbmRowWriter::Begin(LONG width, LONG height, LONG bitsPerPixel, con
         m_Error = "a PGM file holds gray images only, and this image has colour (write .ppm or .png instead)";
         return E_INVALIDARG;
     }
-    m_File = std::fopen(m_Path.c_str(), "wb");
+    m_File = KwPaths::Open(m_Path, "wb");
     if (!m_File) {
         m_Error = std::strerror(errno);
         return STG_E_ACCESSDENIED;

@@ -4,10 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <system_error>
 
+#include "KwPaths.h"
 #include "KwPlatform.h"
 
 namespace {
@@ -48,10 +47,7 @@ std::string KwPipeInput::Named(const std::string& path)
 
 bool KwPipeInput::IsPipe(const std::string& path)
 {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
-           !std::filesystem::is_directory(status);
+    return KwPaths::IsSpecialFile(path);
 }
 
 uint64_t KwPipeInput::LimitFor(unsigned long long pixelLimit)
@@ -66,7 +62,7 @@ bool KwPipeInput::Read(const std::string& path, uint64_t limit, std::vector<unsi
     std::FILE* stream = stdin;
     if (IsStandardStream(path))
         KwSetBinaryStandardStream(0);
-    else if (!(stream = std::fopen(path.c_str(), "rb"))) {
+    else if (!(stream = KwPaths::Open(path, "rb"))) {
         error = std::string("cannot open it: ") + std::strerror(errno);
         return false;
     }

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-bool KwPngCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
+#include "KwPaths.h"
+
+bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
 {
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) {
+    if (!png_image_begin_read_from_stdio(&png, file)) {
         error = png.message[0] ? png.message : "not a PNG file";
         return false;
     }
@@ -103,7 +105,7 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
             }
         }
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = KwPaths::Open(path, "wb");
     if (!file) {
         error = std::strerror(errno);
         return false;

@@ -2,12 +2,14 @@
 // gray-palette images), written as RGB or gray with 8-bit samples.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "KwRasterImage.h"
 
 class KwPngCodec {
 public:
-    static bool Read(const std::string& path, KwRasterImage& image, std::string& error);
+    // From a stream open for reading (left open).
+    static bool Read(std::FILE* file, KwRasterImage& image, std::string& error);
     static bool Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error);
 };

@@ -2,6 +2,17 @@
 
 #include <cmath>
 
+namespace {
+
+// The host takes whole dots per inch; 0 when unknown or out of range.
+LONG WholeDpi(double dpi)
+{
+    const double whole = std::round(dpi);
+    return std::isfinite(whole) && whole >= 1 && whole <= 65535 ? LONG(whole) : 0;
+}
+
+} // namespace
+
 uint32_t KwRasterImage::PixelsPerMetre(double dpi, uint32_t unknown)
 {
     const double perMetre = std::round(dpi / 0.0254);
@@ -18,7 +29,7 @@ bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* err
         if (error) *error = "unsupported depth of " + std::to_string(bpp) + " bits per pixel";
         return false;
     }
-    int64_t stride = StrideFor(w, bpp);
+    int64_t stride = KwHostImage::StrideFor(w, bpp);
     if (stride * h > MaxImageBytes) {
         if (error) *error = "the image is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")";
         return false;
@@ -71,4 +82,24 @@ std::vector<uint8_t> KwRasterImage::TakePixels()
         return copy;
     }
     return std::move(pixels);
+}
+
+KwHostImage KwRasterImage::ToHostImage(KwRasterImage&& source)
+{
+    KwHostImage image;
+    image.width = source.width;
+    image.height = source.height;
+    image.bitsPerPixel = source.bitsPerPixel;
+    image.dpiX = WholeDpi(source.dpiX);
+    image.dpiY = WholeDpi(source.dpiY);
+    image.pixels = source.TakePixels();
+    for (uint32_t entry : source.palette) image.palette.push_back(LONG(entry & 0x00FFFFFF));
+    if (source.bitsPerPixel == 4) {
+        for (unsigned char& b : image.pixels) b = static_cast<unsigned char>((b >> 4) | (b << 4));
+    } else if (source.bitsPerPixel == 1) {
+        const LONG clear = image.palette.size() > 0 ? image.palette[0] : 0;
+        const LONG set = image.palette.size() > 1 ? image.palette[1] : 0xFFFFFF;
+        image.palette = {set, clear};
+    }
+    return image;
 }

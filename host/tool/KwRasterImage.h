@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "KwHostImage.h"
+
 struct KwRasterImage {
     // The largest image the tool takes on, in bytes of rows.
     static constexpr int64_t MaxImageBytes = int64_t(4) << 30;
@@ -24,8 +26,7 @@ struct KwRasterImage {
     // `unknown` when the resolution is unknown or out of range.
     static uint32_t PixelsPerMetre(double dpi, uint32_t unknown);
 
-    static int64_t StrideFor(int64_t width, int64_t bitsPerPixel) { return ((bitsPerPixel * width + 31) / 32) * 4; }
-    int64_t Stride() const { return StrideFor(width, bitsPerPixel); }
+    int64_t Stride() const { return KwHostImage::StrideFor(width, bitsPerPixel); }
     uint8_t* Row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
     const uint8_t* Row(int32_t y) const
     {
@@ -52,6 +53,12 @@ struct KwRasterImage {
     uint32_t PixelRgb(int32_t x, int32_t y) const;
     // True when every palette entry has equal red, green and blue (an 8-bit gray image).
     bool IsGrayPalette() const;
+
+    // The image in the host's save layout, taken over: the save filter reads a
+    // 4-bit byte with its leftmost pixel in the low nibble, and encodes a set bit
+    // of a 1-bit image with palette entry 0; image files do the opposite in both
+    // cases. Throws std::bad_alloc.
+    static KwHostImage ToHostImage(KwRasterImage&& source);
 
 private:
     const uint8_t* m_Borrowed = nullptr;

@@ -8,6 +8,8 @@
 
 #include <jpeglib.h>
 
+#include "KwPaths.h"
+
 namespace {
 
 struct SampleErrorManager {
@@ -87,7 +89,7 @@ bool KwSampleImage::Write(const std::string& path, int width, int height, std::s
         error = "sample size must be between 16 and 20000 pixels a side";
         return false;
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = KwPaths::Open(path, "wb");
     if (!file) {
         error = std::strerror(errno);
         return false;
@@ -99,7 +101,7 @@ bool KwSampleImage::Write(const std::string& path, int width, int height, std::s
     ok = (std::fclose(file) == 0) && ok;
     if (!ok) {
         error = errors.message[0] ? errors.message : "could not write the file";
-        std::remove(path.c_str());
+        KwPaths::Remove(path);
     }
     return ok;
 }

@@ -3,22 +3,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <random>
-#include <system_error>
 
+#include "KwPaths.h"
 #include "KwPlatform.h"
 #include "KwTemporaryFiles.h"
 
 KwStandardOutput::KwStandardOutput(const std::string& format)
 {
-    std::error_code error;
-    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    if (error) folder = ".";
     // A name no other process guesses: the file is made in a shared folder.
     std::random_device random;
     const unsigned long long tag = (static_cast<unsigned long long>(random()) << 32) ^ random();
-    m_Path = (folder / ("kwjpeg-output-" + std::to_string(tag) + "." + format)).string();
+    m_Path = KwPaths::Join(KwPaths::TemporaryFolder(), "kwjpeg-output-" + std::to_string(tag) + "." + format);
     KwTemporaryFiles::Add(m_Path);
 }
 
@@ -27,21 +23,21 @@ KwStandardOutput::~KwStandardOutput() { Remove(); }
 void KwStandardOutput::Remove()
 {
     if (m_Path.empty()) return;
-    std::remove(m_Path.c_str());
+    KwPaths::Remove(m_Path);
     KwTemporaryFiles::Forget(m_Path);
     m_Path.clear();
 }
 
 bool KwStandardOutput::Send(std::string& error)
 {
-    std::FILE* file = std::fopen(m_Path.c_str(), "rb");
+    std::FILE* file = KwPaths::Open(m_Path, "rb");
     if (!file) {
         error = "cannot read back the converted image: " + std::string(std::strerror(errno));
         return false;
     }
     // Gone from the folder before the copy where the system allows it, so that
     // a reader that stops early (SIGPIPE) leaves nothing behind.
-    if (std::remove(m_Path.c_str()) == 0) {
+    if (KwPaths::Remove(m_Path)) {
         KwTemporaryFiles::Forget(m_Path);
         m_Path.clear();
     }

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <vector>
 
+#include "KwPaths.h"
+
 namespace {
 
 // Never destroyed: an interrupt may arrive while the process runs its exit.
@@ -39,5 +41,5 @@ void KwTemporaryFiles::Forget(const std::string& path)
 void KwTemporaryFiles::RemoveAllForExit()
 {
     Lock().lock();
-    for (const std::string& path : Paths()) std::remove(path.c_str());
+    for (const std::string& path : Paths()) KwPaths::Remove(path);
 }

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "JpegFrameHeader.h"
 #include "KwHostDocument.h"
@@ -16,28 +14,22 @@
 #include "KwHostRasterBlock.h"
 #include "KwHostSaveDriver.h"
 #include "KwImageFiles.h"
+#include "KwPaths.h"
 #include "KwPipeInput.h"
 
 namespace {
 
-std::string BaseName(const std::string& path)
-{
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string ExtensionOf(const std::string& path)
 {
-    std::string name = BaseName(path);
-    size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot);
+    const std::string extension = KwPaths::Extension(path);
+    return extension.empty() ? extension : "." + extension;
 }
 
 // Why no filter (load) or no reader of convert takes `path`, naming what was
 // given: standard input, a name without an extension, or an unknown extension.
 std::string NotRecognised(const std::string& path, bool load)
 {
-    const std::string name = BaseName(path), extension = ExtensionOf(path);
+    const std::string name = KwPaths::Name(path), extension = ExtensionOf(path);
     if (KwPipeInput::IsStandardStream(path))
         return load ? "no registered filter recognises its content"
                     : "its content is not a JPEG file (convert takes only JPEG from standard input)";
@@ -56,27 +48,6 @@ size_t ReadHead(IStream* stream, unsigned char* head, ULONG size)
     LARGE_INTEGER start = {};
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
     return got;
-}
-
-// The image in the save filter's storage layout. The filter reads a 4-bit byte
-// with its leftmost pixel in the low nibble, and encodes a set bit of a 1-bit
-// image with palette entry 0; BMP files do the opposite in both cases.
-KwHostImage ToSaveLayout(KwRasterImage&& source)
-{
-    KwHostImage image;
-    image.width = source.width;
-    image.height = source.height;
-    image.bitsPerPixel = source.bitsPerPixel;
-    image.pixels = source.TakePixels();
-    for (uint32_t entry : source.palette) image.palette.push_back(LONG(entry & 0x00FFFFFF));
-    if (source.bitsPerPixel == 4) {
-        for (unsigned char& b : image.pixels) b = static_cast<unsigned char>((b >> 4) | (b << 4));
-    } else if (source.bitsPerPixel == 1) {
-        LONG clear = image.palette.size() > 0 ? image.palette[0] : 0;
-        LONG set = image.palette.size() > 1 ? image.palette[1] : 0xFFFFFF;
-        image.palette = {set, clear};
-    }
-    return image;
 }
 
 // What the tool uses of node 1 beyond the report: orientation, resolution, damage.
@@ -219,8 +190,7 @@ HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID r
 // a pipe read whole into memory (kept for a second look at the same input).
 HRESULT KwToolSession::OpenInput(const std::string& path, KwComPtr<KwHostStream>& stream, std::string& message)
 {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    if (KwPaths::IsFolder(path)) {
         message = path + " is a folder, not a file (convert --to FORMAT -o OUTDIR takes folders)";
         return STG_E_ACCESSDENIED;
     }
@@ -301,7 +271,7 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
 
     KwHostLoadOptions options;
     // Standard input has no name: the filter takes a nameless stream for a JPEG.
-    options.name = KwPipeInput::IsStandardStream(path) ? std::string() : BaseName(path);
+    options.name = KwPipeInput::IsStandardStream(path) ? std::string() : KwPaths::Name(path);
     KwHostLoadResult result;
     m_Engine->SetRowSink(std::move(rowSink));
     hr = KwHostLoad(*m_Engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
@@ -350,7 +320,7 @@ HRESULT KwToolSession::Save(KwRasterImage&& source, const std::string& path, std
 {
     KwHostImage image;
     try {
-        image = ToSaveLayout(std::move(source));
+        image = KwRasterImage::ToHostImage(std::move(source));
     } catch (...) {
         message = "out of memory";
         return E_OUTOFMEMORY;
@@ -375,7 +345,7 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
     }
     KwHostSaveDriver driver(m_Engine->Context());
     KwHostSaveOptions options;
-    options.storageName = BaseName(path);
+    options.storageName = KwPaths::Name(path);
     hr = driver.Save(filter.Get(), static_cast<IStream*>(stream.Get()), image, options);
     const std::string writeFailure = stream->WriteFailure();
     filter.Reset();

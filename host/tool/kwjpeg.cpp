@@ -1,19 +1,17 @@
 // kwjpeg: the reference host's command-line tool. It opens JPEG files through
 // the KwFilter_JPEG load filter and saves images through its save filter,
 // finding both in the registry catalogue the way the host engine does.
-#include <algorithm>
-#include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
+#include "KwBatchConverter.h"
 #include "KwDiscardRowSink.h"
 #include "KwFilterCatalog.h"
 #include "KwImageFiles.h"
@@ -22,6 +20,7 @@
 #include "KwNetpbmReader.h"
 #include "KwNetpbmRowWriter.h"
 #include "KwOrientation.h"
+#include "KwPaths.h"
 #include "KwPipeInput.h"
 #include "KwProgressBar.h"
 #include "KwSampleImage.h"
@@ -129,44 +128,14 @@ int Usage(const std::string& problem)
     return ExitUsage;
 }
 
-namespace fs = std::filesystem;
-
 bool IsTerminal() { return KwStandardErrorIsTerminal() != FALSE; }
-
-// An absolute, normalised path where the file system can give one.
-std::string Resolved(const std::string& path)
-{
-    std::error_code error;
-    fs::path resolved = fs::weakly_canonical(fs::absolute(path, error), error);
-    return error ? path : resolved.string();
-}
-
-std::string Directory(const std::string& path)
-{
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-std::string Stem(const std::string& path)
-{
-    size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
-}
-
-bool Exists(const std::string& path)
-{
-    std::error_code error;
-    return fs::exists(path, error);
-}
 
 std::string ToolDirectory()
 {
     char path[4096];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    DWORD n = KwModuleFileNameUtf8(nullptr, path, sizeof path);
     if (n == 0 || n >= sizeof path) return ".";
-    return Directory(std::string(path, n));
+    return KwPaths::Folder(std::string(path, n));
 }
 
 // The filter library beside the tool: the same folder (the Windows zip), the
@@ -175,12 +144,12 @@ std::string ToolDirectory()
 std::string DefaultLibrary()
 {
     std::string dir = ToolDirectory();
-    const std::string candidates[] = {dir + "/" KW_FILTER_LIBRARY_NAME,
-                                      dir + "/../" KW_INSTALL_PLUGINDIR "/" KW_FILTER_LIBRARY_NAME,
-                                      dir + "/../lib/kwfilter/" KW_FILTER_LIBRARY_NAME,
-                                      dir + "/../../src/" KW_FILTER_LIBRARY_NAME};
-    for (const std::string& c : candidates)
-        if (Exists(c)) return Resolved(c);
+    const std::string candidates[] = {KW_FILTER_LIBRARY_NAME, "../" KW_INSTALL_PLUGINDIR "/" KW_FILTER_LIBRARY_NAME,
+                                      "../lib/kwfilter/" KW_FILTER_LIBRARY_NAME, "../../src/" KW_FILTER_LIBRARY_NAME};
+    for (const std::string& c : candidates) {
+        const std::string path = KwPaths::Join(dir, c);
+        if (KwPaths::Exists(path)) return KwPaths::Resolved(path);
+    }
     return std::string();
 }
 
@@ -208,8 +177,8 @@ int RunRegistration(const Options& options, bool unregister)
                      KW_FILTER_LIBRARY_NAME);
         return ExitFileFailed;
     }
-    library = Resolved(library);
-    HMODULE module = LoadLibraryA(library.c_str());
+    library = KwPaths::Resolved(library);
+    HMODULE module = KwLoadLibraryUtf8(library.c_str());
     if (!module) {
         std::fprintf(stderr, "kwjpeg: %s: cannot load the library (does it exist and is it a filter library?)\n",
                      library.c_str());
@@ -303,8 +272,7 @@ std::string LoadFailure(const KwLoadOutcome& outcome)
 void WarnDamage(const std::string& file, const std::string& damage)
 {
     if (damage.empty()) return;
-    std::fprintf(stderr, "kwjpeg: %s: warning: damaged JPEG data: %s; the image holds what could be decoded\n",
-                 file.c_str(), damage.c_str());
+    std::fputs(KwInfoReport::DamageWarning(file, damage).c_str(), stderr);
     std::fflush(stderr);
 }
 
@@ -478,26 +446,6 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
     return result;
 }
 
-// Files to convert: the files named, and inside folders (recursively, in
-// name order) every file of the input kind.
-void CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files)
-{
-    std::error_code error;
-    if (!fs::is_directory(path, error)) {
-        files.push_back(path);
-        return;
-    }
-    std::vector<std::string> found;
-    for (fs::recursive_directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
-        if (!it->is_regular_file(error)) continue;
-        std::string child = it->path().string();
-        std::string format = KwImageFiles::FormatOf(child);
-        if (wantJpeg ? format == "jpg" : (!format.empty() && format != "jpg")) found.push_back(child);
-    }
-    std::sort(found.begin(), found.end());
-    files.insert(files.end(), found.begin(), found.end());
-}
-
 int RunBatchConvert(const Options& options)
 {
     std::string format = options.to;
@@ -508,116 +456,37 @@ int RunBatchConvert(const Options& options)
     if (options.outDir.empty()) return Usage("batch conversion needs -o OUTDIR");
     if (options.args.empty()) return Usage("convert needs input files or folders");
     std::error_code made;
-    fs::create_directories(options.outDir, made);
-    if (made || !fs::is_directory(options.outDir, made)) {
+    KwPaths::MakeFolders(options.outDir, made);
+    if (made) {
         std::fprintf(stderr, "kwjpeg: %s: cannot create the output folder: %s\n", options.outDir.c_str(),
                      made.message().c_str());
         return ExitFileFailed;
     }
 
     std::vector<std::string> inputs;
-    for (const std::string& a : options.args) CollectInputs(a, format != "jpg", inputs);
+    for (const std::string& a : options.args) KwBatchConverter::CollectInputs(a, format != "jpg", inputs);
     if (inputs.empty()) {
         std::fprintf(stderr, "kwjpeg: no files to convert in the paths given\n");
         return ExitFileFailed;
     }
-    struct Job {
-        std::string in, out, error, damage;
-    };
-    std::vector<Job> jobs(inputs.size());
-    std::vector<std::string> taken;
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        jobs[i].in = inputs[i];
-        jobs[i].out = options.outDir + "/" + Stem(inputs[i]) + "." + format;
-        if (std::find(taken.begin(), taken.end(), jobs[i].out) != taken.end())
-            jobs[i].error = "another input has the same name; its output " + jobs[i].out + " would be overwritten";
-        taken.push_back(jobs[i].out);
-    }
+    std::vector<KwBatchJob> jobs = KwBatchConverter::Plan(inputs, options.outDir, format);
 
-    // The engine on this thread makes the attribute class reachable; each
-    // worker makes its own filter objects and uses them on its own thread.
+    // The engine on this thread makes the attribute class reachable for the workers.
     std::string error;
     auto mainSession = StartSession(options, error);
     if (!mainSession) {
         std::fprintf(stderr, "kwjpeg: %s\n", error.c_str());
         return ExitFileFailed;
     }
-    int threads = options.jobs > 0 ? options.jobs : int(std::max(1u, std::thread::hardware_concurrency()));
-    threads = std::min<int>(threads, int(jobs.size()));
-
     ConvertSettings settings;
     settings.keepOrientation = options.keepOrientation;
     KwProgressBar bar = MakeProgressBar(options);
-    std::mutex lock;
-    std::vector<int> percent(static_cast<size_t>(threads), 0);
-    std::vector<std::string> current(static_cast<size_t>(threads));
-    int finished = 0;
-    auto redraw = [&]() {
-        int sum = finished * 100;
-        std::string label;
-        for (int t = 0; t < threads; ++t) {
-            sum += percent[size_t(t)];
-            if (!current[size_t(t)].empty()) label = current[size_t(t)];
-        }
-        bar.Update(label, sum / int(jobs.size()), finished, int(jobs.size()));
-    };
-    // Each file's line as it finishes (under the lock), failures on standard error too.
-    auto report = [&](const Job& job) {
-        bar.Finish();
-        if (!job.error.empty()) {
-            std::printf("FAILED  %s: %s\n", job.in.c_str(), job.error.c_str());
-            std::fflush(stdout);
-            std::fprintf(stderr, "kwjpeg: %s: %s\n", job.in.c_str(), job.error.c_str());
-        } else if (!options.quiet) {
-            std::printf("ok      %s -> %s%s\n", job.in.c_str(), job.out.c_str(),
-                        job.damage.empty() ? "" : "  (warning: damaged JPEG data)");
-        }
-        std::fflush(stdout);
-        WarnDamage(job.in, job.damage);
-    };
-    std::atomic<size_t> next{0};
-    auto worker = [&](int id) {
-        CoInitialize(nullptr);
-        {
-            KwToolSession session(options.library);
-            session.SetPixelLimit(options.maxPixels);
-            std::string startError;
-            bool started = session.StartWithoutAttributeClass(startError);
-            session.SetProgressCallback([&, id](int p) {
-                std::lock_guard<std::mutex> guard(lock);
-                percent[size_t(id)] = p;
-                redraw();
-            });
-            for (size_t i; (i = next++) < jobs.size();) {
-                Job& job = jobs[i];
-                {
-                    std::lock_guard<std::mutex> guard(lock);
-                    current[size_t(id)] = job.in;
-                    percent[size_t(id)] = 0;
-                    redraw();
-                }
-                if (job.error.empty() && !started) job.error = startError;
-                if (job.error.empty()) {
-                    Converted converted = ConvertOne(session, job.in, job.out, settings);
-                    job.error = std::move(converted.error);
-                    job.damage = std::move(converted.damage);
-                }
-                std::lock_guard<std::mutex> guard(lock);
-                ++finished;
-                percent[size_t(id)] = 0;
-                current[size_t(id)].clear();
-                report(job);
-                redraw();
-            }
-        }
-        CoUninitialize();
-    };
-    std::vector<std::thread> pool;
-    for (int t = 0; t < threads; ++t) pool.emplace_back(worker, t);
-    for (std::thread& t : pool) t.join();
-    bar.Finish();
-
-    const size_t failures = size_t(std::count_if(jobs.begin(), jobs.end(), [](const Job& j) { return !j.error.empty(); }));
+    KwBatchConverter converter(options.library, options.maxPixels, options.jobs, options.quiet);
+    const size_t failures = converter.Run(jobs, bar, [&settings](KwToolSession& session, KwBatchJob& job) {
+        Converted converted = ConvertOne(session, job.In, job.Out, settings);
+        job.Error = std::move(converted.error);
+        job.Damage = std::move(converted.damage);
+    });
     std::printf("%zu converted, %zu failed\n", jobs.size() - failures, failures);
     return failures ? ExitFileFailed : ExitOk;
 }
@@ -702,6 +571,8 @@ void OnInterrupt(int signal)
 
 int main(int argc, char** argv)
 {
+    // The arguments, and every name made from them, are UTF-8 from here on.
+    KwUtf8CommandLine(&argc, &argv);
     // Before any thread starts: the watch covers every thread the tool makes.
     KwWatchInterrupts(OnInterrupt);
     Options options;

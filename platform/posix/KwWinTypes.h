@@ -216,3 +216,10 @@ inline HRESULT HRESULT_FROM_WIN32(unsigned long x)
 typedef uintptr_t DWORD_PTR_KW;
 #define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 #define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT;

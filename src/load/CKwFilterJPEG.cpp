@@ -17,7 +17,8 @@ const LONG GrayColors = 256;
 const double DefaultLpi = 96.0;
 
 // Sets one attribute on a host node or document; the host's answer is not needed.
-HRESULT PutNamed(IKwAttributeGroup* target, const OLECHAR* name, const VARIANT& value, LONG type) noexcept
+template <class Target>
+HRESULT PutNamed(Target* target, const OLECHAR* name, const VARIANT& value, LONG type) noexcept
 {
     KwBstr bstrName = KwMakeBstr(name);
     if (!bstrName.ok()) return E_OUTOFMEMORY;

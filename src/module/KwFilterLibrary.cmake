@@ -31,22 +31,15 @@ void KwDetachModuleResources(HMODULE) noexcept {}
 ]])
   target_sources(KwFilter_JPEG PRIVATE ${KW_GENERATED_DIR}/KwModuleResources.cpp)
   set_target_properties(KwFilter_JPEG PROPERTIES PREFIX "")
-  # The type library: widl compiles the IDL for the platform kind SYS_WIN32
-  # (the library's declared kind; slots count whole pointers either way). It
-  # imports oaidl.idl/ocidl.idl (libwine-dev) and stdole2.tlb (wine64).
-  if(NOT KW_WIDL)
-    find_program(KW_WIDL NAMES x86_64-w64-mingw32-widl widl)
-  endif()
-  find_path(KW_WIDL_IDL_DIR oaidl.idl
-    PATHS /usr/include/wine/wine/windows /usr/include/wine/windows
-    NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  # The type library: widl (found in cmake/KwWidl.cmake) compiles the IDL for
+  # the platform kind SYS_WIN32 (the library's declared kind; slots count whole
+  # pointers either way). It imports stdole2.tlb (wine64) as well.
   find_path(KW_STDOLE2_DIR stdole2.tlb
     PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows
           /usr/lib/x86_64-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows
     NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-  if(NOT KW_WIDL OR NOT KW_WIDL_IDL_DIR OR NOT KW_STDOLE2_DIR)
-    message(FATAL_ERROR "The type library needs widl (mingw-w64-tools), oaidl.idl (libwine-dev) "
-                        "and stdole2.tlb (wine64); scripts/build-windows installs them")
+  if(NOT KW_STDOLE2_DIR)
+    message(FATAL_ERROR "The type library needs stdole2.tlb (wine64); scripts/build-windows installs it")
   endif()
   set(KW_TYPELIB ${CMAKE_CURRENT_BINARY_DIR}/KwFilter_JPEG.tlb)
   set(KW_IDL ${CMAKE_CURRENT_SOURCE_DIR}/interfaces/KwFilter_JPEG.idl)

@@ -13,10 +13,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "ExifBuilder.h"
@@ -40,6 +42,11 @@ std::string Scratch()
     if (dir.empty()) {
         char templ[] = "/tmp/kwjpeg-test-XXXXXX";
         dir = mkdtemp(templ);
+        // Runs before dir itself is destroyed: atexit handlers and statics unwind in reverse order.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        });
     }
     return dir;
 }
@@ -580,6 +587,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         // A log gets plain lines.
         {"convert --progress big.jpg progress.ppm", 0, {}, {"kwjpeg: progress "}, {"\033", "\r"}, "", "", 0},
         {"convert --to ppm -o out batch", 1, {"FAILED  batch/bad.jpg: ", "ok      batch/good.jpg -> out/good.ppm\n", "1 converted, 1 failed"}, {"kwjpeg: batch/bad.jpg: "}, {}, "", "", 0},
+        {"convert --to ppm -o clash dpi300.jpg batch/../dpi300.jpg", 1, {"1 converted, 1 failed"}, {"batch/../dpi300.jpg: another input has the same name; its output clash/dpi300.ppm"}, {}, "", "", 0},
         // The command line: strict numbers, --, output names.
         {"convert --to png -o out -j 3x dpi300.jpg", 2, {}, {"-j takes a whole number"}, {}, "", "", 0},
         {"convert --to png -o out -j -1 dpi300.jpg", 2, {}, {"not '-1'"}, {}, "", "", 0},

@@ -1,6 +1,6 @@
 // The pieces kwjpeg streams rows through: the red/blue swap, the PPM/PGM
-// reader that fills host rows a band at a time, and the row sink that writes
-// a PPM/PGM as the filter delivers rows.
+// reader that fills host rows a band at a time, the row sink that writes
+// a PPM/PGM as the filter delivers rows, and the image handed to the save driver.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include "KwNetpbmReader.h"
 #include "KwNetpbmRowWriter.h"
 #include "KwPixelSwap.h"
+#include "KwRasterImage.h"
 
 namespace {
 
@@ -50,6 +51,34 @@ TEST(KwPixelSwapTest, SwapsEveryPixelWithoutTouchingMore)
         std::vector<uint8_t> same = in;
         KwPixelSwap::SwapRedBlue(same.data(), same.data(), pixels);
         ASSERT_TRUE(std::equal(out.begin(), out.begin() + static_cast<long>(pixels * 3), same.begin())) << pixels;
+    }
+}
+
+// Image files put a 4-bit byte's leftmost pixel in the high nibble and draw a
+// set 1-bit pixel with palette entry 1; the save filter reads the opposite.
+TEST(KwRasterImageTest, HostImageHasTheSaveFiltersNibbleAndBitOrder)
+{
+    const uint32_t black = 0x000000, white = 0xFFFFFF, red = 0xFF0000;
+    for (int32_t bits : {1, 4, 8, 24}) {
+        KwRasterImage image;
+        ASSERT_TRUE(image.Allocate(9, 2, bits, nullptr));
+        image.palette = {black, white, red};
+        for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<uint8_t>(0x12 + i);
+        image.dpiX = 299.6;
+        image.dpiY = 1e12;
+        const std::vector<uint8_t> rows = image.pixels;
+        const KwHostImage host = KwRasterImage::ToHostImage(std::move(image));
+        EXPECT_EQ(host.Stride(), bits == 1 ? 4 : bits == 4 ? 8 : bits == 8 ? 12 : 28) << "rows of whole words";
+        EXPECT_EQ(host.dpiX, 300) << "whole dots per inch";
+        EXPECT_EQ(host.dpiY, 0) << "out of range: unknown";
+        ASSERT_EQ(host.pixels.size(), rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const uint8_t swapped = static_cast<uint8_t>((rows[i] >> 4) | (rows[i] << 4));
+            ASSERT_EQ(host.pixels[i], bits == 4 ? swapped : rows[i]) << bits << " bits, byte " << i;
+        }
+        const std::vector<LONG> palette =
+            bits == 1 ? std::vector<LONG>{LONG(white), LONG(black)} : std::vector<LONG>{LONG(black), LONG(white), LONG(red)};
+        EXPECT_EQ(host.palette, palette) << bits;
     }
 }
 

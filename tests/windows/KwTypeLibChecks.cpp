@@ -1,16 +1,114 @@
-// The registered type library read back through the system's OLE Automation:
-// library attributes and order, every interface's members with their slots,
-// DISPIDs, parameter counts and help strings against the C++ declarations, the
-// optional defaults, the coclasses, the enumerations and the records.
+// The registered type library read back through the system's OLE Automation,
+// against the contract (tests/interfaces/KwInterfaceContract.h): library
+// attributes and order, every interface's members with their slots, DISPIDs,
+// parameter directions and help strings, the optional defaults, the coclasses,
+// the enumerations and the records.
 #include <cstddef>
+#include <cstring>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "KwCheck.h"
-#include "KwInterfaceTable.h"
+#include "KwFilterInterfaces.h"
+#include "KwInterfaceContract.h"
 #include "KwWindowsChecks.h"
 #include "KwWinSupport.h"
 
 namespace {
+
+struct KwInterfaceSpec {
+    const char* Name;
+    const IID* Iid;
+    const char* Base;
+    int LastSlot;
+    const char* HelpString;
+    bool Dual() const { return std::strcmp(Base, "IDispatch") == 0; }
+};
+#define KW_INTERFACE_ROW(I, Base, LastSlot, HelpString) {#I, &IID_##I, #Base, LastSlot, HelpString},
+const KwInterfaceSpec Interfaces[] = {KW_CONTRACT_INTERFACES(KW_INTERFACE_ROW)};
+
+struct KwMemberSpec {
+    const char* Interface;
+    const char* Name;  // property accessors are get_Name / put_Name
+    int Slot;
+    LONG Dispid;
+    const char* Directions;
+};
+#define KW_MEMBER_ROW(I, M, Slot, Dispid, Directions, Types) {#I, #M, Slot, Dispid, Directions},
+const KwMemberSpec Members[] = {KW_CONTRACT_MEMBERS(KW_MEMBER_ROW)};
+
+// The members of one interface, in slot order.
+std::vector<const KwMemberSpec*> MembersOf(const char* itf)
+{
+    std::vector<const KwMemberSpec*> result;
+    for (const auto& m : Members)
+        if (std::strcmp(m.Interface, itf) == 0) result.push_back(&m);
+    return result;
+}
+
+// An optional parameter and its default as the contract states it.
+struct KwDefaultSpec {
+    const IID* Iid;
+    const char* Member;
+    const char* Parameter;
+    LONG Value; // 0 for false
+    bool Boolean;
+} const Defaults[] = {
+    {&IID_IKwDocument, "PutAttribute", "Type", 0, false},
+    {&IID_IKwDocument, "AddChild", "Protected", 0, true},
+    {&IID_IKwDocument, "CreateChild", "Protected", 0, true},
+    {&IID_IKwFilters, "PutAttribute", "Type", 0, false},
+    {&IID_IKwFilters, "AddChild", "Protected", 0, true},
+    {&IID_IKwFilters, "CreateChild", "Protected", 0, true},
+    {&IID_IKwFilters, "GetSaveFilters", "IgnoreBlocks", 0, false},
+    {&IID_IKwDescriptorNative, "PutAttribute", "Type", 0, false},
+    {&IID_IKwDescriptorNative, "Init", "Target", -1, false},
+    {&IID_IKwDescriptorNative, "Pop", "Target", -1, false},
+    {&IID_IKwDescriptorNative, "Push", "Target", -1, false},
+    {&IID_IKwDescriptorNative, "Reset", "Target", -1, false},
+};
+
+struct KwCoclassSpec {
+    const char* Name;
+    const CLSID* Clsid;
+    bool Creatable;
+    const char* DefaultInterface;
+    const char* SourceInterface; // null: none
+} const Coclasses[] = {
+    {"KwFilterJPEG", &CLSID_KwFilterJPEG, true, "IKwFilter", "_IKwFilterEvents"},
+    {"KwSaveStructure", &CLSID_KwSaveStructure, false, "IKwSaveStructure", nullptr},
+    {"KwSaveRasterData", &CLSID_KwSaveRasterData, false, "IKwSaveRasterData", nullptr},
+    {"KwFilterSaveJPEG", &CLSID_KwFilterSaveJPEG, true, "IKwFilterSave", nullptr},
+};
+
+struct KwConstantSpec {
+    const char* Enumeration;
+    const char* Name;
+    LONG Value;
+};
+#define KW_CONSTANT_ROW(E, C, Value) {#E, #C, Value},
+const KwConstantSpec Constants[] = {KW_CONTRACT_CONSTANTS(KW_CONSTANT_ROW)};
+
+// The type information of the library in index order, with its kind.
+const struct {
+    const char* Name;
+    TYPEKIND Kind;
+} LibraryOrder[] = {
+    {"KwFilterJPEG", TKIND_COCLASS},        {"IKwFilter", TKIND_INTERFACE},
+    {"IKwDataObject", TKIND_DISPATCH},      {"KW_STORAGE_TYPE", TKIND_ENUM},
+    {"KW_STORAGE_SCHEME", TKIND_ENUM},      {"IKwDocument", TKIND_DISPATCH},
+    {"IKwFilters", TKIND_DISPATCH},         {"KW_REGISTRY_KEY", TKIND_ENUM},
+    {"_IKwFilterEvents", TKIND_INTERFACE},  {"KwSaveStructure", TKIND_COCLASS},
+    {"IKwSaveStructure", TKIND_INTERFACE},  {"KW_OBJECT_TYPE", TKIND_ENUM},
+    {"IKwDescriptorNative", TKIND_INTERFACE}, {"KW_MATRIX_TYPE", TKIND_ENUM},
+    {"KW_MATRIX_OPERATION", TKIND_ENUM},    {"tagRECT", TKIND_RECORD},
+    {"RECTD", TKIND_RECORD},                {"CUBE", TKIND_RECORD},
+    {"KW_RECT_TYPE", TKIND_ENUM},           {"KW_CUBE_TYPE", TKIND_ENUM},
+    {"KwSaveRasterData", TKIND_COCLASS},    {"IKwSaveRasterData", TKIND_INTERFACE},
+    {"KW_RASTER_TYPE", TKIND_ENUM},         {"KwFilterSaveJPEG", TKIND_COCLASS},
+    {"IKwFilterSave", TKIND_INTERFACE},
+};
 
 std::string Text(BSTR b) { return KwNarrowText(b); }
 
@@ -101,47 +199,62 @@ void CheckLibrary(ITypeLib* lib)
     SysFreeString(helpFile);
 
     // The index order of the library.
-    const auto& order = KwLibraryOrder();
-    KwCheck::Equal(lib->GetTypeInfoCount(), static_cast<UINT>(order.size()), "number of type descriptions");
-    for (UINT i = 0; i < order.size() && i < lib->GetTypeInfoCount(); ++i) {
+    const UINT entries = static_cast<UINT>(std::size(LibraryOrder));
+    KwCheck::Equal(lib->GetTypeInfoCount(), entries, "number of type descriptions");
+    for (UINT i = 0; i < entries && i < lib->GetTypeInfoCount(); ++i) {
         BSTR entry = nullptr;
         TYPEKIND kind = TKIND_MAX;
         lib->GetDocumentation(static_cast<INT>(i), &entry, nullptr, nullptr, nullptr);
         lib->GetTypeInfoType(i, &kind);
-        KwCheck::That(Text(entry) == order[i].name && kind == order[i].kind,
-                      "index " + std::to_string(i) + " is " + order[i].name,
+        KwCheck::That(Text(entry) == LibraryOrder[i].Name && kind == LibraryOrder[i].Kind,
+                      "index " + std::to_string(i) + " is " + LibraryOrder[i].Name,
                       Text(entry) + " kind " + std::to_string(kind));
         SysFreeString(entry);
     }
 }
 
-// Parameter flags as the letters of KwMemberSpec::directions ('?' for others).
+// Parameter flags as the letters of KwMemberSpec::Directions ('?' for others).
 char DirectionLetter(USHORT flags)
 {
-    switch (flags & ~PARAMFLAG_FHASDEFAULT) {
+    switch (flags) {
     case PARAMFLAG_NONE: return '-';
     case PARAMFLAG_FIN: return 'i';
     case PARAMFLAG_FOUT: return 'o';
     case PARAMFLAG_FIN | PARAMFLAG_FOUT: return 'b';
     case PARAMFLAG_FOUT | PARAMFLAG_FRETVAL: return 'r';
-    case PARAMFLAG_FIN | PARAMFLAG_FOPT: return 'p';
+    case PARAMFLAG_FIN | PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT: return 'p';
     case PARAMFLAG_FOUT | PARAMFLAG_FOPT: return 'q';
     default: return '?';
     }
 }
 
-void CheckInterface(ITypeLib* lib, const KwInterfaceDescription& described)
+// What the member list cannot say: the collection enumerator is hidden from
+// scripting clients, matrices are arrays of 16 doubles. (Unnamed property
+// values: tests/interfaces, as GetNames answers for the get accessor.)
+void CheckParameterForm(const FUNCDESC* f, const std::string& name)
 {
-    KwCheck::Case(std::string("typelib ") + described.name);
+    if (name == "get__EnumChildren")
+        KwCheck::That((f->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0, name + " is restricted");
+    if (name == "GetMatrix" || name == "SetMatrix" || name == "MultMatrix") {
+        const TYPEDESC& t = f->lprgelemdescParam[1].tdesc;
+        KwCheck::That(t.vt == VT_CARRAY && t.lpadesc->cDims == 1 && t.lpadesc->rgbounds[0].cElements == 16 &&
+                          t.lpadesc->tdescElem.vt == VT_R8,
+                      name + ": Matrix is double[16]", "vt " + std::to_string(t.vt));
+    }
+}
+
+void CheckInterface(ITypeLib* lib, const KwInterfaceSpec& described)
+{
+    KwCheck::Case(std::string("typelib ") + described.Name);
     ITypeInfo* info = nullptr;
-    if (!KwCheck::That(SUCCEEDED(lib->GetTypeInfoOfGuid(*described.iid, &info)), "found by the C++ IID")) return;
+    if (!KwCheck::That(SUCCEEDED(lib->GetTypeInfoOfGuid(*described.Iid, &info)), "found by the C++ IID")) return;
     std::string doc;
-    KwCheck::Equal(NameOf(info, MEMBERID_NIL, &doc), std::string(described.name), "name");
-    KwCheck::Equal(doc, std::string(described.helpString), "help string");
+    KwCheck::Equal(NameOf(info, MEMBERID_NIL, &doc), std::string(described.Name), "name");
+    KwCheck::Equal(doc, std::string(described.HelpString), "help string");
 
     TYPEATTR* attr = nullptr;
     info->GetTypeAttr(&attr);
-    if (described.dual) {
+    if (described.Dual()) {
         KwCheck::Equal(static_cast<int>(attr->typekind), static_cast<int>(TKIND_DISPATCH), "reads as a dispatch type");
         KwCheck::Equal(attr->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE),
                        TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE, "dual and dispatchable");
@@ -157,14 +270,16 @@ void CheckInterface(ITypeLib* lib, const KwInterfaceDescription& described)
     if (!KwCheck::That(vtable != nullptr, "its vtable half")) return;
     vtable->GetTypeAttr(&attr);
     int count = attr->cFuncs;
-    if (described.dual)
+    if (described.Dual())
         KwCheck::Equal(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION, TYPEFLAG_FOLEAUTOMATION, "marked OLE Automation");
     vtable->ReleaseTypeAttr(attr);
-    KwCheck::Equal(BaseName(vtable), std::string(described.dual ? "IDispatch" : "IUnknown"), "base interface");
-    KwCheck::Equal(count, static_cast<int>(described.members.size()), "number of members");
+    KwCheck::Equal(BaseName(vtable), std::string(described.Base), "base interface");
+    const auto members = MembersOf(described.Name);
+    KwCheck::Equal(count, static_cast<int>(members.size()), "number of members");
+    KwCheck::Equal(members.empty() ? -1 : members.back()->Slot, described.LastSlot, "last slot");
 
-    for (int i = 0; i < count && i < static_cast<int>(described.members.size()); ++i) {
-        const auto& expected = described.members[i];
+    for (int i = 0; i < count && i < static_cast<int>(members.size()); ++i) {
+        const KwMemberSpec& expected = *members[i];
         FUNCDESC* f = nullptr;
         vtable->GetFuncDesc(i, &f);
         std::string help;
@@ -174,75 +289,44 @@ void CheckInterface(ITypeLib* lib, const KwInterfaceDescription& described)
         // oVft is in pointers of the running process, whatever the library's platform kind.
         int slot = static_cast<int>(f->oVft / static_cast<SHORT>(sizeof(void*)));
         std::string where = name + " (slot " + std::to_string(slot) + ")";
-        bool same = name == expected.name && slot == expected.cppSlot && f->cParams == expected.cppParams &&
+        bool same = name == expected.Name && slot == expected.Slot &&
+                    f->cParams == static_cast<SHORT>(std::strlen(expected.Directions)) &&
                     f->funckind == FUNC_PUREVIRTUAL && f->elemdescFunc.tdesc.vt == VT_HRESULT;
-        KwCheck::That(same, std::string(expected.name) + " in C++ slot " + std::to_string(expected.cppSlot),
+        KwCheck::That(same, std::string(expected.Name) + " in slot " + std::to_string(expected.Slot),
                       where + ", " + std::to_string(f->cParams) + " parameters");
-        if (expected.dispid != KW_DEFAULT_MEMID)
-            KwCheck::Equal(static_cast<long>(f->memid), static_cast<long>(expected.dispid), name + " DISPID");
+        if (expected.Dispid != CompilerDispid)
+            KwCheck::Equal(static_cast<long>(f->memid), static_cast<long>(expected.Dispid), name + " DISPID");
         else
             KwCheck::That(static_cast<unsigned long>(f->memid) >= 0x60000000ul, name + " has the compiler's member id",
                           KwHex(f->memid));
         bool property = f->invkind != INVOKE_FUNC;
         std::string expectedHelp = (property ? "property " : "method ") + plain;
-        if (std::string(described.name) == "IKwDocument" && plain == "ReleaseDoc") expectedHelp = "method Release";
+        if (std::string(described.Name) == "IKwDocument" && plain == "ReleaseDoc") expectedHelp = "method Release";
         if (f->invkind != INVOKE_PROPERTYPUT) KwCheck::Equal(help, expectedHelp, name + " help string");
         // Each parameter's direction, as the contract gives it.
         std::string directions;
         for (int k = 0; k < f->cParams; ++k)
             directions += DirectionLetter(f->lprgelemdescParam[k].paramdesc.wParamFlags);
-        KwCheck::Equal(directions, std::string(expected.directions), name + " parameter directions");
+        KwCheck::Equal(directions, std::string(expected.Directions), name + " parameter directions");
+        CheckParameterForm(f, name);
         vtable->ReleaseFuncDesc(f);
     }
     vtable->Release();
 }
 
-// The members that the contract singles out.
-void CheckNamedSlots(ITypeLib* lib)
-{
-    KwCheck::Case("typelib named slots");
-    struct Case {
-        const IID* iid;
-        const char* member;
-        int slot;
-        LONG dispid;
-    } cases[] = {{&IID_IKwFilter, "GetNode", 4, KW_DEFAULT_MEMID},
-                 {&IID_IKwDataObject, "BindToStorageWrite", 19, 3},
-                 {&IID_IKwDocument, "ReleaseDoc", 31, 112}};
-    for (const auto& c : cases) {
-        ITypeInfo* info = nullptr;
-        if (FAILED(lib->GetTypeInfoOfGuid(*c.iid, &info))) continue;
-        ITypeInfo* vtable = VtableInfo(info);
-        info->Release();
-        int index = vtable ? FindFunction(vtable, c.member) : -1;
-        if (KwCheck::That(index >= 0, std::string(c.member) + " is declared")) {
-            FUNCDESC* f = nullptr;
-            vtable->GetFuncDesc(static_cast<UINT>(index), &f);
-            KwCheck::Equal(f->oVft / static_cast<SHORT>(sizeof(void*)), c.slot, std::string(c.member) + " slot");
-            if (c.dispid != KW_DEFAULT_MEMID)
-                KwCheck::Equal(static_cast<long>(f->memid), static_cast<long>(c.dispid), std::string(c.member) + " DISPID");
-            vtable->ReleaseFuncDesc(f);
-        }
-        if (vtable) vtable->Release();
-    }
-}
-
 void CheckDefaults(ITypeLib* lib)
 {
     KwCheck::Case("typelib defaults");
-    for (const auto& d : KwLibraryDefaults()) {
-        std::string where = std::string(d.interfaceName) + "::" + d.member + " " + d.parameter;
-        const KwInterfaceDescription* described = nullptr;
-        for (const auto& s : KwLibraryInterfaces())
-            if (std::string(s.name) == d.interfaceName) described = &s;
+    for (const auto& d : Defaults) {
+        std::string where = std::string(d.Member) + " " + d.Parameter;
         ITypeInfo* info = nullptr;
-        if (!described || FAILED(lib->GetTypeInfoOfGuid(*described->iid, &info))) {
+        if (FAILED(lib->GetTypeInfoOfGuid(*d.Iid, &info))) {
             KwCheck::That(false, where, "interface not found");
             continue;
         }
         ITypeInfo* vtable = VtableInfo(info);
         info->Release();
-        int index = vtable ? FindFunction(vtable, d.member) : -1;
+        int index = vtable ? FindFunction(vtable, d.Member) : -1;
         if (!KwCheck::That(index >= 0, where + ": member found")) {
             if (vtable) vtable->Release();
             continue;
@@ -254,7 +338,7 @@ void CheckDefaults(ITypeLib* lib)
         vtable->GetNames(f->memid, names, 16, &got);
         int param = -1;
         for (UINT k = 1; k < got; ++k)
-            if (Text(names[k]) == d.parameter && static_cast<int>(k - 1) < f->cParams) param = static_cast<int>(k - 1);
+            if (Text(names[k]) == d.Parameter && static_cast<int>(k - 1) < f->cParams) param = static_cast<int>(k - 1);
         for (UINT k = 0; k < got; ++k) SysFreeString(names[k]);
         if (KwCheck::That(param >= 0, where + ": parameter found")) {
             const PARAMDESC& p = f->lprgelemdescParam[param].paramdesc;
@@ -262,12 +346,12 @@ void CheckDefaults(ITypeLib* lib)
             KwCheck::Equal(p.wParamFlags & wanted, wanted, where + ": in, optional, has a default");
             if ((p.wParamFlags & PARAMFLAG_FHASDEFAULT) && p.pparamdescex) {
                 const VARIANT& v = p.pparamdescex->varDefaultValue;
-                if (d.boolean)
+                if (d.Boolean)
                     KwCheck::That(v.vt == VT_BOOL && v.boolVal == VARIANT_FALSE, where + ": default false",
                                   "vt " + std::to_string(v.vt));
                 else
-                    KwCheck::That((v.vt == VT_I4 && v.lVal == d.value) || (v.vt == VT_INT && v.intVal == d.value),
-                                  where + ": default " + std::to_string(d.value), "vt " + std::to_string(v.vt));
+                    KwCheck::That((v.vt == VT_I4 && v.lVal == d.Value) || (v.vt == VT_INT && v.intVal == d.Value),
+                                  where + ": default " + std::to_string(d.Value), "vt " + std::to_string(v.vt));
             }
         }
         vtable->ReleaseFuncDesc(f);
@@ -277,21 +361,21 @@ void CheckDefaults(ITypeLib* lib)
 
 void CheckCoclasses(ITypeLib* lib)
 {
-    for (const auto& c : KwLibraryCoclasses()) {
-        KwCheck::Case(std::string("typelib ") + c.name);
+    for (const auto& c : Coclasses) {
+        KwCheck::Case(std::string("typelib ") + c.Name);
         ITypeInfo* info = nullptr;
-        if (!KwCheck::That(SUCCEEDED(lib->GetTypeInfoOfGuid(*c.clsid, &info)), "found by the C++ CLSID")) continue;
+        if (!KwCheck::That(SUCCEEDED(lib->GetTypeInfoOfGuid(*c.Clsid, &info)), "found by the C++ CLSID")) continue;
         std::string doc;
-        KwCheck::Equal(NameOf(info, MEMBERID_NIL, &doc), std::string(c.name), "name");
-        KwCheck::Equal(doc, std::string(c.name) + " Class", "help string");
+        KwCheck::Equal(NameOf(info, MEMBERID_NIL, &doc), std::string(c.Name), "name");
+        KwCheck::Equal(doc, std::string(c.Name) + " Class", "help string");
         TYPEATTR* attr = nullptr;
         info->GetTypeAttr(&attr);
         KwCheck::Equal(static_cast<int>(attr->typekind), static_cast<int>(TKIND_COCLASS), "a class");
-        KwCheck::Equal((attr->wTypeFlags & TYPEFLAG_FCANCREATE) != 0, c.creatable,
-                       c.creatable ? "creatable" : "not creatable");
+        KwCheck::Equal((attr->wTypeFlags & TYPEFLAG_FCANCREATE) != 0, c.Creatable,
+                       c.Creatable ? "creatable" : "not creatable");
         int implemented = attr->cImplTypes;
         info->ReleaseTypeAttr(attr);
-        KwCheck::Equal(implemented, c.sourceInterface ? 2 : 1, "number of interfaces");
+        KwCheck::Equal(implemented, c.SourceInterface ? 2 : 1, "number of interfaces");
         int sources = 0;
         for (int i = 0; i < implemented; ++i) {
             INT flags = 0;
@@ -304,15 +388,15 @@ void CheckCoclasses(ITypeLib* lib)
             if (impl) impl->Release();
             if (flags & IMPLTYPEFLAG_FSOURCE) {
                 ++sources;
-                KwCheck::That(c.sourceInterface && name == c.sourceInterface &&
+                KwCheck::That(c.SourceInterface && name == c.SourceInterface &&
                                   flags == (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE),
                               "default source interface " + name, "flags " + std::to_string(flags));
             } else {
-                KwCheck::That(name == c.defaultInterface && flags == IMPLTYPEFLAG_FDEFAULT,
+                KwCheck::That(name == c.DefaultInterface && flags == IMPLTYPEFLAG_FDEFAULT,
                               "default interface " + name, "flags " + std::to_string(flags));
             }
         }
-        KwCheck::Equal(sources, c.sourceInterface ? 1 : 0, "source interfaces");
+        KwCheck::Equal(sources, c.SourceInterface ? 1 : 0, "source interfaces");
         info->Release();
     }
 }
@@ -336,20 +420,27 @@ void CheckEnumerationsAndRecords(ITypeLib* lib)
     std::string current;
     ITypeInfo* info = nullptr;
     int index = 0;
-    for (const auto& c : KwLibraryEnumConstants()) {
-        if (current != c.enumeration) {
+    for (const auto& c : Constants) {
+        if (current != c.Enumeration) {
             if (info) info->Release();
-            current = c.enumeration;
+            current = c.Enumeration;
             info = FindByName(lib, current);
             index = 0;
-            KwCheck::That(info != nullptr, current + " is in the library");
+            int listed = 0;
+            for (const auto& other : Constants) listed += current == other.Enumeration;
+            TYPEATTR* attr = nullptr;
+            if (KwCheck::That(info != nullptr, current + " is in the library")) {
+                info->GetTypeAttr(&attr);
+                KwCheck::Equal(static_cast<int>(attr->cVars), listed, current + ": no constant beyond the list");
+                info->ReleaseTypeAttr(attr);
+            }
         }
         if (!info) continue;
         VARDESC* v = nullptr;
         bool ok = SUCCEEDED(info->GetVarDesc(static_cast<UINT>(index++), &v));
         std::string name = ok ? NameOf(info, v->memid) : "(missing)";
         LONG value = ok && v->lpvarValue ? v->lpvarValue->lVal : -12345;
-        KwCheck::That(name == c.name && value == c.value, current + "::" + c.name + " = " + std::to_string(c.value),
+        KwCheck::That(name == c.Name && value == c.Value, current + "::" + c.Name + " = " + std::to_string(c.Value),
                       name + " = " + std::to_string(value));
         if (ok) info->ReleaseVarDesc(v);
     }
@@ -357,13 +448,13 @@ void CheckEnumerationsAndRecords(ITypeLib* lib)
 
     KwCheck::Case("typelib records");
     struct Field {
-        const char* name;
-        size_t offset;
+        const char* Name;
+        size_t Offset;
     };
     struct Record {
-        const char* name;
-        size_t size;
-        std::vector<Field> fields;
+        const char* Name;
+        size_t Size;
+        std::vector<Field> Fields;
     } records[] = {
         {"tagRECT", sizeof(RECT),
          {{"left", offsetof(RECT, left)}, {"top", offsetof(RECT, top)}, {"right", offsetof(RECT, right)},
@@ -376,21 +467,21 @@ void CheckEnumerationsAndRecords(ITypeLib* lib)
           {"maxY", offsetof(CUBE, maxY)}, {"minZ", offsetof(CUBE, minZ)}, {"maxZ", offsetof(CUBE, maxZ)}}},
     };
     for (const auto& r : records) {
-        ITypeInfo* record = FindByName(lib, r.name);
-        if (!KwCheck::That(record != nullptr, std::string(r.name) + " is in the library")) continue;
+        ITypeInfo* record = FindByName(lib, r.Name);
+        if (!KwCheck::That(record != nullptr, std::string(r.Name) + " is in the library")) continue;
         TYPEATTR* attr = nullptr;
         record->GetTypeAttr(&attr);
-        KwCheck::Equal(static_cast<size_t>(attr->cbSizeInstance), r.size, std::string(r.name) + " size");
+        KwCheck::Equal(static_cast<size_t>(attr->cbSizeInstance), r.Size, std::string(r.Name) + " size");
         int vars = attr->cVars;
         record->ReleaseTypeAttr(attr);
-        KwCheck::Equal(vars, static_cast<int>(r.fields.size()), std::string(r.name) + " field count");
-        for (int i = 0; i < vars && i < static_cast<int>(r.fields.size()); ++i) {
+        KwCheck::Equal(vars, static_cast<int>(r.Fields.size()), std::string(r.Name) + " field count");
+        for (int i = 0; i < vars && i < static_cast<int>(r.Fields.size()); ++i) {
             VARDESC* v = nullptr;
             record->GetVarDesc(static_cast<UINT>(i), &v);
             std::string name = NameOf(record, v->memid);
-            KwCheck::That(name == r.fields[i].name && v->oInst == r.fields[i].offset,
-                          std::string(r.name) + "." + r.fields[i].name + " at offset " +
-                              std::to_string(r.fields[i].offset),
+            KwCheck::That(name == r.Fields[i].Name && v->oInst == r.Fields[i].Offset,
+                          std::string(r.Name) + "." + r.Fields[i].Name + " at offset " +
+                              std::to_string(r.Fields[i].Offset),
                           name + " at " + std::to_string(v->oInst));
             record->ReleaseVarDesc(v);
         }
@@ -407,8 +498,7 @@ void KwCheckTypeLibrary()
     HRESULT hr = LoadRegTypeLib(LIBID_KWFILTER_JPEGLib, 1, 0, 0, &lib);
     if (!KwCheck::That(SUCCEEDED(hr) && lib, "LoadRegTypeLib finds the registered library", KwHex(hr))) return;
     CheckLibrary(lib);
-    for (const auto& described : KwLibraryInterfaces()) CheckInterface(lib, described);
-    CheckNamedSlots(lib);
+    for (const auto& described : Interfaces) CheckInterface(lib, described);
     CheckDefaults(lib);
     CheckCoclasses(lib);
     CheckEnumerationsAndRecords(lib);
