@@ -1,5 +1,5 @@
-// The filter against the raw codec, in one run: load (GetNode with Load into a
-// raster block that keeps nothing) against libjpeg decoding the same file with
+// The filter against the raw codec, in one run: load (GetNode with Load, on the
+// host engine with a row sink that keeps nothing) against libjpeg decoding the same file with
 // the same settings; save (EndObject) against libjpeg compressing the same
 // pixels at quality 75; and the metadata scan and EXIF parse of camera headers.
 // Pairs are named <Group>/Filter/<case> and <Group>/Raw/<case>; bench/report.py
@@ -14,15 +14,13 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchCodec.h"
-#include "BenchDataObject.h"
-#include "BenchMemoryStream.h"
-#include "BenchNode.h"
-#include "BenchRasterBlock.h"
 #include "CKwFilterJPEG.h"
 #include "CKwSaveRasterData.h"
 #include "JpegSectionReader.h"
 #include "KwComObject.h"
 #include "KwHostEngine.h"
+#include "KwHostLoad.h"
+#include "KwHostMemoryStream.h"
 #include "KwMemory.h"
 #include "TestJpeg.h"
 
@@ -61,36 +59,56 @@ bool CountAllocation(unsigned long, std::size_t size)
     return false;
 }
 
-// ------------------------------------------------------------------ load
+// The host engine every case runs on, started by main.
+KwHostEngine* g_engine = nullptr;
 
-HRESULT LoadThroughFilter(const BenchBytes& file, LONG* rows)
-{
-    IKwFilter* filter = nullptr;
-    HRESULT hr = KwCreateComObject<CKwFilterJPEG>(nullptr, IID_IKwFilter, reinterpret_cast<void**>(&filter));
-    if (FAILED(hr)) return hr;
-    BenchMemoryStream* stream = BenchMemoryStream::ForReading(file);
-    BenchDataObject* data = BenchDataObject::Create(stream);
-    BenchNode* document = BenchNode::Create();
-    hr = filter->OpenDocument(data, document->AsDocument(), nullptr);
-    if (SUCCEEDED(hr)) {
-        VARIANT selector;
-        VariantInit(&selector);
-        hr = filter->GetNode(selector, VARIANT_TRUE, nullptr);
+// The engine's row sink: it keeps nothing and folds two bytes of each band into
+// a checksum, so that the load benchmark measures the filter and not a host's
+// copy of the image.
+class BenchRowSink final : public KwHostRowSink {
+public:
+    HRESULT Begin(LONG, LONG, LONG, const std::vector<LONG>&) override { return S_OK; }
+    // The block passes at least one row of at least one byte.
+    HRESULT Rows(LONG, LONG, const unsigned char* rows, LONG bytesPerLine) override
+    {
+        m_Checksum = m_Checksum * 31u + rows[0] + rows[bytesPerLine - 1];
+        benchmark::DoNotOptimize(m_Checksum);
+        return S_OK;
     }
-    BenchRasterBlock* raster = document->LastRaster();
-    *rows = raster && raster->Ended() ? raster->Rows() : 0;
-    filter->Release();
-    document->Release();
-    data->Release();
-    stream->Release();
+
+private:
+    unsigned m_Checksum = 0;
+};
+
+// One load as a host does it, from the start of the stream; the rows the
+// raster block took once ended.
+HRESULT LoadThroughFilter(IStream* stream, LONG* rows)
+{
+    *rows = 0;
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    KwComPtr<IKwFilter> filter;
+    HRESULT hr = KwCreateComObject<CKwFilterJPEG>(nullptr, IID_IKwFilter, reinterpret_cast<void**>(filter.Receive()));
+    if (FAILED(hr)) return hr;
+    KwHostLoadResult result;
+    hr = KwHostLoad(*g_engine, filter.Get(), stream, "bench.jpg", &result);
+    const KwHostRasterBlock* raster = result.Raster();
+    if (raster && raster->Ended()) *rows = raster->RowsDelivered();
     return hr;
 }
 
 void LoadFilter(benchmark::State& state, const LoadCase* c)
 {
+    // One stream for every run, so that no run pays for a copy of the file.
+    KwComPtr<KwHostMemoryStream> stream;
+    if (FAILED(g_engine->CreateMemoryStream(c->file.data(), c->file.size(), stream.Receive()))) {
+        state.SkipWithError("no memory for the stream");
+        return;
+    }
     for (auto _ : state) {
         LONG rows = 0;
-        HRESULT hr = LoadThroughFilter(c->file, &rows);
+        HRESULT hr = LoadThroughFilter(stream.Get(), &rows);
         if (FAILED(hr) || rows != c->height) {
             state.SkipWithError("the filter did not deliver every row");
             break;
@@ -100,7 +118,7 @@ void LoadFilter(benchmark::State& state, const LoadCase* c)
     g_allocatedBytes = g_largestAllocation = 0;
     KwSetAllocationHook(CountAllocation);
     LONG rows = 0;
-    LoadThroughFilter(c->file, &rows);
+    LoadThroughFilter(stream.Get(), &rows);
     KwSetAllocationHook(nullptr);
     state.counters["filter_alloc_bytes"] = static_cast<double>(g_allocatedBytes);
     state.counters["filter_largest_alloc"] = static_cast<double>(g_largestAllocation);
@@ -121,54 +139,55 @@ void LoadRaw(benchmark::State& state, const LoadCase* c)
 
 // ------------------------------------------------------------------ save
 
-CKwSaveRasterData* PrepareSave(const SaveCase* c, BenchBytes* sink, IStream** streamOut)
+// The output stream keeps its bytes' capacity between runs, so that the save
+// pays for no growth of the host's buffer after the first.
+CKwSaveRasterData* PrepareSave(const SaveCase* c, KwHostMemoryStream* sink)
 {
     CKwSaveRasterData* raster = nullptr;
     if (FAILED(KwCreatePlainObject(&raster))) return nullptr;
-    IStream* stream = BenchMemoryStream::ForWriting(sink);
-    raster->SetOutputStream(stream);
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    sink->Seek(zero, STREAM_SEEK_SET, nullptr);
+    sink->MutableBytes().clear();
+    raster->SetOutputStream(sink);
     const LONG stride = TestJpeg::Stride(c->width, c->bitsPerPixel);
     LONG* palette = c->palette.empty() ? nullptr : const_cast<LONG*>(c->palette.data());
     raster->CreateRasterStorage(c->width, c->height, c->bitsPerPixel, 0, 0, nullptr,
                                 static_cast<LONG>(c->palette.size()), palette);
     raster->AddScanline1(c->bitsPerPixel == 24 ? KW_RASTER_RGB : KW_RASTER_INDEX_8, 0, c->height, stride,
                          const_cast<unsigned char*>(c->stored.data()));
-    *streamOut = stream;
     return raster;
 }
 
+// The engine's stream that every save writes into, made by main.
+KwHostMemoryStream* g_saveSink = nullptr;
+
 void SaveFilterEndObject(benchmark::State& state, const SaveCase* c)
 {
-    static BenchBytes sink;
     for (auto _ : state) {
         state.PauseTiming();
-        IStream* stream = nullptr;
-        CKwSaveRasterData* raster = PrepareSave(c, &sink, &stream);
+        CKwSaveRasterData* raster = PrepareSave(c, g_saveSink);
         state.ResumeTiming();
         HRESULT hr = raster ? raster->EndObject() : E_OUTOFMEMORY;
         state.PauseTiming();
         if (raster) raster->Release();
-        if (stream) stream->Release();
         state.ResumeTiming();
-        if (FAILED(hr) || sink.size() < 100) {
+        if (FAILED(hr) || g_saveSink->Bytes().size() < 100) {
             state.SkipWithError("EndObject failed");
             break;
         }
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * c->width * c->height);
-    state.counters["jpeg_bytes"] = static_cast<double>(sink.size());
+    state.counters["jpeg_bytes"] = static_cast<double>(g_saveSink->Bytes().size());
 }
 
 // The whole save object: storage, rows and EndObject.
 void SaveFilterWhole(benchmark::State& state, const SaveCase* c)
 {
-    static BenchBytes sink;
     for (auto _ : state) {
-        IStream* stream = nullptr;
-        CKwSaveRasterData* raster = PrepareSave(c, &sink, &stream);
+        CKwSaveRasterData* raster = PrepareSave(c, g_saveSink);
         HRESULT hr = raster ? raster->EndObject() : E_OUTOFMEMORY;
         if (raster) raster->Release();
-        if (stream) stream->Release();
         if (FAILED(hr)) {
             state.SkipWithError("EndObject failed");
             break;
@@ -194,7 +213,11 @@ void SaveRaw(benchmark::State& state, const SaveCase* c)
 
 void MetadataScan(benchmark::State& state, const MetadataCase* c)
 {
-    BenchMemoryStream* stream = BenchMemoryStream::ForReading(c->file);
+    KwComPtr<KwHostMemoryStream> stream;
+    if (FAILED(g_engine->CreateMemoryStream(c->file.data(), c->file.size(), stream.Receive()))) {
+        state.SkipWithError("no memory for the stream");
+        return;
+    }
     for (auto _ : state) {
         LARGE_INTEGER zero;
         zero.QuadPart = 0;
@@ -202,11 +225,10 @@ void MetadataScan(benchmark::State& state, const MetadataCase* c)
         JpegMetadata metadata;
         std::memset(&metadata, 0, sizeof(metadata));
         JpegSectionReader reader(&metadata);
-        bool ok = reader.ReadSections(stream);
+        bool ok = reader.ReadSections(stream.Get());
         benchmark::DoNotOptimize(ok);
         benchmark::DoNotOptimize(metadata.HasExif);
     }
-    stream->Release();
 }
 
 // The parser trims the user comment in place; a second parse of the same
@@ -413,11 +435,15 @@ int main(int argc, char** argv)
     {
         // The host's attribute class, so that EXIF attributes are published as in a real load.
         KwHostEngine engine;
+        engine.SetRowSink(std::make_shared<BenchRowSink>());
         engine.Start();
+        g_engine = &engine;
+        KwComPtr<KwHostMemoryStream> saveSink;
+        g_saveSink = SUCCEEDED(engine.CreateMemoryStream(nullptr, 0, saveSink.Receive())) ? saveSink.Get() : nullptr;
         CollectCases();
         RegisterAll();
         benchmark::Initialize(&argc, argv);
-        if (benchmark::ReportUnrecognizedArguments(argc, argv)) status = 1;
+        if (!g_saveSink || benchmark::ReportUnrecognizedArguments(argc, argv)) status = 1;
         else benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
         engine.Stop();

@@ -31,7 +31,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/KwRunPaths.cmake)
 # KwFilter_JPEG.h is the header widl generates from the IDL; it includes the
 # stand-ins of posix/sdk for the Windows SDK headers (src/CMakeLists.txt).
 install(FILES
-  src/interfaces/KwFilterInterfaces.h src/com/KwComPtr.h src/com/KwAutomation.h
+  src/interfaces/KwFilterInterfaces.h src/com/KwComPtr.h src/com/KwAutomation.h src/com/KwComObjectBase.h
   src/interfaces/KwFilter_JPEG.idl ${KW_INSTALLED_INTERFACES_HEADER} platform/KwPlatform.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter COMPONENT dev)
 install(DIRECTORY platform/posix/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/posix COMPONENT dev

@@ -24,7 +24,7 @@ if(TARGET kwhost)
   # In the tree the engine's headers name the interface and platform headers
   # by their plain names, found through the include path; installed one
   # folder below them, their copies name them <kwfilter/...>.
-  set(kw_top_headers KwPlatform.h KwFilterInterfaces.h KwComPtr.h KwAutomation.h)
+  set(kw_top_headers KwPlatform.h KwFilterInterfaces.h KwComPtr.h KwAutomation.h KwComObjectBase.h)
   file(GLOB kw_engine_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/host/engine/*.h)
   set(kw_installed_engine_headers)
   foreach(kw_header IN LISTS kw_engine_headers)

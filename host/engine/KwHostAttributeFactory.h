@@ -10,7 +10,7 @@ class KwHostAttributeFactory final : public KwHostObject, public IClassFactory {
 public:
     static HRESULT Create(std::shared_ptr<KwHostContext> context, IClassFactory** out) noexcept;
 
-    KW_HOST_IUNKNOWN
+    KW_IMPLEMENT_IUNKNOWN
     void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) noexcept override;

@@ -53,12 +53,8 @@ HRESULT KwHostAttributeHolder::DoGetAttributes(IDispatch** Attributes) noexcept
     if (!Attributes) return E_POINTER;
     *Attributes = nullptr;
     // The object is its own attribute collection.
-    void* found = FindInterface(IID_IKwAttribute);
-    if (!found) return E_NOTIMPL;
-    IKwAttribute* attributes = nullptr;
-    HRESULT hr = Answer(IID_IKwAttribute, found, reinterpret_cast<void**>(&attributes));
-    if (SUCCEEDED(hr)) *Attributes = attributes;
-    return hr;
+    if (!FindInterface(IID_IKwAttribute)) return E_NOTIMPL;
+    return InnerQueryInterface(IID_IKwAttribute, reinterpret_cast<void**>(Attributes));
 }
 
 HRESULT KwHostAttributeHolder::DoGetAttributeCount(LONG* Count) noexcept

@@ -9,12 +9,7 @@
 template <class Holder, class... Interfaces> class KwHostAttributeImpl : public Holder, public Interfaces... {
 public:
     // Not marked override: some members below override in one instantiation and not in another.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept
-    {
-        return this->Answer(riid, ppv ? this->FindInterface(riid) : nullptr, ppv);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept { return this->AddRefObject(); }
-    ULONG STDMETHODCALLTYPE Release() noexcept { return this->ReleaseObject(); }
+    KW_IMPLEMENT_IUNKNOWN_()
     KW_HOST_IDISPATCH_()
 
     // Members of the attribute group (IKwAttributeGroup slots 7-14) and of IKwAttribute;

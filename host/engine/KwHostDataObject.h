@@ -20,7 +20,7 @@ public:
     static HRESULT Create(IUnknown* storage, const std::string& name, KwHostDataObject** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    KW_HOST_IUNKNOWN
+    KW_IMPLEMENT_IUNKNOWN
     KW_HOST_IDISPATCH
     void* FindInterface(REFIID riid) noexcept override;
 

@@ -12,7 +12,7 @@ class KwHostEventSink final : public KwHostObject, public _IKwFilterEvents {
 public:
     static HRESULT Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    KW_HOST_IUNKNOWN
+    KW_IMPLEMENT_IUNKNOWN
     void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept override;

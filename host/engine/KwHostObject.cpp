@@ -22,13 +22,11 @@ KwHostObject::~KwHostObject()
     if (m_Counted) InterlockedDecrement(&g_liveObjects);
 }
 
-HRESULT KwHostObject::Answer(REFIID riid, void* found, void** ppv) noexcept
+void* KwHostObject::InterfaceFor(REFIID riid) noexcept
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!found) return E_NOINTERFACE;
-    if (KW_HOST_OMITS(*this, riid)) return E_NOINTERFACE;
-    AddRefObject();
-    *ppv = found;
-    return S_OK;
+    void* found = FindInterface(riid);
+    if (found && KW_HOST_OMITS(*this, riid)) return nullptr;
+    return found;
 }
+
+void KwHostObjectTraits::Destroy(KwHostObject* object) noexcept { delete object; }

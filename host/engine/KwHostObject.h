@@ -1,20 +1,32 @@
-// The host's own tiny COM object base: a reference count, the engine context
-// the object shares with its engine's other objects, and the process-wide count
-// of live host objects, which is 0 again once a filter released everything.
+// The base of the host's COM objects: the project's object template with
+// atomic counts, the engine context the object shares with its engine's other
+// objects, and the process-wide count of live host objects, which is 0 again
+// once a filter released everything.
 #pragma once
 
 #include <atomic>
 #include <memory>
 #include <string>
 
+#include "KwComObjectBase.h"
 #include "KwPlatform.h"
 
 class KwHostContext;
+class KwHostObject;
+
+// Atomic counts: the attribute class object is shared by every thread of a
+// process that loads files in parallel (kwjpeg's batch conversion). Host
+// objects hold no module lock: the engine is not a module that unloads.
+struct KwHostObjectTraits {
+    typedef std::atomic<ULONG> Count;
+    struct Lock {};
+    static void Destroy(KwHostObject* object) noexcept;
+};
 
 // Host objects alive in this process (class objects of the engine excluded).
 LONG KwHostLiveObjects() noexcept;
 
-class KwHostObject {
+class KwHostObject : public KwComObjectBase<KwHostObject, KwHostObjectTraits> {
 public:
     KwHostObject(const KwHostObject&) = delete;
     KwHostObject& operator=(const KwHostObject&) = delete;
@@ -25,10 +37,12 @@ public:
     const std::string& Label() const noexcept { return m_Label; }
     // The KW_OBJECT_TYPE the object stands for (0 for streams, sinks and class objects).
     LONG ObjectType() const noexcept { return m_ObjectType; }
-    ULONG References() const noexcept { return m_Refs.load(); }
 
     // The interface pointer for riid, or null; no reference is added.
     virtual void* FindInterface(REFIID riid) noexcept = 0;
+    // What QueryInterface answers: FindInterface, less what a test build of
+    // the engine leaves out.
+    void* InterfaceFor(REFIID riid) noexcept;
 
 protected:
     // The context is never null: the classes' Create functions make a private
@@ -37,37 +51,17 @@ protected:
                  bool counted = true) noexcept;
     virtual ~KwHostObject();
 
-    ULONG AddRefObject() noexcept { return ++m_Refs; }
-    ULONG ReleaseObject() noexcept
-    {
-        ULONG refs = --m_Refs;
-        if (refs == 0) delete this;
-        return refs;
-    }
-    // QueryInterface: the found pointer with a reference, or E_NOINTERFACE.
-    HRESULT Answer(REFIID riid, void* found, void** ppv) noexcept;
-
 private:
+    friend struct KwHostObjectTraits;
+
     std::shared_ptr<KwHostContext> m_Context;
     std::string m_Label;
     LONG m_ObjectType;
     bool m_Counted;
-    // Atomic: the attribute class object is shared by every thread of a
-    // process that loads files in parallel (kwjpeg's batch conversion).
-    std::atomic<ULONG> m_Refs{1};
 };
 
-// IUnknown of a host class; the class defines FindInterface.
-#define KW_HOST_IUNKNOWN                                                                                              \
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override                               \
-    {                                                                                                                 \
-        return Answer(riid, ppv ? FindInterface(riid) : nullptr, ppv);                                                \
-    }                                                                                                                 \
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return AddRefObject(); }                                     \
-    ULONG STDMETHODCALLTYPE Release() noexcept override { return ReleaseObject(); }
-
 // The host's dual interfaces are called through their vtables only; late binding is not offered.
-#define KW_HOST_IDISPATCH_(OVERRIDE)                                                                                             \
+#define KW_HOST_IDISPATCH_(OVERRIDE)                                                                                  \
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept OVERRIDE                                       \
     {                                                                                                                 \
         if (!pctinfo) return E_POINTER;                                                                               \
@@ -83,7 +77,8 @@ private:
     {                                                                                                                 \
         return E_NOTIMPL;                                                                                             \
     }                                                                                                                 \
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept OVERRIDE                                                                                                      \
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) noexcept   \
+        OVERRIDE                                                                                                      \
     {                                                                                                                 \
         return E_NOTIMPL;                                                                                             \
     }

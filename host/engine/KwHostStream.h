@@ -6,7 +6,7 @@
 
 class KwHostStream : public KwHostObject, public IStream {
 public:
-    KW_HOST_IUNKNOWN
+    KW_IMPLEMENT_IUNKNOWN
     void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept override;

@@ -8,7 +8,7 @@ class KwHostStructuredStorage final : public KwHostObject, public IUnknown {
 public:
     static HRESULT Create(IUnknown** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    KW_HOST_IUNKNOWN
+    KW_IMPLEMENT_IUNKNOWN
     void* FindInterface(REFIID riid) noexcept override
     {
         return IsEqualGUID(riid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
