@@ -13,7 +13,8 @@ public:
     std::string Text() const; // the file as it is on disk now
     // Makes the folder and the file unwritable, but readable, for the commands
     // run behind the prefix it returns: as root, whom modes do not stop, they
-    // run as nobody; any other user is stopped by the modes themselves.
+    // run without the capabilities that override modes; any other user is
+    // stopped by the modes themselves.
     std::string DenyWrites();
 
 private:
