@@ -12,17 +12,17 @@
 namespace {
 
 struct Pipe {
-    const uint8_t* data;
-    size_t size;
+    const uint8_t* Data;
+    size_t Size;
 };
 
 ssize_t ReadPipe(void* cookie, char* out, size_t want)
 {
     Pipe* pipe = static_cast<Pipe*>(cookie);
-    const size_t n = want < pipe->size ? want : pipe->size;
-    std::memcpy(out, pipe->data, n);
-    pipe->data += n;
-    pipe->size -= n;
+    const size_t n = want < pipe->Size ? want : pipe->Size;
+    std::memcpy(out, pipe->Data, n);
+    pipe->Data += n;
+    pipe->Size -= n;
     return ssize_t(n);
 }
 
@@ -39,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fclose(file);
     if (read) {
         // Every row came from the file: the rows take no more than it holds.
-        if (image.pixels.size() > size || image.palette.size() > 256) std::abort();
-        for (int32_t y = 0; y < image.height; y += 1 + image.height / 16)
-            for (int32_t x = 0; x < image.width; x += 1 + image.width / 16) image.PixelRgb(x, y);
+        if (image.Pixels.size() > size || image.Palette.size() > 256) std::abort();
+        for (int32_t y = 0; y < image.Height; y += 1 + image.Height / 16)
+            for (int32_t x = 0; x < image.Width; x += 1 + image.Width / 16) image.PixelRgb(x, y);
     } else if (error.empty()) {
         std::abort();
     }
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string pipedError;
     const bool readPiped = KwBmpCodec::Read(stream, piped, pipedError);
     std::fclose(stream);
-    if (readPiped ? piped.pixels != image.pixels || piped.palette != image.palette
+    if (readPiped ? piped.Pixels != image.Pixels || piped.Palette != image.Palette
                   : pipedError.rfind("BMP pixel data at offset ", 0) != 0)
         std::abort();
     return 0;

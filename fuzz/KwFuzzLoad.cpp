@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         // Some inputs also meet a stream that hands over little at a time, and
         // a sink that stops the load; chosen from the size so the file stays raw.
-        if (size % 5 == 1) KwHostDouble(stream).Switches().maxReadPerCall = static_cast<ULONG>(3 + size % 4000);
+        if (size % 5 == 1) KwHostDouble(stream).Switches().MaxReadPerCall = static_cast<ULONG>(3 + size % 4000);
         KwComPtr<KwHostEventSink> sink;
         if (FAILED(KwHostEventSink::Create(sink.Receive(), engine.Context()))) std::abort();
         if (size % 7 == 3) sink->AbortAt(1 + static_cast<ULONG>(size % 3), static_cast<VARIANT_BOOL>(1));

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size % 3 == 0) {
         KwRasterImage image;
         if (!image.Allocate(reader.Width(), reader.Height(), reader.BitsPerPixel(), &error)) std::abort();
-        if (!reader.ReadRows(image.Row(0), size_t(stride), image.height, error)) std::abort();
+        if (!reader.ReadRows(image.Row(0), size_t(stride), image.Height, error)) std::abort();
     } else {
         // Rows in bands of one to four, into rows wider than the file's.
         const size_t wide = size_t(stride) + (size % 3 == 2 ? 8 : 0);

@@ -80,10 +80,10 @@ bool ValidDepth(LONG bits)
 
 // What the harness knows of the raster object's storage.
 struct Storage {
-    bool present = false;
-    LONG width = 0;
-    LONG height = 0;
-    LONG rowSize = 0;
+    bool Present = false;
+    LONG Width = 0;
+    LONG Height = 0;
+    LONG RowSize = 0;
 };
 
 class SaveRun {
@@ -111,11 +111,11 @@ void SaveRun::Run()
     const uint8_t streamMode = m_In.U8();
     if (FAILED(KwHostMemoryStream::Create(nullptr, 0, m_Stream.Receive(), m_Engine.Context()))) std::abort();
     if (streamMode & 1) {
-        KwHostDouble(m_Stream).Switches().writeAcceptMax = m_In.U16();
+        KwHostDouble(m_Stream).Switches().WriteAcceptMax = m_In.U16();
         m_WritesIntact = false;
     }
     if (streamMode & 2) {
-        KwHostDouble(m_Stream).Switches().failWriteAtCall = 1u + m_In.U8();
+        KwHostDouble(m_Stream).Switches().FailWriteAtCall = 1u + m_In.U8();
         m_WritesIntact = false;
     }
 
@@ -130,7 +130,7 @@ void SaveRun::Run()
     KwComPtr<IUnknown> document;
     Check(filter->CreateDocument(dataObject.Get(), nullptr, document.Receive()) == S_OK && document,
           "CreateDocument on a stream failed");
-    Check(kw_query(document.Get(), m_Structure.Receive()) == S_OK, "the save object is not a structure");
+    Check(KwQuery(document.Get(), m_Structure.Receive()) == S_OK, "the save object is not a structure");
 
     VARIANT index;
     VariantInit(&index);
@@ -141,7 +141,7 @@ void SaveRun::Run()
         Check(m_Structure->CreateObject(static_cast<KW_OBJECT_TYPE>(type), index, nullptr, child.Receive()) == S_OK,
               "a structure level was refused");
         KwComPtr<IKwSaveStructure> level;
-        Check(kw_query(child.Get(), level.Receive()) == S_OK, "a structure level is not a structure");
+        Check(KwQuery(child.Get(), level.Receive()) == S_OK, "a structure level is not a structure");
         m_Structure = level;
     }
     if (!NewRaster()) return;
@@ -205,7 +205,7 @@ bool SaveRun::NewRaster()
     Check(m_Structure->CreateObject(KW_RASTER_BLOCK, index, nullptr, child.Receive()) == S_OK,
           "the raster block was refused");
     m_Raster.Reset();
-    Check(kw_query(child.Get(), m_Raster.Receive()) == S_OK, "the raster object lacks IKwSaveRasterData");
+    Check(KwQuery(child.Get(), m_Raster.Receive()) == S_OK, "the raster object lacks IKwSaveRasterData");
     m_Storage = Storage();
     return true;
 }
@@ -257,10 +257,10 @@ void SaveRun::CreateStorage()
     if (colors > 0 && !table) Check(FAILED(hr), "a palette without a table was accepted");
     m_Storage = Storage();
     if (hr == S_OK) {
-        m_Storage.present = true;
-        m_Storage.width = width;
-        m_Storage.height = height;
-        m_Storage.rowSize = static_cast<LONG>(rowSize);
+        m_Storage.Present = true;
+        m_Storage.Width = width;
+        m_Storage.Height = height;
+        m_Storage.RowSize = static_cast<LONG>(rowSize);
     }
 }
 
@@ -274,8 +274,8 @@ void SaveRun::AddScanline()
 
     // The known types and unknown ones on both sides of them.
     const LONG type = static_cast<int8_t>(typeByte);
-    const LONG height = m_Storage.present ? m_Storage.height : 4;
-    const LONG rowSize = m_Storage.present ? m_Storage.rowSize : 16;
+    const LONG height = m_Storage.Present ? m_Storage.Height : 4;
+    const LONG rowSize = m_Storage.Present ? m_Storage.RowSize : 16;
     const LONG span = height > 4096 ? 4096 : height;
     LONG start = static_cast<LONG>(startValue % (span + 17)) - 8;
     LONG lines = static_cast<LONG>(linesValue % (span + 20)) - 2;
@@ -319,7 +319,7 @@ void SaveRun::AddScanline()
     // Stepping backwards, the first line is the last in memory.
     if (runCoded && data && bytesPerLine < 0 && heldLines > 0) data += (heldLines - 1) * step;
     const HRESULT hr = m_Raster->AddScanline1(static_cast<KW_RASTER_TYPE>(type), start, lines, bytesPerLine, data);
-    if (!m_Storage.present) {
+    if (!m_Storage.Present) {
         Check(hr == E_FAIL, "AddScanline1 without storage did not fail");
     } else if (lines > 0) {
         const bool stored = runCoded || type == KW_RASTER_RGB || type == KW_RASTER_RGBA ||
@@ -335,7 +335,7 @@ void SaveRun::EndObject()
     const size_t before = m_Stream->Bytes().size();
     const ULONGLONG position = m_Stream->Position();
     const HRESULT hr = m_Raster->EndObject();
-    if (!m_Storage.present) {
+    if (!m_Storage.Present) {
         Check(hr == E_FAIL, "EndObject without storage did not fail");
         Check(m_Stream->Bytes().size() == before, "EndObject without storage wrote");
         return;
@@ -344,7 +344,7 @@ void SaveRun::EndObject()
         const std::vector<unsigned char>& bytes = m_Stream->Bytes();
         Check(position <= bytes.size(), "stream position past its end");
         CheckWrittenImage(bytes.data() + position, static_cast<size_t>(m_Stream->Position() - position),
-                          m_Storage.width, m_Storage.height);
+                          m_Storage.Width, m_Storage.Height);
     }
     m_Storage = Storage(); // ended, also after a failure: no buffer any more
 }

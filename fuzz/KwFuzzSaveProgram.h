@@ -39,17 +39,17 @@ const uint8_t FlagNullData = 1;   // Scanlines is null
 const uint8_t FlagAllLines = 2;   // NoLines is INT32_MAX (the rows from StartLine to the end)
 
 struct Writer {
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> Bytes;
     Writer& U8(uint8_t v)
     {
-        bytes.push_back(v);
+        Bytes.push_back(v);
         return *this;
     }
     Writer& U16(uint16_t v) { return U8(static_cast<uint8_t>(v)).U8(static_cast<uint8_t>(v >> 8)); }
     Writer& U32(uint32_t v) { return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16)); }
     Writer& Raw(const std::vector<uint8_t>& data)
     {
-        bytes.insert(bytes.end(), data.begin(), data.end());
+        Bytes.insert(Bytes.end(), data.begin(), data.end());
         return *this;
     }
     // Width and height are used as given when below 65

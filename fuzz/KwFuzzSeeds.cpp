@@ -109,12 +109,12 @@ void SectionSeeds()
 void LoadSeeds()
 {
     struct Kind {
-        const char* name;
-        TestJpeg::Color color;
-        TestJpeg::Sampling sampling;
-        bool progressive;
-        bool arithmetic;
-        int restart;
+        const char* Name;
+        TestJpeg::Color Color;
+        TestJpeg::Sampling Sampling;
+        bool Progressive;
+        bool Arithmetic;
+        int Restart;
     };
     const Kind kinds[] = {
         {"gray", TestJpeg::Gray, TestJpeg::S444, false, false, 0},
@@ -133,15 +133,15 @@ void LoadSeeds()
         TestJpeg::Options o;
         o.Width = 24;
         o.Height = 20;
-        o.Kind = kind.color;
-        o.Subsampling = kind.sampling;
-        o.Progressive = kind.progressive;
-        o.Arithmetic = kind.arithmetic;
-        o.RestartInterval = kind.restart;
+        o.Kind = kind.Color;
+        o.Subsampling = kind.Sampling;
+        o.Progressive = kind.Progressive;
+        o.Arithmetic = kind.Arithmetic;
+        o.RestartInterval = kind.Restart;
         o.Quality = 50;
         const Bytes file = TestJpeg::Make(o);
-        Write("load", std::string(kind.name) + ".jpg", file);
-        Write("sections", std::string(kind.name) + ".jpg", file);
+        Write("load", std::string(kind.Name) + ".jpg", file);
+        Write("sections", std::string(kind.Name) + ".jpg", file);
     }
     // Tall enough for progress events, with a JFIF density in centimetres.
     TestJpeg::Options tall;
@@ -189,7 +189,7 @@ void SaveSeeds()
         w.U8(OpAddScanline).U8(rowTypes[d]).U16(8).U16(height + 2).U16(rowSize + 2).U8(0);
         for (int i = 0; i < height * rowSize; ++i) w.U8(static_cast<uint8_t>(i * 7 + d));
         w.U8(OpEndObject).U8(OpEndObject);
-        Write("save", "depth-" + std::to_string(Depths[depthIndex[d]]), w.bytes);
+        Write("save", "depth-" + std::to_string(Depths[depthIndex[d]]), w.Bytes);
     }
     // One-bit runs, both record forms.
     Writer runs;
@@ -199,16 +199,16 @@ void SaveSeeds()
     runs.U8(OpAddScanline).U8(8).U16(9).U16(3).U16(20).U8(0);
     runs.U32(5).U32(5).U32(5).U32(8).U32(0xFFFFFFFFu).U32(0);
     runs.U8(OpEndObject);
-    Write("save", "runs", runs.bytes);
+    Write("save", "runs", runs.Bytes);
     // Short writes and a failing write; a second storage; another raster object.
     Writer faults;
     faults.U8(3).U16(100).U8(2).U8(0).CreateStorage(64, 64, 4).U8(OpEndObject);
-    Write("save", "short-write", faults.bytes);
+    Write("save", "short-write", faults.Bytes);
     Writer again;
     again.U8(0).U8(3).U16(0).U16(1).U16(2).CreateStorage(8, 8, 4).CreateStorage(16, 2, 2).U8(OpEndObject);
     again.U8(OpNewRaster).CreateStorage(3, 3, 0).U8(OpPutAttribute).U32(7).U8(OpIgnoredCalls).U8(OpEndObject);
     again.U8(OpCreateObject).U16(1200).U8(OpDropRaster).U8(OpEndObject);
-    Write("save", "sequence", again.bytes);
+    Write("save", "sequence", again.Bytes);
     // Extremes: special widths and heights, an unknown depth, rows out of range.
     Writer extremes;
     extremes.U8(0).U8(0);
@@ -217,7 +217,7 @@ void SaveSeeds()
     for (uint8_t s = 0; s < SpecialCount; ++s)
         extremes.U8(OpCreateStorage).U8(1).U16(5).U8(static_cast<uint8_t>(s * 8)).U16(3).U8(0).U16(2).U8(0).U8(OpEndObject);
     extremes.CreateStorage(10, 10, 7).U8(OpAddScanline).U8(1).U16(0).U16(1).U16(40).U8(1).U8(OpEndObject);
-    Write("save", "extremes", extremes.bytes);
+    Write("save", "extremes", extremes.Bytes);
 }
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }

@@ -31,11 +31,11 @@ KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit);
 #include "posix/KwWinBase.h"
 #endif
 
-// The IID of an interface, named through its type: kw_uuidof<IKwFilter>().
+// The IID of an interface, named through its type: KwUuidOf<IKwFilter>().
 // The primary template is deleted, so an interface without an IID does not compile.
-template <typename T> const IID& kw_uuidof() = delete;
+template <typename T> const IID& KwUuidOf() = delete;
 #define KW_DEFINE_UUIDOF(Interface, iid)                                                                              \
-    template <> inline const IID& kw_uuidof<Interface>() { return iid; }
+    template <> inline const IID& KwUuidOf<Interface>() { return iid; }
 
 KW_DEFINE_UUIDOF(IUnknown, IID_IUnknown)
 KW_DEFINE_UUIDOF(IDispatch, IID_IDispatch)
@@ -48,13 +48,13 @@ KW_DEFINE_UUIDOF(IConnectionPoint, IID_IConnectionPoint)
 KW_DEFINE_UUIDOF(IEnumConnectionPoints, IID_IEnumConnectionPoints)
 KW_DEFINE_UUIDOF(IEnumConnections, IID_IEnumConnections)
 
-// Queries `from` for interface T, typed: kw_query<IStream>(unk, &stream).
-template <typename T> inline HRESULT kw_query(IUnknown* from, T** out)
+// Queries `from` for interface T, typed: KwQuery<IStream>(unk, &stream).
+template <typename T> inline HRESULT KwQuery(IUnknown* from, T** out)
 {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!from) return E_NOINTERFACE;
-    return from->QueryInterface(kw_uuidof<T>(), reinterpret_cast<void**>(out));
+    return from->QueryInterface(KwUuidOf<T>(), reinterpret_cast<void**>(out));
 }
 
 // Type-library registration of a module, the same call on every platform.

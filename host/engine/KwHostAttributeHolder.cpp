@@ -10,32 +10,32 @@ std::basic_string<OLECHAR> Wide(BSTR text) { return std::basic_string<OLECHAR>(t
 std::vector<std::string> KwHostAttributeHolder::AttributeNames() const
 {
     std::vector<std::string> names;
-    for (const KwHostAttributeEntry& a : m_Attributes) names.push_back(a.name);
+    for (const KwHostAttributeEntry& a : m_Attributes) names.push_back(a.Name);
     return names;
 }
 
 const KwHostAttributeEntry* KwHostAttributeHolder::FindAttribute(const std::string& name) const noexcept
 {
     for (const KwHostAttributeEntry& a : m_Attributes)
-        if (a.name == name) return &a;
+        if (a.Name == name) return &a;
     return nullptr;
 }
 
 void KwHostAttributeHolder::SetAttribute(const std::string& name, const KwHostVariant& value, LONG type)
 {
     for (KwHostAttributeEntry& a : m_Attributes) {
-        if (a.name == name) {
-            a.value = value;
-            a.type = type;
+        if (a.Name == name) {
+            a.Value = value;
+            a.Type = type;
             return;
         }
     }
     KwBstr wide = KwBstr::FromNarrow(name.c_str(), CP_UTF8);
     KwHostAttributeEntry entry;
-    entry.wideName = Wide(wide.Get());
-    entry.name = name;
-    entry.value = value;
-    entry.type = type;
+    entry.WideName = Wide(wide.Get());
+    entry.Name = name;
+    entry.Value = value;
+    entry.Type = type;
     m_Attributes.push_back(std::move(entry));
 }
 
@@ -43,7 +43,7 @@ KwHostAttributeEntry* KwHostAttributeHolder::Lookup(BSTR name) noexcept
 {
     UINT length = SysStringLen(name);
     for (KwHostAttributeEntry& a : m_Attributes)
-        if (a.wideName.size() == length && (length == 0 || a.wideName.compare(0, length, name, length) == 0))
+        if (a.WideName.size() == length && (length == 0 || a.WideName.compare(0, length, name, length) == 0))
             return &a;
     return nullptr;
 }
@@ -93,11 +93,11 @@ HRESULT KwHostAttributeHolder::DoGetAttribute(BSTR Name, VARIANT* Type, VARIANT*
         KW_HOST_FAULT(*this, "GetAttribute");
         const KwHostAttributeEntry* entry = Lookup(Name);
         if (!entry) return E_INVALIDARG;
-        HRESULT hr = entry->value.CopyTo(Value);
+        HRESULT hr = entry->Value.CopyTo(Value);
         if (FAILED(hr)) return hr;
         if (Type) {
             Type->vt = VT_I4;
-            Type->lVal = entry->type;
+            Type->lVal = entry->Type;
         }
         return S_OK;
     };
@@ -114,14 +114,14 @@ HRESULT KwHostAttributeHolder::DoPutAttribute(BSTR Name, const VARIANT& Value, L
         if (SysStringLen(Name) == 0) return E_INVALIDARG;
         KwHostVariant stored(Value);
         if (KwHostAttributeEntry* entry = Lookup(Name)) {
-            entry->value = std::move(stored);
-            entry->type = Type;
+            entry->Value = std::move(stored);
+            entry->Type = Type;
         } else {
             KwHostAttributeEntry added;
-            added.wideName = Wide(Name);
-            added.name = KwNarrow(Name);
-            added.value = std::move(stored);
-            added.type = Type;
+            added.WideName = Wide(Name);
+            added.Name = KwNarrow(Name);
+            added.Value = std::move(stored);
+            added.Type = Type;
             m_Attributes.push_back(std::move(added));
         }
         return S_OK;
@@ -160,7 +160,7 @@ HRESULT KwHostAttributeHolder::DoGetAttributeName(LONG Position, BSTR* Name) noe
         KW_HOST_FAULT(*this, "GetAttributeName");
         if (Position < 0 || static_cast<size_t>(Position) >= m_Attributes.size()) return E_INVALIDARG;
         const KwHostAttributeEntry& entry = m_Attributes[static_cast<size_t>(Position)];
-        *Name = SysAllocStringLen(entry.wideName.data(), static_cast<UINT>(entry.wideName.size()));
+        *Name = SysAllocStringLen(entry.WideName.data(), static_cast<UINT>(entry.WideName.size()));
         return *Name ? S_OK : E_OUTOFMEMORY;
     };
     return KW_HOST_TRACE(GetAttributeName, body, *this, Position, Name);

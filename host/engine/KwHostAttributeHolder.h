@@ -11,10 +11,10 @@
 #include "KwHostVariant.h"
 
 struct KwHostAttributeEntry {
-    std::basic_string<OLECHAR> wideName;
-    std::string name; // UTF-8
-    KwHostVariant value;
-    LONG type = 0;
+    std::basic_string<OLECHAR> WideName;
+    std::string Name; // UTF-8
+    KwHostVariant Value;
+    LONG Type = 0;
 };
 
 class KwHostAttributeHolder : public KwHostObject {

@@ -16,8 +16,8 @@ void AppendAttributes(const std::vector<KwHostReportedAttribute>& entries, const
                       std::string* out)
 {
     for (const KwHostReportedAttribute& a : entries) {
-        *out += indent + a.name + " = " + a.value.ValueText() + " (" + KwHostVariant::TypeName(a.value.Type()) + ")\n";
-        AppendAttributes(a.children, indent + "    ", out);
+        *out += indent + a.Name + " = " + a.Value.ValueText() + " (" + KwHostVariant::TypeName(a.Value.Type()) + ")\n";
+        AppendAttributes(a.Children, indent + "    ", out);
     }
 }
 
@@ -30,11 +30,11 @@ void AppendObject(KwHostObject* object, const std::string& title, const std::str
     if (auto* holder = dynamic_cast<KwHostAttributeHolder*>(object)) {
         for (const KwHostAttributeEntry& a : holder->Attributes()) {
             KwHostReportedAttribute entry;
-            entry.name = a.name;
-            entry.value = a.value;
-            const VARIANT& v = a.value.Get();
+            entry.Name = a.Name;
+            entry.Value = a.Value;
+            const VARIANT& v = a.Value.Get();
             if ((v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN) && v.punkVal)
-                KwHostAttributeReport::Read(v.punkVal, &entry.children);
+                KwHostAttributeReport::Read(v.punkVal, &entry.Children);
             entries.push_back(std::move(entry));
         }
     }
@@ -47,9 +47,9 @@ void AppendObject(KwHostObject* object, const std::string& title, const std::str
     }
     if (auto* holder = dynamic_cast<KwHostNodeHolder*>(object)) {
         for (const KwHostChildEntry& child : holder->Children()) {
-            std::string name = KwHostVariant::IndexText(child.index.Get());
-            if (child.host)
-                AppendObject(child.host, name, indent + "  ", out);
+            std::string name = KwHostVariant::IndexText(child.Index.Get());
+            if (child.Host)
+                AppendObject(child.Host, name, indent + "  ", out);
             else
                 *out += indent + "  " + name + " (external object)\n";
         }
@@ -60,7 +60,7 @@ void AppendObject(KwHostObject* object, const std::string& title, const std::str
 HRESULT KwHostAttributeReport::ReadLevel(IUnknown* object, int depth, std::vector<KwHostReportedAttribute>* out)
 {
     KwComPtr<IKwAttribute> attributes;
-    if (FAILED(kw_query(object, attributes.Receive()))) return S_OK;
+    if (FAILED(KwQuery(object, attributes.Receive()))) return S_OK;
     LONG count = 0;
     HRESULT hr = attributes->get_AttributeCount(&count);
     if (FAILED(hr)) return hr;
@@ -71,10 +71,10 @@ HRESULT KwHostAttributeReport::ReadLevel(IUnknown* object, int depth, std::vecto
         KwVariant value;
         hr = attributes->GetAttribute(name.Get(), nullptr, &value);
         KwHostReportedAttribute entry;
-        entry.name = KwNarrow(name.Get());
-        if (SUCCEEDED(hr)) entry.value = KwHostVariant(value);
+        entry.Name = KwNarrow(name.Get());
+        if (SUCCEEDED(hr)) entry.Value = KwHostVariant(value);
         if ((value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) && value.punkVal && depth < MaxDepth) {
-            hr = ReadLevel(value.punkVal, depth + 1, &entry.children);
+            hr = ReadLevel(value.punkVal, depth + 1, &entry.Children);
             if (FAILED(hr)) return hr;
         }
         out->push_back(std::move(entry));
@@ -99,7 +99,7 @@ const KwHostReportedAttribute* KwHostAttributeReport::Find(const std::vector<KwH
                                                             const std::string& name) noexcept
 {
     for (const KwHostReportedAttribute& e : entries)
-        if (e.name == name) return &e;
+        if (e.Name == name) return &e;
     return nullptr;
 }
 

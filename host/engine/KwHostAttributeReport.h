@@ -11,9 +11,9 @@
 class KwHostDocument;
 
 struct KwHostReportedAttribute {
-    std::string name;
-    KwHostVariant value;
-    std::vector<KwHostReportedAttribute> children; // the entries of a VT_DISPATCH collection value
+    std::string Name;
+    KwHostVariant Value;
+    std::vector<KwHostReportedAttribute> Children; // the entries of a VT_DISPATCH collection value
 };
 
 class KwHostAttributeReport {

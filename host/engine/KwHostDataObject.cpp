@@ -116,7 +116,7 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageName(BSTR* StorageName) n
         case KwHostNameMode::Normal: break;
         }
         KwBstr name = KwBstr::FromNarrow(m_Name.c_str(), CP_UTF8);
-        if (!name.ok()) return E_OUTOFMEMORY;
+        if (!name.Ok()) return E_OUTOFMEMORY;
         *StorageName = name.Detach();
         return S_OK;
     };
@@ -135,7 +135,7 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageType(KW_STORAGE_TYPE* Sto
     KwComPtr<IStream> stream;
     if (!m_Storage)
         *StorageType = KW_STORAGE_NONE;
-    else if (SUCCEEDED(kw_query(m_Storage.Get(), stream.Receive())))
+    else if (SUCCEEDED(KwQuery(m_Storage.Get(), stream.Receive())))
         *StorageType = KW_STORAGE_STREAM;
     else
         *StorageType = KW_STORAGE_STRUCTURED;
@@ -154,7 +154,7 @@ HRESULT STDMETHODCALLTYPE KwHostDataObject::get_FileSize(VARIANT_BOOL HighVal, L
     if (!Value) return E_POINTER;
     *Value = 0;
     KwComPtr<IStream> stream;
-    if (FAILED(kw_query(m_Storage.Get(), stream.Receive()))) return E_FAIL;
+    if (FAILED(KwQuery(m_Storage.Get(), stream.Receive()))) return E_FAIL;
     STATSTG stat;
     HRESULT hr = stream->Stat(&stat, STATFLAG_NONAME);
     if (FAILED(hr)) return hr;

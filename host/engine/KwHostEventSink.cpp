@@ -65,7 +65,7 @@ HRESULT STDMETHODCALLTYPE KwHostEventSink::Password(BSTR*) noexcept
 HRESULT KwHostEventSink::Connect(IUnknown* source) noexcept
 {
     KwComPtr<IConnectionPointContainer> container;
-    HRESULT hr = kw_query(source, container.Receive());
+    HRESULT hr = KwQuery(source, container.Receive());
     if (FAILED(hr)) return hr;
     KwComPtr<IConnectionPoint> point;
     hr = container->FindConnectionPoint(DIID__IKwFilterEvents, point.Receive());
@@ -81,7 +81,7 @@ HRESULT KwHostEventSink::Disconnect(IUnknown* source) noexcept
 {
     if (m_Cookie == 0) return S_FALSE;
     KwComPtr<IConnectionPointContainer> container;
-    HRESULT hr = kw_query(source, container.Receive());
+    HRESULT hr = KwQuery(source, container.Receive());
     if (FAILED(hr)) return hr;
     KwComPtr<IConnectionPoint> point;
     hr = container->FindConnectionPoint(DIID__IKwFilterEvents, point.Receive());

@@ -8,32 +8,32 @@
 #include "KwPlatform.h"
 
 struct KwHostImage {
-    LONG width = 0;
-    LONG height = 0;
-    LONG bitsPerPixel = 24;
-    LONG dpiX = 0;
-    LONG dpiY = 0;
-    std::vector<LONG> palette;
-    std::vector<unsigned char> pixels;
+    LONG Width = 0;
+    LONG Height = 0;
+    LONG BitsPerPixel = 24;
+    LONG DpiX = 0;
+    LONG DpiY = 0;
+    std::vector<LONG> Palette;
+    std::vector<unsigned char> Pixels;
     // Where the rows come from when `pixels` is empty: fills `count` rows from row
     // `first` on, Stride() bytes apart, into `rows`. The save driver then sends a
     // band of rows per AddScanline1 and never holds the whole image; a failure
     // stops the save with that result.
-    std::function<HRESULT(LONG first, LONG count, unsigned char* rows)> rowSource;
+    std::function<HRESULT(LONG first, LONG count, unsigned char* rows)> RowSource;
 
     // A zero-filled image; a gray palette for 8 bits, black and white for 1 bit, 16 grays for 4 bits.
     // Throws std::bad_alloc; dimensions must be above 0.
     static KwHostImage Make(LONG width, LONG height, LONG bitsPerPixel)
     {
         KwHostImage image;
-        image.width = width;
-        image.height = height;
-        image.bitsPerPixel = bitsPerPixel;
-        image.pixels.assign(static_cast<size_t>(image.Stride()) * static_cast<size_t>(height), 0);
+        image.Width = width;
+        image.Height = height;
+        image.BitsPerPixel = bitsPerPixel;
+        image.Pixels.assign(static_cast<size_t>(image.Stride()) * static_cast<size_t>(height), 0);
         LONG colors = bitsPerPixel == 1 ? 2 : bitsPerPixel == 4 ? 16 : bitsPerPixel == 8 ? 256 : 0;
         for (LONG i = 0; i < colors; ++i) {
             LONG gray = i * 255 / (colors - 1);
-            image.palette.push_back(gray | (gray << 8) | (gray << 16));
+            image.Palette.push_back(gray | (gray << 8) | (gray << 16));
         }
         return image;
     }
@@ -44,10 +44,10 @@ struct KwHostImage {
     {
         return (bitsPerPixel * width + 31) / 32 * 4;
     }
-    LONG Stride() const noexcept { return static_cast<LONG>(StrideFor(width, bitsPerPixel)); }
-    unsigned char* Row(LONG y) noexcept { return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
+    LONG Stride() const noexcept { return static_cast<LONG>(StrideFor(Width, BitsPerPixel)); }
+    unsigned char* Row(LONG y) noexcept { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
     const unsigned char* Row(LONG y) const noexcept
     {
-        return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride());
+        return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride());
     }
 };

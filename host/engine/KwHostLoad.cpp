@@ -18,9 +18,9 @@ KwHostRasterBlock* KwHostLoadResult::Raster() const
 
 void KwHostLoadResult::Reset() noexcept
 {
-    node.Reset();
-    document.Reset();
-    dataObject.Reset();
+    NodeDispatch.Reset();
+    Document.Reset();
+    DataObject.Reset();
 }
 
 HRESULT KwHostLoad(KwHostEngine& engine, IKwFilter* filter, IStream* stream, const KwHostLoadOptions& options,
@@ -28,28 +28,28 @@ HRESULT KwHostLoad(KwHostEngine& engine, IKwFilter* filter, IStream* stream, con
 {
     if (!result) return E_POINTER;
     result->Reset();
-    result->openResult = E_FAIL;
-    result->nodeResult = E_FAIL;
+    result->OpenResult = E_FAIL;
+    result->NodeResult = E_FAIL;
     if (!filter) return E_POINTER;
 
-    HRESULT hr = engine.CreateDataObject(stream, options.name, result->dataObject.Receive());
+    HRESULT hr = engine.CreateDataObject(stream, options.Name, result->DataObject.Receive());
     if (FAILED(hr)) return hr;
-    result->dataObject->SetNameMode(options.nameMode);
-    hr = engine.CreateDocument(result->document.Receive());
+    result->DataObject->SetNameMode(options.NameMode);
+    hr = engine.CreateDocument(result->Document.Receive());
     if (FAILED(hr)) return hr;
 
-    result->openResult = filter->OpenDocument(result->dataObject.Get(), result->document.Get(), nullptr);
-    if (FAILED(result->openResult)) return result->openResult;
-    if (!options.getNode) return S_OK;
+    result->OpenResult = filter->OpenDocument(result->DataObject.Get(), result->Document.Get(), nullptr);
+    if (FAILED(result->OpenResult)) return result->OpenResult;
+    if (!options.GetNode) return S_OK;
 
     VARIANT selector;
     VariantInit(&selector);
-    if (options.nodeSpecType == VT_I4) {
+    if (options.NodeSpecType == VT_I4) {
         selector.vt = VT_I4;
-        selector.lVal = options.nodeSpecValue;
+        selector.lVal = options.NodeSpecValue;
     }
-    result->nodeResult = filter->GetNode(selector, options.load, result->node.Receive());
-    return result->nodeResult;
+    result->NodeResult = filter->GetNode(selector, options.Load, result->NodeDispatch.Receive());
+    return result->NodeResult;
 }
 
 HRESULT KwHostLoad(KwHostEngine& engine, IKwFilter* filter, IStream* stream, const std::string& name,
@@ -57,7 +57,7 @@ HRESULT KwHostLoad(KwHostEngine& engine, IKwFilter* filter, IStream* stream, con
 {
     KwHostLoadOptions options;
     try {
-        options.name = name;
+        options.Name = name;
     } catch (...) {
         return E_OUTOFMEMORY;
     }

@@ -15,22 +15,22 @@
 class KwHostEngine;
 
 struct KwHostLoadOptions {
-    std::string name = "image.jpg";        // the storage name (UTF-8)
-    KwHostNameMode nameMode = KwHostNameMode::Normal;
-    bool getNode = true;                   // false: OpenDocument only
-    VARIANT_BOOL load = VARIANT_TRUE;      // GetNode's Load argument
-    LONG nodeSpecType = VT_EMPTY;          // GetNode's selector: VT_EMPTY, or VT_I4 with nodeSpecValue
-    LONG nodeSpecValue = 0;
+    std::string Name = "image.jpg";        // the storage name (UTF-8)
+    KwHostNameMode NameMode = KwHostNameMode::Normal;
+    bool GetNode = true;                   // false: OpenDocument only
+    VARIANT_BOOL Load = VARIANT_TRUE;      // GetNode's Load argument
+    LONG NodeSpecType = VT_EMPTY;          // GetNode's selector: VT_EMPTY, or VT_I4 with NodeSpecValue
+    LONG NodeSpecValue = 0;
 };
 
 struct KwHostLoadResult {
-    HRESULT openResult = E_FAIL;
-    HRESULT nodeResult = E_FAIL;
-    KwComPtr<KwHostDataObject> dataObject;
-    KwComPtr<KwHostDocument> document;
-    KwComPtr<IDispatch> node;             // what GetNode handed back
+    HRESULT OpenResult = E_FAIL;
+    HRESULT NodeResult = E_FAIL;
+    KwComPtr<KwHostDataObject> DataObject;
+    KwComPtr<KwHostDocument> Document;
+    KwComPtr<IDispatch> NodeDispatch;     // what GetNode handed back
 
-    KwHostNode* Contents() const { return document ? document->Contents() : nullptr; }
+    KwHostNode* Contents() const { return Document ? Document->Contents() : nullptr; }
     KwHostNode* Node() const;             // node 1 under "Contents"
     KwHostRasterBlock* Raster() const;    // the first raster block of node 1
     // Releases everything the result holds.

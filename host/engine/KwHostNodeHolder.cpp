@@ -8,7 +8,7 @@
 KwHostObject* KwHostNodeHolder::FindChild(const VARIANT& index) const noexcept
 {
     for (const KwHostChildEntry& c : m_Children)
-        if (KwHostVariant::IndexEqual(c.index.Get(), index)) return c.host;
+        if (KwHostVariant::IndexEqual(c.Index.Get(), index)) return c.Host;
     return nullptr;
 }
 
@@ -30,7 +30,7 @@ std::vector<KwHostRasterBlock*> KwHostNodeHolder::RasterBlocks() const
 {
     std::vector<KwHostRasterBlock*> out;
     for (const KwHostChildEntry& c : m_Children)
-        if (auto* block = dynamic_cast<KwHostRasterBlock*>(c.host)) out.push_back(block);
+        if (auto* block = dynamic_cast<KwHostRasterBlock*>(c.Host)) out.push_back(block);
     return out;
 }
 
@@ -38,7 +38,7 @@ std::vector<KwHostNode*> KwHostNodeHolder::ChildNodes() const
 {
     std::vector<KwHostNode*> out;
     for (const KwHostChildEntry& c : m_Children)
-        if (auto* node = dynamic_cast<KwHostNode*>(c.host)) out.push_back(node);
+        if (auto* node = dynamic_cast<KwHostNode*>(c.Host)) out.push_back(node);
     return out;
 }
 
@@ -64,8 +64,8 @@ HRESULT KwHostNodeHolder::DoGetChild(const VARIANT& Index, VARIANT* Descriptor, 
         *Child = nullptr;
         KW_HOST_FAULT(*this, "GetChild");
         for (const KwHostChildEntry& c : m_Children) {
-            if (KwHostVariant::IndexEqual(c.index.Get(), Index)) {
-                *Child = c.child.Get();
+            if (KwHostVariant::IndexEqual(c.Index.Get(), Index)) {
+                *Child = c.Child.Get();
                 (*Child)->AddRef();
                 return S_OK;
             }
@@ -86,9 +86,9 @@ HRESULT KwHostNodeHolder::DoAddChild(const VARIANT& Index, IDispatch* Child, VAR
         if (!Child) return E_POINTER;
         if (!ValidIndex(Index)) return E_INVALIDARG;
         KwHostChildEntry entry;
-        entry.index = KwHostVariant(Index);
-        entry.child = KwComPtr<IDispatch>(Child);
-        entry.protectedChild = Protected != VARIANT_FALSE;
+        entry.Index = KwHostVariant(Index);
+        entry.Child = KwComPtr<IDispatch>(Child);
+        entry.ProtectedChild = Protected != VARIANT_FALSE;
         m_Children.push_back(std::move(entry));
         return S_OK;
     };
@@ -112,29 +112,29 @@ HRESULT KwHostNodeHolder::DoCreateChild(const VARIANT& Index, const VARIANT& Typ
         KW_HOST_REFUSAL(*this, objectType);
 
         KwHostChildEntry entry;
-        entry.index = KwHostVariant(Index);
-        entry.objectType = objectType;
-        entry.protectedChild = Protected != VARIANT_FALSE;
+        entry.Index = KwHostVariant(Index);
+        entry.ObjectType = objectType;
+        entry.ProtectedChild = Protected != VARIANT_FALSE;
         std::string label = ChildLabel(Index);
         HRESULT hr = S_OK;
         if (objectType == KW_CONTENTS || objectType == KW_CONTAINER) {
             KwComPtr<KwHostNode> node;
             hr = KwHostNode::Create(objectType, label, node.Receive(), SharedContext());
             if (FAILED(hr)) return hr;
-            entry.host = node.Get();
-            entry.child = KwComPtr<IDispatch>(static_cast<IDispatch*>(node->FindInterface(IID_IDispatch)));
+            entry.Host = node.Get();
+            entry.Child = KwComPtr<IDispatch>(static_cast<IDispatch*>(node->FindInterface(IID_IDispatch)));
         } else if (objectType == KW_RASTER_BLOCK) {
             KwComPtr<KwHostRasterBlock> block;
             hr = KwHostRasterBlock::Create(label, block.Receive(), SharedContext());
             if (FAILED(hr)) return hr;
-            entry.host = block.Get();
-            entry.child = KwComPtr<IDispatch>(static_cast<IDispatch*>(block->FindInterface(IID_IDispatch)));
+            entry.Host = block.Get();
+            entry.Child = KwComPtr<IDispatch>(static_cast<IDispatch*>(block->FindInterface(IID_IDispatch)));
         } else {
             // Documents, text, vector and other blocks are not made by this engine.
             return E_INVALIDARG;
         }
         m_Children.push_back(entry);
-        *Child = entry.child.Get();
+        *Child = entry.Child.Get();
         (*Child)->AddRef();
         return S_OK;
     };
@@ -148,8 +148,8 @@ HRESULT KwHostNodeHolder::DoRemoveChild(const VARIANT& Index) noexcept
     auto body = [&]() -> HRESULT {
         KW_HOST_FAULT(*this, "RemoveChild");
         for (auto it = m_Children.begin(); it != m_Children.end(); ++it) {
-            if (KwHostVariant::IndexEqual(it->index.Get(), Index)) {
-                if (it->protectedChild || m_ProtectChildren) return E_ACCESSDENIED;
+            if (KwHostVariant::IndexEqual(it->Index.Get(), Index)) {
+                if (it->ProtectedChild || m_ProtectChildren) return E_ACCESSDENIED;
                 KwHostChildEntry removed = std::move(*it);
                 m_Children.erase(it);
                 return S_OK;
@@ -169,7 +169,7 @@ HRESULT KwHostNodeHolder::DoRemoveAllChildren() noexcept
         // Protected children stay.
         std::vector<KwHostChildEntry> kept;
         for (KwHostChildEntry& c : m_Children)
-            if (c.protectedChild) kept.push_back(std::move(c));
+            if (c.ProtectedChild) kept.push_back(std::move(c));
         std::vector<KwHostChildEntry> removed;
         removed.swap(m_Children);
         m_Children.swap(kept);
@@ -191,7 +191,7 @@ HRESULT KwHostNodeHolder::DoGetChildIndex(LONG Position, VARIANT* Index) noexcep
     if (!Index) return E_POINTER;
     VariantInit(Index);
     if (Position < 0 || static_cast<size_t>(Position) >= m_Children.size()) return E_INVALIDARG;
-    return m_Children[static_cast<size_t>(Position)].index.CopyTo(Index);
+    return m_Children[static_cast<size_t>(Position)].Index.CopyTo(Index);
 }
 
 HRESULT KwHostNodeHolder::DoGetProtectChildren(VARIANT_BOOL* Protected) noexcept

@@ -13,11 +13,11 @@ class KwHostNode;
 class KwHostRasterBlock;
 
 struct KwHostChildEntry {
-    KwHostVariant index;
-    KwComPtr<IDispatch> child;
-    KwHostObject* host = nullptr; // the host object behind `child`, null for a child added from outside
-    LONG objectType = 0;
-    bool protectedChild = false;
+    KwHostVariant Index;
+    KwComPtr<IDispatch> Child;
+    KwHostObject* Host = nullptr; // the host object behind `Child`, null for a child added from outside
+    LONG ObjectType = 0;
+    bool ProtectedChild = false;
 };
 
 class KwHostNodeHolder : public KwHostAttributeHolder {

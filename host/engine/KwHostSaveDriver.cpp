@@ -84,9 +84,9 @@ HRESULT KwHostSaveDriver::SendRow(IKwSaveRasterData* raster, const unsigned char
 
 HRESULT KwHostSaveDriver::SendRows(IKwSaveRasterData* raster, const KwHostImage& image, LONG dataType)
 {
-    if (image.pixels.empty() && image.rowSource) return SendBands(raster, image, dataType);
-    for (LONG y = 0; y < image.height; ++y) {
-        HRESULT hr = SendRow(raster, image.Row(y), y, image.width, dataType, image.Stride());
+    if (image.Pixels.empty() && image.RowSource) return SendBands(raster, image, dataType);
+    for (LONG y = 0; y < image.Height; ++y) {
+        HRESULT hr = SendRow(raster, image.Row(y), y, image.Width, dataType, image.Stride());
         if (FAILED(hr)) return hr;
     }
     return S_OK;
@@ -99,16 +99,16 @@ HRESULT KwHostSaveDriver::SendBands(IKwSaveRasterData* raster, const KwHostImage
     const size_t bandBytes = 1u << 20;
     const size_t stride = static_cast<size_t>(image.Stride());
     const size_t fit = bandBytes / stride;
-    const LONG band = static_cast<LONG>(fit == 0 ? 1 : std::min<size_t>(fit, static_cast<size_t>(image.height)));
+    const LONG band = static_cast<LONG>(fit == 0 ? 1 : std::min<size_t>(fit, static_cast<size_t>(image.Height)));
     std::vector<unsigned char> rows(stride * static_cast<size_t>(band));
     const bool runCoded = dataType == KW_RASTER_RLC_32 || dataType == KW_RASTER_RLC_16;
-    for (LONG first = 0; first < image.height; first += band) {
-        const LONG count = std::min(band, image.height - first);
-        HRESULT hr = image.rowSource(first, count, rows.data());
+    for (LONG first = 0; first < image.Height; first += band) {
+        const LONG count = std::min(band, image.Height - first);
+        HRESULT hr = image.RowSource(first, count, rows.data());
         if (FAILED(Note(hr, "reading the image"))) return hr;
         if (runCoded) {
             for (LONG y = 0; y < count; ++y) {
-                hr = SendRow(raster, rows.data() + static_cast<size_t>(y) * stride, first + y, image.width, dataType,
+                hr = SendRow(raster, rows.data() + static_cast<size_t>(y) * stride, first + y, image.Width, dataType,
                              static_cast<LONG>(stride));
                 if (FAILED(hr)) return hr;
             }
@@ -125,13 +125,13 @@ HRESULT KwHostSaveDriver::Walk(IKwFilterSave* filter, IStream* output, const KwH
                                const KwHostSaveOptions& options)
 {
     if (!filter || !output) return Note(E_POINTER, "arguments");
-    if (image.width <= 0 || image.height <= 0 ||
-        (image.pixels.size() < static_cast<size_t>(image.Stride()) * static_cast<size_t>(image.height) &&
-         !(image.pixels.empty() && image.rowSource)))
+    if (image.Width <= 0 || image.Height <= 0 ||
+        (image.Pixels.size() < static_cast<size_t>(image.Stride()) * static_cast<size_t>(image.Height) &&
+         !(image.Pixels.empty() && image.RowSource)))
         return Note(E_INVALIDARG, "image");
 
     KwComPtr<KwHostDataObject> data;
-    HRESULT hr = KwHostDataObject::Create(output, options.storageName, data.Receive(), m_Context);
+    HRESULT hr = KwHostDataObject::Create(output, options.StorageName, data.Receive(), m_Context);
     if (FAILED(Note(hr, "data object"))) return hr;
 
     KwComPtr<IUnknown> documentObject;
@@ -142,18 +142,18 @@ HRESULT KwHostSaveDriver::Walk(IKwFilterSave* filter, IStream* output, const KwH
     std::vector<KwComPtr<IKwSaveStructure>> structures;
     if (SUCCEEDED(hr)) {
         KwComPtr<IKwSaveStructure> root;
-        hr = Note(kw_query(documentObject.Get(), root.Receive()), "IKwSaveStructure");
+        hr = Note(KwQuery(documentObject.Get(), root.Receive()), "IKwSaveStructure");
         if (SUCCEEDED(hr)) structures.push_back(root);
     }
-    for (size_t i = 0; SUCCEEDED(hr) && i < options.levels.size(); ++i) {
+    for (size_t i = 0; SUCCEEDED(hr) && i < options.Levels.size(); ++i) {
         KwVariant index;
         index.SetI4(static_cast<LONG>(i));
         KwComPtr<IUnknown> levelObject;
-        hr = Note(structures.back()->CreateObject(static_cast<KW_OBJECT_TYPE>(options.levels[i]), index, nullptr,
+        hr = Note(structures.back()->CreateObject(static_cast<KW_OBJECT_TYPE>(options.Levels[i]), index, nullptr,
                                                   levelObject.Receive()),
                   "CreateObject");
         KwComPtr<IKwSaveStructure> level;
-        if (SUCCEEDED(hr)) hr = Note(kw_query(levelObject.Get(), level.Receive()), "IKwSaveStructure");
+        if (SUCCEEDED(hr)) hr = Note(KwQuery(levelObject.Get(), level.Receive()), "IKwSaveStructure");
         if (SUCCEEDED(hr)) structures.push_back(level);
     }
 
@@ -164,25 +164,25 @@ HRESULT KwHostSaveDriver::Walk(IKwFilterSave* filter, IStream* output, const KwH
         hr = Note(structures.back()->CreateObject(KW_RASTER_BLOCK, index, nullptr, rasterObject.Receive()),
                   "CreateObject");
         KwComPtr<IKwSaveRasterData> raster;
-        if (SUCCEEDED(hr)) hr = Note(kw_query(rasterObject.Get(), raster.Receive()), "IKwSaveRasterData");
+        if (SUCCEEDED(hr)) hr = Note(KwQuery(rasterObject.Get(), raster.Receive()), "IKwSaveRasterData");
         if (SUCCEEDED(hr)) {
-            KwBstr compression = KwBstr::FromNarrow(options.compression.c_str(), CP_UTF8);
-            std::vector<LONG> palette = image.palette;
-            hr = Note(raster->CreateRasterStorage(image.width, image.height, image.bitsPerPixel, image.dpiX,
-                                                  image.dpiY, compression.Get(), static_cast<LONG>(palette.size()),
+            KwBstr compression = KwBstr::FromNarrow(options.Compression.c_str(), CP_UTF8);
+            std::vector<LONG> palette = image.Palette;
+            hr = Note(raster->CreateRasterStorage(image.Width, image.Height, image.BitsPerPixel, image.DpiX,
+                                                  image.DpiY, compression.Get(), static_cast<LONG>(palette.size()),
                                                   palette.empty() ? nullptr : palette.data()),
                       "CreateRasterStorage");
         }
         if (SUCCEEDED(hr))
             hr = SendRows(raster.Get(), image,
-                          options.dataType >= 0 ? options.dataType : DataTypeFor(image.bitsPerPixel));
+                          options.DataType >= 0 ? options.DataType : DataTypeFor(image.BitsPerPixel));
         if (SUCCEEDED(hr)) hr = Note(raster->EndObject(), "EndObject");
     }
 
     for (size_t i = structures.size(); i-- > 0;) Note(structures[i]->EndObject(), "EndObject");
     structures.clear();
     documentObject.Reset();
-    if (options.closeDocument) Note(filter->CloseDocument(), "CloseDocument");
+    if (options.CloseDocument) Note(filter->CloseDocument(), "CloseDocument");
     return m_First;
 }
 
@@ -204,7 +204,7 @@ HRESULT KwHostSaveDriver::Save(REFCLSID filterClass, IStream* output, const KwHo
     m_First = S_OK;
     m_FailedStep.clear();
     KwComPtr<IKwFilterSave> filter;
-    HRESULT hr = CoCreateInstance(filterClass, nullptr, CLSCTX_INPROC_SERVER, kw_uuidof<IKwFilterSave>(),
+    HRESULT hr = CoCreateInstance(filterClass, nullptr, CLSCTX_INPROC_SERVER, KwUuidOf<IKwFilterSave>(),
                                   reinterpret_cast<void**>(filter.Receive()));
     if (FAILED(hr)) return Note(hr, "CoCreateInstance");
     return Save(filter.Get(), output, image, options);
@@ -216,7 +216,7 @@ HRESULT KwHostSaveDriver::Save(const char* progId, IStream* output, const KwHost
     m_First = S_OK;
     m_FailedStep.clear();
     KwBstr name = KwBstr::FromNarrow(progId, CP_UTF8);
-    if (!name.ok()) return Note(E_INVALIDARG, "CLSIDFromProgID");
+    if (!name.Ok()) return Note(E_INVALIDARG, "CLSIDFromProgID");
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(name.Get(), &clsid);
     if (FAILED(hr)) return Note(hr, "CLSIDFromProgID");

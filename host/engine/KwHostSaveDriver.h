@@ -14,14 +14,14 @@
 
 struct KwHostSaveOptions {
     // Structure levels created before the raster block (KW_DOCUMENT, KW_CONTENTS, KW_CONTAINER).
-    std::vector<LONG> levels;
+    std::vector<LONG> Levels;
     // The AddScanline1 data type; -1 chooses by bits per pixel: 24 KW_RASTER_RGB, 32 KW_RASTER_RGBA,
     // 8 KW_RASTER_INDEX_8, 4 KW_RASTER_INDEX_4, 16 KW_RASTER_RGB (rows as they are), and 1
     // KW_RASTER_RLC_32 (runs of set bits, which reproduce the row exactly in the filter's storage).
-    LONG dataType = -1;
-    std::string compression = "JPEG";
-    std::string storageName = "output.jpg";
-    bool closeDocument = true;
+    LONG DataType = -1;
+    std::string Compression = "JPEG";
+    std::string StorageName = "output.jpg";
+    bool CloseDocument = true;
 };
 
 class KwHostSaveDriver {

@@ -137,7 +137,7 @@ HRESULT STDMETHODCALLTYPE KwHostStream::Stat(STATSTG* pstatstg, DWORD grfStatFla
             std::string name = StoreName();
             if (!name.empty()) {
                 KwBstr wide = KwBstr::FromNarrow(name.c_str(), CP_UTF8);
-                if (!wide.ok()) return E_OUTOFMEMORY;
+                if (!wide.Ok()) return E_OUTOFMEMORY;
                 UINT length = wide.Length();
                 auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((length + 1) * sizeof(OLECHAR)));
                 if (!copy) return E_OUTOFMEMORY;

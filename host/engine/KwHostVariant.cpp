@@ -80,7 +80,7 @@ KwHostVariant KwHostVariant::Bool(bool v)
 KwHostVariant KwHostVariant::Text(const std::string& utf8)
 {
     KwBstr text = KwBstr::FromNarrow(utf8.c_str(), CP_UTF8);
-    if (!text.ok()) throw std::bad_alloc();
+    if (!text.Ok()) throw std::bad_alloc();
     KwHostVariant r;
     r.m_Value.vt = VT_BSTR;
     r.m_Value.bstrVal = text.Detach();

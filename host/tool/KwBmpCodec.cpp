@@ -112,7 +112,7 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
         for (uint32_t i = 0; i < entries; ++i) palette[i] = Le32(&bytes[i * 4]) & 0x00FFFFFF;
     }
     if (!image.Allocate(width, height, bpp, &error)) return false;
-    image.palette = std::move(palette);
+    image.Palette = std::move(palette);
     if (!KwFileSeek::MoveTo(file, position, pixelOffset)) {
         // Behind what was read, on a stream that cannot go back.
         if (position > pixelOffset) {
@@ -142,8 +142,8 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     // The headers and palette are put together here; the rows go to the file
     // from the image, never copied whole.
     std::vector<uint8_t> out;
-    uint32_t paletteBytes = image.bitsPerPixel <= 8 ? uint32_t(image.palette.size()) * 4 : 0;
-    uint64_t imageBytes = uint64_t(image.Stride()) * uint64_t(image.height);
+    uint32_t paletteBytes = image.BitsPerPixel <= 8 ? uint32_t(image.Palette.size()) * 4 : 0;
+    uint64_t imageBytes = uint64_t(image.Stride()) * uint64_t(image.Height);
     uint64_t fileSize = 54 + uint64_t(paletteBytes) + imageBytes;
     if (fileSize > 0xFFFFFFFFull) {
         error = "image too large for a BMP file";
@@ -156,18 +156,18 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     Put32(out, 0);
     Put32(out, 54 + paletteBytes);
     Put32(out, 40);
-    Put32(out, uint32_t(image.width));
-    Put32(out, uint32_t(image.height));
+    Put32(out, uint32_t(image.Width));
+    Put32(out, uint32_t(image.Height));
     Put16(out, 1);
-    Put16(out, uint32_t(image.bitsPerPixel));
+    Put16(out, uint32_t(image.BitsPerPixel));
     Put32(out, 0);
     Put32(out, uint32_t(imageBytes));
-    Put32(out, KwRasterImage::PixelsPerMetre(image.dpiX, 2835)); // 72 dpi when unknown
-    Put32(out, KwRasterImage::PixelsPerMetre(image.dpiY, 2835));
-    Put32(out, image.bitsPerPixel <= 8 ? uint32_t(image.palette.size()) : 0);
+    Put32(out, KwRasterImage::PixelsPerMetre(image.DpiX, 2835)); // 72 dpi when unknown
+    Put32(out, KwRasterImage::PixelsPerMetre(image.DpiY, 2835));
+    Put32(out, image.BitsPerPixel <= 8 ? uint32_t(image.Palette.size()) : 0);
     Put32(out, 0);
-    if (image.bitsPerPixel <= 8)
-        for (uint32_t entry : image.palette) Put32(out, entry & 0x00FFFFFF);
+    if (image.BitsPerPixel <= 8)
+        for (uint32_t entry : image.Palette) Put32(out, entry & 0x00FFFFFF);
     FILE* f = KwPaths::Open(path, "wb");
     if (!f) {
         error = std::strerror(errno);
@@ -175,7 +175,7 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     }
     bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     const size_t stride = size_t(image.Stride());
-    for (int32_t y = image.height - 1; ok && y >= 0; --y) ok = std::fwrite(image.Row(y), 1, stride, f) == stride;
+    for (int32_t y = image.Height - 1; ok && y >= 0; --y) ok = std::fwrite(image.Row(y), 1, stride, f) == stride;
     ok = (std::fclose(f) == 0) && ok;
     if (!ok) error = "could not write all bytes (disk full?)";
     return ok;

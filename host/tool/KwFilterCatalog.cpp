@@ -54,19 +54,19 @@ std::vector<KwCatalogEntry> KwFilterCatalog::Read()
         HKEY sub = nullptr;
         if (RegOpenKeyExA(root, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
         KwCatalogEntry entry;
-        entry.key = name;
-        ReadString(sub, "ProgID", entry.progId);
-        ReadString(sub, "Group", entry.group);
-        ReadString(sub, "Format", entry.format);
-        ReadString(sub, "Extension", entry.extensions);
-        ReadString(sub, "SaveFormat", entry.saveFormat);
-        ReadString(sub, "SaveExtension", entry.saveExtension);
-        ReadString(sub, "Version", entry.version);
-        ReadDword(sub, "StorageType", entry.storageType);
-        ReadDword(sub, "BlockSupport", entry.blockSupport);
-        ReadDword(sub, "RasterSupport", entry.rasterSupport);
+        entry.Key = name;
+        ReadString(sub, "ProgID", entry.ProgId);
+        ReadString(sub, "Group", entry.Group);
+        ReadString(sub, "Format", entry.Format);
+        ReadString(sub, "Extension", entry.Extensions);
+        ReadString(sub, "SaveFormat", entry.SaveFormat);
+        ReadString(sub, "SaveExtension", entry.SaveExtension);
+        ReadString(sub, "Version", entry.Version);
+        ReadDword(sub, "StorageType", entry.StorageType);
+        ReadDword(sub, "BlockSupport", entry.BlockSupport);
+        ReadDword(sub, "RasterSupport", entry.RasterSupport);
         RegCloseKey(sub);
-        if (!entry.progId.empty()) entries.push_back(entry);
+        if (!entry.ProgId.empty()) entries.push_back(entry);
     }
     RegCloseKey(root);
     return entries;
@@ -76,7 +76,7 @@ bool KwFilterCatalog::MatchesExtension(const KwCatalogEntry& entry, const std::s
 {
     std::string ext = Extension(path);
     if (ext.empty()) return false;
-    std::string list = Upper(entry.extensions);
+    std::string list = Upper(entry.Extensions);
     size_t start = 0;
     while (start <= list.size()) {
         size_t comma = list.find(',', start);
@@ -111,14 +111,14 @@ const KwCatalogEntry* KwFilterCatalog::FindSaveFilter(const std::vector<KwCatalo
     std::string ext = Extension(path);
     if (ext == "JPEG" || ext == "JFIF" || ext == "JFI") ext = "JPG";
     for (const KwCatalogEntry& entry : entries)
-        if (entry.IsSaveFilter() && Upper(entry.saveExtension) == ext && entry.storageType == 1) return &entry;
+        if (entry.IsSaveFilter() && Upper(entry.SaveExtension) == ext && entry.StorageType == 1) return &entry;
     return nullptr;
 }
 
 HRESULT KwFilterCatalog::Create(const std::string& progId, REFIID riid, void** out)
 {
     KwBstr name = KwBstr::FromNarrow(progId.c_str(), CP_UTF8);
-    if (!name.ok()) return E_OUTOFMEMORY;
+    if (!name.Ok()) return E_OUTOFMEMORY;
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(name.Get(), &clsid);
     if (FAILED(hr)) return hr;

@@ -10,19 +10,19 @@
 #include "KwFilterInterfaces.h"
 
 struct KwCatalogEntry {
-    std::string key;           // the subkey name, e.g. KwFilterJPEG
-    std::string progId;
-    std::string group;
-    std::string format;        // load format
-    std::string extensions;    // "*.JPG,*.JPEG,..."
-    std::string saveFormat;
-    std::string saveExtension; // "JPG"
-    std::string version;
-    DWORD storageType = 0;
-    DWORD blockSupport = 0;
-    DWORD rasterSupport = 0;
-    bool IsLoadFilter() const { return !extensions.empty(); }
-    bool IsSaveFilter() const { return !saveFormat.empty(); }
+    std::string Key;           // the subkey name, e.g. KwFilterJPEG
+    std::string ProgId;
+    std::string Group;
+    std::string Format;        // load format
+    std::string Extensions;    // "*.JPG,*.JPEG,..."
+    std::string SaveFormat;
+    std::string SaveExtension; // "JPG"
+    std::string Version;
+    DWORD StorageType = 0;
+    DWORD BlockSupport = 0;
+    DWORD RasterSupport = 0;
+    bool IsLoadFilter() const { return !Extensions.empty(); }
+    bool IsSaveFilter() const { return !SaveFormat.empty(); }
 };
 
 class KwFilterCatalog {

@@ -11,7 +11,7 @@ namespace {
 
 void WriteValue(KwJsonWriter& json, const KwHostReportedAttribute& attribute)
 {
-    const VARIANT& v = attribute.value.Get();
+    const VARIANT& v = attribute.Value.Get();
     LONGLONG integer = 0;
     switch (v.vt) {
     case VT_BSTR:
@@ -29,8 +29,8 @@ void WriteValue(KwJsonWriter& json, const KwHostReportedAttribute& attribute)
     case VT_DISPATCH:
     case VT_UNKNOWN:
         json.BeginObject();
-        for (const KwHostReportedAttribute& child : attribute.children) {
-            json.Key(child.name);
+        for (const KwHostReportedAttribute& child : attribute.Children) {
+            json.Key(child.Name);
             WriteValue(json, child);
         }
         json.EndObject();
@@ -43,7 +43,7 @@ void WriteValue(KwJsonWriter& json, const KwHostReportedAttribute& attribute)
         if (KwHostVariant::AsInteger(v, &integer))
             json.Integer(integer);
         else
-            json.String(attribute.value.ValueText());
+            json.String(attribute.Value.ValueText());
     }
 }
 
@@ -51,7 +51,7 @@ void WriteObject(KwJsonWriter& json, const std::vector<KwHostReportedAttribute>&
 {
     json.BeginObject();
     for (const KwHostReportedAttribute& a : attributes) {
-        json.Key(a.name);
+        json.Key(a.Name);
         WriteValue(json, a);
     }
     json.EndObject();
@@ -59,27 +59,27 @@ void WriteObject(KwJsonWriter& json, const std::vector<KwHostReportedAttribute>&
 
 std::string PlainValue(const KwHostReportedAttribute& a)
 {
-    const VARIANT& v = a.value.Get();
+    const VARIANT& v = a.Value.Get();
     if (v.vt == VT_BSTR) return "\"" + KwHostVariant::Narrow(v.bstrVal) + "\"";
     if (v.vt == VT_BOOL) return v.boolVal ? "yes" : "no";
     LONGLONG orientation = 0;
-    if (a.name == "Orientation" && KwHostVariant::AsInteger(v, &orientation) && *KwOrientation::Describe(int(orientation)))
+    if (a.Name == "Orientation" && KwHostVariant::AsInteger(v, &orientation) && *KwOrientation::Describe(int(orientation)))
         return std::to_string(orientation) + " (" + KwOrientation::Describe(int(orientation)) + ")";
     if (v.vt == VT_R8) {
         char buf[40];
         std::snprintf(buf, sizeof buf, "%g", v.dblVal);
         return buf;
     }
-    return a.value.ValueText();
+    return a.Value.ValueText();
 }
 
 void Line(std::string& out, const char* label, const std::vector<KwHostReportedAttribute>& attributes)
 {
     std::string items;
     for (const KwHostReportedAttribute& a : attributes) {
-        if (a.value.Type() == VT_DISPATCH) continue;
+        if (a.Value.Type() == VT_DISPATCH) continue;
         if (!items.empty()) items += ", ";
-        items += a.name + " " + PlainValue(a);
+        items += a.Name + " " + PlainValue(a);
     }
     char head[32];
     std::snprintf(head, sizeof head, "  %-10s ", label);
@@ -129,37 +129,37 @@ std::string KwInfoReport::Json(const std::string& file, const KwLoadOutcome& out
     json.String(file);
     json.Key("result");
     char result[16];
-    std::snprintf(result, sizeof result, "0x%08X", static_cast<unsigned>(outcome.result));
+    std::snprintf(result, sizeof result, "0x%08X", static_cast<unsigned>(outcome.Result));
     json.String(result);
-    if (!outcome.message.empty()) {
+    if (!outcome.Message.empty()) {
         json.Key("error");
-        json.String(outcome.message);
+        json.String(outcome.Message);
     }
     json.Key("document");
-    WriteObject(json, outcome.document);
+    WriteObject(json, outcome.Document);
     json.Key("contents");
-    WriteObject(json, outcome.contents);
+    WriteObject(json, outcome.Contents);
     json.Key("node");
-    WriteObject(json, outcome.node);
+    WriteObject(json, outcome.Node);
     json.Key("raster");
-    if (outcome.hasRaster) {
+    if (outcome.HasRaster) {
         json.BeginObject();
         json.Key("width");
-        json.Integer(outcome.width);
+        json.Integer(outcome.Width);
         json.Key("height");
-        json.Integer(outcome.height);
+        json.Integer(outcome.Height);
         json.Key("bitsPerPixel");
-        json.Integer(outcome.bitsPerPixel);
+        json.Integer(outcome.BitsPerPixel);
         json.Key("rows");
-        json.Integer(outcome.rowsDelivered);
+        json.Integer(outcome.RowsDelivered);
         json.EndObject();
     } else {
         json.Null();
     }
-    if (!outcome.damage.empty()) {
+    if (!outcome.Damage.empty()) {
         json.Key("warnings");
         json.BeginArray();
-        json.String(outcome.damage);
+        json.String(outcome.Damage);
         json.EndArray();
     }
     json.EndObject();
@@ -169,28 +169,28 @@ std::string KwInfoReport::Json(const std::string& file, const KwLoadOutcome& out
 std::string KwInfoReport::Text(const std::string& file, const KwLoadOutcome& outcome)
 {
     std::string out = file + "\n";
-    std::string status = SUCCEEDED(outcome.result) ? "loaded" : "failed at " + outcome.failedStep;
-    out += "  result     " + status + ", " + KwToolSession::HresultText(outcome.result) + "\n";
-    if (!outcome.message.empty()) out += "  problem    " + outcome.message + "\n";
-    if (!outcome.document.empty()) Line(out, "document", outcome.document);
-    if (!outcome.contents.empty()) Line(out, "contents", outcome.contents);
-    if (!outcome.node.empty()) Line(out, "node 1", outcome.node);
-    if (outcome.hasRaster) {
+    std::string status = SUCCEEDED(outcome.Result) ? "loaded" : "failed at " + outcome.FailedStep;
+    out += "  result     " + status + ", " + KwToolSession::HresultText(outcome.Result) + "\n";
+    if (!outcome.Message.empty()) out += "  problem    " + outcome.Message + "\n";
+    if (!outcome.Document.empty()) Line(out, "document", outcome.Document);
+    if (!outcome.Contents.empty()) Line(out, "contents", outcome.Contents);
+    if (!outcome.Node.empty()) Line(out, "node 1", outcome.Node);
+    if (outcome.HasRaster) {
         char buf[128];
         std::snprintf(buf, sizeof buf, "  raster     %d x %d, %d bits per pixel, %d of %d rows delivered\n",
-                      outcome.width, outcome.height, outcome.bitsPerPixel, outcome.rowsDelivered, outcome.height);
+                      outcome.Width, outcome.Height, outcome.BitsPerPixel, outcome.RowsDelivered, outcome.Height);
         out += buf;
     }
-    for (const KwHostReportedAttribute& a : outcome.document) {
-        if (a.value.Type() != VT_DISPATCH) continue;
-        out += "  " + a.name + "\n";
-        for (const KwHostReportedAttribute& entry : a.children) {
-            std::string raw = entry.value.Type() == VT_BSTR ? KwHostVariant::Narrow(entry.value.Get().bstrVal)
-                                                            : entry.value.ValueText();
+    for (const KwHostReportedAttribute& a : outcome.Document) {
+        if (a.Value.Type() != VT_DISPATCH) continue;
+        out += "  " + a.Name + "\n";
+        for (const KwHostReportedAttribute& entry : a.Children) {
+            std::string raw = entry.Value.Type() == VT_BSTR ? KwHostVariant::Narrow(entry.Value.Get().bstrVal)
+                                                            : entry.Value.ValueText();
             if (raw.empty()) continue; // the filter publishes absent text tags as empty texts
             char label[40];
-            std::snprintf(label, sizeof label, "    %-20s ", entry.name.c_str());
-            out += label + HumanExifValue(entry.name, raw) + "\n";
+            std::snprintf(label, sizeof label, "    %-20s ", entry.Name.c_str());
+            out += label + HumanExifValue(entry.Name, raw) + "\n";
         }
     }
     return out;

@@ -14,10 +14,10 @@ bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::str
     KwNetpbmReader reader;
     if (!reader.Open(path, error)) return false;
     if (!image.Allocate(reader.Width(), reader.Height(), reader.BitsPerPixel(), &error)) return false;
-    if (!reader.ReadRows(image.Row(0), static_cast<size_t>(image.Stride()), image.height, error)) return false;
+    if (!reader.ReadRows(image.Row(0), static_cast<size_t>(image.Stride()), image.Height, error)) return false;
     if (reader.Gray()) {
-        image.palette.resize(256);
-        for (uint32_t i = 0; i < 256; ++i) image.palette[i] = (i << 16) | (i << 8) | i;
+        image.Palette.resize(256);
+        for (uint32_t i = 0; i < 256; ++i) image.Palette[i] = (i << 16) | (i << 8) | i;
     }
     return true;
 }
@@ -25,12 +25,12 @@ bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::str
 bool KwNetpbmCodec::Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error)
 {
     // The depths the load filter delivers go through the same writer as streamed rows.
-    if (image.bitsPerPixel == 8 || image.bitsPerPixel == 24) {
+    if (image.BitsPerPixel == 8 || image.BitsPerPixel == 24) {
         KwNetpbmRowWriter writer(path, gray);
-        std::vector<LONG> palette(image.palette.begin(), image.palette.end());
-        bool ok = SUCCEEDED(writer.Begin(image.width, image.height, image.bitsPerPixel, palette));
+        std::vector<LONG> palette(image.Palette.begin(), image.Palette.end());
+        bool ok = SUCCEEDED(writer.Begin(image.Width, image.Height, image.BitsPerPixel, palette));
         const LONG stride = static_cast<LONG>(image.Stride());
-        for (int32_t y = 0; ok && y < image.height; ++y) ok = SUCCEEDED(writer.Rows(y, 1, image.Row(y), stride));
+        for (int32_t y = 0; ok && y < image.Height; ++y) ok = SUCCEEDED(writer.Rows(y, 1, image.Row(y), stride));
         if (!ok) {
             error = writer.Error();
             return false;
@@ -42,12 +42,12 @@ bool KwNetpbmCodec::Write(const std::string& path, const KwRasterImage& image, b
         error = std::strerror(errno);
         return false;
     }
-    std::fprintf(f, "P%c\n%d %d\n255\n", gray ? '5' : '6', image.width, image.height);
-    std::vector<uint8_t> line(size_t(image.width) * (gray ? 1 : 3));
+    std::fprintf(f, "P%c\n%d %d\n255\n", gray ? '5' : '6', image.Width, image.Height);
+    std::vector<uint8_t> line(size_t(image.Width) * (gray ? 1 : 3));
     bool ok = true;
     // Other depths pixel by pixel.
-    for (int32_t y = 0; y < image.height && ok; ++y) {
-        for (int32_t x = 0; x < image.width; ++x) {
+    for (int32_t y = 0; y < image.Height && ok; ++y) {
+        for (int32_t x = 0; x < image.Width; ++x) {
             uint32_t rgb = image.PixelRgb(x, y);
             if (gray) {
                 line[size_t(x)] = uint8_t(rgb & 0xFF);

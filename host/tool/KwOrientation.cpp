@@ -6,7 +6,7 @@ namespace {
 
 // Each orientation as a transpose followed by mirrors of the result.
 struct Steps {
-    bool transpose, mirrorX, mirrorY;
+    bool Transpose, MirrorX, MirrorY;
 };
 
 const Steps StepsOf[9] = {
@@ -32,25 +32,25 @@ const char* KwOrientation::Describe(int orientation)
 
 bool KwOrientation::Apply(const KwRasterImage& source, int orientation, KwRasterImage& out, std::string& error)
 {
-    if (source.bitsPerPixel % 8 != 0) {
-        error = "cannot turn an image of " + std::to_string(source.bitsPerPixel) + " bits per pixel";
+    if (source.BitsPerPixel % 8 != 0) {
+        error = "cannot turn an image of " + std::to_string(source.BitsPerPixel) + " bits per pixel";
         return false;
     }
     const Steps steps = StepsOf[orientation >= 1 && orientation <= 8 ? orientation : 1];
-    const int32_t width = steps.transpose ? source.height : source.width;
-    const int32_t height = steps.transpose ? source.width : source.height;
-    if (!out.Allocate(width, height, source.bitsPerPixel, &error)) return false;
-    out.palette = source.palette;
-    out.dpiX = steps.transpose ? source.dpiY : source.dpiX;
-    out.dpiY = steps.transpose ? source.dpiX : source.dpiY;
-    const size_t bytes = size_t(source.bitsPerPixel / 8);
+    const int32_t width = steps.Transpose ? source.Height : source.Width;
+    const int32_t height = steps.Transpose ? source.Width : source.Height;
+    if (!out.Allocate(width, height, source.BitsPerPixel, &error)) return false;
+    out.Palette = source.Palette;
+    out.DpiX = steps.Transpose ? source.DpiY : source.DpiX;
+    out.DpiY = steps.Transpose ? source.DpiX : source.DpiY;
+    const size_t bytes = size_t(source.BitsPerPixel / 8);
     for (int32_t y = 0; y < height; ++y) {
         uint8_t* row = out.Row(y);
-        const int32_t my = steps.mirrorY ? height - 1 - y : y;
+        const int32_t my = steps.MirrorY ? height - 1 - y : y;
         for (int32_t x = 0; x < width; ++x) {
-            const int32_t mx = steps.mirrorX ? width - 1 - x : x;
-            const int32_t sx = steps.transpose ? my : mx;
-            const int32_t sy = steps.transpose ? mx : my;
+            const int32_t mx = steps.MirrorX ? width - 1 - x : x;
+            const int32_t sx = steps.Transpose ? my : mx;
+            const int32_t sy = steps.Transpose ? mx : my;
             std::memcpy(row + size_t(x) * bytes, source.Row(sy) + size_t(sx) * bytes, bytes);
         }
     }

@@ -28,14 +28,14 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
         return false;
     }
     // Our rows are already padded to 4 bytes; libpng writes with our stride.
-    if (!png_image_finish_read(&png, nullptr, image.pixels.data(), png_int_32(image.Stride()), nullptr)) {
+    if (!png_image_finish_read(&png, nullptr, image.Pixels.data(), png_int_32(image.Stride()), nullptr)) {
         error = png.message[0] ? png.message : "damaged PNG data";
         png_image_free(&png);
         return false;
     }
     if (gray) {
-        image.palette.resize(256);
-        for (uint32_t i = 0; i < 256; ++i) image.palette[i] = (i << 16) | (i << 8) | i;
+        image.Palette.resize(256);
+        for (uint32_t i = 0; i < 256; ++i) image.Palette[i] = (i << 16) | (i << 8) | i;
     }
     return true;
 }
@@ -43,13 +43,13 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
 namespace {
 
 struct PngFailure {
-    char message[160];
+    char Message[160];
 };
 
 extern "C" void PngWriteError(png_structp png, png_const_charp message)
 {
     PngFailure* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
-    std::snprintf(failure->message, sizeof failure->message, "%s", message);
+    std::snprintf(failure->Message, sizeof failure->Message, "%s", message);
     png_longjmp(png, 1);
 }
 
@@ -64,7 +64,7 @@ bool WritePng(FILE* file, png_uint_32 width, png_uint_32 height, bool gray, png_
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        std::snprintf(failure.message, sizeof failure.message, "out of memory");
+        std::snprintf(failure.Message, sizeof failure.Message, "out of memory");
         return false;
     }
     if (setjmp(png_jmpbuf(png))) {
@@ -88,13 +88,13 @@ bool WritePng(FILE* file, png_uint_32 width, png_uint_32 height, bool gray, png_
 bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error)
 {
     size_t channels = gray ? 1 : 3;
-    const size_t stride = size_t(image.width) * channels;
-    std::vector<uint8_t> buffer(stride * size_t(image.height));
-    std::vector<png_bytep> rows(size_t(image.height));
+    const size_t stride = size_t(image.Width) * channels;
+    std::vector<uint8_t> buffer(stride * size_t(image.Height));
+    std::vector<png_bytep> rows(size_t(image.Height));
     uint8_t* out = buffer.data();
-    for (int32_t y = 0; y < image.height; ++y) {
+    for (int32_t y = 0; y < image.Height; ++y) {
         rows[size_t(y)] = out;
-        for (int32_t x = 0; x < image.width; ++x) {
+        for (int32_t x = 0; x < image.Width; ++x) {
             uint32_t rgb = image.PixelRgb(x, y);
             if (gray) {
                 *out++ = uint8_t(rgb);
@@ -112,8 +112,8 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
     }
     PngFailure failure{};
     errno = 0;
-    bool ok = WritePng(file, png_uint_32(image.width), png_uint_32(image.height), gray, rows.data(),
-                       KwRasterImage::PixelsPerMetre(image.dpiX, 0), KwRasterImage::PixelsPerMetre(image.dpiY, 0),
+    bool ok = WritePng(file, png_uint_32(image.Width), png_uint_32(image.Height), gray, rows.data(),
+                       KwRasterImage::PixelsPerMetre(image.DpiX, 0), KwRasterImage::PixelsPerMetre(image.DpiY, 0),
                        failure);
     int failureErrno = errno;
     if (std::fclose(file) != 0 && ok) {
@@ -121,7 +121,7 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
         failureErrno = errno;
     }
     if (!ok) {
-        error = failure.message[0] ? failure.message : "could not write the PNG file";
+        error = failure.Message[0] ? failure.Message : "could not write the PNG file";
         // libpng says only "Write Error": give the system's reason.
         if (failureErrno == EFBIG || failureErrno == ENOSPC)
             error = "could not write all bytes (" + std::string(std::strerror(failureErrno)) + "; disk full?)";

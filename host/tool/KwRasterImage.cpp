@@ -34,20 +34,20 @@ bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* err
         if (error) *error = "the image is too large (" + std::to_string(w) + " x " + std::to_string(h) + ")";
         return false;
     }
-    width = w;
-    height = h;
-    bitsPerPixel = bpp;
+    Width = w;
+    Height = h;
+    BitsPerPixel = bpp;
     m_Borrowed = nullptr;
     m_Keeper.reset();
-    pixels.assign(static_cast<size_t>(stride * h), 0);
+    Pixels.assign(static_cast<size_t>(stride * h), 0);
     return true;
 }
 
 uint32_t KwRasterImage::PixelRgb(int32_t x, int32_t y) const
 {
     const uint8_t* row = Row(y);
-    auto lookup = [this](uint32_t index) -> uint32_t { return index < palette.size() ? palette[index] : 0; };
-    switch (bitsPerPixel) {
+    auto lookup = [this](uint32_t index) -> uint32_t { return index < Palette.size() ? Palette[index] : 0; };
+    switch (BitsPerPixel) {
     case 1:
         return lookup((row[x / 8] >> (7 - x % 8)) & 1);
     case 4:
@@ -65,8 +65,8 @@ uint32_t KwRasterImage::PixelRgb(int32_t x, int32_t y) const
 
 bool KwRasterImage::IsGrayPalette() const
 {
-    if (bitsPerPixel != 8 || palette.empty()) return false;
-    for (uint32_t entry : palette) {
+    if (BitsPerPixel != 8 || Palette.empty()) return false;
+    for (uint32_t entry : Palette) {
         uint32_t r = (entry >> 16) & 0xFF, g = (entry >> 8) & 0xFF, b = entry & 0xFF;
         if (r != g || g != b) return false;
     }
@@ -76,30 +76,30 @@ bool KwRasterImage::IsGrayPalette() const
 std::vector<uint8_t> KwRasterImage::TakePixels()
 {
     if (m_Borrowed) {
-        std::vector<uint8_t> copy(m_Borrowed, m_Borrowed + static_cast<size_t>(Stride()) * static_cast<size_t>(height));
+        std::vector<uint8_t> copy(m_Borrowed, m_Borrowed + static_cast<size_t>(Stride()) * static_cast<size_t>(Height));
         m_Borrowed = nullptr;
         m_Keeper.reset();
         return copy;
     }
-    return std::move(pixels);
+    return std::move(Pixels);
 }
 
 KwHostImage KwRasterImage::ToHostImage(KwRasterImage&& source)
 {
     KwHostImage image;
-    image.width = source.width;
-    image.height = source.height;
-    image.bitsPerPixel = source.bitsPerPixel;
-    image.dpiX = WholeDpi(source.dpiX);
-    image.dpiY = WholeDpi(source.dpiY);
-    image.pixels = source.TakePixels();
-    for (uint32_t entry : source.palette) image.palette.push_back(LONG(entry & 0x00FFFFFF));
-    if (source.bitsPerPixel == 4) {
-        for (unsigned char& b : image.pixels) b = static_cast<unsigned char>((b >> 4) | (b << 4));
-    } else if (source.bitsPerPixel == 1) {
-        const LONG clear = image.palette.size() > 0 ? image.palette[0] : 0;
-        const LONG set = image.palette.size() > 1 ? image.palette[1] : 0xFFFFFF;
-        image.palette = {set, clear};
+    image.Width = source.Width;
+    image.Height = source.Height;
+    image.BitsPerPixel = source.BitsPerPixel;
+    image.DpiX = WholeDpi(source.DpiX);
+    image.DpiY = WholeDpi(source.DpiY);
+    image.Pixels = source.TakePixels();
+    for (uint32_t entry : source.Palette) image.Palette.push_back(LONG(entry & 0x00FFFFFF));
+    if (source.BitsPerPixel == 4) {
+        for (unsigned char& b : image.Pixels) b = static_cast<unsigned char>((b >> 4) | (b << 4));
+    } else if (source.BitsPerPixel == 1) {
+        const LONG clear = image.Palette.size() > 0 ? image.Palette[0] : 0;
+        const LONG set = image.Palette.size() > 1 ? image.Palette[1] : 0xFFFFFF;
+        image.Palette = {set, clear};
     }
     return image;
 }

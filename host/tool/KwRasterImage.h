@@ -15,22 +15,22 @@ struct KwRasterImage {
     // The largest image the tool takes on, in bytes of rows.
     static constexpr int64_t MaxImageBytes = int64_t(4) << 30;
 
-    int32_t width = 0;
-    int32_t height = 0;
-    int32_t bitsPerPixel = 0;
-    std::vector<uint32_t> palette;
-    std::vector<uint8_t> pixels; // height * Stride() bytes, unless the rows are borrowed
-    double dpiX = 0, dpiY = 0;   // resolution in dots per inch; 0: unknown
+    int32_t Width = 0;
+    int32_t Height = 0;
+    int32_t BitsPerPixel = 0;
+    std::vector<uint32_t> Palette;
+    std::vector<uint8_t> Pixels; // height * Stride() bytes, unless the rows are borrowed
+    double DpiX = 0, DpiY = 0;   // resolution in dots per inch; 0: unknown
 
     // Dots per inch as whole pixels per metre, as BMP and PNG files keep it;
     // `unknown` when the resolution is unknown or out of range.
     static uint32_t PixelsPerMetre(double dpi, uint32_t unknown);
 
-    int64_t Stride() const { return KwHostImage::StrideFor(width, bitsPerPixel); }
-    uint8_t* Row(int32_t y) { return pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
+    int64_t Stride() const { return KwHostImage::StrideFor(Width, BitsPerPixel); }
+    uint8_t* Row(int32_t y) { return Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Stride()); }
     const uint8_t* Row(int32_t y) const
     {
-        const uint8_t* base = m_Borrowed ? m_Borrowed : pixels.data();
+        const uint8_t* base = m_Borrowed ? m_Borrowed : Pixels.data();
         return base + static_cast<size_t>(y) * static_cast<size_t>(Stride());
     }
 
@@ -38,7 +38,7 @@ struct KwRasterImage {
     // bytes at `rows`), kept alive by `keeper`, instead of copying them.
     void BorrowRows(const uint8_t* rows, std::shared_ptr<void> keeper)
     {
-        pixels.clear();
+        Pixels.clear();
         m_Borrowed = rows;
         m_Keeper = std::move(keeper);
     }

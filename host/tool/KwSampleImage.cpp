@@ -14,15 +14,15 @@ namespace {
 
 struct SampleErrorManager {
     jpeg_error_mgr Public;
-    jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
+    jmp_buf Jump;
+    char Message[JMSG_LENGTH_MAX];
 };
 
 extern "C" void SampleErrorExit(j_common_ptr cinfo)
 {
     SampleErrorManager* manager = reinterpret_cast<SampleErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, manager->message);
-    longjmp(manager->jump, 1);
+    (*cinfo->err->format_message)(cinfo, manager->Message);
+    longjmp(manager->Jump, 1);
 }
 
 void PatternRow(int y, int width, int height, unsigned char* row)
@@ -53,7 +53,7 @@ bool Encode(FILE* file, int width, int height, unsigned char* row, SampleErrorMa
     jpeg_compress_struct cinfo;
     cinfo.err = jpeg_std_error(&errors.Public);
     errors.Public.error_exit = SampleErrorExit;
-    if (setjmp(errors.jump)) {
+    if (setjmp(errors.Jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;
     }
@@ -96,11 +96,11 @@ bool KwSampleImage::Write(const std::string& path, int width, int height, std::s
     }
     std::vector<unsigned char> row(size_t(width) * 3);
     SampleErrorManager errors;
-    errors.message[0] = '\0';
+    errors.Message[0] = '\0';
     bool ok = Encode(file, width, height, row.data(), errors);
     ok = (std::fclose(file) == 0) && ok;
     if (!ok) {
-        error = errors.message[0] ? errors.message : "could not write the file";
+        error = errors.Message[0] ? errors.Message : "could not write the file";
         KwPaths::Remove(path);
     }
     return ok;

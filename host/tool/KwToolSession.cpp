@@ -54,15 +54,15 @@ size_t ReadHead(IStream* stream, unsigned char* head, ULONG size)
 void ReadNodeFacts(KwLoadOutcome& outcome)
 {
     LONGLONG orientation = 0;
-    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.node, "Orientation"))
-        if (KwHostVariant::AsInteger(a->value.Get(), &orientation) && orientation >= 1 && orientation <= 8)
-            outcome.orientation = int(orientation);
-    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.node, "LpiX"))
-        if (a->value.Type() == VT_R8) outcome.dpiX = a->value.Get().dblVal;
-    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.node, "LpiY"))
-        if (a->value.Type() == VT_R8) outcome.dpiY = a->value.Get().dblVal;
-    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.node, "Damage"))
-        if (a->value.Type() == VT_BSTR) outcome.damage = KwHostVariant::Narrow(a->value.Get().bstrVal);
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.Node, "Orientation"))
+        if (KwHostVariant::AsInteger(a->Value.Get(), &orientation) && orientation >= 1 && orientation <= 8)
+            outcome.Orientation = int(orientation);
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.Node, "LpiX"))
+        if (a->Value.Type() == VT_R8) outcome.DpiX = a->Value.Get().dblVal;
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.Node, "LpiY"))
+        if (a->Value.Type() == VT_R8) outcome.DpiY = a->Value.Get().dblVal;
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.Node, "Damage"))
+        if (a->Value.Type() == VT_BSTR) outcome.Damage = KwHostVariant::Narrow(a->Value.Get().bstrVal);
 }
 
 } // namespace
@@ -119,8 +119,8 @@ std::string KwToolSession::WhyRefused(IStream* stream, HRESULT hr) const
 std::string KwToolSession::HresultText(HRESULT hr)
 {
     struct Name {
-        HRESULT hr;
-        const char* name;
+        HRESULT Result;
+        const char* Name;
     };
     static const Name names[] = {
         {S_OK, "S_OK"},
@@ -145,7 +145,7 @@ std::string KwToolSession::HresultText(HRESULT hr)
     char text[48];
     std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
     for (const Name& n : names)
-        if (n.hr == hr) return std::string(text) + " (" + n.name + ")";
+        if (n.Result == hr) return std::string(text) + " (" + n.Name + ")";
     return text;
 }
 
@@ -179,9 +179,9 @@ HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID r
             message = NotRecognised(path, true) + " (see `kwjpeg filters`)";
         return REGDB_E_CLASSNOTREG;
     }
-    HRESULT hr = KwFilterCatalog::Create(entry->progId, riid, out);
+    HRESULT hr = KwFilterCatalog::Create(entry->ProgId, riid, out);
     if (FAILED(hr))
-        message = std::string("cannot create the ") + role + " filter " + entry->progId + ": " + HresultText(hr) +
+        message = std::string("cannot create the ") + role + " filter " + entry->ProgId + ": " + HresultText(hr) +
                   " (is it registered? run `kwjpeg register`)";
     return hr;
 }
@@ -245,20 +245,20 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
 {
     KwLoadOutcome outcome;
     KwComPtr<KwHostStream> stream;
-    HRESULT hr = OpenInput(path, stream, outcome.message);
+    HRESULT hr = OpenInput(path, stream, outcome.Message);
     if (FAILED(hr)) {
-        outcome.result = hr;
-        outcome.failedStep = "open file";
+        outcome.Result = hr;
+        outcome.FailedStep = "open file";
         return outcome;
     }
     unsigned char head[2];
     const size_t headSize = ReadHead(stream.Get(), head, sizeof head);
     KwComPtr<IKwFilter> filter;
-    hr = CreateFilter(path, false, IID_IKwFilter, reinterpret_cast<void**>(filter.Receive()), outcome.message, head,
+    hr = CreateFilter(path, false, IID_IKwFilter, reinterpret_cast<void**>(filter.Receive()), outcome.Message, head,
                       headSize);
     if (FAILED(hr)) {
-        outcome.result = hr;
-        outcome.failedStep = "find filter";
+        outcome.Result = hr;
+        outcome.FailedStep = "find filter";
         return outcome;
     }
 
@@ -271,44 +271,44 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
 
     KwHostLoadOptions options;
     // Standard input has no name: the filter takes a nameless stream for a JPEG.
-    options.name = KwPipeInput::IsStandardStream(path) ? std::string() : KwPaths::Name(path);
+    options.Name = KwPipeInput::IsStandardStream(path) ? std::string() : KwPaths::Name(path);
     KwHostLoadResult result;
     m_Engine->SetRowSink(std::move(rowSink));
     hr = KwHostLoad(*m_Engine, filter.Get(), static_cast<IStream*>(stream.Get()), options, &result);
     m_Engine->SetRowSink(nullptr);
     if (sink) sink->Disconnect(filter.Get());
-    outcome.result = hr;
-    if (FAILED(result.openResult))
-        outcome.failedStep = "OpenDocument";
-    else if (FAILED(result.nodeResult))
-        outcome.failedStep = "GetNode";
+    outcome.Result = hr;
+    if (FAILED(result.OpenResult))
+        outcome.FailedStep = "OpenDocument";
+    else if (FAILED(result.NodeResult))
+        outcome.FailedStep = "GetNode";
 
-    if (result.document)
-        KwHostAttributeReport::Read(static_cast<IKwDocument*>(result.document.Get()), &outcome.document);
+    if (result.Document)
+        KwHostAttributeReport::Read(static_cast<IKwDocument*>(result.Document.Get()), &outcome.Document);
     if (KwHostNode* contents = result.Contents())
-        KwHostAttributeReport::Read(static_cast<IKwContents*>(contents), &outcome.contents);
+        KwHostAttributeReport::Read(static_cast<IKwContents*>(contents), &outcome.Contents);
     if (KwHostNode* node = result.Node())
-        KwHostAttributeReport::Read(static_cast<IKwContainer*>(node), &outcome.node);
+        KwHostAttributeReport::Read(static_cast<IKwContainer*>(node), &outcome.Node);
     ReadNodeFacts(outcome);
-    if (FAILED(hr)) outcome.message = WhyRefused(stream.Get(), hr);
+    if (FAILED(hr)) outcome.Message = WhyRefused(stream.Get(), hr);
     if (KwHostRasterBlock* raster = result.Raster()) {
         if (raster->HasStorage()) {
-            outcome.hasRaster = true;
-            outcome.width = raster->Width();
-            outcome.height = raster->Height();
-            outcome.bitsPerPixel = raster->BitsPerPixel();
-            outcome.rowsDelivered = raster->RowsDelivered();
+            outcome.HasRaster = true;
+            outcome.Width = raster->Width();
+            outcome.Height = raster->Height();
+            outcome.BitsPerPixel = raster->BitsPerPixel();
+            outcome.RowsDelivered = raster->RowsDelivered();
             if (keepPixels && !raster->Streaming()) {
                 // The image is read straight from the host's raster block, which
                 // the outcome keeps alive: no second copy of the pixels.
-                outcome.image.width = raster->Width();
-                outcome.image.height = raster->Height();
-                outcome.image.bitsPerPixel = raster->BitsPerPixel();
-                for (LONG entry : raster->Palette()) outcome.image.palette.push_back(uint32_t(entry) & 0xFFFFFF);
+                outcome.Image.Width = raster->Width();
+                outcome.Image.Height = raster->Height();
+                outcome.Image.BitsPerPixel = raster->BitsPerPixel();
+                for (LONG entry : raster->Palette()) outcome.Image.Palette.push_back(uint32_t(entry) & 0xFFFFFF);
                 raster->AddRef();
                 std::shared_ptr<void> keeper(static_cast<IKwRasterBlock*>(raster),
                                              [](void* block) { static_cast<IKwRasterBlock*>(block)->Release(); });
-                outcome.image.BorrowRows(raster->Row(0), std::move(keeper));
+                outcome.Image.BorrowRows(raster->Row(0), std::move(keeper));
             }
         }
     }
@@ -345,7 +345,7 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
     }
     KwHostSaveDriver driver(m_Engine->Context());
     KwHostSaveOptions options;
-    options.storageName = KwPaths::Name(path);
+    options.StorageName = KwPaths::Name(path);
     hr = driver.Save(filter.Get(), static_cast<IStream*>(stream.Get()), image, options);
     const std::string writeFailure = stream->WriteFailure();
     filter.Reset();

@@ -18,19 +18,19 @@
 #include "KwRasterImage.h"
 
 struct KwLoadOutcome {
-    HRESULT result = E_FAIL;    // the first failure of OpenDocument / GetNode, or S_OK
-    std::string failedStep;     // "open file", "OpenDocument", "GetNode", ...
-    std::string message;        // why: a failure before the filter was reached, or what the tool
+    HRESULT Result = E_FAIL;    // the first failure of OpenDocument / GetNode, or S_OK
+    std::string FailedStep;     // "open file", "OpenDocument", "GetNode", ...
+    std::string Message;        // why: a failure before the filter was reached, or what the tool
                                 // can tell of a file the filter refused (its kind, the pixel limit)
-    std::vector<KwHostReportedAttribute> document, contents, node;
-    bool hasRaster = false;
-    LONG width = 0, height = 0, bitsPerPixel = 0, rowsDelivered = 0;
+    std::vector<KwHostReportedAttribute> Document, Contents, Node;
+    bool HasRaster = false;
+    LONG Width = 0, Height = 0, BitsPerPixel = 0, RowsDelivered = 0;
     // From node 1: the EXIF orientation (0: none), the resolution in dots per
     // inch (0: none), and the codec's word on damaged data ("": none).
-    int orientation = 0;
-    double dpiX = 0, dpiY = 0;
-    std::string damage;
-    KwRasterImage image;        // the pixels as delivered (when asked for)
+    int Orientation = 0;
+    double DpiX = 0, DpiY = 0;
+    std::string Damage;
+    KwRasterImage Image;        // the pixels as delivered (when asked for)
 };
 
 class KwToolSession {

@@ -88,17 +88,17 @@ const char UsageText[] =
     "signal (130 for Ctrl-C), with the partial files of conversions in flight removed.\n";
 
 struct Options {
-    std::string command;
-    std::vector<std::string> args;
-    bool json = false;
-    bool progress = false;
-    bool quiet = false;
-    bool keepOrientation = false;
-    int jobs = 0;
-    unsigned long long maxPixels = DefaultMaxPixels;
-    std::string library;
-    std::string to;
-    std::string outDir;
+    std::string Command;
+    std::vector<std::string> Args;
+    bool Json = false;
+    bool Progress = false;
+    bool Quiet = false;
+    bool KeepOrientation = false;
+    int Jobs = 0;
+    unsigned long long MaxPixels = DefaultMaxPixels;
+    std::string Library;
+    std::string To;
+    std::string OutDir;
 };
 
 // The most worker threads -j takes.
@@ -168,8 +168,8 @@ const char* RegistryFailure(LSTATUS status)
 
 int RunRegistration(const Options& options, bool unregister)
 {
-    if (options.args.size() > 1) return Usage("register takes at most one library path");
-    std::string library = options.args.empty() ? DefaultLibrary() : options.args[0];
+    if (options.Args.size() > 1) return Usage("register takes at most one library path");
+    std::string library = options.Args.empty() ? DefaultLibrary() : options.Args[0];
     if (library.empty()) {
         std::fprintf(stderr,
                      "kwjpeg: no filter library found beside the tool (looked for %s);"
@@ -216,7 +216,7 @@ int RunRegistration(const Options& options, bool unregister)
         return ExitFileFailed;
     }
     if (notRegistered) {
-        if (!options.quiet)
+        if (!options.Quiet)
             std::printf("%s is not registered\n  in the registry %s\n", library.c_str(), KwRegistryPath());
         return ExitOk;
     }
@@ -225,7 +225,7 @@ int RunRegistration(const Options& options, bool unregister)
                      entry, KwToolSession::HresultText(hr).c_str(), RegistryFailure(batch), KwRegistryPath());
         return ExitFileFailed;
     }
-    if (!options.quiet)
+    if (!options.Quiet)
         std::printf("%s %s\n  in the registry %s\n", unregister ? "unregistered" : "registered", library.c_str(),
                     KwRegistryPath());
     return ExitOk;
@@ -240,20 +240,20 @@ int RunFilters(const Options&)
         return ExitOk;
     }
     for (const KwCatalogEntry& e : entries) {
-        std::printf("  %s  (%s, version %s)\n", e.key.c_str(), e.progId.c_str(),
-                    e.version.empty() ? "?" : e.version.c_str());
-        if (e.IsLoadFilter()) std::printf("    opens  %s: %s\n", e.format.c_str(), e.extensions.c_str());
+        std::printf("  %s  (%s, version %s)\n", e.Key.c_str(), e.ProgId.c_str(),
+                    e.Version.empty() ? "?" : e.Version.c_str());
+        if (e.IsLoadFilter()) std::printf("    opens  %s: %s\n", e.Format.c_str(), e.Extensions.c_str());
         if (e.IsSaveFilter())
-            std::printf("    saves  %s as .%s (storage type %u, blocks 0x%X, raster 0x%X)\n", e.saveFormat.c_str(),
-                        e.saveExtension.c_str(), e.storageType, e.blockSupport, e.rasterSupport);
+            std::printf("    saves  %s as .%s (storage type %u, blocks 0x%X, raster 0x%X)\n", e.SaveFormat.c_str(),
+                        e.SaveExtension.c_str(), e.StorageType, e.BlockSupport, e.RasterSupport);
     }
     return ExitOk;
 }
 
 std::unique_ptr<KwToolSession> StartSession(const Options& options, std::string& error)
 {
-    std::unique_ptr<KwToolSession> session(new KwToolSession(options.library));
-    session->SetPixelLimit(options.maxPixels);
+    std::unique_ptr<KwToolSession> session(new KwToolSession(options.Library));
+    session->SetPixelLimit(options.MaxPixels);
     if (!session->Start(error)) return nullptr;
     return session;
 }
@@ -262,10 +262,10 @@ std::unique_ptr<KwToolSession> StartSession(const Options& options, std::string&
 // that failed and what the tool can tell of the file.
 std::string LoadFailure(const KwLoadOutcome& outcome)
 {
-    const bool reachedFilter = outcome.failedStep != "open file" && outcome.failedStep != "find filter";
-    if (!reachedFilter && !outcome.message.empty()) return outcome.message;
-    const std::string step = outcome.failedStep + " returned " + KwToolSession::HresultText(outcome.result);
-    return outcome.message.empty() ? step + " (is it a JPEG file?)" : outcome.message + "; " + step;
+    const bool reachedFilter = outcome.FailedStep != "open file" && outcome.FailedStep != "find filter";
+    if (!reachedFilter && !outcome.Message.empty()) return outcome.Message;
+    const std::string step = outcome.FailedStep + " returned " + KwToolSession::HresultText(outcome.Result);
+    return outcome.Message.empty() ? step + " (is it a JPEG file?)" : outcome.Message + "; " + step;
 }
 
 // The filter's word on damaged data: the load stays a success, the person is told.
@@ -279,12 +279,12 @@ void WarnDamage(const std::string& file, const std::string& damage)
 KwProgressBar MakeProgressBar(const Options& options)
 {
     const bool terminal = IsTerminal();
-    return KwProgressBar(!options.quiet && (options.progress || terminal), terminal);
+    return KwProgressBar(!options.Quiet && (options.Progress || terminal), terminal);
 }
 
 int RunInfo(const Options& options)
 {
-    if (options.args.empty()) return Usage("info needs at least one FILE");
+    if (options.Args.empty()) return Usage("info needs at least one FILE");
     std::string error;
     auto session = StartSession(options, error);
     if (!session) {
@@ -292,25 +292,25 @@ int RunInfo(const Options& options)
         return ExitFileFailed;
     }
     Options barOptions = options;
-    barOptions.quiet = options.quiet || options.json;
+    barOptions.Quiet = options.Quiet || options.Json;
     KwProgressBar bar = MakeProgressBar(barOptions);
     int status = ExitOk;
     int index = 0;
-    for (const std::string& path : options.args) {
+    for (const std::string& path : options.Args) {
         ++index;
-        int total = int(options.args.size());
+        int total = int(options.Args.size());
         const std::string file = KwPipeInput::Named(path);
         session->SetProgressCallback([&](int percent) { bar.Update(file, percent, index - 1, total); });
         // The whole image is decoded, as a host would, but its rows are not kept.
         KwLoadOutcome outcome = session->Load(path, false, std::make_shared<KwDiscardRowSink>());
         bar.Finish();
-        if (options.json)
+        if (options.Json)
             std::printf("%s\n", KwInfoReport::Json(file, outcome).c_str());
         else
             std::printf("%s", KwInfoReport::Text(file, outcome).c_str());
         std::fflush(stdout);
-        WarnDamage(file, outcome.damage);
-        if (FAILED(outcome.result)) {
+        WarnDamage(file, outcome.Damage);
+        if (FAILED(outcome.Result)) {
             status = ExitFileFailed;
             std::fprintf(stderr, "kwjpeg: %s: %s\n", file.c_str(), LoadFailure(outcome).c_str());
         }
@@ -326,14 +326,14 @@ std::string EncodeNetpbm(KwToolSession& session, const std::string& in, const st
     std::string error;
     if (!reader.Open(in, error)) return error;
     KwHostImage image;
-    image.width = reader.Width();
-    image.height = reader.Height();
-    image.bitsPerPixel = reader.BitsPerPixel();
+    image.Width = reader.Width();
+    image.Height = reader.Height();
+    image.BitsPerPixel = reader.BitsPerPixel();
     if (reader.Gray())
-        for (LONG i = 0; i < 256; ++i) image.palette.push_back(i | (i << 8) | (i << 16));
+        for (LONG i = 0; i < 256; ++i) image.Palette.push_back(i | (i << 8) | (i << 16));
     std::string readError;
     const size_t stride = static_cast<size_t>(image.Stride());
-    image.rowSource = [&reader, &readError, stride](LONG, LONG count, unsigned char* rows) {
+    image.RowSource = [&reader, &readError, stride](LONG, LONG count, unsigned char* rows) {
         return reader.ReadRows(rows, stride, count, readError) ? S_OK : E_FAIL;
     };
     if (FAILED(session.Save(image, out, error))) return readError.empty() ? error : readError;
@@ -342,21 +342,21 @@ std::string EncodeNetpbm(KwToolSession& session, const std::string& in, const st
 
 // What a conversion asks beyond its two paths.
 struct ConvertSettings {
-    bool keepOrientation = false;
+    bool KeepOrientation = false;
 };
 
 // How a conversion went: an error (nothing written), or a success that may
 // carry the filter's word on damaged data.
 struct Converted {
-    std::string error;
-    std::string damage;
+    std::string Error;
+    std::string Damage;
 };
 
 // Why a load gave no image to write, or empty.
 std::string LoadProblem(const KwLoadOutcome& outcome)
 {
-    if (FAILED(outcome.result)) return LoadFailure(outcome);
-    if (!outcome.hasRaster) return "the filter delivered no pixels";
+    if (FAILED(outcome.Result)) return LoadFailure(outcome);
+    if (!outcome.HasRaster) return "the filter delivered no pixels";
     return std::string();
 }
 
@@ -364,7 +364,7 @@ std::string LoadProblem(const KwLoadOutcome& outcome)
 // stored order is asked for.
 bool Orient(KwRasterImage& image, int orientation, const ConvertSettings& settings, std::string& error)
 {
-    if (settings.keepOrientation || !KwOrientation::Moves(orientation)) return true;
+    if (settings.KeepOrientation || !KwOrientation::Moves(orientation)) return true;
     KwRasterImage turned;
     if (!KwOrientation::Apply(image, orientation, turned, error)) return false;
     image = std::move(turned);
@@ -384,26 +384,26 @@ Converted DecodeToNetpbm(KwToolSession& session, const std::string& in, const st
     KwLoadOutcome outcome = session.Load(in, false, writer);
     std::string failure;
     if (!writer->Error().empty())
-        result.error = out + ": " + writer->Error();
+        result.Error = out + ": " + writer->Error();
     else
-        result.error = LoadProblem(outcome);
-    if (result.error.empty() && !writer->Finish(failure)) result.error = out + ": " + failure;
+        result.Error = LoadProblem(outcome);
+    if (result.Error.empty() && !writer->Finish(failure)) result.Error = out + ": " + failure;
     writer.reset(); // closes the file
-    if (result.error.empty() && !settings.keepOrientation && KwOrientation::Moves(outcome.orientation)) {
+    if (result.Error.empty() && !settings.KeepOrientation && KwOrientation::Moves(outcome.Orientation)) {
         KwRasterImage image;
-        if (!KwNetpbmCodec::Read(temporary, image, failure) || !Orient(image, outcome.orientation, settings, failure) ||
+        if (!KwNetpbmCodec::Read(temporary, image, failure) || !Orient(image, outcome.Orientation, settings, failure) ||
             !KwNetpbmCodec::Write(temporary, image, gray, failure))
-            result.error = out + ": " + failure;
+            result.Error = out + ": " + failure;
     }
-    if (!result.error.empty()) {
+    if (!result.Error.empty()) {
         KwImageFiles::DiscardTemporary(temporary);
         return result;
     }
     if (!KwImageFiles::CommitTemporary(temporary, out, failure)) {
-        result.error = out + ": " + failure;
+        result.Error = out + ": " + failure;
         return result;
     }
-    result.damage = outcome.damage;
+    result.Damage = outcome.Damage;
     return result;
 }
 
@@ -412,7 +412,7 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
                      const ConvertSettings& settings)
 {
     Converted result;
-    std::string& error = result.error;
+    std::string& error = result.Error;
     std::string outFormat = KwImageFiles::FormatOf(out);
     if (outFormat.empty()) {
         error = "unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)";
@@ -430,11 +430,11 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
         KwLoadOutcome outcome = session.Load(in, true);
         error = LoadProblem(outcome);
         if (!error.empty()) return result;
-        image = std::move(outcome.image);
-        image.dpiX = outcome.dpiX;
-        image.dpiY = outcome.dpiY;
-        if (!Orient(image, outcome.orientation, settings, error)) return result;
-        result.damage = outcome.damage;
+        image = std::move(outcome.Image);
+        image.DpiX = outcome.DpiX;
+        image.DpiY = outcome.DpiY;
+        if (!Orient(image, outcome.Orientation, settings, error)) return result;
+        result.Damage = outcome.Damage;
     } else if (!KwImageFiles::Read(in, image, error)) {
         return result;
     }
@@ -448,28 +448,28 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
 
 int RunBatchConvert(const Options& options)
 {
-    std::string format = options.to;
+    std::string format = options.To;
     for (char& c : format) c = char(std::tolower(static_cast<unsigned char>(c)));
     if (format == "jpeg") format = "jpg";
     if (format != "bmp" && format != "ppm" && format != "pgm" && format != "png" && format != "jpg")
-        return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.to + "'");
-    if (options.outDir.empty()) return Usage("batch conversion needs -o OUTDIR");
-    if (options.args.empty()) return Usage("convert needs input files or folders");
+        return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.To + "'");
+    if (options.OutDir.empty()) return Usage("batch conversion needs -o OUTDIR");
+    if (options.Args.empty()) return Usage("convert needs input files or folders");
     std::error_code made;
-    KwPaths::MakeFolders(options.outDir, made);
+    KwPaths::MakeFolders(options.OutDir, made);
     if (made) {
-        std::fprintf(stderr, "kwjpeg: %s: cannot create the output folder: %s\n", options.outDir.c_str(),
+        std::fprintf(stderr, "kwjpeg: %s: cannot create the output folder: %s\n", options.OutDir.c_str(),
                      made.message().c_str());
         return ExitFileFailed;
     }
 
     std::vector<std::string> inputs;
-    for (const std::string& a : options.args) KwBatchConverter::CollectInputs(a, format != "jpg", inputs);
+    for (const std::string& a : options.Args) KwBatchConverter::CollectInputs(a, format != "jpg", inputs);
     if (inputs.empty()) {
         std::fprintf(stderr, "kwjpeg: no files to convert in the paths given\n");
         return ExitFileFailed;
     }
-    std::vector<KwBatchJob> jobs = KwBatchConverter::Plan(inputs, options.outDir, format);
+    std::vector<KwBatchJob> jobs = KwBatchConverter::Plan(inputs, options.OutDir, format);
 
     // The engine on this thread makes the attribute class reachable for the workers.
     std::string error;
@@ -479,13 +479,13 @@ int RunBatchConvert(const Options& options)
         return ExitFileFailed;
     }
     ConvertSettings settings;
-    settings.keepOrientation = options.keepOrientation;
+    settings.KeepOrientation = options.KeepOrientation;
     KwProgressBar bar = MakeProgressBar(options);
-    KwBatchConverter converter(options.library, options.maxPixels, options.jobs, options.quiet);
+    KwBatchConverter converter(options.Library, options.MaxPixels, options.Jobs, options.Quiet);
     const size_t failures = converter.Run(jobs, bar, [&settings](KwToolSession& session, KwBatchJob& job) {
         Converted converted = ConvertOne(session, job.In, job.Out, settings);
-        job.Error = std::move(converted.error);
-        job.Damage = std::move(converted.damage);
+        job.Error = std::move(converted.Error);
+        job.Damage = std::move(converted.Damage);
     });
     std::printf("%zu converted, %zu failed\n", jobs.size() - failures, failures);
     return failures ? ExitFileFailed : ExitOk;
@@ -494,21 +494,21 @@ int RunBatchConvert(const Options& options)
 int RunConvert(const Options& options)
 {
     const bool toStandardOutput =
-        options.args.size() == 2 && KwPipeInput::IsStandardStream(options.args[1]) && options.outDir.empty();
-    if (!toStandardOutput && (!options.to.empty() || !options.outDir.empty())) return RunBatchConvert(options);
-    if (options.args.size() != 2)
+        options.Args.size() == 2 && KwPipeInput::IsStandardStream(options.Args[1]) && options.OutDir.empty();
+    if (!toStandardOutput && (!options.To.empty() || !options.OutDir.empty())) return RunBatchConvert(options);
+    if (options.Args.size() != 2)
         return Usage("convert takes IN and OUT, or --to FORMAT -o OUTDIR followed by files and folders");
-    const std::string& in = options.args[0];
+    const std::string& in = options.Args[0];
     const std::string name = KwPipeInput::Named(in);
     std::unique_ptr<KwStandardOutput> standardOutput;
     if (toStandardOutput) {
-        if (options.to.empty())
+        if (options.To.empty())
             return Usage("an OUT of - (standard output) needs --to FORMAT: bmp, ppm, pgm, png or jpg");
-        const std::string format = KwImageFiles::FormatOf("output." + options.to);
-        if (format.empty()) return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.to + "'");
+        const std::string format = KwImageFiles::FormatOf("output." + options.To);
+        if (format.empty()) return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.To + "'");
         standardOutput.reset(new KwStandardOutput(format));
     }
-    const std::string out = standardOutput ? standardOutput->Path() : options.args[1];
+    const std::string out = standardOutput ? standardOutput->Path() : options.Args[1];
     if (KwImageFiles::FormatOf(out).empty())
         return Usage("unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)");
     std::string error;
@@ -520,28 +520,28 @@ int RunConvert(const Options& options)
     KwProgressBar bar = MakeProgressBar(options);
     session->SetProgressCallback([&](int percent) { bar.Update(name, percent, 0, 1); });
     ConvertSettings settings;
-    settings.keepOrientation = options.keepOrientation;
+    settings.KeepOrientation = options.KeepOrientation;
     Converted converted = ConvertOne(*session, in, out, settings);
     bar.Finish();
-    if (standardOutput && converted.error.empty()) standardOutput->Send(converted.error);
-    if (!converted.error.empty()) {
+    if (standardOutput && converted.Error.empty()) standardOutput->Send(converted.Error);
+    if (!converted.Error.empty()) {
         // The temporary file stands for standard output: messages say so.
         const std::string shown = "standard output";
-        for (size_t at = 0; standardOutput && (at = converted.error.find(out, at)) != std::string::npos;
+        for (size_t at = 0; standardOutput && (at = converted.Error.find(out, at)) != std::string::npos;
              at += shown.size())
-            converted.error.replace(at, out.size(), shown);
-        std::fprintf(stderr, "kwjpeg: %s: %s\n", name.c_str(), converted.error.c_str());
+            converted.Error.replace(at, out.size(), shown);
+        std::fprintf(stderr, "kwjpeg: %s: %s\n", name.c_str(), converted.Error.c_str());
         return ExitFileFailed;
     }
-    WarnDamage(name, converted.damage);
-    if (!options.quiet && !standardOutput) std::printf("wrote %s\n", out.c_str());
+    WarnDamage(name, converted.Damage);
+    if (!options.Quiet && !standardOutput) std::printf("wrote %s\n", out.c_str());
     return ExitOk;
 }
 
 int RunSample(const Options& options)
 {
-    if (options.args.size() != 1) return Usage("sample takes one output path, e.g. kwjpeg sample sample.jpg");
-    const std::string& out = options.args[0];
+    if (options.Args.size() != 1) return Usage("sample takes one output path, e.g. kwjpeg sample sample.jpg");
+    const std::string& out = options.Args[0];
     if (!KwImageFiles::IsJpegPath(out)) return Usage("sample writes a JPEG file: name it .jpg, not " + out);
     std::string error;
     const std::string temporary = KwImageFiles::TemporaryPathFor(out);
@@ -581,14 +581,14 @@ int main(int argc, char** argv)
         std::string a = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-            if (!optionsEnded && options.command.empty() && a == "help") {
+            if (!optionsEnded && options.Command.empty() && a == "help") {
                 std::printf(UsageText, KwRegistryPath());
                 return ExitOk;
             }
-            if (options.command.empty())
-                options.command = a;
+            if (options.Command.empty())
+                options.Command = a;
             else
-                options.args.push_back(a);
+                options.Args.push_back(a);
         } else if (a == "--") {
             optionsEnded = true;
         } else if (a == "--help" || a == "-h") {
@@ -598,60 +598,60 @@ int main(int argc, char** argv)
             std::printf("kwjpeg %s\n", KW_VERSION_TEXT);
             return ExitOk;
         } else if (a == "--json") {
-            options.json = true;
+            options.Json = true;
         } else if (a == "--progress") {
-            options.progress = true;
+            options.Progress = true;
         } else if (a == "--quiet" || a == "-q") {
-            options.quiet = true;
+            options.Quiet = true;
         } else if (a == "--keep-orientation") {
-            options.keepOrientation = true;
+            options.KeepOrientation = true;
         } else if (a == "-j" || a == "--jobs") {
             const char* v = value();
             unsigned long long jobs = 0;
             if (!ParseCount(v, MaxJobs, jobs))
                 return Usage("-j takes a whole number of threads from 1 to " + std::to_string(MaxJobs) + Given(v));
-            options.jobs = int(jobs);
+            options.Jobs = int(jobs);
         } else if (a == "--max-pixels") {
             const char* v = value();
-            if (!ParseCount(v, ~0ull, options.maxPixels))
+            if (!ParseCount(v, ~0ull, options.MaxPixels))
                 return Usage("--max-pixels takes a whole number of pixels above 0" + Given(v));
         } else if (a == "--library") {
             const char* v = value();
             if (!v) return Usage("--library takes a path");
-            options.library = v;
+            options.Library = v;
         } else if (a == "--to") {
             const char* v = value();
             if (!v) return Usage("--to takes a format");
-            options.to = v;
+            options.To = v;
         } else if (a == "-o" || a == "--output") {
             const char* v = value();
             if (!v) return Usage("-o takes an output folder");
-            options.outDir = v;
+            options.OutDir = v;
         } else {
             return Usage("unknown option " + a + " (a file whose name starts with '-' goes after --)");
         }
     }
-    if (options.command.empty()) {
+    if (options.Command.empty()) {
         std::printf(UsageText, KwRegistryPath());
         return ExitUsage;
     }
 
     CoInitialize(nullptr);
     int status;
-    if (options.command == "info")
+    if (options.Command == "info")
         status = RunInfo(options);
-    else if (options.command == "convert")
+    else if (options.Command == "convert")
         status = RunConvert(options);
-    else if (options.command == "register")
+    else if (options.Command == "register")
         status = RunRegistration(options, false);
-    else if (options.command == "unregister")
+    else if (options.Command == "unregister")
         status = RunRegistration(options, true);
-    else if (options.command == "filters")
+    else if (options.Command == "filters")
         status = RunFilters(options);
-    else if (options.command == "sample")
+    else if (options.Command == "sample")
         status = RunSample(options);
     else
-        status = Usage("unknown command '" + options.command + "'");
+        status = Usage("unknown command '" + options.Command + "'");
     CoUninitialize();
     return status;
 }

@@ -15,8 +15,8 @@
 namespace {
 
 struct LoadedLibrary {
-    void* handle;
-    unsigned count;
+    void* Handle;
+    unsigned Count;
 };
 
 // Libraries loaded through LoadLibraryA, by base address.
@@ -167,7 +167,7 @@ KWPLATFORM_API HMODULE LoadLibraryA(LPCSTR lpLibFileName)
         g_libraries[base] = LoadedLibrary{handle, 1};
     } else {
         // dlopen counted this load too; one dlclose per FreeLibrary balances it.
-        ++it->second.count;
+        ++it->second.Count;
     }
     return base;
 }
@@ -179,8 +179,8 @@ KWPLATFORM_API BOOL FreeLibrary(HMODULE hLibModule)
         std::lock_guard<std::mutex> lock(g_libraryMutex);
         auto it = g_libraries.find(hLibModule);
         if (it != g_libraries.end()) {
-            handle = it->second.handle;
-            if (--it->second.count == 0) g_libraries.erase(it);
+            handle = it->second.Handle;
+            if (--it->second.Count == 0) g_libraries.erase(it);
         }
     }
     if (handle) {

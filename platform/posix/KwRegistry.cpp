@@ -45,9 +45,9 @@ using kwposix::RegValue;
 // this process marks its handles deleted; one deleted by another process is
 // noticed when its path no longer resolves.
 struct HKEY__ {
-    int root;
-    std::vector<std::string> path;
-    bool deleted;
+    int Root;
+    std::vector<std::string> Path;
+    bool Deleted;
 };
 
 namespace {
@@ -74,14 +74,14 @@ std::set<HKEY>& g_handles = *new std::set<HKEY>;
 std::unique_ptr<RegTree>& g_tree = *new std::unique_ptr<RegTree>;
 std::string& g_loadedPath = *new std::string;
 struct FileIdentity {
-    bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    long long mtimeNs = 0;
+    bool Exists = false;
+    dev_t Dev = 0;
+    ino_t Ino = 0;
+    off_t Size = 0;
+    long long MtimeNs = 0;
     bool operator==(const FileIdentity& o) const
     {
-        return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size && mtimeNs == o.mtimeNs;
+        return Exists == o.Exists && Dev == o.Dev && Ino == o.Ino && Size == o.Size && MtimeNs == o.MtimeNs;
     }
 };
 FileIdentity g_loadedIdentity;
@@ -124,11 +124,11 @@ FileIdentity Identify(const std::string& path)
     FileIdentity id;
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return id;
-    id.exists = true;
-    id.dev = st.st_dev;
-    id.ino = st.st_ino;
-    id.size = st.st_size;
-    id.mtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    id.Exists = true;
+    id.Dev = st.st_dev;
+    id.Ino = st.st_ino;
+    id.Size = st.st_size;
+    id.MtimeNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
     return id;
 }
 
@@ -164,12 +164,12 @@ LSTATUS ReadFile(const std::string& path, std::string& text)
 // parents still exist and no persistent key has taken their name.
 void GraftVolatile(RegKey& from, RegKey& to)
 {
-    for (auto& child : from.children) {
+    for (auto& child : from.Children) {
         if (!child.second) continue;
-        auto it = to.children.find(child.first);
-        if (child.second->isVolatile) {
-            if (it == to.children.end()) to.children[child.first] = std::move(child.second);
-        } else if (it != to.children.end()) {
+        auto it = to.Children.find(child.first);
+        if (child.second->IsVolatile) {
+            if (it == to.Children.end()) to.Children[child.first] = std::move(child.second);
+        } else if (it != to.Children.end()) {
             GraftVolatile(*child.second, *it->second);
         }
     }
@@ -184,11 +184,11 @@ bool IsSystemKey(int root, const std::vector<std::string>& path)
 
 void AddSystemKeys(RegTree& tree)
 {
-    RegKey& machine = tree.roots[kwposix::RootLocalMachine];
+    RegKey& machine = tree.Roots[kwposix::RootLocalMachine];
     if (machine.Child("Software")) return;
     std::unique_ptr<RegKey> software(new RegKey);
-    software->name = "Software";
-    machine.children[RegFold(software->name)] = std::move(software);
+    software->Name = "Software";
+    machine.Children[RegFold(software->Name)] = std::move(software);
 }
 
 // Makes g_tree the current file content (plus volatile keys). Caller holds g_mutex.
@@ -207,7 +207,7 @@ LSTATUS Load(bool force)
     kwposix::RegParse(text, *tree);
     AddSystemKeys(*tree);
     if (g_tree)
-        for (int r = 0; r < kwposix::RootCount; ++r) GraftVolatile(g_tree->roots[r], tree->roots[r]);
+        for (int r = 0; r < kwposix::RootCount; ++r) GraftVolatile(g_tree->Roots[r], tree->Roots[r]);
     g_tree = std::move(tree);
     g_loadedPath = path;
     g_loadedIdentity = id;
@@ -323,7 +323,7 @@ LSTATUS Save()
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     const long long nowNs = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-    const long long stampNs = std::max(nowNs, g_loadedIdentity.mtimeNs + 1);
+    const long long stampNs = std::max(nowNs, g_loadedIdentity.MtimeNs + 1);
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT;
@@ -398,7 +398,7 @@ std::unique_lock<std::mutex> LockRegistry()
 // (one whose key is gone still finds it gone). Caller holds g_mutex.
 void RestorePendingDeletions()
 {
-    for (HKEY handle : g_pendingDeletions) handle->deleted = false;
+    for (HKEY handle : g_pendingDeletions) handle->Deleted = false;
     g_pendingDeletions.clear();
 }
 
@@ -422,10 +422,10 @@ LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
     if (writable && lockFd < 0) return status;
     // Released however this ends, a throwing change too.
     struct LockRelease {
-        int fd;
+        int Fd;
         ~LockRelease()
         {
-            if (fd >= 0) close(fd);
+            if (Fd >= 0) close(Fd);
         }
     } release{lockFd};
     status = Load(true);
@@ -487,15 +487,15 @@ LSTATUS HandleTarget(HKEY key, int& root, std::vector<std::string>& path)
         return ERROR_SUCCESS;
     }
     if (!key || g_handles.find(key) == g_handles.end()) return ERROR_INVALID_HANDLE;
-    if (key->deleted) return ERROR_KEY_DELETED;
-    root = key->root;
-    path = key->path;
+    if (key->Deleted) return ERROR_KEY_DELETED;
+    root = key->Root;
+    path = key->Path;
     return ERROR_SUCCESS;
 }
 
 RegKey* Resolve(int root, const std::vector<std::string>& path)
 {
-    RegKey* key = &g_tree->roots[root];
+    RegKey* key = &g_tree->Roots[root];
     for (const std::string& name : path) {
         key = key->Child(name);
         if (!key) return nullptr;
@@ -528,11 +528,11 @@ HKEY NewHandle(int root, std::vector<std::string> path)
 void MarkDeleted(int root, const std::vector<std::string>& path)
 {
     for (HKEY handle : g_handles) {
-        if (handle->root != root || handle->path.size() < path.size()) continue;
+        if (handle->Root != root || handle->Path.size() < path.size()) continue;
         bool below = true;
-        for (size_t i = 0; i < path.size() && below; ++i) below = RegFold(handle->path[i]) == RegFold(path[i]);
-        if (below && !handle->deleted) {
-            handle->deleted = true;
+        for (size_t i = 0; i < path.size() && below; ++i) below = RegFold(handle->Path[i]) == RegFold(path[i]);
+        if (below && !handle->Deleted) {
+            handle->Deleted = true;
             g_pendingDeletions.push_back(handle);
         }
     }
@@ -592,17 +592,17 @@ LSTATUS CopyOut(const std::vector<BYTE>& data, DWORD type, LPDWORD lpType, BYTE*
 // write; its own open batch holds the lock, so it may. Caller holds g_mutex.
 LSTATUS OpenAccess(const RegKey& key, REGSAM access)
 {
-    if (!(access & WritingAccess) || key.isVolatile || g_batchDepth > 0) return ERROR_SUCCESS;
+    if (!(access & WritingAccess) || key.IsVolatile || g_batchDepth > 0) return ERROR_SUCCESS;
     return WriteAccess(CurrentRegistryPath());
 }
 
 // Deletes `name` under `parent` (no subkey check). Returns whether it held persistent content.
 bool RemoveChild(RegKey& parent, const std::string& name)
 {
-    auto it = parent.children.find(RegFold(name));
-    if (it == parent.children.end()) return false;
-    const bool persistent = !it->second->isVolatile;
-    parent.children.erase(it);
+    auto it = parent.Children.find(RegFold(name));
+    if (it == parent.Children.end()) return false;
+    const bool persistent = !it->second->IsVolatile;
+    parent.Children.erase(it);
     return persistent;
 }
 
@@ -725,7 +725,7 @@ KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR,
             for (const std::string& name : names) {
                 RegKey* next = probe->Child(name);
                 if (!next) {
-                    if (probe->isVolatile && !makeVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+                    if (probe->IsVolatile && !makeVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
                     break;
                 }
                 probe = next;
@@ -735,10 +735,10 @@ KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR,
             RegKey* next = key->Child(name);
             if (!next) {
                 std::unique_ptr<RegKey> fresh(new RegKey);
-                fresh->name = name;
-                fresh->isVolatile = makeVolatile;
+                fresh->Name = name;
+                fresh->IsVolatile = makeVolatile;
                 next = fresh.get();
-                key->children[RegFold(name)] = std::move(fresh);
+                key->Children[RegFold(name)] = std::move(fresh);
                 created = true;
                 if (!makeVolatile) persist = true;
             }
@@ -829,13 +829,13 @@ KWPLATFORM_API LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWOR
         if (s != ERROR_SUCCESS) return s;
         RegValue* value = key->FindValue(name);
         if (!value) {
-            key->values.push_back(RegValue{});
-            value = &key->values.back();
-            value->name = name;
+            key->Values.push_back(RegValue{});
+            value = &key->Values.back();
+            value->Name = name;
         }
-        value->type = dwType;
-        value->data.assign(lpData, lpData + cbData);
-        persist = !key->isVolatile;
+        value->Type = dwType;
+        value->Data.assign(lpData, lpData + cbData);
+        persist = !key->IsVolatile;
         return ERROR_SUCCESS;
     });
 }
@@ -851,7 +851,7 @@ KWPLATFORM_API LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD l
         if (s != ERROR_SUCCESS) return s;
         RegValue* value = key->FindValue(name);
         if (!value) return ERROR_FILE_NOT_FOUND;
-        return CopyOut(value->data, value->type, lpType, lpData, lpcbData);
+        return CopyOut(value->Data, value->Type, lpType, lpData, lpcbData);
     });
 }
 
@@ -862,10 +862,10 @@ KWPLATFORM_API LSTATUS RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
         RegKey* key;
         LSTATUS s = KeyOfHandle(hKey, key);
         if (s != ERROR_SUCCESS) return s;
-        for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-            if (RegFold(it->name) == folded) {
-                key->values.erase(it);
-                persist = !key->isVolatile;
+        for (auto it = key->Values.begin(); it != key->Values.end(); ++it) {
+            if (RegFold(it->Name) == folded) {
+                key->Values.erase(it);
+                persist = !key->IsVolatile;
                 return ERROR_SUCCESS;
             }
         }
@@ -889,7 +889,7 @@ KWPLATFORM_API LSTATUS RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         if (path.empty()) return ERROR_ACCESS_DENIED; // a root cannot be deleted
         RegKey* target = Resolve(root, path);
         if (!target) return ERROR_FILE_NOT_FOUND;
-        if (!target->children.empty() || IsSystemKey(root, path)) return ERROR_ACCESS_DENIED;
+        if (!target->Children.empty() || IsSystemKey(root, path)) return ERROR_ACCESS_DENIED;
         std::vector<std::string> parentPath(path.begin(), path.end() - 1);
         RegKey* parent = Resolve(root, parentPath);
         persist = RemoveChild(*parent, path.back());
@@ -917,25 +917,25 @@ KWPLATFORM_API LSTATUS RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey)
             // Emptying a key (or a root or a system key, which cannot go themselves).
             persist = target->HasPersistentContent();
             std::unique_ptr<RegKey> kept;
-            for (auto& child : target->children) {
+            for (auto& child : target->Children) {
                 std::vector<std::string> childPath = path;
-                childPath.push_back(child.second->name);
+                childPath.push_back(child.second->Name);
                 if (IsSystemKey(root, childPath)) {
-                    for (const auto& grandchild : child.second->children) {
-                        childPath.push_back(grandchild.second->name);
+                    for (const auto& grandchild : child.second->Children) {
+                        childPath.push_back(grandchild.second->Name);
                         MarkDeleted(root, childPath);
                         childPath.pop_back();
                     }
-                    child.second->children.clear();
-                    child.second->values.clear();
+                    child.second->Children.clear();
+                    child.second->Values.clear();
                     kept = std::move(child.second);
                     continue;
                 }
                 MarkDeleted(root, childPath);
             }
-            target->children.clear();
-            target->values.clear();
-            if (kept) target->children[RegFold(kept->name)] = std::move(kept);
+            target->Children.clear();
+            target->Values.clear();
+            if (kept) target->Children[RegFold(kept->Name)] = std::move(kept);
             return ERROR_SUCCESS;
         }
         std::vector<std::string> parentPath(path.begin(), path.end() - 1);
@@ -953,10 +953,10 @@ KWPLATFORM_API LSTATUS RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPD
         RegKey* key;
         LSTATUS s = KeyOfHandle(hKey, key);
         if (s != ERROR_SUCCESS) return s;
-        if (dwIndex >= key->children.size()) return ERROR_NO_MORE_ITEMS;
-        auto it = key->children.begin();
+        if (dwIndex >= key->Children.size()) return ERROR_NO_MORE_ITEMS;
+        auto it = key->Children.begin();
         std::advance(it, dwIndex);
-        const std::string& name = it->second->name;
+        const std::string& name = it->second->Name;
         if (name.size() >= *lpcchName) return ERROR_MORE_DATA;
         if (lpClass && lpcchClass && *lpcchClass == 0) return ERROR_MORE_DATA;
         std::memcpy(lpName, name.c_str(), name.size() + 1);
@@ -978,12 +978,12 @@ KWPLATFORM_API LSTATUS RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName
         RegKey* key;
         LSTATUS s = KeyOfHandle(hKey, key);
         if (s != ERROR_SUCCESS) return s;
-        if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
-        const RegValue& value = key->values[dwIndex];
-        if (value.name.size() >= *lpcchValueName) return ERROR_MORE_DATA;
-        std::memcpy(lpValueName, value.name.c_str(), value.name.size() + 1);
-        *lpcchValueName = static_cast<DWORD>(value.name.size());
-        return CopyOut(value.data, value.type, lpType, lpData, lpcbData);
+        if (dwIndex >= key->Values.size()) return ERROR_NO_MORE_ITEMS;
+        const RegValue& value = key->Values[dwIndex];
+        if (value.Name.size() >= *lpcchValueName) return ERROR_MORE_DATA;
+        std::memcpy(lpValueName, value.Name.c_str(), value.Name.size() + 1);
+        *lpcchValueName = static_cast<DWORD>(value.Name.size());
+        return CopyOut(value.Data, value.Type, lpType, lpData, lpcbData);
     });
 }
 
@@ -1003,15 +1003,15 @@ KWPLATFORM_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchC
         }
         if (lpcchClass) *lpcchClass = 0;
         size_t maxSubKey = 0, maxName = 0, maxData = 0;
-        for (const auto& child : key->children) maxSubKey = std::max(maxSubKey, child.second->name.size());
-        for (const RegValue& v : key->values) {
-            maxName = std::max(maxName, v.name.size());
-            maxData = std::max(maxData, v.data.size());
+        for (const auto& child : key->Children) maxSubKey = std::max(maxSubKey, child.second->Name.size());
+        for (const RegValue& v : key->Values) {
+            maxName = std::max(maxName, v.Name.size());
+            maxData = std::max(maxData, v.Data.size());
         }
-        if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key->children.size());
+        if (lpcSubKeys) *lpcSubKeys = static_cast<DWORD>(key->Children.size());
         if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = static_cast<DWORD>(maxSubKey);
         if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-        if (lpcValues) *lpcValues = static_cast<DWORD>(key->values.size());
+        if (lpcValues) *lpcValues = static_cast<DWORD>(key->Values.size());
         if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = static_cast<DWORD>(maxName);
         if (lpcbMaxValueLen) *lpcbMaxValueLen = static_cast<DWORD>(maxData);
         if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
@@ -1029,10 +1029,10 @@ namespace {
 
 // A wide argument as UTF-8; a null pointer stays null.
 struct NarrowArgument {
-    std::string text;
-    bool null;
-    explicit NarrowArgument(LPCWSTR wide) : text(wide ? kwposix::Narrow(wide) : std::string()), null(!wide) {}
-    LPCSTR get() const { return null ? nullptr : text.c_str(); }
+    std::string Text;
+    bool Null;
+    explicit NarrowArgument(LPCWSTR wide) : Text(wide ? kwposix::Narrow(wide) : std::string()), Null(!wide) {}
+    LPCSTR get() const { return Null ? nullptr : Text.c_str(); }
 };
 
 bool IsStringType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }

@@ -127,37 +127,37 @@ bool DecodeKeyComponent(const std::string& text, std::string& out)
 
 bool IsPlainString(const RegValue& v)
 {
-    if (v.type != REG_SZ || v.data.empty() || v.data.back() != 0) return false;
-    for (size_t i = 0; i + 1 < v.data.size(); ++i)
-        if (v.data[i] == 0) return false;
+    if (v.Type != REG_SZ || v.Data.empty() || v.Data.back() != 0) return false;
+    for (size_t i = 0; i + 1 < v.Data.size(); ++i)
+        if (v.Data[i] == 0) return false;
     return true;
 }
 
 void AppendValue(std::string& out, const RegValue& v)
 {
-    if (v.name.empty()) out += '@';
-    else AppendQuoted(out, v.name.data(), v.name.size());
+    if (v.Name.empty()) out += '@';
+    else AppendQuoted(out, v.Name.data(), v.Name.size());
     out += '=';
     if (IsPlainString(v)) {
-        AppendQuoted(out, reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1);
-    } else if (v.type == REG_DWORD && v.data.size() == 4) {
+        AppendQuoted(out, reinterpret_cast<const char*>(v.Data.data()), v.Data.size() - 1);
+    } else if (v.Type == REG_DWORD && v.Data.size() == 4) {
         uint32_t d;
-        std::memcpy(&d, v.data.data(), 4);
+        std::memcpy(&d, v.Data.data(), 4);
         char buf[16];
         std::snprintf(buf, sizeof buf, "dword:%08x", d);
         out += buf;
     } else {
-        if (v.type == REG_BINARY) {
+        if (v.Type == REG_BINARY) {
             out += "hex:";
         } else {
             char buf[24];
-            std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
+            std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.Type));
             out += buf;
         }
-        for (size_t i = 0; i < v.data.size(); ++i) {
+        for (size_t i = 0; i < v.Data.size(); ++i) {
             if (i) out += ',';
-            out += Hex[v.data[i] >> 4];
-            out += Hex[v.data[i] & 15];
+            out += Hex[v.Data[i] >> 4];
+            out += Hex[v.Data[i] & 15];
         }
     }
     out += '\n';
@@ -165,22 +165,22 @@ void AppendValue(std::string& out, const RegValue& v)
 
 void AppendKey(std::string& out, const RegKey& key, const std::string& path, bool isRoot)
 {
-    if (key.isVolatile) return;
+    if (key.IsVolatile) return;
     // A key without values whose subkey is written needs no header: the
     // subkey's header makes it. A header for every key of a deep path would
     // make the file grow with the square of the depth.
     bool hasPersistentChild = false;
-    for (const auto& child : key.children) hasPersistentChild = hasPersistentChild || !child.second->isVolatile;
-    if (!key.values.empty() || (!isRoot && !hasPersistentChild)) {
+    for (const auto& child : key.Children) hasPersistentChild = hasPersistentChild || !child.second->IsVolatile;
+    if (!key.Values.empty() || (!isRoot && !hasPersistentChild)) {
         out += '[';
         out += path;
         out += "]\n";
-        for (const RegValue& v : key.values) AppendValue(out, v);
+        for (const RegValue& v : key.Values) AppendValue(out, v);
     }
-    for (const auto& child : key.children) {
+    for (const auto& child : key.Children) {
         std::string childPath = path;
         childPath += '\\';
-        AppendKeyComponent(childPath, child.second->name);
+        AppendKeyComponent(childPath, child.second->Name);
         AppendKey(out, *child.second, childPath, false);
     }
 }
@@ -207,9 +207,9 @@ bool ParseValueLine(const std::string& line, RegValue& v)
 {
     size_t pos = 0;
     if (line[0] == '@') {
-        v.name.clear();
+        v.Name.clear();
         pos = 1;
-    } else if (!ReadQuoted(line, pos, v.name) || v.name.empty()) {
+    } else if (!ReadQuoted(line, pos, v.Name) || v.Name.empty()) {
         return false;
     }
     if (pos >= line.size() || line[pos] != '=') return false;
@@ -219,9 +219,9 @@ bool ParseValueLine(const std::string& line, RegValue& v)
         std::string text;
         size_t p = 0;
         if (!ReadQuoted(rest, p, text) || p != rest.size()) return false;
-        v.type = REG_SZ;
-        v.data.assign(text.begin(), text.end());
-        v.data.push_back(0);
+        v.Type = REG_SZ;
+        v.Data.assign(text.begin(), text.end());
+        v.Data.push_back(0);
         return true;
     }
     if (rest.compare(0, 6, "dword:") == 0) {
@@ -233,14 +233,14 @@ bool ParseValueLine(const std::string& line, RegValue& v)
             if (h < 0) return false;
             d = (d << 4) | static_cast<uint32_t>(h);
         }
-        v.type = REG_DWORD;
-        v.data.resize(4);
-        std::memcpy(v.data.data(), &d, 4);
+        v.Type = REG_DWORD;
+        v.Data.resize(4);
+        std::memcpy(v.Data.data(), &d, 4);
         return true;
     }
     if (rest.compare(0, 4, "hex:") == 0) {
-        v.type = REG_BINARY;
-        return ParseHexBytes(rest.substr(4), v.data);
+        v.Type = REG_BINARY;
+        return ParseHexBytes(rest.substr(4), v.Data);
     }
     if (rest.compare(0, 4, "hex(") == 0) {
         const size_t close = rest.find("):");
@@ -251,8 +251,8 @@ bool ParseValueLine(const std::string& line, RegValue& v)
             if (h < 0) return false;
             t = (t << 4) | static_cast<uint32_t>(h);
         }
-        v.type = t;
-        return ParseHexBytes(rest.substr(close + 2), v.data);
+        v.Type = t;
+        return ParseHexBytes(rest.substr(close + 2), v.Data);
     }
     return false;
 }
@@ -287,12 +287,12 @@ RegKey* KeyForHeader(RegTree& tree, const std::string& path)
             return nullptr;
         names.push_back(std::move(name));
     }
-    RegKey* key = &tree.roots[root];
+    RegKey* key = &tree.Roots[root];
     for (std::string& name : names) {
-        auto& slot = key->children[RegFold(name)];
+        auto& slot = key->Children[RegFold(name)];
         if (!slot) {
             slot.reset(new RegKey);
-            slot->name = std::move(name);
+            slot->Name = std::move(name);
         }
         key = slot.get();
     }
@@ -316,31 +316,31 @@ std::string RegFold(const std::string& name)
 
 RegKey* RegKey::Child(const std::string& childName) const
 {
-    auto it = children.find(RegFold(childName));
-    return it == children.end() ? nullptr : it->second.get();
+    auto it = Children.find(RegFold(childName));
+    return it == Children.end() ? nullptr : it->second.get();
 }
 
 RegValue* RegKey::FindValue(const std::string& valueName)
 {
     const std::string folded = RegFold(valueName);
-    for (RegValue& v : values)
-        if (RegFold(v.name) == folded) return &v;
+    for (RegValue& v : Values)
+        if (RegFold(v.Name) == folded) return &v;
     return nullptr;
 }
 
 bool RegKey::HasPersistentContent() const
 {
-    if (isVolatile) return false;
-    if (!values.empty()) return true;
-    for (const auto& child : children)
-        if (!child.second->isVolatile) return true;
+    if (IsVolatile) return false;
+    if (!Values.empty()) return true;
+    for (const auto& child : Children)
+        if (!child.second->IsVolatile) return true;
     return false;
 }
 
 std::string RegSerialize(const RegTree& tree)
 {
     std::string out = "; kwplatform registry\n";
-    for (int r = 0; r < RootCount; ++r) AppendKey(out, tree.roots[r], RootNames[r], true);
+    for (int r = 0; r < RootCount; ++r) AppendKey(out, tree.Roots[r], RootNames[r], true);
     return out;
 }
 
@@ -365,16 +365,16 @@ void RegParse(const std::string& text, RegTree& tree)
         }
         if (!current) continue;
         RegValue v;
-        if (!ParseValueLine(line, v) || v.name.size() > MaxValueName) continue;
+        if (!ParseValueLine(line, v) || v.Name.size() > MaxValueName) continue;
         auto found = index.find(current);
         if (found == index.end()) {
             found = index.emplace(current, std::map<std::string, size_t>()).first;
-            for (size_t i = 0; i < current->values.size(); ++i)
-                found->second.emplace(RegFold(current->values[i].name), i);
+            for (size_t i = 0; i < current->Values.size(); ++i)
+                found->second.emplace(RegFold(current->Values[i].Name), i);
         }
-        const auto slot = found->second.emplace(RegFold(v.name), current->values.size());
-        if (slot.second) current->values.push_back(std::move(v));
-        else current->values[slot.first->second] = std::move(v);
+        const auto slot = found->second.emplace(RegFold(v.Name), current->Values.size());
+        if (slot.second) current->Values.push_back(std::move(v));
+        else current->Values[slot.first->second] = std::move(v);
     }
 }
 

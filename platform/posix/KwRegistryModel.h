@@ -11,18 +11,18 @@
 namespace kwposix {
 
 struct RegValue {
-    std::string name; // "" is the default value
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
+    std::string Name; // "" is the default value
+    DWORD Type = REG_NONE;
+    std::vector<BYTE> Data;
 };
 
 struct RegKey {
-    std::string name; // case preserved
-    bool isVolatile = false;
+    std::string Name; // case preserved
+    bool IsVolatile = false;
     // Subkeys by upper-case name: lookups ignore case and enumeration comes in
     // the order Windows keeps (names compared upper-cased).
-    std::map<std::string, std::unique_ptr<RegKey>> children;
-    std::vector<RegValue> values; // in the order they were first set
+    std::map<std::string, std::unique_ptr<RegKey>> Children;
+    std::vector<RegValue> Values; // in the order they were first set
 
     RegKey* Child(const std::string& name) const;
     RegValue* FindValue(const std::string& name);
@@ -34,7 +34,7 @@ enum RegRoot { RootClasses, RootCurrentUser, RootLocalMachine, RootUsers, RootCo
 const char* RegRootName(int root);
 
 struct RegTree {
-    RegKey roots[RootCount];
+    RegKey Roots[RootCount];
 };
 
 // Upper-cases ASCII letters: key and value names compare this way.

@@ -23,11 +23,11 @@
 #include <vector>
 
 struct HRSRC__ {
-    std::string typeName; // empty for an integer type
-    WORD typeId;
-    WORD id;
-    const void* data;
-    DWORD size;
+    std::string TypeName; // empty for an integer type
+    WORD TypeId;
+    WORD Id;
+    const void* Data;
+    DWORD Size;
 };
 
 namespace {
@@ -75,8 +75,8 @@ bool IntegerFromName(LPCSTR name, WORD& value)
 bool TypeMatches(const HRSRC__& entry, LPCSTR type)
 {
     WORD id;
-    if (IntegerFromName(type, id)) return entry.typeName.empty() && entry.typeId == id;
-    return !entry.typeName.empty() && EqualsIgnoreCase(entry.typeName.c_str(), type);
+    if (IntegerFromName(type, id)) return entry.TypeName.empty() && entry.TypeId == id;
+    return !entry.TypeName.empty() && EqualsIgnoreCase(entry.TypeName.c_str(), type);
 }
 
 HMODULE ProgramModule()
@@ -111,7 +111,7 @@ HRSRC Find(HMODULE module, LPCSTR name, LPCSTR type)
     for (HRSRC__& entry : table->second) {
         if (!TypeMatches(entry, type)) continue;
         typeSeen = true;
-        if (integerName && entry.id == id) return &entry;
+        if (integerName && entry.Id == id) return &entry;
     }
     SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
     return nullptr;
@@ -130,10 +130,10 @@ VersionLookup VersionBlockOf(LPCSTR fileName, std::vector<BYTE>& block)
         if (!kwposix::ModulePath(table.first, path) || kwposix::CanonicalPath(path) != wanted) continue;
         fileSeen = true;
         for (const HRSRC__& entry : table.second) {
-            if (!entry.typeName.empty() || entry.typeId != 16 || entry.id != 1 || !entry.data) continue;
-            const BYTE* data = static_cast<const BYTE*>(entry.data);
+            if (!entry.TypeName.empty() || entry.TypeId != 16 || entry.Id != 1 || !entry.Data) continue;
+            const BYTE* data = static_cast<const BYTE*>(entry.Data);
             uint32_t signature = 0;
-            if (entry.size >= sizeof(VS_FIXEDFILEINFO)) std::memcpy(&signature, data, 4);
+            if (entry.Size >= sizeof(VS_FIXEDFILEINFO)) std::memcpy(&signature, data, 4);
             if (signature == VS_FFI_SIGNATURE) {
                 // A bare fixed-info structure: wrap it in a root node.
                 block.assign(FixedInfoOffset + sizeof(VS_FIXEDFILEINFO), 0);
@@ -144,8 +144,8 @@ VersionLookup VersionBlockOf(LPCSTR fileName, std::vector<BYTE>& block)
                 return VersionLookup::Found;
             }
             WORD length = 0;
-            if (entry.size >= FixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) std::memcpy(&length, data, 2);
-            if (length >= FixedInfoOffset + sizeof(VS_FIXEDFILEINFO) && length <= entry.size &&
+            if (entry.Size >= FixedInfoOffset + sizeof(VS_FIXEDFILEINFO)) std::memcpy(&length, data, 2);
+            if (length >= FixedInfoOffset + sizeof(VS_FIXEDFILEINFO) && length <= entry.Size &&
                 std::memcmp(data + VersionKeyOffset, VersionKey, sizeof VersionKey) == 0) {
                 block.assign(data, data + length);
                 return VersionLookup::Found;
@@ -164,12 +164,12 @@ KWPLATFORM_API void KwRegisterModuleResources(HMODULE hModule, const KwResourceE
     try {
         std::list<HRSRC__> table;
         for (DWORD i = 0; i < count; ++i) {
-            HRSRC__ entry{std::string(), 0, entries[i].id, entries[i].data, entries[i].size};
-            if (!entries[i].type) continue;
-            if (IS_INTRESOURCE(entries[i].type))
-                entry.typeId = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(entries[i].type));
+            HRSRC__ entry{std::string(), 0, entries[i].Id, entries[i].Data, entries[i].Size};
+            if (!entries[i].Type) continue;
+            if (IS_INTRESOURCE(entries[i].Type))
+                entry.TypeId = static_cast<WORD>(reinterpret_cast<ULONG_PTR>(entries[i].Type));
             else
-                entry.typeName = entries[i].type;
+                entry.TypeName = entries[i].Type;
             table.push_back(entry);
         }
         std::lock_guard<std::mutex> lock(g_mutex);
@@ -203,7 +203,7 @@ KWPLATFORM_API HGLOBAL LoadResource(HMODULE, HRSRC hResInfo)
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
-    return const_cast<void*>(hResInfo->data);
+    return const_cast<void*>(hResInfo->Data);
 }
 
 KWPLATFORM_API LPVOID LockResource(HGLOBAL hResData)
@@ -218,7 +218,7 @@ KWPLATFORM_API DWORD SizeofResource(HMODULE, HRSRC hResInfo)
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    return hResInfo->size;
+    return hResInfo->Size;
 }
 
 KWPLATFORM_API int LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax)
@@ -236,8 +236,8 @@ KWPLATFORM_API int LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, in
     std::lock_guard<std::mutex> lock(g_mutex);
     HRSRC resource = Find(hInstance, MAKEINTRESOURCEA(uID), RT_STRING);
     if (!resource) return 0;
-    const char* text = static_cast<const char*>(resource->data);
-    size_t length = text ? strnlen(text, resource->size) : 0;
+    const char* text = static_cast<const char*>(resource->Data);
+    size_t length = text ? strnlen(text, resource->Size) : 0;
     if (length > static_cast<size_t>(cchBufferMax - 1)) {
         // Truncated like Windows, but never inside a UTF-8 sequence.
         length = static_cast<size_t>(cchBufferMax - 1);

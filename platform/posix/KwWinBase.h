@@ -132,10 +132,10 @@ KWPLATFORM_API void SetLastError(DWORD dwErrCode);
 #define RT_STRING MAKEINTRESOURCEA(6)
 #define RT_VERSION MAKEINTRESOURCEA(16)
 typedef struct KwResourceEntry {
-    LPCSTR type;     // MAKEINTRESOURCEA(n) or a name such as "REGISTRY" or "TYPELIB"
-    WORD id;
-    const void* data;
-    DWORD size;
+    LPCSTR Type;     // MAKEINTRESOURCEA(n) or a name such as "REGISTRY" or "TYPELIB"
+    WORD Id;
+    const void* Data;
+    DWORD Size;
 } KwResourceEntry;
 KWPLATFORM_API void KwRegisterModuleResources(HMODULE hModule, const KwResourceEntry* entries, DWORD count);
 KWPLATFORM_API void KwUnregisterModuleResources(HMODULE hModule);

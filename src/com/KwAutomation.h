@@ -53,7 +53,7 @@ public:
         m_S = nullptr;
         return s;
     }
-    bool ok() const noexcept { return m_S != nullptr; }
+    bool Ok() const noexcept { return m_S != nullptr; }
     UINT Length() const noexcept { return SysStringLen(m_S); }
 
 private:

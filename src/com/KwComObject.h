@@ -59,6 +59,6 @@ template <typename Own> class KwSupportErrorInfoImpl : public ISupportErrorInfo 
 public:
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override
     {
-        return IsEqualIID(riid, kw_uuidof<Own>()) ? S_OK : S_FALSE;
+        return IsEqualIID(riid, KwUuidOf<Own>()) ? S_OK : S_FALSE;
     }
 };

@@ -31,10 +31,10 @@ template <typename Self, typename Interface> void* KwCastTo(void* self)
 }
 
 // Inside a class's InterfaceTable(): one entry per interface answered.
-#define KW_INTERFACE_ENTRY(Self, Interface) {&kw_uuidof<Interface>(), &KwCastTo<Self, Interface>}
+#define KW_INTERFACE_ENTRY(Self, Interface) {&KwUuidOf<Interface>(), &KwCastTo<Self, Interface>}
 // An interface reached through a base that is ambiguous (IUnknown through the first interface).
 #define KW_INTERFACE_ENTRY2(Self, Interface, Via)                                                                     \
-    {&kw_uuidof<Interface>(), [](void* self) -> void* {                                                               \
+    {&KwUuidOf<Interface>(), [](void* self) -> void* {                                                               \
          return static_cast<Interface*>(static_cast<Via*>(static_cast<Self*>(self)));                                 \
      }}
 #define KW_INTERFACE_TABLE_END {nullptr, nullptr}

@@ -21,7 +21,7 @@ template <class Target>
 HRESULT PutNamed(Target* target, const OLECHAR* name, const VARIANT& value, LONG type) noexcept
 {
     KwBstr bstrName = KwMakeBstr(name);
-    if (!bstrName.ok()) return E_OUTOFMEMORY;
+    if (!bstrName.Ok()) return E_OUTOFMEMORY;
     target->PutAttribute(bstrName.Get(), value, type);
     return S_OK;
 }
@@ -93,7 +93,7 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::OpenDocument(IKwDataObject* DataObject,
     KwComPtr<IUnknown> storage;
     DataObject->get_Storage(storage.Receive());
     m_Stream.Reset();
-    if (storage) kw_query(storage.Get(), m_Stream.Receive());
+    if (storage) KwQuery(storage.Get(), m_Stream.Receive());
     if (!m_Stream) return E_FAIL;
 
     HRESULT hr = TakeStorageName();
@@ -190,7 +190,7 @@ HRESULT CKwFilterJPEG::DescribeDocument() noexcept
     KwComPtr<IDispatch> child;
     m_Document->CreateChild(index, type, VARIANT_TRUE, nullptr, child.Receive());
     if (!child) return E_FAIL;
-    kw_query(child.Get(), m_Contents.Receive());
+    KwQuery(child.Get(), m_Contents.Receive());
     if (!m_Contents) return E_FAIL;
 
     KwVariant total;
@@ -227,7 +227,7 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::GetNode(VARIANT NodeSpec, VARIANT_BOOL 
     hr = GetOrCreateChild(m_Contents.Get(), childIndex, KW_CONTAINER, &created, &loaded, child.Receive());
     if (hr == E_OUTOFMEMORY) return hr;
     KwComPtr<IKwContainer> node;
-    if (child) kw_query(child.Get(), node.Receive());
+    if (child) KwQuery(child.Get(), node.Receive());
     if (!node) return E_FAIL;
 
     if (created) {
@@ -235,7 +235,7 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::GetNode(VARIANT NodeSpec, VARIANT_BOOL 
         if (FAILED(hr)) return hr;
     }
     if (NodeObject) {
-        hr = kw_query(static_cast<IUnknown*>(node.Get()), NodeObject);
+        hr = KwQuery(static_cast<IUnknown*>(node.Get()), NodeObject);
         if (FAILED(hr)) return hr;
     }
     if (Load == VARIANT_FALSE || loaded) return S_OK;
@@ -326,7 +326,7 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
     KwComPtr<IDispatch> rasterChild;
     node->CreateChild(rasterIndex, rasterType, VARIANT_FALSE, nullptr, rasterChild.Receive());
     KwComPtr<IKwRasterBlock> raster;
-    if (rasterChild) kw_query(rasterChild.Get(), raster.Receive());
+    if (rasterChild) KwQuery(rasterChild.Get(), raster.Receive());
     if (!raster) return E_FAIL;
 
     HRESULT hr = Decode(raster.Get());
@@ -384,7 +384,7 @@ HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
 HRESULT CKwFilterJPEG::CreateStorage(IKwRasterBlock* raster) noexcept
 {
     KwBstr compression = KwMakeBstr(OLESTR("JPEG"));
-    if (!compression.ok()) return E_OUTOFMEMORY;
+    if (!compression.Ok()) return E_OUTOFMEMORY;
     if (m_BitsPerPixel != 8)
         return raster->CreateRasterStorage(m_Width, m_Height, 24, 0, 0, compression.Get(), 0, nullptr);
     KwBuffer<LONG> palette = KwAllocateBuffer<LONG>(GrayColors);

@@ -40,7 +40,7 @@ HRESULT CKwFilterSupport::GetOrCreateChild(IUnknown* Parent, const VARIANT& Inde
     *Created = false;
     *Loaded = false;
     KwComPtr<IKwChildren> children;
-    if (!Parent || FAILED(kw_query(Parent, children.Receive())) || !children) return E_FAIL;
+    if (!Parent || FAILED(KwQuery(Parent, children.Receive())) || !children) return E_FAIL;
 
     KwComPtr<IDispatch> child;
     children->GetChild(Index, nullptr, nullptr, child.Receive());
@@ -52,9 +52,9 @@ HRESULT CKwFilterSupport::GetOrCreateChild(IUnknown* Parent, const VARIANT& Inde
         *Created = true;
     } else {
         KwComPtr<IKwAttribute> attributes;
-        if (SUCCEEDED(kw_query(child.Get(), attributes.Receive())) && attributes) {
+        if (SUCCEEDED(KwQuery(child.Get(), attributes.Receive())) && attributes) {
             KwBstr name = KwMakeBstr(OLESTR("Loaded"));
-            if (!name.ok()) return E_OUTOFMEMORY;
+            if (!name.Ok()) return E_OUTOFMEMORY;
             KwVariant value;
             if (SUCCEEDED(attributes->GetAttribute(name.Get(), nullptr, &value)) && value.vt == VT_BOOL &&
                 value.boolVal == VARIANT_TRUE)

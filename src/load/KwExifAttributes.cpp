@@ -26,7 +26,7 @@ public:
     bool Put(const OLECHAR* name, const char* text) noexcept
     {
         KwBstr bstrName = KwMakeBstr(name);
-        if (!bstrName.ok()) return false;
+        if (!bstrName.Ok()) return false;
         BSTR value = KwNarrowToBstr(text);
         if (!value) return false;
         KwVariant variant;
@@ -61,13 +61,13 @@ HRESULT KwPublishExifAttributes(IKwDocument* document, const JpegMetadata& metad
     CLSID clsid;
     if (FAILED(CLSIDFromProgID(OLESTR("VelEngine.KwAttribute"), &clsid))) return S_FALSE;
     KwComPtr<IKwAttribute> collection;
-    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, kw_uuidof<IKwAttribute>(),
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, KwUuidOf<IKwAttribute>(),
                                   reinterpret_cast<void**>(collection.Receive()));
     if (FAILED(hr) || !collection) return S_FALSE;
 
     {
         KwBstr name = KwMakeBstr(OLESTR("SummaryInformation"));
-        if (!name.ok()) return E_OUTOFMEMORY;
+        if (!name.Ok()) return E_OUTOFMEMORY;
         KwVariant value;
         value.SetDispatch(collection.Get());
         document->PutAttribute(name.Get(), value, AttributeTypeInfo); // result deliberately ignored

@@ -27,7 +27,7 @@ HRESULT CKwFilterSaveJPEG::CreateDocument(IKwDataObject* DataObject, IKwDescript
     KwComPtr<IUnknown> storage;
     DataObject->get_Storage(storage.Receive());
     KwComPtr<IStream> stream;
-    if (storage) kw_query<IStream>(storage.Get(), stream.Receive());
+    if (storage) KwQuery<IStream>(storage.Get(), stream.Receive());
     OutputStream = stream;
     if (!OutputStream) return E_FAIL; // not bound, or bound to something that is not a stream
 

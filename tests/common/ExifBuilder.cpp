@@ -29,19 +29,19 @@ ExifBuilder::Bytes ExifBuilder::U32(uint32_t v) const
 
 ExifBuilder& ExifBuilder::AddValue(int dir, uint16_t tag, uint16_t format, uint32_t count, const Bytes& value)
 {
-    m_Dirs.at(dir).entries.push_back(Entry{tag, format, count, value, false, 0, -1});
+    m_Dirs.at(dir).Entries.push_back(Entry{tag, format, count, value, false, 0, -1});
     return *this;
 }
 
 ExifBuilder& ExifBuilder::AddRaw(int dir, uint16_t tag, uint16_t format, uint32_t count, uint32_t valueField)
 {
-    m_Dirs.at(dir).entries.push_back(Entry{tag, format, count, {}, true, valueField, -1});
+    m_Dirs.at(dir).Entries.push_back(Entry{tag, format, count, {}, true, valueField, -1});
     return *this;
 }
 
 ExifBuilder& ExifBuilder::AddLink(int dir, uint16_t tag, int child)
 {
-    m_Dirs.at(dir).entries.push_back(Entry{tag, Long, 1, {}, false, 0, child});
+    m_Dirs.at(dir).Entries.push_back(Entry{tag, Long, 1, {}, false, 0, child});
     return *this;
 }
 
@@ -114,15 +114,15 @@ ExifBuilder& ExifBuilder::AddUndefined(int dir, uint16_t tag, const Bytes& value
 
 ExifBuilder& ExifBuilder::SetNext(int dir, int next)
 {
-    m_Dirs.at(dir).next = next;
-    m_Dirs.at(dir).nextRaw = false;
+    m_Dirs.at(dir).Next = next;
+    m_Dirs.at(dir).NextRaw = false;
     return *this;
 }
 
 ExifBuilder& ExifBuilder::SetNextRaw(int dir, uint32_t offset)
 {
-    m_Dirs.at(dir).nextRaw = true;
-    m_Dirs.at(dir).nextField = offset;
+    m_Dirs.at(dir).NextRaw = true;
+    m_Dirs.at(dir).NextField = offset;
     return *this;
 }
 
@@ -140,9 +140,9 @@ ExifBuilder& ExifBuilder::SetTrailer(const Bytes& trailer)
 
 uint32_t ExifBuilder::DirectorySize(const Directory& d)
 {
-    uint32_t size = 2 + 12 * static_cast<uint32_t>(d.entries.size()) + 4;
-    for (const Entry& e : d.entries)
-        if (!e.raw && e.linkTo < 0 && e.value.size() > 4) size += static_cast<uint32_t>((e.value.size() + 1) & ~size_t(1));
+    uint32_t size = 2 + 12 * static_cast<uint32_t>(d.Entries.size()) + 4;
+    for (const Entry& e : d.Entries)
+        if (!e.Raw && e.LinkTo < 0 && e.Value.size() > 4) size += static_cast<uint32_t>((e.Value.size() + 1) & ~size_t(1));
     return size;
 }
 
@@ -190,28 +190,28 @@ ExifBuilder::Bytes ExifBuilder::Tiff() const
     for (size_t di = 0; di < m_Dirs.size(); ++di) {
         const Directory& d = m_Dirs[di];
         if (out.size() != offsets[di]) throw std::logic_error("ExifBuilder layout");
-        uint32_t data = offsets[di] + 2 + 12 * static_cast<uint32_t>(d.entries.size()) + 4;
+        uint32_t data = offsets[di] + 2 + 12 * static_cast<uint32_t>(d.Entries.size()) + 4;
         Bytes dataArea;
-        append(U16(static_cast<uint16_t>(d.entries.size())));
-        for (const Entry& e : d.entries) {
-            append(U16(e.tag));
-            append(U16(e.format));
-            append(U32(e.count));
-            if (e.raw) {
-                append(U32(e.rawField));
-            } else if (e.linkTo >= 0) {
-                append(U32(offsets.at(e.linkTo)));
-            } else if (e.value.size() <= 4) {
-                Bytes field = e.value;
+        append(U16(static_cast<uint16_t>(d.Entries.size())));
+        for (const Entry& e : d.Entries) {
+            append(U16(e.Tag));
+            append(U16(e.Format));
+            append(U32(e.Count));
+            if (e.Raw) {
+                append(U32(e.RawField));
+            } else if (e.LinkTo >= 0) {
+                append(U32(offsets.at(e.LinkTo)));
+            } else if (e.Value.size() <= 4) {
+                Bytes field = e.Value;
                 field.resize(4, 0);
                 append(field);
             } else {
                 append(U32(data + static_cast<uint32_t>(dataArea.size())));
-                dataArea.insert(dataArea.end(), e.value.begin(), e.value.end());
+                dataArea.insert(dataArea.end(), e.Value.begin(), e.Value.end());
                 if (dataArea.size() & 1) dataArea.push_back(0);
             }
         }
-        append(U32(d.nextRaw ? d.nextField : d.next >= 0 ? offsets.at(d.next) : 0));
+        append(U32(d.NextRaw ? d.NextField : d.Next >= 0 ? offsets.at(d.Next) : 0));
         append(dataArea);
     }
     append(m_Trailer);

@@ -73,19 +73,19 @@ public:
 
 private:
     struct Entry {
-        uint16_t tag;
-        uint16_t format;
-        uint32_t count;
-        Bytes value;     // block order; inline when 4 bytes or fewer
-        bool raw;        // value field written as rawField
-        uint32_t rawField;
-        int linkTo;      // >= 0: value field is that directory's offset
+        uint16_t Tag;
+        uint16_t Format;
+        uint32_t Count;
+        Bytes Value;     // block order; inline when 4 bytes or fewer
+        bool Raw;        // value field written as rawField
+        uint32_t RawField;
+        int LinkTo;      // >= 0: value field is that directory's offset
     };
     struct Directory {
-        std::vector<Entry> entries;
-        int next = -1;
-        bool nextRaw = false;
-        uint32_t nextField = 0;
+        std::vector<Entry> Entries;
+        int Next = -1;
+        bool NextRaw = false;
+        uint32_t NextField = 0;
     };
 
     void Layout(std::vector<uint32_t>& offsets, uint32_t& end) const;

@@ -91,14 +91,14 @@ TEST(KwHostEngineTest, AttributeClassIsReachableByProgIdOnlyWhileStarted)
 TEST(KwHostEngineTest, AttributeClassCanBeMadeUnavailableOrFailing)
 {
     KwHostEngine engine;
-    KwHostDouble(engine).Switches().attributeClassUnavailable = true;
+    KwHostDouble(engine).Switches().AttributeClassUnavailable = true;
     ASSERT_EQ(S_OK, engine.Start());
     KwComPtr<IKwAttribute> collection;
     EXPECT_TRUE(FAILED(CreateByProgId(&collection)));
     engine.Stop();
 
-    KwHostDouble(engine).Switches().attributeClassUnavailable = false;
-    KwHostDouble(engine).Switches().attributeCreateResult = E_OUTOFMEMORY;
+    KwHostDouble(engine).Switches().AttributeClassUnavailable = false;
+    KwHostDouble(engine).Switches().AttributeCreateResult = E_OUTOFMEMORY;
     ASSERT_EQ(S_OK, engine.Start());
     EXPECT_EQ(E_OUTOFMEMORY, CreateByProgId(&collection));
     EXPECT_FALSE(collection);
@@ -120,18 +120,18 @@ TEST(KwHostEngineTest, DataObjectHandsOutItsStorageAndName)
         EXPECT_EQ(S_OK, object->get_Storage(storage.Receive()));
         EXPECT_EQ(refsBefore + 1, stream->References()) << "the storage comes with a reference";
         KwComPtr<IStream> asStream;
-        EXPECT_EQ(S_OK, kw_query(storage.Get(), asStream.Receive()));
+        EXPECT_EQ(S_OK, KwQuery(storage.Get(), asStream.Receive()));
 
         KwBstr name;
         EXPECT_EQ(S_OK, object->get_StorageName(name.Receive()));
         EXPECT_EQ("photo.jpg", KwNarrow(name.Get()));
         data->SetNameMode(KwHostNameMode::Empty);
         EXPECT_EQ(S_OK, object->get_StorageName(name.Receive()));
-        EXPECT_TRUE(name.ok());
+        EXPECT_TRUE(name.Ok());
         EXPECT_EQ(0u, name.Length());
         data->SetNameMode(KwHostNameMode::Null);
         EXPECT_EQ(S_OK, object->get_StorageName(name.Receive()));
-        EXPECT_FALSE(name.ok());
+        EXPECT_FALSE(name.Ok());
         data->SetNameMode(KwHostNameMode::Fail);
         EXPECT_EQ(E_FAIL, object->get_StorageName(name.Receive()));
 
@@ -158,7 +158,7 @@ TEST(KwHostEngineTest, DataObjectHandsOutItsStorageAndName)
         KwComPtr<IUnknown> storage;
         EXPECT_EQ(S_OK, data->get_Storage(storage.Receive()));
         KwComPtr<IStream> noStream;
-        EXPECT_EQ(E_NOINTERFACE, kw_query(storage.Get(), noStream.Receive()));
+        EXPECT_EQ(E_NOINTERFACE, KwQuery(storage.Get(), noStream.Receive()));
         KW_STORAGE_TYPE type = KW_STORAGE_NONE;
         EXPECT_EQ(S_OK, data->get_StorageType(&type));
         EXPECT_EQ(KW_STORAGE_STRUCTURED, type);
@@ -184,7 +184,7 @@ TEST(KwHostEngineTest, DataObjectBindsFilesByName)
         KwComPtr<IUnknown> storage;
         ASSERT_EQ(S_OK, data->get_Storage(storage.Receive()));
         KwComPtr<IStream> stream;
-        ASSERT_EQ(S_OK, kw_query(storage.Get(), stream.Receive()));
+        ASSERT_EQ(S_OK, KwQuery(storage.Get(), stream.Receive()));
         ULONG n = 0;
         EXPECT_EQ(S_OK, stream->Write("\xFF\xD8", 2, &n));
     }
@@ -225,20 +225,20 @@ TEST(KwHostEngineTest, CallLogRecordsCallsInOrderAndInjectsFaults)
     EXPECT_EQ(S_OK, doc->PutAttribute(a.Get(), V::I4(2).Get(), 2));
     EXPECT_EQ(E_OUTOFMEMORY, doc->PutAttribute(b.Get(), V::I4(3).Get(), 0));
     EXPECT_EQ(S_OK, doc->PutAttribute(b.Get(), V::I4(4).Get(), 0));
-    EXPECT_EQ(2, document->FindAttribute("A")->value.Get().lVal);
-    EXPECT_EQ(4, document->FindAttribute("B")->value.Get().lVal);
+    EXPECT_EQ(2, document->FindAttribute("A")->Value.Get().lVal);
+    EXPECT_EQ(4, document->FindAttribute("B")->Value.Get().lVal);
 
     const KwHostCallLog& log = KwHostDouble(engine).Log();
     EXPECT_EQ((std::vector<std::string>{"PutAttribute(A)", "CreateChild(\"Contents\")", "PutAttribute(A)",
                                         "PutAttribute(B)", "PutAttribute(B)"}),
               log.Steps());
-    EXPECT_EQ("document.PutAttribute(\"A\", VT_I4 1, Type 2) -> S_OK", log[0].text);
-    EXPECT_EQ("document.CreateChild(\"Contents\", VT_I2 1101, Protected -1) -> S_OK", log[1].text);
-    EXPECT_EQ(KW_CONTENTS, log[1].type);
-    EXPECT_EQ(VT_I2, log[1].value.Type());
-    EXPECT_EQ(VT_BSTR, log[1].index.Type());
-    EXPECT_EQ(VARIANT_TRUE, log[1].flag);
-    EXPECT_EQ(E_OUTOFMEMORY, log[3].result);
+    EXPECT_EQ("document.PutAttribute(\"A\", VT_I4 1, Type 2) -> S_OK", log[0].Text);
+    EXPECT_EQ("document.CreateChild(\"Contents\", VT_I2 1101, Protected -1) -> S_OK", log[1].Text);
+    EXPECT_EQ(KW_CONTENTS, log[1].Type);
+    EXPECT_EQ(VT_I2, log[1].Value.Type());
+    EXPECT_EQ(VT_BSTR, log[1].Index.Type());
+    EXPECT_EQ(VARIANT_TRUE, log[1].Flag);
+    EXPECT_EQ(E_OUTOFMEMORY, log[3].Result);
     EXPECT_EQ(2u, log.IndexOf("PutAttribute", "A", 1));
     EXPECT_EQ(5u, log.IndexOf("EndObject"));
     EXPECT_EQ(5u, KwHostDouble(engine).CallCount());
@@ -271,13 +271,13 @@ TEST(KwHostEngineTest, ReportReadsAttributesAndNestedCollections)
     std::vector<KwHostReportedAttribute> entries;
     ASSERT_EQ(S_OK, KwHostAttributeReport::Read(static_cast<IKwDocument*>(document.Get()), &entries));
     ASSERT_EQ(3u, entries.size());
-    EXPECT_EQ("Format", entries[0].name);
-    EXPECT_EQ("JPEG (Exif)", entries[0].value.ValueText());
+    EXPECT_EQ("Format", entries[0].Name);
+    EXPECT_EQ("JPEG (Exif)", entries[0].Value.ValueText());
     const KwHostReportedAttribute* summary = KwHostAttributeReport::Find(entries, "SummaryInformation");
     ASSERT_NE(nullptr, summary);
-    ASSERT_EQ(2u, summary->children.size());
-    EXPECT_EQ("ExifMake", summary->children[0].name);
-    EXPECT_EQ("Canon", summary->children[0].value.ValueText());
+    ASSERT_EQ(2u, summary->Children.size());
+    EXPECT_EQ("ExifMake", summary->Children[0].Name);
+    EXPECT_EQ("Canon", summary->Children[0].Value.ValueText());
     EXPECT_EQ(0u, KwHostDouble(engine).Log().Size()) << "reading a report is not a filter's call";
 
     // A collection holding itself is not followed for ever.

@@ -37,7 +37,7 @@ protected:
 TEST_F(KwHostLayoutTest, DocumentSlots)
 {
     KwComPtr<IKwDocument> document;
-    ASSERT_EQ(S_OK, kw_query(static_cast<IKwDocument*>(m_Document.Get()), document.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(static_cast<IKwDocument*>(m_Document.Get()), document.Receive()));
     KwBstr name = KwBstr::FromNarrow("DocType");
     EXPECT_EQ(S_OK, CallSlot(document.Get(), 12, name.Get(), V::I4(2).Get(), LONG(2))); // PutAttribute
     KwVariant value;
@@ -70,14 +70,14 @@ TEST_F(KwHostLayoutTest, NodeSlots)
                         ->CreateChild(V::Text("Contents").Get(), V::I2(KW_CONTENTS).Get(), VARIANT_TRUE, nullptr,
                                       contentsObject.Receive()));
     KwComPtr<IKwContents> contents;
-    ASSERT_EQ(S_OK, kw_query(contentsObject.Get(), contents.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(contentsObject.Get(), contents.Receive()));
     KwBstr total = KwBstr::FromNarrow("TotalNodes");
     EXPECT_EQ(S_OK, CallSlot(contents.Get(), 12, total.Get(), V::I4(1).Get(), LONG(2))); // PutAttribute
     EXPECT_TRUE(m_Document->Contents()->HasAttribute("TotalNodes"));
 
     // IKwChildren: GetChild 8, CreateChild 10, ChildCount 13, GetChildIndex 14.
     KwComPtr<IKwChildren> children;
-    ASSERT_EQ(S_OK, kw_query(contentsObject.Get(), children.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(contentsObject.Get(), children.Receive()));
     IDispatch* node = nullptr;
     EXPECT_EQ(S_OK, CallSlot(children.Get(), 10, V::I4(1).Get(), V::I4(KW_CONTAINER).Get(),
                              VARIANT_BOOL(VARIANT_TRUE), static_cast<VARIANT*>(nullptr), &node));
@@ -98,7 +98,7 @@ TEST_F(KwHostLayoutTest, NodeSlots)
 
     // IKwContainer: PutAttribute 12, CreateChild 18.
     KwComPtr<IKwContainer> container;
-    ASSERT_EQ(S_OK, kw_query(node, container.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(node, container.Receive()));
     KwBstr nodeId = KwBstr::FromNarrow("NodeID");
     EXPECT_EQ(S_OK, CallSlot(container.Get(), 12, nodeId.Get(), V::I4(1).Get(), LONG(2)));
     IDispatch* raster = nullptr;
@@ -110,7 +110,7 @@ TEST_F(KwHostLayoutTest, NodeSlots)
 
     // IKwAttribute: AttributeCount 7, GetAttribute 8, PutAttribute 9, GetAttributeName 11.
     KwComPtr<IKwAttribute> attributes;
-    ASSERT_EQ(S_OK, kw_query(node, attributes.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(node, attributes.Receive()));
     KwBstr loaded = KwBstr::FromNarrow("Loaded");
     EXPECT_EQ(S_OK, CallSlot(attributes.Get(), 9, loaded.Get(), V::Bool(true).Get(), LONG(2)));
     KwVariant value;
@@ -130,7 +130,7 @@ TEST_F(KwHostLayoutTest, RasterBlockAndCollectionSlots)
     KwComPtr<KwHostRasterBlock> block;
     ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", block.Receive(), m_Engine.Context()));
     KwComPtr<IKwRasterBlock> raster;
-    ASSERT_EQ(S_OK, kw_query(static_cast<IKwRasterBlock*>(block.Get()), raster.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(static_cast<IKwRasterBlock*>(block.Get()), raster.Receive()));
     KwBstr compression = KwBstr::FromNarrow("JPEG");
     EXPECT_EQ(S_OK, CallSlot(raster.Get(), 17, LONG(10), LONG(2), LONG(24), LONG(0), LONG(0), compression.Get(),
                              LONG(0), static_cast<LONG*>(nullptr))); // CreateRasterStorage
@@ -150,7 +150,7 @@ TEST_F(KwHostLayoutTest, RasterBlockAndCollectionSlots)
     KwBstr exposure = KwBstr::FromNarrow("ExifExposure");
     EXPECT_EQ(S_OK, CallSlot(static_cast<IKwAttribute*>(collection.Get()), 9, exposure.Get(),
                              V::Text("0.0080").Get(), LONG(2)));
-    EXPECT_EQ("0.0080", collection->FindAttribute("ExifExposure")->value.ValueText());
+    EXPECT_EQ("0.0080", collection->FindAttribute("ExifExposure")->Value.ValueText());
 }
 
 TEST_F(KwHostLayoutTest, DataObjectStreamAndSinkSlots)
@@ -170,7 +170,7 @@ TEST_F(KwHostLayoutTest, DataObjectStreamAndSinkSlots)
                                   KW_STORAGE_STRUCTURED)); // BindToStorageWrite
 
     KwComPtr<IStream> asStream;
-    ASSERT_EQ(S_OK, kw_query(storage, asStream.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(storage, asStream.Receive()));
     storage->Release();
     char buffer[4] = {};
     ULONG n = 0;

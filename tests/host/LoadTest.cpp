@@ -54,9 +54,9 @@ TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
     options.Kind = TestJpeg::Gray;
     TestJpeg::Bytes file = TestJpeg::Make(options);
     ASSERT_EQ(S_OK, KwHostLoad(m_Engine, m_Filter.Get(), Stream(file), "gray.jpg", &m_Result));
-    EXPECT_EQ(S_OK, m_Result.openResult);
-    EXPECT_EQ(S_OK, m_Result.nodeResult);
-    EXPECT_TRUE(m_Result.node);
+    EXPECT_EQ(S_OK, m_Result.OpenResult);
+    EXPECT_EQ(S_OK, m_Result.NodeResult);
+    EXPECT_TRUE(m_Result.NodeDispatch);
 
     std::vector<std::string> steps = KwHostDouble(m_Engine).Log().Steps();
     std::vector<std::string> withoutRows;
@@ -85,8 +85,8 @@ TEST_F(KwHostLoadTest, HostCallsArriveInOrderAndTheRowsAreKept)
     ASSERT_EQ(stride, raster->Stride());
     for (LONG y = 0; y < raster->Height(); ++y)
         EXPECT_EQ(0, std::memcmp(expected.data() + y * stride, raster->Row(y), static_cast<size_t>(stride))) << y;
-    EXPECT_EQ("JPEG", m_Result.document->FindAttribute("Format")->value.ValueText());
-    EXPECT_EQ(VARIANT_TRUE, m_Result.Node()->FindAttribute("Loaded")->value.Get().boolVal);
+    EXPECT_EQ("JPEG", m_Result.Document->FindAttribute("Format")->Value.ValueText());
+    EXPECT_EQ(VARIANT_TRUE, m_Result.Node()->FindAttribute("Loaded")->Value.Get().boolVal);
 }
 
 TEST_F(KwHostLoadTest, OpenOnlyAndStorageNameSwitches)
@@ -94,10 +94,10 @@ TEST_F(KwHostLoadTest, OpenOnlyAndStorageNameSwitches)
     TestJpeg::Options options;
     TestJpeg::Bytes file = TestJpeg::Make(options);
     KwHostLoadOptions load;
-    load.getNode = false;
-    load.nameMode = KwHostNameMode::Empty;
+    load.GetNode = false;
+    load.NameMode = KwHostNameMode::Empty;
     ASSERT_EQ(S_OK, KwHostLoad(m_Engine, m_Filter.Get(), Stream(file), load, &m_Result));
-    EXPECT_EQ(E_FAIL, m_Result.nodeResult) << "GetNode was not called";
+    EXPECT_EQ(E_FAIL, m_Result.NodeResult) << "GetNode was not called";
     EXPECT_NE(nullptr, m_Result.Contents());
     EXPECT_EQ(nullptr, m_Result.Node());
     EXPECT_EQ(0u, KwHostDouble(m_Engine).Log().Count("GetChild"));
@@ -107,7 +107,7 @@ TEST_F(KwHostLoadTest, OpenOnlyAndStorageNameSwitches)
     const unsigned char text[40] = "not a JPEG file at all, just some text";
     EXPECT_EQ(E_FAIL, KwHostLoad(m_Engine, m_Filter.Get(), Stream(TestJpeg::Bytes(text, text + 40)), "a.jpg",
                                  &m_Result));
-    EXPECT_EQ(E_FAIL, m_Result.openResult);
+    EXPECT_EQ(E_FAIL, m_Result.OpenResult);
 }
 
 TEST_F(KwHostLoadTest, SinkSeesProgressAndCanStopTheLoad)

@@ -68,9 +68,9 @@ TEST_F(KwHostRasterBlockTest, StorageKeepsItsParametersAndACopyOfThePalette)
     EXPECT_EQ(-1, table[4]) << "no more than MaxColors entries are written";
 
     const KwHostCall& call = KwHostDouble(m_Engine).Log()[0];
-    EXPECT_EQ("CreateRasterStorage", call.method);
-    EXPECT_EQ((std::vector<LONGLONG>{100, 10, 8, 72, 96, 256}), call.args);
-    EXPECT_EQ("JPEG", call.name);
+    EXPECT_EQ("CreateRasterStorage", call.Method);
+    EXPECT_EQ((std::vector<LONGLONG>{100, 10, 8, 72, 96, 256}), call.Args);
+    EXPECT_EQ("JPEG", call.Name);
 
     EXPECT_EQ(E_UNEXPECTED, Storage(10, 10, 24)) << "one storage per block";
 }
@@ -104,9 +104,9 @@ TEST_F(KwHostRasterBlockTest, InvalidStorageIsRefused)
     m_Engine.SetMaxRasterPixels(99);
     EXPECT_EQ(E_OUTOFMEMORY, Storage(10, 10, 24));
     m_Engine.SetMaxRasterPixels(100);
-    KwHostDouble(m_Engine).Switches().createRasterStorageResult = E_ACCESSDENIED;
+    KwHostDouble(m_Engine).Switches().CreateRasterStorageResult = E_ACCESSDENIED;
     EXPECT_EQ(E_ACCESSDENIED, Storage(10, 10, 24));
-    KwHostDouble(m_Engine).Switches().createRasterStorageResult = S_OK;
+    KwHostDouble(m_Engine).Switches().CreateRasterStorageResult = S_OK;
     EXPECT_EQ(S_OK, Storage(10, 10, 24));
 }
 
@@ -140,13 +140,13 @@ TEST_F(KwHostRasterBlockTest, RowsAreCopiedStrideBytesEachAndLogged)
 
     ASSERT_EQ(1u, KwHostScanlineCalls(m_Block).size());
     const KwHostScanlineCall& logged = KwHostScanlineCalls(m_Block)[0];
-    EXPECT_EQ(KW_RASTER_RGB, logged.dataType);
-    EXPECT_EQ(1, logged.startLine);
-    EXPECT_EQ(2, logged.noLines);
-    EXPECT_EQ(40, logged.bytesPerLine);
+    EXPECT_EQ(KW_RASTER_RGB, logged.DataType);
+    EXPECT_EQ(1, logged.StartLine);
+    EXPECT_EQ(2, logged.NoLines);
+    EXPECT_EQ(40, logged.BytesPerLine);
     size_t at = KwHostDouble(m_Engine).Log().IndexOf("AddScanline1");
     ASSERT_LT(at, KwHostDouble(m_Engine).Log().Size());
-    EXPECT_EQ((std::vector<LONGLONG>{KW_RASTER_RGB, 1, 2, 40}), KwHostDouble(m_Engine).Log()[at].args);
+    EXPECT_EQ((std::vector<LONGLONG>{KW_RASTER_RGB, 1, 2, 40}), KwHostDouble(m_Engine).Log()[at].Args);
 }
 
 TEST_F(KwHostRasterBlockTest, RowsOutsideTheImageOrOfTheWrongKindAreRefused)
@@ -185,9 +185,9 @@ TEST_F(KwHostRasterBlockTest, NoRowsWithoutStorageAndEndObjectAnswersTheSwitch)
     EXPECT_EQ(S_OK, Block()->GetColorTable(0, nullptr, &colors));
     EXPECT_EQ(0, colors);
 
-    KwHostDouble(m_Engine).Switches().endObjectResult = E_ABORT;
+    KwHostDouble(m_Engine).Switches().EndObjectResult = E_ABORT;
     EXPECT_EQ(E_ABORT, Block()->EndObject());
-    KwHostDouble(m_Engine).Switches().endObjectResult = S_FALSE;
+    KwHostDouble(m_Engine).Switches().EndObjectResult = S_FALSE;
     EXPECT_EQ(S_FALSE, Block()->EndObject());
     EXPECT_EQ(2u, m_Block->EndObjectCalls());
     LONG type = 0;

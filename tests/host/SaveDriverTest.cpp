@@ -41,7 +41,7 @@ public:
     {
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
-        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, kw_uuidof<Interface>())) {
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, KwUuidOf<Interface>())) {
             *ppv = static_cast<Interface*>(this);
             AddRef();
             return S_OK;
@@ -134,7 +134,7 @@ public:
         KwComPtr<IUnknown> storage;
         DataObject->get_Storage(storage.Receive());
         KwComPtr<IStream> stream;
-        rec->gotStream = SUCCEEDED(kw_query(storage.Get(), stream.Receive()));
+        rec->gotStream = SUCCEEDED(KwQuery(storage.Get(), stream.Receive()));
         *SaveObject = new FakeStructure(rec, 0);
         return S_OK;
     }
@@ -188,11 +188,11 @@ protected:
 TEST_F(KwHostSaveDriverTest, WalksTheImageAsAHostDoes)
 {
     KwHostImage image = KwHostImage::Make(10, 3, 24);
-    image.dpiX = 300;
-    image.dpiY = 200;
+    image.DpiX = 300;
+    image.DpiY = 200;
     image.Row(1)[0] = 0x42;
     KwHostSaveOptions options;
-    options.levels = {KW_DOCUMENT, KW_CONTAINER};
+    options.Levels = {KW_DOCUMENT, KW_CONTAINER};
     ASSERT_EQ(S_OK, Save(image, options));
     EXPECT_TRUE(m_Rec->gotStream) << "the data object is bound to the output stream";
     EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1100 at 0", "CreateObject 1102 at 1",
@@ -251,7 +251,7 @@ TEST_F(KwHostSaveDriverTest, OneBitRowsTravelAsRunsThatReproduceTheRow)
     // A chosen type sends the row bytes as they are.
     Fresh();
     KwHostSaveOptions options;
-    options.dataType = KW_RASTER_INDEX_8;
+    options.DataType = KW_RASTER_INDEX_8;
     ASSERT_EQ(S_OK, Save(image, options));
     EXPECT_EQ(KW_RASTER_INDEX_8, m_Rec->dataTypes[0]);
     EXPECT_EQ(0xE0, m_Rec->lines[0][0]);
@@ -277,12 +277,12 @@ TEST_F(KwHostSaveDriverTest, FirstFailureIsReturnedAndTheWalkStillCloses)
 
     Fresh();
     KwHostSaveOptions options;
-    options.levels = {KW_TEXT_BLOCK};
+    options.Levels = {KW_TEXT_BLOCK};
     EXPECT_EQ(E_INVALIDARG, Save(KwHostImage::Make(4, 5, 24), options));
     EXPECT_EQ("CreateObject", m_FailedStep);
 
     KwHostImage broken = KwHostImage::Make(4, 5, 24);
-    broken.pixels.resize(10);
+    broken.Pixels.resize(10);
     EXPECT_EQ(E_INVALIDARG, Save(broken)) << "rows shorter than the image says are not sent";
     KwHostSaveDriver driver(m_Engine.Context());
     EXPECT_EQ(E_POINTER, driver.Save(static_cast<IKwFilterSave*>(nullptr), m_Output.Get(), KwHostImage::Make(1, 1, 24)));
@@ -295,12 +295,12 @@ TEST_F(KwHostSaveDriverTest, FirstFailureIsReturnedAndTheWalkStillCloses)
 TEST_F(KwHostSaveDriverTest, RowsFromASourceTravelInBands)
 {
     KwHostImage image;
-    image.width = 600; // 1800 bytes a row: 582 rows make a band
-    image.height = 1000;
-    image.bitsPerPixel = 24;
+    image.Width = 600; // 1800 bytes a row: 582 rows make a band
+    image.Height = 1000;
+    image.BitsPerPixel = 24;
     std::vector<std::pair<LONG, LONG>> asked;
     auto pattern = [](LONG y, size_t x) { return static_cast<unsigned char>(y * 7 + static_cast<LONG>(x)); };
-    image.rowSource = [&](LONG first, LONG count, unsigned char* rows) {
+    image.RowSource = [&](LONG first, LONG count, unsigned char* rows) {
         asked.push_back({first, count});
         for (LONG y = 0; y < count; ++y)
             for (size_t x = 0; x < 1800; ++x) rows[static_cast<size_t>(y) * 1800 + x] = pattern(first + y, x);
@@ -318,7 +318,7 @@ TEST_F(KwHostSaveDriverTest, RowsFromASourceTravelInBands)
     EXPECT_EQ(pattern(582, 0), m_Rec->bands[1].front());
 
     Fresh();
-    image.rowSource = [](LONG first, LONG, unsigned char*) { return first == 0 ? S_OK : E_FAIL; };
+    image.RowSource = [](LONG first, LONG, unsigned char*) { return first == 0 ? S_OK : E_FAIL; };
     EXPECT_EQ(E_FAIL, Save(image));
     EXPECT_EQ("reading the image", m_FailedStep);
     EXPECT_EQ((std::vector<std::string>{"CreateDocument", "CreateObject 1202 at 0", "CreateRasterStorage",
@@ -327,8 +327,8 @@ TEST_F(KwHostSaveDriverTest, RowsFromASourceTravelInBands)
 
     Fresh();
     KwHostImage bits = KwHostImage::Make(9, 3, 1);
-    bits.pixels.clear();
-    bits.rowSource = [](LONG, LONG count, unsigned char* rows) {
+    bits.Pixels.clear();
+    bits.RowSource = [](LONG, LONG count, unsigned char* rows) {
         std::fill(rows, rows + 4 * count, 0xFF);
         return S_OK;
     };

@@ -109,25 +109,25 @@ TEST_F(KwHostStreamTest, ReadLogShowsTheRequestPattern)
     EXPECT_EQ((std::vector<ULONG>{4096, 4096, 1808, 0}), Drain(m_Stream.Get()));
     EXPECT_EQ((std::vector<ULONG>{4096, 4096, 4096, 4096}), KwHostDouble(m_Stream).ReadRequests());
     ASSERT_EQ(4u, KwHostDouble(m_Stream).ReadLog().size());
-    EXPECT_EQ(1808u, KwHostDouble(m_Stream).ReadLog()[2].done);
-    EXPECT_EQ(S_FALSE, KwHostDouble(m_Stream).ReadLog()[2].result);
+    EXPECT_EQ(1808u, KwHostDouble(m_Stream).ReadLog()[2].Done);
+    EXPECT_EQ(S_FALSE, KwHostDouble(m_Stream).ReadLog()[2].Result);
     EXPECT_EQ(10000u, KwHostDouble(m_Stream).BytesDelivered());
     EXPECT_EQ(4u, KwHostDouble(m_Engine).Log().Count("Read"));
-    EXPECT_EQ("stream.Read(4096 bytes, 1808 read) -> S_FALSE", KwHostDouble(m_Engine).Log()[2].text);
+    EXPECT_EQ("stream.Read(4096 bytes, 1808 read) -> S_FALSE", KwHostDouble(m_Engine).Log()[2].Text);
     EXPECT_TRUE(KwHostDouble(m_Engine).Log().Methods().empty()) << "stream calls are left out unless asked for";
 }
 
 TEST_F(KwHostStreamTest, ShortReadsAndAReadLimitCutWhatIsDelivered)
 {
-    KwHostDouble(m_Stream).Switches().maxReadPerCall = 3000;
+    KwHostDouble(m_Stream).Switches().MaxReadPerCall = 3000;
     EXPECT_EQ((std::vector<ULONG>{3000, 3000, 3000, 1000, 0}), Drain(m_Stream.Get()));
-    EXPECT_EQ(S_OK, KwHostDouble(m_Stream).ReadLog()[0].result) << "a read cut by the switch is not at the end";
+    EXPECT_EQ(S_OK, KwHostDouble(m_Stream).ReadLog()[0].Result) << "a read cut by the switch is not at the end";
 
     // A stream that stops delivering after 5000 bytes in total, as a broken connection does.
     std::vector<unsigned char> data = Counting(10000);
     KwComPtr<KwHostMemoryStream> broken;
     ASSERT_EQ(S_OK, m_Engine.CreateMemoryStream(data.data(), data.size(), broken.Receive()));
-    KwHostDouble(broken).Switches().readLimitTotal = 5000;
+    KwHostDouble(broken).Switches().ReadLimitTotal = 5000;
     EXPECT_EQ((std::vector<ULONG>{4096, 904, 0}), Drain(broken.Get()));
     EXPECT_EQ(5000u, broken->Position());
 }
@@ -135,7 +135,7 @@ TEST_F(KwHostStreamTest, ShortReadsAndAReadLimitCutWhatIsDelivered)
 TEST_F(KwHostStreamTest, ReadsFailAtAChosenCall)
 {
     // The second read fails with no bytes, then reading goes on where it stopped.
-    KwHostDouble(m_Stream).Switches().failReadAtCall = 2;
+    KwHostDouble(m_Stream).Switches().FailReadAtCall = 2;
     std::vector<unsigned char> buffer(4096);
     ULONG n = 0;
     EXPECT_EQ(S_OK, m_Stream->Read(buffer.data(), 100, &n));
@@ -146,10 +146,10 @@ TEST_F(KwHostStreamTest, ReadsFailAtAChosenCall)
     EXPECT_EQ(Counting(200)[100], buffer[0]);
 
     // A failing read that still delivers some bytes, and failures from a call on.
-    KwHostDouble(m_Stream).Switches().failReadAtCall = 4;
-    KwHostDouble(m_Stream).Switches().failReadCalls = 0;
-    KwHostDouble(m_Stream).Switches().failReadBytes = 10;
-    KwHostDouble(m_Stream).Switches().failReadResult = E_FAIL;
+    KwHostDouble(m_Stream).Switches().FailReadAtCall = 4;
+    KwHostDouble(m_Stream).Switches().FailReadCalls = 0;
+    KwHostDouble(m_Stream).Switches().FailReadBytes = 10;
+    KwHostDouble(m_Stream).Switches().FailReadResult = E_FAIL;
     EXPECT_EQ(E_FAIL, m_Stream->Read(buffer.data(), 100, &n));
     EXPECT_EQ(10u, n);
     EXPECT_EQ(E_FAIL, m_Stream->Read(buffer.data(), 100, &n));
@@ -157,15 +157,15 @@ TEST_F(KwHostStreamTest, ReadsFailAtAChosenCall)
     EXPECT_EQ(220u, m_Stream->Position());
 
     // A null byte count is allowed; a null buffer is not.
-    KwHostDouble(m_Stream).Switches().failReadAtCall = 0;
+    KwHostDouble(m_Stream).Switches().FailReadAtCall = 0;
     EXPECT_EQ(S_OK, m_Stream->Read(buffer.data(), 1, nullptr));
     EXPECT_EQ(STG_E_INVALIDPOINTER, m_Stream->Read(nullptr, 1, &n));
 }
 
 TEST_F(KwHostStreamTest, SeekAndStatCanBeMadeToFail)
 {
-    KwHostDouble(m_Stream).Switches().seekResult = STG_E_INVALIDFUNCTION;
-    KwHostDouble(m_Stream).Switches().statResult = E_NOTIMPL;
+    KwHostDouble(m_Stream).Switches().SeekResult = STG_E_INVALIDFUNCTION;
+    KwHostDouble(m_Stream).Switches().StatResult = E_NOTIMPL;
     EXPECT_EQ(STG_E_INVALIDFUNCTION, SeekTo(m_Stream.Get(), 0, STREAM_SEEK_SET));
     STATSTG stat;
     EXPECT_EQ(E_NOTIMPL, m_Stream->Stat(&stat, STATFLAG_NONAME));
@@ -192,16 +192,16 @@ TEST_F(KwHostStreamTest, WritesGrowTheStreamAndCanBeCutOrFailed)
     EXPECT_EQ(0, out->Bytes()[4200]);
 
     // A stream that takes only 100 bytes of a write, then one that fails the next write.
-    KwHostDouble(out).Switches().writeAcceptMax = 100;
+    KwHostDouble(out).Switches().WriteAcceptMax = 100;
     EXPECT_EQ(STG_E_MEDIUMFULL, out->Write(block.data(), 4096, &n));
     EXPECT_EQ(100u, n);
-    KwHostDouble(out).Switches().writeAcceptMax = -1;
-    KwHostDouble(out).Switches().failWriteAtCall = 5;
+    KwHostDouble(out).Switches().WriteAcceptMax = -1;
+    KwHostDouble(out).Switches().FailWriteAtCall = 5;
     EXPECT_EQ(STG_E_WRITEFAULT, out->Write(block.data(), 4096, &n));
     EXPECT_EQ(0u, n);
     EXPECT_EQ(S_OK, out->Write(block.data(), 4, nullptr));
     EXPECT_EQ((std::vector<ULONG>{4096, 100, 1, 100, 0, 4}), KwHostDouble(out).WriteSizes());
-    EXPECT_EQ(4096u, KwHostDouble(out).WriteLog()[3].requested);
+    EXPECT_EQ(4096u, KwHostDouble(out).WriteLog()[3].Requested);
 
     // A size limit stands for a full disk.
     out->SetMaxSize(4400);

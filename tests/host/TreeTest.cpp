@@ -39,7 +39,7 @@ protected:
         EXPECT_EQ(S_OK, Document()->CreateChild(V::Text("Contents").Get(), V::I2(KW_CONTENTS).Get(), VARIANT_TRUE,
                                                 nullptr, child.Receive()));
         KwComPtr<IKwChildren> children;
-        EXPECT_EQ(S_OK, kw_query(child.Get(), children.Receive()));
+        EXPECT_EQ(S_OK, KwQuery(child.Get(), children.Receive()));
         return children;
     }
 
@@ -61,9 +61,9 @@ TEST_F(KwHostTreeTest, AttributesKeepTheirOrderAndAreReplacedInPlace)
     ASSERT_EQ((std::vector<std::string>{"DocType", "Format", "Extra"}), m_Document->AttributeNames());
     const KwHostAttributeEntry* entry = m_Document->FindAttribute("Format");
     ASSERT_NE(nullptr, entry);
-    EXPECT_EQ(VT_BSTR, entry->value.Type());
-    EXPECT_EQ("JPEG (Exif)", entry->value.ValueText());
-    EXPECT_EQ(2, entry->type);
+    EXPECT_EQ(VT_BSTR, entry->Value.Type());
+    EXPECT_EQ("JPEG (Exif)", entry->Value.ValueText());
+    EXPECT_EQ(2, entry->Type);
 
     // Read back through the interface: a copy of the value and its Type.
     KwVariant value, type;
@@ -75,7 +75,7 @@ TEST_F(KwHostTreeTest, AttributesKeepTheirOrderAndAreReplacedInPlace)
 
     // Names by position through IKwAttribute, and removal closing the gap.
     KwComPtr<IKwAttribute> attributes;
-    ASSERT_EQ(S_OK, kw_query(Document(), attributes.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(Document(), attributes.Receive()));
     KwBstr name;
     EXPECT_EQ(S_OK, attributes->GetAttributeName(1, name.Receive()));
     EXPECT_EQ("Format", KwNarrow(name.Get()));
@@ -97,7 +97,7 @@ TEST_F(KwHostTreeTest, AttributeValuesAreCopiesAndBadRequestsAreRefused)
         text.SetBstr(KwBstr::FromNarrow("JPEG").Detach());
         EXPECT_EQ(S_OK, Document()->PutAttribute(name.Get(), text, 0));
     }
-    EXPECT_EQ("JPEG", m_Document->FindAttribute("Format")->value.ValueText());
+    EXPECT_EQ("JPEG", m_Document->FindAttribute("Format")->Value.ValueText());
 
     // Names compare exactly; a missing name fails with an empty value.
     KwBstr other = KwBstr::FromNarrow("format");
@@ -135,39 +135,39 @@ TEST_F(KwHostTreeTest, ChildrenAreCreatedByObjectTypeWithTheirInterfaces)
     KwComPtr<IKwChildren> contents = MakeContents();
     ASSERT_TRUE(contents);
     KwComPtr<IKwContents> asContents;
-    EXPECT_EQ(S_OK, kw_query(contents.Get(), asContents.Receive()));
+    EXPECT_EQ(S_OK, KwQuery(contents.Get(), asContents.Receive()));
     KwComPtr<IKwContainer> notContainer;
-    EXPECT_EQ(E_NOINTERFACE, kw_query(contents.Get(), notContainer.Receive()));
+    EXPECT_EQ(E_NOINTERFACE, KwQuery(contents.Get(), notContainer.Receive()));
     KwComPtr<IKwAttribute> contentsAttributes;
-    EXPECT_EQ(S_OK, kw_query(contents.Get(), contentsAttributes.Receive()));
+    EXPECT_EQ(S_OK, KwQuery(contents.Get(), contentsAttributes.Receive()));
 
     // Type given as VT_I4 or VT_I2 alike.
     KwComPtr<IDispatch> node;
     ASSERT_EQ(S_OK, contents->CreateChild(V::I4(1).Get(), V::I4(KW_CONTAINER).Get(), VARIANT_TRUE, nullptr,
                                           node.Receive()));
     KwComPtr<IKwContainer> container;
-    ASSERT_EQ(S_OK, kw_query(node.Get(), container.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(node.Get(), container.Receive()));
     KwComPtr<IKwContents> notContents;
-    EXPECT_EQ(E_NOINTERFACE, kw_query(node.Get(), notContents.Receive()));
+    EXPECT_EQ(E_NOINTERFACE, KwQuery(node.Get(), notContents.Receive()));
     KwComPtr<IKwAttribute> nodeAttributes;
-    EXPECT_EQ(S_OK, kw_query(node.Get(), nodeAttributes.Receive()));
+    EXPECT_EQ(S_OK, KwQuery(node.Get(), nodeAttributes.Receive()));
     KwComPtr<IKwChildren> nodeChildren;
-    EXPECT_EQ(S_OK, kw_query(node.Get(), nodeChildren.Receive()));
+    EXPECT_EQ(S_OK, KwQuery(node.Get(), nodeChildren.Receive()));
 
     KwComPtr<IDispatch> raster;
     ASSERT_EQ(S_OK, container->CreateChild(V::Text("").Get(), V::I2(KW_RASTER_BLOCK).Get(), VARIANT_FALSE, nullptr,
                                            raster.Receive()));
     KwComPtr<IKwRasterBlock> block;
-    EXPECT_EQ(S_OK, kw_query(raster.Get(), block.Receive()));
+    EXPECT_EQ(S_OK, KwQuery(raster.Get(), block.Receive()));
     KwComPtr<IKwAttribute> blockAttributes;
-    EXPECT_EQ(S_OK, kw_query(raster.Get(), blockAttributes.Receive()));
+    EXPECT_EQ(S_OK, KwQuery(raster.Get(), blockAttributes.Receive()));
     KwComPtr<IKwChildren> noChildren;
-    EXPECT_EQ(E_NOINTERFACE, kw_query(raster.Get(), noChildren.Receive()));
+    EXPECT_EQ(E_NOINTERFACE, KwQuery(raster.Get(), noChildren.Receive()));
 
     // The identity is the same whatever interface it is asked through.
     KwComPtr<IUnknown> identity1, identity2;
-    EXPECT_EQ(S_OK, kw_query(static_cast<IUnknown*>(container.Get()), identity1.Receive()));
-    EXPECT_EQ(S_OK, kw_query(static_cast<IUnknown*>(nodeAttributes.Get()), identity2.Receive()));
+    EXPECT_EQ(S_OK, KwQuery(static_cast<IUnknown*>(container.Get()), identity1.Receive()));
+    EXPECT_EQ(S_OK, KwQuery(static_cast<IUnknown*>(nodeAttributes.Get()), identity2.Receive()));
     EXPECT_EQ(identity1.Get(), identity2.Get());
 
     // Other object types, and types or indexes of the wrong kind, are refused with no child.
@@ -222,7 +222,7 @@ TEST_F(KwHostTreeTest, ChildrenAreFoundByIndexValueInCreationOrder)
 
     // Texts compare as texts: "" and a null BSTR are the same index.
     KwComPtr<IKwContainer> container;
-    ASSERT_EQ(S_OK, kw_query(node.Get(), container.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(node.Get(), container.Receive()));
     KwComPtr<IDispatch> first, second, byNull;
     ASSERT_EQ(S_OK, container->CreateChild(V::Text("").Get(), V::I2(KW_RASTER_BLOCK).Get(), VARIANT_FALSE, nullptr,
                                            first.Receive()));
@@ -243,7 +243,7 @@ TEST_F(KwHostTreeTest, ChildrenAreFoundByIndexValueInCreationOrder)
     EXPECT_EQ(S_OK, container->get_ChildCount(&count));
     EXPECT_EQ(2, count);
     KwComPtr<IKwChildren> children;
-    ASSERT_EQ(S_OK, kw_query(node.Get(), children.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(node.Get(), children.Receive()));
     KwVariant index;
     EXPECT_EQ(S_OK, children->GetChildIndex(1, &index));
     EXPECT_EQ(VT_BSTR, index.vt);
@@ -283,19 +283,19 @@ TEST_F(KwHostTreeTest, SwitchesRefuseChildrenAndLeaveOutInterfaces)
     KwComPtr<IKwChildren> contents = MakeContents();
     ASSERT_TRUE(contents) << "IKwChildren is still answered";
     KwComPtr<IKwContents> noContents;
-    EXPECT_EQ(E_NOINTERFACE, kw_query(contents.Get(), noContents.Receive()));
+    EXPECT_EQ(E_NOINTERFACE, KwQuery(contents.Get(), noContents.Receive()));
     KwComPtr<IDispatch> node;
     ASSERT_EQ(S_OK, contents->CreateChild(V::I4(1).Get(), V::I4(KW_CONTAINER).Get(), VARIANT_TRUE, nullptr,
                                           node.Receive()));
     KwComPtr<IKwAttribute> noAttributes;
-    EXPECT_EQ(E_NOINTERFACE, kw_query(node.Get(), noAttributes.Receive()));
+    EXPECT_EQ(E_NOINTERFACE, KwQuery(node.Get(), noAttributes.Receive()));
     KwComPtr<IKwContainer> container;
-    ASSERT_EQ(S_OK, kw_query(node.Get(), container.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(node.Get(), container.Receive()));
     KwComPtr<IDispatch> raster;
     ASSERT_EQ(S_OK, container->CreateChild(V::Text("").Get(), V::I2(KW_RASTER_BLOCK).Get(), VARIANT_FALSE, nullptr,
                                            raster.Receive()));
     KwComPtr<IKwRasterBlock> noBlock;
-    EXPECT_EQ(E_NOINTERFACE, kw_query(raster.Get(), noBlock.Receive()));
+    EXPECT_EQ(E_NOINTERFACE, KwQuery(raster.Get(), noBlock.Receive()));
 
     // A refusal with a failure, and one that "succeeds" without a child.
     switches.Refuse(KW_CONTAINER, E_OUTOFMEMORY);
@@ -311,9 +311,9 @@ TEST_F(KwHostTreeTest, SwitchesRefuseChildrenAndLeaveOutInterfaces)
     EXPECT_EQ(1u, m_Document->Contents()->FindNode(1)->ChildCount());
 
     // GetAttribute failing everywhere, as a host that cannot read "Loaded".
-    switches.getAttributeResult = E_UNEXPECTED;
+    switches.GetAttributeResult = E_UNEXPECTED;
     KwComPtr<IKwAttribute> contentsAttributes;
-    ASSERT_EQ(S_OK, kw_query(contents.Get(), contentsAttributes.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(contents.Get(), contentsAttributes.Receive()));
     KwBstr name = KwBstr::FromNarrow("Loaded");
     m_Document->Contents()->SetAttribute("Loaded", V::Bool(true));
     KwVariant value;

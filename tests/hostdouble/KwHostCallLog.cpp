@@ -9,15 +9,15 @@ void KwHostCallLog::Add(KwHostCall call)
 
 bool KwHostCallLog::IsStreamCall(const KwHostCall& call) noexcept
 {
-    return call.method == "Read" || call.method == "Write" || call.method == "Seek" || call.method == "Stat" ||
-           call.method == "SetSize";
+    return call.Method == "Read" || call.Method == "Write" || call.Method == "Seek" || call.Method == "Stat" ||
+           call.Method == "SetSize";
 }
 
 std::vector<std::string> KwHostCallLog::Methods(bool withStreamCalls) const
 {
     std::vector<std::string> out;
     for (const KwHostCall& c : m_Calls)
-        if (withStreamCalls || !IsStreamCall(c)) out.push_back(c.object + "." + c.method);
+        if (withStreamCalls || !IsStreamCall(c)) out.push_back(c.Object + "." + c.Method);
     return out;
 }
 
@@ -26,7 +26,7 @@ std::vector<std::string> KwHostCallLog::Steps(bool withStreamCalls) const
     std::vector<std::string> out;
     for (const KwHostCall& c : m_Calls) {
         if (!withStreamCalls && IsStreamCall(c)) continue;
-        out.push_back(c.name.empty() ? c.method : c.method + "(" + c.name + ")");
+        out.push_back(c.Name.empty() ? c.Method : c.Method + "(" + c.Name + ")");
     }
     return out;
 }
@@ -34,14 +34,14 @@ std::vector<std::string> KwHostCallLog::Steps(bool withStreamCalls) const
 std::vector<std::string> KwHostCallLog::Lines() const
 {
     std::vector<std::string> out;
-    for (const KwHostCall& c : m_Calls) out.push_back(c.text);
+    for (const KwHostCall& c : m_Calls) out.push_back(c.Text);
     return out;
 }
 
 std::string KwHostCallLog::Text() const
 {
     std::string out;
-    for (const KwHostCall& c : m_Calls) out += c.text + "\n";
+    for (const KwHostCall& c : m_Calls) out += c.Text + "\n";
     return out;
 }
 
@@ -49,7 +49,7 @@ size_t KwHostCallLog::Count(const std::string& method) const
 {
     size_t n = 0;
     for (const KwHostCall& c : m_Calls)
-        if (c.method == method) ++n;
+        if (c.Method == method) ++n;
     return n;
 }
 
@@ -57,14 +57,14 @@ std::vector<const KwHostCall*> KwHostCallLog::Find(const std::string& method) co
 {
     std::vector<const KwHostCall*> out;
     for (const KwHostCall& c : m_Calls)
-        if (c.method == method) out.push_back(&c);
+        if (c.Method == method) out.push_back(&c);
     return out;
 }
 
 size_t KwHostCallLog::IndexOf(const std::string& method, const std::string& name, size_t from) const
 {
     for (size_t i = from; i < m_Calls.size(); ++i)
-        if (m_Calls[i].method == method && (name.empty() || m_Calls[i].name == name)) return i;
+        if (m_Calls[i].Method == method && (name.empty() || m_Calls[i].Name == name)) return i;
     return m_Calls.size();
 }
 

@@ -11,29 +11,29 @@
 struct KwHostCall {
     KwHostCall() = default;
     KwHostCall(std::string objectLabel, std::string methodName)
-        : object(std::move(objectLabel)), method(std::move(methodName))
+        : Object(std::move(objectLabel)), Method(std::move(methodName))
     {
     }
 
-    std::string object;  // the object's label: "data object", "document", `document/"Contents"/1`, "stream"
-    std::string method;  // "PutAttribute", "CreateChild", "Storage", "Read", ...
-    std::string name;    // attribute name, child index text, storage name or compression text
-    KwHostVariant index; // child index (CreateChild, GetChild)
-    KwHostVariant value; // attribute value, or the Type argument of CreateChild
-    LONG type = 0;       // Type argument of PutAttribute, object type of CreateChild
-    LONG flag = 0;       // Protected of CreateChild
-    std::vector<LONGLONG> args; // numeric arguments, per method (see the classes)
-    HRESULT result = S_OK;
-    std::string text;    // the readable line
+    std::string Object;  // the object's label: "data object", "document", `document/"Contents"/1`, "stream"
+    std::string Method;  // "PutAttribute", "CreateChild", "Storage", "Read", ...
+    std::string Name;    // attribute name, child index text, storage name or compression text
+    KwHostVariant Index; // child index (CreateChild, GetChild)
+    KwHostVariant Value; // attribute value, or the Type argument of CreateChild
+    LONG Type = 0;       // Type argument of PutAttribute, object type of CreateChild
+    LONG Flag = 0;       // Protected of CreateChild
+    std::vector<LONGLONG> Args; // numeric arguments, per method (see the classes)
+    HRESULT Result = S_OK;
+    std::string Text;    // the readable line
 };
 
 // One AddScanline1 call on a raster block, refused ones too.
 struct KwHostScanlineCall {
-    LONG dataType;
-    LONG startLine;
-    LONG noLines;
-    LONG bytesPerLine;
-    HRESULT result;
+    LONG DataType;
+    LONG StartLine;
+    LONG NoLines;
+    LONG BytesPerLine;
+    HRESULT Result;
 };
 
 class KwHostCallLog {

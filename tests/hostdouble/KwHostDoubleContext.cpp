@@ -7,20 +7,20 @@ bool KwHostDoubleContext::InjectFailure(std::string_view method, HRESULT* result
     std::lock_guard<std::mutex> guard(m_Lock);
     ++m_Calls;
     // Setting or changing the switch starts the count again.
-    if (m_Switches.failCallNumber != m_ArmedNumber || m_Switches.failCallMethod != m_ArmedMethod) {
+    if (m_Switches.FailCallNumber != m_ArmedNumber || m_Switches.FailCallMethod != m_ArmedMethod) {
         try {
-            m_ArmedMethod = m_Switches.failCallMethod;
+            m_ArmedMethod = m_Switches.FailCallMethod;
         } catch (...) {
             return false;
         }
-        m_ArmedNumber = m_Switches.failCallNumber;
+        m_ArmedNumber = m_Switches.FailCallNumber;
         m_MatchingCalls = 0;
     }
-    bool matches = m_Switches.failCallMethod.empty() || m_Switches.failCallMethod == method;
+    bool matches = m_Switches.FailCallMethod.empty() || m_Switches.FailCallMethod == method;
     if (!matches) return false;
     ++m_MatchingCalls;
-    if (m_Switches.failCallNumber != 0 && m_MatchingCalls == m_Switches.failCallNumber) {
-        *result = m_Switches.failCallResult;
+    if (m_Switches.FailCallNumber != 0 && m_MatchingCalls == m_Switches.FailCallNumber) {
+        *result = m_Switches.FailCallResult;
         return true;
     }
     return false;
@@ -32,8 +32,8 @@ HRESULT KwHostDoubleContext::Record(KwHostCall& call, const std::string& details
     if (!m_Log.Enabled() || KwHostOwnCalls::Active()) return result;
     try {
         std::lock_guard<std::mutex> guard(m_Lock);
-        call.result = result;
-        call.text = call.object + "." + call.method + "(" + details + ") -> " + KwHostCallLog::ResultText(result);
+        call.Result = result;
+        call.Text = call.Object + "." + call.Method + "(" + details + ") -> " + KwHostCallLog::ResultText(result);
         m_Log.Add(std::move(call));
     } catch (...) {
         // A log that cannot grow loses the entry; the call itself stands.

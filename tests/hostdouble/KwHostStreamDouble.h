@@ -8,9 +8,9 @@
 
 // One Read or Write: bytes asked for, bytes delivered or accepted, the result.
 struct KwHostStreamIo {
-    ULONG requested;
-    ULONG done;
-    HRESULT result;
+    ULONG Requested;
+    ULONG Done;
+    HRESULT Result;
 };
 
 class KwHostStreamDouble {

@@ -9,51 +9,51 @@
 #include "KwPlatform.h"
 
 struct KwHostChildRefusal {
-    LONG objectType;  // the KW_OBJECT_TYPE that CreateChild refuses
-    HRESULT result;   // a failure: CreateChild returns it; a success: it returns that with no child
+    LONG ObjectType;  // the KW_OBJECT_TYPE that CreateChild refuses
+    HRESULT Result;   // a failure: CreateChild returns it; a success: it returns that with no child
 };
 
 struct KwHostOmittedInterface {
-    LONG objectType;  // KW_DOCUMENT, KW_CONTENTS, KW_CONTAINER, KW_RASTER_BLOCK, KW_ATTRIBUTE, KW_DATA_OBJECT
-    IID iid;
+    LONG ObjectType;  // KW_DOCUMENT, KW_CONTENTS, KW_CONTAINER, KW_RASTER_BLOCK, KW_ATTRIBUTE, KW_DATA_OBJECT
+    IID Iid;
 };
 
 struct KwHostSwitches {
-    std::vector<KwHostChildRefusal> refusedChildren;
-    std::vector<KwHostOmittedInterface> omittedInterfaces;
+    std::vector<KwHostChildRefusal> RefusedChildren;
+    std::vector<KwHostOmittedInterface> OmittedInterfaces;
 
-    HRESULT getAttributeResult = S_OK;        // a failure makes every GetAttribute fail with it
-    HRESULT createRasterStorageResult = S_OK; // a failure makes every CreateRasterStorage fail with it
-    HRESULT endObjectResult = S_OK;           // what the raster blocks' EndObject returns
-    bool attributeClassUnavailable = false;   // KwHostEngine::Start leaves "VelEngine.KwAttribute" unregistered
-    HRESULT attributeCreateResult = S_OK;     // a failure makes the class object's CreateInstance fail with it
+    HRESULT GetAttributeResult = S_OK;        // a failure makes every GetAttribute fail with it
+    HRESULT CreateRasterStorageResult = S_OK; // a failure makes every CreateRasterStorage fail with it
+    HRESULT EndObjectResult = S_OK;           // what the raster blocks' EndObject returns
+    bool AttributeClassUnavailable = false;   // KwHostEngine::Start leaves "VelEngine.KwAttribute" unregistered
+    HRESULT AttributeCreateResult = S_OK;     // a failure makes the class object's CreateInstance fail with it
 
     // Fault injection: the failCallNumber-th logged host call after the switch was set
     // (1-based; counting only calls of failCallMethod when that is set) returns
     // failCallResult and does nothing. 0: off.
-    ULONG failCallNumber = 0;
-    std::string failCallMethod;
-    HRESULT failCallResult = E_FAIL;
+    ULONG FailCallNumber = 0;
+    std::string FailCallMethod;
+    HRESULT FailCallResult = E_FAIL;
 
-    void Refuse(LONG objectType, HRESULT result = E_FAIL) { refusedChildren.push_back({objectType, result}); }
-    void Omit(LONG objectType, REFIID iid) { omittedInterfaces.push_back({objectType, iid}); }
+    void Refuse(LONG objectType, HRESULT result = E_FAIL) { RefusedChildren.push_back({objectType, result}); }
+    void Omit(LONG objectType, REFIID iid) { OmittedInterfaces.push_back({objectType, iid}); }
     void FailCall(ULONG number, const std::string& method = std::string(), HRESULT result = E_FAIL)
     {
-        failCallNumber = number;
-        failCallMethod = method;
-        failCallResult = result;
+        FailCallNumber = number;
+        FailCallMethod = method;
+        FailCallResult = result;
     }
 
     bool IsOmitted(LONG objectType, REFIID iid) const noexcept
     {
-        for (const KwHostOmittedInterface& o : omittedInterfaces)
-            if (o.objectType == objectType && IsEqualGUID(o.iid, iid)) return true;
+        for (const KwHostOmittedInterface& o : OmittedInterfaces)
+            if (o.ObjectType == objectType && IsEqualGUID(o.Iid, iid)) return true;
         return false;
     }
     const KwHostChildRefusal* Refusal(LONG objectType) const noexcept
     {
-        for (const KwHostChildRefusal& r : refusedChildren)
-            if (r.objectType == objectType) return &r;
+        for (const KwHostChildRefusal& r : RefusedChildren)
+            if (r.ObjectType == objectType) return &r;
         return nullptr;
     }
 };

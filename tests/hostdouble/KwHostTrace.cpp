@@ -14,8 +14,8 @@ namespace {
 
 // What the switches did inside the traced call running on this thread.
 struct KwCallState {
-    bool forced = false;  // a fault or a switch chose the result
-    bool refused = false; // CreateChild refused the object type
+    bool Forced = false;  // a fault or a switch chose the result
+    bool Refused = false; // CreateChild refused the object type
 };
 thread_local KwCallState* t_Call = nullptr;
 
@@ -94,8 +94,8 @@ HRESULT KwHostTrace::AttributeCount(const KwHostBody& body, KwHostObject& object
     return Trace(
         object, "AttributeCount", body, [](KwHostCall&) {},
         [&](KwHostCall& call, HRESULT& hr, const KwCallState& state) {
-            if (FAILED(hr) || state.forced) return std::string();
-            call.args = {*Count};
+            if (FAILED(hr) || state.Forced) return std::string();
+            call.Args = {*Count};
             return std::to_string(*Count);
         });
 }
@@ -107,13 +107,13 @@ HRESULT KwHostTrace::GetAttribute(const KwHostBody& body, KwHostObject& object, 
     return Trace(
         object, "GetAttribute", body,
         [&](KwHostCall& call) {
-            call.name = KwNarrow(Name);
-            details = Quoted(call.name) + (Type ? ", Type" : "");
+            call.Name = KwNarrow(Name);
+            details = Quoted(call.Name) + (Type ? ", Type" : "");
         },
         [&](KwHostCall& call, HRESULT& hr, const KwCallState& state) {
-            if (FAILED(hr) || state.forced) return details;
-            call.value = Detached(*Value);
-            if (Type) call.type = Type->lVal;
+            if (FAILED(hr) || state.Forced) return details;
+            call.Value = Detached(*Value);
+            if (Type) call.Type = Type->lVal;
             return details + " = " + KwHostVariant::Describe(*Value);
         });
 }
@@ -122,16 +122,16 @@ HRESULT KwHostTrace::PutAttribute(const KwHostBody& body, KwHostObject& object, 
                                   LONG Type)
 {
     return TraceFixed(object, "PutAttribute", body, [&](KwHostCall& call) {
-        call.name = KwNarrow(Name);
-        call.type = Type;
-        call.value = Detached(Value);
-        return Quoted(call.name) + ", " + KwHostVariant::Describe(Value) + ", Type " + std::to_string(Type);
+        call.Name = KwNarrow(Name);
+        call.Type = Type;
+        call.Value = Detached(Value);
+        return Quoted(call.Name) + ", " + KwHostVariant::Describe(Value) + ", Type " + std::to_string(Type);
     });
 }
 
 HRESULT KwHostTrace::RemoveAttribute(const KwHostBody& body, KwHostObject& object, BSTR Name)
 {
-    return TraceFixed(object, "RemoveAttribute", body, [&](KwHostCall& call) { return call.name = KwNarrow(Name); });
+    return TraceFixed(object, "RemoveAttribute", body, [&](KwHostCall& call) { return call.Name = KwNarrow(Name); });
 }
 
 HRESULT KwHostTrace::RemoveAllAttributes(const KwHostBody& body, KwHostObject& object)
@@ -142,12 +142,12 @@ HRESULT KwHostTrace::RemoveAllAttributes(const KwHostBody& body, KwHostObject& o
 HRESULT KwHostTrace::GetAttributeName(const KwHostBody& body, KwHostObject& object, LONG Position, BSTR* Name)
 {
     return Trace(
-        object, "GetAttributeName", body, [&](KwHostCall& call) { call.args = {Position}; },
+        object, "GetAttributeName", body, [&](KwHostCall& call) { call.Args = {Position}; },
         [&](KwHostCall& call, HRESULT& hr, const KwCallState& state) {
             std::string details = std::to_string(Position);
-            if (FAILED(hr) || state.forced) return details;
-            call.name = KwNarrow(*Name);
-            return details + " = " + Quoted(call.name);
+            if (FAILED(hr) || state.Forced) return details;
+            call.Name = KwNarrow(*Name);
+            return details + " = " + Quoted(call.Name);
         });
 }
 
@@ -155,9 +155,9 @@ HRESULT KwHostTrace::GetChild(const KwHostBody& body, KwHostObject& object, cons
                               VARIANT* Descriptor, VARIANT* ParentIndex, IDispatch** Child)
 {
     return TraceFixed(object, "GetChild", body, [&](KwHostCall& call) {
-        call.name = KwHostVariant::IndexText(Index);
-        if (Child) call.index = Detached(Index);
-        return call.name + (Descriptor ? ", Descriptor" : "") + (ParentIndex ? ", ParentIndex" : "");
+        call.Name = KwHostVariant::IndexText(Index);
+        if (Child) call.Index = Detached(Index);
+        return call.Name + (Descriptor ? ", Descriptor" : "") + (ParentIndex ? ", ParentIndex" : "");
     });
 }
 
@@ -165,9 +165,9 @@ HRESULT KwHostTrace::AddChild(const KwHostBody& body, KwHostObject& object, cons
                               VARIANT_BOOL Protected, VARIANT*)
 {
     return TraceFixed(object, "AddChild", body, [&](KwHostCall& call) {
-        call.name = KwHostVariant::IndexText(Index);
-        call.flag = Protected;
-        return call.name + ", Protected " + std::to_string(Protected);
+        call.Name = KwHostVariant::IndexText(Index);
+        call.Flag = Protected;
+        return call.Name + ", Protected " + std::to_string(Protected);
     });
 }
 
@@ -178,22 +178,22 @@ HRESULT KwHostTrace::CreateChild(const KwHostBody& body, KwHostObject& object, c
     return Trace(
         object, "CreateChild", body,
         [&](KwHostCall& call) {
-            call.name = KwHostVariant::IndexText(Index);
-            call.flag = Protected;
+            call.Name = KwHostVariant::IndexText(Index);
+            call.Flag = Protected;
             LONGLONG type = 0;
-            call.type = KwHostVariant::AsInteger(Type, &type) ? static_cast<LONG>(type) : 0;
-            call.index = Detached(Index);
-            call.value = Detached(Type);
-            details = call.name + ", " + KwHostVariant::Describe(Type) + ", Protected " + std::to_string(Protected) +
+            call.Type = KwHostVariant::AsInteger(Type, &type) ? static_cast<LONG>(type) : 0;
+            call.Index = Detached(Index);
+            call.Value = Detached(Type);
+            details = call.Name + ", " + KwHostVariant::Describe(Type) + ", Protected " + std::to_string(Protected) +
                       (Descriptor ? ", Descriptor" : "");
         },
-        [&](KwHostCall&, HRESULT&, const KwCallState& state) { return state.refused ? details + ", refused" : details; });
+        [&](KwHostCall&, HRESULT&, const KwCallState& state) { return state.Refused ? details + ", refused" : details; });
 }
 
 HRESULT KwHostTrace::RemoveChild(const KwHostBody& body, KwHostObject& object, const VARIANT& Index)
 {
     return TraceFixed(object, "RemoveChild", body,
-                      [&](KwHostCall& call) { return call.name = KwHostVariant::IndexText(Index); });
+                      [&](KwHostCall& call) { return call.Name = KwHostVariant::IndexText(Index); });
 }
 
 HRESULT KwHostTrace::RemoveAllChildren(const KwHostBody& body, KwHostObject& object)
@@ -206,13 +206,13 @@ HRESULT KwHostTrace::AttachToStorage(const KwHostBody& body, KwHostObject& objec
     return Trace(
         object, "AttachToStorage", body, [](KwHostCall&) {},
         [&](KwHostCall&, HRESULT&, const KwCallState& state) {
-            return std::string(state.forced ? "" : Storage ? "storage" : "null");
+            return std::string(state.Forced ? "" : Storage ? "storage" : "null");
         });
 }
 
 HRESULT KwHostTrace::Bind(const KwHostBody& body, KwHostObject& object, BSTR DisplayName, const char* method)
 {
-    return TraceFixed(object, method, body, [&](KwHostCall& call) { return call.name = KwNarrow(DisplayName); });
+    return TraceFixed(object, method, body, [&](KwHostCall& call) { return call.Name = KwNarrow(DisplayName); });
 }
 
 HRESULT KwHostTrace::ResetStorage(const KwHostBody& body, KwHostObject& object)
@@ -225,7 +225,7 @@ HRESULT KwHostTrace::Storage(const KwHostBody& body, KwHostDataObject& object, I
     return Trace(
         object, "Storage", body, [](KwHostCall&) {},
         [&](KwHostCall&, HRESULT& hr, const KwCallState& state) {
-            bool none = hr == E_FAIL && Storage && !state.forced && !object.Storage();
+            bool none = hr == E_FAIL && Storage && !state.Forced && !object.Storage();
             return std::string(none ? "none" : "");
         });
 }
@@ -235,9 +235,9 @@ HRESULT KwHostTrace::StorageName(const KwHostBody& body, KwHostObject& object, B
     return Trace(
         object, "StorageName", body, [](KwHostCall&) {},
         [&](KwHostCall& call, HRESULT& hr, const KwCallState& state) {
-            if (FAILED(hr) || state.forced) return std::string();
+            if (FAILED(hr) || state.Forced) return std::string();
             if (!*StorageName) return std::string("null");
-            return call.name = KwNarrow(*StorageName);
+            return call.Name = KwNarrow(*StorageName);
         });
 }
 
@@ -246,7 +246,7 @@ HRESULT KwHostTrace::EndObject(const KwHostBody& body, KwHostObject& object)
     return Trace(
         object, "EndObject", body, [](KwHostCall&) {},
         [&](KwHostCall&, HRESULT& hr, const KwCallState& state) {
-            if (!state.forced) hr = Double(object).Switches().endObjectResult;
+            if (!state.Forced) hr = Double(object).Switches().EndObjectResult;
             return std::string();
         });
 }
@@ -256,10 +256,10 @@ HRESULT KwHostTrace::CreateRasterStorage(const KwHostBody& body, KwHostObject& o
                                          LONG* ColorTable)
 {
     return TraceFixed(object, "CreateRasterStorage", body, [&](KwHostCall& call) {
-        call.name = KwNarrow(Compression);
-        call.args = {Width, Height, BitsPerPixel, DpiX, DpiY, NoColors};
+        call.Name = KwNarrow(Compression);
+        call.Args = {Width, Height, BitsPerPixel, DpiX, DpiY, NoColors};
         return std::to_string(Width) + ", " + std::to_string(Height) + ", " + std::to_string(BitsPerPixel) + ", " +
-               std::to_string(DpiX) + ", " + std::to_string(DpiY) + ", " + Quoted(call.name) + ", " +
+               std::to_string(DpiX) + ", " + std::to_string(DpiY) + ", " + Quoted(call.Name) + ", " +
                std::to_string(NoColors) + (ColorTable ? ", table" : ", null");
     });
 }
@@ -273,7 +273,7 @@ HRESULT KwHostTrace::AddScanline1(const KwHostBody& body, KwHostObject& object, 
     if (!context.Log().Enabled()) return body();
     return Trace(
         object, "AddScanline1", body,
-        [&](KwHostCall& call) { call.args = {DataType, StartLine, NoLines, BytesPerLine}; },
+        [&](KwHostCall& call) { call.Args = {DataType, StartLine, NoLines, BytesPerLine}; },
         [&](KwHostCall&, HRESULT& hr, const KwCallState&) {
             context.ScanlineCalls(object).push_back({DataType, StartLine, NoLines, BytesPerLine, hr});
             return std::to_string(DataType) + ", " + std::to_string(StartLine) + ", " + std::to_string(NoLines) +
@@ -284,11 +284,11 @@ HRESULT KwHostTrace::AddScanline1(const KwHostBody& body, KwHostObject& object, 
 HRESULT KwHostTrace::Progress(const KwHostBody& body, KwHostObject& object, LONG Progress, VARIANT_BOOL* Abort)
 {
     return Trace(
-        object, "Progress", body, [&](KwHostCall& call) { call.args = {Progress}; },
+        object, "Progress", body, [&](KwHostCall& call) { call.Args = {Progress}; },
         [&](KwHostCall& call, HRESULT&, const KwCallState&) {
             std::string details = std::to_string(Progress);
             if (!Abort) return details;
-            call.args.push_back(*Abort);
+            call.Args.push_back(*Abort);
             return details + ", abort " + std::to_string(*Abort);
         });
 }
@@ -307,28 +307,28 @@ HRESULT KwHostTrace::Read(const KwHostBody& body, KwHostStream& stream, const vo
             const KwHostStreamSwitches& s = kept->m_Switches;
             ++kept->m_ReadCalls;
             if (!pointerValid) return;
-            if (s.maxReadPerCall != 0) limit = std::min(limit, s.maxReadPerCall);
+            if (s.MaxReadPerCall != 0) limit = std::min(limit, s.MaxReadPerCall);
             // S_FALSE tells the end of the data (or of what the stream will deliver);
             // a read merely cut short by the per-call limit is S_OK.
             unended = limit;
-            if (s.readLimitTotal >= 0) {
-                ULONGLONG total = static_cast<ULONGLONG>(s.readLimitTotal);
+            if (s.ReadLimitTotal >= 0) {
+                ULONGLONG total = static_cast<ULONGLONG>(s.ReadLimitTotal);
                 ULONGLONG left = total > kept->m_Delivered ? total - kept->m_Delivered : 0;
                 if (left < limit) limit = static_cast<ULONG>(left);
             }
-            failing = Failing(kept->m_ReadCalls, s.failReadAtCall, s.failReadCalls);
-            if (failing) limit = std::min(limit, s.failReadBytes);
+            failing = Failing(kept->m_ReadCalls, s.FailReadAtCall, s.FailReadCalls);
+            if (failing) limit = std::min(limit, s.FailReadBytes);
         },
         [&](KwHostCall& call, HRESULT& hr, const KwCallState& state) {
-            if (pointerValid && !state.forced && stream.Readable()) {
+            if (pointerValid && !state.Forced && stream.Readable()) {
                 if (failing)
-                    hr = kept->m_Switches.failReadResult;
+                    hr = kept->m_Switches.FailReadResult;
                 else if (SUCCEEDED(hr))
                     hr = done < unended ? S_FALSE : S_OK;
             }
             kept->m_Delivered += done;
             kept->m_Reads.push_back({cb, done, hr});
-            call.args = {cb, done};
+            call.Args = {cb, done};
             return std::to_string(cb) + " bytes, " + std::to_string(done) + " read";
         });
 }
@@ -347,22 +347,22 @@ HRESULT KwHostTrace::Write(const KwHostBody& body, KwHostStream& stream, const v
             const KwHostStreamSwitches& s = kept->m_Switches;
             ++kept->m_WriteCalls;
             if (!pointerValid) return;
-            failing = Failing(kept->m_WriteCalls, s.failWriteAtCall, s.failWriteCalls);
-            cut = !failing && s.writeAcceptMax >= 0 && static_cast<ULONGLONG>(s.writeAcceptMax) < cb;
+            failing = Failing(kept->m_WriteCalls, s.FailWriteAtCall, s.FailWriteCalls);
+            cut = !failing && s.WriteAcceptMax >= 0 && static_cast<ULONGLONG>(s.WriteAcceptMax) < cb;
             if (failing)
                 accept = 0; // nothing is written
             else if (cut)
-                accept = static_cast<ULONG>(s.writeAcceptMax);
+                accept = static_cast<ULONG>(s.WriteAcceptMax);
         },
         [&](KwHostCall& call, HRESULT& hr, const KwCallState& state) {
-            if (pointerValid && !state.forced && stream.Writable()) {
+            if (pointerValid && !state.Forced && stream.Writable()) {
                 if (failing)
-                    hr = kept->m_Switches.failWriteResult;
+                    hr = kept->m_Switches.FailWriteResult;
                 else if (SUCCEEDED(hr) && cut)
-                    hr = kept->m_Switches.shortWriteResult;
+                    hr = kept->m_Switches.ShortWriteResult;
             }
             kept->m_Writes.push_back({cb, done, hr});
-            call.args = {cb, done};
+            call.Args = {cb, done};
             return std::to_string(cb) + " bytes, " + std::to_string(done) + " written";
         });
 }
@@ -371,7 +371,7 @@ HRESULT KwHostTrace::Seek(const KwHostBody& body, KwHostStream& stream, LARGE_IN
 {
     return TraceFixed(stream, "Seek", body, [&](KwHostCall& call) {
         ++Double(stream).Stream(stream).m_Seeks;
-        call.args = {dlibMove.QuadPart, static_cast<LONGLONG>(dwOrigin)};
+        call.Args = {dlibMove.QuadPart, static_cast<LONGLONG>(dwOrigin)};
         return std::to_string(dlibMove.QuadPart) + ", origin " + std::to_string(dwOrigin);
     });
 }
@@ -379,7 +379,7 @@ HRESULT KwHostTrace::Seek(const KwHostBody& body, KwHostStream& stream, LARGE_IN
 HRESULT KwHostTrace::SetSize(const KwHostBody& body, KwHostStream& stream, ULARGE_INTEGER libNewSize)
 {
     return TraceFixed(stream, "SetSize", body, [&](KwHostCall& call) {
-        call.args = {static_cast<LONGLONG>(libNewSize.QuadPart)};
+        call.Args = {static_cast<LONGLONG>(libNewSize.QuadPart)};
         return std::to_string(libNewSize.QuadPart);
     });
 }
@@ -387,11 +387,11 @@ HRESULT KwHostTrace::SetSize(const KwHostBody& body, KwHostStream& stream, ULARG
 HRESULT KwHostTrace::Stat(const KwHostBody& body, KwHostStream& stream, STATSTG* pstatstg, DWORD grfStatFlag)
 {
     return Trace(
-        stream, "Stat", body, [&](KwHostCall& call) { call.args = {static_cast<LONGLONG>(grfStatFlag)}; },
+        stream, "Stat", body, [&](KwHostCall& call) { call.Args = {static_cast<LONGLONG>(grfStatFlag)}; },
         [&](KwHostCall& call, HRESULT& hr, const KwCallState& state) {
             std::string details = "flags " + std::to_string(grfStatFlag);
-            if (FAILED(hr) || state.forced) return details;
-            call.args.push_back(static_cast<LONGLONG>(pstatstg->cbSize.QuadPart));
+            if (FAILED(hr) || state.Forced) return details;
+            call.Args.push_back(static_cast<LONGLONG>(pstatstg->cbSize.QuadPart));
             return details + ", size " + std::to_string(pstatstg->cbSize.QuadPart);
         });
 }
@@ -406,15 +406,15 @@ bool KwHostTrace::Fault(KwHostObject& object, const char* method, bool counted, 
         const KwHostSwitches& s = context.Switches();
         const std::string_view name(method);
         if (name == "GetAttribute") {
-            forced = s.getAttributeResult;
+            forced = s.GetAttributeResult;
         } else if (name == "CreateRasterStorage") {
-            forced = s.createRasterStorageResult;
+            forced = s.CreateRasterStorageResult;
         } else if (name == "CreateInstance") {
-            forced = s.attributeCreateResult;
+            forced = s.AttributeCreateResult;
         } else if (name == "Seek" || name == "Stat") {
             try {
                 const KwHostStreamSwitches& stream = context.Stream(object).Switches();
-                forced = name == "Seek" ? stream.seekResult : stream.statResult;
+                forced = name == "Seek" ? stream.SeekResult : stream.StatResult;
             } catch (...) {
                 return false;
             }
@@ -422,7 +422,7 @@ bool KwHostTrace::Fault(KwHostObject& object, const char* method, bool counted, 
         fails = FAILED(forced);
     }
     if (!fails) return false;
-    if (t_Call) t_Call->forced = true;
+    if (t_Call) t_Call->Forced = true;
     *result = forced;
     return true;
 }
@@ -431,8 +431,8 @@ bool KwHostTrace::Refusal(KwHostObject& object, LONG objectType, HRESULT* result
 {
     const KwHostChildRefusal* refusal = Double(object).Switches().Refusal(objectType);
     if (!refusal) return false;
-    if (t_Call) t_Call->refused = true;
-    *result = refusal->result;
+    if (t_Call) t_Call->Refused = true;
+    *result = refusal->Result;
     return true;
 }
 
@@ -443,7 +443,7 @@ bool KwHostTrace::Omits(KwHostObject& object, REFIID riid) noexcept
 
 bool KwHostTrace::HidesAttributeClass(KwHostContext& context) noexcept
 {
-    return static_cast<KwHostDoubleContext&>(context).Switches().attributeClassUnavailable;
+    return static_cast<KwHostDoubleContext&>(context).Switches().AttributeClassUnavailable;
 }
 
 std::shared_ptr<KwHostContext> KwHostTrace::NewContext() { return std::make_shared<KwHostDoubleContext>(); }

@@ -93,7 +93,7 @@ TEST_P(OracleTest, PixelsEqualDjpeg)
         }
     }
     EXPECT_EQ(wrongRows, 0);
-    EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_TRUE);
+    EXPECT_EQ(NodeAttribute("Loaded")->Value.Get().boolVal, VARIANT_TRUE);
 }
 
 // Progressive and baseline, with and without EXIF, both EXIF byte orders.

@@ -95,7 +95,7 @@ TEST_P(DecodeTest, RowsEqualLibjpegDecode)
         EXPECT_TRUE(raster->Palette().empty());
     }
     ASSERT_NE(NodeAttribute("BitsPerPixel"), nullptr);
-    EXPECT_EQ(NodeAttribute("BitsPerPixel")->value.Get().lVal, gray ? 8 : 24);
+    EXPECT_EQ(NodeAttribute("BitsPerPixel")->Value.Get().lVal, gray ? 8 : 24);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, DecodeTest, ::testing::ValuesIn(Cases()),
@@ -157,11 +157,11 @@ TEST_P(DamageTest, DamagedFilesDeliverEveryRow)
         // Cut in the middle of the entropy data; EndObject's answer is GetNode's result.
         const Bytes cut = TestJpeg::Cut(whole, scan + (whole.size() - scan) / 2);
         const HRESULT endResult = 0x00041234;
-        KwHostDouble(context).Switches().endObjectResult = endResult;
+        KwHostDouble(context).Switches().EndObjectResult = endResult;
         ASSERT_EQ(Open(cut), S_OK);
         EXPECT_EQ(Load(), endResult);
         ExpectRowsOfReference(cut);
-        EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_TRUE);
+        EXPECT_EQ(NodeAttribute("Loaded")->Value.Get().boolVal, VARIANT_TRUE);
     } else {
         // Garbage in the entropy data: warnings only.
         Bytes corrupt = whole;
@@ -202,7 +202,7 @@ TEST_P(NoImageTest, NoImageOfOursFailsAfterTheRasterBlock)
     EXPECT_TRUE(node) << "the node is handed out whatever the result";
     ASSERT_EQ(RasterCount(), 1u);
     EXPECT_FALSE(Raster()->HasStorage());
-    EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
+    EXPECT_EQ(NodeAttribute("Loaded")->Value.Get().boolVal, VARIANT_FALSE);
     EXPECT_EQ(NodeAttribute("BitsPerPixel"), nullptr);
 }
 

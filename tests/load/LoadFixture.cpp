@@ -110,10 +110,10 @@ std::vector<ULONG> LoadFixture::SourceReads(bool delivered) const
     const std::vector<KwHostCall>& calls = KwHostDouble(context).Log().Calls();
     size_t start = 0;
     for (size_t i = 0; i < calls.size(); ++i)
-        if (calls[i].method == "Seek") start = i + 1;
+        if (calls[i].Method == "Seek") start = i + 1;
     std::vector<ULONG> reads;
     for (size_t i = start; i < calls.size(); ++i)
-        if (calls[i].method == "Read") reads.push_back(static_cast<ULONG>(calls[i].args.at(delivered ? 1 : 0)));
+        if (calls[i].Method == "Read") reads.push_back(static_cast<ULONG>(calls[i].Args.at(delivered ? 1 : 0)));
     return reads;
 }
 
@@ -123,7 +123,7 @@ std::vector<std::string> LoadFixture::NodePuts() const
     std::vector<std::string> names;
     if (!node) return names;
     for (const KwHostCall& call : KwHostDouble(context).Log().Calls())
-        if (call.object == node->Label() && call.method == "PutAttribute") names.push_back(call.name);
+        if (call.Object == node->Label() && call.Method == "PutAttribute") names.push_back(call.Name);
     return names;
 }
 
@@ -154,9 +154,9 @@ void LoadFixture::ExpectRowsOfReference(const Bytes& file)
     const std::vector<KwHostScanlineCall>& calls = KwHostScanlineCalls(raster);
     ASSERT_EQ(calls.size(), static_cast<size_t>(reference.Height));
     for (size_t i = 0; i < calls.size(); ++i) {
-        EXPECT_EQ(calls[i].dataType, gray ? KW_RASTER_INDEX_8 : KW_RASTER_RGB);
-        EXPECT_EQ(calls[i].startLine, static_cast<LONG>(i));
-        EXPECT_EQ(calls[i].noLines, 1);
-        EXPECT_EQ(calls[i].bytesPerLine, stride);
+        EXPECT_EQ(calls[i].DataType, gray ? KW_RASTER_INDEX_8 : KW_RASTER_RGB);
+        EXPECT_EQ(calls[i].StartLine, static_cast<LONG>(i));
+        EXPECT_EQ(calls[i].NoLines, 1);
+        EXPECT_EQ(calls[i].BytesPerLine, stride);
     }
 }

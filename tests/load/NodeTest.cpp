@@ -42,15 +42,15 @@ TEST_F(NodeTest, SelectorsOfNodeOne)
     ASSERT_EQ(GetNode(Empty(), VARIANT_FALSE, first.Receive()), S_OK);
     ASSERT_NE(Node(), nullptr);
     KwComPtr<IDispatch> expected;
-    ASSERT_EQ(kw_query(static_cast<IKwContainer*>(Node()), expected.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(static_cast<IKwContainer*>(Node()), expected.Receive()), S_OK);
     EXPECT_EQ(first.Get(), expected.Get());
     EXPECT_EQ(KwHostDouble(stream).ReadRequests().size(), 1u) << "only the acceptance test read";
     EXPECT_EQ(RasterCount(), 0u);
     EXPECT_EQ(NodePuts(), (std::vector<std::string>{"NodeID", "Default", "Loaded", "Compression"}));
     const KwHostChildEntry& entry = Contents()->Children()[0];
-    EXPECT_EQ(entry.objectType, KW_CONTAINER);
-    EXPECT_TRUE(entry.protectedChild);
-    EXPECT_EQ(entry.index.Type(), VT_I4);
+    EXPECT_EQ(entry.ObjectType, KW_CONTAINER);
+    EXPECT_TRUE(entry.ProtectedChild);
+    EXPECT_EQ(entry.Index.Type(), VT_I4);
 
     for (VARIANT selector : {Typed(VT_BOOL, VARIANT_FALSE), Typed(VT_BOOL, VARIANT_TRUE), Typed(VT_BOOL, 1),
                          Typed(VT_I2, 1), Typed(VT_I4, 1), Typed(VT_UI1, 1)}) {
@@ -114,7 +114,7 @@ TEST_F(NodeTest, OnlyALoadedTrueNodeCountsAsLoaded)
     Node()->SetAttribute("Loaded", KwHostVariant::I4(-1));
     EXPECT_EQ(Load(), S_OK);
     EXPECT_EQ(RasterCount(), 1u);
-    KwHostDouble(context).Switches().getAttributeResult = E_FAIL;
+    KwHostDouble(context).Switches().GetAttributeResult = E_FAIL;
     EXPECT_EQ(Load(), S_OK);
     EXPECT_EQ(RasterCount(), 2u) << "an unreadable Loaded counts as not loaded";
 }
@@ -139,7 +139,7 @@ TEST_P(HostFailureTest, FailuresOfTheHost)
     // Loaded only when the decode ran to its end (EndObject comes after the attributes).
     const bool complete = c.expected == S_OK || c.expected == E_NOTIMPL;
     if (loaded) {
-        EXPECT_EQ(loaded->value.Get().boolVal, complete ? VARIANT_TRUE : VARIANT_FALSE);
+        EXPECT_EQ(loaded->Value.Get().boolVal, complete ? VARIANT_TRUE : VARIANT_FALSE);
     }
     EXPECT_EQ(NodeAttribute("BitsPerPixel") != nullptr, complete);
 }
@@ -162,9 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
         HostFailureCase{"no IKwRasterBlock",
                         [](KwHostSwitches& s) { s.Omit(KW_RASTER_BLOCK, IID_IKwRasterBlock); }, true, E_FAIL},
         HostFailureCase{"storage refused",
-                        [](KwHostSwitches& s) { s.createRasterStorageResult = static_cast<HRESULT>(0x80041234); },
+                        [](KwHostSwitches& s) { s.CreateRasterStorageResult = static_cast<HRESULT>(0x80041234); },
                         true, static_cast<HRESULT>(0x80041234)},
-        HostFailureCase{"EndObject fails", [](KwHostSwitches& s) { s.endObjectResult = E_NOTIMPL; }, true,
+        HostFailureCase{"EndObject fails", [](KwHostSwitches& s) { s.EndObjectResult = E_NOTIMPL; }, true,
                         E_NOTIMPL}));
 
 struct ResolutionCase {
@@ -195,25 +195,25 @@ TEST_P(ResolutionTest, AttributesAndResolution)
         const KwHostAttributeEntry* x = NodeAttribute("LpiX");
         const KwHostAttributeEntry* y = NodeAttribute("LpiY");
         ASSERT_TRUE(x && y);
-        EXPECT_EQ(x->value.Type(), VT_R8);
-        EXPECT_DOUBLE_EQ(x->value.Get().dblVal, c.lpiX) << load;
-        EXPECT_DOUBLE_EQ(y->value.Get().dblVal, c.lpiY) << load;
-        EXPECT_EQ(x->type, 0);
+        EXPECT_EQ(x->Value.Type(), VT_R8);
+        EXPECT_DOUBLE_EQ(x->Value.Get().dblVal, c.lpiX) << load;
+        EXPECT_DOUBLE_EQ(y->Value.Get().dblVal, c.lpiY) << load;
+        EXPECT_EQ(x->Type, 0);
     }
     // The completion attributes, with their types.
     const KwHostAttributeEntry* bits = NodeAttribute("BitsPerPixel");
     ASSERT_NE(bits, nullptr);
-    EXPECT_EQ(bits->value.Type(), VT_I4);
-    EXPECT_EQ(bits->type, 2);
+    EXPECT_EQ(bits->Value.Type(), VT_I4);
+    EXPECT_EQ(bits->Type, 2);
     const KwHostAttributeEntry* loaded = NodeAttribute("Loaded");
-    EXPECT_EQ(loaded->value.Type(), VT_BOOL);
-    EXPECT_EQ(loaded->value.Get().boolVal, VARIANT_TRUE);
-    EXPECT_EQ(loaded->type, 2);
+    EXPECT_EQ(loaded->Value.Type(), VT_BOOL);
+    EXPECT_EQ(loaded->Value.Get().boolVal, VARIANT_TRUE);
+    EXPECT_EQ(loaded->Type, 2);
     const KwHostAttributeEntry* compression = NodeAttribute("Compression");
-    EXPECT_EQ(compression->value.ValueText(), "JPEG");
-    EXPECT_EQ(compression->type, 2);
-    EXPECT_EQ(NodeAttribute("NodeID")->value.Get().lVal, 1);
-    EXPECT_EQ(NodeAttribute("Default")->value.Get().boolVal, VARIANT_TRUE);
+    EXPECT_EQ(compression->Value.ValueText(), "JPEG");
+    EXPECT_EQ(compression->Type, 2);
+    EXPECT_EQ(NodeAttribute("NodeID")->Value.Get().lVal, 1);
+    EXPECT_EQ(NodeAttribute("Default")->Value.Get().boolVal, VARIANT_TRUE);
     // A whole file without EXIF: nothing beyond what every load publishes.
     EXPECT_EQ(NodeAttribute("Orientation"), nullptr);
     EXPECT_EQ(NodeAttribute("Damage"), nullptr);
@@ -243,33 +243,33 @@ TEST_F(NodeTest, ExifAndResolutionBelongToTheirDocument)
     const Bytes plain = TestJpeg::Make(noDensity);
 
     OpenAndLoad(plain);
-    EXPECT_EQ(DocumentAttribute("Format")->value.ValueText(), "JPEG");
+    EXPECT_EQ(DocumentAttribute("Format")->Value.ValueText(), "JPEG");
     EXPECT_EQ(DocumentAttribute("SummaryInformation"), nullptr);
 
     KwComPtr<KwHostDocument> exifDocument = NewDocument();
     KwComPtr<KwHostDataObject> data = Bind(withExif, "camera.jpg");
     ASSERT_EQ(filter->OpenDocument(data.Get(), exifDocument.Get(), nullptr), S_OK);
     ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
-    EXPECT_EQ(exifDocument->FindAttribute("Format")->value.ValueText(), "JPEG (Exif)");
+    EXPECT_EQ(exifDocument->FindAttribute("Format")->Value.ValueText(), "JPEG (Exif)");
     ASSERT_NE(exifDocument->FindAttribute("SummaryInformation"), nullptr);
-    EXPECT_EQ(exifDocument->FindAttribute("SummaryInformation")->value.Type(), VT_DISPATCH);
+    EXPECT_EQ(exifDocument->FindAttribute("SummaryInformation")->Value.Type(), VT_DISPATCH);
     KwHostNode* exifNode = exifDocument->Contents()->FindNode(1);
-    EXPECT_DOUBLE_EQ(exifNode->FindAttribute("LpiY")->value.Get().dblVal, 200.0);
+    EXPECT_DOUBLE_EQ(exifNode->FindAttribute("LpiY")->Value.Get().dblVal, 200.0);
     // The orientation comes last, as a number the host can use.
-    ASSERT_EQ(exifNode->Attributes().back().name, "Orientation");
-    EXPECT_EQ(exifNode->Attributes().back().value.Type(), VT_I4);
-    EXPECT_EQ(exifNode->Attributes().back().value.Get().lVal, 6);
+    ASSERT_EQ(exifNode->Attributes().back().Name, "Orientation");
+    EXPECT_EQ(exifNode->Attributes().back().Value.Type(), VT_I4);
+    EXPECT_EQ(exifNode->Attributes().back().Value.Get().lVal, 6);
 
     // The next document on the same filter gets what a new filter gives it.
     KwComPtr<KwHostDocument> later = NewDocument();
     data = Bind(plain, "later.jpg");
     ASSERT_EQ(filter->OpenDocument(data.Get(), later.Get(), nullptr), S_OK);
     ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
-    EXPECT_EQ(later->FindAttribute("Format")->value.ValueText(), "JPEG");
+    EXPECT_EQ(later->FindAttribute("Format")->Value.ValueText(), "JPEG");
     EXPECT_EQ(later->FindAttribute("SummaryInformation"), nullptr);
     KwHostNode* laterNode = later->Contents()->FindNode(1);
-    EXPECT_DOUBLE_EQ(laterNode->FindAttribute("LpiX")->value.Get().dblVal, 96.0);
-    EXPECT_DOUBLE_EQ(laterNode->FindAttribute("LpiY")->value.Get().dblVal, 96.0);
+    EXPECT_DOUBLE_EQ(laterNode->FindAttribute("LpiX")->Value.Get().dblVal, 96.0);
+    EXPECT_DOUBLE_EQ(laterNode->FindAttribute("LpiY")->Value.Get().dblVal, 96.0);
     EXPECT_EQ(laterNode->FindAttribute("Orientation"), nullptr);
 }
 
@@ -280,7 +280,7 @@ TEST_F(NodeTest, WithoutTheAttributeClassExifIsSkipped)
     engine->Stop();
     OpenAndLoad(ExifBuilder::InsertAfterSoi(TestJpeg::Make(TestJpeg::Options()), ExifBuilder::App1(exif.Payload())));
     EXPECT_EQ(DocumentAttribute("SummaryInformation"), nullptr);
-    EXPECT_EQ(DocumentAttribute("Format")->value.ValueText(), "JPEG");
+    EXPECT_EQ(DocumentAttribute("Format")->Value.ValueText(), "JPEG");
 }
 
 TEST_F(NodeTest, OneLoadMakesTheseHostCallsInOrder)
@@ -301,8 +301,8 @@ TEST_F(NodeTest, OneLoadMakesTheseHostCallsInOrder)
     // Each call as the log shows it, with the VARIANT type of a child index.
     std::vector<std::string> calls;
     for (const KwHostCall& call : KwHostDouble(context).Log().Calls()) {
-        calls.push_back(call.text);
-        if (call.index.Type() != VT_EMPTY) calls.back() += std::string(" index ") + KwHostVariant::TypeName(call.index.Type());
+        calls.push_back(call.Text);
+        if (call.Index.Type() != VT_EMPTY) calls.back() += std::string(" index ") + KwHostVariant::TypeName(call.Index.Type());
     }
     const std::string node = "document/\"Contents\"/1";
     const std::string raster = node + "/\"\"";

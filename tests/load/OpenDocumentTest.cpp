@@ -148,37 +148,37 @@ TEST_F(OpenDocumentTest, DescribesTheAcceptedDocument)
     ASSERT_EQ(Open(Jfif(1), "a.jpg"), S_OK);
     const std::vector<KwHostAttributeEntry>& attributes = document->Attributes();
     ASSERT_EQ(attributes.size(), 2u);
-    EXPECT_EQ(attributes[0].name, "DocType");
-    EXPECT_EQ(attributes[0].value.Type(), VT_I4);
-    EXPECT_EQ(attributes[0].value.Get().lVal, 2);
-    EXPECT_EQ(attributes[0].type, 2);
-    EXPECT_EQ(attributes[1].name, "Format");
-    EXPECT_EQ(attributes[1].value.Type(), VT_BSTR);
-    EXPECT_EQ(attributes[1].value.ValueText(), "JPEG");
-    EXPECT_EQ(attributes[1].type, 0);
+    EXPECT_EQ(attributes[0].Name, "DocType");
+    EXPECT_EQ(attributes[0].Value.Type(), VT_I4);
+    EXPECT_EQ(attributes[0].Value.Get().lVal, 2);
+    EXPECT_EQ(attributes[0].Type, 2);
+    EXPECT_EQ(attributes[1].Name, "Format");
+    EXPECT_EQ(attributes[1].Value.Type(), VT_BSTR);
+    EXPECT_EQ(attributes[1].Value.ValueText(), "JPEG");
+    EXPECT_EQ(attributes[1].Type, 0);
 
     ASSERT_EQ(document->ChildCount(), 1u);
     const KwHostChildEntry& child = document->Children()[0];
-    EXPECT_EQ(child.index.ValueText(), "Contents");
-    EXPECT_EQ(child.objectType, KW_CONTENTS);
-    EXPECT_TRUE(child.protectedChild);
+    EXPECT_EQ(child.Index.ValueText(), "Contents");
+    EXPECT_EQ(child.ObjectType, KW_CONTENTS);
+    EXPECT_TRUE(child.ProtectedChild);
     std::vector<const KwHostCall*> creates = KwHostDouble(context).Log().Find("CreateChild");
     ASSERT_EQ(creates.size(), 1u);
-    EXPECT_EQ(creates[0]->value.Type(), VT_I2) << "the Contents type goes as VT_I2";
+    EXPECT_EQ(creates[0]->Value.Type(), VT_I2) << "the Contents type goes as VT_I2";
 
     KwHostNode* contents = Contents();
     ASSERT_NE(contents, nullptr);
     ASSERT_EQ(contents->Attributes().size(), 1u);
-    EXPECT_EQ(contents->Attributes()[0].name, "TotalNodes");
-    EXPECT_EQ(contents->Attributes()[0].value.Type(), VT_I4);
-    EXPECT_EQ(contents->Attributes()[0].value.Get().lVal, 1);
-    EXPECT_EQ(contents->Attributes()[0].type, 2);
+    EXPECT_EQ(contents->Attributes()[0].Name, "TotalNodes");
+    EXPECT_EQ(contents->Attributes()[0].Value.Type(), VT_I4);
+    EXPECT_EQ(contents->Attributes()[0].Value.Get().lVal, 1);
+    EXPECT_EQ(contents->Attributes()[0].Type, 2);
 
     // One read of 30 bytes and the size without the name; the stream is left after the header.
     EXPECT_EQ(KwHostDouble(stream).ReadRequests(), std::vector<ULONG>{30});
     std::vector<const KwHostCall*> stats = KwHostDouble(context).Log().Find("Stat");
     ASSERT_EQ(stats.size(), 1u);
-    EXPECT_EQ(stats[0]->args.at(0), STATFLAG_NONAME);
+    EXPECT_EQ(stats[0]->Args.at(0), STATFLAG_NONAME);
     EXPECT_EQ(stream->Position(), 30u);
     EXPECT_EQ(KwHostDouble(context).Log().Methods(),
               (std::vector<std::string>{"data object.Storage", "data object.StorageName", "document.PutAttribute",
@@ -230,7 +230,7 @@ TEST_F(OpenDocumentTest, StreamSizeOutsideWhatTheSourceCanCount)
 {
     // A stream that cannot tell its size is rejected.
     dataObject = Bind(Jfif(1), "a.jpg", &stream);
-    KwHostDouble(stream).Switches().statResult = E_NOTIMPL;
+    KwHostDouble(stream).Switches().StatResult = E_NOTIMPL;
     EXPECT_EQ(filter->OpenDocument(dataObject.Get(), document.Get(), nullptr), E_FAIL);
 
     // 2 GiB and more, including sizes whose low 32 bits look harmless.

@@ -33,7 +33,7 @@ protected:
     KwComPtr<IConnectionPoint> Point()
     {
         KwComPtr<IConnectionPointContainer> container;
-        EXPECT_EQ(kw_query(filter.Get(), container.Receive()), S_OK);
+        EXPECT_EQ(KwQuery(filter.Get(), container.Receive()), S_OK);
         KwComPtr<IConnectionPoint> point;
         EXPECT_EQ(container->FindConnectionPoint(DIID__IKwFilterEvents, point.Receive()), S_OK);
         return point;
@@ -86,7 +86,7 @@ TEST_P(ProgressAbortTest, AbortStopsTheLoad)
     EXPECT_EQ(Raster()->RowsDelivered(), c.rows);
     EXPECT_EQ(KwHostScanlineCalls(Raster()).size(), static_cast<size_t>(c.rows));
     EXPECT_EQ(Raster()->EndObjectCalls(), 0u);
-    EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
+    EXPECT_EQ(NodeAttribute("Loaded")->Value.Get().boolVal, VARIANT_FALSE);
     EXPECT_EQ(NodeAttribute("BitsPerPixel"), nullptr);
     EXPECT_EQ(NodeAttribute("LpiX"), nullptr);
     // The node is not loaded: the next load starts again in a new raster block.
@@ -243,7 +243,7 @@ TEST_F(ProgressTest, Enumerators)
     EXPECT_EQ(sinks[2]->References(), 1u);
 
     KwComPtr<IConnectionPointContainer> container;
-    ASSERT_EQ(kw_query(filter.Get(), container.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(filter.Get(), container.Receive()), S_OK);
     KwComPtr<IEnumConnectionPoints> points;
     ASSERT_EQ(container->EnumConnectionPoints(points.Receive()), S_OK);
     IConnectionPoint* found[2] = {};
@@ -263,17 +263,17 @@ TEST_F(ProgressTest, Enumerators)
 TEST_F(ProgressTest, IdentityOfFilterAndConnectionPoint)
 {
     KwComPtr<IUnknown> identity;
-    ASSERT_EQ(kw_query(filter.Get(), identity.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(filter.Get(), identity.Receive()), S_OK);
     EXPECT_EQ(identity.Get(), static_cast<IUnknown*>(filter.Get()));
     KwComPtr<ISupportErrorInfo> errorInfo;
-    ASSERT_EQ(kw_query(filter.Get(), errorInfo.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(filter.Get(), errorInfo.Receive()), S_OK);
     EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(IID_IKwFilter), S_OK);
     EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(IID_IConnectionPointContainer), S_FALSE);
     KwComPtr<IKwFilterSave> save;
-    EXPECT_EQ(kw_query(filter.Get(), save.Receive()), E_NOINTERFACE);
+    EXPECT_EQ(KwQuery(filter.Get(), save.Receive()), E_NOINTERFACE);
 
     KwComPtr<IConnectionPointContainer> container;
-    ASSERT_EQ(kw_query(filter.Get(), container.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(filter.Get(), container.Receive()), S_OK);
     KwComPtr<IConnectionPoint> point;
     for (const IID* other : {&IID_IKwFilter, &IID_IUnknown, &IID_IDispatch}) {
         IConnectionPoint* none = reinterpret_cast<IConnectionPoint*>(0x1234);
@@ -288,10 +288,10 @@ TEST_F(ProgressTest, IdentityOfFilterAndConnectionPoint)
     KwComPtr<IConnectionPointContainer> back;
     ASSERT_EQ(point->GetConnectionPointContainer(back.Receive()), S_OK);
     KwComPtr<IUnknown> backIdentity;
-    ASSERT_EQ(kw_query(back.Get(), backIdentity.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(back.Get(), backIdentity.Receive()), S_OK);
     EXPECT_EQ(backIdentity.Get(), identity.Get());
     KwComPtr<IKwFilter> notHere;
-    EXPECT_EQ(kw_query(point.Get(), notHere.Receive()), E_NOINTERFACE);
+    EXPECT_EQ(KwQuery(point.Get(), notHere.Receive()), E_NOINTERFACE);
 
     // A held connection point keeps its filter.
     container.Reset();
@@ -344,11 +344,11 @@ TEST_F(ProgressTest, AggregatedFilterAnswersForItsOuterObject)
     ASSERT_EQ(outer.QueryInterface(IID_IKwFilter, reinterpret_cast<void**>(aggregated.Receive())), S_OK);
     EXPECT_EQ(outer.References, 2u) << "the interface counts on the outer object";
     KwComPtr<IUnknown> identity;
-    ASSERT_EQ(kw_query(aggregated.Get(), identity.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(aggregated.Get(), identity.Receive()), S_OK);
     EXPECT_EQ(identity.Get(), static_cast<IUnknown*>(&outer));
     identity.Reset();
     KwComPtr<IConnectionPointContainer> container;
-    ASSERT_EQ(kw_query(aggregated.Get(), container.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(aggregated.Get(), container.Receive()), S_OK);
     KwComPtr<IConnectionPoint> point;
     ASSERT_EQ(container->FindConnectionPoint(DIID__IKwFilterEvents, point.Receive()), S_OK);
     EXPECT_EQ(outer.References, 4u);

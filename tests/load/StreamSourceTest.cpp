@@ -61,7 +61,7 @@ TEST_P(StreamCutTest, ReadsEveryByteOfTheSize)
     // itself; the host learns that the file was cut short.
     ExpectRowsOfReference(cut);
     ASSERT_NE(NodeAttribute("Damage"), nullptr);
-    EXPECT_EQ(NodeAttribute("Damage")->value.ValueText(), "Premature end of JPEG file (2 warnings)");
+    EXPECT_EQ(NodeAttribute("Damage")->Value.ValueText(), "Premature end of JPEG file (2 warnings)");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, StreamCutTest,
@@ -83,7 +83,7 @@ TEST_F(StreamSourceTest, ShortReads)
     const Bytes large = LargeImage();
     // Reads that deliver less than asked: the next refill asks again from there.
     ASSERT_EQ(Open(large), S_OK);
-    KwHostDouble(stream).Switches().maxReadPerCall = 1000;
+    KwHostDouble(stream).Switches().MaxReadPerCall = 1000;
     ASSERT_EQ(Load(), S_OK);
     EXPECT_EQ(SourceReads(), ExpectedRequests(static_cast<ULONG>(large.size()), 1000));
     ExpectRowsOfReference(large);
@@ -108,9 +108,9 @@ TEST_F(StreamSourceTest, EmptyReadInTheMiddle)
         const size_t sourceReads = SourceReads().size();
         const size_t scanReads = KwHostDouble(probeStream).ReadLog().size() - before - sourceReads;
         // The source's second read delivers nothing, and so do all later ones.
-        KwHostDouble(stream).Switches().failReadAtCall = static_cast<ULONG>(readsBefore + scanReads + 2);
-        KwHostDouble(stream).Switches().failReadCalls = 0;
-        KwHostDouble(stream).Switches().failReadBytes = 0;
+        KwHostDouble(stream).Switches().FailReadAtCall = static_cast<ULONG>(readsBefore + scanReads + 2);
+        KwHostDouble(stream).Switches().FailReadCalls = 0;
+        KwHostDouble(stream).Switches().FailReadBytes = 0;
     }
     KwHostDouble(context).Log().Clear();
     ASSERT_EQ(Load(), S_OK);
@@ -137,7 +137,7 @@ TEST_P(StreamWithoutDataTest, FailsTheLoad)
     ASSERT_EQ(RasterCount(), 1u);
     EXPECT_FALSE(Raster()->HasStorage());
     ASSERT_NE(NodeAttribute("Loaded"), nullptr);
-    EXPECT_EQ(NodeAttribute("Loaded")->value.Get().boolVal, VARIANT_FALSE);
+    EXPECT_EQ(NodeAttribute("Loaded")->Value.Get().boolVal, VARIANT_FALSE);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, StreamWithoutDataTest, ::testing::Values(0ull, 1ull));

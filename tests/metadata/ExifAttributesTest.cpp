@@ -52,8 +52,8 @@ protected:
     {
         std::vector<Put> puts;
         for (const KwHostCall* call : KwHostDouble(*m_Engine).Log().Find("PutAttribute")) {
-            if (call->object == object)
-                puts.push_back({call->name, call->value.ValueText(), call->value.Type(), call->type});
+            if (call->Object == object)
+                puts.push_back({call->Name, call->Value.ValueText(), call->Value.Type(), call->Type});
         }
         return puts;
     }
@@ -141,9 +141,9 @@ TEST_F(ExifAttributes, CollectionOnTheDocumentThenTwelveEntriesInOrder)
     // The document holds the very collection that was filled.
     const KwHostAttributeEntry* summary = m_Document->FindAttribute("SummaryInformation");
     ASSERT_NE(nullptr, summary);
-    ASSERT_EQ(VT_DISPATCH, summary->value.Type());
+    ASSERT_EQ(VT_DISPATCH, summary->Value.Type());
     KwComPtr<IKwAttribute> collection;
-    ASSERT_EQ(S_OK, kw_query<IKwAttribute>(summary->value.Get().pdispVal, collection.Receive()));
+    ASSERT_EQ(S_OK, KwQuery<IKwAttribute>(summary->Value.Get().pdispVal, collection.Receive()));
     LONG count = 0;
     EXPECT_EQ(S_OK, collection->get_AttributeCount(&count));
     EXPECT_EQ(12, count);
@@ -209,7 +209,7 @@ TEST_F(ExifAttributes, WithoutTheAttributeClassNothingIsPublished)
 
     // Registered, but its class object refuses to create the collection.
     m_Engine.reset(new KwHostEngine());
-    KwHostDouble(*m_Engine).Switches().attributeCreateResult = E_OUTOFMEMORY;
+    KwHostDouble(*m_Engine).Switches().AttributeCreateResult = E_OUTOFMEMORY;
     ASSERT_TRUE(SUCCEEDED(m_Engine->Start()));
     KwHostDocument* document = nullptr;
     ASSERT_EQ(S_OK, m_Engine->CreateDocument(&document));
@@ -234,7 +234,7 @@ TEST_F(ExifAttributes, FailingPutsAreIgnoredAndANullDocumentIsRefused)
     EXPECT_EQ(12u, CollectionPuts().size());
     LONG count = 0;
     KwComPtr<IKwAttribute> collection;
-    ASSERT_EQ(S_OK, kw_query<IKwAttribute>(m_Document->FindAttribute("SummaryInformation")->value.Get().pdispVal,
+    ASSERT_EQ(S_OK, KwQuery<IKwAttribute>(m_Document->FindAttribute("SummaryInformation")->Value.Get().pdispVal,
                                            collection.Receive()));
     collection->get_AttributeCount(&count);
     EXPECT_EQ(11, count);

@@ -131,7 +131,7 @@ std::map<std::string, std::string> PublishedAttributes(KwHostEngine& engine, con
     KwHostDouble(engine).Log().Clear();
     if (KwPublishExifAttributes(document, metadata) != S_OK) return published;
     for (const KwHostCall* call : KwHostDouble(engine).Log().Find("PutAttribute"))
-        if (call->object == "attributes") published[call->name] = call->value.ValueText();
+        if (call->Object == "attributes") published[call->Name] = call->Value.ValueText();
     return published;
 }
 

@@ -333,15 +333,15 @@ TEST(SectionScanner, StreamsThatDeliverInPiecesOrFail)
 {
     Bytes file = ExifBuilder::MinimalJpeg(Concat({Jfif(), Com("hello")}), 33, 44, 3);
     Scan pieces(file);
-    KwHostDouble(pieces.stream).Switches().maxReadPerCall = 3;
+    KwHostDouble(pieces.stream).Switches().MaxReadPerCall = 3;
     EXPECT_TRUE(pieces.Run());
     EXPECT_EQ(33, pieces.metadata.ImageWidth);
     EXPECT_STREQ("hello", pieces.metadata.Comment);
 
     // A failing read is the end of the data.
     Scan failing(file);
-    KwHostDouble(failing.stream).Switches().failReadAtCall = 9;
-    KwHostDouble(failing.stream).Switches().failReadCalls = 0; // and every later call
+    KwHostDouble(failing.stream).Switches().FailReadAtCall = 9;
+    KwHostDouble(failing.stream).Switches().FailReadCalls = 0; // and every later call
     testing::internal::CaptureStdout();
     EXPECT_FALSE(failing.Run());
     testing::internal::GetCapturedStdout();

@@ -240,14 +240,14 @@ TEST_F(ClassObjectTest, EveryLiveObjectAndServerLockKeepsTheLibraryLoaded)
     KwComPtr<IUnknown> structureUnknown;
     ASSERT_EQ(S_OK, saveFilter->CreateDocument(dataObject.Get(), nullptr, structureUnknown.Receive()));
     KwComPtr<IKwSaveStructure> structure;
-    ASSERT_EQ(S_OK, kw_query(structureUnknown.Get(), structure.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(structureUnknown.Get(), structure.Receive()));
     structureUnknown.Reset();
     VARIANT index;
     VariantInit(&index);
     KwComPtr<IUnknown> raster;
     ASSERT_EQ(S_OK, structure->CreateObject(KW_RASTER_BLOCK, index, nullptr, raster.Receive()));
     KwComPtr<IKwSaveRasterData> rasterData;
-    ASSERT_EQ(S_OK, kw_query(raster.Get(), rasterData.Receive()));
+    ASSERT_EQ(S_OK, KwQuery(raster.Get(), rasterData.Receive()));
     raster.Reset();
 
     structure.Reset();

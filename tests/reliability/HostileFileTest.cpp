@@ -313,7 +313,7 @@ TEST_F(HostileFileTest, ExifCyclesAndDeepChainsLoad)
             EXPECT_TRUE(run->document->HasAttribute("SummaryInformation")) << c.what;
             const KwHostAttributeEntry* format = run->document->FindAttribute("Format");
             ASSERT_NE(format, nullptr);
-            EXPECT_EQ(format->value.ValueText(), "JPEG (Exif)") << c.what;
+            EXPECT_EQ(format->Value.ValueText(), "JPEG (Exif)") << c.what;
         }
         ExpectNothingLeft(c.what);
     }

@@ -61,7 +61,7 @@ int SeekOrdinal(const std::vector<KwHostCall>& log, size_t index)
 {
     int seeks = 0;
     for (size_t i = 0; i <= index; ++i)
-        if (log[i].method == "Seek") ++seeks;
+        if (log[i].Method == "Seek") ++seeks;
     return seeks;
 }
 
@@ -92,13 +92,13 @@ TEST_F(LoadHostFaultTest, EveryHostCallFailsInTurn)
                 KwHostDouble(*engine).Switches().FailCall(0);
                 const std::vector<KwHostCall>& log = KwHostDouble(*engine).Log().Calls();
                 size_t at = 0;
-                while (at < log.size() && log[at].result != Injected) ++at;
+                while (at < log.size() && log[at].Result != Injected) ++at;
                 ASSERT_LT(at, log.size()) << what << ": no call failed";
                 const KwHostCall& failed = log[at];
-                const std::string& m = failed.method;
-                what += " (" + failed.object + "." + m + " " + failed.name + ")";
+                const std::string& m = failed.Method;
+                what += " (" + failed.Object + "." + m + " " + failed.Name + ")";
 
-                if (m == "Storage" || m == "Stat" || (m == "CreateChild" && failed.object == "document")) {
+                if (m == "Storage" || m == "Stat" || (m == "CreateChild" && failed.Object == "document")) {
                     EXPECT_EQ(run->open, E_FAIL) << what;
                 } else if (m == "Read") {
                     // The stream sweeps check each read; here only the bounds of the outcome.
@@ -124,7 +124,7 @@ TEST_F(LoadHostFaultTest, EveryHostCallFailsInTurn)
                     ASSERT_EQ(run->node, S_OK) << what;
                     EXPECT_TRUE(run->Loaded()) << what;
                     EXPECT_EQ(run->Raster()->RowsDelivered(), run->Raster()->Height() - 1) << what;
-                } else if (m == "PutAttribute" && failed.name == "Loaded" && failed.object != "document") {
+                } else if (m == "PutAttribute" && failed.Name == "Loaded" && failed.Object != "document") {
                     // The host did not store the mark; the load itself completed.
                     EXPECT_EQ(run->node, S_OK) << what;
                     EXPECT_EQ(run->Raster()->RowsDelivered(), run->Raster()->Height()) << what;
@@ -180,7 +180,7 @@ TEST_F(LoadHostFaultTest, EveryQueriedInterfaceMissingInTurn)
                     ExpectFailedLoad(*run, c.what);
                 }
             }
-            KwHostDouble(*engine).Switches().omittedInterfaces.clear();
+            KwHostDouble(*engine).Switches().OmittedInterfaces.clear();
         }
         ExpectNothingLeft(c.what);
     }

@@ -15,9 +15,9 @@ std::vector<ReadPhase> ReadPhases(const KwHostCallLog& log)
     std::vector<ReadPhase> phases;
     int seeks = 0;
     for (const KwHostCall& call : log.Calls()) {
-        if (call.object != "stream") continue;
-        if (call.method == "Seek") ++seeks;
-        if (call.method == "Read") phases.push_back(seeks == 0 ? Acceptance : seeks == 1 ? Scanner : Source);
+        if (call.Object != "stream") continue;
+        if (call.Method == "Seek") ++seeks;
+        if (call.Method == "Read") phases.push_back(seeks == 0 ? Acceptance : seeks == 1 ? Scanner : Source);
     }
     return phases;
 }
@@ -60,10 +60,10 @@ protected:
                 {
                     std::unique_ptr<LoadRun> run = StartLoad(file);
                     KwHostStreamSwitches& s = KwHostDouble(run->stream).Switches();
-                    s.failReadAtCall = static_cast<ULONG>(i + 1);
-                    s.failReadCalls = fault == ReadFault::StreamDies ? 0 : 1;
-                    s.failReadResult = fault == ReadFault::Fails ? STG_E_READFAULT : S_OK;
-                    s.failReadBytes = fault == ReadFault::Short ? 1 : 0;
+                    s.FailReadAtCall = static_cast<ULONG>(i + 1);
+                    s.FailReadCalls = fault == ReadFault::StreamDies ? 0 : 1;
+                    s.FailReadResult = fault == ReadFault::Fails ? STG_E_READFAULT : S_OK;
+                    s.FailReadBytes = fault == ReadFault::Short ? 1 : 0;
                     FinishLoad(*run);
                     CheckOutcome(*run, phases[i], i == firstSource, fault, reference, what);
                 }
@@ -136,7 +136,7 @@ TEST_F(LoadStreamFaultTest, StatAndSeekFailures)
     {
         // Without the size the source cannot tell where the data ends: not accepted.
         std::unique_ptr<LoadRun> run = StartLoad(file);
-        KwHostDouble(run->stream).Switches().statResult = E_NOTIMPL;
+        KwHostDouble(run->stream).Switches().StatResult = E_NOTIMPL;
         FinishLoad(*run);
         EXPECT_EQ(run->open, E_FAIL);
     }
@@ -145,7 +145,7 @@ TEST_F(LoadStreamFaultTest, StatAndSeekFailures)
         // Seek's result is not examined: both reads start where the acceptance
         // test left the stream, the codec finds no start-of-image marker.
         std::unique_ptr<LoadRun> run = StartLoad(file);
-        KwHostDouble(run->stream).Switches().seekResult = STG_E_INVALIDFUNCTION;
+        KwHostDouble(run->stream).Switches().SeekResult = STG_E_INVALIDFUNCTION;
         FinishLoad(*run);
         ASSERT_EQ(run->open, S_OK);
         EXPECT_EQ(run->node, E_FAIL);

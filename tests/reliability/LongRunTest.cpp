@@ -78,8 +78,8 @@ TEST_F(LongRun, ThousandsOfMixedOperationsKeepMemoryDescriptorsAndLocksFlat)
     for (LONG bits : {1, 4, 8, 16, 24, 32}) {
         operations.push_back({"a save", [this, bits] {
                                   KwHostImage image = KwHostImage::Make(173, 91, bits);
-                                  for (size_t i = 0; i < image.pixels.size(); ++i)
-                                      image.pixels[i] = static_cast<unsigned char>(i * 13 + i / 211);
+                                  for (size_t i = 0; i < image.Pixels.size(); ++i)
+                                      image.Pixels[i] = static_cast<unsigned char>(i * 13 + i / 211);
                                   KwComPtr<IKwFilterSave> filter;
                                   KwComPtr<KwHostMemoryStream> stream;
                                   HRESULT hr = KwCreateComObject<CKwFilterSaveJPEG>(

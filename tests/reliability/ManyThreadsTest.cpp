@@ -72,7 +72,7 @@ Result Load(KwHostEngine& engine, const Case& c)
     sink->Disconnect(filter.Get());
     // An EXIF file makes the filter create the engine's attribute collection,
     // whose class object the main thread registered.
-    if (result.document && result.document->HasAttribute("SummaryInformation")) r.digest = 1;
+    if (result.Document && result.Document->HasAttribute("SummaryInformation")) r.digest = 1;
     if (KwHostRasterBlock* raster = result.Raster()) {
         r.rows = raster->RowsDelivered();
         for (LONG y = 0; y < r.rows && raster->HasStorage(); ++y)
@@ -98,7 +98,7 @@ Result RunCase(KwHostEngine& engine, const Case& c) { return c.file.empty() ? Sa
 KwHostImage Pattern(LONG width, LONG height, LONG bitsPerPixel)
 {
     KwHostImage image = KwHostImage::Make(width, height, bitsPerPixel);
-    for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<unsigned char>(i * 7 + i / 97);
+    for (size_t i = 0; i < image.Pixels.size(); ++i) image.Pixels[i] = static_cast<unsigned char>(i * 7 + i / 97);
     return image;
 }
 

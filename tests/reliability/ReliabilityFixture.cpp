@@ -33,7 +33,7 @@ bool LoadRun::Loaded() const
 {
     KwHostNode* node = Node();
     const KwHostAttributeEntry* loaded = node ? node->FindAttribute("Loaded") : nullptr;
-    return loaded && loaded->value.Type() == VT_BOOL && loaded->value.Get().boolVal == VARIANT_TRUE;
+    return loaded && loaded->Value.Type() == VT_BOOL && loaded->Value.Get().boolVal == VARIANT_TRUE;
 }
 
 void ReliabilityTest::SetUp()

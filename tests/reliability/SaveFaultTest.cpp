@@ -28,7 +28,7 @@ KwHostImage NoisyImage(LONG width, LONG height, LONG bits)
 {
     KwHostImage image = KwHostImage::Make(width, height, bits);
     unsigned state = 12345;
-    for (unsigned char& b : image.pixels) {
+    for (unsigned char& b : image.Pixels) {
         state = state * 1103515245u + 12345u;
         b = static_cast<unsigned char>(state >> 16);
     }
@@ -100,16 +100,16 @@ TEST_F(SaveFaultTest, EveryWriteFailsOrComesBackShort)
         void (*prepare)(KwHostStreamSwitches&, ULONG);
     };
     const Fault faults[] = {
-        {"fails", [](KwHostStreamSwitches& s, ULONG k) { s.failWriteAtCall = k; }},
+        {"fails", [](KwHostStreamSwitches& s, ULONG k) { s.FailWriteAtCall = k; }},
         {"accepts nothing but succeeds",
          [](KwHostStreamSwitches& s, ULONG k) {
-             s.failWriteAtCall = k;
-             s.failWriteResult = S_OK;
+             s.FailWriteAtCall = k;
+             s.FailWriteResult = S_OK;
          }},
         {"fails from here on",
          [](KwHostStreamSwitches& s, ULONG k) {
-             s.failWriteAtCall = k;
-             s.failWriteCalls = 0;
+             s.FailWriteAtCall = k;
+             s.FailWriteCalls = 0;
          }},
     };
     for (const Fault& fault : faults) {
@@ -136,7 +136,7 @@ TEST_F(SaveFaultTest, EveryWriteFailsOrComesBackShort)
         {
             KwComPtr<KwHostMemoryStream> stream;
             EXPECT_EQ(Save(image, &stream,
-                           [](KwHostStreamSwitches& s, ULONG a) { s.writeAcceptMax = static_cast<LONGLONG>(a); },
+                           [](KwHostStreamSwitches& s, ULONG a) { s.WriteAcceptMax = static_cast<LONGLONG>(a); },
                            static_cast<ULONG>(accept)),
                       E_FAIL)
                 << what;
@@ -204,15 +204,15 @@ TEST_F(SaveFaultTest, EveryHostCallOfASaveFailsInTurn)
             KwHostDouble(*engine).Switches().FailCall(0);
             const std::vector<KwHostCall>& log = KwHostDouble(*engine).Log().Calls();
             size_t at = 0;
-            while (at < log.size() && log[at].result != E_ACCESSDENIED) ++at;
+            while (at < log.size() && log[at].Result != E_ACCESSDENIED) ++at;
             ASSERT_LT(at, log.size()) << what << ": no call failed";
-            what += " (" + log[at].object + "." + log[at].method + ")";
-            if (log[at].method == "Storage") {
+            what += " (" + log[at].Object + "." + log[at].Method + ")";
+            if (log[at].Method == "Storage") {
                 // No stream to write to.
                 EXPECT_EQ(hr, E_FAIL) << what;
                 EXPECT_EQ(step, "CreateDocument") << what;
                 EXPECT_TRUE(stream->Bytes().empty()) << what;
-            } else if (log[at].method == "Write") {
+            } else if (log[at].Method == "Write") {
                 EXPECT_EQ(hr, E_FAIL) << what;
                 EXPECT_EQ(step, "EndObject") << what;
                 EXPECT_EQ(boxes.lines.size(), 1u) << what;
@@ -229,7 +229,7 @@ TEST_F(SaveFaultTest, EveryHostCallOfASaveFailsInTurn)
         std::string step;
         EXPECT_EQ(Save(image, &stream, nullptr, 0, &step), E_FAIL);
         EXPECT_EQ(step, "CreateDocument");
-        KwHostDouble(*engine).Switches().omittedInterfaces.clear();
+        KwHostDouble(*engine).Switches().OmittedInterfaces.clear();
     }
     ExpectNothingLeft("without IStream");
 }

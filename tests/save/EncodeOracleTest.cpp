@@ -44,7 +44,7 @@ Bytes SaveThroughFilter(const KwHostImage& image)
     KwComPtr<KwHostMemoryStream> stream;
     KwHostMemoryStream::Create(nullptr, 0, stream.Receive());
     KwHostSaveOptions options; // as a host walks its tree down to the raster block
-    options.levels = {KW_DOCUMENT, KW_CONTENTS, KW_CONTAINER};
+    options.Levels = {KW_DOCUMENT, KW_CONTENTS, KW_CONTAINER};
     EXPECT_EQ(KwHostSaveDriver().Save(filter.Get(), stream.Get(), image, options), S_OK);
     return stream->Bytes();
 }
@@ -64,7 +64,7 @@ TEST(SaveOracle, PhotographsAreSavedAsCjpegWritesThem)
         KwHostImage color = KwHostImage::Make(width, height, 24);
         KwHostImage indexed = KwHostImage::Make(width, height, 8);
         for (LONG i = 0; i < 256; ++i) // 3-3-2 levels of red, green, blue
-            indexed.palette[i] = ((i >> 5) * 255 / 7) << 16 | (((i >> 2) & 7) * 255 / 7) << 8 | (i & 3) * 255 / 3;
+            indexed.Palette[i] = ((i >> 5) * 255 / 7) << 16 | (((i >> 2) & 7) * 255 / 7) << 8 | (i & 3) * 255 / 3;
         Bytes rgb, rgbIndexed;
         for (LONG y = 0; y < height; ++y) {
             for (LONG x = 0; x < width; ++x) {
@@ -74,7 +74,7 @@ TEST(SaveOracle, PhotographsAreSavedAsCjpegWritesThem)
                 rgb.insert(rgb.end(), p, p + 3);
                 const LONG i = (p[0] >> 5) << 5 | (p[1] >> 5) << 2 | p[2] >> 6;
                 indexed.Row(y)[x] = static_cast<unsigned char>(i);
-                const LONG entry = indexed.palette[i];
+                const LONG entry = indexed.Palette[i];
                 rgbIndexed.insert(rgbIndexed.end(), {uint8_t(entry >> 16), uint8_t(entry >> 8), uint8_t(entry)});
             }
         }

@@ -99,8 +99,8 @@ TEST(JpegStreamDestination, ShortWriteShowsOneJpegErrorBoxAndFailsEndObject)
         MessageBoxCapture boxes;
         SaveSession session;
         SendNoise(session.raster.Get(), c.size);
-        KwHostDouble(session.stream).Switches().writeAcceptMax = c.acceptMax;
-        KwHostDouble(session.stream).Switches().failWriteAtCall = c.failAtCall;
+        KwHostDouble(session.stream).Switches().WriteAcceptMax = c.acceptMax;
+        KwHostDouble(session.stream).Switches().FailWriteAtCall = c.failAtCall;
         EXPECT_EQ(session.raster->EndObject(), E_FAIL);
         ASSERT_EQ(boxes.calls.size(), 1u);
         EXPECT_EQ(boxes.calls[0].caption, "JPEG Error");
@@ -109,7 +109,7 @@ TEST(JpegStreamDestination, ShortWriteShowsOneJpegErrorBoxAndFailsEndObject)
         // The encode ended at the failing write; the object is done.
         size_t writes = KwHostDouble(session.stream).WriteLog().size();
         ASSERT_EQ(writes, 1u);
-        EXPECT_EQ(KwHostDouble(session.stream).WriteLog()[0].requested == 4096, c.size == 128);
+        EXPECT_EQ(KwHostDouble(session.stream).WriteLog()[0].Requested == 4096, c.size == 128);
         EXPECT_EQ(session.raster->EndObject(), E_FAIL);
         unsigned char line[4] = {};
         EXPECT_EQ(session.raster->AddScanline1(KW_RASTER_RGB, 0, 1, 4, line), E_FAIL);

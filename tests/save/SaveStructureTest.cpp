@@ -38,7 +38,7 @@ template <typename T> KwComPtr<T> Make(IKwSaveStructure* parent, LONG kind)
     KwComPtr<IUnknown> object;
     KwComPtr<T> typed;
     if (SUCCEEDED(parent->CreateObject(static_cast<KW_OBJECT_TYPE>(kind), EmptyVariant(), nullptr, object.Receive())))
-        kw_query(object.Get(), typed.Receive());
+        KwQuery(object.Get(), typed.Receive());
     return typed;
 }
 
@@ -76,7 +76,7 @@ TEST_F(SaveObjects, CreateDocumentTakesTheDataObjectsStreamUntilTheFilterGoes)
     KwComPtr<IUnknown> document;
     ASSERT_EQ(filter->CreateDocument(BoundTo(static_cast<IStream*>(first.Get())).Get(), nullptr, document.Receive()), S_OK);
     KwComPtr<IKwSaveStructure> structure;
-    EXPECT_EQ(kw_query(document.Get(), structure.Receive()), S_OK);
+    EXPECT_EQ(KwQuery(document.Get(), structure.Receive()), S_OK);
     document.Reset();
     structure.Reset();
     EXPECT_EQ(filter->CloseDocument(), S_OK);
@@ -116,11 +116,11 @@ TEST_F(SaveObjects, ObjectsOfAnEarlierDocumentKeepWritingToTheirOwnStream)
     KwComPtr<IUnknown> document;
     ASSERT_EQ(filter->CreateDocument(BoundTo(static_cast<IStream*>(first.Get())).Get(), nullptr, document.Receive()), S_OK);
     KwComPtr<IKwSaveStructure> structure;
-    kw_query(document.Get(), structure.Receive());
+    KwQuery(document.Get(), structure.Receive());
     KwComPtr<IKwSaveRasterData> early = Make<IKwSaveRasterData>(structure.Get(), KW_RASTER_BLOCK);
     ASSERT_EQ(filter->CreateDocument(BoundTo(static_cast<IStream*>(second.Get())).Get(), nullptr, document.Receive()), S_OK);
     KwComPtr<IKwSaveStructure> later;
-    kw_query(document.Get(), later.Receive());
+    KwQuery(document.Get(), later.Receive());
     SaveOnePixel(Make<IKwSaveRasterData>(later.Get(), KW_RASTER_BLOCK).Get(), 200);
     EXPECT_TRUE(second->Bytes() == EncodeDirect({200, 200, 200}, 1, 1));
 
@@ -176,7 +176,7 @@ TEST_F(SaveObjects, ErrorInfoAndAggregation)
                  {session.raster.Get(), &IID_IKwSaveRasterData}};
     for (const auto& c : cases) {
         KwComPtr<ISupportErrorInfo> info;
-        ASSERT_EQ(kw_query(c.object, info.Receive()), S_OK);
+        ASSERT_EQ(KwQuery(c.object, info.Receive()), S_OK);
         EXPECT_EQ(info->InterfaceSupportsErrorInfo(*c.own), S_OK);
         for (const IID* other : {&IID_IKwFilterSave, &IID_IKwSaveStructure, &IID_IKwSaveRasterData, &IID_IUnknown})
             if (other != c.own) {
@@ -192,7 +192,7 @@ TEST_F(SaveObjects, ErrorInfoAndAggregation)
                                                    reinterpret_cast<void**>(inner.Receive())),
               S_OK);
     KwComPtr<IKwFilterSave> filter;
-    ASSERT_EQ(kw_query(inner.Get(), filter.Receive()), S_OK);
+    ASSERT_EQ(KwQuery(inner.Get(), filter.Receive()), S_OK);
     EXPECT_EQ(outer->References(), outerRefs + 1);
     filter.Reset();
     EXPECT_EQ(outer->References(), outerRefs);

@@ -84,7 +84,7 @@ SaveSession::SaveSession(const Bytes& prefix)
     KwCreateComObject<CKwFilterSaveJPEG>(nullptr, IID_IKwFilterSave, reinterpret_cast<void**>(filter.Receive()));
     KwComPtr<IUnknown> object;
     filter->CreateDocument(data.Get(), nullptr, object.Receive());
-    kw_query(object.Get(), structure.Receive());
+    KwQuery(object.Get(), structure.Receive());
     structure->CreateObject(KW_RASTER_BLOCK, EmptyVariant(), nullptr, object.Receive());
-    kw_query(object.Get(), raster.Receive());
+    KwQuery(object.Get(), raster.Receive());
 }

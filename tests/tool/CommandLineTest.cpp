@@ -32,8 +32,8 @@ const std::string ToolPath = Build + "/host/tool/kwjpeg";
 const std::string Library = Build + "/src/libKwFilter_JPEG.so";
 
 struct Outcome {
-    int status = -1;
-    std::string out, err;
+    int Status = -1;
+    std::string Out, Err;
 };
 
 std::string Scratch()
@@ -89,9 +89,9 @@ Outcome Shell(const std::string& command, const std::string& env = std::string()
     std::string line = env + " " + command + " >" + out + " 2>" + err;
     Outcome run;
     int raw = std::system(line.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadFile(out);
-    run.err = ReadFile(err);
+    run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.Out = ReadFile(out);
+    run.Err = ReadFile(err);
     return run;
 }
 
@@ -116,25 +116,25 @@ protected:
     static void SetUpTestSuite()
     {
         Outcome r = Tool("register --quiet " + Library);
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.Status, 0) << r.Err;
     }
 };
 
 TEST_F(KwjpegTool, HelpAndUsageErrors)
 {
     Outcome help = Tool("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("kwjpeg info"), std::string::npos);
-    EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+    EXPECT_EQ(help.Status, 0);
+    EXPECT_NE(help.Out.find("kwjpeg info"), std::string::npos);
+    EXPECT_NE(help.Out.find("Exit status"), std::string::npos);
     Outcome none = Tool("");
-    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.Status, 2);
     Outcome unknown = Tool("frobnicate");
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_NE(unknown.err.find("unknown command 'frobnicate'"), std::string::npos);
+    EXPECT_EQ(unknown.Status, 2);
+    EXPECT_NE(unknown.Err.find("unknown command 'frobnicate'"), std::string::npos);
     Outcome badOption = Tool("info --bogus x.jpg");
-    EXPECT_EQ(badOption.status, 2);
+    EXPECT_EQ(badOption.Status, 2);
     Outcome convertArity = Tool("convert only-one.jpg");
-    EXPECT_EQ(convertArity.status, 2);
+    EXPECT_EQ(convertArity.Status, 2);
 }
 
 TEST_F(KwjpegTool, NothingRegisteredTellsTheUserToRegister)
@@ -143,49 +143,49 @@ TEST_F(KwjpegTool, NothingRegisteredTellsTheUserToRegister)
     WriteFile(jpg, TestJpeg::Make(TestJpeg::Options()));
     std::string registry = Scratch() + "/empty-registry.reg";
     Outcome r = Tool("info " + jpg, "KWPLATFORM_REGISTRY=" + registry);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(jpg), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("kwjpeg register"), std::string::npos) << r.err;
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find(jpg), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("kwjpeg register"), std::string::npos) << r.Err;
 }
 
 TEST_F(KwjpegTool, RegisterFiltersUnregisterEachInItsOwnProcess)
 {
     std::string registry = Scratch() + "/steps.reg";
     std::string env = "KWPLATFORM_REGISTRY=" + registry;
-    ASSERT_EQ(Tool("register " + Library, env).status, 0);
+    ASSERT_EQ(Tool("register " + Library, env).Status, 0);
     std::string text = ReadFile(registry);
     EXPECT_NE(text.find("KwFilter_JPEG.KwFilterJPEG"), std::string::npos);
     EXPECT_NE(text.find("4.0.0.34"), std::string::npos);
 
     Outcome filters = Tool("filters", env);
-    EXPECT_EQ(filters.status, 0);
-    EXPECT_NE(filters.out.find("*.JPG,*.JPEG,*.JFIF,*.JFI"), std::string::npos) << filters.out;
-    EXPECT_NE(filters.out.find("saves  JPEG File Interchange Format as .JPG"), std::string::npos) << filters.out;
+    EXPECT_EQ(filters.Status, 0);
+    EXPECT_NE(filters.Out.find("*.JPG,*.JPEG,*.JFIF,*.JFI"), std::string::npos) << filters.Out;
+    EXPECT_NE(filters.Out.find("saves  JPEG File Interchange Format as .JPG"), std::string::npos) << filters.Out;
 
     // A load and a save found through the catalogue, in processes of their own.
     std::string jpg = Scratch() + "/steps.jpg";
     WriteFile(jpg, TestJpeg::Make(TestJpeg::Options()));
-    EXPECT_EQ(Tool("info --json " + jpg, env).status, 0);
+    EXPECT_EQ(Tool("info --json " + jpg, env).Status, 0);
     std::string bmp = Scratch() + "/steps.bmp";
-    EXPECT_EQ(Tool("convert -q " + jpg + " " + bmp, env).status, 0);
-    EXPECT_EQ(Tool("convert -q " + bmp + " " + Scratch() + "/steps-out.jpg", env).status, 0);
+    EXPECT_EQ(Tool("convert -q " + jpg + " " + bmp, env).Status, 0);
+    EXPECT_EQ(Tool("convert -q " + bmp + " " + Scratch() + "/steps-out.jpg", env).Status, 0);
 
-    ASSERT_EQ(Tool("unregister " + Library, env).status, 0);
+    ASSERT_EQ(Tool("unregister " + Library, env).Status, 0);
     text = ReadFile(registry);
     EXPECT_EQ(text.find("Quarvenx"), std::string::npos) << text;
     EXPECT_EQ(text.find("KwFilter_JPEG"), std::string::npos) << text;
     Outcome after = Tool("info " + jpg, env);
-    EXPECT_EQ(after.status, 1);
+    EXPECT_EQ(after.Status, 1);
 }
 
 TEST_F(KwjpegTool, InfoJsonReportsDensitiesDepthsAndRefusals)
 {
     struct Case {
-        int unit, x, y;
-        TestJpeg::Color kind;
-        const char* lpiX;
-        const char* lpiY;
-        const char* bits;
+        int Unit, X, Y;
+        TestJpeg::Color Kind;
+        const char* LpiX;
+        const char* LpiY;
+        const char* Bits;
     } cases[] = {
         {1, 300, 300, TestJpeg::Rgb, "\"LpiX\":300,", "\"LpiY\":300}", "\"BitsPerPixel\":24"},
         {2, 118, 118, TestJpeg::Rgb, "\"LpiX\":299.72", "\"LpiY\":299.72", "\"BitsPerPixel\":24"},
@@ -195,42 +195,42 @@ TEST_F(KwjpegTool, InfoJsonReportsDensitiesDepthsAndRefusals)
     int n = 0;
     for (const Case& c : cases) {
         TestJpeg::Options o;
-        o.Kind = c.kind;
-        o.DensityUnit = c.unit;
-        o.XDensity = c.x;
-        o.YDensity = c.y;
+        o.Kind = c.Kind;
+        o.DensityUnit = c.Unit;
+        o.XDensity = c.X;
+        o.YDensity = c.Y;
         std::string path = Scratch() + "/density" + std::to_string(n++) + ".jpg";
         WriteFile(path, TestJpeg::Make(o));
         Outcome r = Tool("info --json " + path);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out.rfind("{\"file\":\"" + path + "\",\"result\":\"0x00000000\",\"document\":{", 0), 0u) << r.out;
-        EXPECT_NE(r.out.find(c.lpiX), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find(c.lpiY), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find(c.bits), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find("\"raster\":{\"width\":16,\"height\":16,"), std::string::npos) << r.out;
-        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << "one line per file";
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out.rfind("{\"file\":\"" + path + "\",\"result\":\"0x00000000\",\"document\":{", 0), 0u) << r.Out;
+        EXPECT_NE(r.Out.find(c.LpiX), std::string::npos) << r.Out;
+        EXPECT_NE(r.Out.find(c.LpiY), std::string::npos) << r.Out;
+        EXPECT_NE(r.Out.find(c.Bits), std::string::npos) << r.Out;
+        EXPECT_NE(r.Out.find("\"raster\":{\"width\":16,\"height\":16,"), std::string::npos) << r.Out;
+        EXPECT_EQ(std::count(r.Out.begin(), r.Out.end(), '\n'), 1) << "one line per file";
     }
 
     // A file the acceptance test refuses still shows what was published, and fails.
     std::string text = Scratch() + "/not-a-jpeg.jpg";
     WriteFile(text, std::vector<unsigned char>(100, 'x'));
     Outcome refused = Tool("info --json " + text);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.out.find("\"result\":\"0x80004005\""), std::string::npos) << refused.out;
-    EXPECT_NE(refused.out.find("\"raster\":null"), std::string::npos) << refused.out;
-    EXPECT_NE(refused.err.find(text), std::string::npos);
-    EXPECT_NE(refused.err.find("0x80004005"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.Status, 1);
+    EXPECT_NE(refused.Out.find("\"result\":\"0x80004005\""), std::string::npos) << refused.Out;
+    EXPECT_NE(refused.Out.find("\"raster\":null"), std::string::npos) << refused.Out;
+    EXPECT_NE(refused.Err.find(text), std::string::npos);
+    EXPECT_NE(refused.Err.find("0x80004005"), std::string::npos) << refused.Err;
 }
 
 TEST_F(KwjpegTool, InfoShowsCameraDataWithUnits)
 {
     Outcome r = Tool("info /usr/share/backgrounds/mate/nature/Storm.jpg");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Format \"JPEG (Exif)\""), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("SummaryInformation"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find(" s\n"), std::string::npos) << "exposure in seconds: " << r.out;
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Out.find("Format \"JPEG (Exif)\""), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("SummaryInformation"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find(" s\n"), std::string::npos) << "exposure in seconds: " << r.Out;
     Outcome json = Tool("info --json /usr/share/backgrounds/mate/nature/Storm.jpg");
-    EXPECT_NE(json.out.find("\"SummaryInformation\":{\"ExifVersion\":"), std::string::npos) << json.out;
+    EXPECT_NE(json.Out.find("\"SummaryInformation\":{\"ExifVersion\":"), std::string::npos) << json.Out;
 }
 
 // The pixels kwjpeg writes are the pixels the filter delivered, which for a
@@ -257,9 +257,9 @@ TEST_F(KwjpegTool, ConvertMatchesDjpegOnPhotographsAndTestImages)
         std::string ours = Scratch() + "/ours" + (isGray ? ".pgm" : ".ppm");
         std::string theirs = Scratch() + "/theirs" + (isGray ? ".pgm" : ".ppm");
         Outcome r = Tool("convert -q " + in + " " + ours);
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.Status, 0) << r.Err;
         Outcome d = Shell("djpeg -dct fast -pnm -outfile " + theirs + " " + in);
-        ASSERT_EQ(d.status, 0) << "djpeg (libjpeg-turbo-progs) is needed: " << d.err;
+        ASSERT_EQ(d.Status, 0) << "djpeg (libjpeg-turbo-progs) is needed: " << d.Err;
         EXPECT_TRUE(ReadFile(ours) == ReadFile(theirs)) << in;
     }
 }
@@ -326,9 +326,9 @@ TEST_F(KwjpegTool, ConvertBmpToJpegMatchesCjpeg)
             out << ppm;
         }
         Outcome r = Tool("convert -q " + base + ".bmp " + base + ".jpg");
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.Status, 0) << r.Err;
         Outcome c = Shell("cjpeg -quality 75 -baseline -outfile " + base + "-cjpeg.jpg " + base + ".ppm");
-        ASSERT_EQ(c.status, 0) << "cjpeg (libjpeg-turbo-progs) is needed: " << c.err;
+        ASSERT_EQ(c.Status, 0) << "cjpeg (libjpeg-turbo-progs) is needed: " << c.Err;
         EXPECT_TRUE(ReadFile(base + ".jpg") == ReadFile(base + "-cjpeg.jpg")) << bpp << " bits per pixel";
     }
 }
@@ -349,27 +349,27 @@ TEST_F(KwjpegTool, NetpbmConversionsStreamAndMatchTheCodecsTools)
     const std::string base = Scratch() + "/stream";
     WriteFile(base + ".ppm", std::vector<unsigned char>(ppm.begin(), ppm.end()));
     Outcome r = Tool("convert -q " + base + ".ppm " + base + ".jpg");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.Status, 0) << r.Err;
     Outcome c = Shell("cjpeg -quality 75 -baseline -outfile " + base + "-cjpeg.jpg " + base + ".ppm");
-    ASSERT_EQ(c.status, 0) << c.err;
+    ASSERT_EQ(c.Status, 0) << c.Err;
     EXPECT_TRUE(ReadFile(base + ".jpg") == ReadFile(base + "-cjpeg.jpg"));
 
     r = Tool("convert -q " + base + ".jpg " + base + "-back.ppm");
-    ASSERT_EQ(r.status, 0) << r.err;
-    ASSERT_EQ(Shell("djpeg -dct fast -outfile " + base + "-djpeg.ppm " + base + ".jpg").status, 0);
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    ASSERT_EQ(Shell("djpeg -dct fast -outfile " + base + "-djpeg.ppm " + base + ".jpg").Status, 0);
     EXPECT_TRUE(ReadFile(base + "-back.ppm") == ReadFile(base + "-djpeg.ppm"));
 
     WriteFile(base + "-cut.ppm", std::vector<unsigned char>(ppm.begin(), ppm.begin() + 1100000));
     r = Tool("convert " + base + "-cut.ppm " + base + "-cut.jpg");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(base + "-cut.ppm: pixel data is cut short"), std::string::npos) << r.err;
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find(base + "-cut.ppm: pixel data is cut short"), std::string::npos) << r.Err;
     EXPECT_FALSE(Exists(base + "-cut.jpg"));
 
     r = Tool("convert " + base + ".jpg " + base + "-colour.pgm");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("-colour.pgm: a PGM file holds gray images only"), std::string::npos) << r.err;
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("-colour.pgm: a PGM file holds gray images only"), std::string::npos) << r.Err;
     EXPECT_FALSE(Exists(base + "-colour.pgm"));
-    EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").out, "0\n") << "no temporary files left";
+    EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").Out, "0\n") << "no temporary files left";
 }
 
 TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
@@ -393,8 +393,8 @@ TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
         WriteFile(broken, c.first);
         std::string out = Scratch() + "/never.jpg";
         Outcome r = Tool("convert " + broken + " " + out);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find(broken + ": " + c.second), std::string::npos) << r.err;
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_NE(r.Err.find(broken + ": " + c.second), std::string::npos) << r.Err;
         EXPECT_FALSE(Exists(out));
     }
 
@@ -402,9 +402,9 @@ TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
     WriteFile(notJpeg, std::vector<unsigned char>(64, 'a'));
     std::string png = Scratch() + "/never.png";
     Outcome r = Tool("convert " + notJpeg + " " + png);
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.Status, 1);
     EXPECT_FALSE(Exists(png));
-    EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").out, "0\n") << "no temporary files left";
+    EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").Out, "0\n") << "no temporary files left";
 }
 
 // Runs kwjpeg with `args` (output thrown away) and returns its peak resident
@@ -443,22 +443,22 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
         {"png", "Read Error"},
         {"ppm", "pixel data is cut short (64 x 48 needs 9216 bytes of samples, the file holds 4601)"},
     };
-    ASSERT_EQ(Tool("convert -q " + jpg + " " + Scratch() + "/tail.ppm").status, 0);
+    ASSERT_EQ(Tool("convert -q " + jpg + " " + Scratch() + "/tail.ppm").Status, 0);
     const std::string samples = ReadFile(Scratch() + "/tail.ppm");
     const off_t tail = off_t(1) << 30;
     for (const auto& c : cases) {
         const std::string base = Scratch() + "/tail-" + c.first, image = base + "." + c.first;
-        ASSERT_EQ(Tool("convert -q " + jpg + " " + image).status, 0);
-        ASSERT_EQ(Tool("convert -q " + image + " " + base + ".ppm").status, 0);
+        ASSERT_EQ(Tool("convert -q " + jpg + " " + image).Status, 0);
+        ASSERT_EQ(Tool("convert -q " + image + " " + base + ".ppm").Status, 0);
         EXPECT_TRUE(ReadFile(base + ".ppm") == samples) << c.first << " written and read back";
-        ASSERT_EQ(Tool("convert -q " + image + " " + base + ".jpg").status, 0);
+        ASSERT_EQ(Tool("convert -q " + image + " " + base + ".jpg").Status, 0);
         const std::string whole = ReadFile(base + ".jpg");
 
         const std::string pipe = base + "-pipe." + c.first;
         ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
         Shell("timeout 60 cat " + image + " >" + pipe + " &");
         Outcome r = Tool("convert -q " + pipe + " " + base + "-pipe.jpg");
-        ASSERT_EQ(r.status, 0) << c.first << ": " << r.err;
+        ASSERT_EQ(r.Status, 0) << c.first << ": " << r.Err;
         EXPECT_TRUE(ReadFile(base + "-pipe.jpg") == whole) << c.first << " through a pipe";
 
         const std::string tailed = base + "-tail." + c.first;
@@ -473,8 +473,8 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
 
         ASSERT_EQ(truncate(image.c_str(), off_t(bytes.size() / 2)), 0);
         r = Tool("convert " + image + " " + base + "-cut.jpg");
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find(image + ": " + c.second), std::string::npos) << r.err;
+        EXPECT_EQ(r.Status, 1);
+        EXPECT_NE(r.Err.find(image + ": " + c.second), std::string::npos) << r.Err;
     }
 }
 
@@ -494,13 +494,13 @@ TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
     WriteFile(in + "/bad.jpg", std::vector<unsigned char>(50, 0));
     std::string outDir = Scratch() + "/batch-out";
     Outcome r = Tool("convert --to png -j 3 -o " + outDir + " " + in);
-    EXPECT_EQ(r.status, 1) << "one input is not a JPEG file";
-    EXPECT_NE(r.out.find("5 converted, 1 failed"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("FAILED  " + in + "/bad.jpg"), std::string::npos) << r.out;
+    EXPECT_EQ(r.Status, 1) << "one input is not a JPEG file";
+    EXPECT_NE(r.Out.find("5 converted, 1 failed"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("FAILED  " + in + "/bad.jpg"), std::string::npos) << r.Out;
     for (int i = 0; i < 5; ++i) {
         std::string name = "img" + std::to_string(i);
         std::string single = Scratch() + "/" + name + "-single.png";
-        ASSERT_EQ(Tool("convert -q " + in + (i == 4 ? "/sub/" : "/") + name + ".jpg " + single).status, 0);
+        ASSERT_EQ(Tool("convert -q " + in + (i == 4 ? "/sub/" : "/") + name + ".jpg " + single).Status, 0);
         EXPECT_TRUE(ReadFile(outDir + "/" + name + ".png") == ReadFile(single)) << name;
     }
 }
@@ -562,13 +562,13 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     const std::string pHYs300("pHYs\0\0\x2e\x23\0\0\x2e\x23\x01", 13), bmp300("\x23\x2e\0\0\x23\x2e\0\0", 8);
     const std::string photos = "/usr/share/backgrounds/mate/nature";
     struct Row {
-        std::string args;
-        int status;
-        std::vector<std::string> out, err, absent;
-        std::string file, fileHolds;
-        int signal;
-        bool systemRegistry = false; // run by a user who cannot write the registry
-        std::string feed = std::string(), sameAs = std::string();
+        std::string Args;
+        int Status;
+        std::vector<std::string> Out, Err, Absent;
+        std::string File, FileHolds;
+        int Signal;
+        bool SystemRegistry = false; // run by a user who cannot write the registry
+        std::string Feed = std::string(), SameAs = std::string();
     } rows[] = {
         // The exposure as published (1/4000 s is 0.0003, not 1/3333); empty EXIF texts left out.
         {"info camera.jpg", 0, {"    ExifExposure         0.0003 s\n", "Orientation 6 (turn 90\u00b0 clockwise"}, {}, {" 1/", "ExifMake"}, "", "", 0},
@@ -631,46 +631,46 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     int index = 0;
     for (const Row& row : rows) {
         const std::string out = dir + "/row" + std::to_string(++index);
-        const std::string line = "cd " + dir + " && " + (row.feed.empty() ? "" : row.feed + " | ") +
-                                 (row.systemRegistry ? "KWPLATFORM_REGISTRY=" + system.Path() + " exec " + asUser
+        const std::string line = "cd " + dir + " && " + (row.Feed.empty() ? "" : row.Feed + " | ") +
+                                 (row.SystemRegistry ? "KWPLATFORM_REGISTRY=" + system.Path() + " exec " + asUser
                                                      : OwnRegistry() + " exec") +
-                                 " " + ToolPath + " " + row.args + " >" + out + ".out 2>" + out + ".err";
+                                 " " + ToolPath + " " + row.Args + " >" + out + ".out 2>" + out + ".err";
         Outcome r;
-        if (!row.signal) {
-            r.status = WEXITSTATUS(std::system(line.c_str()));
+        if (!row.Signal) {
+            r.Status = WEXITSTATUS(std::system(line.c_str()));
         } else {
-            mkdir((dir + "/" + row.file).c_str(), 0777);
+            mkdir((dir + "/" + row.File).c_str(), 0777);
             pid_t pid = fork();
             if (pid == 0) {
                 // As a script's background job starts: with interrupts ignored.
-                if (row.signal == SIGINT) signal(SIGINT, SIG_IGN);
+                if (row.Signal == SIGINT) signal(SIGINT, SIG_IGN);
                 execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
                 _exit(127);
             }
             // Waits for a conversion in flight (each photograph takes a good part of a second).
-            for (int wait = 0; wait < 60000 && EntriesIn(dir + "/" + row.file, ".part-") == 0; ++wait) usleep(1000);
-            EXPECT_GT(EntriesIn(dir + "/" + row.file, ".part-"), 0u) << row.args;
-            kill(pid, row.signal);
+            for (int wait = 0; wait < 60000 && EntriesIn(dir + "/" + row.File, ".part-") == 0; ++wait) usleep(1000);
+            EXPECT_GT(EntriesIn(dir + "/" + row.File, ".part-"), 0u) << row.Args;
+            kill(pid, row.Signal);
             int raw = 0;
             waitpid(pid, &raw, 0);
-            r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-            EXPECT_EQ(EntriesIn(dir + "/" + row.file, ".part-"), 0u) << row.args;
+            r.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            EXPECT_EQ(EntriesIn(dir + "/" + row.File, ".part-"), 0u) << row.Args;
         }
-        r.out = ReadFile(out + ".out");
-        r.err = ReadFile(out + ".err");
-        EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.out << r.err;
-        for (const std::string& text : row.out) EXPECT_NE(r.out.find(text), std::string::npos) << row.args << ": " << r.out;
-        for (const std::string& text : row.err) EXPECT_NE(r.err.find(text), std::string::npos) << row.args << ": " << r.err;
-        for (const std::string& text : row.absent)
-            EXPECT_EQ((r.out + r.err).find(text), std::string::npos) << row.args << ": " << r.out << r.err;
-        if (!row.sameAs.empty()) {
-            EXPECT_TRUE(r.out == ReadFile(dir + "/" + row.sameAs)) << row.args << ": " << r.err;
+        r.Out = ReadFile(out + ".out");
+        r.Err = ReadFile(out + ".err");
+        EXPECT_EQ(r.Status, row.Status) << row.Args << "\n" << r.Out << r.Err;
+        for (const std::string& text : row.Out) EXPECT_NE(r.Out.find(text), std::string::npos) << row.Args << ": " << r.Out;
+        for (const std::string& text : row.Err) EXPECT_NE(r.Err.find(text), std::string::npos) << row.Args << ": " << r.Err;
+        for (const std::string& text : row.Absent)
+            EXPECT_EQ((r.Out + r.Err).find(text), std::string::npos) << row.Args << ": " << r.Out << r.Err;
+        if (!row.SameAs.empty()) {
+            EXPECT_TRUE(r.Out == ReadFile(dir + "/" + row.SameAs)) << row.Args << ": " << r.Err;
         }
-        if (row.file.empty() || row.signal) continue;
-        if (row.fileHolds.empty())
-            EXPECT_FALSE(Exists(dir + "/" + row.file)) << row.args;
+        if (row.File.empty() || row.Signal) continue;
+        if (row.FileHolds.empty())
+            EXPECT_FALSE(Exists(dir + "/" + row.File)) << row.Args;
         else
-            EXPECT_NE(ReadFile(dir + "/" + row.file).find(row.fileHolds), std::string::npos) << row.args;
+            EXPECT_NE(ReadFile(dir + "/" + row.File).find(row.FileHolds), std::string::npos) << row.Args;
     }
     EXPECT_EQ(ReadFile(system.Path()), systemText);
     EXPECT_EQ(EntriesIn(system.Folder(), "registry.reg."), 0u) << "no lock or temporary file beside the registry";
@@ -682,15 +682,15 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
 TEST_F(KwjpegTool, ConvertTurnsEachOrientationAsViewersDo)
 {
     struct Image {
-        int width = 0, height = 0;
-        std::string pixels; // R, G, B from the top row
+        int Width = 0, Height = 0;
+        std::string Pixels; // R, G, B from the top row
     };
     auto readPpm = [](const std::string& path) {
         Image image;
         std::string data = ReadFile(path);
         int header = 0;
-        if (std::sscanf(data.c_str(), "P6\n%d %d\n255\n%n", &image.width, &image.height, &header) == 2 && header > 0)
-            image.pixels = data.substr(size_t(header));
+        if (std::sscanf(data.c_str(), "P6\n%d %d\n255\n%n", &image.Width, &image.Height, &header) == 2 && header > 0)
+            image.Pixels = data.substr(size_t(header));
         return image;
     };
     auto readBmp = [](const std::string& path) {
@@ -698,13 +698,13 @@ TEST_F(KwjpegTool, ConvertTurnsEachOrientationAsViewersDo)
         std::string data = ReadFile(path);
         if (data.size() < 54) return image;
         auto le32 = [&](size_t at) { return int(uint8_t(data[at]) | uint8_t(data[at + 1]) << 8 | uint8_t(data[at + 2]) << 16); };
-        image.width = le32(18);
-        image.height = le32(22);
-        const size_t stride = (size_t(image.width) * 3 + 3) / 4 * 4;
-        for (int y = image.height - 1; y >= 0; --y)
-            for (int x = 0; x < image.width; ++x) {
+        image.Width = le32(18);
+        image.Height = le32(22);
+        const size_t stride = (size_t(image.Width) * 3 + 3) / 4 * 4;
+        for (int y = image.Height - 1; y >= 0; --y)
+            for (int x = 0; x < image.Width; ++x) {
                 const size_t at = 54 + size_t(y) * stride + size_t(x) * 3;
-                image.pixels += {data[at + 2], data[at + 1], data[at]};
+                image.Pixels += {data[at + 2], data[at + 1], data[at]};
             }
         return image;
     };
@@ -717,32 +717,32 @@ TEST_F(KwjpegTool, ConvertTurnsEachOrientationAsViewersDo)
         exif.AddShort(0, 0x0112, uint16_t(n));
         const std::string base = Scratch() + "/orientation" + std::to_string(n);
         WriteFile(base + ".jpg", ExifBuilder::InsertAfterSoi(jpeg, ExifBuilder::App1(exif.Payload())));
-        ASSERT_EQ(Tool("convert -q --keep-orientation " + base + ".jpg " + base + "-kept.ppm").status, 0);
-        ASSERT_EQ(Tool("convert -q " + base + ".jpg " + base + ".ppm").status, 0);
-        ASSERT_EQ(Tool("convert -q " + base + ".jpg " + base + ".bmp").status, 0);
+        ASSERT_EQ(Tool("convert -q --keep-orientation " + base + ".jpg " + base + "-kept.ppm").Status, 0);
+        ASSERT_EQ(Tool("convert -q " + base + ".jpg " + base + ".ppm").Status, 0);
+        ASSERT_EQ(Tool("convert -q " + base + ".jpg " + base + ".bmp").Status, 0);
         const Image kept = readPpm(base + "-kept.ppm"), shown = readPpm(base + ".ppm");
-        const int w = kept.width, h = kept.height;
+        const int w = kept.Width, h = kept.Height;
         ASSERT_EQ(w, 24);
-        ASSERT_EQ(shown.width, n >= 5 ? h : w) << n;
-        ASSERT_EQ(shown.height, n >= 5 ? w : h) << n;
-        ASSERT_EQ(shown.pixels.size(), kept.pixels.size()) << n;
+        ASSERT_EQ(shown.Width, n >= 5 ? h : w) << n;
+        ASSERT_EQ(shown.Height, n >= 5 ? w : h) << n;
+        ASSERT_EQ(shown.Pixels.size(), kept.Pixels.size()) << n;
         int wrong = 0;
-        for (int y = 0; y < shown.height; ++y)
-            for (int x = 0; x < shown.width; ++x) {
+        for (int y = 0; y < shown.Height; ++y)
+            for (int x = 0; x < shown.Width; ++x) {
                 // Where the shown pixel (x, y) is stored.
                 const int at[9][2] = {{0, 0},         {x, y},         {w - 1 - x, y},         {w - 1 - x, h - 1 - y},
                                       {x, h - 1 - y}, {y, x},         {y, h - 1 - x},         {w - 1 - y, h - 1 - x},
                                       {w - 1 - y, x}};
                 const size_t stored = (size_t(at[n][1]) * size_t(w) + size_t(at[n][0])) * 3;
-                wrong += shown.pixels.compare((size_t(y) * size_t(shown.width) + size_t(x)) * 3, 3, kept.pixels, stored, 3) != 0;
+                wrong += shown.Pixels.compare((size_t(y) * size_t(shown.Width) + size_t(x)) * 3, 3, kept.Pixels, stored, 3) != 0;
             }
         EXPECT_EQ(wrong, 0) << "orientation " << n;
         if (n > 1 && n < 5) {
-            EXPECT_NE(shown.pixels, kept.pixels) << "the pattern shows a turn";
+            EXPECT_NE(shown.Pixels, kept.Pixels) << "the pattern shows a turn";
         }
         const Image bmp = readBmp(base + ".bmp");
-        EXPECT_EQ(bmp.width, shown.width);
-        EXPECT_TRUE(bmp.pixels == shown.pixels) << "orientation " << n;
+        EXPECT_EQ(bmp.Width, shown.Width);
+        EXPECT_TRUE(bmp.Pixels == shown.Pixels) << "orientation " << n;
     }
 }
 
@@ -763,11 +763,11 @@ TEST_F(KwjpegTool, FullDiskFailsEachWriteNamingTheFileAndKeepsEarlierFiles)
     const std::string earlier = "; kwplatform registry\n[HKEY_LOCAL_MACHINE\\Software\\Earlier]\n\"Kept\"=\"yes\"\n";
     WriteFile(registry, std::vector<unsigned char>(earlier.begin(), earlier.end()));
     Outcome r = ToolOnFullDisk(limit, "register " + Library, "KWPLATFORM_REGISTRY=" + registry);
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.err.find("DllRegisterServer failed"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("cannot be written (is the disk full?)"), std::string::npos) << r.err;
+    EXPECT_EQ(r.Status, 1) << r.Out;
+    EXPECT_NE(r.Err.find("DllRegisterServer failed"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("cannot be written (is the disk full?)"), std::string::npos) << r.Err;
     EXPECT_EQ(ReadFile(registry), earlier);
-    ASSERT_EQ(Tool("register -q " + Library, "KWPLATFORM_REGISTRY=" + registry).status, 0);
+    ASSERT_EQ(Tool("register -q " + Library, "KWPLATFORM_REGISTRY=" + registry).Status, 0);
     EXPECT_GT(ReadFile(registry).size(), limit) << "the limit is below a registration";
 
     // One file at a time, each way: a failure that names the file and the reason,
@@ -778,8 +778,8 @@ TEST_F(KwjpegTool, FullDiskFailsEachWriteNamingTheFileAndKeepsEarlierFiles)
     big.Width = 200;
     big.Height = 150;
     WriteFile(dir + "/big.jpg", TestJpeg::Make(big));
-    ASSERT_EQ(Tool("convert -q " + dir + "/big.jpg " + dir + "/big.bmp").status, 0);
-    ASSERT_EQ(Tool("convert -q " + dir + "/big.jpg " + dir + "/big.ppm").status, 0);
+    ASSERT_EQ(Tool("convert -q " + dir + "/big.jpg " + dir + "/big.bmp").Status, 0);
+    ASSERT_EQ(Tool("convert -q " + dir + "/big.jpg " + dir + "/big.ppm").Status, 0);
     const char* conversions[][2] = {{"big.jpg", "out.bmp"}, {"big.jpg", "out.png"}, {"big.jpg", "out.ppm"},
                                     {"big.bmp", "out.jpg"}, {"big.ppm", "out2.jpg"}};
     int index = 0;
@@ -788,14 +788,14 @@ TEST_F(KwjpegTool, FullDiskFailsEachWriteNamingTheFileAndKeepsEarlierFiles)
         const bool hasEarlier = index++ % 2 == 0;
         if (hasEarlier) WriteFile(out, std::vector<unsigned char>{'e', 'a', 'r', 'l', 'y'});
         r = ToolOnFullDisk(limit, "convert " + in + " " + out);
-        EXPECT_EQ(r.status, 1) << in << " -> " << out;
-        EXPECT_NE(r.err.find(in), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("disk full"), std::string::npos) << r.err;
+        EXPECT_EQ(r.Status, 1) << in << " -> " << out;
+        EXPECT_NE(r.Err.find(in), std::string::npos) << r.Err;
+        EXPECT_NE(r.Err.find("disk full"), std::string::npos) << r.Err;
         if (hasEarlier)
             EXPECT_EQ(ReadFile(out), "early") << out;
         else
             EXPECT_FALSE(Exists(out)) << out;
-        ASSERT_EQ(Tool("convert -q " + in + " " + out).status, 0);
+        ASSERT_EQ(Tool("convert -q " + in + " " + out).Status, 0);
         EXPECT_GT(ReadFile(out).size(), limit) << out << " must not fit below the limit";
     }
 
@@ -812,16 +812,16 @@ TEST_F(KwjpegTool, FullDiskFailsEachWriteNamingTheFileAndKeepsEarlierFiles)
     }
     WriteFile(batchOut + "/f4.bmp", std::vector<unsigned char>{'e', 'a', 'r', 'l', 'y'});
     r = ToolOnFullDisk(limit, "convert --to bmp -j 2 -o " + batchOut + " " + batchIn);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("3 converted, 2 failed"), std::string::npos) << r.out;
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Out.find("3 converted, 2 failed"), std::string::npos) << r.Out;
     for (int i = 0; i < 5; ++i) {
         const std::string name = "f" + std::to_string(i);
         if (i >= 3) {
-            EXPECT_NE(r.out.find("FAILED  " + batchIn + "/" + name + ".jpg: "), std::string::npos) << r.out;
+            EXPECT_NE(r.Out.find("FAILED  " + batchIn + "/" + name + ".jpg: "), std::string::npos) << r.Out;
             continue;
         }
         const std::string single = dir + "/" + name + "-single.bmp";
-        ASSERT_EQ(Tool("convert -q " + batchIn + "/" + name + ".jpg " + single).status, 0);
+        ASSERT_EQ(Tool("convert -q " + batchIn + "/" + name + ".jpg " + single).Status, 0);
         EXPECT_TRUE(ReadFile(batchOut + "/" + name + ".bmp") == ReadFile(single)) << name;
     }
     EXPECT_FALSE(Exists(batchOut + "/f3.bmp"));
@@ -898,7 +898,7 @@ TEST_F(KwjpegTool, KilledRegistryWritersLeaveTheFileWholeBeforeOrAfter)
     ASSERT_EQ(run(true, -1), 0);
     EXPECT_EQ(ReadFile(registry), registered);
     Outcome filters = Tool("filters", env);
-    EXPECT_NE(filters.out.find("KwFilterSaveJPEG"), std::string::npos) << filters.out;
+    EXPECT_NE(filters.Out.find("KwFilterSaveJPEG"), std::string::npos) << filters.Out;
     ASSERT_EQ(run(false, -1), 0);
     EXPECT_EQ(ReadFile(registry), unregistered);
     EXPECT_LE(EntriesIn(dir, "registry.reg"), 3u) << "the file, its lock and at most one temporary file";
@@ -914,7 +914,7 @@ TEST(KwjpegInstall, InstalledToolRegistersTheInstalledLibrary)
 {
     std::string prefix = Scratch() + "/prefix";
     Outcome install = Shell("cmake --install " + Build + " --prefix " + prefix);
-    ASSERT_EQ(install.status, 0) << install.out << install.err;
+    ASSERT_EQ(install.Status, 0) << install.Out << install.Err;
     for (const char* file : {"/bin/kwjpeg", "/lib/kwfilter/libKwFilter_JPEG.so", "/lib/libkwplatform.so",
                              "/include/kwfilter/KwFilterInterfaces.h", "/include/kwfilter/KwPlatform.h",
                              "/share/man/man1/kwjpeg.1"})
@@ -922,13 +922,13 @@ TEST(KwjpegInstall, InstalledToolRegistersTheInstalledLibrary)
     EXPECT_FALSE(Exists(prefix + "/lib/libKwFilter_JPEG.so")) << "the filter is no library to link";
     std::string env = "KWPLATFORM_REGISTRY=" + Scratch() + "/installed.reg";
     Outcome reg = Shell(prefix + "/bin/kwjpeg register", env);
-    ASSERT_EQ(reg.status, 0) << reg.err;
-    EXPECT_NE(reg.out.find(prefix + "/lib/kwfilter/libKwFilter_JPEG.so"), std::string::npos) << reg.out;
+    ASSERT_EQ(reg.Status, 0) << reg.Err;
+    EXPECT_NE(reg.Out.find(prefix + "/lib/kwfilter/libKwFilter_JPEG.so"), std::string::npos) << reg.Out;
     std::string jpg = Scratch() + "/installed.jpg";
     WriteFile(jpg, TestJpeg::Make(TestJpeg::Options()));
     Outcome info = Shell(prefix + "/bin/kwjpeg info --json " + jpg, env);
-    EXPECT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("\"Loaded\":true"), std::string::npos) << info.out;
+    EXPECT_EQ(info.Status, 0) << info.Err;
+    EXPECT_NE(info.Out.find("\"Loaded\":true"), std::string::npos) << info.Out;
 }
 
 } // namespace

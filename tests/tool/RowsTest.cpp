@@ -62,23 +62,23 @@ TEST(KwRasterImageTest, HostImageHasTheSaveFiltersNibbleAndBitOrder)
     for (int32_t bits : {1, 4, 8, 24}) {
         KwRasterImage image;
         ASSERT_TRUE(image.Allocate(9, 2, bits, nullptr));
-        image.palette = {black, white, red};
-        for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = static_cast<uint8_t>(0x12 + i);
-        image.dpiX = 299.6;
-        image.dpiY = 1e12;
-        const std::vector<uint8_t> rows = image.pixels;
+        image.Palette = {black, white, red};
+        for (size_t i = 0; i < image.Pixels.size(); ++i) image.Pixels[i] = static_cast<uint8_t>(0x12 + i);
+        image.DpiX = 299.6;
+        image.DpiY = 1e12;
+        const std::vector<uint8_t> rows = image.Pixels;
         const KwHostImage host = KwRasterImage::ToHostImage(std::move(image));
         EXPECT_EQ(host.Stride(), bits == 1 ? 4 : bits == 4 ? 8 : bits == 8 ? 12 : 28) << "rows of whole words";
-        EXPECT_EQ(host.dpiX, 300) << "whole dots per inch";
-        EXPECT_EQ(host.dpiY, 0) << "out of range: unknown";
-        ASSERT_EQ(host.pixels.size(), rows.size());
+        EXPECT_EQ(host.DpiX, 300) << "whole dots per inch";
+        EXPECT_EQ(host.DpiY, 0) << "out of range: unknown";
+        ASSERT_EQ(host.Pixels.size(), rows.size());
         for (size_t i = 0; i < rows.size(); ++i) {
             const uint8_t swapped = static_cast<uint8_t>((rows[i] >> 4) | (rows[i] << 4));
-            ASSERT_EQ(host.pixels[i], bits == 4 ? swapped : rows[i]) << bits << " bits, byte " << i;
+            ASSERT_EQ(host.Pixels[i], bits == 4 ? swapped : rows[i]) << bits << " bits, byte " << i;
         }
         const std::vector<LONG> palette =
             bits == 1 ? std::vector<LONG>{LONG(white), LONG(black)} : std::vector<LONG>{LONG(black), LONG(white), LONG(red)};
-        EXPECT_EQ(host.palette, palette) << bits;
+        EXPECT_EQ(host.Palette, palette) << bits;
     }
 }
 

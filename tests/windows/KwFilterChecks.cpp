@@ -30,7 +30,7 @@ template <typename I> HRESULT CreateByProgId(const wchar_t* progId, I** out)
     CLSID clsid = {};
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
     if (FAILED(hr)) return hr;
-    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, kw_uuidof<I>(), reinterpret_cast<void**>(out));
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, KwUuidOf<I>(), reinterpret_cast<void**>(out));
 }
 
 std::string VariantText(const VARIANT& v)
@@ -48,7 +48,7 @@ std::string VariantText(const VARIANT& v)
 std::string AttributeText(const KwHostAttributeHolder* holder, const std::string& name)
 {
     const KwHostAttributeEntry* entry = holder ? holder->FindAttribute(name) : nullptr;
-    return entry ? VariantText(entry->value.Get()) : "(absent)";
+    return entry ? VariantText(entry->Value.Get()) : "(absent)";
 }
 
 const char* KindName(TestJpeg::Color kind)
@@ -129,7 +129,7 @@ void CheckLoads(KwHostEngine& engine)
         if (!LoadAndCompare(engine, TestJpeg::Make(options), what, result, filter)) continue;
 
         KwHostNode* node = result.Node();
-        KwCheck::Equal(AttributeText(result.document.Get(), "Format"), std::string("BSTR JPEG"),
+        KwCheck::Equal(AttributeText(result.Document.Get(), "Format"), std::string("BSTR JPEG"),
                        what + ": document Format");
         KwCheck::Equal(AttributeText(result.Contents(), "TotalNodes"), std::string("I4 1"), what + ": TotalNodes");
         KwCheck::Equal(AttributeText(node, "BitsPerPixel"), std::string(c.kind == TestJpeg::Gray ? "I4 8" : "I4 24"),
@@ -137,9 +137,9 @@ void CheckLoads(KwHostEngine& engine)
         KwCheck::Equal(AttributeText(node, "Loaded"), std::string("BOOL true"), what + ": Loaded");
         KwCheck::Equal(AttributeText(node, "Compression"), std::string("BSTR JPEG"), what + ": Compression");
         const KwHostAttributeEntry* lpi = node ? node->FindAttribute("LpiX") : nullptr;
-        KwCheck::That(lpi && lpi->value.Type() == VT_R8 && std::fabs(lpi->value.Get().dblVal - c.lpi) < 1e-9,
-                      what + ": LpiX " + std::to_string(c.lpi), lpi ? VariantText(lpi->value.Get()) : "(absent)");
-        KwCheck::That(!result.document->HasAttribute("SummaryInformation"), what + ": no EXIF collection");
+        KwCheck::That(lpi && lpi->Value.Type() == VT_R8 && std::fabs(lpi->Value.Get().dblVal - c.lpi) < 1e-9,
+                      what + ": LpiX " + std::to_string(c.lpi), lpi ? VariantText(lpi->Value.Get()) : "(absent)");
+        KwCheck::That(!result.Document->HasAttribute("SummaryInformation"), what + ": no EXIF collection");
     }
 }
 
@@ -163,14 +163,14 @@ void CheckExifLoad(KwHostEngine& engine)
     KwHostLoadResult result;
     KwComPtr<IKwFilter> filter;
     if (!LoadAndCompare(engine, file, "EXIF", result, filter)) return;
-    KwCheck::Equal(AttributeText(result.document.Get(), "Format"), std::string("BSTR JPEG (Exif)"),
+    KwCheck::Equal(AttributeText(result.Document.Get(), "Format"), std::string("BSTR JPEG (Exif)"),
                    "document Format after an EXIF load");
-    const KwHostAttributeEntry* summary = result.document->FindAttribute("SummaryInformation");
-    if (!KwCheck::That(summary && summary->value.Type() == VT_DISPATCH && summary->value.Get().pdispVal,
+    const KwHostAttributeEntry* summary = result.Document->FindAttribute("SummaryInformation");
+    if (!KwCheck::That(summary && summary->Value.Type() == VT_DISPATCH && summary->Value.Get().pdispVal,
                        "SummaryInformation holds the attribute collection"))
         return;
     KwComPtr<IKwAttribute> collection;
-    if (!KwCheck::That(SUCCEEDED(kw_query(summary->value.Get().pdispVal, collection.Receive())),
+    if (!KwCheck::That(SUCCEEDED(KwQuery(summary->Value.Get().pdispVal, collection.Receive())),
                        "the collection answers IKwAttribute"))
         return;
     const std::pair<const char*, const char*> expected[] = {
@@ -229,8 +229,8 @@ void CheckSave(KwHostEngine& engine)
 {
     KwCheck::Case("save");
     KwHostImage image = KwHostImage::Make(33, 19, 24);
-    for (LONG y = 0; y < image.height; ++y)
-        for (LONG x = 0; x < image.width; ++x) {
+    for (LONG y = 0; y < image.Height; ++y)
+        for (LONG x = 0; x < image.Width; ++x) {
             unsigned char* p = image.Row(y) + x * 3;
             p[0] = static_cast<unsigned char>(40 + 5 * x);    // blue
             p[1] = static_cast<unsigned char>(30 + 9 * y);    // green
@@ -261,14 +261,14 @@ void CheckSave(KwHostEngine& engine)
                        "libjpeg reads it back at 33x19 RGB", decoded.Error))
         return;
     double total = 0;
-    for (LONG y = 0; y < image.height; ++y)
-        for (LONG x = 0; x < image.width; ++x)
+    for (LONG y = 0; y < image.Height; ++y)
+        for (LONG x = 0; x < image.Width; ++x)
             for (int c = 0; c < 3; ++c) {
                 int source = image.Row(y)[x * 3 + (2 - c)];  // B, G, R in the host row
-                int saved = decoded.Samples[static_cast<size_t>((y * image.width + x) * 3 + c)];
+                int saved = decoded.Samples[static_cast<size_t>((y * image.Width + x) * 3 + c)];
                 total += std::abs(source - saved);
             }
-    double mean = total / (image.width * image.height * 3);
+    double mean = total / (image.Width * image.Height * 3);
     KwCheck::That(mean < 6.0, "pixels survive quality 75", "mean difference " + std::to_string(mean));
 
     KwCheck::Case("load of the saved file");
@@ -309,11 +309,11 @@ void CheckClassObjects()
     if (KwCheck::That(SUCCEEDED(hr), "load filter created")) {
         KwComPtr<ISupportErrorInfo> info;
         KwComPtr<IConnectionPointContainer> points;
-        KwCheck::That(SUCCEEDED(kw_query(filter.Get(), info.Receive())) &&
+        KwCheck::That(SUCCEEDED(KwQuery(filter.Get(), info.Receive())) &&
                           info->InterfaceSupportsErrorInfo(IID_IKwFilter) == S_OK &&
                           info->InterfaceSupportsErrorInfo(IID_IUnknown) == S_FALSE,
                       "ISupportErrorInfo for IKwFilter only");
-        KwCheck::That(SUCCEEDED(kw_query(filter.Get(), points.Receive())), "a connection point container");
+        KwCheck::That(SUCCEEDED(KwQuery(filter.Get(), points.Receive())), "a connection point container");
     }
 
     Outer outer;

@@ -42,9 +42,9 @@ HRESULT CreateByProgId(const char* progId, std::string& detail)
     if (FAILED(hr)) return hr;
     KwComPtr<IKwFilter> filter;
     KwComPtr<IKwFilterSave> save;
-    if (SUCCEEDED(kw_query(object.Get(), filter.Receive()))) {
+    if (SUCCEEDED(KwQuery(object.Get(), filter.Receive()))) {
         detail = "IKwFilter";
-    } else if (SUCCEEDED(kw_query(object.Get(), save.Receive()))) {
+    } else if (SUCCEEDED(KwQuery(object.Get(), save.Receive()))) {
         detail = "IKwFilterSave";
     } else {
         detail = "neither";
