@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "KwImageFiles.h"
 #include "KwInfoReport.h"
 #include "KwPaths.h"
+#include "KwTemporaryFiles.h"
 
 void KwBatchConverter::CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files)
 {
@@ -26,16 +28,39 @@ void KwBatchConverter::CollectInputs(const std::string& path, bool wantJpeg, std
     files.insert(files.end(), found.begin(), found.end());
 }
 
+bool KwBatchConverter::FolderIgnoresCase(const std::string& folder)
+{
+    // Asks the file system rather than guessing from the system: Windows and
+    // macOS folders usually ignore case, Linux ones usually do not, and a
+    // mounted folder may do either.
+    const std::string probe = KwImageFiles::TemporaryPathFor(KwPaths::Join(folder, "kwjpeg-case-probe"));
+    std::FILE* file = KwPaths::Open(probe, "wb");
+    if (!file) {
+        KwTemporaryFiles::Forget(probe);
+        return false;
+    }
+    std::fclose(file);
+    std::string name = KwPaths::Name(probe);
+    for (char& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+    const bool ignoresCase = KwPaths::Exists(KwPaths::Join(folder, name));
+    KwImageFiles::DiscardTemporary(probe);
+    return ignoresCase;
+}
+
 std::vector<KwBatchJob> KwBatchConverter::Plan(const std::vector<std::string>& inputs, const std::string& outDir,
                                                const std::string& format)
 {
+    const bool ignoresCase = FolderIgnoresCase(outDir);
     std::vector<KwBatchJob> jobs(inputs.size());
     std::unordered_set<std::string> taken;
     taken.reserve(inputs.size());
     for (size_t i = 0; i < inputs.size(); ++i) {
         jobs[i].In = inputs[i];
         jobs[i].Out = KwPaths::Join(outDir, KwPaths::Stem(inputs[i]) + "." + format);
-        if (!taken.insert(jobs[i].Out).second)
+        std::string key = jobs[i].Out;
+        if (ignoresCase)
+            for (char& c : key) c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (!taken.insert(key).second)
             jobs[i].Error = "another input has the same name; its output " + jobs[i].Out + " would be overwritten";
     }
     return jobs;

@@ -26,7 +26,8 @@ public:
     // file of the input kind: JPEG files, or when `wantJpeg` is false the other
     // image kinds the tool reads.
     static void CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files);
-    // A job per input, writing OUTDIR/STEM.FORMAT.
+    // A job per input, writing OUTDIR/STEM.FORMAT. Where OUTDIR ignores the
+    // case of names, names that differ only in case (of ASCII letters) clash.
     static std::vector<KwBatchJob> Plan(const std::vector<std::string>& inputs, const std::string& outDir,
                                         const std::string& format);
 
@@ -38,6 +39,9 @@ public:
     size_t Run(std::vector<KwBatchJob>& jobs, KwProgressBar& bar, const Convert& convert);
 
 private:
+    // Made a file there and looked for it under its name in capitals.
+    static bool FolderIgnoresCase(const std::string& folder);
+
     std::string m_Library;
     unsigned long long m_MaxPixels;
     int m_Threads;

@@ -455,6 +455,9 @@ int RunBatchConvert(const Options& options)
         return Usage("--to takes bmp, ppm, pgm, png or jpg, not '" + options.To + "'");
     if (options.OutDir.empty()) return Usage("batch conversion needs -o OUTDIR");
     if (options.Args.empty()) return Usage("convert needs input files or folders");
+    for (const std::string& a : options.Args)
+        if (KwPipeInput::IsStandardStream(a))
+            return Usage("a batch takes files and folders; standard input converts on its own (convert - OUT)");
     std::error_code made;
     KwPaths::MakeFolders(options.OutDir, made);
     if (made) {

@@ -587,6 +587,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         // A log gets plain lines.
         {"convert --progress big.jpg progress.ppm", 0, {}, {"kwjpeg: progress "}, {"\033", "\r"}, "", "", 0},
         {"convert --to ppm -o out batch", 1, {"FAILED  batch/bad.jpg: ", "ok      batch/good.jpg -> out/good.ppm\n", "1 converted, 1 failed"}, {"kwjpeg: batch/bad.jpg: "}, {}, "", "", 0},
+        {"convert --to ppm -o stdin dpi300.jpg -", 2, {}, {"standard input converts on its own"}, {}, "stdin", "", 0},
         {"convert --to ppm -o clash dpi300.jpg batch/../dpi300.jpg", 1, {"1 converted, 1 failed"}, {"batch/../dpi300.jpg: another input has the same name; its output clash/dpi300.ppm"}, {}, "", "", 0},
         // The command line: strict numbers, --, output names.
         {"convert --to png -o out -j 3x dpi300.jpg", 2, {}, {"-j takes a whole number"}, {}, "", "", 0},
