@@ -8,25 +8,7 @@
 #include <string>
 
 #include "KwBmpCodec.h"
-
-namespace {
-
-struct Pipe {
-    const uint8_t* Data;
-    size_t Size;
-};
-
-ssize_t ReadPipe(void* cookie, char* out, size_t want)
-{
-    Pipe* pipe = static_cast<Pipe*>(cookie);
-    const size_t n = want < pipe->Size ? want : pipe->Size;
-    std::memcpy(out, pipe->Data, n);
-    pipe->Data += n;
-    pipe->Size -= n;
-    return ssize_t(n);
-}
-
-} // namespace
+#include "KwFuzzPipe.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -47,11 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     if (!read) return 0; // a pipe could declare rows it never holds, and take memory for them
-    Pipe pipe{data, size};
-    cookie_io_functions_t functions{};
-    functions.read = ReadPipe;
-    std::FILE* stream = fopencookie(&pipe, "rb", functions);
-    if (!stream) std::abort();
+    KwFuzzPipe pipe{data, size};
+    std::FILE* stream = pipe.Open();
     KwRasterImage piped;
     std::string pipedError;
     const bool readPiped = KwBmpCodec::Read(stream, piped, pipedError);

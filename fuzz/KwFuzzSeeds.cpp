@@ -1,8 +1,10 @@
 // Writes the seed corpora of the fuzz targets, made by code: JPEG files of
 // every kind from the test image builder, EXIF blocks from the EXIF builder,
-// save programs, and the BMP, PPM/PGM and registry files of the tool's and the
+// save programs, and the BMP, PPM/PGM, PNG and registry files of the tool's and the
 // platform's own readers. Usage: kwfuzz_seeds OUTDIR (makes OUTDIR/<target>).
+#include <png.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <string>
@@ -288,6 +290,48 @@ Bytes Netpbm(const std::string& header, size_t samples)
     return b;
 }
 
+// A PNG file made by libpng from samples of a pattern, with `chunks` (each
+// type then data, as in the file) put in after the header chunk.
+Bytes Png(uint32_t width, uint32_t height, uint32_t format, const std::vector<std::string>& chunks = {})
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = format;
+    Bytes samples(PNG_IMAGE_SIZE(image));
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = uint8_t(i * 37 + 11);
+    png_alloc_size_t size = 0;
+    if (!png_image_write_get_memory_size(image, size, 0, samples.data(), 0, nullptr)) std::exit(1);
+    Bytes png(size);
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, samples.data(), 0, nullptr)) std::exit(1);
+    png.resize(size);
+    Bytes extra;
+    for (const std::string& chunk : chunks) {
+        const uint32_t length = uint32_t(chunk.size() - 4);
+        for (int shift = 24; shift >= 0; shift -= 8) extra.push_back(uint8_t(length >> shift));
+        extra.insert(extra.end(), chunk.begin(), chunk.end());
+        const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(chunk.data()), uInt(chunk.size()));
+        for (int shift = 24; shift >= 0; shift -= 8) extra.push_back(uint8_t(crc >> shift));
+    }
+    png.insert(png.begin() + 33, extra.begin(), extra.end()); // after the signature and IHDR
+    return png;
+}
+
+void PngSeeds()
+{
+    const std::string dpi300("pHYs\0\0\x2e\x23\0\0\x2e\x23\x01", 13), aspect("pHYs\0\0\0\x02\0\0\0\x01\0", 13);
+    Write("png", "rgb.png", Png(5, 3, PNG_FORMAT_RGB));
+    Write("png", "gray-300dpi.png", Png(4, 4, PNG_FORMAT_GRAY, {dpi300}));
+    Write("png", "rgba-text-aspect.png", Png(3, 3, PNG_FORMAT_RGBA, {std::string("tEXtComment\0made here", 21), aspect}));
+    Write("png", "gray-alpha-16bit.png", Png(2, 5, PNG_FORMAT_LINEAR_Y_ALPHA, {dpi300}));
+    Bytes huge = Png(2, 2, PNG_FORMAT_RGB);
+    huge[16] = huge[20] = 0x7F; // about 2^31 wide and high, in a header with its CRC
+    const uLong crc = crc32(0, &huge[12], 17);
+    for (int i = 0; i < 4; ++i) huge[29 + size_t(i)] = uint8_t(crc >> (24 - 8 * i));
+    Write("png", "huge-claim.png", huge);
+}
+
 void NetpbmSeeds()
 {
     Write("netpbm", "gray.pgm", Netpbm("P5\n5 3\n255\n", 15));
@@ -370,6 +414,7 @@ int main(int argc, char** argv)
     SaveSeeds();
     BmpSeeds();
     NetpbmSeeds();
+    PngSeeds();
     RegistrySeeds();
     std::printf("kwfuzz_seeds: %d seeds in %s\n", g_written, g_root.c_str());
     return 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <mutex>
@@ -33,7 +34,9 @@ bool KwBatchConverter::FolderIgnoresCase(const std::string& folder)
     // Asks the file system rather than guessing from the system: Windows and
     // macOS folders usually ignore case, Linux ones usually do not, and a
     // mounted folder may do either.
-    const std::string probe = KwImageFiles::TemporaryPathFor(KwPaths::Join(folder, "kwjpeg-case-probe"));
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string probe = KwPaths::Join(folder, ".kwjpeg-case-probe-" + std::to_string(stamp));
+    KwTemporaryFiles::Add(probe);
     std::FILE* file = KwPaths::Open(probe, "wb");
     if (!file) {
         KwTemporaryFiles::Forget(probe);

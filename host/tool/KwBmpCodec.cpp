@@ -51,6 +51,7 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
     uint16_t bpp = Le16(&data[28]);
     uint32_t compression = Le32(&data[30]);
     uint32_t colorsUsed = Le32(&data[46]);
+    const int32_t perMetreX = int32_t(Le32(&data[38])), perMetreY = int32_t(Le32(&data[42]));
     if (compression != 0 && !(compression == 3 && bpp == 32)) {
         error = "compressed BMP files are not supported (compression " + std::to_string(compression) + ")";
         return false;
@@ -113,6 +114,10 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
     }
     if (!image.Allocate(width, height, bpp, &error)) return false;
     image.Palette = std::move(palette);
+    if (perMetreX > 0 && perMetreY > 0) {
+        image.DpiX = perMetreX * 0.0254;
+        image.DpiY = perMetreY * 0.0254;
+    }
     if (!KwFileSeek::MoveTo(file, position, pixelOffset)) {
         // Behind what was read, on a stream that cannot go back.
         if (position > pixelOffset) {

@@ -2,20 +2,149 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "KwFileSeek.h"
 #include "KwPaths.h"
 
+namespace {
+
+uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+
+// What the chunks say that libpng's simple reader does not tell: the size of
+// the image data unpacked, the resolution, and a chunk that claims more bytes
+// than the file has left (libpng would take memory for all of it first).
+struct PngFacts {
+    uint64_t DataBytes = 0; // filtered rows, not interlaced, as the header declares them
+    double DpiX = 0, DpiY = 0;
+    std::string CutShort;   // "" when every chunk fits in the file
+};
+
+// Gives the next `n` bytes at `to`, or skips them when `to` is null; false
+// when the data ends first.
+using TakeBytes = std::function<bool(uint8_t* to, uint32_t n)>;
+
+// Walks the chunks of a PNG file of `total` bytes from its start to its end
+// chunk (reading only the headers of the image data).
+PngFacts ReadFacts(const TakeBytes& take, uint64_t total)
+{
+    PngFacts facts;
+    uint8_t bytes[13];
+    uint64_t position = 8;
+    bool imageData = false;
+    bool more = take(bytes, 8) && std::memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0;
+    // Every chunk moves at least 12 bytes on; the count bounds the work for a
+    // file of many small chunks, past which nothing more is learnt.
+    for (int chunk = 0; more && chunk < 100000 && take(bytes, 8); ++chunk) {
+        position += 8;
+        const uint32_t length = Be32(bytes);
+        char type[4];
+        std::memcpy(type, &bytes[4], 4);
+        if (length > 0x7FFFFFFFu || uint64_t(length) + 4 > total - std::min(total, position)) {
+            facts.CutShort = "its " + std::string(type, 4) + " chunk at offset " + std::to_string(position - 8) +
+                             " claims " + std::to_string(length) + " bytes, past the end of the file";
+            break;
+        }
+        if (!std::memcmp(type, "IEND", 4)) break;
+        const bool header = !std::memcmp(type, "IHDR", 4) && length == 13;
+        // libpng takes a pHYs chunk only before the image data.
+        imageData = imageData || !std::memcmp(type, "IDAT", 4);
+        const bool resolution = !imageData && !std::memcmp(type, "pHYs", 4) && length == 9;
+        if (!take(header || resolution ? bytes : nullptr, length) || !take(nullptr, 4)) break; // the data, the CRC
+        position += uint64_t(length) + 4;
+        if (header) {
+            // Samples per pixel by colour type (gray, -, RGB, palette, gray+alpha, -, RGBA).
+            static const uint8_t channels[7] = {1, 0, 3, 1, 2, 0, 4};
+            const uint64_t width = Be32(&bytes[0]), height = Be32(&bytes[4]);
+            const uint64_t bits = bytes[9] < 7 ? uint64_t(bytes[8]) * channels[bytes[9]] : 0;
+            const uint64_t rowBytes = 1 + (width * bits + 7) / 8; // width < 2^32, bits <= 64
+            facts.DataBytes = height && rowBytes > UINT64_MAX / height ? UINT64_MAX : rowBytes * height;
+        }
+        if (resolution && bytes[8] == 1) {
+            // In pixels per metre; unit 0 gives only the aspect ratio.
+            const uint32_t x = Be32(&bytes[0]), y = Be32(&bytes[4]);
+            if (x && y && x <= 0x7FFFFFFFu && y <= 0x7FFFFFFFu) facts.DpiX = x * 0.0254, facts.DpiY = y * 0.0254;
+        }
+    }
+    return facts;
+}
+
+// A stream that cannot go back (a pipe), read whole.
+bool ReadWhole(std::FILE* file, std::vector<uint8_t>& bytes, std::string& error)
+{
+    uint8_t block[65536];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
+        if (bytes.size() + got > uint64_t(KwRasterImage::MaxImageBytes)) {
+            error = "more than " + std::to_string(KwRasterImage::MaxImageBytes) + " bytes of PNG data on a pipe";
+            return false;
+        }
+        bytes.insert(bytes.end(), block, block + got);
+    }
+    if (std::ferror(file)) {
+        error = std::string("cannot read the PNG data: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// A file is walked for its facts, then read by libpng from where it began; a
+// pipe is read into memory first.
 bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
 {
+    const int64_t size = KwFileSeek::BytesLeft(file);
+    std::vector<uint8_t> piped;
+    PngFacts facts;
+    std::fpos_t start;
+    const bool seekable = size >= 0 && std::fgetpos(file, &start) == 0;
+    if (seekable) {
+        uint64_t position = 0;
+        facts = ReadFacts([&](uint8_t* to, uint32_t n) {
+            if (!to) return KwFileSeek::MoveTo(file, position, position + n);
+            const size_t got = std::fread(to, 1, n, file);
+            position += got;
+            return got == n;
+        }, uint64_t(size));
+        std::clearerr(file);
+        if (std::fsetpos(file, &start) != 0) {
+            error = "cannot go back to the start of the PNG file";
+            return false;
+        }
+    } else {
+        if (!ReadWhole(file, piped, error)) return false;
+        size_t at = 0;
+        facts = ReadFacts([&](uint8_t* to, uint32_t n) {
+            if (n > piped.size() - at) return false;
+            if (to) std::memcpy(to, &piped[at], n);
+            at += n;
+            return true;
+        }, piped.size());
+    }
+    // Deflate packs at most 1032 bytes into one: a file too small for the rows
+    // it declares is refused before memory is taken for them.
+    const uint64_t bytes = seekable ? uint64_t(size) : piped.size();
+    if (!facts.CutShort.empty()) {
+        error = "the PNG file is cut short or damaged: " + facts.CutShort;
+        return false;
+    }
+    if (facts.DataBytes > bytes * 1032 + 65536) {
+        error = "the PNG file's " + std::to_string(bytes) + " bytes cannot hold the " +
+                std::to_string(facts.DataBytes) + " bytes of rows its header declares";
+        return false;
+    }
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_stdio(&png, file)) {
+    const bool begun = seekable ? png_image_begin_read_from_stdio(&png, file)
+                                 : png_image_begin_read_from_memory(&png, piped.data(), piped.size());
+    if (!begun) {
         error = png.message[0] ? png.message : "not a PNG file";
         return false;
     }
@@ -37,6 +166,8 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
         image.Palette.resize(256);
         for (uint32_t i = 0; i < 256; ++i) image.Palette[i] = (i << 16) | (i << 8) | i;
     }
+    image.DpiX = facts.DpiX;
+    image.DpiY = facts.DpiY;
     return true;
 }
 

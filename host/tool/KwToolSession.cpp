@@ -14,6 +14,7 @@
 #include "KwHostRasterBlock.h"
 #include "KwHostSaveDriver.h"
 #include "KwImageFiles.h"
+#include "KwJfifResolution.h"
 #include "KwPaths.h"
 #include "KwPipeInput.h"
 
@@ -356,6 +357,12 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
             message = path + ": could not write all bytes (" + writeFailure + "; disk full?); " + message;
         KwImageFiles::DiscardTemporary(temporary);
         return hr;
+    }
+    if (image.DpiX > 0 && image.DpiY > 0 &&
+        !KwJfifResolution::Write(temporary, long(image.DpiX), long(image.DpiY), message)) {
+        message = path + ": " + message;
+        KwImageFiles::DiscardTemporary(temporary);
+        return E_FAIL;
     }
     if (!KwImageFiles::CommitTemporary(temporary, path, message)) return E_FAIL;
     return S_OK;

@@ -62,7 +62,8 @@ public:
     // extension, "jpg" for a JPEG's content under any other name or none; ""
     // with the reason, naming what was given, when it is none of these.
     std::string InputFormat(const std::string& path, std::string& problem);
-    // Saves the image as a JPEG file at `path` through the save filter; a failure leaves no file.
+    // Saves the image as a JPEG file at `path` through the save filter, with the
+    // image's resolution in its JFIF header when it has one; a failure leaves no file.
     // The image is taken over (its pixels move into the save layout).
     HRESULT Save(KwRasterImage&& image, const std::string& path, std::string& message);
     // The same for an image in the host's layout, which may read its rows from a source.

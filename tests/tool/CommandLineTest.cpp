@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -440,7 +441,7 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
     WriteFile(jpg, TestJpeg::Make(o));
     const std::pair<std::string, std::string> cases[] = {
         {"bmp", "BMP pixel data is cut short (64 x 48 at 24 bits needs 9216 bytes from offset 54, the file holds 4635)"},
-        {"png", "Read Error"},
+        {"png", "the PNG file is cut short or damaged: its IDAT chunk at offset "},
         {"ppm", "pixel data is cut short (64 x 48 needs 9216 bytes of samples, the file holds 4601)"},
     };
     ASSERT_EQ(Tool("convert -q " + jpg + " " + Scratch() + "/tail.ppm").Status, 0);
@@ -550,6 +551,12 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     const TestJpeg::Bytes big = TestJpeg::Make(large);
     WriteFile(dir + "/big.jpg", big);
     WriteFile(dir + "/cut.jpg", TestJpeg::Cut(big, TestJpeg::ScanDataOffset(big) + 3000));
+    // A PNG header that declares 30000 x 30000 pixels, in a file of 33 bytes.
+    std::vector<unsigned char> claim = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                        0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30, 8, 2, 0, 0, 0};
+    const uLong crc = crc32(0, &claim[12], 17);
+    for (int shift = 24; shift >= 0; shift -= 8) claim.push_back((unsigned char)(crc >> shift));
+    WriteFile(dir + "/claim.png", claim);
 
     // A system-wide registry: the suite's registrations, in a folder the user cannot write.
     ScopedRegistryFile system;
@@ -559,7 +566,8 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     mkdir((dir + "/user").c_str(), 0777);
     chmod((dir + "/user").c_str(), 0777);
 
-    const std::string pHYs300("pHYs\0\0\x2e\x23\0\0\x2e\x23\x01", 13), bmp300("\x23\x2e\0\0\x23\x2e\0\0", 8);
+    const std::string pHYs300("pHYs\0\0\x2e\x23\0\0\x2e\x23\x01", 13), bmp300("\x23\x2e\0\0\x23\x2e\0\0", 8),
+                      jfif300("JFIF\0\x01\x01\x01\x01\x2c\x01\x2c", 12);
     const std::string photos = "/usr/share/backgrounds/mate/nature";
     struct Row {
         std::string Args;
@@ -580,6 +588,9 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         // Resolution kept: 300 dpi is 11811 pixels per metre.
         {"convert dpi300.jpg dpi300.png", 0, {"wrote dpi300.png"}, {}, {}, "dpi300.png", pHYs300, 0},
         {"convert dpi300.jpg dpi300.bmp", 0, {}, {}, {}, "dpi300.bmp", bmp300, 0},
+        {"convert dpi300.png png300.jpg", 0, {}, {}, {}, "png300.jpg", jfif300, 0},
+        {"convert dpi300.bmp bmp300.jpg", 0, {}, {}, {}, "bmp300.jpg", jfif300, 0},
+        {"convert claim.png claim.jpg", 1, {}, {"the PNG file's 33 bytes cannot hold the 2700030000 bytes"}, {}, "claim.jpg", "", 0},
         // Damage: told on standard error and in the JSON, and still a success.
         {"info --json cut.jpg", 0, {"\"warnings\":[\"Premature end of JPEG file"}, {"cut.jpg: warning: damaged JPEG data: Premature end of JPEG file"}, {}, "", "", 0},
         {"convert cut.jpg cut.ppm", 0, {}, {"cut.jpg: warning: damaged JPEG data"}, {}, "cut.ppm", "P6\n400 300\n", 0},
