@@ -8,17 +8,14 @@
 #include <string>
 
 #include "KwBmpCodec.h"
-#include "KwFuzzPipe.h"
+#include "KwFuzzStreams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size == 0) return 0; // a memory stream needs a byte
-    std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-    if (!file) std::abort();
+    if (size == 0) return 0;
     KwRasterImage image;
     std::string error;
-    const bool read = KwBmpCodec::Read(file, image, error);
-    std::fclose(file);
+    const bool read = KwFuzzStreams::Read<KwBmpCodec>(data, size, false, image, error);
     if (read) {
         // Every row came from the file: the rows take no more than it holds.
         if (image.Pixels.size() > size || image.Palette.size() > 256) std::abort();
@@ -29,12 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     if (!read) return 0; // a pipe could declare rows it never holds, and take memory for them
-    KwFuzzPipe pipe{data, size};
-    std::FILE* stream = pipe.Open();
     KwRasterImage piped;
     std::string pipedError;
-    const bool readPiped = KwBmpCodec::Read(stream, piped, pipedError);
-    std::fclose(stream);
+    const bool readPiped = KwFuzzStreams::Read<KwBmpCodec>(data, size, true, piped, pipedError);
     if (readPiped ? piped.Pixels != image.Pixels || piped.Palette != image.Palette
                   : pipedError.rfind("BMP pixel data at offset ", 0) != 0)
         std::abort();

@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "KwFuzzStreams.h"
 #include "KwNetpbmReader.h"
 #include "KwRasterImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size == 0) return 0; // a memory stream needs a byte
-    std::FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "rb");
-    if (!file) std::abort();
+    std::FILE* file = KwFuzzStreams::OpenFile(data, size);
+    if (!file) return 0;
     KwNetpbmReader reader;
     std::string error;
     if (!reader.Open(file, error)) {
