@@ -167,8 +167,12 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     Put16(out, uint32_t(image.BitsPerPixel));
     Put32(out, 0);
     Put32(out, uint32_t(imageBytes));
-    Put32(out, KwRasterImage::PixelsPerMetre(image.DpiX, 2835)); // 72 dpi when unknown
-    Put32(out, KwRasterImage::PixelsPerMetre(image.DpiY, 2835));
+    // An unknown resolution is 0, as BMP files say it, rather than a made-up 72 dpi.
+    uint32_t perMetreX = KwRasterImage::PixelsPerMetre(image.DpiX, 0);
+    uint32_t perMetreY = KwRasterImage::PixelsPerMetre(image.DpiY, 0);
+    if (!perMetreX || !perMetreY) perMetreX = perMetreY = 0;
+    Put32(out, perMetreX);
+    Put32(out, perMetreY);
     Put32(out, image.BitsPerPixel <= 8 ? uint32_t(image.Palette.size()) : 0);
     Put32(out, 0);
     if (image.BitsPerPixel <= 8)

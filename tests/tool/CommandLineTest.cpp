@@ -631,6 +631,9 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"info --max-pixels 256 -", 1, {}, {"standard input: more than 16777216 bytes to read"}, {}, "", "", 0, false, "head -c 16777217 /dev/zero"},
         {"convert - piped.png", 0, {"wrote piped.png"}, {}, {}, "piped.png", pHYs300, 0, false, "cat dpi300.jpg"},
         {"convert dpi300.jpg dpi300.ppm", 0, {}, {}, {}, "dpi300.ppm", "P6\n16 16\n", 0},
+        // No resolution is not made up on the way: PPM to BMP to JPEG keeps the filter's 1:1.
+        {"convert dpi300.ppm nodpi.bmp", 0, {}, {}, {}, "", "", 0},
+        {"convert nodpi.bmp nodpi.jpg", 0, {}, {}, {}, "nodpi.jpg", std::string("JFIF\0\x01\x01\0\0\x01\0\x01", 12), 0},
         {"convert - - --to PPM", 0, {}, {}, {}, "", "", 0, false, "cat dpi300.jpg", "dpi300.ppm"},
         {"convert dpi300.jpg - --to png", 0, {pHYs300}, {}, {"wrote"}, "", "", 0},
         {"convert - -", 2, {}, {"an OUT of - (standard output) needs --to FORMAT"}, {}, "", "", 0, false, "cat dpi300.jpg", "empty"},
