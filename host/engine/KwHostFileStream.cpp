@@ -27,9 +27,15 @@ HRESULT KwHostFileStream::Open(const std::string& path, KwHostFileMode mode, KwH
         throw;
     }
     // A UTF-8 name reaches the system's wide calls on Windows.
-    if (!stream->m_File.open(std::filesystem::u8path(path), how)) {
+    const std::filesystem::path native = std::filesystem::u8path(path);
+    if (!stream->m_File.open(native, how)) {
         stream->Release();
-        return mode == KwHostFileMode::Read ? STG_E_FILENOTFOUND : STG_E_ACCESSDENIED;
+        // What is missing, or else what is not allowed: asked of the file system,
+        // as a file stream does not say why it could not open.
+        std::error_code error;
+        if (mode == KwHostFileMode::Read) return std::filesystem::exists(native, error) ? STG_E_ACCESSDENIED : STG_E_FILENOTFOUND;
+        const std::filesystem::path folder = native.has_parent_path() ? native.parent_path() : std::filesystem::path(".");
+        return std::filesystem::is_directory(folder, error) ? STG_E_ACCESSDENIED : STG_E_PATHNOTFOUND;
     }
     *out = stream;
     return S_OK;

@@ -177,11 +177,8 @@ bool KwBmpCodec::Write(const std::string& path, const KwRasterImage& image, std:
     Put32(out, 0);
     if (image.BitsPerPixel <= 8)
         for (uint32_t entry : image.Palette) Put32(out, entry & 0x00FFFFFF);
-    FILE* f = KwPaths::Open(path, "wb");
-    if (!f) {
-        error = std::strerror(errno);
-        return false;
-    }
+    FILE* f = KwPaths::Create(path, error);
+    if (!f) return false;
     bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
     const size_t stride = size_t(image.Stride());
     for (int32_t y = image.Height - 1; ok && y >= 0; --y) ok = std::fwrite(image.Row(y), 1, stride, f) == stride;

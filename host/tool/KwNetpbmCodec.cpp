@@ -37,11 +37,8 @@ bool KwNetpbmCodec::Write(const std::string& path, const KwRasterImage& image, b
         }
         return writer.Finish(error);
     }
-    FILE* f = KwPaths::Open(path, "wb");
-    if (!f) {
-        error = std::strerror(errno);
-        return false;
-    }
+    FILE* f = KwPaths::Create(path, error);
+    if (!f) return false;
     std::fprintf(f, "P%c\n%d %d\n255\n", gray ? '5' : '6', image.Width, image.Height);
     std::vector<uint8_t> line(size_t(image.Width) * (gray ? 1 : 3));
     bool ok = true;

@@ -31,11 +31,8 @@ HRESULT KwNetpbmRowWriter::Begin(LONG width, LONG height, LONG bitsPerPixel, con
         m_Error = "a PGM file holds gray images only, and this image has colour (write .ppm or .png instead)";
         return E_INVALIDARG;
     }
-    m_File = KwPaths::Open(m_Path, "wb");
-    if (!m_File) {
-        m_Error = std::strerror(errno);
-        return STG_E_ACCESSDENIED;
-    }
+    m_File = KwPaths::Create(m_Path, m_Error);
+    if (!m_File) return STG_E_ACCESSDENIED;
     m_Width = width;
     m_Height = height;
     m_Bits = bitsPerPixel;

@@ -1,5 +1,8 @@
 #include "KwPaths.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "KwPlatform.h"
 
 namespace fs = std::filesystem;
@@ -83,3 +86,12 @@ bool KwPaths::Remove(const std::string& path)
 }
 
 std::FILE* KwPaths::Open(const std::string& path, const char* mode) { return KwOpenFileUtf8(path.c_str(), mode); }
+
+std::FILE* KwPaths::Create(const std::string& path, std::string& error)
+{
+    std::FILE* file = Open(path, "wb");
+    if (!file)
+        error = std::string("cannot create the file: ") + std::strerror(errno) +
+                " (does its folder exist, and is it writable?)";
+    return file;
+}

@@ -40,4 +40,6 @@ public:
     static bool Remove(const std::string& path);
     // std::fopen for a UTF-8 name.
     static std::FILE* Open(const std::string& path, const char* mode);
+    // A new file to write, or null with the reason in words.
+    static std::FILE* Create(const std::string& path, std::string& error);
 };

@@ -236,11 +236,8 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
             }
         }
     }
-    FILE* file = KwPaths::Open(path, "wb");
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
+    FILE* file = KwPaths::Create(path, error);
+    if (!file) return false;
     PngFailure failure{};
     errno = 0;
     bool ok = WritePng(file, png_uint_32(image.Width), png_uint_32(image.Height), gray, rows.data(),

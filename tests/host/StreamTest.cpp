@@ -221,6 +221,7 @@ TEST_F(KwHostStreamTest, FileStreamsReadWriteAndName)
     KwComPtr<KwHostFileStream> missing;
     EXPECT_EQ(STG_E_FILENOTFOUND, m_Engine.OpenFileStream(path, KwHostFileMode::Read, missing.Receive()));
     EXPECT_FALSE(missing);
+    EXPECT_EQ(STG_E_PATHNOTFOUND, m_Engine.OpenFileStream(path + ".d/x", KwHostFileMode::Write, missing.Receive()));
 
     std::vector<unsigned char> data = Counting(5000);
     {

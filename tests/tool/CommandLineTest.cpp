@@ -528,6 +528,8 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     WriteFile(dir + "/photo", jpeg);
     WriteFile(dir + "/photo.jpe", jpeg);
     WriteFile(dir + "/notes", {'h', 'i', '\n'});
+    WriteFile(dir + "/secret.jpg", jpeg);
+    chmod((dir + "/secret.jpg").c_str(), 0);
     WriteFile(dir + "/notes.xyz", {'h', 'i', '\n'});
     WriteFile(dir + "/empty", {});
     WriteFile(dir + "/batch/good.jpg", jpeg);
@@ -613,6 +615,10 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"info dpi300.jpg", 0, {"result     loaded"}, {}, {}, "", "", 0, true},
         {"filters", 0, {"KwFilterJPEG  (KwFilter_JPEG.KwFilterJPEG"}, {}, {}, "", "", 0, true},
         {"convert dpi300.jpg user/dpi300.png", 0, {}, {}, {}, "user/dpi300.png", pHYs300, 0, true},
+        // A file the user may not read is there; a folder that is not there is said so.
+        {"info secret.jpg", 1, {}, {"cannot open the file for reading (0x80030005 (STG_E_ACCESSDENIED)"}, {"no such file"}, "", "", 0, true},
+        {"convert dpi300.png nodir/x.jpg", 1, {}, {"nodir/x.jpg (0x80030003 (STG_E_PATHNOTFOUND)"}, {}, "", "", 0},
+        {"convert dpi300.jpg nodir/x.png", 1, {}, {"nodir/x.png: cannot create the file: "}, {}, "", "", 0},
         {"register " + Library, 1, {}, {"cannot register " + Library + ": the registry is not writable (" + system.Path() + ")"}, {}, "", "", 0, true},
         {"unregister " + Library, 1, {}, {"cannot unregister " + Library + ": the registry is not writable (" + system.Path() + ")"}, {}, "", "", 0, true},
         {"unregister " + Library, 0, {"unregistered " + Library}, {}, {}, "", "", 0},
