@@ -9,36 +9,41 @@
 #include "KwPaths.h"
 #include "KwPlatform.h"
 
-namespace {
-
-// Reads `stream` to its end; the buffer never grows past limit + 1 bytes.
-bool ReadAll(std::FILE* stream, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error)
+bool KwPipeInput::ReadStream(std::FILE* stream, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error)
 {
+    bytes.clear();
     const size_t most = static_cast<size_t>(std::min<uint64_t>(limit, SIZE_MAX - 1)) + 1;
     size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) {
-            if (used == most) {
-                error = "more than " + std::to_string(limit) +
-                        " bytes to read, the most kept in memory for standard input or a pipe (4 bytes a pixel of"
-                        " --max-pixels); name the file instead";
-                return false;
+    bool ok = true;
+    try {
+        for (;;) {
+            if (used == bytes.size()) {
+                if (used == most) {
+                    error = "more than " + std::to_string(limit) +
+                            " bytes to read, the most kept in memory for standard input or a pipe";
+                    ok = false;
+                    break;
+                }
+                bytes.resize(std::min(most, std::max<size_t>(used * 2, 1 << 16)));
             }
-            bytes.resize(std::min(most, std::max<size_t>(used * 2, 1 << 16)));
+            const size_t got = std::fread(bytes.data() + used, 1, bytes.size() - used, stream);
+            used += got;
+            if (got == 0) break;
         }
-        const size_t got = std::fread(bytes.data() + used, 1, bytes.size() - used, stream);
-        used += got;
-        if (got == 0) break;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to hold it";
+        ok = false;
     }
-    if (std::ferror(stream)) {
+    if (ok && std::ferror(stream)) {
         error = std::string("cannot read it: ") + std::strerror(errno);
-        return false;
+        ok = false;
     }
-    bytes.resize(used);
-    return true;
+    if (ok)
+        bytes.resize(used);
+    else
+        std::vector<unsigned char>().swap(bytes);
+    return ok;
 }
-
-} // namespace
 
 std::string KwPipeInput::Named(const std::string& path)
 {
@@ -66,14 +71,8 @@ bool KwPipeInput::Read(const std::string& path, uint64_t limit, std::vector<unsi
         error = std::string("cannot open it: ") + std::strerror(errno);
         return false;
     }
-    bool ok;
-    try {
-        ok = ReadAll(stream, limit, bytes, error);
-    } catch (const std::bad_alloc&) {
-        error = "not enough memory to hold it";
-        ok = false;
-    }
+    const bool ok = ReadStream(stream, limit, bytes, error);
     if (stream != stdin) std::fclose(stream);
-    if (!ok) std::vector<unsigned char>().swap(bytes);
+    if (!ok && error.rfind("more than ", 0) == 0) error += " (4 bytes a pixel of --max-pixels); name the file instead";
     return ok;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,4 +25,7 @@ public:
     // mode. False with a message when it holds more than `limit` bytes, cannot
     // be read, or memory runs out; `bytes` is then empty.
     static bool Read(const std::string& path, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error);
+    // The same for an open stream, from where it stands; the buffer never grows
+    // past limit + 1 bytes.
+    static bool ReadStream(std::FILE* stream, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error);
 };

@@ -12,6 +12,7 @@
 
 #include "KwFileSeek.h"
 #include "KwPaths.h"
+#include "KwPipeInput.h"
 
 namespace {
 
@@ -75,24 +76,6 @@ PngFacts ReadFacts(const TakeBytes& take, uint64_t total)
     return facts;
 }
 
-// A stream that cannot go back (a pipe), read whole.
-bool ReadWhole(std::FILE* file, std::vector<uint8_t>& bytes, std::string& error)
-{
-    uint8_t block[65536];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) {
-        if (bytes.size() + got > uint64_t(KwRasterImage::MaxImageBytes)) {
-            error = "more than " + std::to_string(KwRasterImage::MaxImageBytes) + " bytes of PNG data on a pipe";
-            return false;
-        }
-        bytes.insert(bytes.end(), block, block + got);
-    }
-    if (std::ferror(file)) {
-        error = std::string("cannot read the PNG data: ") + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 } // namespace
 
 // A file is walked for its facts, then read by libpng from where it began; a
@@ -118,7 +101,7 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
             return false;
         }
     } else {
-        if (!ReadWhole(file, piped, error)) return false;
+        if (!KwPipeInput::ReadStream(file, uint64_t(KwRasterImage::MaxImageBytes), piped, error)) return false;
         size_t at = 0;
         facts = ReadFacts([&](uint8_t* to, uint32_t n) {
             if (n > piped.size() - at) return false;
