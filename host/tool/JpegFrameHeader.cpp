@@ -33,36 +33,46 @@ bool Skip(IStream* stream, LONGLONG bytes)
 
 bool JpegFrameHeader::Read(IStream* stream, JpegFrameHeader& header)
 {
+    header = JpegFrameHeader();
     LARGE_INTEGER start = {};
     if (!stream || FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return false;
     if (NextByte(stream) != 0xFF || NextByte(stream) != 0xD8) return false;
-    header = JpegFrameHeader();
+    header.Jpeg = true;
+    bool framed = false;
     // Every pass consumes at least two bytes, so the loop ends with the file.
     for (;;) {
         int c = NextByte(stream);
-        if (c != 0xFF) return false;
+        header.EndsBeforeScan = c == EOF;
+        if (c != 0xFF) return framed;
         int code;
         while ((code = NextByte(stream)) == 0xFF) {
         }
-        if (code == EOF || code == Sos || code == Eoi || code == 0) return false;
+        header.EndsBeforeScan = code == EOF;
+        if (code == EOF || code == Sos || code == Eoi || code == 0) return framed;
         if (IsStandalone(code)) continue;
         const int high = NextByte(stream), low = NextByte(stream);
-        if (high == EOF || low == EOF) return false;
+        header.EndsBeforeScan = low == EOF;
+        if (high == EOF || low == EOF) return framed;
         const long length = (long(high) << 8) | long(low);
-        if (length < 2) return false;
+        if (length < 2) return framed;
         if (code == Dhp) header.Hierarchical = true;
-        if (IsFrameMarker(code)) {
+        if (IsFrameMarker(code) && !framed) {
             unsigned char field[5];
             ULONG got = 0;
-            if (length < 8 || FAILED(stream->Read(field, sizeof field, &got)) || got != sizeof field) return false;
+            if (length < 8 || FAILED(stream->Read(field, sizeof field, &got)) || got != sizeof field) {
+                header.EndsBeforeScan = length >= 8;
+                return false;
+            }
+            framed = true;
             header.Marker = code;
             header.Precision = field[0];
             header.Height = (uint32_t(field[1]) << 8) | field[2];
             header.Width = (uint32_t(field[3]) << 8) | field[4];
             if ((code >= 0xC5 && code <= 0xC7) || code >= 0xCD) header.Hierarchical = true;
-            return true;
+            if (!Skip(stream, length - 2 - LONGLONG(sizeof field))) return framed;
+            continue;
         }
-        if (!Skip(stream, length - 2)) return false;
+        if (!Skip(stream, length - 2)) return framed;
     }
 }
 

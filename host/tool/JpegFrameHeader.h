@@ -14,10 +14,13 @@ struct JpegFrameHeader {
     uint32_t Width = 0;
     uint32_t Height = 0;
     bool Hierarchical = false; // a DHP marker or a differential frame
+    bool Jpeg = false;         // the stream starts with the SOI marker
+    bool EndsBeforeScan = false; // the stream ends before the first scan's data
 
     // Reads the markers of the stream from its start up to the first frame
-    // header; false when it has none before its first scan (or is no JPEG at
-    // all). The stream is the one the load read: a pipe cannot be opened twice.
+    // header, and on to the first scan; false when it has no frame header
+    // before its first scan (or is no JPEG at all). The stream is the one the
+    // load read: a pipe cannot be opened twice.
     static bool Read(IStream* stream, JpegFrameHeader& header);
 
     // "a lossless JPEG (frame marker SOF3)", "a 12-bit JPEG (...)": what makes

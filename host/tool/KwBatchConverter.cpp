@@ -14,7 +14,8 @@
 #include "KwPaths.h"
 #include "KwTemporaryFiles.h"
 
-void KwBatchConverter::CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files)
+void KwBatchConverter::CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files,
+                                     KwSkippedFiles& skipped)
 {
     if (!KwPaths::IsFolder(path)) {
         files.push_back(path);
@@ -23,7 +24,12 @@ void KwBatchConverter::CollectInputs(const std::string& path, bool wantJpeg, std
     std::vector<std::string> found;
     for (std::string& child : KwPaths::FilesUnder(path)) {
         const std::string format = KwImageFiles::FormatOf(child);
-        if (wantJpeg ? format == "jpg" : (!format.empty() && format != "jpg")) found.push_back(std::move(child));
+        if (format.empty())
+            ++skipped.NoImage;
+        else if (wantJpeg == (format == "jpg"))
+            found.push_back(std::move(child));
+        else
+            ++skipped.OtherKind;
     }
     std::sort(found.begin(), found.end());
     files.insert(files.end(), found.begin(), found.end());

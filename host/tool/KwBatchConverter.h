@@ -11,6 +11,15 @@
 #include "KwProgressBar.h"
 #include "KwToolSession.h"
 
+// The files in folders that a batch leaves out: image files of the kind it
+// does not take (JPEG files for --to jpg, the other kinds otherwise), and
+// files of no kind the tool reads.
+struct KwSkippedFiles {
+    size_t OtherKind = 0;
+    size_t NoImage = 0;
+    size_t Total() const { return OtherKind + NoImage; }
+};
+
 struct KwBatchJob {
     std::string In, Out;
     std::string Error;  // why it failed; "" when converted
@@ -24,8 +33,9 @@ public:
 
     // The files named, and inside folders (recursively, in name order) every
     // file of the input kind: JPEG files, or when `wantJpeg` is false the other
-    // image kinds the tool reads.
-    static void CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files);
+    // image kinds the tool reads. What a folder holds besides is counted in `skipped`.
+    static void CollectInputs(const std::string& path, bool wantJpeg, std::vector<std::string>& files,
+                              KwSkippedFiles& skipped);
     // A job per input, writing OUTDIR/STEM.FORMAT. Where OUTDIR ignores the
     // case of names, names that differ only in case (of ASCII letters) clash.
     static std::vector<KwBatchJob> Plan(const std::vector<std::string>& inputs, const std::string& outDir,

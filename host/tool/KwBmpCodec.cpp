@@ -1,5 +1,6 @@
 #include "KwBmpCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,10 +26,11 @@ void Put32(std::vector<uint8_t>& out, uint32_t v)
 
 } // namespace
 
-bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
+bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error, unsigned long long maxPixels)
 {
-    // The file header and the 40-byte info header; the colour masks follow.
-    uint8_t data[66];
+    // The file header and the 40-byte info header; the colour masks follow,
+    // and in a larger header the alpha mask after them.
+    uint8_t data[70];
     uint64_t position = std::fread(data, 1, 54, file);
     if (position < 54 || data[0] != 'B' || data[1] != 'M') {
         error = "not a BMP file (no 'BM' header)";
@@ -56,11 +58,15 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
         error = "compressed BMP files are not supported (compression " + std::to_string(compression) + ")";
         return false;
     }
+    // Transparency is told only by an alpha mask (a header of 56 bytes or
+    // more); the fourth byte of other 32-bit files is unused, often 0.
+    bool alpha = false;
     if (compression == 3) {
         // The masks follow the 40-byte header (or are its next fields); only
         // the usual 8-bit blue, green, red order is laid out as our rows are.
-        position += std::fread(&data[54], 1, 12, file);
-        if (position < 66) {
+        const uint64_t masksEnd = headerSize >= 56 ? 70 : 66;
+        position += std::fread(&data[54], 1, size_t(masksEnd - 54), file);
+        if (position < masksEnd) {
             error = "BMP colour masks run past the end of the file";
             return false;
         }
@@ -68,6 +74,7 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
             error = "unsupported BMP colour masks (only 8-bit red, green and blue in the usual order)";
             return false;
         }
+        alpha = masksEnd == 70 && Le32(&data[66]) == 0xFF000000u;
     }
     // On a pipe the header's end is found by reading to it.
     const uint64_t headerEnd = 14 + uint64_t(headerSize);
@@ -85,6 +92,7 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
     }
     bool topDown = rawHeight < 0;
     int32_t height = topDown ? -rawHeight : rawHeight;
+    if (!KwRasterImage::WithinPixelLimit(uint64_t(width), uint64_t(height), maxPixels, error)) return false;
     const uint64_t stride = uint64_t(KwHostImage::StrideFor(width, bpp));
     const uint64_t pixelBytes = stride * uint64_t(height);
     auto cutShort = [&](uint64_t holds) {
@@ -112,7 +120,8 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
         palette.resize(entries);
         for (uint32_t i = 0; i < entries; ++i) palette[i] = Le32(&bytes[i * 4]) & 0x00FFFFFF;
     }
-    if (!image.Allocate(width, height, bpp, &error)) return false;
+    // On a pipe the rows take memory as they arrive, not as the header claims.
+    if (!image.Allocate(width, height, bpp, &error, sized)) return false;
     image.Palette = std::move(palette);
     if (perMetreX > 0 && perMetreY > 0) {
         image.DpiX = perMetreX * 0.0254;
@@ -127,9 +136,17 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
         }
         return cutShort(position);
     }
-    // The file's rows in their order, each straight into its place in the image.
+    // The file's rows in their order, each straight into its place in the
+    // image; from a pipe each after the last, turned the right way up after.
     for (int32_t row = 0; row < height; ++row) {
-        const size_t got = std::fread(image.Row(topDown ? row : height - 1 - row), 1, size_t(stride), file);
+        uint8_t* to;
+        if (sized) {
+            to = image.Row(topDown ? row : height - 1 - row);
+        } else {
+            image.Pixels.resize(image.Pixels.size() + size_t(stride));
+            to = image.Row(row);
+        }
+        const size_t got = std::fread(to, 1, size_t(stride), file);
         position += got;
         if (got != stride) {
             if (std::ferror(file)) {
@@ -139,6 +156,10 @@ bool KwBmpCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
             return cutShort(position);
         }
     }
+    if (!sized && !topDown)
+        for (int32_t row = 0; row < height / 2; ++row)
+            std::swap_ranges(image.Row(row), image.Row(row) + stride, image.Row(height - 1 - row));
+    if (alpha) KwRasterImage::PutOnWhite(image);
     return true;
 }
 

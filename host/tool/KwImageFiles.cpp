@@ -23,21 +23,44 @@ std::string KwImageFiles::FormatOf(const std::string& path)
     return std::string();
 }
 
-bool KwImageFiles::Read(const std::string& path, KwRasterImage& image, std::string& error)
+std::string KwImageFiles::FormatOfContent(const unsigned char* head, size_t size)
 {
-    std::string format = FormatOf(path);
-    if (format == "ppm" || format == "pgm") return KwNetpbmCodec::Read(path, image, error);
-    if (format != "bmp" && format != "png") {
+    if (size == 0) return std::string();
+    const int second = size > 1 ? head[1] : -1;
+    auto is = [second](int wanted) { return second < 0 || second == wanted; };
+    if (head[0] == 0xFF && is(0xD8)) return "jpg";
+    if (head[0] == 0x89 && is('P')) return "png";
+    if (head[0] == 'B' && is('M')) return "bmp";
+    if (head[0] == 'P' && (is('5') || is('6'))) return "ppm";
+    return std::string();
+}
+
+std::string KwImageFiles::Described(const std::string& format)
+{
+    if (format == "ppm" || format == "pgm") return "a PPM or PGM file";
+    std::string name = format == "jpg" ? "JPEG" : format;
+    for (char& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return "a " + name + " file";
+}
+
+bool KwImageFiles::Read(const std::string& path, KwRasterImage& image, std::string& error,
+                        unsigned long long maxPixels, const std::string& format, std::FILE* stream)
+{
+    const std::string kind = format.empty() ? FormatOf(path) : format;
+    if (kind != "bmp" && kind != "png" && kind != "ppm" && kind != "pgm") {
+        if (stream && stream != stdin) std::fclose(stream);
         error = "unknown image format (use .bmp, .ppm, .pgm or .png)";
         return false;
     }
-    std::FILE* file = KwPaths::Open(path, "rb");
+    std::FILE* file = stream ? stream : KwPaths::Open(path, "rb");
     if (!file) {
         error = std::strerror(errno);
         return false;
     }
-    const bool ok = format == "bmp" ? KwBmpCodec::Read(file, image, error) : KwPngCodec::Read(file, image, error);
-    std::fclose(file);
+    if (kind == "ppm" || kind == "pgm") return KwNetpbmCodec::Read(file, image, error, maxPixels);
+    const bool ok = kind == "bmp" ? KwBmpCodec::Read(file, image, error, maxPixels)
+                                  : KwPngCodec::Read(file, image, error, maxPixels);
+    if (file != stdin) std::fclose(file);
     return ok;
 }
 

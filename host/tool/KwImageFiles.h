@@ -1,6 +1,7 @@
 // Image files by extension: .bmp, .ppm, .pgm and .png, read and written.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "KwRasterImage.h"
@@ -11,7 +12,20 @@ public:
     static std::string FormatOf(const std::string& path);
     static bool IsJpegPath(const std::string& path) { return FormatOf(path) == "jpg"; }
 
-    static bool Read(const std::string& path, KwRasterImage& image, std::string& error);
+    // What the first bytes of a file say it is: "jpg", "png", "bmp", "ppm" (for
+    // PPM and PGM alike), or "". One byte (all a pipe can be looked into by)
+    // tells them apart; a second is checked when there is one.
+    static std::string FormatOfContent(const unsigned char* head, size_t size);
+    // "a PNG file", "a BMP file", "a PPM or PGM file" for a format of FormatOfContent.
+    static std::string Described(const std::string& format);
+
+    // Reads the image at `path` as `format` (bmp, ppm, pgm or png; "": by its
+    // extension), refusing one above `maxPixels` at its header. From `stream`
+    // when one is given (standard input, a pipe already looked into), which is
+    // then closed (standard input stays open).
+    static bool Read(const std::string& path, KwRasterImage& image, std::string& error,
+                     unsigned long long maxPixels = KwRasterImage::DefaultMaxPixels,
+                     const std::string& format = std::string(), std::FILE* stream = nullptr);
     // Writes through a temporary file in the same folder, renamed into place only
     // when everything was written, so a failure never leaves a partial file.
     static bool Write(const std::string& path, const KwRasterImage& image, std::string& error);

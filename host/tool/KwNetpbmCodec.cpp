@@ -1,5 +1,6 @@
 #include "KwNetpbmCodec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,12 +10,29 @@
 #include "KwNetpbmRowWriter.h"
 #include "KwPaths.h"
 
-bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::string& error)
+bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::string& error, unsigned long long maxPixels)
+{
+    std::FILE* file = KwPaths::Open(path, "rb");
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return Read(file, image, error, maxPixels);
+}
+
+bool KwNetpbmCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error, unsigned long long maxPixels)
 {
     KwNetpbmReader reader;
-    if (!reader.Open(path, error)) return false;
-    if (!image.Allocate(reader.Width(), reader.Height(), reader.BitsPerPixel(), &error)) return false;
-    if (!reader.ReadRows(image.Row(0), static_cast<size_t>(image.Stride()), image.Height, error)) return false;
+    if (!reader.Open(file, error, maxPixels)) return false;
+    // From a pipe the rows take memory a band at a time, as they arrive.
+    if (!image.Allocate(reader.Width(), reader.Height(), reader.BitsPerPixel(), &error, reader.Sized())) return false;
+    const size_t stride = static_cast<size_t>(image.Stride());
+    const int32_t band = reader.Sized() ? image.Height : int32_t(std::max<size_t>(1, (size_t(1) << 20) / stride));
+    for (int32_t y = 0; y < image.Height; y += band) {
+        const int32_t count = std::min(band, image.Height - y);
+        if (!reader.Sized()) image.Pixels.resize(image.Pixels.size() + size_t(count) * stride);
+        if (!reader.ReadRows(image.Row(y), stride, count, error)) return false;
+    }
     if (reader.Gray()) {
         image.Palette.resize(256);
         for (uint32_t i = 0; i < 256; ++i) image.Palette[i] = (i << 16) | (i << 8) | i;

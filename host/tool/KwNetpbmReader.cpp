@@ -19,7 +19,7 @@ const size_t BandBytes = 1u << 20;
 
 KwNetpbmReader::~KwNetpbmReader()
 {
-    if (m_File) std::fclose(m_File);
+    if (m_File && m_File != stdin) std::fclose(m_File);
 }
 
 // The next header number, after white space and comments.
@@ -48,19 +48,19 @@ bool KwNetpbmReader::NextNumber(long& value)
     return c == EOF || std::isspace(c);
 }
 
-bool KwNetpbmReader::Open(const std::string& path, std::string& error)
+bool KwNetpbmReader::Open(const std::string& path, std::string& error, unsigned long long maxPixels)
 {
     std::FILE* file = KwPaths::Open(path, "rb");
     if (!file) {
         error = std::strerror(errno);
         return false;
     }
-    return Open(file, error);
+    return Open(file, error, maxPixels);
 }
 
-bool KwNetpbmReader::Open(std::FILE* file, std::string& error)
+bool KwNetpbmReader::Open(std::FILE* file, std::string& error, unsigned long long maxPixels)
 {
-    if (m_File) std::fclose(m_File);
+    if (m_File && m_File != stdin) std::fclose(m_File);
     m_File = file;
     const int p = std::fgetc(m_File);
     const int kind = std::fgetc(m_File);
@@ -82,6 +82,7 @@ bool KwNetpbmReader::Open(std::FILE* file, std::string& error)
         error = "the image has no pixels (" + std::to_string(width) + " x " + std::to_string(height) + ")";
         return false;
     }
+    if (!KwRasterImage::WithinPixelLimit(uint64_t(width), uint64_t(height), maxPixels, error)) return false;
     if (KwHostImage::StrideFor(width, BitsPerPixel()) * height > KwRasterImage::MaxImageBytes) {
         error = "the image is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
         return false;
@@ -91,6 +92,7 @@ bool KwNetpbmReader::Open(std::FILE* file, std::string& error)
     // there the reads find the end.)
     const long long samples = static_cast<long long>(width) * height * (m_Gray ? 1 : 3);
     const long long left = KwFileSeek::BytesLeft(m_File);
+    m_Sized = left >= 0;
     if (left >= 0 && left < samples) {
         error = "pixel data is cut short (" + std::to_string(width) + " x " + std::to_string(height) + " needs " +
                 std::to_string(samples) + " bytes of samples, the file holds " + std::to_string(left) + ")";

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "KwRasterImage.h"
+
 class KwNetpbmReader {
 public:
     KwNetpbmReader() = default;
@@ -15,15 +17,19 @@ public:
     KwNetpbmReader& operator=(const KwNetpbmReader&) = delete;
     ~KwNetpbmReader();
 
-    // Opens the file and reads its header; false with a message on failure.
-    bool Open(const std::string& path, std::string& error);
-    // The same from a file already open (a memory stream, say), which the
-    // reader then owns and closes.
-    bool Open(std::FILE* file, std::string& error);
+    // Opens the file and reads its header; false with a message on failure,
+    // also for an image above `maxPixels`.
+    bool Open(const std::string& path, std::string& error,
+              unsigned long long maxPixels = KwRasterImage::DefaultMaxPixels);
+    // The same from a file already open (a memory stream, standard input),
+    // which the reader then owns and closes (standard input stays open).
+    bool Open(std::FILE* file, std::string& error, unsigned long long maxPixels = KwRasterImage::DefaultMaxPixels);
     int32_t Width() const { return m_Width; }
     int32_t Height() const { return m_Height; }
     bool Gray() const { return m_Gray; }
     int32_t BitsPerPixel() const { return m_Gray ? 8 : 24; }
+    // False when the file is a pipe, whose size is known only at its end.
+    bool Sized() const { return m_Sized; }
 
     // Reads the next `count` rows into `rows`, `stride` bytes apart (at least
     // the row's bytes). False with a message when the file ends early.
@@ -36,5 +42,6 @@ private:
     int32_t m_Width = 0;
     int32_t m_Height = 0;
     bool m_Gray = false;
+    bool m_Sized = false;
     std::vector<uint8_t> m_Band;
 };

@@ -11,38 +11,71 @@
 
 bool KwPipeInput::ReadStream(std::FILE* stream, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error)
 {
-    bytes.clear();
-    const size_t most = static_cast<size_t>(std::min<uint64_t>(limit, SIZE_MAX - 1)) + 1;
-    size_t used = 0;
+    // Blocks read one after the other and put together once the end is met:
+    // the memory in use never passes the limit by more than a block, where a
+    // buffer that doubles holds one and a half times it (or twice) as it grows.
+    const size_t block = size_t(1) << 20;
+    std::vector<std::vector<unsigned char>> blocks;
+    uint64_t used = 0;
     bool ok = true;
+    bytes.clear();
     try {
         for (;;) {
-            if (used == bytes.size()) {
-                if (used == most) {
-                    error = "more than " + std::to_string(limit) +
-                            " bytes to read, the most kept in memory for standard input or a pipe";
-                    ok = false;
-                    break;
-                }
-                bytes.resize(std::min(most, std::max<size_t>(used * 2, 1 << 16)));
-            }
-            const size_t got = std::fread(bytes.data() + used, 1, bytes.size() - used, stream);
-            used += got;
+            std::vector<unsigned char> next(block);
+            const size_t got = std::fread(next.data(), 1, next.size(), stream);
             if (got == 0) break;
+            used += got;
+            if (used > limit) {
+                error = "more than " + std::to_string(limit) +
+                        " bytes to read, the most kept in memory for standard input or a pipe"
+                        " (4 bytes a pixel of --max-pixels); name the file instead";
+                ok = false;
+                break;
+            }
+            next.resize(got);
+            blocks.push_back(std::move(next));
+        }
+        if (ok && std::ferror(stream)) {
+            error = std::string("cannot read it: ") + std::strerror(errno);
+            ok = false;
+        }
+        if (ok) {
+            // Reserved, not filled: each block is copied in and let go in turn.
+            bytes.reserve(static_cast<size_t>(used));
+            for (std::vector<unsigned char>& b : blocks) {
+                bytes.insert(bytes.end(), b.begin(), b.end());
+                std::vector<unsigned char>().swap(b);
+            }
         }
     } catch (const std::bad_alloc&) {
         error = "not enough memory to hold it";
         ok = false;
     }
-    if (ok && std::ferror(stream)) {
-        error = std::string("cannot read it: ") + std::strerror(errno);
-        ok = false;
-    }
-    if (ok)
-        bytes.resize(used);
-    else
-        std::vector<unsigned char>().swap(bytes);
+    if (!ok) std::vector<unsigned char>().swap(bytes);
     return ok;
+}
+
+std::FILE* KwPipeInput::Open(const std::string& path, std::string& error)
+{
+    if (IsStandardStream(path)) {
+        KwSetBinaryStandardStream(0);
+        return stdin;
+    }
+    std::FILE* stream = KwPaths::Open(path, "rb");
+    if (!stream) error = std::string("cannot open it: ") + std::strerror(errno);
+    return stream;
+}
+
+void KwPipeInput::Close(std::FILE* stream)
+{
+    if (stream && stream != stdin) std::fclose(stream);
+}
+
+int KwPipeInput::Peek(std::FILE* stream)
+{
+    const int c = std::fgetc(stream);
+    if (c != EOF) std::ungetc(c, stream);
+    return c;
 }
 
 std::string KwPipeInput::Named(const std::string& path)
@@ -64,15 +97,9 @@ uint64_t KwPipeInput::LimitFor(unsigned long long pixelLimit)
 bool KwPipeInput::Read(const std::string& path, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error)
 {
     bytes.clear();
-    std::FILE* stream = stdin;
-    if (IsStandardStream(path))
-        KwSetBinaryStandardStream(0);
-    else if (!(stream = KwPaths::Open(path, "rb"))) {
-        error = std::string("cannot open it: ") + std::strerror(errno);
-        return false;
-    }
+    std::FILE* stream = Open(path, error);
+    if (!stream) return false;
     const bool ok = ReadStream(stream, limit, bytes, error);
-    if (stream != stdin) std::fclose(stream);
-    if (!ok && error.rfind("more than ", 0) == 0) error += " (4 bytes a pixel of --max-pixels); name the file instead";
+    Close(stream);
     return ok;
 }

@@ -25,7 +25,15 @@ public:
     // mode. False with a message when it holds more than `limit` bytes, cannot
     // be read, or memory runs out; `bytes` is then empty.
     static bool Read(const std::string& path, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error);
-    // The same for an open stream, from where it stands; the buffer never grows
-    // past limit + 1 bytes.
+    // The same for an open stream, from where it stands; the memory taken
+    // never passes the limit by more than a block of a megabyte.
     static bool ReadStream(std::FILE* stream, uint64_t limit, std::vector<unsigned char>& bytes, std::string& error);
+
+    // Standard input ("-", in binary mode) or the pipe at `path`, open for
+    // reading; null with a message when it cannot be opened. Close leaves
+    // standard input open.
+    static std::FILE* Open(const std::string& path, std::string& error);
+    static void Close(std::FILE* stream);
+    // The next byte of the stream, left to be read again; EOF at the end.
+    static int Peek(std::FILE* stream);
 };

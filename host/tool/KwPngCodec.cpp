@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) <
 // than the file has left (libpng would take memory for all of it first).
 struct PngFacts {
     uint64_t DataBytes = 0; // filtered rows, not interlaced, as the header declares them
+    uint32_t Width = 0, Height = 0;
+    int BitDepth = 0;
+    bool Colour = false;    // a gAMA, sRGB, iCCP or cHRM chunk says how its samples are encoded
     double DpiX = 0, DpiY = 0;
     std::string CutShort;   // "" when every chunk fits in the file
 };
@@ -57,12 +61,17 @@ PngFacts ReadFacts(const TakeBytes& take, uint64_t total)
         // libpng takes a pHYs chunk only before the image data.
         imageData = imageData || !std::memcmp(type, "IDAT", 4);
         const bool resolution = !imageData && !std::memcmp(type, "pHYs", 4) && length == 9;
+        for (const char* colour : {"gAMA", "sRGB", "iCCP", "cHRM"})
+            if (!imageData && !std::memcmp(type, colour, 4)) facts.Colour = true;
         if (!take(header || resolution ? bytes : nullptr, length) || !take(nullptr, 4)) break; // the data, the CRC
         position += uint64_t(length) + 4;
         if (header) {
             // Samples per pixel by colour type (gray, -, RGB, palette, gray+alpha, -, RGBA).
             static const uint8_t channels[7] = {1, 0, 3, 1, 2, 0, 4};
             const uint64_t width = Be32(&bytes[0]), height = Be32(&bytes[4]);
+            facts.Width = uint32_t(width);
+            facts.Height = uint32_t(height);
+            facts.BitDepth = bytes[8];
             const uint64_t bits = bytes[9] < 7 ? uint64_t(bytes[8]) * channels[bytes[9]] : 0;
             const uint64_t rowBytes = 1 + (width * bits + 7) / 8; // width < 2^32, bits <= 64
             facts.DataBytes = height && rowBytes > UINT64_MAX / height ? UINT64_MAX : rowBytes * height;
@@ -76,11 +85,58 @@ PngFacts ReadFacts(const TakeBytes& take, uint64_t total)
     return facts;
 }
 
+// Finishes the read into a buffer of samples in png.format (8-bit, or 16-bit
+// as stored with alpha premultiplied, as libpng gives them), and puts them
+// into the image's rows: alpha on white, 16 bits scaled to 8 with rounding.
+bool ReadSamples(png_image& png, bool wide, bool alpha, KwRasterImage& image)
+{
+    const size_t channels = PNG_IMAGE_SAMPLE_CHANNELS(png.format), width = png.width;
+    std::vector<uint8_t> narrow;
+    std::vector<uint16_t> samples;
+    try {
+        if (wide)
+            samples.resize(width * png.height * channels);
+        else
+            narrow.resize(width * png.height * channels);
+    } catch (const std::bad_alloc&) {
+        std::snprintf(png.message, sizeof png.message, "not enough memory for the PNG samples");
+        return false;
+    }
+    void* buffer = wide ? static_cast<void*>(samples.data()) : static_cast<void*>(narrow.data());
+    if (!png_image_finish_read(&png, nullptr, buffer, 0, nullptr)) return false;
+    const size_t colours = channels - (alpha ? 1 : 0);
+    for (int32_t y = 0; y < image.Height; ++y) {
+        uint8_t* out = image.Row(y);
+        const size_t first = size_t(y) * width * channels;
+        for (size_t x = 0; x < width; ++x) {
+            uint8_t pixel[3];
+            for (size_t c = 0; c < colours; ++c) {
+                const size_t at = first + x * channels;
+                if (wide) {
+                    // Premultiplied: on white, what the alpha leaves is added.
+                    const uint32_t value = samples[at + c] + (alpha ? 65535u - samples[at + colours] : 0u);
+                    pixel[c] = uint8_t((value * 255u + 32767u) / 65535u);
+                } else {
+                    pixel[c] = alpha ? KwRasterImage::OverWhite(narrow[at + c], narrow[at + colours]) : narrow[at + c];
+                }
+            }
+            if (colours == 1) {
+                *out++ = pixel[0];
+            } else {
+                *out++ = pixel[2];
+                *out++ = pixel[1];
+                *out++ = pixel[0];
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 // A file is walked for its facts, then read by libpng from where it began; a
 // pipe is read into memory first.
-bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
+bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error, unsigned long long maxPixels)
 {
     const int64_t size = KwFileSeek::BytesLeft(file);
     std::vector<uint8_t> piped;
@@ -101,7 +157,7 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
             return false;
         }
     } else {
-        if (!KwPipeInput::ReadStream(file, uint64_t(KwRasterImage::MaxImageBytes), piped, error)) return false;
+        if (!KwPipeInput::ReadStream(file, KwPipeInput::LimitFor(maxPixels), piped, error)) return false;
         size_t at = 0;
         facts = ReadFacts([&](uint8_t* to, uint32_t n) {
             if (n > piped.size() - at) return false;
@@ -122,6 +178,7 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
                 std::to_string(facts.DataBytes) + " bytes of rows its header declares";
         return false;
     }
+    if (!KwRasterImage::WithinPixelLimit(facts.Width, facts.Height, maxPixels, error)) return false;
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;
@@ -131,16 +188,29 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error)
         error = png.message[0] ? png.message : "not a PNG file";
         return false;
     }
-    bool gray = (png.format & PNG_FORMAT_FLAG_COLOR) == 0;
-    png.format = gray ? PNG_FORMAT_GRAY : PNG_FORMAT_BGR;
+    const bool gray = (png.format & PNG_FORMAT_FLAG_COLOR) == 0;
+    const bool alpha = (png.format & PNG_FORMAT_FLAG_ALPHA) != 0;
+    // libpng takes 16-bit samples without a word on their encoding for linear
+    // light; browsers and other tools take them for sRGB, as 8-bit ones are.
+    // They are then read as they stand and scaled here, with no gamma change.
+    const bool asStored = facts.BitDepth == 16 && !facts.Colour;
     if (png.width > INT32_MAX || png.height > INT32_MAX ||
         !image.Allocate(int32_t(png.width), int32_t(png.height), gray ? 8 : 24, &error)) {
         if (error.empty()) error = "image too large";
         png_image_free(&png);
         return false;
     }
-    // Our rows are already padded to 4 bytes; libpng writes with our stride.
-    if (!png_image_finish_read(&png, nullptr, image.Pixels.data(), png_int_32(image.Stride()), nullptr)) {
+    bool read;
+    if (!alpha && !asStored) {
+        png.format = gray ? PNG_FORMAT_GRAY : PNG_FORMAT_BGR;
+        // Our rows are already padded to 4 bytes; libpng writes with our stride.
+        read = png_image_finish_read(&png, nullptr, image.Pixels.data(), png_int_32(image.Stride()), nullptr);
+    } else {
+        png.format = (gray ? 0 : PNG_FORMAT_FLAG_COLOR) | (alpha ? PNG_FORMAT_FLAG_ALPHA : 0) |
+                     (asStored ? PNG_FORMAT_FLAG_LINEAR : 0);
+        read = ReadSamples(png, asStored, alpha, image);
+    }
+    if (!read) {
         error = png.message[0] ? png.message : "damaged PNG data";
         png_image_free(&png);
         return false;

@@ -9,7 +9,10 @@
 
 class KwPngCodec {
 public:
-    // From a stream open for reading (left open).
-    static bool Read(std::FILE* file, KwRasterImage& image, std::string& error);
+    // From a stream open for reading (left open); a pipe is read whole, up to
+    // KwPipeInput::LimitFor(maxPixels) bytes. An image above `maxPixels` is
+    // refused at its header; transparency is put on white.
+    static bool Read(std::FILE* file, KwRasterImage& image, std::string& error,
+                     unsigned long long maxPixels = KwRasterImage::DefaultMaxPixels);
     static bool Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error);
 };

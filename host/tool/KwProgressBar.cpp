@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+std::atomic<bool> KwProgressBar::s_LineOpen{false};
+
 void KwProgressBar::Update(const std::string& label, int percent, int done, int total)
 {
     if (!m_Enabled) return;
@@ -37,6 +39,7 @@ void KwProgressBar::Update(const std::string& label, int percent, int done, int 
     std::fprintf(stderr, "\r\033[K%s", line);
     std::fflush(stderr);
     m_Drawn = true;
+    s_LineOpen = true;
 }
 
 void KwProgressBar::Finish()
@@ -45,6 +48,7 @@ void KwProgressBar::Finish()
         std::fprintf(stderr, "\r\033[K");
         std::fflush(stderr);
         m_Drawn = false;
+        s_LineOpen = false;
         m_Last.clear();
     }
 }

@@ -3,6 +3,7 @@
 // log can keep.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <string>
 
@@ -19,6 +20,9 @@ public:
     // Clears the line so that ordinary output can follow.
     void Finish();
     bool Enabled() const { return m_Enabled; }
+    // True while a bar is drawn on the terminal's line without its end: a
+    // message that cannot wait for Finish (an interrupt) starts a line first.
+    static bool LineOpen() { return s_LineOpen.load(); }
 
 private:
     // The least time between two plain lines.
@@ -30,4 +34,5 @@ private:
     std::string m_Last;
     std::chrono::steady_clock::time_point m_LastPlain{};
     bool m_PlainWritten = false;
+    static std::atomic<bool> s_LineOpen;
 };

@@ -1,5 +1,6 @@
 #include "KwRasterImage.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -19,7 +20,17 @@ uint32_t KwRasterImage::PixelsPerMetre(double dpi, uint32_t unknown)
     return std::isfinite(perMetre) && perMetre >= 1 && perMetre <= 0x7FFFFFFF ? uint32_t(perMetre) : unknown;
 }
 
-bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error)
+bool KwRasterImage::WithinPixelLimit(uint64_t width, uint64_t height, unsigned long long limit, std::string& error)
+{
+    // Headers give at most 32 bits a side: the product fits.
+    const uint64_t pixels = std::min<uint64_t>(width, UINT32_MAX) * std::min<uint64_t>(height, UINT32_MAX);
+    if (pixels <= limit) return true;
+    error = "the image has " + std::to_string(width) + " x " + std::to_string(height) + " = " + std::to_string(pixels) +
+            " pixels, more than the limit of " + std::to_string(limit) + " (--max-pixels)";
+    return false;
+}
+
+bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error, bool filled)
 {
     if (w <= 0 || h <= 0) {
         if (error) *error = "the image has no pixels (" + std::to_string(w) + " x " + std::to_string(h) + ")";
@@ -39,8 +50,25 @@ bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* err
     BitsPerPixel = bpp;
     m_Borrowed = nullptr;
     m_Keeper.reset();
-    Pixels.assign(static_cast<size_t>(stride * h), 0);
+    if (filled) {
+        Pixels.assign(static_cast<size_t>(stride * h), 0);
+    } else {
+        Pixels.clear();
+        Pixels.reserve(static_cast<size_t>(stride * h));
+    }
     return true;
+}
+
+void KwRasterImage::PutOnWhite(KwRasterImage& image)
+{
+    if (image.BitsPerPixel != 32) return;
+    for (int32_t y = 0; y < image.Height; ++y) {
+        uint8_t* pixel = image.Row(y);
+        for (int32_t x = 0; x < image.Width; ++x, pixel += 4) {
+            for (int c = 0; c < 3; ++c) pixel[c] = OverWhite(pixel[c], pixel[3]);
+            pixel[3] = 0;
+        }
+    }
 }
 
 uint32_t KwRasterImage::PixelRgb(int32_t x, int32_t y) const

@@ -14,6 +14,12 @@
 struct KwRasterImage {
     // The largest image the tool takes on, in bytes of rows.
     static constexpr int64_t MaxImageBytes = int64_t(4) << 30;
+    // The host engine's pixel limit when none is named (16384 x 16384).
+    static constexpr unsigned long long DefaultMaxPixels = 1ull << 28;
+
+    // False, with the message every reader gives, when a header's `width` x
+    // `height` is above `limit` pixels: checked before any row is taken.
+    static bool WithinPixelLimit(uint64_t width, uint64_t height, unsigned long long limit, std::string& error);
 
     int32_t Width = 0;
     int32_t Height = 0;
@@ -47,7 +53,19 @@ struct KwRasterImage {
     std::vector<uint8_t> TakePixels();
 
     // Allocates zeroed rows; false when the size does not fit in memory limits.
-    bool Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error);
+    // Unfilled: the room is reserved and Pixels left empty, for rows appended
+    // as a pipe delivers them (memory is then used as the data arrives).
+    bool Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error, bool filled = true);
+
+    // Transparency, the one rule of the tool's readers (PNG and BMP alike):
+    // a sample of straight alpha is put on white, as a page shows it and as
+    // flattening for a JPEG does in image editors.
+    static uint8_t OverWhite(uint32_t sample, uint32_t alpha)
+    {
+        return uint8_t((sample * alpha + 255 * (255 - alpha) + 127) / 255);
+    }
+    // A 32-bit image's B, G, R put on white by its fourth byte, which becomes 0.
+    static void PutOnWhite(KwRasterImage& image);
 
     // The colour of pixel (x, y) as 0x00RRGGBB, whatever the depth.
     uint32_t PixelRgb(int32_t x, int32_t y) const;

@@ -26,27 +26,28 @@ std::string ExtensionOf(const std::string& path)
     return extension.empty() ? extension : "." + extension;
 }
 
-// Why no filter (load) or no reader of convert takes `path`, naming what was
-// given: standard input, a name without an extension, or an unknown extension.
+// Why no filter (load) or no reader of convert takes `path`, saying what was
+// given (standard input, a name without an extension, or an unknown
+// extension) after the name the message starts with.
 std::string NotRecognised(const std::string& path, bool load)
 {
-    const std::string name = KwPaths::Name(path), extension = ExtensionOf(path);
+    const std::string extension = ExtensionOf(path);
+    const std::string known = "a JPEG, PNG, BMP, PPM or PGM file";
     if (KwPipeInput::IsStandardStream(path))
-        return load ? "no registered filter recognises its content"
-                    : "its content is not a JPEG file (convert takes only JPEG from standard input)";
+        return load ? "no registered filter recognises its content" : "its content is not " + known;
     if (extension.empty())
-        return name + " has no extension, and " +
-               (load ? "no registered filter recognises its content" : "its content is not a JPEG file");
-    return load ? "no registered filter opens " + extension + " files or recognises the content of " + name
-                : "convert reads no " + extension + " files, and the content of " + name + " is not a JPEG file";
+        return "it has no extension, and " +
+               (load ? "no registered filter recognises its content" : "its content is not " + known);
+    return load ? "no registered filter opens " + extension + " files or recognises its content"
+                : "convert reads no " + extension + " files, and its content is not " + known;
 }
 
 // The first bytes of the stream, which is left at its start for the filter.
 size_t ReadHead(IStream* stream, unsigned char* head, ULONG size)
 {
     ULONG got = 0;
-    if (FAILED(stream->Read(head, size, &got))) got = 0;
     LARGE_INTEGER start = {};
+    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) || FAILED(stream->Read(head, size, &got))) got = 0;
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
     return got;
 }
@@ -72,6 +73,7 @@ KwToolSession::KwToolSession(std::string libraryPath) : m_LibraryPath(std::move(
 
 KwToolSession::~KwToolSession()
 {
+    KwPipeInput::Close(m_Peeked);
     if (m_Engine) m_Engine->Stop();
 }
 
@@ -101,19 +103,28 @@ bool KwToolSession::Start(std::string& error)
     return true;
 }
 
-// What the tool can tell of a file the filter refused: a kind of JPEG the codec
-// does not decode, or a size above the host's pixel limit.
+// What the tool can tell of a file the filter refused: not a JPEG at all, a
+// kind of JPEG the codec does not decode, a size above the host's pixel
+// limit, or an end before the image data.
 std::string KwToolSession::WhyRefused(IStream* stream, HRESULT hr) const
 {
     JpegFrameHeader frame;
-    if (!JpegFrameHeader::Read(stream, frame)) return std::string();
-    const std::string kind = frame.UnusualKind();
-    if (!kind.empty()) return "the file is " + kind + ", which the codec cannot decode";
-    const unsigned long long pixels = static_cast<unsigned long long>(frame.Width) * frame.Height;
-    if (hr == E_OUTOFMEMORY && m_PixelLimit && pixels > m_PixelLimit)
-        return "the image has " + std::to_string(frame.Width) + " x " + std::to_string(frame.Height) + " = " +
-               std::to_string(pixels) + " pixels, more than the limit of " + std::to_string(m_PixelLimit) +
-               " (--max-pixels)";
+    const bool framed = JpegFrameHeader::Read(stream, frame);
+    if (!frame.Jpeg) {
+        unsigned char head[2];
+        const std::string format = KwImageFiles::FormatOfContent(head, ReadHead(stream, head, sizeof head));
+        return format.empty() ? "the file is not a JPEG file (it does not start with the bytes FF D8)"
+                              : "the file is " + KwImageFiles::Described(format) + ", not a JPEG";
+    }
+    if (framed) {
+        const std::string kind = frame.UnusualKind();
+        if (!kind.empty()) return "the file is " + kind + ", which the codec cannot decode";
+        std::string overLimit;
+        if (hr == E_OUTOFMEMORY && m_PixelLimit &&
+            !KwRasterImage::WithinPixelLimit(frame.Width, frame.Height, m_PixelLimit, overLimit))
+            return overLimit;
+    }
+    if (frame.EndsBeforeScan) return "the file ends before its image data (it is cut short)";
     return std::string();
 }
 
@@ -177,6 +188,9 @@ HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID r
                       "); run `kwjpeg register` first";
         else if (save)
             message = "no registered filter saves " + ExtensionOf(path) + " files (see `kwjpeg filters`)";
+        else if (!KwImageFiles::FormatOfContent(head, headSize).empty())
+            message = "the file is " + KwImageFiles::Described(KwImageFiles::FormatOfContent(head, headSize)) +
+                      ", not a JPEG: no registered filter opens it (convert reads it)";
         else
             message = NotRecognised(path, true) + " (see `kwjpeg filters`)";
         return REGDB_E_CLASSNOTREG;
@@ -193,15 +207,22 @@ HRESULT KwToolSession::CreateFilter(const std::string& path, bool save, REFIID r
 HRESULT KwToolSession::OpenInput(const std::string& path, KwComPtr<KwHostStream>& stream, std::string& message)
 {
     if (KwPaths::IsFolder(path)) {
-        message = path + " is a folder, not a file (convert --to FORMAT -o OUTDIR takes folders)";
+        message = "it is a folder, not a file (convert --to FORMAT -o OUTDIR takes folders)";
         return STG_E_ACCESSDENIED;
     }
     if (KwPipeInput::IsStandardStream(path) || KwPipeInput::IsPipe(path)) {
         if (!m_PipeStream || m_PipePath != path) {
             m_PipeStream.Reset();
             std::vector<unsigned char> bytes;
-            if (!KwPipeInput::Read(path, KwPipeInput::LimitFor(m_Engine->MaxRasterPixels()), bytes, message))
-                return STG_E_READFAULT;
+            const uint64_t limit = KwPipeInput::LimitFor(m_Engine->MaxRasterPixels());
+            bool read;
+            if (std::FILE* peeked = TakePipe(path)) {
+                read = KwPipeInput::ReadStream(peeked, limit, bytes, message);
+                KwPipeInput::Close(peeked);
+            } else {
+                read = KwPipeInput::Read(path, limit, bytes, message);
+            }
+            if (!read) return STG_E_READFAULT;
             KwComPtr<KwHostMemoryStream> memory;
             HRESULT hr = m_Engine->CreateMemoryStream(nullptr, 0, memory.Receive());
             if (FAILED(hr)) {
@@ -233,14 +254,37 @@ std::string KwToolSession::InputFormat(const std::string& path, std::string& pro
 {
     std::string format = KwImageFiles::FormatOf(path);
     if (!format.empty()) return format;
-    KwComPtr<KwHostStream> stream;
-    if (FAILED(OpenInput(path, stream, problem))) return std::string();
-    unsigned char head[2];
-    if (KwFilterCatalog::IsJpegContent(head, ReadHead(stream.Get(), head, sizeof head))) return "jpg";
+    if (KwPipeInput::IsStandardStream(path) || (KwPipeInput::IsPipe(path) && !KwPaths::IsFolder(path))) {
+        // A pipe is looked into by one byte, left to be read again from the
+        // same stream: it cannot be opened a second time.
+        if (m_PeekedPath != path) {
+            KwPipeInput::Close(TakePipe(m_PeekedPath));
+            if (!(m_Peeked = KwPipeInput::Open(path, problem))) return std::string();
+            m_PeekedPath = path;
+        }
+        const int first = KwPipeInput::Peek(m_Peeked);
+        const unsigned char head = static_cast<unsigned char>(first);
+        format = KwImageFiles::FormatOfContent(&head, first == EOF ? 0 : 1);
+    } else {
+        KwComPtr<KwHostStream> stream;
+        if (FAILED(OpenInput(path, stream, problem))) return std::string();
+        unsigned char head[2];
+        format = KwImageFiles::FormatOfContent(head, ReadHead(stream.Get(), head, sizeof head));
+    }
+    if (!format.empty()) return format;
     problem = NotRecognised(path, false);
     if (!KwPipeInput::IsStandardStream(path))
-        problem += " (convert reads .jpg, .bmp, .ppm, .pgm and .png files, and JPEG files under any name)";
+        problem += " (convert reads .jpg, .bmp, .ppm, .pgm and .png files, and these under any name)";
     return std::string();
+}
+
+std::FILE* KwToolSession::TakePipe(const std::string& path)
+{
+    if (!m_Peeked || m_PeekedPath != path) return nullptr;
+    std::FILE* peeked = m_Peeked;
+    m_Peeked = nullptr;
+    m_PeekedPath.clear();
+    return peeked;
 }
 
 KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std::shared_ptr<KwHostRowSink> rowSink)
@@ -292,7 +336,13 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
     if (KwHostNode* node = result.Node())
         KwHostAttributeReport::Read(static_cast<IKwContainer*>(node), &outcome.Node);
     ReadNodeFacts(outcome);
-    if (FAILED(hr)) outcome.Message = WhyRefused(stream.Get(), hr);
+    if (FAILED(hr)) {
+        outcome.Message = WhyRefused(stream.Get(), hr);
+        if (outcome.Message.empty())
+            outcome.Message = "the load filter refused it: " +
+                              (outcome.FailedStep.empty() ? std::string("the load") : outcome.FailedStep) +
+                              " returned " + HresultText(hr);
+    }
     if (KwHostRasterBlock* raster = result.Raster()) {
         if (raster->HasStorage()) {
             outcome.HasRaster = true;
@@ -340,8 +390,7 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
     KwComPtr<KwHostFileStream> stream;
     hr = m_Engine->OpenFileStream(temporary, KwHostFileMode::Write, stream.Receive());
     if (FAILED(hr)) {
-        message = "cannot create the output file " + path + " (" + HresultText(hr) +
-                  "; does its folder exist, and is it writable?)";
+        message = path + ": cannot create the file: " + HresultText(hr) + " (does its folder exist, and is it writable?)";
         KwImageFiles::DiscardTemporary(temporary);
         return hr;
     }

@@ -4,6 +4,7 @@
 // the save filter.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,8 +21,10 @@
 struct KwLoadOutcome {
     HRESULT Result = E_FAIL;    // the first failure of OpenDocument / GetNode, or S_OK
     std::string FailedStep;     // "open file", "OpenDocument", "GetNode", ...
-    std::string Message;        // why: a failure before the filter was reached, or what the tool
-                                // can tell of a file the filter refused (its kind, the pixel limit)
+    std::string Message;        // why, whenever the load failed: a failure before the filter was
+                                // reached, what the tool can tell of a file the filter refused (its
+                                // kind, the pixel limit, its end before the image data), else the
+                                // step that failed and its result
     std::vector<KwHostReportedAttribute> Document, Contents, Node;
     bool HasRaster = false;
     LONG Width = 0, Height = 0, BitsPerPixel = 0, RowsDelivered = 0;
@@ -49,7 +52,7 @@ public:
     void SetProgressCallback(std::function<void(int percent)> callback) { m_Progress = std::move(callback); }
     // Largest raster storage the host accepts, in pixels (0: the engine's default).
     void SetPixelLimit(unsigned long long pixels) { m_PixelLimit = pixels; }
-    unsigned long long PixelLimit() const { return m_PixelLimit; }
+    unsigned long long PixelLimit() const { return m_PixelLimit ? m_PixelLimit : KwRasterImage::DefaultMaxPixels; }
 
     // Loads `path` through the load filter found for it: by the file's extension,
     // or when that tells nothing, by its content. "-" is standard input; it and
@@ -59,9 +62,12 @@ public:
     KwLoadOutcome Load(const std::string& path, bool keepPixels,
                        std::shared_ptr<KwHostRowSink> rowSink = std::shared_ptr<KwHostRowSink>());
     // How convert reads `path`: "jpg", "bmp", "ppm", "pgm" or "png" by its
-    // extension, "jpg" for a JPEG's content under any other name or none; ""
-    // with the reason, naming what was given, when it is none of these.
+    // extension, else by its content (standard input, a pipe, any other name);
+    // "" with the reason, naming what was given, when it is none of these.
     std::string InputFormat(const std::string& path, std::string& problem);
+    // Standard input or the pipe at `path` as InputFormat left it after looking
+    // into it, handed over to be read and closed (null when it did not).
+    std::FILE* TakePipe(const std::string& path);
     // Saves the image as a JPEG file at `path` through the save filter, with the
     // image's resolution in its JFIF header when it has one; a failure leaves no file.
     // The image is taken over (its pixels move into the save layout).
@@ -88,4 +94,7 @@ private:
     // The last pipe or standard input read, kept for a second look at the same input.
     std::string m_PipePath;
     KwComPtr<KwHostStream> m_PipeStream;
+    // A pipe or standard input looked into by InputFormat and not yet read.
+    std::string m_PeekedPath;
+    std::FILE* m_Peeked = nullptr;
 };

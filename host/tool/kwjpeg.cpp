@@ -87,6 +87,14 @@ const char UsageText[] =
     "Exit status: 0 all went well, 1 a file failed, 2 wrong usage; interrupted, 128 + the\n"
     "signal (130 for Ctrl-C), with the partial files of conversions in flight removed.\n";
 
+// What a bare `kwjpeg` prints, on standard error.
+const char ShortUsageText[] =
+    "Usage: kwjpeg info [--json] FILE...\n"
+    "       kwjpeg convert IN OUT\n"
+    "       kwjpeg convert --to FORMAT -o OUTDIR FILE|FOLDER...\n"
+    "       kwjpeg register | unregister | filters | sample OUT.jpg\n"
+    "Run `kwjpeg --help` for the whole help.\n";
+
 struct Options {
     std::string Command;
     std::vector<std::string> Args;
@@ -258,14 +266,12 @@ std::unique_ptr<KwToolSession> StartSession(const Options& options, std::string&
     return session;
 }
 
-// Why a load failed: the tool's own reason (no file, no filter), or the step
-// that failed and what the tool can tell of the file.
+// Why a load failed: the tool's own reason (no file, no filter), or what the
+// tool can tell of the file the filter refused.
 std::string LoadFailure(const KwLoadOutcome& outcome)
 {
-    const bool reachedFilter = outcome.FailedStep != "open file" && outcome.FailedStep != "find filter";
-    if (!reachedFilter && !outcome.Message.empty()) return outcome.Message;
-    const std::string step = outcome.FailedStep + " returned " + KwToolSession::HresultText(outcome.Result);
-    return outcome.Message.empty() ? step + " (is it a JPEG file?)" : outcome.Message + "; " + step;
+    if (!outcome.Message.empty()) return outcome.Message;
+    return outcome.FailedStep + " returned " + KwToolSession::HresultText(outcome.Result);
 }
 
 // The filter's word on damaged data: the load stays a success, the person is told.
@@ -324,7 +330,9 @@ std::string EncodeNetpbm(KwToolSession& session, const std::string& in, const st
 {
     KwNetpbmReader reader;
     std::string error;
-    if (!reader.Open(in, error)) return error;
+    std::FILE* piped = session.TakePipe(in);
+    if (piped ? !reader.Open(piped, error, session.PixelLimit()) : !reader.Open(in, error, session.PixelLimit()))
+        return error;
     KwHostImage image;
     image.Width = reader.Width();
     image.Height = reader.Height();
@@ -435,7 +443,7 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
         image.DpiY = outcome.DpiY;
         if (!Orient(image, outcome.Orientation, settings, error)) return result;
         result.Damage = outcome.Damage;
-    } else if (!KwImageFiles::Read(in, image, error)) {
+    } else if (!KwImageFiles::Read(in, image, error, session.PixelLimit(), inFormat, session.TakePipe(in))) {
         return result;
     }
     if (outFormat == "jpg") {
@@ -444,6 +452,19 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
     }
     if (!KwImageFiles::Write(out, image, error)) error = out + ": " + error;
     return result;
+}
+
+// "3 skipped (2 JPEG files, which --to jpg does not take; 1 of no image kind)".
+std::string Skipped(const KwSkippedFiles& skipped, const std::string& format)
+{
+    auto files = [](size_t n) { return std::to_string(n) + (n == 1 ? " file" : " files"); };
+    std::string why;
+    if (skipped.OtherKind)
+        why = format == "jpg" ? files(skipped.OtherKind) + " already JPEG, which --to jpg does not take from a folder"
+                              : files(skipped.OtherKind) + " not JPEG, which only --to jpg takes";
+    if (skipped.NoImage)
+        why += (why.empty() ? "" : "; ") + files(skipped.NoImage) + " of no image kind the tool reads";
+    return std::to_string(skipped.Total()) + " skipped (" + why + ")";
 }
 
 int RunBatchConvert(const Options& options)
@@ -467,9 +488,11 @@ int RunBatchConvert(const Options& options)
     }
 
     std::vector<std::string> inputs;
-    for (const std::string& a : options.Args) KwBatchConverter::CollectInputs(a, format != "jpg", inputs);
+    KwSkippedFiles skipped;
+    for (const std::string& a : options.Args) KwBatchConverter::CollectInputs(a, format != "jpg", inputs, skipped);
     if (inputs.empty()) {
-        std::fprintf(stderr, "kwjpeg: no files to convert in the paths given\n");
+        std::fprintf(stderr, "kwjpeg: no files to convert in the paths given: %s\n",
+                     skipped.Total() ? Skipped(skipped, format).c_str() : "the folders hold no files");
         return ExitFileFailed;
     }
     std::vector<KwBatchJob> jobs = KwBatchConverter::Plan(inputs, options.OutDir, format);
@@ -490,7 +513,8 @@ int RunBatchConvert(const Options& options)
         job.Error = std::move(converted.Error);
         job.Damage = std::move(converted.Damage);
     });
-    std::printf("%zu converted, %zu failed\n", jobs.size() - failures, failures);
+    std::printf("%zu converted, %zu failed%s\n", jobs.size() - failures, failures,
+                skipped.Total() ? (", " + Skipped(skipped, format)).c_str() : "");
     return failures ? ExitFileFailed : ExitOk;
 }
 
@@ -514,6 +538,11 @@ int RunConvert(const Options& options)
     const std::string out = standardOutput ? standardOutput->Path() : options.Args[1];
     if (KwImageFiles::FormatOf(out).empty())
         return Usage("unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)");
+    if (!standardOutput && KwPaths::IsFolder(out)) {
+        std::fprintf(stderr, "kwjpeg: %s: it is a folder; OUT names the file to write (convert --to FORMAT -o %s"
+                             " writes into a folder)\n", out.c_str(), out.c_str());
+        return ExitFileFailed;
+    }
     std::string error;
     auto session = StartSession(options, error);
     if (!session) {
@@ -564,6 +593,8 @@ int RunSample(const Options& options)
 void OnInterrupt(int signal)
 {
     KwTemporaryFiles::RemoveAllForExit();
+    // Not after a progress bar on the same line.
+    if (KwProgressBar::LineOpen()) std::fputc('\n', stderr);
     std::fprintf(stderr, "kwjpeg: %s (signal %d); partial files removed\n", signal == 2 ? "interrupted" : "ended",
                  signal);
     std::fflush(stderr);
@@ -635,7 +666,7 @@ int main(int argc, char** argv)
         }
     }
     if (options.Command.empty()) {
-        std::printf(UsageText, KwRegistryPath());
+        std::fputs(ShortUsageText, stderr);
         return ExitUsage;
     }
 
