@@ -129,6 +129,9 @@ TEST_F(KwjpegTool, HelpAndUsageErrors)
     EXPECT_NE(help.Out.find("Exit status"), std::string::npos);
     Outcome none = Tool("");
     EXPECT_EQ(none.Status, 2);
+    EXPECT_EQ(none.Out, "") << "a short usage, on standard error";
+    EXPECT_NE(none.Err.find("Usage: kwjpeg info"), std::string::npos) << none.Err;
+    EXPECT_LT(none.Err.size(), help.Out.size() / 4) << none.Err;
     Outcome unknown = Tool("frobnicate");
     EXPECT_EQ(unknown.Status, 2);
     EXPECT_NE(unknown.Err.find("unknown command 'frobnicate'"), std::string::npos);
@@ -220,7 +223,8 @@ TEST_F(KwjpegTool, InfoJsonReportsDensitiesDepthsAndRefusals)
     EXPECT_NE(refused.Out.find("\"result\":\"0x80004005\""), std::string::npos) << refused.Out;
     EXPECT_NE(refused.Out.find("\"raster\":null"), std::string::npos) << refused.Out;
     EXPECT_NE(refused.Err.find(text), std::string::npos);
-    EXPECT_NE(refused.Err.find("0x80004005"), std::string::npos) << refused.Err;
+    EXPECT_NE(refused.Err.find(text + ": the file is not a JPEG file"), std::string::npos) << refused.Err;
+    EXPECT_NE(refused.Out.find("\"error\":\"the file is not a JPEG file"), std::string::npos) << refused.Out;
 }
 
 TEST_F(KwjpegTool, InfoShowsCameraDataWithUnits)
@@ -409,8 +413,8 @@ TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
 }
 
 // Runs kwjpeg with `args` (output thrown away) and returns its peak resident
-// memory in KiB, or -1 when it did not exit with status 0.
-long PeakKilobytes(const std::vector<std::string>& args)
+// memory in KiB, or -1 when it did not exit with `status`.
+long PeakKilobytes(const std::vector<std::string>& args, int expected = 0)
 {
     std::vector<char*> argv{const_cast<char*>("kwjpeg")};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -425,13 +429,16 @@ long PeakKilobytes(const std::vector<std::string>& args)
     }
     int status = 0;
     rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != expected) return -1;
     return usage.ru_maxrss;
 }
 
 // A reader takes the image, not the file: a BMP, PNG or PPM followed by a
 // gigabyte of sparse tail converts as without it, in far less memory than the
-// file; read from a pipe it converts the same; cut in half it is refused.
+// file; read from a pipe or standard input it converts the same; above the
+// pixel limit it is refused at its header, and a header of 16384 x 16384
+// pixels with no rows behind it through a pipe takes no memory for them;
+// cut in half it is refused.
 TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
 {
     TestJpeg::Options o;
@@ -439,11 +446,19 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
     o.Height = 48;
     const std::string jpg = Scratch() + "/tail.jpg";
     WriteFile(jpg, TestJpeg::Make(o));
+    // The headers of 16384 x 16384 pixels: BMP width and height, PNG IHDR (its CRC follows), PPM.
+    std::string bmpHeader(54, '\0'), pngHeader("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\x40\0\0\0\x40\0\x08\x02\0\0\0", 29);
+    bmpHeader.replace(0, 2, "BM");
+    for (size_t at : {10, 14, 19, 23, 26, 28}) bmpHeader[at] = at == 10 ? 54 : at == 14 ? 40 : at == 26 ? 1 : at == 28 ? 24 : 0x40;
+    const uLong ihdr = crc32(0, reinterpret_cast<const Bytef*>(&pngHeader[12]), 17);
+    for (int shift = 24; shift >= 0; shift -= 8) pngHeader += char(ihdr >> shift);
     const std::pair<std::string, std::string> cases[] = {
         {"bmp", "BMP pixel data is cut short (64 x 48 at 24 bits needs 9216 bytes from offset 54, the file holds 4635)"},
         {"png", "the PNG file is cut short or damaged: its IDAT chunk at offset "},
         {"ppm", "pixel data is cut short (64 x 48 needs 9216 bytes of samples, the file holds 4601)"},
     };
+    const std::string headers[] = {bmpHeader, pngHeader, "P6\n16384 16384\n255\n"};
+    size_t index = 0;
     ASSERT_EQ(Tool("convert -q " + jpg + " " + Scratch() + "/tail.ppm").Status, 0);
     const std::string samples = ReadFile(Scratch() + "/tail.ppm");
     const off_t tail = off_t(1) << 30;
@@ -461,6 +476,21 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
         Outcome r = Tool("convert -q " + pipe + " " + base + "-pipe.jpg");
         ASSERT_EQ(r.Status, 0) << c.first << ": " << r.Err;
         EXPECT_TRUE(ReadFile(base + "-pipe.jpg") == whole) << c.first << " through a pipe";
+        r = Shell("cat " + image + " | " + OwnRegistry() + " " + ToolPath + " convert -q - " + base + "-stdin.jpg");
+        EXPECT_EQ(r.Status, 0) << c.first << ": " << r.Err;
+        EXPECT_TRUE(ReadFile(base + "-stdin.jpg") == whole) << c.first << " from standard input";
+        r = Tool("convert --max-pixels 3071 " + image + " " + base + "-over.jpg");
+        EXPECT_NE(r.Err.find(image + ": the image has 64 x 48 = 3072 pixels, more than the limit of 3071"),
+                  std::string::npos) << r.Err;
+        const std::string header = Scratch() + "/header-pipe." + c.first;
+        ASSERT_EQ(mkfifo(header.c_str(), 0600), 0);
+        WriteFile(base + "-header", std::vector<unsigned char>(headers[index].begin(), headers[index].end()));
+        Shell("timeout 60 cat " + base + "-header >" + header + " &");
+        const long headerPeak = PeakKilobytes({"convert", header, base + "-header.jpg"}, 1);
+        EXPECT_GT(headerPeak, 0) << c.first << " header through a pipe";
+        EXPECT_LT(headerPeak, 64 * 1024) << c.first << ": memory taken for rows that never came";
+        std::remove(header.c_str());
+        ++index;
 
         const std::string tailed = base + "-tail." + c.first;
         const std::string bytes = ReadFile(image);
@@ -477,6 +507,13 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
         EXPECT_EQ(r.Status, 1);
         EXPECT_NE(r.Err.find(image + ": " + c.second), std::string::npos) << r.Err;
     }
+    // A pipe is refused at its bound (4 bytes a pixel), holding no more than it.
+    const std::string endless = Scratch() + "/endless.png";
+    ASSERT_EQ(mkfifo(endless.c_str(), 0600), 0);
+    Shell("(printf '\\211PNG'; head -c 100000000 /dev/zero) >" + endless + " &");
+    const long peak = PeakKilobytes({"convert", "--max-pixels", "16777216", endless, endless + ".jpg"}, 1);
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 80 * 1024) << "more than the 64 MB bound held";
 }
 
 TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
@@ -534,6 +571,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     WriteFile(dir + "/empty", {});
     WriteFile(dir + "/batch/good.jpg", jpeg);
     WriteFile(dir + "/batch/bad.jpg", std::vector<unsigned char>(40, 'x'));
+    WriteFile(dir + "/batch/notes.txt", {'h', 'i', '\n'});
     ExifBuilder exif;
     const int sub = exif.AddDirectory();
     exif.AddShort(0, 0x0112, 6).AddLink(0, 0x8769, sub).AddRational(sub, 0x829A, 1, 4000);
@@ -553,12 +591,46 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     const TestJpeg::Bytes big = TestJpeg::Make(large);
     WriteFile(dir + "/big.jpg", big);
     WriteFile(dir + "/cut.jpg", TestJpeg::Cut(big, TestJpeg::ScanDataOffset(big) + 3000));
+    WriteFile(dir + "/cut-early.jpg", TestJpeg::Cut(big, TestJpeg::ScanDataOffset(big) / 2));
     // A PNG header that declares 30000 x 30000 pixels, in a file of 33 bytes.
     std::vector<unsigned char> claim = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
                                         0, 0, 0x75, 0x30, 0, 0, 0x75, 0x30, 8, 2, 0, 0, 0};
     const uLong crc = crc32(0, &claim[12], 17);
     for (int shift = 24; shift >= 0; shift -= 8) claim.push_back((unsigned char)(crc >> shift));
     WriteFile(dir + "/claim.png", claim);
+    // One row of 16-bit RGB without a word on its encoding (taken as sRGB:
+    // 8 bits by rounding, no gamma change), and one of 8-bit RGBA, the same
+    // picture as a BMP with an alpha mask (both put on white).
+    auto png = [](int depth, int type, int width, const std::string& row) {
+        std::string file("\x89PNG\r\n\x1a\n", 8);
+        auto chunk = [&file](const std::string& type, const std::string& data) {
+            for (int shift = 24; shift >= 0; shift -= 8) file += char(data.size() >> shift);
+            const std::string body = type + data;
+            file += body;
+            const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+            for (int shift = 24; shift >= 0; shift -= 8) file += char(crc >> shift);
+        };
+        chunk("IHDR", std::string("\0\0\0", 3) + char(width) + std::string("\0\0\0\x01", 4) + char(depth) + char(type) +
+                          std::string(3, '\0'));
+        const std::string filtered = std::string(1, '\0') + row;
+        std::string packed(filtered.size() + 64, '\0');
+        uLongf size = uLongf(packed.size());
+        compress(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(filtered.data()),
+                 uLong(filtered.size()));
+        chunk("IDAT", packed.substr(0, size));
+        chunk("IEND", "");
+        return std::vector<unsigned char>(file.begin(), file.end());
+    };
+    WriteFile(dir + "/wide.png", png(16, 2, 2, std::string("\x40\x00\x80\x80\xC0\xFF\xFF\xFF\x00\x00\x7F\x80", 12)));
+    const std::string rgba("\0\0\0\x80\xFF\0\0\0\x0A\x14\x1E\xFF\x64\xC8\x32\x40", 16);
+    WriteFile(dir + "/alpha.png", png(8, 6, 4, rgba));
+    std::string bmp("BM\0\0\0\0\0\0\0\0\x8A\0\0\0\x7C\0\0\0\x04\0\0\0\xFF\xFF\xFF\xFF\x01\0\x20\0\x03", 31);
+    bmp.resize(54, '\0');
+    bmp += std::string("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0\0\0\0\xFF", 16);
+    bmp.resize(138, '\0');
+    for (size_t at = 0; at < rgba.size(); at += 4) bmp += {rgba[at + 2], rgba[at + 1], rgba[at], rgba[at + 3]};
+    WriteFile(dir + "/alpha.bmp", std::vector<unsigned char>(bmp.begin(), bmp.end()));
+    const std::string onWhite("P6\n4 1\n255\n\x7F\x7F\x7F\xFF\xFF\xFF\x0A\x14\x1E\xD8\xF1\xCC", 23);
 
     // A system-wide registry: the suite's registrations, in a folder the user cannot write.
     ScopedRegistryFile system;
@@ -593,13 +665,19 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"convert dpi300.png png300.jpg", 0, {}, {}, {}, "png300.jpg", jfif300, 0},
         {"convert dpi300.bmp bmp300.jpg", 0, {}, {}, {}, "bmp300.jpg", jfif300, 0},
         {"convert claim.png claim.jpg", 1, {}, {"the PNG file's 33 bytes cannot hold the 2700030000 bytes"}, {}, "claim.jpg", "", 0},
+        {"convert wide.png wide.ppm", 0, {}, {}, {}, "wide.ppm", std::string("P6\n2 1\n255\n\x40\x80\xC0\xFF\0\x7F", 17), 0},
+        {"convert alpha.png alpha.ppm", 0, {}, {}, {}, "alpha.ppm", onWhite, 0},
+        {"convert alpha.bmp alphab.ppm", 0, {}, {}, {}, "alphab.ppm", onWhite, 0},
+        {"info alpha.png", 1, {}, {"alpha.png: the file is a PNG file, not a JPEG"}, {}, "", "", 0},
+        {"info --json cut-early.jpg", 1, {"\"error\":\"the file ends before its image data"}, {"cut-early.jpg: the file ends before its image data"}, {}, "", "", 0},
         // Damage: told on standard error and in the JSON, and still a success.
         {"info --json cut.jpg", 0, {"\"warnings\":[\"Premature end of JPEG file"}, {"cut.jpg: warning: damaged JPEG data: Premature end of JPEG file"}, {}, "", "", 0},
         {"convert cut.jpg cut.ppm", 0, {}, {"cut.jpg: warning: damaged JPEG data"}, {}, "cut.ppm", "P6\n400 300\n", 0},
         {"convert -q --to png -o out dpi300.jpg cut.jpg", 0, {}, {"cut.jpg: warning: damaged JPEG data"}, {}, "", "", 0},
         // A log gets plain lines.
         {"convert --progress big.jpg progress.ppm", 0, {}, {"kwjpeg: progress "}, {"\033", "\r"}, "", "", 0},
-        {"convert --to ppm -o out batch", 1, {"FAILED  batch/bad.jpg: ", "ok      batch/good.jpg -> out/good.ppm\n", "1 converted, 1 failed"}, {"kwjpeg: batch/bad.jpg: "}, {}, "", "", 0},
+        {"convert --to ppm -o out batch", 1, {"FAILED  batch/bad.jpg: ", "ok      batch/good.jpg -> out/good.ppm\n", "1 converted, 1 failed, 1 skipped (1 file of no image kind"}, {"kwjpeg: batch/bad.jpg: "}, {}, "", "", 0},
+        {"convert --to jpg -o out batch", 1, {}, {"no files to convert in the paths given: 3 skipped (2 files already JPEG, which --to jpg does not take"}, {}, "", "", 0},
         {"convert --to ppm -o stdin dpi300.jpg -", 2, {}, {"standard input converts on its own"}, {}, "stdin", "", 0},
         {"convert --to ppm -o clash dpi300.jpg batch/../dpi300.jpg", 1, {"1 converted, 1 failed"}, {"batch/../dpi300.jpg: another input has the same name; its output clash/dpi300.ppm"}, {}, "", "", 0},
         // The command line: strict numbers, --, output names.
@@ -617,7 +695,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"convert dpi300.jpg user/dpi300.png", 0, {}, {}, {}, "user/dpi300.png", pHYs300, 0, true},
         // A file the user may not read is there; a folder that is not there is said so.
         {"info secret.jpg", 1, {}, {"cannot open the file for reading (0x80030005 (STG_E_ACCESSDENIED)"}, {"no such file"}, "", "", 0, true},
-        {"convert dpi300.png nodir/x.jpg", 1, {}, {"nodir/x.jpg (0x80030003 (STG_E_PATHNOTFOUND)"}, {}, "", "", 0},
+        {"convert dpi300.png nodir/x.jpg", 1, {}, {"nodir/x.jpg: cannot create the file: 0x80030003 (STG_E_PATHNOTFOUND)"}, {}, "", "", 0},
         {"convert dpi300.jpg nodir/x.png", 1, {}, {"nodir/x.png: cannot create the file: "}, {}, "", "", 0},
         {"register " + Library, 1, {}, {"cannot register " + Library + ": the registry is not writable (" + system.Path() + ")"}, {}, "", "", 0, true},
         {"unregister " + Library, 1, {}, {"cannot unregister " + Library + ": the registry is not writable (" + system.Path() + ")"}, {}, "", "", 0, true},
@@ -626,15 +704,16 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"register --quiet " + Library, 0, {}, {}, {}, "", "", 0},
         // Names that do not tell: the content does, and refusals say what was given.
         {"info photo photo.jpe", 0, {"photo\n  result     loaded", "photo.jpe\n  result     loaded"}, {}, {}, "", "", 0},
-        {"info notes", 1, {}, {"notes: notes has no extension, and no registered filter recognises its content"}, {}, "", "", 0},
-        {"info notes.xyz", 1, {}, {"no registered filter opens .xyz files or recognises the content of notes.xyz"}, {}, "", "", 0},
-        {"info batch", 1, {}, {"batch is a folder, not a file"}, {"(none)"}, "", "", 0},
-        {"convert notes notes.png", 1, {}, {"notes has no extension, and its content is not a JPEG file"}, {}, "notes.png", "", 0},
+        {"info notes", 1, {}, {"notes: it has no extension, and no registered filter recognises its content"}, {}, "", "", 0},
+        {"info notes.xyz", 1, {}, {"notes.xyz: no registered filter opens .xyz files or recognises its content"}, {}, "", "", 0},
+        {"info batch", 1, {}, {"batch: it is a folder, not a file"}, {"(none)"}, "", "", 0},
+        {"convert notes notes.png", 1, {}, {"notes: it has no extension, and its content is not a JPEG, PNG"}, {}, "notes.png", "", 0},
         // Pipes: - is standard input or output, and a pipe named as a file is read whole.
         {"info -", 0, {"standard input\n  result     loaded"}, {}, {}, "", "", 0, false, "cat photo"},
         {"info --json /dev/stdin", 0, {"\"file\":\"/dev/stdin\",\"result\":\"0x00000000\""}, {}, {}, "", "", 0, false, "cat dpi300.jpg"},
         {"info -", 1, {}, {"standard input: the file is a lossless JPEG"}, {}, "", "", 0, false, "cat kind195.jpg"},
         {"info --max-pixels 256 -", 1, {}, {"standard input: more than 16777216 bytes to read"}, {}, "", "", 0, false, "head -c 16777217 /dev/zero"},
+        {"convert --max-pixels 256 - piped.jpg", 1, {}, {"standard input: more than 16777216 bytes to read"}, {}, "", "", 0, false, "(printf '\\211PNG'; head -c 16777217 /dev/zero)"},
         {"convert - piped.png", 0, {"wrote piped.png"}, {}, {}, "piped.png", pHYs300, 0, false, "cat dpi300.jpg"},
         {"convert dpi300.jpg dpi300.ppm", 0, {}, {}, {}, "dpi300.ppm", "P6\n16 16\n", 0},
         // No resolution is not made up on the way: PPM to BMP to JPEG keeps the filter's 1:1.
@@ -643,7 +722,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"convert - - --to PPM", 0, {}, {}, {}, "", "", 0, false, "cat dpi300.jpg", "dpi300.ppm"},
         {"convert dpi300.jpg - --to png", 0, {pHYs300}, {}, {"wrote"}, "", "", 0},
         {"convert - -", 2, {}, {"an OUT of - (standard output) needs --to FORMAT"}, {}, "", "", 0, false, "cat dpi300.jpg", "empty"},
-        {"convert notes - --to png", 1, {}, {"notes: notes has no extension"}, {}, "", "", 0, false, "", "empty"},
+        {"convert notes - --to png", 1, {}, {"notes: it has no extension"}, {}, "", "", 0, false, "", "empty"},
         // Interrupted: the partial files of conversions in flight go, the status says why.
         {"convert -q --to png -j 2 -o int " + photos, 130, {}, {"interrupted"}, {}, "int", "", SIGINT},
         {"convert -q --to png -j 2 -o term " + photos, 143, {}, {}, {}, "term", "", SIGTERM},

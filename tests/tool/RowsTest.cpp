@@ -14,6 +14,7 @@
 #include "KwNetpbmReader.h"
 #include "KwNetpbmRowWriter.h"
 #include "KwPixelSwap.h"
+#include "KwProgressBar.h"
 #include "KwRasterImage.h"
 
 namespace {
@@ -126,11 +127,11 @@ TEST(KwNetpbmReaderTest, RefusesWhatItCannotRead)
         {"P5\n4 x\n255\n", "damaged PPM/PGM header"},
         {"P5\n4 4\n65535\n", "only 8-bit samples (maxval 255) are supported, the file has maxval 65535"},
         {"P5\n0 4\n255\n", "the image has no pixels (0 x 4)"},
-        {"P5\n99999999 99999999\n255\n", "the image is too large (99999999 x 99999999)"},
+        {"P5\n99999999 99999999\n255\n", "the image has 99999999 x 99999999 = 9999999800000001 pixels, more than the limit of 268435456 (--max-pixels)"},
         {"P5\n9999999999 1\n255\n", "damaged PPM/PGM header"},
         // Refused before the reader's caller takes memory for the rows.
         {"P5 3 2 255\nabcde", "pixel data is cut short (3 x 2 needs 6 bytes of samples, the file holds 5)"},
-        {"P6\n30000 30000\n255\n", "pixel data is cut short (30000 x 30000 needs 2700000000 bytes of samples, the file holds 0)"},
+        {"P6\n16000 16000\n255\n", "pixel data is cut short (16000 x 16000 needs 768000000 bytes of samples, the file holds 0)"},
     };
     for (const auto& c : cases) {
         WriteText(path, c.first);
@@ -140,6 +141,17 @@ TEST(KwNetpbmReaderTest, RefusesWhatItCannotRead)
         EXPECT_EQ(c.second, error) << c.first;
     }
     std::remove(path.c_str());
+}
+
+// A message that cannot wait for the bar to finish (an interrupt) asks
+// whether the terminal's line is open.
+TEST(KwProgressBarTest, SaysWhileItsLineIsOpen)
+{
+    KwProgressBar bar(true, true);
+    bar.Update("x", 50, 0, 1);
+    EXPECT_TRUE(KwProgressBar::LineOpen());
+    bar.Finish();
+    EXPECT_FALSE(KwProgressBar::LineOpen());
 }
 
 TEST(KwNetpbmRowWriterTest, WritesRowsAsTheyComeAndFillsWhatNeverCame)
