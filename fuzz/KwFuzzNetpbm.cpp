@@ -1,6 +1,7 @@
 // Fuzz target: kwjpeg's PPM/PGM reader on the bytes of a file, read either
 // whole (as into an image) or a band of rows at a time (as kwjpeg streams
-// it), chosen from the size so the file stays raw.
+// it), chosen from the size so the file stays raw; and the image read from
+// the file and through a pipe, which must be the same.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "KwFuzzStreams.h"
+#include "KwNetpbmCodec.h"
 #include "KwNetpbmReader.h"
 #include "KwRasterImage.h"
 
@@ -44,5 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint8_t> one(size_t(stride) + 4);
     if (reader.ReadRows(one.data(), size_t(stride), 1, error) && size < lineBytes * (uint64_t(reader.Height()) + 1))
         std::abort(); // a row past the end of the samples
+
+    KwRasterImage whole, piped;
+    std::string wholeError, pipedError;
+    const bool read = KwFuzzStreams::Read<KwNetpbmCodec>(data, size, false, whole, wholeError);
+    const bool readPiped = KwFuzzStreams::Read<KwNetpbmCodec>(data, size, true, piped, pipedError);
+    if (!read || readPiped != read || piped.Pixels != whole.Pixels) std::abort();
     return 0;
 }

@@ -57,9 +57,9 @@ bool KwImageFiles::Read(const std::string& path, KwRasterImage& image, std::stri
         error = std::strerror(errno);
         return false;
     }
-    if (kind == "ppm" || kind == "pgm") return KwNetpbmCodec::Read(file, image, error, maxPixels);
-    const bool ok = kind == "bmp" ? KwBmpCodec::Read(file, image, error, maxPixels)
-                                  : KwPngCodec::Read(file, image, error, maxPixels);
+    const bool ok = kind == "bmp"   ? KwBmpCodec::Read(file, image, error, maxPixels)
+                    : kind == "png" ? KwPngCodec::Read(file, image, error, maxPixels)
+                                    : KwNetpbmCodec::Read(file, image, error, maxPixels);
     if (file != stdin) std::fclose(file);
     return ok;
 }

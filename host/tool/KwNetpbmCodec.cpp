@@ -17,12 +17,19 @@ bool KwNetpbmCodec::Read(const std::string& path, KwRasterImage& image, std::str
         error = std::strerror(errno);
         return false;
     }
-    return Read(file, image, error, maxPixels);
+    const bool ok = Read(file, image, error, maxPixels);
+    std::fclose(file);
+    return ok;
 }
 
 bool KwNetpbmCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error, unsigned long long maxPixels)
 {
     KwNetpbmReader reader;
+    // The reader owns what it opens; this stream stays its caller's.
+    struct Lender {
+        KwNetpbmReader& Reader;
+        ~Lender() { Reader.Release(); }
+    } lent{reader};
     if (!reader.Open(file, error, maxPixels)) return false;
     // From a pipe the rows take memory a band at a time, as they arrive.
     if (!image.Allocate(reader.Width(), reader.Height(), reader.BitsPerPixel(), &error, reader.Sized())) return false;

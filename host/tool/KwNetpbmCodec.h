@@ -12,7 +12,7 @@ public:
     // an image above `maxPixels` is refused at its header.
     static bool Read(const std::string& path, KwRasterImage& image, std::string& error,
                      unsigned long long maxPixels = KwRasterImage::DefaultMaxPixels);
-    // The same from an open stream, which is closed (standard input stays open).
+    // The same from a stream open for reading (left open).
     static bool Read(std::FILE* file, KwRasterImage& image, std::string& error,
                      unsigned long long maxPixels = KwRasterImage::DefaultMaxPixels);
     // Writes P5 when gray is true (the image must be 8-bit with a gray palette), else P6.

@@ -31,6 +31,9 @@ public:
     // False when the file is a pipe, whose size is known only at its end.
     bool Sized() const { return m_Sized; }
 
+    // Lets go of the file without closing it: its opener closes it.
+    void Release() { m_File = nullptr; }
+
     // Reads the next `count` rows into `rows`, `stride` bytes apart (at least
     // the row's bytes). False with a message when the file ends early.
     bool ReadRows(uint8_t* rows, size_t stride, int32_t count, std::string& error);
