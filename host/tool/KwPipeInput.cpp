@@ -14,14 +14,15 @@ bool KwPipeInput::ReadStream(std::FILE* stream, uint64_t limit, std::vector<unsi
     // Blocks read one after the other and put together once the end is met:
     // the memory in use never passes the limit by more than a block, where a
     // buffer that doubles holds one and a half times it (or twice) as it grows.
-    const size_t block = size_t(1) << 20;
+    const size_t most = size_t(1) << 20;
     std::vector<std::vector<unsigned char>> blocks;
     uint64_t used = 0;
     bool ok = true;
     bytes.clear();
     try {
         for (;;) {
-            std::vector<unsigned char> next(block);
+            // Small inputs are read in small blocks, larger ones in blocks of the most.
+            std::vector<unsigned char> next(std::min<uint64_t>(most, std::max<uint64_t>(used, 1 << 16)));
             const size_t got = std::fread(next.data(), 1, next.size(), stream);
             if (got == 0) break;
             used += got;

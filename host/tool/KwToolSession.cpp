@@ -263,8 +263,12 @@ std::string KwToolSession::InputFormat(const std::string& path, std::string& pro
             m_PeekedPath = path;
         }
         const int first = KwPipeInput::Peek(m_Peeked);
+        if (first == EOF) {
+            problem = std::ferror(m_Peeked) ? "cannot read it" : "it is empty";
+            return std::string();
+        }
         const unsigned char head = static_cast<unsigned char>(first);
-        format = KwImageFiles::FormatOfContent(&head, first == EOF ? 0 : 1);
+        format = KwImageFiles::FormatOfContent(&head, 1);
     } else {
         KwComPtr<KwHostStream> stream;
         if (FAILED(OpenInput(path, stream, problem))) return std::string();

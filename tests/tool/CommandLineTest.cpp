@@ -723,6 +723,7 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"convert dpi300.jpg - --to png", 0, {pHYs300}, {}, {"wrote"}, "", "", 0},
         {"convert - -", 2, {}, {"an OUT of - (standard output) needs --to FORMAT"}, {}, "", "", 0, false, "cat dpi300.jpg", "empty"},
         {"convert notes - --to png", 1, {}, {"notes: it has no extension"}, {}, "", "", 0, false, "", "empty"},
+        {"convert - empty.png", 1, {}, {"standard input: it is empty"}, {}, "empty.png", "", 0, false, "cat empty"},
         // Interrupted: the partial files of conversions in flight go, the status says why.
         {"convert -q --to png -j 2 -o int " + photos, 130, {}, {"interrupted"}, {}, "int", "", SIGINT},
         {"convert -q --to png -j 2 -o term " + photos, 143, {}, {}, {}, "term", "", SIGTERM},
