@@ -11,5 +11,7 @@ class KwPngCodec {
 public:
     // From a stream open for reading (left open).
     static bool Read(std::FILE* file, KwRasterImage& image, std::string& error);
-    static bool Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error);
+    // With the image's colour profile in iCCP; *warning says so when it had to be left out.
+    static bool Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error,
+                      std::string* warning = nullptr);
 };
