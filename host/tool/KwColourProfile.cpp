@@ -96,6 +96,7 @@ std::string KwColourProfile::Description(const std::vector<uint8_t>& profile)
 bool KwColourProfile::FromPngChunk(const uint8_t* data, size_t size, std::vector<uint8_t>& profile)
 {
     profile.clear();
+    if (!data || size < 3) return false;
     // A name of 1 to 79 bytes, its NUL, compression method 0 (deflate).
     const void* end = std::memchr(data, 0, size < 80 ? size : 80);
     if (!end) return false;

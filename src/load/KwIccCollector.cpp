@@ -96,7 +96,7 @@ HRESULT KwIccCollector::Assemble(j_decompress_ptr cinfo, KwIccProfile& profile) 
     for (int i = 1; whole && i <= m_Count; ++i) whole = m_Present[i];
     if (m_OutOfMemory) {
         hr = E_OUTOFMEMORY;
-    } else if (m_Count > 0 && !whole) {
+    } else if (m_Broken || (m_Count > 0 && !whole)) {
         cinfo->err->msg_code = JWRN_BOGUS_ICC;
         cinfo->err->emit_message(reinterpret_cast<j_common_ptr>(cinfo), -1);
     } else if (whole) {

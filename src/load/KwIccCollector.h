@@ -39,7 +39,7 @@ private:
     unsigned char* m_Data[MaxChunks + 1] = {};
     unsigned int m_Length[MaxChunks + 1] = {};
     bool m_Present[MaxChunks + 1] = {};
-    int m_Count = 0;          // the count the first chunk gave; 0 before any
+    int m_Count = 0;          // the count the first chunk gave (0 before any, or a broken 0)
     bool m_Broken = false;    // a chunk broke the rules: no profile
     bool m_OutOfMemory = false;
     bool m_Closed = false;    // assembled: later sections are skipped

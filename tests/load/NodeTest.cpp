@@ -294,15 +294,18 @@ TEST_F(NodeTest, ProfileChunksAreJoinedInSequenceOrderAndABrokenSequenceIsDamage
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "head-tail");
     EXPECT_EQ(NodeAttribute("Damage"), nullptr);
 
-    // The first of two chunks alone makes no profile.
-    KwComPtr<KwHostDocument> broken = NewDocument();
-    KwComPtr<KwHostDataObject> data = Bind(ExifBuilder::InsertAfterSoi(TestJpeg::Make(TestJpeg::Options()), first), "b.jpg");
-    ASSERT_EQ(filter->OpenDocument(data.Get(), broken.Get(), nullptr), S_OK);
-    ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
-    KwHostNode* node = broken->Contents()->FindNode(1);
-    EXPECT_EQ(node->FindAttribute("ICCProfile"), nullptr);
-    ASSERT_NE(node->FindAttribute("Damage"), nullptr);
-    EXPECT_EQ(node->FindAttribute("Damage")->Value.ValueText(), "Corrupt JPEG data: bad ICC marker");
+    // The first of two chunks alone, or a chunk of a count of none, makes no profile.
+    for (const Bytes& sections : {first, chunk(1, 0, "none")}) {
+        KwComPtr<KwHostDocument> broken = NewDocument();
+        KwComPtr<KwHostDataObject> data =
+            Bind(ExifBuilder::InsertAfterSoi(TestJpeg::Make(TestJpeg::Options()), sections), "b.jpg");
+        ASSERT_EQ(filter->OpenDocument(data.Get(), broken.Get(), nullptr), S_OK);
+        ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
+        KwHostNode* node = broken->Contents()->FindNode(1);
+        EXPECT_EQ(node->FindAttribute("ICCProfile"), nullptr);
+        ASSERT_NE(node->FindAttribute("Damage"), nullptr);
+        EXPECT_EQ(node->FindAttribute("Damage")->Value.ValueText(), "Corrupt JPEG data: bad ICC marker");
+    }
 }
 
 TEST_F(NodeTest, WithoutTheAttributeClassExifIsSkipped)
