@@ -39,6 +39,13 @@ inline void PrintAttributes(const char* label, IUnknown* object, int depth = 0)
         case VT_R8: std::printf("%g\n", value.dblVal); break;
         case VT_BOOL: std::printf("%s\n", value.boolVal ? "true" : "false"); break;
         case VT_BSTR: std::printf("\"%s\"\n", Utf8(value.bstrVal).c_str()); break;
+        case VT_ARRAY | VT_UI1: { // the colour profile
+            LONG lower = 0, upper = -1;
+            SafeArrayGetLBound(value.parray, 1, &lower);
+            SafeArrayGetUBound(value.parray, 1, &upper);
+            std::printf("(%d bytes)\n", static_cast<int>(upper - lower + 1));
+            break;
+        }
         case VT_DISPATCH:
             std::printf("(collection)\n");
             if (depth < 4) PrintAttributes(label, value.pdispVal, depth + 1);

@@ -109,7 +109,7 @@ HRESULT KwHostAttributeHolder::DoPutAttribute(BSTR Name, const VARIANT& Value, L
 {
     KW_HOST_TRY
     auto body = [&]() -> HRESULT {
-        if ((Value.vt & (VT_BYREF | VT_ARRAY)) != 0) return DISP_E_BADVARTYPE;
+        if (!KwHostVariant::Keeps(Value.vt)) return DISP_E_BADVARTYPE;
         KW_HOST_FAULT(*this, "PutAttribute");
         if (SysStringLen(Name) == 0) return E_INVALIDARG;
         KwHostVariant stored(Value);

@@ -11,8 +11,7 @@ KwHostVariant::KwHostVariant() noexcept { VariantInit(&m_Value); }
 KwHostVariant::KwHostVariant(const VARIANT& value)
 {
     VariantInit(&m_Value);
-    // References to caller memory are not kept: only the value types are copied.
-    if ((value.vt & (VT_BYREF | VT_ARRAY)) != 0) throw std::bad_alloc();
+    if (!Keeps(value.vt)) throw std::bad_alloc();
     if (FAILED(VariantCopy(&m_Value, const_cast<VARIANT*>(&value)))) throw std::bad_alloc();
 }
 
@@ -94,6 +93,34 @@ HRESULT KwHostVariant::CopyTo(VARIANT* out) const noexcept
     return VariantCopy(out, const_cast<VARIANT*>(&m_Value));
 }
 
+bool KwHostVariant::Keeps(VARTYPE vt) noexcept
+{
+    // References to caller memory are not kept: only the value types are copied.
+    if (vt & VT_BYREF) return false;
+    return !(vt & VT_ARRAY) || vt == (VT_ARRAY | VT_UI1);
+}
+
+bool KwHostVariant::Bytes(const VARIANT& value, std::vector<unsigned char>* out)
+{
+    out->clear();
+    if (value.vt != (VT_ARRAY | VT_UI1) || !value.parray) return false;
+    SAFEARRAY* array = value.parray;
+    LONG lower = 0, upper = -1;
+    if (FAILED(SafeArrayGetLBound(array, 1, &lower)) || FAILED(SafeArrayGetUBound(array, 1, &upper))) return false;
+    if (upper < lower) return true;
+    const size_t count = size_t(LONGLONG(upper) - lower + 1);
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(array, &data))) return false;
+    try {
+        out->assign(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + count);
+    } catch (...) {
+        SafeArrayUnaccessData(array);
+        throw;
+    }
+    SafeArrayUnaccessData(array);
+    return true;
+}
+
 bool KwHostVariant::AsInteger(const VARIANT& value, LONGLONG* out) noexcept
 {
     switch (value.vt) {
@@ -159,6 +186,11 @@ std::string KwHostVariant::ValueText(const VARIANT& value)
         return buffer;
     case VT_DISPATCH: return value.pdispVal ? "<object>" : "<null object>";
     case VT_UNKNOWN: return value.punkVal ? "<object>" : "<null object>";
+    case VT_ARRAY | VT_UI1: {
+        std::vector<unsigned char> bytes;
+        Bytes(value, &bytes);
+        return "<" + std::to_string(bytes.size()) + " bytes>";
+    }
     default: return std::string("<") + TypeName(value.vt) + ">";
     }
 }
@@ -197,6 +229,7 @@ const char* KwHostVariant::TypeName(VARTYPE vt) noexcept
     case VT_UI8: return "VT_UI8";
     case VT_INT: return "VT_INT";
     case VT_UINT: return "VT_UINT";
+    case VT_ARRAY | VT_UI1: return "VT_ARRAY|VT_UI1";
     default: return (vt & VT_BYREF) ? "VT_BYREF" : (vt & VT_ARRAY) ? "VT_ARRAY" : "VT_OTHER";
     }
 }

@@ -3,14 +3,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "KwPlatform.h"
 
 class KwHostVariant {
 public:
     KwHostVariant() noexcept;
-    // Copies the value (a BSTR is duplicated, an interface gets a reference of its own).
-    // Throws std::bad_alloc when the copy cannot be made.
+    // Copies the value (a BSTR or a byte array is duplicated, an interface gets a
+    // reference of its own). Throws std::bad_alloc when the copy cannot be made
+    // or the value is one the host does not keep (see Keeps).
     explicit KwHostVariant(const VARIANT& value);
     KwHostVariant(const KwHostVariant& other);
     KwHostVariant(KwHostVariant&& other) noexcept;
@@ -34,6 +36,11 @@ public:
     // The value with its type ("VT_I4 2", "VT_BSTR \"JPEG\"").
     std::string Describe() const { return Describe(m_Value); }
 
+    // What the host keeps as a value: anything but a reference to the caller's
+    // memory, and of arrays only a byte vector (VT_ARRAY | VT_UI1).
+    static bool Keeps(VARTYPE vt) noexcept;
+    // The bytes of a VT_ARRAY | VT_UI1 value; false for other values.
+    static bool Bytes(const VARIANT& value, std::vector<unsigned char>* out);
     // An integer view of VT_I1/I2/I4/I8/UI1/UI2/UI4/INT/UINT values; false for other types.
     static bool AsInteger(const VARIANT& value, LONGLONG* out) noexcept;
     static bool IsText(const VARIANT& value) noexcept { return value.vt == VT_BSTR; }

@@ -113,6 +113,7 @@ size_t KwBatchConverter::Run(std::vector<KwBatchJob>& jobs, KwProgressBar& bar, 
         }
         std::fflush(stdout);
         std::fputs(KwInfoReport::DamageWarning(job.In, job.Damage).c_str(), stderr);
+        if (!job.Warning.empty()) std::fprintf(stderr, "kwjpeg: %s: warning: %s\n", job.In.c_str(), job.Warning.c_str());
         std::fflush(stderr);
     };
     // Each worker makes its own filter objects and uses them on its own thread;

@@ -24,11 +24,12 @@ struct KwBatchJob {
     std::string In, Out;
     std::string Error;  // why it failed; "" when converted
     std::string Damage; // the filter's word on damaged data; "" when none
+    std::string Warning; // what the output could not keep; "" when nothing
 };
 
 class KwBatchConverter {
 public:
-    // Converts job.In to job.Out on the worker's session, filling Error and Damage.
+    // Converts job.In to job.Out on the worker's session, filling Error, Damage and Warning.
     using Convert = std::function<void(KwToolSession& session, KwBatchJob& job)>;
 
     // The files named, and inside folders (recursively, in name order) every

@@ -92,7 +92,15 @@ bool KwImageFiles::CommitTemporary(const std::string& temporary, const std::stri
     return true;
 }
 
-bool KwImageFiles::Write(const std::string& path, const KwRasterImage& image, std::string& error)
+std::string KwImageFiles::ProfileDropped(const std::string& format)
+{
+    std::string upper = format;
+    for (char& c : upper) c = char(c - 'a' + 'A');
+    return "the colour profile is left out: the tool writes " + upper +
+           " files without one (write .png or .jpg to keep it)";
+}
+
+bool KwImageFiles::Write(const std::string& path, const KwRasterImage& image, std::string& error, std::string* warning)
 {
     std::string format = FormatOf(path);
     bool gray = image.IsGrayPalette();
@@ -107,7 +115,7 @@ bool KwImageFiles::Write(const std::string& path, const KwRasterImage& image, st
     else if (format == "ppm" || format == "pgm")
         ok = KwNetpbmCodec::Write(temporary, image, format == "pgm", error);
     else if (format == "png")
-        ok = KwPngCodec::Write(temporary, image, gray, error);
+        ok = KwPngCodec::Write(temporary, image, gray, error, warning);
     else {
         error = "unknown output format (use .bmp, .ppm, .pgm or .png)";
         return false;
@@ -116,5 +124,6 @@ bool KwImageFiles::Write(const std::string& path, const KwRasterImage& image, st
         DiscardTemporary(temporary);
         return false;
     }
+    if (format != "png" && !image.IccProfile.empty() && warning) *warning = ProfileDropped(format);
     return CommitTemporary(temporary, path, error);
 }

@@ -28,7 +28,11 @@ public:
                      const std::string& format = std::string(), std::FILE* stream = nullptr);
     // Writes through a temporary file in the same folder, renamed into place only
     // when everything was written, so a failure never leaves a partial file.
-    static bool Write(const std::string& path, const KwRasterImage& image, std::string& error);
+    // *warning, when given, says what the file could not keep (the colour profile).
+    static bool Write(const std::string& path, const KwRasterImage& image, std::string& error,
+                      std::string* warning = nullptr);
+    // Why a BMP, PPM or PGM file written by the tool goes without the image's colour profile.
+    static std::string ProfileDropped(const std::string& format);
 
     // A temporary name beside `path`, and the final rename (false with a message on failure),
     // or its removal. The name is known to KwTemporaryFiles until it is renamed or removed.

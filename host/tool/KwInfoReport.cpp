@@ -4,10 +4,26 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "KwColourProfile.h"
 #include "KwJsonWriter.h"
 #include "KwOrientation.h"
 
 namespace {
+
+// A byte array's size, and for the colour profile its description.
+void WriteBytes(KwJsonWriter& json, const KwHostReportedAttribute& attribute)
+{
+    std::vector<unsigned char> bytes;
+    KwHostVariant::Bytes(attribute.Value.Get(), &bytes);
+    json.BeginObject();
+    json.Key("bytes");
+    json.Integer(LONGLONG(bytes.size()));
+    if (attribute.Name == "ICCProfile") {
+        json.Key("description");
+        json.String(KwColourProfile::Description(bytes));
+    }
+    json.EndObject();
+}
 
 void WriteValue(KwJsonWriter& json, const KwHostReportedAttribute& attribute)
 {
@@ -39,6 +55,9 @@ void WriteValue(KwJsonWriter& json, const KwHostReportedAttribute& attribute)
     case VT_NULL:
         json.Null();
         return;
+    case VT_ARRAY | VT_UI1:
+        WriteBytes(json, attribute);
+        return;
     default:
         if (KwHostVariant::AsInteger(v, &integer))
             json.Integer(integer);
@@ -65,6 +84,13 @@ std::string PlainValue(const KwHostReportedAttribute& a)
     LONGLONG orientation = 0;
     if (a.Name == "Orientation" && KwHostVariant::AsInteger(v, &orientation) && *KwOrientation::Describe(int(orientation)))
         return std::to_string(orientation) + " (" + KwOrientation::Describe(int(orientation)) + ")";
+    if (v.vt == (VT_ARRAY | VT_UI1)) {
+        std::vector<unsigned char> bytes;
+        KwHostVariant::Bytes(v, &bytes);
+        std::string text = std::to_string(bytes.size()) + " bytes";
+        const std::string description = a.Name == "ICCProfile" ? KwColourProfile::Description(bytes) : std::string();
+        return description.empty() ? text : text + " \"" + description + "\"";
+    }
     if (v.vt == VT_R8) {
         char buf[40];
         std::snprintf(buf, sizeof buf, "%g", v.dblVal);

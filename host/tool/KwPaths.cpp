@@ -95,3 +95,10 @@ std::FILE* KwPaths::Create(const std::string& path, std::string& error)
                 " (does its folder exist, and is it writable?)";
     return file;
 }
+
+bool KwPaths::SameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    const bool same = std::filesystem::equivalent(Native(a), Native(b), error);
+    return !error && same;
+}

@@ -26,6 +26,8 @@ public:
 
     static bool Exists(const std::string& path);
     static bool IsFolder(const std::string& path);
+    // Both name one existing file (the same device and inode, through links too).
+    static bool SameFile(const std::string& a, const std::string& b);
     // Exists but is neither a regular file nor a folder: a pipe or a device.
     static bool IsSpecialFile(const std::string& path);
     // The system's folder for temporary files, or "." when it has none.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "KwColourProfile.h"
 #include "KwFileSeek.h"
 #include "KwPaths.h"
 #include "KwPipeInput.h"
@@ -29,6 +30,7 @@ struct PngFacts {
     bool Colour = false;    // a gAMA, sRGB, iCCP or cHRM chunk says how its samples are encoded
     double DpiX = 0, DpiY = 0;
     std::string CutShort;   // "" when every chunk fits in the file
+    std::vector<uint8_t> Profile; // the data of the iCCP chunk, still compressed
 };
 
 // Gives the next `n` bytes at `to`, or skips them when `to` is null; false
@@ -63,6 +65,15 @@ PngFacts ReadFacts(const TakeBytes& take, uint64_t total)
         const bool resolution = !imageData && !std::memcmp(type, "pHYs", 4) && length == 9;
         for (const char* colour : {"gAMA", "sRGB", "iCCP", "cHRM"})
             if (!imageData && !std::memcmp(type, colour, 4)) facts.Colour = true;
+        // The colour profile: one chunk before the image data, of a size a JPEG file can carry.
+        const bool profile = !imageData && !std::memcmp(type, "iCCP", 4) && facts.Profile.empty() && length > 2 &&
+                             length <= KwColourProfile::MaxBytes + 4096;
+        if (profile) {
+            facts.Profile.resize(length);
+            if (!take(facts.Profile.data(), length) || !take(nullptr, 4)) break;
+            position += uint64_t(length) + 4;
+            continue;
+        }
         if (!take(header || resolution ? bytes : nullptr, length) || !take(nullptr, 4)) break; // the data, the CRC
         position += uint64_t(length) + 4;
         if (header) {
@@ -221,6 +232,8 @@ bool KwPngCodec::Read(std::FILE* file, KwRasterImage& image, std::string& error,
     }
     image.DpiX = facts.DpiX;
     image.DpiY = facts.DpiY;
+    // A damaged profile is left behind, as libpng leaves it.
+    if (!facts.Profile.empty()) KwColourProfile::FromPngChunk(facts.Profile.data(), facts.Profile.size(), image.IccProfile);
     return true;
 }
 
@@ -241,8 +254,10 @@ extern "C" void PngWriteWarning(png_structp, png_const_charp) {}
 
 // One libpng session over `file`; nothing with a destructor lives across setjmp.
 // pHYs is written when both resolutions are known (pixels per metre, not 0).
+// The image's colour profile goes into iCCP, where libpng takes it for the
+// image; otherwise the rows are said to be sRGB.
 bool WritePng(FILE* file, png_uint_32 width, png_uint_32 height, bool gray, png_bytepp rows, png_uint_32 perMetreX,
-              png_uint_32 perMetreY, PngFailure& failure)
+              png_uint_32 perMetreY, const std::vector<uint8_t>& profile, bool& profileKept, PngFailure& failure)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, PngWriteError, PngWriteWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -258,7 +273,13 @@ bool WritePng(FILE* file, png_uint_32 width, png_uint_32 height, bool gray, png_
     png_init_io(png, file);
     png_set_IHDR(png, info, width, height, 8, gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    if (!profile.empty() && profile.size() <= KwColourProfile::MaxBytes) {
+        // A profile libpng finds unfit (damaged, or for colour where the image is gray) is left out, not fatal.
+        png_set_benign_errors(png, 1);
+        png_set_iCCP(png, info, "ICC Profile", PNG_COMPRESSION_TYPE_BASE, profile.data(), png_uint_32(profile.size()));
+        profileKept = png_get_valid(png, info, PNG_INFO_iCCP) != 0;
+    }
+    if (!profileKept) png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     if (perMetreX && perMetreY) png_set_pHYs(png, info, perMetreX, perMetreY, PNG_RESOLUTION_METER);
     png_write_info(png, info);
     png_write_image(png, rows);
@@ -269,7 +290,8 @@ bool WritePng(FILE* file, png_uint_32 width, png_uint_32 height, bool gray, png_
 
 } // namespace
 
-bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error)
+bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error,
+                       std::string* warning)
 {
     size_t channels = gray ? 1 : 3;
     const size_t stride = size_t(image.Width) * channels;
@@ -293,9 +315,12 @@ bool KwPngCodec::Write(const std::string& path, const KwRasterImage& image, bool
     if (!file) return false;
     PngFailure failure{};
     errno = 0;
+    bool profileKept = false;
     bool ok = WritePng(file, png_uint_32(image.Width), png_uint_32(image.Height), gray, rows.data(),
                        KwRasterImage::PixelsPerMetre(image.DpiX, 0), KwRasterImage::PixelsPerMetre(image.DpiY, 0),
-                       failure);
+                       image.IccProfile, profileKept, failure);
+    if (ok && !image.IccProfile.empty() && !profileKept && warning)
+        *warning = "the colour profile is left out: libpng finds it damaged or unfit for this image";
     int failureErrno = errno;
     if (std::fclose(file) != 0 && ok) {
         ok = false;

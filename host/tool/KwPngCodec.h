@@ -14,5 +14,7 @@ public:
     // refused at its header; transparency is put on white.
     static bool Read(std::FILE* file, KwRasterImage& image, std::string& error,
                      unsigned long long maxPixels = KwRasterImage::DefaultMaxPixels);
-    static bool Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error);
+    // With the image's colour profile in iCCP; *warning says so when it had to be left out.
+    static bool Write(const std::string& path, const KwRasterImage& image, bool gray, std::string& error,
+                      std::string* warning = nullptr);
 };

@@ -27,6 +27,10 @@ struct KwRasterImage {
     std::vector<uint32_t> Palette;
     std::vector<uint8_t> Pixels; // height * Stride() bytes, unless the rows are borrowed
     double DpiX = 0, DpiY = 0;   // resolution in dots per inch; 0: unknown
+    // Carried from the file read to the file written: the ICC colour profile,
+    // and a JPEG's EXIF block (from "Exif" on); empty when there is none.
+    std::vector<uint8_t> IccProfile;
+    std::vector<uint8_t> Exif;
 
     // Dots per inch as whole pixels per metre, as BMP and PNG files keep it;
     // `unknown` when the resolution is unknown or out of range.

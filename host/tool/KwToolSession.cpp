@@ -13,8 +13,10 @@
 #include "KwHostNode.h"
 #include "KwHostRasterBlock.h"
 #include "KwHostSaveDriver.h"
+#include "KwExifBlock.h"
 #include "KwImageFiles.h"
 #include "KwJfifResolution.h"
+#include "KwJpegMetadataWriter.h"
 #include "KwPaths.h"
 #include "KwPipeInput.h"
 
@@ -65,6 +67,8 @@ void ReadNodeFacts(KwLoadOutcome& outcome)
         if (a->Value.Type() == VT_R8) outcome.DpiY = a->Value.Get().dblVal;
     if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.Node, "Damage"))
         if (a->Value.Type() == VT_BSTR) outcome.Damage = KwHostVariant::Narrow(a->Value.Get().bstrVal);
+    if (const KwHostReportedAttribute* a = KwHostAttributeReport::Find(outcome.Node, "ICCProfile"))
+        KwHostVariant::Bytes(a->Value.Get(), &outcome.IccProfile);
 }
 
 } // namespace
@@ -347,6 +351,8 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
                               (outcome.FailedStep.empty() ? std::string("the load") : outcome.FailedStep) +
                               " returned " + HresultText(hr);
     }
+    // A conversion to JPEG keeps it.
+    if (SUCCEEDED(hr) && keepPixels) outcome.Exif = KwExifBlock::Read(stream.Get());
     if (KwHostRasterBlock* raster = result.Raster()) {
         if (raster->HasStorage()) {
             outcome.HasRaster = true;
@@ -375,16 +381,18 @@ KwLoadOutcome KwToolSession::Load(const std::string& path, bool keepPixels, std:
 HRESULT KwToolSession::Save(KwRasterImage&& source, const std::string& path, std::string& message)
 {
     KwHostImage image;
+    const std::vector<uint8_t> exif = std::move(source.Exif), profile = std::move(source.IccProfile);
     try {
         image = KwRasterImage::ToHostImage(std::move(source));
     } catch (...) {
         message = "out of memory";
         return E_OUTOFMEMORY;
     }
-    return Save(image, path, message);
+    return Save(image, path, message, exif, profile);
 }
 
-HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, std::string& message)
+HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, std::string& message,
+                            const std::vector<uint8_t>& exif, const std::vector<uint8_t>& profile)
 {
     KwComPtr<IKwFilterSave> filter;
     HRESULT hr = CreateFilter(path, true, IID_IKwFilterSave, reinterpret_cast<void**>(filter.Receive()), message);
@@ -414,6 +422,11 @@ HRESULT KwToolSession::Save(const KwHostImage& image, const std::string& path, s
     }
     if (image.DpiX > 0 && image.DpiY > 0 &&
         !KwJfifResolution::Write(temporary, long(image.DpiX), long(image.DpiY), message)) {
+        message = path + ": " + message;
+        KwImageFiles::DiscardTemporary(temporary);
+        return E_FAIL;
+    }
+    if (!KwJpegMetadataWriter::Write(temporary, exif, profile, message)) {
         message = path + ": " + message;
         KwImageFiles::DiscardTemporary(temporary);
         return E_FAIL;

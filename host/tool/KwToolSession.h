@@ -33,6 +33,10 @@ struct KwLoadOutcome {
     int Orientation = 0;
     double DpiX = 0, DpiY = 0;
     std::string Damage;
+    // The colour profile the filter published ("ICCProfile"), and when the
+    // pixels were asked for, the file's EXIF block; empty when none.
+    std::vector<uint8_t> IccProfile;
+    std::vector<uint8_t> Exif;
     KwRasterImage Image;        // the pixels as delivered (when asked for)
 };
 
@@ -69,11 +73,14 @@ public:
     // into it, handed over to be read and closed (null when it did not).
     std::FILE* TakePipe(const std::string& path);
     // Saves the image as a JPEG file at `path` through the save filter, with the
-    // image's resolution in its JFIF header when it has one; a failure leaves no file.
+    // image's resolution in its JFIF header when it has one, and its EXIF block
+    // and colour profile after that header; a failure leaves no file.
     // The image is taken over (its pixels move into the save layout).
     HRESULT Save(KwRasterImage&& image, const std::string& path, std::string& message);
     // The same for an image in the host's layout, which may read its rows from a source.
-    HRESULT Save(const KwHostImage& image, const std::string& path, std::string& message);
+    HRESULT Save(const KwHostImage& image, const std::string& path, std::string& message,
+                 const std::vector<uint8_t>& exif = std::vector<uint8_t>(),
+                 const std::vector<uint8_t>& profile = std::vector<uint8_t>());
 
     // Why no filter could be had, for messages ("no load filter is registered for .jpg files", ...).
     static std::string HresultText(HRESULT hr);

@@ -7,12 +7,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "KwBatchConverter.h"
 #include "KwDiscardRowSink.h"
+#include "KwExifBlock.h"
 #include "KwFilterCatalog.h"
 #include "KwImageFiles.h"
 #include "KwInfoReport.h"
@@ -50,8 +53,8 @@ const char UsageText[] =
     "\n"
     "Usage:\n"
     "  kwjpeg info [--json] FILE...            load each file and show what the host learned\n"
-    "  kwjpeg convert IN OUT                   convert one file (JPEG to .bmp/.ppm/.pgm/.png,\n"
-    "                                          or .bmp/.ppm/.pgm/.png to .jpg)\n"
+    "  kwjpeg convert IN OUT                   convert one file (JPEG to .bmp/.ppm/.pgm/.png/.jpg,\n"
+    "                                          or .bmp/.ppm/.pgm/.png to .jpg); never onto IN itself\n"
     "  kwjpeg convert IN - --to FORMAT         convert one file to standard output\n"
     "  kwjpeg convert --to FORMAT -o OUTDIR FILE|FOLDER...\n"
     "                                          convert many files on all cores (FORMAT: bmp, ppm,\n"
@@ -86,6 +89,9 @@ const char UsageText[] =
     "--max-pixels is refused at its header; transparency in PNG and BMP is put on white.\n"
     "The registry is the file named by $KWPLATFORM_REGISTRY (now: %s).\n"
     "A damaged JPEG file is converted as far as it decodes, with a warning.\n"
+    "The colour profile goes along into PNG and JPEG; BMP, PPM and PGM files are written\n"
+    "without it, with a warning. JPEG to JPEG re-encodes the pixels at quality 75 and keeps\n"
+    "the EXIF block (Orientation 1 where the orientation was applied to the pixels).\n"
     "Exit status: 0 all went well, 1 a file failed, 2 wrong usage; interrupted, 128 + the\n"
     "signal (130 for Ctrl-C), with the partial files of conversions in flight removed.\n";
 
@@ -356,11 +362,23 @@ struct ConvertSettings {
 };
 
 // How a conversion went: an error (nothing written), or a success that may
-// carry the filter's word on damaged data.
+// carry the filter's word on damaged data and what the output could not keep.
 struct Converted {
     std::string Error;
     std::string Damage;
+    std::string Warning;
 };
+
+// Converting a file onto itself would replace it before it was read whole.
+bool SameFile(const std::string& in, const std::string& out)
+{
+    return !KwPipeInput::IsStandardStream(in) && !KwPipeInput::IsStandardStream(out) && KwPaths::SameFile(in, out);
+}
+std::string SameFileProblem(const std::string& in, const std::string& out)
+{
+    return in == out ? in + " is both the input and the output; name another output file"
+                     : in + " and " + out + " are the same file; name another output file";
+}
 
 // Why a load gave no image to write, or empty.
 std::string LoadProblem(const KwLoadOutcome& outcome)
@@ -414,6 +432,7 @@ Converted DecodeToNetpbm(KwToolSession& session, const std::string& in, const st
         return result;
     }
     result.Damage = outcome.Damage;
+    if (!outcome.IccProfile.empty()) result.Warning = KwImageFiles::ProfileDropped(gray ? "pgm" : "ppm");
     return result;
 }
 
@@ -426,6 +445,10 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
     std::string outFormat = KwImageFiles::FormatOf(out);
     if (outFormat.empty()) {
         error = "unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)";
+        return result;
+    }
+    if (SameFile(in, out)) {
+        error = SameFileProblem(in, out);
         return result;
     }
     const std::string inFormat = session.InputFormat(in, error);
@@ -445,6 +468,12 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
         image.DpiY = outcome.DpiY;
         if (!Orient(image, outcome.Orientation, settings, error)) return result;
         result.Damage = outcome.Damage;
+        image.IccProfile = std::move(outcome.IccProfile);
+        if (outFormat == "jpg") {
+            image.Exif = std::move(outcome.Exif);
+            // The pixels stand upright now: the kept block must not have them turned again.
+            if (!settings.KeepOrientation && KwOrientation::Moves(outcome.Orientation)) KwExifBlock::SetUpright(image.Exif);
+        }
     } else if (!KwImageFiles::Read(in, image, error, session.PixelLimit(), inFormat, session.TakePipe(in))) {
         return result;
     }
@@ -452,7 +481,7 @@ Converted ConvertOne(KwToolSession& session, const std::string& in, const std::s
         session.Save(std::move(image), out, error);
         return result;
     }
-    if (!KwImageFiles::Write(out, image, error)) error = out + ": " + error;
+    if (!KwImageFiles::Write(out, image, error, &result.Warning)) error = out + ": " + error;
     return result;
 }
 
@@ -510,10 +539,15 @@ int RunBatchConvert(const Options& options)
     settings.KeepOrientation = options.KeepOrientation;
     KwProgressBar bar = MakeProgressBar(options);
     KwBatchConverter converter(options.Library, options.MaxPixels, options.Jobs, options.Quiet);
-    const size_t failures = converter.Run(jobs, bar, [&settings](KwToolSession& session, KwBatchJob& job) {
+    // Each kind of warning once a batch: they say the same of every file.
+    std::mutex warnedLock;
+    std::set<std::string> warned;
+    const size_t failures = converter.Run(jobs, bar, [&](KwToolSession& session, KwBatchJob& job) {
         Converted converted = ConvertOne(session, job.In, job.Out, settings);
         job.Error = std::move(converted.Error);
         job.Damage = std::move(converted.Damage);
+        std::lock_guard<std::mutex> guard(warnedLock);
+        if (!converted.Warning.empty() && warned.insert(converted.Warning).second) job.Warning = converted.Warning;
     });
     std::printf("%zu converted, %zu failed%s\n", jobs.size() - failures, failures,
                 skipped.Total() ? (", " + Skipped(skipped, format)).c_str() : "");
@@ -540,6 +574,7 @@ int RunConvert(const Options& options)
     const std::string out = standardOutput ? standardOutput->Path() : options.Args[1];
     if (KwImageFiles::FormatOf(out).empty())
         return Usage("unknown output format for " + out + " (use .bmp, .ppm, .pgm, .png or .jpg)");
+    if (SameFile(in, out)) return Usage(SameFileProblem(in, out));
     if (!standardOutput && KwPaths::IsFolder(out)) {
         std::fprintf(stderr, "kwjpeg: %s: it is a folder; OUT names the file to write (convert --to FORMAT -o %s"
                              " writes into a folder)\n", out.c_str(), out.c_str());
@@ -568,6 +603,7 @@ int RunConvert(const Options& options)
         return ExitFileFailed;
     }
     WarnDamage(name, converted.Damage);
+    if (!converted.Warning.empty()) std::fprintf(stderr, "kwjpeg: %s: warning: %s\n", name.c_str(), converted.Warning.c_str());
     if (!options.Quiet && !standardOutput) std::printf("wrote %s\n", out.c_str());
     return ExitOk;
 }

@@ -24,6 +24,25 @@ struct ITypeInfo; // opaque here: type information is not served on this platfor
 
 struct tagVARIANT;
 typedef tagVARIANT VARIANT;
+
+typedef struct tagSAFEARRAYBOUND {
+    ULONG cElements;
+    LONG lLbound;
+} SAFEARRAYBOUND;
+
+// Only one-dimensional arrays of plain values are made here (SafeArrayCreateVector).
+typedef struct tagSAFEARRAY {
+    USHORT cDims;
+    USHORT fFeatures;
+    ULONG cbElements;
+    ULONG cLocks;
+    PVOID pvData;
+    SAFEARRAYBOUND rgsabound[1];
+} SAFEARRAY;
+static_assert(sizeof(SAFEARRAY) == (sizeof(void*) == 8 ? 32 : 24), "SAFEARRAY must have the Windows layout");
+
+#define FADF_HAVEVARTYPE 0x0080
+#define FADF_CREATEVECTOR 0x2000
 typedef VARIANT VARIANTARG;
 
 enum VARENUM {
@@ -74,6 +93,7 @@ struct tagVARIANT {
         BSTR bstrVal;
         IUnknown* punkVal;
         IDispatch* pdispVal;
+        SAFEARRAY* parray;
         CHAR cVal;
         USHORT uiVal;
         ULONG ulVal;
@@ -261,6 +281,13 @@ KWPLATFORM_API UINT SysStringByteLen(BSTR bstr);
 KWPLATFORM_API void VariantInit(VARIANTARG* pvarg);
 KWPLATFORM_API HRESULT VariantClear(VARIANTARG* pvarg);
 KWPLATFORM_API HRESULT VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
+
+KWPLATFORM_API SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, LONG lLbound, ULONG cElements);
+KWPLATFORM_API HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData);
+KWPLATFORM_API HRESULT SafeArrayUnaccessData(SAFEARRAY* psa);
+KWPLATFORM_API HRESULT SafeArrayGetLBound(SAFEARRAY* psa, UINT nDim, LONG* plLbound);
+KWPLATFORM_API HRESULT SafeArrayGetUBound(SAFEARRAY* psa, UINT nDim, LONG* plUbound);
+KWPLATFORM_API HRESULT SafeArrayDestroy(SAFEARRAY* psa);
 
 // ---------------------------------------------------------------- the COM runtime
 

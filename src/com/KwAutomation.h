@@ -112,6 +112,13 @@ public:
         vt = VT_BSTR;
         bstrVal = v;
     }
+    // Takes ownership of the array, whose elements are of the given type.
+    void SetArray(VARTYPE elementType, SAFEARRAY* v) noexcept
+    {
+        VariantClear(this);
+        vt = static_cast<VARTYPE>(VT_ARRAY | elementType);
+        parray = v;
+    }
     // Adds a reference of its own.
     void SetDispatch(IDispatch* v) noexcept
     {

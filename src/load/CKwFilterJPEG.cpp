@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "JpegSectionReader.h"
 #include "KwAutomation.h"
@@ -83,6 +84,7 @@ HRESULT STDMETHODCALLTYPE CKwFilterJPEG::OpenDocument(IKwDataObject* DataObject,
     m_ExifFound = 0;
     m_Orientation = 0;
     m_Damage[0] = '\0';
+    m_Profile.Clear();
 
     m_DataObject = KwComPtr<IKwDataObject>(DataObject);
     m_Document = KwComPtr<IKwDocument>(Document);
@@ -284,6 +286,8 @@ HRESULT CKwFilterJPEG::PublishAttributes(Stage stage, IKwContainer* node) noexce
         // Beyond the attributes every load publishes: only for a file that has them.
         {Stage::ImageLoaded, OnNode, OLESTR("Orientation"), AttributeTypePlain,
          [](Filter f, KwVariant& v) noexcept { if (f.m_Orientation != 0) v.SetI4(f.m_Orientation); }},
+        {Stage::ImageLoaded, OnNode, OLESTR("ICCProfile"), AttributeTypePlain,
+         [](Filter f, KwVariant& v) noexcept { f.m_Profile.ToVariant(v); }},
         {Stage::ImageLoaded, OnNode, OLESTR("Damage"), AttributeTypeInfo,
          [](Filter f, KwVariant& v) noexcept { if (f.m_Damage[0] != '\0') v.SetBstr(KwNarrowToBstr(f.m_Damage)); }},
     };
@@ -293,6 +297,7 @@ HRESULT CKwFilterJPEG::PublishAttributes(Stage stage, IKwContainer* node) noexce
         attribute.Value(*this, value);
         if (value.vt == VT_EMPTY) continue;
         if (value.vt == VT_BSTR && !value.bstrVal) return E_OUTOFMEMORY;
+        if ((value.vt & VT_ARRAY) && !value.parray) return E_OUTOFMEMORY;
         const HRESULT hr = attribute.OnDocument ? PutNamed(m_Document.Get(), attribute.Name, value, attribute.Type)
                                                 : PutNamed(node, attribute.Name, value, attribute.Type);
         if (FAILED(hr)) return hr;
@@ -303,6 +308,7 @@ HRESULT CKwFilterJPEG::PublishAttributes(Stage stage, IKwContainer* node) noexce
 HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
 {
     m_Damage[0] = '\0';
+    m_Profile.Clear();
     SeekToStart(m_Stream.Get());
     {
         JpegMetadata metadata;
@@ -348,6 +354,7 @@ HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
     m_Width = session.Width();
     m_Height = session.Height();
     m_BitsPerPixel = session.BitsPerPixel();
+    m_Profile = std::move(session.Profile());
     hr = session.Start();
     if (FAILED(hr)) return hr;
 

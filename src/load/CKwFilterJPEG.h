@@ -4,6 +4,7 @@
 
 #include "CKwFilterSupport.h"
 #include "IKwFilterImpl.h"
+#include "KwIccProfile.h"
 #include "KwComPtr.h"
 
 class CKwFilterJPEG final : public IKwFilterImpl<CKwFilterJPEG, &CLSID_KwFilterJPEG>, public CKwFilterSupport {
@@ -48,6 +49,8 @@ private:
     // none) and what the codec said of damaged data (empty when nothing).
     LONG m_Orientation;
     char m_Damage[DamageTextSize];
+    // The colour profile the file embeds, of the last load (empty when none).
+    KwIccProfile m_Profile;
     KwComPtr<IKwDataObject> m_DataObject;
     KwComPtr<IStream> m_Stream;
     KwComPtr<IKwDocument> m_Document;

@@ -25,7 +25,10 @@ HRESULT KwDecodeSession::Open(CKwFilterJPEG* owner) noexcept
     m_Created = true;
     if (!KwLoadErrorManager::CreateDecompress(&m_Codec)) return E_FAIL;
     if (!KwLoadErrorManager::InstallSource(&m_Codec, owner)) return E_FAIL;
+    m_ProfileChunks.Watch(&m_Codec);
     if (!KwLoadErrorManager::ReadHeader(&m_Codec)) return E_FAIL;
+    const HRESULT profile = m_ProfileChunks.Assemble(&m_Codec, m_Profile);
+    if (FAILED(profile)) return profile;
     if (m_Codec.image_width == 0 || m_Codec.image_height == 0) return E_FAIL;
     // Keeps the stride and the progress value within 32-bit arithmetic (the codec's own limit is far lower).
     if (m_Codec.image_width > 0x7FFFFFFFu / 32 || m_Codec.image_height > 0x7FFFFFFFu / 100) return E_FAIL;

@@ -9,6 +9,8 @@
 #pragma once
 
 #include "KwDecodeBudget.h"
+#include "KwIccCollector.h"
+#include "KwIccProfile.h"
 #include "KwLoadErrorManager.h"
 #include "KwMemory.h"
 #include "KwPlatform.h"
@@ -23,11 +25,13 @@ public:
     KwDecodeSession& operator=(const KwDecodeSession&) = delete;
 
     // Creates the decompressor, attaches the owner's stream and reads the
-    // header. E_FAIL for a file the codec refuses, an empty image or one too
-    // large for the host's 32-bit row arithmetic.
+    // header with its colour profile. E_FAIL for a file the codec refuses, an
+    // empty image or one too large for the host's 32-bit row arithmetic;
+    // E_OUTOFMEMORY when the profile cannot be kept.
     HRESULT Open(CKwFilterJPEG* owner) noexcept;
 
-    // Valid after Open.
+    // Valid after Open. The profile may be taken over.
+    KwIccProfile& Profile() noexcept { return m_Profile; }
     LONG Width() const noexcept { return m_Width; }
     LONG Height() const noexcept { return m_Height; }
     LONG BitsPerPixel() const noexcept { return m_BitsPerPixel; }
@@ -80,6 +84,8 @@ private:
 
     // Rows of the last read, at least a host row long each and zeroed once,
     // so that rows needing no conversion reach the host with zero padding.
+    KwIccCollector m_ProfileChunks;
+    KwIccProfile m_Profile;
     int m_BufferRows;
     std::size_t m_RowSize;
     KwBuffer<unsigned char> m_DecodeRows;

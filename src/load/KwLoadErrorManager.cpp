@@ -34,6 +34,7 @@ static void KwLoadEmitMessage(j_common_ptr cinfo, int level)
     if (level >= 0) return;
     switch (cinfo->err->msg_code) {
     case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_ICC:
     case JWRN_BOGUS_PROGRESSION:
     case JWRN_EXTRANEOUS_DATA:
     case JWRN_HIT_MARKER:

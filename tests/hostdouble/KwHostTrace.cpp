@@ -22,10 +22,10 @@ thread_local KwCallState* t_Call = nullptr;
 KwHostDoubleContext& Double(KwHostObject& object) { return static_cast<KwHostDoubleContext&>(object.Context()); }
 
 // A copy that keeps no object alive: interface values keep their type but not
-// the object; BYREF and ARRAY values become VT_EMPTY.
+// the object; what the host keeps no copy of becomes VT_EMPTY.
 KwHostVariant Detached(const VARIANT& value)
 {
-    if ((value.vt & (VT_BYREF | VT_ARRAY)) != 0) return KwHostVariant();
+    if (!KwHostVariant::Keeps(value.vt)) return KwHostVariant();
     if (value.vt == VT_DISPATCH || value.vt == VT_UNKNOWN) {
         VARIANT typeOnly;
         VariantInit(&typeOnly);

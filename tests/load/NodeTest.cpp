@@ -273,6 +273,41 @@ TEST_F(NodeTest, ExifAndResolutionBelongToTheirDocument)
     EXPECT_EQ(laterNode->FindAttribute("Orientation"), nullptr);
 }
 
+TEST_F(NodeTest, ProfileChunksAreJoinedInSequenceOrderAndABrokenSequenceIsDamage)
+{
+    auto chunk = [](int sequence, int count, const char* data) {
+        const std::string payload = std::string("ICC_PROFILE", 12) + char(sequence) + char(count) + data;
+        return ExifBuilder::Section(0xE2, Bytes(payload.begin(), payload.end()));
+    };
+    // Stored second chunk first.
+    Bytes chunks = chunk(2, 2, "tail");
+    const Bytes first = chunk(1, 2, "head-");
+    chunks.insert(chunks.end(), first.begin(), first.end());
+    OpenAndLoad(ExifBuilder::InsertAfterSoi(TestJpeg::Make(TestJpeg::Options()), chunks));
+    const KwHostAttributeEntry* profile = NodeAttribute("ICCProfile");
+    ASSERT_NE(profile, nullptr);
+    LONG lower = -1;
+    ASSERT_EQ(SafeArrayGetLBound(profile->Value.Get().parray, 1, &lower), S_OK);
+    EXPECT_EQ(lower, 0);
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(KwHostVariant::Bytes(profile->Value.Get(), &bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "head-tail");
+    EXPECT_EQ(NodeAttribute("Damage"), nullptr);
+
+    // The first of two chunks alone, or a chunk of a count of none, makes no profile.
+    for (const Bytes& sections : {first, chunk(1, 0, "none")}) {
+        KwComPtr<KwHostDocument> broken = NewDocument();
+        KwComPtr<KwHostDataObject> data =
+            Bind(ExifBuilder::InsertAfterSoi(TestJpeg::Make(TestJpeg::Options()), sections), "b.jpg");
+        ASSERT_EQ(filter->OpenDocument(data.Get(), broken.Get(), nullptr), S_OK);
+        ASSERT_EQ(filter->GetNode(Empty(), VARIANT_TRUE, nullptr), S_OK);
+        KwHostNode* node = broken->Contents()->FindNode(1);
+        EXPECT_EQ(node->FindAttribute("ICCProfile"), nullptr);
+        ASSERT_NE(node->FindAttribute("Damage"), nullptr);
+        EXPECT_EQ(node->FindAttribute("Damage")->Value.ValueText(), "Corrupt JPEG data: bad ICC marker");
+    }
+}
+
 TEST_F(NodeTest, WithoutTheAttributeClassExifIsSkipped)
 {
     ExifBuilder exif;

@@ -1,4 +1,5 @@
 // BSTR layout and VARIANT ownership, as OLE Automation defines them.
+#include "ByteArrayProbe.h"
 #include "KwPlatformTestSupport.h"
 
 namespace {
@@ -198,4 +199,12 @@ TEST(TaskMemory, AllocatesEvenZeroBytes)
     EXPECT_NE(p, nullptr);
     CoTaskMemFree(p);
     CoTaskMemFree(nullptr);
+}
+
+TEST(SafeArray, ByteVectorIsBoundedLockedAndCopiedDeep)
+{
+    EXPECT_EQ(KwByteArrayFault(), "");
+    // Past what a 32-bit size holds, and element types no array is made of here.
+    EXPECT_EQ(SafeArrayCreateVector(VT_UI1, 0, 0xFFFFFFFFu), nullptr);
+    EXPECT_EQ(SafeArrayCreateVector(VT_BSTR, 0, 1), nullptr);
 }

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -465,8 +466,9 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
     for (const auto& c : cases) {
         const std::string base = Scratch() + "/tail-" + c.first, image = base + "." + c.first;
         ASSERT_EQ(Tool("convert -q " + jpg + " " + image).Status, 0);
-        ASSERT_EQ(Tool("convert -q " + image + " " + base + ".ppm").Status, 0);
-        EXPECT_TRUE(ReadFile(base + ".ppm") == samples) << c.first << " written and read back";
+        // Into a file of its own: the PPM case would otherwise name its input.
+        ASSERT_EQ(Tool("convert -q " + image + " " + base + "-back.ppm").Status, 0);
+        EXPECT_TRUE(ReadFile(base + "-back.ppm") == samples) << c.first << " written and read back";
         ASSERT_EQ(Tool("convert -q " + image + " " + base + ".jpg").Status, 0);
         const std::string whole = ReadFile(base + ".jpg");
 
@@ -576,6 +578,25 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
     const int sub = exif.AddDirectory();
     exif.AddShort(0, 0x0112, 6).AddLink(0, 0x8769, sub).AddRational(sub, 0x829A, 1, 4000);
     WriteFile(dir + "/camera.jpg", ExifBuilder::InsertAfterSoi(jpeg, ExifBuilder::App1(exif.Payload())));
+    // What a JPEG of it keeps: the same block, upright.
+    ExifBuilder upright;
+    const int uprightSub = upright.AddDirectory();
+    upright.AddShort(0, 0x0112, 1).AddLink(0, 0x8769, uprightSub).AddRational(uprightSub, 0x829A, 1, 4000);
+    const TestJpeg::Bytes uprightApp1 = ExifBuilder::App1(upright.Payload());
+    symlink("dpi300.jpg", (dir + "/link.jpg").c_str());
+    // A version 2 RGB display profile of 164 bytes described "Test P3", in one APP2 chunk after the JFIF header.
+    TestJpeg::Bytes profile(164, 0);
+    auto be32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) profile[at + size_t(i)] = uint8_t(v >> (24 - 8 * i)); };
+    auto text = [&](size_t at, const char* t) { std::copy(t, t + std::strlen(t), profile.begin() + std::ptrdiff_t(at)); };
+    be32(0, 164), be32(8, 0x02100000), text(12, "mntrRGB XYZ "), text(36, "acsp");
+    be32(68, 0xF6D6), be32(72, 0x10000), be32(76, 0xD32D), be32(128, 1), text(132, "desc"), be32(136, 144), be32(140, 20);
+    text(144, "desc"), be32(152, 8), text(156, "Test P3");
+    TestJpeg::Bytes iccChunk = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+    iccChunk.insert(iccChunk.end(), profile.begin(), profile.end());
+    const TestJpeg::Bytes app2 = ExifBuilder::Section(0xE2, iccChunk);
+    TestJpeg::Bytes withProfile = jpeg;
+    withProfile.insert(withProfile.begin() + 20, app2.begin(), app2.end()); // SOI and the 18 bytes of APP0
+    WriteFile(dir + "/icc.jpg", withProfile);
     // Kinds the codec does not decode, told by their frame header: SOF3, 12-bit samples, SOF5.
     const unsigned char sof0[] = {0xFF, 0xC0};
     const size_t frame = size_t(std::search(jpeg.begin(), jpeg.end(), std::begin(sof0), std::end(sof0)) - jpeg.begin());
@@ -670,6 +691,14 @@ TEST_F(KwjpegTool, CommandsTellTheTruthAndRefuseWhatTheyCannotDo)
         {"convert alpha.bmp alphab.ppm", 0, {}, {}, {}, "alphab.ppm", onWhite, 0},
         {"info alpha.png", 1, {}, {"alpha.png: the file is a PNG file, not a JPEG"}, {}, "", "", 0},
         {"info --json cut-early.jpg", 1, {"\"error\":\"the file ends before its image data"}, {"cut-early.jpg: the file ends before its image data"}, {}, "", "", 0},
+        // Never onto itself, through a link too; JPEG to JPEG keeps the EXIF block, upright.
+        {"convert link.jpg dpi300.jpg", 2, {}, {"link.jpg and dpi300.jpg are the same file"}, {}, "dpi300.jpg", std::string(jpeg.begin(), jpeg.end()), 0},
+        {"convert camera.jpg camera-again.jpg", 0, {}, {}, {}, "camera-again.jpg", std::string(uprightApp1.begin(), uprightApp1.end()), 0},
+        // The colour profile: told, and kept byte for byte through PNG back into JPEG, right after the JFIF header.
+        {"info --json icc.jpg", 0, {"\"ICCProfile\":{\"bytes\":164,\"description\":\"Test P3\"}"}, {}, {}, "", "", 0},
+        {"convert icc.jpg icc.png", 0, {}, {}, {}, "icc.png", "iCCPICC Profile", 0},
+        {"convert icc.png icc-again.jpg", 0, {}, {}, {}, "icc-again.jpg", jfif300 + std::string(2, '\0') + std::string(app2.begin(), app2.end()), 0},
+        {"convert icc.jpg icc.ppm", 0, {}, {"icc.jpg: warning: the colour profile is left out"}, {}, "", "", 0},
         // Damage: told on standard error and in the JSON, and still a success.
         {"info --json cut.jpg", 0, {"\"warnings\":[\"Premature end of JPEG file"}, {"cut.jpg: warning: damaged JPEG data: Premature end of JPEG file"}, {}, "", "", 0},
         {"convert cut.jpg cut.ppm", 0, {}, {"cut.jpg: warning: damaged JPEG data"}, {}, "cut.ppm", "P6\n400 300\n", 0},

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ByteArrayProbe.h"
 #include "KwCheck.h"
 #include "KwPlatform.h"
 #include "KwWindowsChecks.h"
@@ -24,6 +25,9 @@ int main(int argc, char** argv)
         KwCheckLibraryFile();
         KwCheckTypeLibrary();
         KwCheckFilters();
+        KwCheck::Case("byte array of oleaut32");
+        const std::string fault = KwByteArrayFault();
+        KwCheck::That(fault.empty(), "made, bounded, locked, copied and freed as the host keeps it", fault);
     } else if (phase == "unregistered") {
         KwCheckRemoval();
     } else if (phase == "shared") {
