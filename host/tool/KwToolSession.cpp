@@ -102,7 +102,7 @@ bool KwToolSession::Start(std::string& error)
 }
 
 // What the tool can tell of a file the filter refused: a kind of JPEG the codec
-// does not decode, or a size above the host's pixel limit.
+// does not decode, a size above the host's pixel limit, or too little memory.
 std::string KwToolSession::WhyRefused(IStream* stream, HRESULT hr) const
 {
     JpegFrameHeader frame;
@@ -114,6 +114,10 @@ std::string KwToolSession::WhyRefused(IStream* stream, HRESULT hr) const
         return "the image has " + std::to_string(frame.Width) + " x " + std::to_string(frame.Height) + " = " +
                std::to_string(pixels) + " pixels, more than the limit of " + std::to_string(m_PixelLimit) +
                " (--max-pixels)";
+    // Past the pixel limit's check, a shortage of memory is the decoder's.
+    if (hr == E_OUTOFMEMORY)
+        return "decoding the image of " + std::to_string(frame.Width) + " x " + std::to_string(frame.Height) +
+               " pixels needs more memory than the decoder could have";
     return std::string();
 }
 

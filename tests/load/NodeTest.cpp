@@ -1,5 +1,7 @@
 // GetNode: node selectors, the node's life, failures of the host, the node's
 // attributes with the resolution rule, EXIF, and calls from a sink during a load.
+#include <algorithm>
+
 #include "ExifBuilder.h"
 #include "KwHostDouble.h"
 #include "KwHostEventSink.h"
@@ -342,6 +344,23 @@ TEST_F(NodeTest, OneLoadMakesTheseHostCallsInOrder)
         raster + ".EndObject() -> S_OK",
     };
     EXPECT_EQ(calls, expected);
+
+    // A progressive file: the host is asked for the storage as soon as the
+    // header is read, before the scans (the rest of the file) are.
+    options.Kind = TestJpeg::Rgb;
+    options.Width = options.Height = 128;
+    options.Progressive = true;
+    ASSERT_EQ(Open(TestJpeg::Make(options)), S_OK);
+    KwHostDouble(context).Log().Clear();
+    ASSERT_EQ(Load(), S_OK);
+    calls.clear();
+    for (const KwHostCall& call : KwHostDouble(context).Log().Calls()) calls.push_back(call.Text);
+    const auto decode = std::find(calls.begin(), calls.end(), node + ".CreateChild(\"\", VT_I2 1202, Protected 0) -> S_OK");
+    ASSERT_LT(decode + 3, calls.end());
+    EXPECT_EQ(std::vector<std::string>(decode + 1, decode + 4),
+              (std::vector<std::string>{"stream.Read(4096 bytes, 4096 read) -> S_OK",
+                                        raster + ".CreateRasterStorage(128, 128, 24, 0, 0, \"JPEG\", 0, null) -> S_OK",
+                                        "stream.Read(4096 bytes, 4096 read) -> S_OK"}));
 }
 
 TEST_F(NodeTest, SinkCannotDisturbARunningLoad)
