@@ -316,6 +316,8 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
         }
         const bool oriented = metadata.HasExif && metadata.Orientation >= 1 && metadata.Orientation <= 8;
         m_Orientation = oriented ? metadata.Orientation : 0;
+        // The start of the resolution rule: a usable JFIF density still wins.
+        if (metadata.HasExif) KwApplyExifResolution(metadata, &m_LpiX, &m_LpiY);
     }
     SeekToStart(m_Stream.Get());
 
