@@ -60,7 +60,8 @@ int main(int argc, char** argv)
         KwComPtr<IKwFilter> filter;
         KwComPtr<KwHostEventSink> sink;
         if (FAILED(engine.CreateMemoryStream(file.data(), file.size(), stream.Receive())) ||
-            FAILED(KwCreateComObject<CKwFilterJPEG>(nullptr, IID_IKwFilter, reinterpret_cast<void**>(filter.Receive()))) ||
+            FAILED(KwCreateComObject<CKwFilterJPEG>(nullptr, IID_IKwFilter,
+                                                    reinterpret_cast<void**>(filter.Receive()))) ||
             FAILED(KwHostEventSink::Create(sink.Receive())) || FAILED(sink->Connect(filter.Get()))) {
             std::fprintf(stderr, "kwbench_events: cannot set up the load\n");
             status = 2;
@@ -81,8 +82,9 @@ int main(int argc, char** argv)
             sink->Disconnect(filter.Get());
             auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
             const double first = scanEvents.empty() ? 0.0 : ms(scanEvents.front() - start);
-            const double between =
-                scanEvents.size() < 2 ? 0.0 : ms(scanEvents.back() - scanEvents.front()) / double(scanEvents.size() - 1);
+            const double between = scanEvents.size() < 2 ? 0.0
+                                                          : ms(scanEvents.back() - scanEvents.front()) /
+                                                                double(scanEvents.size() - 1);
             std::printf("0x%08X %zu %.1f %.1f %.1f\n", static_cast<unsigned>(hr), scanEvents.size(), first, between,
                         ms(end - start));
         }

@@ -168,6 +168,7 @@ HRESULT KwDecodeSession::Finish() noexcept
     // Met after every row was handed over (a second frame header, a scan
     // after the only scan of a sequential file): the image is whole, the file
     // is damaged.
-    if (m_Errors.DamageCount++ == 0) m_Errors.FormatStandard(reinterpret_cast<j_common_ptr>(&m_Codec), m_Errors.Damage);
+    if (m_Errors.DamageCount++ == 0)
+        m_Errors.FormatStandard(reinterpret_cast<j_common_ptr>(&m_Codec), m_Errors.Damage);
     return E_FAIL;
 }

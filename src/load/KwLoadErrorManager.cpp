@@ -116,7 +116,7 @@ void KwLoadErrorManager::AllowMemory(j_decompress_ptr cinfo, std::uint64_t bytes
     const KwLoadErrorManager* manager = ManagerOf(reinterpret_cast<j_common_ptr>(cinfo));
     // The codec's limit is a long, 32 bits on some systems: beyond it, the codec refuses for memory.
     const std::uint64_t most = static_cast<std::uint64_t>(LONG_MAX);
-    std::uint64_t limit = bytes < most - HeaderMemory ? bytes + HeaderMemory : most;
+    std::uint64_t limit = bytes < most - MemoryMargin ? bytes + MemoryMargin : most;
     if (manager->OuterMemoryLimit > 0 && static_cast<std::uint64_t>(manager->OuterMemoryLimit) < limit)
         limit = static_cast<std::uint64_t>(manager->OuterMemoryLimit);
     cinfo->mem->max_memory_to_use = static_cast<long>(limit);

@@ -23,11 +23,11 @@ class KwDecodeBudget;
 
 class KwLoadErrorManager {
 public:
-    // What the codec may take before the host has accepted the image: the
-    // header needs tables only. Once the host has accepted the image, the
-    // codec may take its whole-image coefficients and this margin (rows,
-    // tables). A lower limit set through the codec's JPEGMEM variable is kept.
-    static const long HeaderMemory = 64L << 20;
+    // All the codec may take before the host has accepted the image (the
+    // header needs tables only); once it has, the codec may take the image's
+    // whole-image coefficients and this margin (rows, tables). A lower limit
+    // set through the codec's JPEGMEM variable is kept.
+    static const long MemoryMargin = 64L << 20;
 
     // The question to the host while the scans are read: true to stop the decode.
     using ScanEventHandler = bool (*)(void* context) noexcept;

@@ -374,7 +374,8 @@ TEST_F(NodeTest, OneLoadMakesTheseHostCallsInOrder)
     ASSERT_EQ(Load(), S_OK);
     calls.clear();
     for (const KwHostCall& call : KwHostDouble(context).Log().Calls()) calls.push_back(call.Text);
-    const auto decode = std::find(calls.begin(), calls.end(), node + ".CreateChild(\"\", VT_I2 1202, Protected 0) -> S_OK");
+    const auto decode =
+        std::find(calls.begin(), calls.end(), node + ".CreateChild(\"\", VT_I2 1202, Protected 0) -> S_OK");
     ASSERT_LT(decode + 3, calls.end());
     EXPECT_EQ(std::vector<std::string>(decode + 1, decode + 4),
               (std::vector<std::string>{"stream.Read(4096 bytes, 4096 read) -> S_OK",

@@ -167,7 +167,9 @@ TEST_F(HostileFileTest, ScanCountIsBounded)
         std::unique_ptr<LoadRun> run = RunLoad(ManyScans(64, 64, limit + 1));
         EXPECT_EQ(run->node, E_FAIL) << "one scan past the bound";
         ExpectFailedLoad(*run, "one scan past the bound");
-        EXPECT_TRUE(run->Raster() == nullptr || !run->Raster()->HasStorage());
+        // The host accepted the image before any scan was read; no row reached it.
+        ASSERT_NE(run->Raster(), nullptr);
+        EXPECT_EQ(run->Raster()->RowsDelivered(), 0);
     }
     ExpectNothingLeft("past the bound");
     {
@@ -206,7 +208,8 @@ TEST_F(HostileFileTest, ScanCountIsBounded)
         std::unique_ptr<LoadRun> run = RunLoad(dear);
         EXPECT_EQ(run->node, E_FAIL) << "scans past the work bound";
         ExpectFailedLoad(*run, "scans past the work bound");
-        EXPECT_TRUE(run->Raster() == nullptr || !run->Raster()->HasStorage());
+        ASSERT_NE(run->Raster(), nullptr);
+        EXPECT_EQ(run->Raster()->RowsDelivered(), 0);
         EXPECT_EQ(RunLoad(EmptyScans(64, 64, 3, false, repeated))->node, E_FAIL) << "three first passes";
     }
     ExpectNothingLeft("past the work bound");
