@@ -2,7 +2,7 @@
 # The load filter's decode-work bound against real and crafted files, through
 # the built `kwjpeg info`, with djpeg on the same file for comparison.
 #
-#   bench/decode_budget.sh [--quick] [BUILD_DIR]      (default BUILD_DIR: build)
+#   bench/decode_budget.sh [--quick | --host-word] [BUILD_DIR]      (default BUILD_DIR: build)
 #
 # Real files are made from a public photograph of Debian's mate-backgrounds,
 # tiled to size: -progressive and -arithmetic -progressive at 16, 36 and 100 MP
@@ -15,14 +15,26 @@
 # ordinary file of the same size. --quick leaves out the 36, 50 and 100 MP
 # files.
 #
+# Then the host's word on the dearest crafted file (4 components, arithmetic,
+# restart interval 1, 4096 empty scans) at 4 and 16 MP: the time to a refusal
+# under --max-pixels 1000000 (the host is asked before any scan is read), the
+# whole load, and, with kwbench_events built (-DKW_BUILD_BENCH=ON), the
+# progress events while the scans are read: how many, the time to the first
+# (where a host that answers abort gets its answer), and between two.
+# --host-word runs only this part.
+#
 # Times are CPU seconds (user + system) of each process; djpeg and kwjpeg run
 # one after the other on each file, in alternating order. Everything is made
 # in a scratch folder under /tmp (up to some 2 GB at a time) and removed.
 set -euo pipefail
 
 quick=0
+hostword=0
 if [ "${1:-}" = "--quick" ]; then
   quick=1
+  shift
+elif [ "${1:-}" = "--host-word" ]; then
+  hostword=1
   shift
 fi
 here=$(cd "$(dirname "$0")" && pwd)
@@ -139,6 +151,55 @@ base() {
 }
 
 echo "decode_budget: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) at the start"
+
+# The host's word before and during the scans of the dearest crafted file.
+host_word() {
+  local walk=() c k mp side refusal line
+  for c in 0 1 2 3; do
+    for k in $(seq 0 63); do
+      walk+=("$c:$k:$k:0:1" "$c:$k:$k:0:1")
+      for _ in $(seq 14); do walk+=("$c:$k:$k:1:0"); done
+    done
+  done
+  echo
+  echo "the host's word: 4 components, arithmetic, restart interval 1, 4096 empty scans (djpeg stopped after 300 s):"
+  printf '%-44s %6s %5s  %-14s   %-14s   %s\n' "file" "MB" "scans" "kwjpeg: CPU s" "djpeg: CPU s" "verdict"
+  for size in 4:2000 16:4000; do
+    IFS=: read -r mp side <<< "$size"
+    "$craft" empty "$side" "$side" 4 1,1 1 "$work/f.jpg" "${walk[@]}"
+    refusal=$(python3 "$work/run.py" 600 "$kwjpeg" --quiet --library "$library" --max-pixels 1000000 info "$work/f.jpg")
+    local verdict=good
+    # Refused at once: no scan is read.
+    if [ "${refusal%% *}" != fail ] ||
+      [ "$(python3 -c 'import sys; print(int(float(sys.argv[1]) > 0.5))' "${refusal##* }")" = 1 ]; then
+      verdict=WRONG
+      failures=$((failures + 1))
+    fi
+    printf '%-44s %6s %5s  %-6s %7s   %-14s   %s\n' "${mp} MP, refused under --max-pixels 1000000" 0 \
+      "$(scans "$work/f.jpg")" "${refusal%% *}" "${refusal##* }" "-" "$verdict"
+    measure "${mp} MP, loaded" "$work/f.jpg" ok 300
+    if [ -x "$events" ]; then
+      # result, events before the first row, ms to the first, ms between two, ms in all (wall time)
+      read -r -a line <<< "$("$events" "$work/f.jpg")"
+      echo "    events while the scans are read: ${line[1]}, the first after ${line[2]} ms," \
+        "then every ${line[3]} ms (wall)"
+      read -r -a line <<< "$("$events" "$work/f.jpg" --abort)"
+      echo "    abort answered at the first event: ${line[0]} after ${line[4]} ms (wall)"
+      [ "${line[0]}" = 0x80004004 ] || { echo "    WRONG: the abort did not end the load"; failures=$((failures + 1)); }
+    fi
+  done
+  rm -f "$work/f.jpg"
+}
+events=$build/bench/kwbench_events
+[ -x "$events" ] || echo "decode_budget: $events is not built (-DKW_BUILD_BENCH=ON): no event figures"
+if [ $hostword = 1 ]; then
+  host_word
+  echo
+  echo "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; $failures wrong"
+  [ $failures = 0 ]
+  exit
+fi
+
 printf '%-44s %6s %5s  %-14s   %-14s   %s\n' "file" "MB" "scans" "kwjpeg: CPU s" "djpeg: CPU s" "verdict"
 
 sizes="16:4000:4000 36:6000:6000 50:7072:7072 100:10000:10000"
@@ -207,6 +268,8 @@ tile 4000 4000 | cjpeg -quality 90 -sample 1x1 -progressive > "$work/f.jpg"
 measure "16 MP 4:4:4 photograph, progressive" "$work/f.jpg" ok
 "$craft" empty 4000 4000 3 1 1 "$work/f.jpg" "${walk[@]}"
 measure "16 MP arithmetic, 3072 empty scans" "$work/f.jpg" ok
+
+host_word
 
 echo
 echo "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end; $failures wrong"

@@ -16,11 +16,12 @@
  *       the same coefficients, progressive, one coefficient a scan, each visited
  *       in as many first passes and refinements as the load filter's free
  *       count allows: the dearest file within its bound.
- *   empty WIDTH HEIGHT COMPONENTS ARITH REPEATS OUT.jpg SCAN...
+ *   empty WIDTH HEIGHT COMPONENTS ARITH[,RESTART] REPEATS OUT.jpg SCAN...
  *       a progressive frame whose scans hold no entropy data at all (the codec
  *       decodes what it has to from nothing); each SCAN is COMPS:SS:SE:AH:AL
  *       (COMPS a list of component indexes, e.g. 012), the list written REPEATS
- *       times.
+ *       times. RESTART, when given, is the restart interval in MCUs (each
+ *       restart resets the decoder's state: the dearest way to walk a block).
  *
  * Built by the script with the system compiler against libjpeg. */
 #include <setjmp.h>
@@ -314,7 +315,10 @@ static int Empty(int argc, char** argv)
 {
     const int width = atoi(argv[2]), height = atoi(argv[3]), components = atoi(argv[4]), arith = atoi(argv[5]),
               repeats = atoi(argv[6]);
+    const char* restartText = strchr(argv[5], ',');
+    const int restart = restartText ? atoi(restartText + 1) : 0;
     const char* out = argv[7];
+    if (restart < 0 || restart > 65535) Fail("bad restart interval");
     if (width < 1 || height < 1 || width > 65500 || height > 65500 || components < 1 || components > 4 ||
         repeats < 1 || repeats > 100000)
         Fail("bad empty arguments");
@@ -344,6 +348,11 @@ static int Empty(int argc, char** argv)
         PutMarker(f, 0xC4, 20);
         const unsigned char ac[18] = {0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00};
         Put(f, ac, 18);
+    }
+    if (restart > 0) {
+        PutMarker(f, 0xDD, 4);
+        const unsigned char interval[2] = {(unsigned char)(restart >> 8), (unsigned char)restart};
+        Put(f, interval, 2);
     }
     for (int r = 0; r < repeats; ++r)
         for (int i = 8; i < argc; ++i) {
@@ -378,6 +387,6 @@ int main(int argc, char** argv)
     if (argc >= 9 && strcmp(argv[1], "empty") == 0) return Empty(argc, argv);
     fprintf(stderr, "usage: decode_budget_craft cmyk IN.ppm OUT.jpg | planes IN.jpg OUT.jpg [arithmetic] |\n"
                     "       dense WIDTH HEIGHT REPEATS AH OUT.jpg | costly WIDTH HEIGHT OUT.jpg |\n"
-                    "       empty WIDTH HEIGHT COMPONENTS ARITH REPEATS OUT.jpg COMPS:SS:SE:AH:AL...\n");
+                    "       empty WIDTH HEIGHT COMPONENTS ARITH[,RESTART] REPEATS OUT.jpg COMPS:SS:SE:AH:AL...\n");
     return 2;
 }

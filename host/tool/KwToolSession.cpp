@@ -127,6 +127,10 @@ std::string KwToolSession::WhyRefused(IStream* stream, HRESULT hr) const
         if (hr == E_OUTOFMEMORY && m_PixelLimit &&
             !KwRasterImage::WithinPixelLimit(frame.Width, frame.Height, m_PixelLimit, overLimit))
             return overLimit;
+        // Past the pixel limit's check, a shortage of memory is the decoder's.
+        if (hr == E_OUTOFMEMORY)
+            return "decoding the image of " + std::to_string(frame.Width) + " x " + std::to_string(frame.Height) +
+                   " pixels needs more memory than the decoder could have";
     }
     if (frame.EndsBeforeScan) return "the file ends before its image data (it is cut short)";
     return std::string();

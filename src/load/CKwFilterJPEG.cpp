@@ -322,6 +322,8 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
         }
         const bool oriented = metadata.HasExif && metadata.Orientation >= 1 && metadata.Orientation <= 8;
         m_Orientation = oriented ? metadata.Orientation : 0;
+        // The start of the resolution rule: a usable JFIF density still wins.
+        if (metadata.HasExif) KwApplyExifResolution(metadata, &m_LpiX, &m_LpiY);
     }
     SeekToStart(m_Stream.Get());
 
@@ -344,8 +346,8 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
 }
 
 // Decodes the image into the host's raster block, firing a progress event every
-// ProgressInterval rows. S_OK when all rows went over; E_ABORT when a sink
-// stopped the load.
+// ProgressInterval rows, and now and then while the scans of a multi-scan file
+// are read. S_OK when all rows went over; E_ABORT when a sink stopped the load.
 HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
 {
     KwDecodeSession session;
@@ -355,10 +357,12 @@ HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
     m_Height = session.Height();
     m_BitsPerPixel = session.BitsPerPixel();
     m_Profile = std::move(session.Profile());
-    hr = session.Start();
-    if (FAILED(hr)) return hr;
 
+    // The host's consent comes before the codec's work: the header has told
+    // the size, and a refusal must cost no scan and no whole-image memory.
     hr = CreateStorage(raster);
+    if (FAILED(hr)) return hr;
+    hr = session.Start(AskToGoOn, this);
     if (FAILED(hr)) return hr;
     session.ApplyResolution(&m_LpiX, &m_LpiY);
 
@@ -378,13 +382,24 @@ HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
     }
     if (FAILED(hr)) return hr;
     // Every row is with the host now: what the codec meets after the last row
-    // (a marker cut off behind the final scan) leaves the image whole.
+    // (a marker cut off behind the final scan, a second frame header) leaves
+    // the image whole; the session counts it as damage.
     session.Finish();
     if (session.DamageCount() == 1)
         std::snprintf(m_Damage, sizeof(m_Damage), "%s", session.Damage());
     else if (session.DamageCount() > 1)
         std::snprintf(m_Damage, sizeof(m_Damage), "%s (%d warnings)", session.Damage(), session.DamageCount());
     return S_OK;
+}
+
+// Asked while the codec reads the scans, before any row exists: a progress
+// event of 0, whose abort answer stops the decode.
+bool CKwFilterJPEG::AskToGoOn(void* context) noexcept
+{
+    CKwFilterJPEG* filter = static_cast<CKwFilterJPEG*>(context);
+    VARIANT_BOOL abort = VARIANT_FALSE;
+    filter->m_Events.Fire_Progress(0, &abort);
+    return abort != VARIANT_FALSE;
 }
 
 // The host's storage for the image: 8-bit rows with a gray palette, or 24-bit B, G, R rows.

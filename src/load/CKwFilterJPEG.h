@@ -35,6 +35,7 @@ private:
     HRESULT PublishAttributes(Stage stage, IKwContainer* node) noexcept;
     HRESULT LoadNode(IKwContainer* node) noexcept;
     HRESULT Decode(IKwRasterBlock* raster) noexcept;
+    static bool AskToGoOn(void* context) noexcept;
     HRESULT CreateStorage(IKwRasterBlock* raster) noexcept;
 
     LONG m_Width;

@@ -6,6 +6,7 @@
 namespace {
 
 std::atomic<std::uint64_t> fixedAllowance{KwDecodeBudget::DefaultFixedAllowance};
+std::atomic<std::uint64_t> visitsPerEvent{KwDecodeBudget::DefaultVisitsPerEvent};
 
 } // namespace
 
@@ -14,9 +15,17 @@ std::uint64_t KwDecodeBudget::SetFixedAllowance(std::uint64_t visits) noexcept
     return fixedAllowance.exchange(visits);
 }
 
+std::uint64_t KwDecodeBudget::SetVisitsPerEvent(std::uint64_t visits) noexcept
+{
+    return visitsPerEvent.exchange(visits);
+}
+
 void KwDecodeBudget::Reset() noexcept
 {
     m_ChargedScan = 0;
+    m_RowVisits = 0;
+    m_VisitsSinceEvent = 0;
+    m_VisitsPerEvent = visitsPerEvent.load();
     m_AllowanceLeft = fixedAllowance.load();
     std::memset(m_Visits, 0, sizeof(m_Visits));
     std::memset(m_FirstPasses, 0, sizeof(m_FirstPasses));
@@ -58,5 +67,20 @@ bool KwDecodeBudget::Admits(j_decompress_ptr cinfo) noexcept
     }
     if (charge > m_AllowanceLeft) return false;
     m_AllowanceLeft -= charge;
+
+    // One call of the codec's input reads a row of MCUs of an interleaved
+    // scan, or as many rows of blocks as the component's vertical sampling
+    // of a scan of one component.
+    const unsigned rowsOfBlocks = cinfo->comps_in_scan == 1 ? unsigned(cinfo->cur_comp_info[0]->v_samp_factor) : 1u;
+    m_RowVisits = std::uint64_t(cinfo->MCUs_per_row) * unsigned(cinfo->blocks_in_MCU) * rowsOfBlocks *
+                  unsigned(last - first + 1);
+    return true;
+}
+
+bool KwDecodeBudget::EventDue() noexcept
+{
+    m_VisitsSinceEvent += m_RowVisits;
+    if (m_VisitsPerEvent == 0 || m_VisitsSinceEvent < m_VisitsPerEvent) return false;
+    m_VisitsSinceEvent = 0;
     return true;
 }

@@ -33,11 +33,42 @@ HRESULT KwDecodeSession::Open(CKwFilterJPEG* owner) noexcept
     // Keeps the stride and the progress value within 32-bit arithmetic (the codec's own limit is far lower).
     if (m_Codec.image_width > 0x7FFFFFFFu / 32 || m_Codec.image_height > 0x7FFFFFFFu / 100) return E_FAIL;
 
+    const bool gray = m_Codec.out_color_space == JCS_GRAYSCALE;
+    m_Cmyk = m_Codec.out_color_space == JCS_CMYK;
+    // Only gray, RGB and CMYK have a layout of ours (two components, or five and
+    // more, decode to no colour space the host could take).
+    m_Components = gray ? 1 : m_Cmyk ? 4 : m_Codec.out_color_space == JCS_RGB ? 3 : 0;
+    if (m_Components == 0) return E_FAIL;
+
     m_Width = static_cast<LONG>(m_Codec.image_width);
     m_Height = static_cast<LONG>(m_Codec.image_height);
-    m_BitsPerPixel = m_Codec.out_color_space == JCS_GRAYSCALE ? 8 : 24;
+    m_BitsPerPixel = gray ? 8 : 24;
     m_Stride = ((m_Width * m_BitsPerPixel + 31) / 32) * 4;
     return S_OK;
+}
+
+std::uint64_t KwDecodeSession::CoefficientBytes() const noexcept
+{
+    // As the codec lays them out: each component's blocks, rounded up to
+    // whole MCUs of its sampling, 64 coefficients of two bytes a block.
+    int maxH = 1, maxV = 1;
+    for (int i = 0; i < m_Codec.num_components; ++i) {
+        const jpeg_component_info& c = m_Codec.comp_info[i];
+        if (c.h_samp_factor > maxH) maxH = c.h_samp_factor;
+        if (c.v_samp_factor > maxV) maxV = c.v_samp_factor;
+    }
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < m_Codec.num_components; ++i) {
+        const jpeg_component_info& c = m_Codec.comp_info[i];
+        const std::uint64_t h = c.h_samp_factor > 0 ? unsigned(c.h_samp_factor) : 1u;
+        const std::uint64_t v = c.v_samp_factor > 0 ? unsigned(c.v_samp_factor) : 1u;
+        const std::uint64_t across = (std::uint64_t(m_Codec.image_width) * h + unsigned(maxH) * DCTSIZE - 1) /
+                                     (unsigned(maxH) * DCTSIZE);
+        const std::uint64_t down = (std::uint64_t(m_Codec.image_height) * v + unsigned(maxV) * DCTSIZE - 1) /
+                                   (unsigned(maxV) * DCTSIZE);
+        bytes += ((across + h - 1) / h * h) * ((down + v - 1) / v * v) * DCTSIZE2 * sizeof(JCOEF);
+    }
+    return bytes;
 }
 
 void KwDecodeSession::ApplyResolution(double* lpiX, double* lpiY) const noexcept
@@ -57,15 +88,12 @@ void KwDecodeSession::ApplyResolution(double* lpiX, double* lpiY) const noexcept
     }
 }
 
-HRESULT KwDecodeSession::Start() noexcept
+HRESULT KwDecodeSession::Start(KwLoadErrorManager::ScanEventHandler handler, void* context) noexcept
 {
     if (m_Width == 0) return E_UNEXPECTED;
-    const bool gray = m_Codec.out_color_space == JCS_GRAYSCALE;
-    m_Cmyk = m_Codec.out_color_space == JCS_CMYK;
-    // Only gray, RGB and CMYK have a layout of ours (two components, or five and
-    // more, decode to no colour space the host could take).
-    m_Components = gray ? 1 : m_Cmyk ? 4 : m_Codec.out_color_space == JCS_RGB ? 3 : 0;
-    if (m_Components == 0) return E_FAIL;
+    const bool gray = m_Components == 1;
+    // The host has accepted the image: the codec may take what it needs for it.
+    KwLoadErrorManager::AllowMemory(&m_Codec, CoefficientBytes());
 
     m_Codec.dct_method = JDCT_IFAST;
     m_Codec.dither_mode = JDITHER_NONE;
@@ -79,7 +107,7 @@ HRESULT KwDecodeSession::Start() noexcept
         m_RowsAsDecoded = true;
     }
 #endif
-    if (!KwLoadErrorManager::StartDecompress(&m_Codec)) return E_FAIL;
+    if (!KwLoadErrorManager::StartDecompress(&m_Codec, handler, context)) return m_Errors.FailureResult();
     // The decode buffer is sized from what the codec will write.
     if (m_Codec.output_components != m_Components || m_Codec.output_width != m_Codec.image_width ||
         m_Codec.output_height != m_Codec.image_height)
@@ -139,5 +167,11 @@ HRESULT KwDecodeSession::NextRow(unsigned char** row) noexcept
 HRESULT KwDecodeSession::Finish() noexcept
 {
     if (m_Codec.output_scanline < m_Codec.output_height) return E_UNEXPECTED;
-    return KwLoadErrorManager::FinishDecompress(&m_Codec) ? S_OK : E_FAIL;
+    if (KwLoadErrorManager::FinishDecompress(&m_Codec)) return S_OK;
+    // Met after every row was handed over (a second frame header, a scan
+    // after the only scan of a sequential file): the image is whole, the file
+    // is damaged.
+    if (m_Errors.DamageCount++ == 0)
+        m_Errors.FormatStandard(reinterpret_cast<j_common_ptr>(&m_Codec), m_Errors.Damage);
+    return E_FAIL;
 }

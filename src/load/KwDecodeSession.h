@@ -4,9 +4,13 @@
 // multiple of four bytes with zeros).
 //
 // The calls go in order: Open, Start, NextRow until it gives S_FALSE, Finish.
+// The host can refuse the image between Open and Start, before the codec has
+// read any scan or taken memory for the whole image.
 // A session dropped before Finish (an aborted load, a failure) only destroys
 // the decompressor, which is the codec's way to stop with rows unread.
 #pragma once
+
+#include <cstdint>
 
 #include "KwDecodeBudget.h"
 #include "KwIccCollector.h"
@@ -26,8 +30,9 @@ public:
 
     // Creates the decompressor, attaches the owner's stream and reads the
     // header with its colour profile. E_FAIL for a file the codec refuses, an
-    // empty image or one too large for the host's 32-bit row arithmetic;
-    // E_OUTOFMEMORY when the profile cannot be kept.
+    // empty image, one too large for the host's 32-bit row arithmetic, or a
+    // colour space the host has no layout for (two components, or five and
+    // more); E_OUTOFMEMORY when the profile cannot be kept.
     HRESULT Open(CKwFilterJPEG* owner) noexcept;
 
     // Valid after Open. The profile may be taken over.
@@ -41,26 +46,33 @@ public:
     // its density gives one.
     void ApplyResolution(double* lpiX, double* lpiY) const noexcept;
 
-    // Chooses the codec's output and starts decompressing (for a multi-scan
-    // file, the whole of its entropy decoding happens here). E_FAIL for a
-    // colour space the host has no layout for, or a fatal codec error.
-    HRESULT Start() noexcept;
+    // Lets the codec take the memory of the image the host accepted, chooses
+    // its output and starts decompressing (for a multi-scan file, the whole of
+    // its entropy decoding happens here, and the handler is asked now and
+    // then whether to stop). E_ABORT when the handler said stop,
+    // E_OUTOFMEMORY when the codec ran out of memory, E_FAIL for another
+    // fatal codec error.
+    HRESULT Start(KwLoadErrorManager::ScanEventHandler handler, void* context) noexcept;
 
     // The next row for the host: S_OK with *row valid until the next call,
     // S_FALSE after the last row, E_FAIL for a fatal codec error, E_OUTOFMEMORY
     // when the row buffers cannot be had (they are taken by the first call).
     HRESULT NextRow(unsigned char** row) noexcept;
 
-    // Ends the decompression after the last row; E_FAIL for a fatal codec error.
+    // Ends the decompression after the last row; E_FAIL for a fatal codec
+    // error, whose text then counts as damage.
     HRESULT Finish() noexcept;
 
-    // The codec's text of the first warning about damaged data so far, null
-    // when there was none, and how many such warnings it gave.
+    // The codec's text of the first warning about damaged data so far (or of
+    // the fatal error met after the last row), null when there was none, and
+    // how many such messages it gave.
     const char* Damage() const noexcept { return m_Errors.DamageCount ? m_Errors.Damage : nullptr; }
     int DamageCount() const noexcept { return m_Errors.DamageCount; }
 
 private:
     HRESULT AllocateRows() noexcept;
+    // Bytes of the codec's whole-image coefficient buffers for this frame.
+    std::uint64_t CoefficientBytes() const noexcept;
 
     // The decompressor points at the error manager, whose progress hook
     // points at the decompressor and asks the budget; none moves while the

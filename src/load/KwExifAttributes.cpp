@@ -97,3 +97,22 @@ HRESULT KwPublishExifAttributes(IKwDocument* document, const JpegMetadata& metad
         ok = out.PutInteger(OLESTR("ExifExposureProgram"), metadata.ExposureProgram);
     return ok ? S_OK : E_OUTOFMEMORY;
 }
+
+void KwApplyExifResolution(const JpegMetadata& metadata, double* lpiX, double* lpiY) noexcept
+{
+    double inches;
+    switch (metadata.ImageResolutionUnit) {
+    case 0: // absent: the standard's default, inches
+    case 2: inches = 1.0; break;
+    case 3: inches = 1 / 2.54; break;
+    case 4: inches = 1 / 25.4; break;
+    case 5: inches = 1 / 25400.0; break;
+    default: return; // no unit, or one we do not know
+    }
+    // Far beyond any scanner: a damaged value, not a resolution.
+    const double most = 1e6;
+    const double x = metadata.ImageXResolution / inches;
+    const double y = metadata.ImageYResolution / inches;
+    if (x > 10 && x <= most) *lpiX = x;
+    if (y > 10 && y <= most) *lpiY = y;
+}

@@ -10,3 +10,10 @@
 // created (nothing published); E_POINTER without a document; E_OUTOFMEMORY when
 // a name or text cannot be allocated (what was put before stays put).
 HRESULT KwPublishExifAttributes(IKwDocument* document, const JpegMetadata& metadata) noexcept;
+
+// Replaces each axis of the given resolution, in dots per inch, with the one
+// the EXIF block gives for the image (its first directory), where it gives a
+// usable one: resolution over the unit's length in inches, the unit inch when
+// none is stated. A resolution without a unit (code 1) is an aspect ratio,
+// and, as for the JFIF density, 10 dots per inch or less counts as none.
+void KwApplyExifResolution(const JpegMetadata& metadata, double* lpiX, double* lpiY) noexcept;

@@ -5,43 +5,58 @@
 // the decompressor and every buffer, cleans up on its ordinary path.
 //
 // Its progress hook also asks a work budget, which the decode owns, whether
-// the codec may go on (KwDecodeBudget), and it caps the codec's whole-image
-// buffers. Either ends the load as a fatal codec error.
+// the codec may go on (KwDecodeBudget), and while the scans of a multi-scan
+// file are read it asks the host at the budget's cadence whether to go on.
+// A refusal of either ends the codec call as a fatal codec error does.
 #pragma once
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 
 #include <jpeglib.h>
+
+#include "KwPlatform.h"
 
 class CKwFilterJPEG;
 class KwDecodeBudget;
 
 class KwLoadErrorManager {
 public:
-    // The codec's whole-image buffers (the coefficients of a progressive or
-    // multi-scan file, 2 to 6 bytes a pixel) are taken in jpeg_start_decompress,
-    // before the host can refuse the raster storage; a few header bytes could
-    // otherwise claim tens of gigabytes. 1 GiB keeps every progressive image
-    // the host's default raster limit (2^28 pixels) accepts in 4:2:0 or gray,
-    // and 4:4:4 colour up to about 180 megapixels. A lower limit set through
-    // the codec's JPEGMEM variable is kept.
-    static const long MaxCodecMemory = 1L << 30;
+    // All the codec may take before the host has accepted the image (the
+    // header needs tables only); once it has, the codec may take the image's
+    // whole-image coefficients and this margin (rows, tables). A lower limit
+    // set through the codec's JPEGMEM variable is kept.
+    static const long MemoryMargin = 64L << 20;
+
+    // The question to the host while the scans are read: true to stop the decode.
+    using ScanEventHandler = bool (*)(void* context) noexcept;
 
     // Fills the record with the codec's standard values, replaces the four
     // reporting routines with silent ones and makes it the error manager of
     // cinfo; the progress hook asks budget, which must outlive the decode.
     void Attach(j_decompress_ptr cinfo, KwDecodeBudget* budget) noexcept;
 
-    // Each returns false when the codec raised a fatal error during the call;
-    // CreateDecompress also starts the budget's count and sets up the memory bound.
+    // Each returns false when the codec raised a fatal error during the call
+    // (FailureResult tells which); CreateDecompress also starts the budget's
+    // count and sets the memory bound of the header. StartDecompress asks
+    // the handler, when there is one, at the budget's cadence.
     static bool CreateDecompress(j_decompress_ptr cinfo) noexcept;
     static bool InstallSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner) noexcept;
     static bool ReadHeader(j_decompress_ptr cinfo) noexcept;
-    static bool StartDecompress(j_decompress_ptr cinfo) noexcept;
+    static bool StartDecompress(j_decompress_ptr cinfo, ScanEventHandler handler, void* context) noexcept;
     static bool ReadScanlines(j_decompress_ptr cinfo, JSAMPARRAY rows, JDIMENSION maxRows,
                               JDIMENSION* rowsRead) noexcept;
     static bool FinishDecompress(j_decompress_ptr cinfo) noexcept;
+
+    // Lets the codec take what the image needs: bytes (its whole-image
+    // buffers) and the margin, unless a lower limit was set from outside.
+    static void AllowMemory(j_decompress_ptr cinfo, std::uint64_t bytes) noexcept;
+
+    // What the last fatal error of a wrapper means for the load: E_ABORT when
+    // the host answered abort, E_OUTOFMEMORY when the codec ran out of the
+    // memory it may take, else E_FAIL.
+    HRESULT FailureResult() const noexcept;
 
     // The codec's public record comes first: the codec sees this object as its jpeg_error_mgr.
     jpeg_error_mgr Public;
@@ -57,4 +72,11 @@ public:
     int DamageCount;
     // The codec's own formatter: messages are formatted only for Damage.
     void (*FormatStandard)(j_common_ptr cinfo, char* buffer);
+    // Set only while StartDecompress reads the scans; Aborted when the host
+    // answered abort.
+    ScanEventHandler ScanEvent;
+    void* ScanEventContext;
+    bool Aborted;
+    // The codec's memory limit from outside (JPEGMEM), 0 for none.
+    long OuterMemoryLimit;
 };

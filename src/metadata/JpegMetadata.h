@@ -12,7 +12,7 @@ struct JpegMetadata {
     char DateTimeOriginal[20]; // at most 19 characters ("YYYY:MM:DD HH:MM:SS")
     int32_t ImageHeight;       // lines, from the frame header
     int32_t ImageWidth;        // samples per line, from the frame header
-    int32_t Orientation;       // 1 to 8; 0 when absent or invalid
+    int32_t Orientation;       // 1 to 8, of the first directory (the image's); 0 when absent or invalid
     int32_t IsColor;           // 1 when the frame has exactly 3 components
     int32_t FrameMarker;       // the SOFn marker code, e.g. 0xC0
     int32_t FlashFired;        // 1 or 0
@@ -33,6 +33,11 @@ struct JpegMetadata {
     float XResolution;
     float YResolution;
     float ResolutionUnitInches; // length of the resolution unit
+    // The image's own resolution: from the first directory alone, since the
+    // next one describes the thumbnail. The unit as its code (0 when absent).
+    float ImageXResolution;
+    float ImageYResolution;
+    int32_t ImageResolutionUnit;
     float BrightnessValue;
     char Comment[1004];         // first COM section (at most 998 characters) or the EXIF user comment
     // The thumbnail, as an offset from the start of the TIFF header of the EXIF

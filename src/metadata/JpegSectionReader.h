@@ -60,8 +60,9 @@ private:
     void ProcessFrameHeader(const JpegSection& section) noexcept;
     void ProcessComment(const JpegSection& section) noexcept;
     void SetError(const char* text) noexcept;
-    void ApplyExifTag(unsigned tag, int format, unsigned char* value, uint32_t byteCount, uint32_t* thumbnailOffset,
-                      uint32_t* thumbnailLength) noexcept;
+    // imageDirectory: the tag is in the first directory, the one that describes the image.
+    void ApplyExifTag(unsigned tag, int format, unsigned char* value, uint32_t byteCount, bool imageDirectory,
+                      uint32_t* thumbnailOffset, uint32_t* thumbnailLength) noexcept;
     void CopyUserComment(unsigned char* value, uint32_t byteCount) noexcept;
 
     // The blocks behind Sections[i].Data (a borrowed view of each), and the

@@ -232,6 +232,9 @@ bool JpegSectionReader::ParseExif(unsigned char* payload, uint32_t payloadLength
 bool JpegSectionReader::ParseExifDirectory(uint32_t directoryOffset, unsigned char* tiff,
                                            uint32_t tiffLength) noexcept
 {
+    // The first directory entered is the image's; the others describe the
+    // thumbnail or hold sub-directories.
+    const bool imageDirectory = m_VisitedCount == 0;
     // Links may form cycles; a directory is entered once, and the number of
     // directories (hence the depth of this recursion) is bounded.
     for (int i = 0; i < m_VisitedCount; ++i) {
@@ -283,8 +286,8 @@ bool JpegSectionReader::ParseExifDirectory(uint32_t directoryOffset, unsigned ch
         // be read from past the entry; narrower values are read from those bytes.
         if (count == 0 && FormatSizes[format] > 4) continue;
 
-        ApplyExifTag(tag, static_cast<int>(format), value, static_cast<uint32_t>(byteCount), &thumbnailOffset,
-                     &thumbnailLength);
+        ApplyExifTag(tag, static_cast<int>(format), value, static_cast<uint32_t>(byteCount), imageDirectory,
+                     &thumbnailOffset, &thumbnailLength);
 
         if (tag == TagExifDirectory || tag == TagInteropDirectory) {
             const uint32_t subOffset = Get32u(value);
@@ -317,7 +320,7 @@ bool JpegSectionReader::ParseExifDirectory(uint32_t directoryOffset, unsigned ch
 }
 
 void JpegSectionReader::ApplyExifTag(unsigned tag, int format, unsigned char* value, uint32_t byteCount,
-                                     uint32_t* thumbnailOffset, uint32_t* thumbnailLength) noexcept
+                                     bool imageDirectory, uint32_t* thumbnailOffset, uint32_t* thumbnailLength) noexcept
 {
     JpegMetadata& m = *Metadata;
     const double ln2 = std::log(2.0);
@@ -329,6 +332,8 @@ void JpegSectionReader::ApplyExifTag(unsigned tag, int format, unsigned char* va
         CopyText(m.Model, MaxModelLength, value, byteCount);
         break;
     case TagOrientation: {
+        // How to show the image: a thumbnail's or a sub-directory's says nothing of it.
+        if (!imageDirectory) break;
         int32_t orientation = ToInt32(ConvertExifValue(value, format));
         if (orientation < 1 || orientation > 8) {
             orientation = 0;
@@ -339,12 +344,15 @@ void JpegSectionReader::ApplyExifTag(unsigned tag, int format, unsigned char* va
     }
     case TagXResolution:
         m.XResolution = ToFloat(ConvertExifValue(value, format));
+        if (imageDirectory) m.ImageXResolution = m.XResolution;
         break;
     case TagYResolution:
         m.YResolution = ToFloat(ConvertExifValue(value, format));
+        if (imageDirectory) m.ImageYResolution = m.YResolution;
         break;
     case TagResolutionUnit:
         UnitInches(ToInt32(ConvertExifValue(value, format)), &m.ResolutionUnitInches);
+        if (imageDirectory) m.ImageResolutionUnit = ToInt32(ConvertExifValue(value, format));
         break;
     case TagThumbnailOffset:
     case TagThumbnailLength: {

@@ -1,6 +1,7 @@
 // Decoded rows against libjpeg's own decode with the same settings, for every
 // kind of file; damaged files; files without an image we can take; and
 // allocation failures during a load.
+#include <algorithm>
 #include <tuple>
 
 #include "KwHostDouble.h"
@@ -140,20 +141,21 @@ TEST_P(InkTest, CmykZeroIsWhiteWithoutTheAdobeMarkerAndBlackWithIt)
 
 INSTANTIATE_TEST_SUITE_P(Adobe, InkTest, ::testing::Bool());
 
-// Progressive or not; cut in the entropy data or garbage in it.
-class DamageTest : public LoadCaseTest<std::tuple<bool, bool>> {};
+// Progressive or not; garbage in the entropy data (0), cut in it (1), or a
+// fatal error after the last row: a second frame header behind the only scan (2).
+class DamageTest : public LoadCaseTest<std::tuple<bool, int>> {};
 
 TEST_P(DamageTest, DamagedFilesDeliverEveryRow)
 {
     const bool progressive = std::get<0>(GetParam());
-    const bool cutShort = std::get<1>(GetParam());
+    const int damage = std::get<1>(GetParam());
     TestJpeg::Options options = Kind(TestJpeg::Rgb, 96, 80);
     options.Progressive = progressive;
     const Bytes whole = TestJpeg::Make(options);
     const size_t scan = TestJpeg::ScanDataOffset(whole);
     ASSERT_GT(scan, 0u);
 
-    if (cutShort) {
+    if (damage == 1) {
         // Cut in the middle of the entropy data; EndObject's answer is GetNode's result.
         const Bytes cut = TestJpeg::Cut(whole, scan + (whole.size() - scan) / 2);
         const HRESULT endResult = 0x00041234;
@@ -162,6 +164,18 @@ TEST_P(DamageTest, DamagedFilesDeliverEveryRow)
         EXPECT_EQ(Load(), endResult);
         ExpectRowsOfReference(cut);
         EXPECT_EQ(NodeAttribute("Loaded")->Value.Get().boolVal, VARIANT_TRUE);
+    } else if (damage == 2) {
+        // The codec stops at the second frame header only after every row went over: a whole image, damage told.
+        Bytes twoFrames = whole;
+        const unsigned char sof0[] = {0xFF, 0xC0};
+        const size_t frame = std::search(whole.begin(), whole.end(), sof0, sof0 + 2) - whole.begin();
+        ASSERT_LT(frame + 4, whole.size());
+        const size_t length = 2 + ((whole[frame + 2] << 8) | whole[frame + 3]);
+        twoFrames.insert(twoFrames.end() - 2, whole.begin() + frame, whole.begin() + frame + length);
+        OpenAndLoad(twoFrames);
+        ExpectRowsOfReference(whole);
+        ASSERT_NE(NodeAttribute("Damage"), nullptr);
+        EXPECT_EQ(NodeAttribute("Damage")->Value.ValueText(), "Invalid JPEG file structure: two SOF markers");
     } else {
         // Garbage in the entropy data: warnings only.
         Bytes corrupt = whole;
@@ -176,7 +190,8 @@ TEST_P(DamageTest, DamagedFilesDeliverEveryRow)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, DamageTest, ::testing::Combine(::testing::Bool(), ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(Kinds, DamageTest, ::testing::Combine(::testing::Bool(), ::testing::Values(0, 1)));
+INSTANTIATE_TEST_SUITE_P(AfterTheLastRow, DamageTest, ::testing::Values(std::make_tuple(false, 2)));
 
 // Files without an image of ours: tables only; SOI and JFIF, then zeros; two components.
 Bytes NoImageOfOurs(int which)

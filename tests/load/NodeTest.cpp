@@ -1,5 +1,7 @@
 // GetNode: node selectors, the node's life, failures of the host, the node's
 // attributes with the resolution rule, EXIF, and calls from a sink during a load.
+#include <algorithm>
+
 #include "ExifBuilder.h"
 #include "KwHostDouble.h"
 #include "KwHostEventSink.h"
@@ -172,11 +174,17 @@ struct ResolutionCase {
     bool jfif;
     double lpiX;
     double lpiY;
+    // An EXIF block whose first directory gives this resolution (unit 0: no
+    // unit tag) and whose thumbnail's directory says 72 dpi; -1: none.
+    int exifUnit = -1;
+    uint32_t exifX = 0;
+    uint32_t exifY = 0;
 };
 void PrintTo(const ResolutionCase& c, std::ostream* os)
 {
     *os << c.options.DensityUnit << " " << c.options.XDensity << "x" << c.options.YDensity
         << (c.jfif ? "" : " without JFIF");
+    if (c.exifUnit >= 0) *os << ", EXIF unit " << c.exifUnit << " " << c.exifX << "x" << c.exifY;
 }
 class ResolutionTest : public LoadCaseTest<ResolutionCase> {};
 
@@ -185,7 +193,16 @@ TEST_P(ResolutionTest, AttributesAndResolution)
     const ResolutionCase& c = GetParam();
     TestJpeg::Options options = c.options;
     options.JfifMarker = c.jfif;
-    OpenAndLoad(TestJpeg::Make(options));
+    Bytes file = TestJpeg::Make(options);
+    if (c.exifUnit >= 0) {
+        ExifBuilder exif;
+        const int thumbnail = exif.AddDirectory();
+        exif.AddRational(0, 0x011A, c.exifX, 1).AddRational(0, 0x011B, c.exifY, 1).SetNext(0, thumbnail);
+        if (c.exifUnit > 0) exif.AddShort(0, 0x0128, static_cast<uint16_t>(c.exifUnit));
+        exif.AddRational(thumbnail, 0x011A, 72, 1).AddRational(thumbnail, 0x011B, 72, 1).AddShort(thumbnail, 0x0128, 2);
+        file = ExifBuilder::InsertAfterSoi(file, ExifBuilder::App1(exif.Payload()));
+    }
+    OpenAndLoad(file);
     // A second load of the same node publishes what the first did.
     for (int load = 0; load < 2; ++load) {
         if (load == 1) {
@@ -229,7 +246,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ResolutionCase{Density(0, 72, 150), true, 72.0, 150.0},
                       ResolutionCase{Density(1, 10, 11), true, 96.0, 11.0},
                       ResolutionCase{Density(2, 0, 1), true, 96.0, 2.54},
-                      ResolutionCase{Density(3, 300, 300), true, 96.0, 96.0}));
+                      ResolutionCase{Density(3, 300, 300), true, 96.0, 96.0},
+                      ResolutionCase{Density(0, 1, 1), true, 240.0, 240.0, 2, 240, 240},
+                      ResolutionCase{Density(0, 1, 1), false, 300.0, 150.0, 0, 300, 150},
+                      ResolutionCase{Density(1, 300, 5), true, 300.0, 118 * 2.54, 3, 200, 118},
+                      ResolutionCase{Density(0, 1, 1), true, 96.0, 96.0, 1, 240, 240}));
 
 TEST_F(NodeTest, ExifAndResolutionBelongToTheirDocument)
 {
@@ -377,6 +398,24 @@ TEST_F(NodeTest, OneLoadMakesTheseHostCallsInOrder)
         raster + ".EndObject() -> S_OK",
     };
     EXPECT_EQ(calls, expected);
+
+    // A progressive file: the host is asked for the storage as soon as the
+    // header is read, before the scans (the rest of the file) are.
+    options.Kind = TestJpeg::Rgb;
+    options.Width = options.Height = 128;
+    options.Progressive = true;
+    ASSERT_EQ(Open(TestJpeg::Make(options)), S_OK);
+    KwHostDouble(context).Log().Clear();
+    ASSERT_EQ(Load(), S_OK);
+    calls.clear();
+    for (const KwHostCall& call : KwHostDouble(context).Log().Calls()) calls.push_back(call.Text);
+    const auto decode =
+        std::find(calls.begin(), calls.end(), node + ".CreateChild(\"\", VT_I2 1202, Protected 0) -> S_OK");
+    ASSERT_LT(decode + 3, calls.end());
+    EXPECT_EQ(std::vector<std::string>(decode + 1, decode + 4),
+              (std::vector<std::string>{"stream.Read(4096 bytes, 4096 read) -> S_OK",
+                                        raster + ".CreateRasterStorage(128, 128, 24, 0, 0, \"JPEG\", 0, null) -> S_OK",
+                                        "stream.Read(4096 bytes, 4096 read) -> S_OK"}));
 }
 
 TEST_F(NodeTest, SinkCannotDisturbARunningLoad)

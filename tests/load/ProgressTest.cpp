@@ -1,5 +1,6 @@
 // Progress events and abort, the connection point (Advise, Unadvise, cookies,
 // enumerators) and the filter's COM identity.
+#include "KwDecodeBudget.h"
 #include "KwHostDouble.h"
 #include "KwHostEventSink.h"
 #include "KwMemory.h"
@@ -9,12 +10,13 @@
 
 namespace {
 
-Bytes Rows(int height)
+Bytes Rows(int height, bool progressive = false)
 {
     TestJpeg::Options options;
     options.Kind = TestJpeg::Gray;
     options.Width = 8;
     options.Height = height;
+    options.Progressive = progressive;
     return TestJpeg::Make(options);
 }
 
@@ -67,6 +69,8 @@ struct AbortCase {
     ULONG at;
     VARIANT_BOOL answer;
     LONG rows;
+    // Asked while its scans are read, with a cadence that small scans reach.
+    bool progressive = false;
 };
 void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.height << " at " << c.at << " with " << c.answer; }
 class ProgressAbortTest : public LoadCaseTest<AbortCase> {};
@@ -74,15 +78,21 @@ class ProgressAbortTest : public LoadCaseTest<AbortCase> {};
 TEST_P(ProgressAbortTest, AbortStopsTheLoad)
 {
     const AbortCase& c = GetParam();
+    struct Cadence {
+        explicit Cadence(std::uint64_t visits) : Old(KwDecodeBudget::SetVisitsPerEvent(visits)) {}
+        ~Cadence() { KwDecodeBudget::SetVisitsPerEvent(Old); }
+        std::uint64_t Old;
+    } cadence(c.progressive ? 1000 : KwDecodeBudget::DefaultVisitsPerEvent);
     KwComPtr<KwHostEventSink> sink;
     ASSERT_EQ(KwHostEventSink::Create(sink.Receive(), context), S_OK);
     sink->AbortAt(c.at, c.answer);
     ASSERT_EQ(sink->Connect(filter.Get()), S_OK);
-    ASSERT_EQ(Open(Rows(c.height)), S_OK);
+    ASSERT_EQ(Open(Rows(c.height, c.progressive)), S_OK);
     KwComPtr<IDispatch> node;
     EXPECT_EQ(Load(node.Receive()), E_ABORT);
     EXPECT_TRUE(node);
     EXPECT_EQ(sink->ProgressValues().size(), c.at);
+    EXPECT_EQ(sink->ProgressValues().back(), c.rows * 100 / c.height);
     EXPECT_EQ(Raster()->RowsDelivered(), c.rows);
     EXPECT_EQ(KwHostScanlineCalls(Raster()).size(), static_cast<size_t>(c.rows));
     EXPECT_EQ(Raster()->EndObjectCalls(), 0u);
@@ -93,12 +103,13 @@ TEST_P(ProgressAbortTest, AbortStopsTheLoad)
     sink->AbortAt(0);
     EXPECT_EQ(Load(), S_OK);
     EXPECT_EQ(RasterCount(), 2u);
-    ExpectRowsOfReference(Rows(c.height));
+    ExpectRowsOfReference(Rows(c.height, c.progressive));
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, ProgressAbortTest,
                          ::testing::Values(AbortCase{1000, 1, VARIANT_TRUE, 64}, AbortCase{1000, 1, 1, 64},
-                                           AbortCase{1000, 3, VARIANT_TRUE, 192}, AbortCase{128, 2, 7, 128}));
+                                           AbortCase{1000, 3, VARIANT_TRUE, 192}, AbortCase{128, 2, 7, 128},
+                                           AbortCase{1000, 1, VARIANT_TRUE, 0, true}));
 
 class ProgressSinksTest : public LoadCaseTest<bool> {};
 

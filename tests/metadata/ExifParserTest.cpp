@@ -282,13 +282,25 @@ TEST_P(ExifParser, IsoFlashOrientationAndUnits)
     EXPECT_EQ(1, flash(0x04));
     EXPECT_EQ(0, flash(0x18));
 
-    for (uint16_t v : {0, 1, 8, 9}) {
+    // The orientation of the first directory, the image's; those of the
+    // thumbnail's directory and of the EXIF sub-directory do not count (-1: none).
+    struct OrientationCase {
+        int first, thumbnail, exif, expected;
+    };
+    const OrientationCase orientations[] = {{0, -1, -1, 0}, {1, -1, -1, 1}, {8, -1, -1, 8}, {9, -1, -1, 0},
+                                            {-1, 6, -1, 0}, {6, 1, -1, 6}, {1, -1, 8, 1}};
+    for (const OrientationCase& c : orientations) {
         ExifBuilder b = NewBuilder();
-        b.AddShort(0, Orientation, v).AddAscii(0, Make, "after");
+        const int thumbnail = b.AddDirectory();
+        const int exif = b.AddDirectory();
+        if (c.first >= 0) b.AddShort(0, Orientation, static_cast<uint16_t>(c.first));
+        b.AddLink(0, ExifIfd, exif).AddAscii(0, Make, "after").SetNext(0, thumbnail);
+        if (c.thumbnail >= 0) b.AddShort(thumbnail, Orientation, static_cast<uint16_t>(c.thumbnail));
+        if (c.exif >= 0) b.AddShort(exif, Orientation, static_cast<uint16_t>(c.exif));
         Parse p(b.Payload());
-        const bool valid = v >= 1 && v <= 8;
+        const bool valid = c.first < 0 || (c.first >= 1 && c.first <= 8);
         EXPECT_TRUE(p.result);
-        EXPECT_EQ(valid ? v : 0, p.metadata.Orientation);
+        EXPECT_EQ(c.expected, p.metadata.Orientation) << c.first << " " << c.thumbnail << " " << c.exif;
         EXPECT_STREQ(valid ? "" : "Undefined rotation value", p.reader.ErrorText);
         EXPECT_STREQ("after", p.metadata.Make) << "the warning does not stop the walk";
     }
@@ -398,6 +410,8 @@ TEST_P(ExifParser, DirectoriesAreWalkedInOrderAndLaterValuesWin)
     ASSERT_TRUE(p.result);
     EXPECT_FLOAT_EQ(72.0f, p.metadata.XResolution) << "IFD1 overwrites IFD0";
     EXPECT_FLOAT_EQ(0.3937008f, p.metadata.ResolutionUnitInches);
+    EXPECT_FLOAT_EQ(300.0f, p.metadata.ImageXResolution) << "the image's own is IFD0's";
+    EXPECT_EQ(2, p.metadata.ImageResolutionUnit);
     EXPECT_EQ(100, p.metadata.IsoSpeed);
     EXPECT_STREQ("from interop", p.metadata.Model);
     EXPECT_STREQ("", p.metadata.Make) << "the GPS directory is not followed";
