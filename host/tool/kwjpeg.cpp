@@ -165,7 +165,8 @@ const char* RegistryFailure(LSTATUS status)
     case ERROR_REGISTRY_CORRUPT: return "the registry file is damaged, and a damaged file is never rewritten";
     case ERROR_TIMEOUT: return "another registration kept the registry locked for 30 seconds";
     case ERROR_STOPPED_ON_SYMLINK:
-        return "the registry's lock file (its name and .lock) is a symbolic link, which is never followed; remove it";
+        return "the lock file beside the registry file (its name ending .lock) is a symbolic link, which is never"
+               " followed; remove it";
     default: return "the registry failed";
     }
 }
