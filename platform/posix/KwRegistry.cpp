@@ -9,7 +9,8 @@
 // of the tree: other threads' writes wait at the file lock for its end, as other
 // processes do, so that they are neither held in it nor undone with it; their
 // reads go on and see what is committed. No wait for the lock lasts longer than
-// LockWaitLimit, and a thread that ends inside its batch undoes it as it ends.
+// LockWaitLimitSeconds, and a thread that ends inside its batch undoes it as it
+// ends.
 // Volatile keys live only in this process.
 // Readers take no lock: a writer replaces the file whole by a rename, so a
 // reader sees the old file or the new one, and the file is read again only when
