@@ -22,6 +22,11 @@
 #define KW_IMPLEMENT_DLLMAIN_HOOKS()
 // Where registrations go, for diagnostics (elsewhere: the registry file).
 KWPLATFORM_API LPCSTR KwRegistryPath(void);
+#ifndef ERROR_STOPPED_ON_SYMLINK
+#define ERROR_STOPPED_ON_SYMLINK 681L
+#endif
+// The system's registry is never a damaged file: always 0.
+KWPLATFORM_API DWORD KwRegistryDamagedLine(void);
 // The system's registry writes each call by itself: a batch changes nothing there.
 KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void);
 KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit);

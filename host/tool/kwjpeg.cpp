@@ -178,8 +178,27 @@ const char* RegistryFailure(LSTATUS status)
     case ERROR_CANTREAD: return "the registry file cannot be read";
     case ERROR_CANTWRITE: return "the registry file cannot be written (is the disk full?)";
     case ERROR_FILE_TOO_LARGE: return "the registry file is larger than 64 MB";
+    case ERROR_REGISTRY_CORRUPT: return "the registry file is damaged, and a damaged file is never rewritten";
+    case ERROR_TIMEOUT: return "another registration kept the registry locked for 30 seconds";
+    case ERROR_STOPPED_ON_SYMLINK:
+        return "the lock file beside the registry file (its name ending .lock) is a symbolic link, which is never"
+               " followed; remove it";
     default: return "the registry failed";
     }
+}
+
+// A damaged registry file is read for the keys it still holds and never
+// rewritten, which would lose the rest for good: the user is told once, where,
+// and what to do.
+void WarnIfRegistryDamaged()
+{
+    const DWORD line = KwRegistryDamagedLine();
+    if (!line) return;
+    std::fprintf(stderr,
+                 "kwjpeg: warning: the registry file %s is damaged at line %lu; the keys that can be read are used,"
+                 " but nothing is written to it until it is fixed, or moved aside (then run `kwjpeg register`"
+                 " again)\n",
+                 KwRegistryPath(), static_cast<unsigned long>(line));
 }
 
 int RunRegistration(const Options& options, bool unregister)
@@ -709,6 +728,8 @@ int main(int argc, char** argv)
     }
 
     CoInitialize(nullptr);
+    for (const char* command : {"info", "convert", "register", "unregister", "filters"})
+        if (options.Command == command) WarnIfRegistryDamaged();
     int status;
     if (options.Command == "info")
         status = RunInfo(options);

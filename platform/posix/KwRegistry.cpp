@@ -1,18 +1,24 @@
 // The registry: trees of keys under the predefined roots, persisted to one text
-// file shared by every process of the user. Each change re-reads the file under
-// an exclusive advisory lock, applies itself, writes a temporary file and renames
-// it over the original, so concurrent writers lose nothing and a crash never
-// leaves a half-written file. A batch holds the lock across several calls and
-// writes their changes at its end, so that a process killed in the middle of a
-// registration leaves none of it behind. A batch belongs to the thread that
-// began it: other threads wait for its end, as other processes do at the file
-// lock, so that their calls are neither held in it nor undone with it and never
-// see what it has not yet written. Volatile keys live only in this process.
+// file shared by every process of the user. Each change takes an exclusive
+// advisory lock, brings the tree up to the file's content, applies itself,
+// writes a temporary file and renames it over the original, so concurrent
+// writers lose nothing and a crash never leaves a half-written file. A batch
+// holds the lock across several calls and writes their changes at its end, so
+// that a process killed in the middle of a registration leaves none of it
+// behind. A batch belongs to the thread that began it and works on its own copy
+// of the tree: other threads' writes wait at the file lock for its end, as other
+// processes do, so that they are neither held in it nor undone with it; their
+// reads go on and see what is committed. No wait for the lock lasts longer than
+// LockWaitLimitSeconds, and a thread that ends inside its batch undoes it as it
+// ends.
+// Volatile keys live only in this process.
 // Readers take no lock: a writer replaces the file whole by a rename, so a
-// reader sees the old file or the new one. A registry this process cannot
-// write (a system-wide one) is still read, and its volatile keys still made;
-// its persistent keys refuse writing with ERROR_ACCESS_DENIED, as Windows'
-// do, and nothing is made beside it.
+// reader sees the old file or the new one, and the file is read again only when
+// it has changed. A registry this process cannot write (a system-wide one) is
+// still read, and its volatile keys still made; its persistent keys refuse
+// writing with ERROR_ACCESS_DENIED, as Windows' do, and nothing is made beside
+// it. A damaged file (a line that does not parse) is read for what does parse
+// and never written, so that what it holds can still be mended by hand.
 #include "KwPosixInternal.h"
 #include "KwRegistryModel.h"
 
@@ -27,14 +33,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <set>
-#include <thread>
 
 using kwposix::RegFold;
 using kwposix::RegKey;
@@ -59,6 +64,11 @@ constexpr size_t MaxKeyDepth = 512;
 // The largest registry file read or written: far above what registrations
 // make, and low enough that a damaged or hostile file cannot exhaust memory.
 constexpr off_t MaxFileSize = 64 << 20;
+// The longest wait for the writers' lock (another thread's batch, another
+// process's change); then the call fails with ERROR_TIMEOUT instead of hanging.
+constexpr int LockWaitLimitSeconds = 30;
+// Links followed from the registry file's name to the file written.
+constexpr int MaxLinks = 40;
 // Ends the name of a temporary file beside the registry; a random suffix follows.
 const char TempSuffix[] = ".tmp-";
 // The access rights that let a key be changed.
@@ -86,13 +96,17 @@ struct FileIdentity {
 };
 FileIdentity g_loadedIdentity;
 bool g_cacheValid = false;
-// The open batch: the thread that owns it, the file lock it holds, whether it
-// has changes to write, whether one of them failed, and whether an inner batch
-// ended without committing (then the whole batch is undone).
-std::condition_variable g_batchEnded; // signalled under g_mutex when a batch ends
-std::thread::id g_batchOwner;
+// The first line of the loaded file that did not parse; 0 when it is sound.
+size_t g_damagedLine = 0;
+// The open batch: the token of the thread that owns it, the file lock it holds,
+// its own copy of the tree, the file it was read from, whether it has changes
+// to write, whether one of them failed, and whether an inner batch ended
+// without committing (then the whole batch is undone).
+unsigned long long g_batchOwner = 0;
 int g_batchDepth = 0;
 int g_batchLockFd = -1;
+std::unique_ptr<RegTree>& g_batchTree = *new std::unique_ptr<RegTree>;
+FileIdentity g_batchBase;
 bool g_batchDirty = false;
 bool g_batchFailed = false;
 bool g_batchRolledBack = false;
@@ -119,11 +133,9 @@ std::string CurrentRegistryPath()
     return DefaultRegistryPath();
 }
 
-FileIdentity Identify(const std::string& path)
+FileIdentity IdentityOf(const struct stat& st)
 {
     FileIdentity id;
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return id;
     id.Exists = true;
     id.Dev = st.st_dev;
     id.Ino = st.st_ino;
@@ -132,15 +144,23 @@ FileIdentity Identify(const std::string& path)
     return id;
 }
 
-// The file's text (none when there is no file): ERROR_CANTREAD when it cannot
-// be read, ERROR_FILE_TOO_LARGE past MaxFileSize.
-LSTATUS ReadFile(const std::string& path, std::string& text)
+FileIdentity Identify(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? IdentityOf(st) : FileIdentity();
+}
+
+// The file's text (none when there is no file) and the identity of the file
+// read: ERROR_CANTREAD when it cannot be read, ERROR_FILE_TOO_LARGE past MaxFileSize.
+LSTATUS ReadFile(const std::string& path, std::string& text, FileIdentity& id)
 {
     text.clear();
+    id = FileIdentity();
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ERROR_CANTREAD;
     struct stat st;
     LSTATUS status = fstat(fd, &st) == 0 ? ERROR_SUCCESS : ERROR_CANTREAD;
+    if (status == ERROR_SUCCESS) id = IdentityOf(st);
     if (status == ERROR_SUCCESS && st.st_size > MaxFileSize) status = ERROR_FILE_TOO_LARGE;
     if (status == ERROR_SUCCESS) text.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
@@ -191,26 +211,30 @@ void AddSystemKeys(RegTree& tree)
     machine.Children[RegFold(software->Name)] = std::move(software);
 }
 
-// Makes g_tree the current file content (plus volatile keys). Caller holds g_mutex.
-LSTATUS Load(bool force)
+// Makes g_tree the current file content (plus volatile keys). The file is read
+// only when it is not the one last read: writers replace it by a new file with
+// a later time, so its inode, size and time tell. Caller holds g_mutex.
+LSTATUS Load()
 {
     const std::string path = CurrentRegistryPath();
-    const FileIdentity id = Identify(path);
-    if (!force && g_cacheValid && g_tree && path == g_loadedPath && id == g_loadedIdentity) return ERROR_SUCCESS;
-    std::string text;
-    const LSTATUS status = ReadFile(path, text);
-    if (status != ERROR_SUCCESS) {
-        g_cacheValid = false;
-        return status;
-    }
+    if (g_cacheValid && g_tree && path == g_loadedPath && Identify(path) == g_loadedIdentity) return ERROR_SUCCESS;
+    g_cacheValid = false;
     std::unique_ptr<RegTree> tree(new RegTree);
-    kwposix::RegParse(text, *tree);
+    FileIdentity id;
+    size_t damagedLine;
+    {
+        std::string text;
+        const LSTATUS status = ReadFile(path, text, id);
+        if (status != ERROR_SUCCESS) return status;
+        damagedLine = kwposix::RegParse(text, *tree);
+    }
     AddSystemKeys(*tree);
     if (g_tree)
         for (int r = 0; r < kwposix::RootCount; ++r) GraftVolatile(g_tree->Roots[r], tree->Roots[r]);
     g_tree = std::move(tree);
     g_loadedPath = path;
     g_loadedIdentity = id;
+    g_damagedLine = damagedLine;
     g_cacheValid = true;
     return ERROR_SUCCESS;
 }
@@ -239,6 +263,25 @@ std::string DirectoryOf(const std::string& path)
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return "";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file that writing the registry named `path` replaces: where its links
+// lead (a registry kept elsewhere and linked from here stays a link). The lock
+// and the temporary files are beside it, so that every name of it locks alike.
+std::string FileToWrite(const std::string& path)
+{
+    std::string file = path;
+    for (int links = 0; links < MaxLinks; ++links) {
+        struct stat st;
+        if (lstat(file.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return file;
+        char target[4096];
+        const ssize_t n = readlink(file.c_str(), target, sizeof target);
+        if (n <= 0 || static_cast<size_t>(n) >= sizeof target) return file;
+        const std::string next(target, static_cast<size_t>(n));
+        const std::string dir = DirectoryOf(file);
+        file = next[0] == '/' || dir.empty() ? next : (dir == "/" ? dir : dir + "/") + next;
+    }
+    return file; // a loop: writing it fails as its reading does
 }
 
 bool WriteAll(int fd, const std::string& text)
@@ -307,11 +350,13 @@ int CreateTemporary(const std::string& path, std::string& temp)
     return -1; // errno is EEXIST
 }
 
-// Writes g_tree to a temporary file beside the registry and renames it into place.
-LSTATUS Save()
+// Writes `tree` to a temporary file beside the registry and renames it into
+// place. A damaged file is left as it is. Caller holds the file lock.
+LSTATUS Save(const RegTree& tree)
 {
-    const std::string path = g_loadedPath;
-    const std::string text = kwposix::RegSerialize(*g_tree);
+    if (g_damagedLine) return ERROR_REGISTRY_CORRUPT;
+    const std::string path = FileToWrite(g_loadedPath);
+    const std::string text = kwposix::RegSerialize(tree);
     // No reader would take a larger file: it is not written.
     if (text.size() > static_cast<size_t>(MaxFileSize)) return ERROR_FILE_TOO_LARGE;
     RemoveStaleTemporaries(path);
@@ -345,8 +390,9 @@ LSTATUS Save()
 // `path`, found without making anything: a writer makes the lock file, and a
 // temporary file that it renames over the registry, in the file's folder (or
 // makes that folder). Other failures are left for the writer to meet.
-LSTATUS WriteAccess(const std::string& path)
+LSTATUS WriteAccess(const std::string& registryPath)
 {
+    const std::string path = FileToWrite(registryPath);
     std::string dir = DirectoryOf(path);
     struct stat st;
     // What is missing would be made in the nearest folder that exists.
@@ -361,10 +407,13 @@ LSTATUS WriteAccess(const std::string& path)
     return lockWritable || ErrnoStatus(errno) != ERROR_ACCESS_DENIED ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
-// Takes the file lock of the current registry file; -1 with the failure in `status`.
+// Takes the file lock of the current registry file, waiting at most
+// LockWaitLimitSeconds for its holder; -1 with the failure in `status`
+// (ERROR_TIMEOUT when the holder keeps it, ERROR_STOPPED_ON_SYMLINK when the
+// lock file is a link, which is never followed).
 int LockFile(LSTATUS& status)
 {
-    const std::string path = CurrentRegistryPath();
+    const std::string path = FileToWrite(CurrentRegistryPath());
     if (!MakeDirectories(DirectoryOf(path))) {
         status = ErrnoStatus(errno);
         return -1;
@@ -372,26 +421,53 @@ int LockFile(LSTATUS& status)
     const std::string lockPath = path + ".lock";
     int lockFd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (lockFd < 0) {
-        status = ErrnoStatus(errno);
+        status = errno == ELOOP ? ERROR_STOPPED_ON_SYMLINK : ErrnoStatus(errno);
         return -1;
     }
-    while (flock(lockFd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            status = ErrnoStatus(errno);
+    // Polled, so that a holder that never lets go (a stopped process, a
+    // thread of this one that waits for the caller) costs a bounded wait.
+    struct timespec now, deadline;
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    deadline.tv_sec += LockWaitLimitSeconds;
+    long pauseNs = 100000;
+    while (flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        if (err == EINTR) continue;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const bool late =
+            now.tv_sec > deadline.tv_sec || (now.tv_sec == deadline.tv_sec && now.tv_nsec >= deadline.tv_nsec);
+        if (err != EWOULDBLOCK || late) {
+            status = err == EWOULDBLOCK ? ERROR_TIMEOUT : ErrnoStatus(err);
             close(lockFd);
             return -1;
         }
+        const struct timespec pause = {0, pauseNs};
+        nanosleep(&pause, nullptr);
+        pauseNs = std::min(pauseNs * 2, 10000000L);
     }
     status = ERROR_SUCCESS;
     return lockFd;
 }
 
-// Takes g_mutex once no other thread's batch is open.
-std::unique_lock<std::mutex> LockRegistry()
+// A token per thread, never handed to another: a batch is owned by one, and
+// the thread's end undoes a batch it leaves open.
+std::atomic<unsigned long long> g_nextToken{0};
+struct ThreadToken {
+    const unsigned long long Value = ++g_nextToken;
+    ~ThreadToken();
+};
+thread_local ThreadToken t_thread;
+
+// Whether the calling thread has a batch open. Caller holds g_mutex.
+bool OwnsBatch()
 {
-    std::unique_lock<std::mutex> lock(g_mutex);
-    g_batchEnded.wait(lock, [] { return g_batchDepth == 0 || g_batchOwner == std::this_thread::get_id(); });
-    return lock;
+    return g_batchDepth > 0 && g_batchOwner == t_thread.Value;
+}
+
+// The tree the calling thread sees: its batch's, else the committed one. Caller holds g_mutex.
+RegTree& CurrentTree()
+{
+    return OwnsBatch() ? *g_batchTree : *g_tree;
 }
 
 // The changes that marked handles deleted did not last: the handles work again
@@ -402,38 +478,48 @@ void RestorePendingDeletions()
     g_pendingDeletions.clear();
 }
 
-// Runs a change: under the process mutex and the file lock, on the file's
+// Closes a file lock however the change under it ends.
+struct FileLock {
+    int Fd = -1;
+    ~FileLock()
+    {
+        if (Fd >= 0) close(Fd);
+    }
+};
+
+// Runs a change: under the file lock and the process mutex, on the file's
 // current content; persisted when `change` says it touched persistent keys.
-// Inside a batch the change stays in memory until the batch ends.
-// Caller holds g_mutex through LockRegistry.
-LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change)
+// Inside the caller's batch the change stays in its tree until the batch ends.
+// `lock` (on g_mutex, not yet held) and `fileLock` are the caller's, so that it
+// knows what it holds when the change throws.
+LSTATUS Transact(const std::function<LSTATUS(bool& persist)>& change, std::unique_lock<std::mutex>& lock,
+                 FileLock& fileLock)
 {
-    if (g_batchDepth > 0) {
+    lock.lock();
+    if (OwnsBatch()) {
         bool persist = false;
         const LSTATUS status = change(persist);
         if (persist) g_batchDirty = true;
         return status;
     }
+    // The file lock is taken before the mutex, so that readers of this
+    // process never wait for it.
+    lock.unlock();
     // A registry that cannot be written is changed without the writers' lock,
     // which cannot be made beside it: only volatile keys can change there.
     const bool writable = WriteAccess(CurrentRegistryPath()) == ERROR_SUCCESS;
     LSTATUS status = ERROR_SUCCESS;
-    const int lockFd = writable ? LockFile(status) : -1;
-    if (writable && lockFd < 0) return status;
-    // Released however this ends, a throwing change too.
-    struct LockRelease {
-        int Fd;
-        ~LockRelease()
-        {
-            if (Fd >= 0) close(Fd);
-        }
-    } release{lockFd};
-    status = Load(true);
+    if (writable) {
+        fileLock.Fd = LockFile(status);
+        if (fileLock.Fd < 0) return status;
+    }
+    lock.lock();
+    status = Load();
     if (status == ERROR_SUCCESS) {
         bool persist = false;
         status = change(persist);
         if (persist) {
-            const LSTATUS saved = writable ? Save() : ERROR_ACCESS_DENIED;
+            const LSTATUS saved = writable ? Save(*g_tree) : ERROR_ACCESS_DENIED;
             if (saved != ERROR_SUCCESS) {
                 // The change is not on disk: drop it from memory too.
                 g_cacheValid = false;
@@ -487,7 +573,10 @@ LSTATUS HandleTarget(HKEY key, int& root, std::vector<std::string>& path)
         return ERROR_SUCCESS;
     }
     if (!key || g_handles.find(key) == g_handles.end()) return ERROR_INVALID_HANDLE;
-    if (key->Deleted) return ERROR_KEY_DELETED;
+    // A deletion that another thread's batch has not committed is not seen here.
+    if (key->Deleted && (OwnsBatch() || std::find(g_pendingDeletions.begin(), g_pendingDeletions.end(), key) ==
+                                            g_pendingDeletions.end()))
+        return ERROR_KEY_DELETED;
     root = key->Root;
     path = key->Path;
     return ERROR_SUCCESS;
@@ -495,7 +584,7 @@ LSTATUS HandleTarget(HKEY key, int& root, std::vector<std::string>& path)
 
 RegKey* Resolve(int root, const std::vector<std::string>& path)
 {
-    RegKey* key = &g_tree->Roots[root];
+    RegKey* key = &CurrentTree().Roots[root];
     for (const std::string& name : path) {
         key = key->Child(name);
         if (!key) return nullptr;
@@ -538,12 +627,14 @@ void MarkDeleted(int root, const std::vector<std::string>& path)
     }
 }
 
-// Reads run on the current file content.
+// Reads run on the current file content, or inside the caller's batch on its
+// tree; they never wait for a batch or the file lock.
 template <typename F> LSTATUS WithCurrentTree(F&& f)
 {
     try {
-        auto lock = LockRegistry();
-        LSTATUS status = Load(false);
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (OwnsBatch()) return f();
+        LSTATUS status = Load();
         if (status == ERROR_FILE_TOO_LARGE) return status;
         if (status != ERROR_SUCCESS) {
             // An unreadable file reads as an empty registry, but keeps this
@@ -561,15 +652,18 @@ template <typename F> LSTATUS WithCurrentTree(F&& f)
 
 template <typename F> LSTATUS WithTransaction(F&& f)
 {
-    std::unique_lock<std::mutex> lock;
+    std::unique_lock<std::mutex> lock(g_mutex, std::defer_lock);
+    FileLock fileLock;
     try {
-        lock = LockRegistry();
-        return Transact(f);
+        return Transact(f, lock, fileLock);
     } catch (...) {
         if (!lock.owns_lock()) return ERROR_OUTOFMEMORY;
-        g_cacheValid = false;
-        if (g_batchDepth > 0) g_batchFailed = true; // its earlier changes are gone from memory
-        else RestorePendingDeletions();
+        if (OwnsBatch()) {
+            g_batchFailed = true; // its tree holds part of a change
+        } else {
+            g_cacheValid = false;
+            RestorePendingDeletions();
+        }
         return ERROR_OUTOFMEMORY;
     }
 }
@@ -592,7 +686,7 @@ LSTATUS CopyOut(const std::vector<BYTE>& data, DWORD type, LPDWORD lpType, BYTE*
 // write; its own open batch holds the lock, so it may. Caller holds g_mutex.
 LSTATUS OpenAccess(const RegKey& key, REGSAM access)
 {
-    if (!(access & WritingAccess) || key.IsVolatile || g_batchDepth > 0) return ERROR_SUCCESS;
+    if (!(access & WritingAccess) || key.IsVolatile || OwnsBatch()) return ERROR_SUCCESS;
     return WriteAccess(CurrentRegistryPath());
 }
 
@@ -621,25 +715,42 @@ KWPLATFORM_API LPCSTR KwRegistryPath(void)
     }
 }
 
-KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void)
+KWPLATFORM_API DWORD KwRegistryDamagedLine(void)
 {
     try {
-        auto lock = LockRegistry();
-        if (g_batchDepth > 0) { // this thread's own: nested
-            ++g_batchDepth;
-            return ERROR_SUCCESS;
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (!OwnsBatch() && Load() != ERROR_SUCCESS) return 0;
+        return static_cast<DWORD>(std::min<size_t>(g_damagedLine, 0xFFFFFFFFu));
+    } catch (...) {
+        return 0;
+    }
+}
+
+KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void)
+{
+    FileLock fileLock;
+    try {
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            if (OwnsBatch()) { // nested
+                ++g_batchDepth;
+                return ERROR_SUCCESS;
+            }
         }
+        // Another thread's batch holds the file lock: this waits for its end.
         LSTATUS status;
-        const int lockFd = LockFile(status);
-        if (lockFd < 0) return status;
-        status = Load(true);
-        if (status != ERROR_SUCCESS) {
-            close(lockFd);
-            return status;
-        }
+        fileLock.Fd = LockFile(status);
+        if (fileLock.Fd < 0) return status;
+        std::lock_guard<std::mutex> lock(g_mutex);
+        status = Load();
+        if (status != ERROR_SUCCESS) return status;
+        if (g_damagedLine) return ERROR_REGISTRY_CORRUPT;
+        g_batchTree = kwposix::RegCopy(*g_tree);
+        g_batchBase = g_loadedIdentity;
         g_batchDepth = 1;
-        g_batchOwner = std::this_thread::get_id();
-        g_batchLockFd = lockFd;
+        g_batchOwner = t_thread.Value;
+        g_batchLockFd = fileLock.Fd;
+        fileLock.Fd = -1;
         g_batchDirty = g_batchFailed = g_batchRolledBack = false;
         return ERROR_SUCCESS;
     } catch (...) {
@@ -647,35 +758,59 @@ KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void)
     }
 }
 
-KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit)
+namespace {
+
+// Ends the outermost batch of the calling thread: its tree becomes the
+// committed one when `commit` holds and it reaches the file; else it goes.
+// Caller holds g_mutex.
+LSTATUS FinishBatch(BOOL commit)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_batchDepth == 0 || g_batchOwner != std::this_thread::get_id()) return ERROR_INVALID_FUNCTION;
-    // Any end that does not commit undoes the whole batch.
-    if (!commit) g_batchRolledBack = true;
-    if (--g_batchDepth > 0) return ERROR_SUCCESS;
+    g_batchDepth = 0;
     LSTATUS status = g_batchFailed ? ERROR_OUTOFMEMORY : ERROR_SUCCESS;
     if (status == ERROR_SUCCESS && commit && g_batchRolledBack) status = ERROR_TRANSACTION_ALREADY_ABORTED;
     const bool write = commit && status == ERROR_SUCCESS;
     if (g_batchDirty && write) {
         try {
-            status = Save();
+            status = Save(*g_batchTree);
         } catch (...) {
             status = ERROR_OUTOFMEMORY;
         }
+    } else if (write) {
+        // Nothing new on disk: the tree stands for the file the batch read.
+        g_loadedIdentity = g_batchBase;
     }
-    if (!write || status != ERROR_SUCCESS) {
+    if (write && status == ERROR_SUCCESS) {
+        g_tree = std::move(g_batchTree);
+    } else {
         // Changes that did not reach the file leave memory too.
-        if (g_batchDirty) g_cacheValid = false;
         RestorePendingDeletions();
     }
+    g_batchTree.reset();
     g_pendingDeletions.clear();
-    close(g_batchLockFd); // releases the lock
+    close(g_batchLockFd); // releases the lock: writers waiting for it go on
     g_batchLockFd = -1;
     g_batchDirty = g_batchFailed = g_batchRolledBack = false;
-    g_batchOwner = std::thread::id();
-    g_batchEnded.notify_all();
+    g_batchOwner = 0;
     return status;
+}
+
+ThreadToken::~ThreadToken()
+{
+    // A thread that ends inside its batch cannot end it: it is undone now.
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_batchDepth > 0 && g_batchOwner == Value) FinishBatch(FALSE);
+}
+
+} // namespace
+
+KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!OwnsBatch()) return ERROR_INVALID_FUNCTION;
+    // Any end that does not commit undoes the whole batch.
+    if (!commit) g_batchRolledBack = true;
+    if (--g_batchDepth > 0) return ERROR_SUCCESS;
+    return FinishBatch(commit);
 }
 
 KWPLATFORM_API LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions, REGSAM samDesired,

@@ -344,38 +344,69 @@ std::string RegSerialize(const RegTree& tree)
     return out;
 }
 
-void RegParse(const std::string& text, RegTree& tree)
+size_t RegParse(const std::string& text, RegTree& tree)
 {
     RegKey* current = nullptr;
     // Where each value of a key is, by folded name: a key may hold many
     // thousands, and a search of them all for each line would be quadratic.
     std::map<const RegKey*, std::map<std::string, size_t>> index;
+    size_t firstDamaged = 0, lineNumber = 0;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(pos, end - pos);
         pos = end + 1;
+        ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == ';') continue;
+        // Blank lines, spaces and tabs included, hold nothing to lose.
+        if (line.find_first_not_of(" \t") == std::string::npos || line[0] == ';') continue;
+        bool understood;
         if (line[0] == '[') {
             current = line.size() >= 3 && line.back() == ']' ? KeyForHeader(tree, line.substr(1, line.size() - 2))
                                                               : nullptr;
-            continue;
+            understood = current != nullptr;
+        } else {
+            RegValue v;
+            understood = current && ParseValueLine(line, v) && v.Name.size() <= MaxValueName;
+            if (understood) {
+                auto found = index.find(current);
+                if (found == index.end()) {
+                    found = index.emplace(current, std::map<std::string, size_t>()).first;
+                    for (size_t i = 0; i < current->Values.size(); ++i)
+                        found->second.emplace(RegFold(current->Values[i].Name), i);
+                }
+                const auto slot = found->second.emplace(RegFold(v.Name), current->Values.size());
+                if (slot.second) current->Values.push_back(std::move(v));
+                else current->Values[slot.first->second] = std::move(v);
+            }
         }
-        if (!current) continue;
-        RegValue v;
-        if (!ParseValueLine(line, v) || v.Name.size() > MaxValueName) continue;
-        auto found = index.find(current);
-        if (found == index.end()) {
-            found = index.emplace(current, std::map<std::string, size_t>()).first;
-            for (size_t i = 0; i < current->Values.size(); ++i)
-                found->second.emplace(RegFold(current->Values[i].Name), i);
-        }
-        const auto slot = found->second.emplace(RegFold(v.Name), current->Values.size());
-        if (slot.second) current->Values.push_back(std::move(v));
-        else current->Values[slot.first->second] = std::move(v);
+        if (!understood && !firstDamaged) firstDamaged = lineNumber;
     }
+    return firstDamaged;
+}
+
+namespace {
+
+void CopyKey(const RegKey& from, RegKey& to)
+{
+    to.Name = from.Name;
+    to.IsVolatile = from.IsVolatile;
+    to.Values = from.Values;
+    for (const auto& child : from.Children) {
+        std::unique_ptr<RegKey> copy(new RegKey);
+        CopyKey(*child.second, *copy);
+        to.Children.emplace(child.first, std::move(copy));
+    }
+}
+
+} // namespace
+
+std::unique_ptr<RegTree> RegCopy(const RegTree& tree)
+{
+    std::unique_ptr<RegTree> copy(new RegTree);
+    for (int r = 0; r < RootCount; ++r) CopyKey(tree.Roots[r], copy->Roots[r]);
+    return copy;
 }
 
 } // namespace kwposix

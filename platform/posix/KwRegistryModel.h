@@ -37,6 +37,9 @@ struct RegTree {
     RegKey Roots[RootCount];
 };
 
+// A deep copy: a batch changes its own copy while other threads read the original.
+std::unique_ptr<RegTree> RegCopy(const RegTree& tree);
+
 // Upper-cases ASCII letters: key and value names compare this way.
 std::string RegFold(const std::string& name);
 
@@ -45,7 +48,10 @@ std::string RegFold(const std::string& name);
 // "Name"=hex:01,02 (REG_BINARY) or "Name"=hex(7):... for other types.
 // Volatile keys are never written.
 std::string RegSerialize(const RegTree& tree);
-// Fills `tree` from the text; lines that cannot be understood are skipped.
-void RegParse(const std::string& text, RegTree& tree);
+// Fills `tree` from the text (LF or CRLF line ends); lines that cannot be
+// understood are skipped. Returns the number (from 1) of the first such line,
+// 0 when every line was understood: a file that was not is damaged, and a
+// rewrite would make its loss permanent.
+size_t RegParse(const std::string& text, RegTree& tree);
 
 } // namespace kwposix

@@ -71,12 +71,19 @@ KWPLATFORM_API LSTATUS RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchC
 // The file that holds the persistent registry: $KWPLATFORM_REGISTRY, else a
 // per-user default. Returned for diagnostics (kwjpeg prints it).
 KWPLATFORM_API LPCSTR KwRegistryPath(void);
+// The line (from 1) of the registry file where it is damaged, 0 when it is
+// sound. A damaged file is read for the keys that parse and never written:
+// writes fail with ERROR_REGISTRY_CORRUPT and leave it as it is.
+KWPLATFORM_API DWORD KwRegistryDamagedLine(void);
 // A batch: the registry changes of the calling thread until its end reach the
 // store together at the end, or (when it is not committed, or a write fails) not
-// at all. Other threads' registry calls wait for the end. Batches nest: an end
-// without commit undoes the whole batch, and the outermost end then refuses to
-// commit with ERROR_TRANSACTION_ALREADY_ABORTED. A file past 64 MB is neither
-// read nor written (ERROR_FILE_TOO_LARGE).
+// at all. Other threads' writes wait for the end, at most 30 seconds, then fail
+// with ERROR_TIMEOUT; their reads go on and see what is committed. A thread
+// that ends inside its batch undoes it. Batches nest: an end without commit
+// undoes the whole batch, and the outermost end then refuses to commit with
+// ERROR_TRANSACTION_ALREADY_ABORTED. A file past 64 MB is neither read nor
+// written (ERROR_FILE_TOO_LARGE). A lock file that is a link is never followed
+// (ERROR_STOPPED_ON_SYMLINK).
 KWPLATFORM_API LSTATUS KwRegistryBeginBatch(void);
 KWPLATFORM_API LSTATUS KwRegistryEndBatch(BOOL commit);
 

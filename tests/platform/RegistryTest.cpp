@@ -341,11 +341,11 @@ TEST_F(Registry, FileFormatIsReadableAndRoundTripsEveryValue)
     EXPECT_NE(text.find("\"RasterSupport\"=dword:00000108\n"), std::string::npos) << text;
     EXPECT_NE(text.find("@=\"default\"\n"), std::string::npos) << text;
 
-    // Read it back through a copy of the file: everything comes from the parser.
+    // Read it back through a copy of the file, with CRLF line ends: everything comes from the parser.
     const std::string copy = file.Folder() + "/copy.reg";
     {
         std::ofstream out(copy, std::ios::binary);
-        out << text;
+        for (char c : text) out << (c == '\n' ? "\r\n" : std::string(1, c));
     }
     setenv("KWPLATFORM_REGISTRY", copy.c_str(), 1);
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Quarvenx\\Odd%Name", 0, KEY_READ, &key), ERROR_SUCCESS);
@@ -364,6 +364,7 @@ TEST_F(Registry, FileFormatIsReadableAndRoundTripsEveryValue)
     expectValue("Empty", REG_BINARY, "", 0);
     expectValue(nullptr, REG_SZ, "default", 8);
     RegCloseKey(key);
+    EXPECT_EQ(KwRegistryDamagedLine(), 0u);
 }
 
 TEST_F(Registry, FailedWritesChangeNothing)
@@ -452,6 +453,19 @@ TEST_F(Registry, FailedWritesChangeNothing)
     EXPECT_NE(SetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", "x"), ERROR_SUCCESS);
     setenv("KWPLATFORM_REGISTRY", file.Path().c_str(), 1);
     EXPECT_EQ(file.Text(), before);
+
+    // A registry that is a link is written through to its target; a lock file that is one is refused.
+    const std::string link = file.Folder() + "/link.reg", lockLinked = file.Folder() + "/other.reg";
+    ASSERT_EQ(symlink("registry.reg", link.c_str()), 0);
+    ASSERT_EQ(symlink(target.c_str(), (lockLinked + ".lock").c_str()), 0);
+    setenv("KWPLATFORM_REGISTRY", link.c_str(), 1);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Linked", "Value", "x"), ERROR_SUCCESS);
+    struct stat st;
+    EXPECT_TRUE(lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_NE(file.Text().find("[HKEY_LOCAL_MACHINE\\Software\\Linked]"), std::string::npos);
+    setenv("KWPLATFORM_REGISTRY", lockLinked.c_str(), 1);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", "x"), ERROR_STOPPED_ON_SYMLINK);
+    setenv("KWPLATFORM_REGISTRY", file.Path().c_str(), 1);
 }
 
 // A system-wide registry, as a user meets it: read, its volatile keys made in
@@ -469,7 +483,7 @@ TEST_F(Registry, OneThatCannotBeWrittenIsStillRead)
     EXPECT_EQ(FolderNames(), (std::set<std::string>{".", "..", "registry.reg"}));
 }
 
-TEST_F(Registry, DamagedLinesAreSkippedNotFatal)
+TEST_F(Registry, DamagedFileIsReadButNeverWritten)
 {
     // Beyond what the registry functions can make: 602 levels, a backslash
     // inside a name, a value name of 16384 characters.
@@ -502,6 +516,14 @@ TEST_F(Registry, DamagedLinesAreSkippedNotFatal)
     EXPECT_EQ(subkeys, 0u);
     EXPECT_EQ(values, 1u);
     RegCloseKey(key);
+    // A rewrite would lose the lines that did not parse for good.
+    const std::string before = file.Text();
+    EXPECT_EQ(KwRegistryDamagedLine(), 1u);
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Good", "Fine", "changed"), ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(KwRegistryBeginBatch(), ERROR_REGISTRY_CORRUPT);
+    ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, "Software\\Good", "Fine", value));
+    EXPECT_EQ(value, "yes");
+    EXPECT_EQ(file.Text(), before);
 }
 
 TEST_F(Registry, ConcurrentWritersLoseNothingAndNoPartialFileIsEverSeen)
@@ -559,6 +581,10 @@ TEST_F(Registry, ThreadsWaitForTheBatchOfAnother)
     // and is not undone with it, and only the owner ends it.
     ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Undone", "Value", "x"), ERROR_SUCCESS);
+    // Readers do not wait: they see what is committed.
+    bool seen = true;
+    std::thread([&] { seen = KeyExists(HKEY_LOCAL_MACHINE, "Software\\Undone"); }).join();
+    EXPECT_FALSE(seen);
     LSTATUS ended = ERROR_SUCCESS;
     std::thread([&] { ended = KwRegistryEndBatch(TRUE); }).join();
     EXPECT_EQ(ended, ERROR_INVALID_FUNCTION);
@@ -577,4 +603,13 @@ TEST_F(Registry, ThreadsWaitForTheBatchOfAnother)
     std::string value;
     EXPECT_TRUE(GetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", value));
     EXPECT_NE(file.Text().find("[HKEY_LOCAL_MACHINE\\Software\\Other]"), std::string::npos);
+
+    // A thread that ends inside its batch undoes it as it ends, and the others go on.
+    std::thread([] {
+        KwRegistryBeginBatch();
+        SetString(HKEY_LOCAL_MACHINE, "Software\\Abandoned", "Value", "x");
+    }).join();
+    EXPECT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Other", "Value", "after"), ERROR_SUCCESS);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Abandoned"));
+    EXPECT_EQ(file.Text().find("Abandoned"), std::string::npos);
 }

@@ -175,6 +175,22 @@ TEST_F(KwjpegTool, RegisterFiltersUnregisterEachInItsOwnProcess)
     EXPECT_EQ(Tool("convert -q " + jpg + " " + bmp, env).Status, 0);
     EXPECT_EQ(Tool("convert -q " + bmp + " " + Scratch() + "/steps-out.jpg", env).Status, 0);
 
+    // A damaged registry file: its keys still serve, the user is told once where, and it is never rewritten.
+    const std::string sound = ReadFile(registry), damaged = sound + "damage\n";
+    WriteFile(registry, std::vector<unsigned char>(damaged.begin(), damaged.end()));
+    const std::string warning = "the registry file " + registry + " is damaged at line " +
+                                std::to_string(std::count(damaged.begin(), damaged.end(), '\n')) + ";";
+    Outcome r = Tool("info " + jpg + " " + jpg, env);
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Err.find(warning), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Err.find(warning), r.Err.rfind(warning)) << "said once: " << r.Err;
+    r = Tool("register " + Library, env);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find("the registry file is damaged, and a damaged file is never rewritten"), std::string::npos)
+        << r.Err;
+    EXPECT_EQ(ReadFile(registry), damaged);
+    WriteFile(registry, std::vector<unsigned char>(sound.begin(), sound.end()));
+
     ASSERT_EQ(Tool("unregister " + Library, env).Status, 0);
     text = ReadFile(registry);
     EXPECT_EQ(text.find("Quarvenx"), std::string::npos) << text;
