@@ -22,8 +22,10 @@ if(WIN32 OR KW_BUILD_TESTS)
 endif()
 if(WIN32)
   set(KW_WIDL_IDL_DIR ${KW_WINDOWS_IDL_DIR})
+  set(KW_WIDL_IMPORTS)
 else()
   set(KW_WIDL_IDL_DIR ${CMAKE_CURRENT_LIST_DIR}/widl)
+  set(KW_WIDL_IMPORTS ${KW_WIDL_IDL_DIR}/oaidl.idl ${KW_WIDL_IDL_DIR}/ocidl.idl)
 endif()
 set(KW_WIDL_HEADER_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/KwWidlHeader.cmake)
 
@@ -47,7 +49,7 @@ function(kw_widl_header idl header)
     COMMAND ${KW_WIDL} -h -I ${KW_WIDL_IDL_DIR} -H ${raw} ${idl_name}
     COMMAND ${CMAKE_COMMAND} -DKW_IN=${raw} -DKW_OUT=${header} ${installed_arg} -P ${KW_WIDL_HEADER_SCRIPT}
     WORKING_DIRECTORY ${idl_dir}
-    DEPENDS ${idl} ${KW_WIDL_HEADER_SCRIPT}
+    DEPENDS ${idl} ${KW_WIDL_HEADER_SCRIPT} ${KW_WIDL_IMPORTS}
     COMMENT "Generating ${header_name} from ${idl_name}"
     VERBATIM)
 endfunction()
