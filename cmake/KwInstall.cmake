@@ -3,8 +3,8 @@
 #   platform  libkwplatform.so.N.N.N and its SONAME link
 #   filter    the filter module, in the private plugin folder
 #   tool      kwjpeg and its man page
-#   dev       the development link, the static libraries, the headers and
-#             the CMake and pkg-config files
+#   dev       the development link, the static libraries, the headers,
+#             the CMake and pkg-config files and the example host
 install(TARGETS kwplatform EXPORT KwFilter_JPEGTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT platform NAMELINK_COMPONENT dev)
 set(kw_static kwinterfaces)
@@ -37,5 +37,9 @@ install(FILES
 install(DIRECTORY platform/posix/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/posix COMPONENT dev
   FILES_MATCHING PATTERN "Kw*.h" PATTERN "KwPosixInternal.h" EXCLUDE PATTERN "KwRegistryModel.h" EXCLUDE)
 install(DIRECTORY platform/posix/sdk/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/posix/sdk COMPONENT dev)
+# The example host, which builds where it lies against the installed SDK
+# (uncompressed in the Debian package for that reason).
+install(FILES examples/host/CMakeLists.txt examples/host/HostReport.h examples/host/host_example.cpp
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT dev)
 # find_package(KwFilter_JPEG CONFIG) and pkg-config for host developers.
 include(${CMAKE_CURRENT_LIST_DIR}/KwSdkPackage.cmake)

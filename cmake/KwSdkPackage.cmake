@@ -1,7 +1,8 @@
 # The installed SDK as host developers find it: a CMake package configuration
 # (find_package(KwFilter_JPEG CONFIG)) with imported targets, and a pkg-config
 # file. Both locate everything relative to their own place, so an installed
-# tree may be moved to any prefix. Included from cmake/KwInstall.cmake.
+# tree may be moved to any prefix (the pkg-config file unless KW_RELOCATABLE_PC
+# is OFF). Included from cmake/KwInstall.cmake.
 include(CMakePackageConfigHelpers)
 
 set(KW_SDK_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/KwFilter_JPEG)
@@ -63,9 +64,21 @@ install(FILES
   DESTINATION ${KW_SDK_CMAKE_DIR}
   COMPONENT dev)
 
-# pkg-config: the prefix is found from the file's own folder (${pcfiledir}).
+# pkg-config: by default the prefix is found from the file's own folder
+# (${pcfiledir}), so that an installed tree can be moved; a distribution's
+# package names its fixed paths instead (scripts/package).
+option(KW_RELOCATABLE_PC "The pkg-config file finds its prefix from its own folder" ON)
 set(KW_SDK_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-file(RELATIVE_PATH KW_SDK_PC_TO_PREFIX /${KW_SDK_PC_DIR} /)
-string(REGEX REPLACE "/$" "" KW_SDK_PC_TO_PREFIX "${KW_SDK_PC_TO_PREFIX}")
+if(KW_RELOCATABLE_PC)
+  file(RELATIVE_PATH kw_pc_to_prefix /${KW_SDK_PC_DIR} /)
+  string(REGEX REPLACE "/$" "" kw_pc_to_prefix "${kw_pc_to_prefix}")
+  set(KW_PC_PREFIX "\${pcfiledir}/${kw_pc_to_prefix}")
+  set(KW_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
+  set(KW_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+else()
+  set(KW_PC_PREFIX ${CMAKE_INSTALL_PREFIX})
+  set(KW_PC_LIBDIR ${CMAKE_INSTALL_FULL_LIBDIR})
+  set(KW_PC_INCLUDEDIR ${CMAKE_INSTALL_FULL_INCLUDEDIR})
+endif()
 configure_file(cmake/kwfilter-jpeg.pc.in ${CMAKE_CURRENT_BINARY_DIR}/sdk/kwfilter-jpeg.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sdk/kwfilter-jpeg.pc DESTINATION ${KW_SDK_PC_DIR} COMPONENT dev)

@@ -8,7 +8,7 @@ set(KW_SDK_IDL_DIR ${PROJECT_SOURCE_DIR}/src/interfaces)
 set(KW_SDK_FILES ${KW_SDK_OUT}/KwFilter_JPEG.h ${KW_SDK_OUT}/KwFilter_JPEG_i.c ${KW_SDK_OUT}/KwFilter_JPEG.tlb)
 add_custom_command(OUTPUT ${KW_SDK_FILES}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KW_SDK_OUT}
-  COMMAND ${KW_WIDL} -h -u -I ${KW_WIDL_IDL_DIR} -L ${KW_STDOLE2_DIR}
+  COMMAND ${KW_WIDL} -h -u -I ${KW_WINDOWS_IDL_DIR} -L ${KW_STDOLE2_DIR}
           -H ${KW_SDK_OUT}/KwFilter_JPEG.h -U ${KW_SDK_OUT}/KwFilter_JPEG_i.c KwFilter_JPEG.idl
   # The same type library that the DLL carries as TYPELIB 1.
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_BINARY_DIR}/src/KwFilter_JPEG.tlb ${KW_SDK_OUT}/KwFilter_JPEG.tlb
