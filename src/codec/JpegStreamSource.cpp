@@ -50,7 +50,7 @@ static boolean KwSourceFill(j_decompress_ptr cinfo)
             cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
         }
         // Every byte went over and the codec wants more: the file is cut short.
-        // Said once, as a warning; the load goes on with what there was.
+        // Said once, as a warning; the decode goes on with what there was.
         if (!source->EndInserted) WARNMS(cinfo, JWRN_JPEG_EOF);
         source->EndInserted = true;
         source->InputBuffer[0] = 0xFF;

@@ -17,7 +17,7 @@ void KwCodecGuard::Attach(j_common_ptr cinfo) noexcept
     cinfo->err = &Public;
 }
 
-void KwCodecGuard::Leave(j_common_ptr cinfo) noexcept
+void KwCodecGuard::Leave(j_common_ptr cinfo)
 {
     std::longjmp(reinterpret_cast<KwCodecGuard*>(cinfo->err)->Jump, 1);
 }

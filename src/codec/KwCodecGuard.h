@@ -21,6 +21,9 @@ public:
     // Runs call(), which makes codec calls on cinfo (whose error manager is a
     // KwCodecGuard, or a record that starts with one) and holds nothing with a
     // destructor. False when the codec raised a fatal error during it.
+    // Neither call nor anything between it and the exit is noexcept: where a
+    // jump unwinds the frames it crosses (64-bit Windows), a noexcept frame
+    // on the way would end the process.
     template <typename Call> static bool Run(j_common_ptr cinfo, Call& call) noexcept
     {
         return RunCall(cinfo, &Invoke<Call>, &call);
@@ -31,7 +34,7 @@ public:
     }
 
     // Ends the codec call running under Run; for an error exit that reports before it leaves.
-    [[noreturn]] static void Leave(j_common_ptr cinfo) noexcept;
+    [[noreturn]] static void Leave(j_common_ptr cinfo);
 
     // The codec's public record first: the codec's err pointer is the whole record.
     jpeg_error_mgr Public;
@@ -39,9 +42,9 @@ public:
     std::jmp_buf Jump;
 
 private:
-    using Thunk = void (*)(void* call) noexcept;
+    using Thunk = void (*)(void* call);
     static bool RunCall(j_common_ptr cinfo, Thunk thunk, void* call) noexcept;
-    template <typename Call> static void Invoke(void* call) noexcept { (*static_cast<Call*>(call))(); }
+    template <typename Call> static void Invoke(void* call) { (*static_cast<Call*>(call))(); }
 };
 
 extern "C" {

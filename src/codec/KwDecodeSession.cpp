@@ -25,13 +25,13 @@ HRESULT KwDecodeSession::Open(IStream* stream, LONG size) noexcept
     if (!stream) return E_POINTER;
     // A failed create leaves nothing to destroy; destroying a half-made one is harmless.
     m_Created = true;
-    auto create = [this]() noexcept { jpeg_create_decompress(&m_Codec); };
+    auto create = [this]() { jpeg_create_decompress(&m_Codec); };
     if (!KwCodecGuard::Run(&m_Codec, create)) return E_FAIL;
     m_Errors.Monitor(&m_Codec);
-    auto attach = [this, stream, size]() noexcept { InstallStreamSource(&m_Codec, stream, size); };
+    auto attach = [this, stream, size]() { InstallStreamSource(&m_Codec, stream, size); };
     if (!KwCodecGuard::Run(&m_Codec, attach)) return E_FAIL;
     m_ProfileChunks.Watch(&m_Codec);
-    auto readHeader = [this]() noexcept { jpeg_read_header(&m_Codec, TRUE); };
+    auto readHeader = [this]() { jpeg_read_header(&m_Codec, TRUE); };
     if (!KwCodecGuard::Run(&m_Codec, readHeader)) return E_FAIL;
     const HRESULT profile = m_ProfileChunks.Assemble(&m_Codec, m_Profile);
     if (FAILED(profile)) return profile;
@@ -118,7 +118,7 @@ HRESULT KwDecodeSession::Start(ScanEventHandler handler, void* context) noexcept
     // afterwards, where the caller sees each row and may stop.
     m_Errors.ScanEvent = handler;
     m_Errors.ScanEventContext = context;
-    auto start = [this]() noexcept { jpeg_start_decompress(&m_Codec); };
+    auto start = [this]() { jpeg_start_decompress(&m_Codec); };
     const bool started = KwCodecGuard::Run(&m_Codec, start);
     m_Errors.ScanEvent = nullptr;
     if (!started) return m_Errors.FailureResult();
@@ -160,7 +160,7 @@ HRESULT KwDecodeSession::NextRow(unsigned char** row) noexcept
     if (m_NextRow >= m_RowsRead) {
         if (m_Codec.output_scanline >= m_Codec.output_height) return S_FALSE;
         JDIMENSION count = 0;
-        auto read = [this, &count]() noexcept {
+        auto read = [this, &count]() {
             count = jpeg_read_scanlines(&m_Codec, m_RowPointers.get(), static_cast<JDIMENSION>(m_BufferRows));
         };
         // A fatal error, or a codec that stopped giving rows (it would loop forever).
@@ -182,7 +182,7 @@ HRESULT KwDecodeSession::NextRow(unsigned char** row) noexcept
 HRESULT KwDecodeSession::Finish() noexcept
 {
     if (m_Codec.output_scanline < m_Codec.output_height) return E_UNEXPECTED;
-    auto finish = [this]() noexcept { jpeg_finish_decompress(&m_Codec); };
+    auto finish = [this]() { jpeg_finish_decompress(&m_Codec); };
     if (KwCodecGuard::Run(&m_Codec, finish)) return S_OK;
     // Met after every row was handed over (a second frame header, a scan
     // after the only scan of a sequential file): the image is whole, the file

@@ -39,9 +39,9 @@ HRESULT KwEncodeSession::Start(IStream* stream, LONG width, LONG height, LONG bi
     m_RowsAsStored = bitsPerPixel == 24 && TakesBgrRows;
     // A failed create leaves nothing to destroy; destroying a half-made one is harmless.
     m_Created = true;
-    auto create = [this]() noexcept { jpeg_create_compress(&m_Codec); };
+    auto create = [this]() { jpeg_create_compress(&m_Codec); };
     if (!KwCodecGuard::Run(&m_Codec, create)) return E_FAIL;
-    auto attach = [this, stream]() noexcept { InstallStreamDestination(&m_Codec, stream); };
+    auto attach = [this, stream]() { InstallStreamDestination(&m_Codec, stream); };
     if (!KwCodecGuard::Run(&m_Codec, attach)) return E_FAIL;
     m_Codec.image_width = static_cast<JDIMENSION>(width);
     m_Codec.image_height = static_cast<JDIMENSION>(height);
@@ -50,7 +50,7 @@ HRESULT KwEncodeSession::Start(IStream* stream, LONG width, LONG height, LONG bi
 #ifdef JCS_EXTENSIONS
     if (m_RowsAsStored) m_Codec.in_color_space = JCS_EXT_BGR;
 #endif
-    auto setUp = [this]() noexcept {
+    auto setUp = [this]() {
         jpeg_set_defaults(&m_Codec);
         jpeg_set_quality(&m_Codec, Quality, TRUE);
         jpeg_start_compress(&m_Codec, TRUE);
@@ -76,7 +76,7 @@ HRESULT KwEncodeSession::WriteRow(const unsigned char* stored) noexcept
     }
     // The destination never suspends: a row the codec did not take is a failure (and must not loop).
     bool taken = false;
-    auto write = [this, &rows, &taken]() noexcept { taken = jpeg_write_scanlines(&m_Codec, rows, 1) == 1; };
+    auto write = [this, &rows, &taken]() { taken = jpeg_write_scanlines(&m_Codec, rows, 1) == 1; };
     m_Writing = KwCodecGuard::Run(&m_Codec, write) && taken;
     return m_Writing ? S_OK : E_FAIL;
 }
@@ -85,6 +85,6 @@ HRESULT KwEncodeSession::Finish() noexcept
 {
     if (!m_Writing) return E_UNEXPECTED;
     m_Writing = false;
-    auto finish = [this]() noexcept { jpeg_finish_compress(&m_Codec); };
+    auto finish = [this]() { jpeg_finish_compress(&m_Codec); };
     return KwCodecGuard::Run(&m_Codec, finish) ? S_OK : E_FAIL;
 }
