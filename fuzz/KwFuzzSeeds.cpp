@@ -33,6 +33,8 @@ void Write(const std::string& area, const std::string& name, const Bytes& bytes)
     }
     std::fclose(f);
     ++g_written;
+    // The codec target reads what the load target reads, without the filter.
+    if (area == "load") Write("codec", name, bytes);
 }
 
 // A camera-like EXIF block: IFD0 with make, model and resolution, the EXIF

@@ -33,6 +33,25 @@ bool SetText(KwVariant& value, const OLECHAR* text) noexcept
     return value.bstrVal != nullptr;
 }
 
+// The profile's bytes as a host keeps them: VT_ARRAY | VT_UI1, lower bound 0.
+// Left empty when there is no profile; VT_ARRAY | VT_UI1 with no array when
+// the copy cannot be had.
+void ProfileToVariant(const KwIccProfile& profile, KwVariant& value) noexcept
+{
+    value.Clear();
+    if (profile.Empty()) return;
+    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, profile.Size());
+    void* data = nullptr;
+    if (bytes && SUCCEEDED(SafeArrayAccessData(bytes, &data))) {
+        std::memcpy(data, profile.Data(), profile.Size());
+        SafeArrayUnaccessData(bytes);
+    } else if (bytes) {
+        SafeArrayDestroy(bytes);
+        bytes = nullptr;
+    }
+    value.SetArray(VT_UI1, bytes);
+}
+
 void SeekToStart(IStream* stream) noexcept
 {
     LARGE_INTEGER origin;
@@ -51,16 +70,6 @@ CKwFilterJPEG::CKwFilterJPEG() noexcept
 // Members go in reverse order of declaration: m_Contents, m_Document, m_Stream,
 // m_DataObject; the base then releases the sinks still connected.
 CKwFilterJPEG::~CKwFilterJPEG() = default;
-
-LONG CKwFilterJPEG::InputSize() const noexcept { return m_FileSize; }
-
-HRESULT CKwFilterJPEG::ReadInput(BYTE* Buffer, ULONG Count, ULONG* Read) noexcept
-{
-    if (!Read) return E_POINTER;
-    *Read = 0;
-    if (!m_Stream) return E_FAIL;
-    return m_Stream->Read(Buffer, Count, Read);
-}
 
 // ---------------------------------------------------------------- OpenDocument
 
@@ -287,7 +296,7 @@ HRESULT CKwFilterJPEG::PublishAttributes(Stage stage, IKwContainer* node) noexce
         {Stage::ImageLoaded, OnNode, OLESTR("Orientation"), AttributeTypePlain,
          [](Filter f, KwVariant& v) noexcept { if (f.m_Orientation != 0) v.SetI4(f.m_Orientation); }},
         {Stage::ImageLoaded, OnNode, OLESTR("ICCProfile"), AttributeTypePlain,
-         [](Filter f, KwVariant& v) noexcept { f.m_Profile.ToVariant(v); }},
+         [](Filter f, KwVariant& v) noexcept { ProfileToVariant(f.m_Profile, v); }},
         {Stage::ImageLoaded, OnNode, OLESTR("Damage"), AttributeTypeInfo,
          [](Filter f, KwVariant& v) noexcept { if (f.m_Damage[0] != '\0') v.SetBstr(KwNarrowToBstr(f.m_Damage)); }},
     };
@@ -351,7 +360,7 @@ HRESULT CKwFilterJPEG::LoadNode(IKwContainer* node) noexcept
 HRESULT CKwFilterJPEG::Decode(IKwRasterBlock* raster) noexcept
 {
     KwDecodeSession session;
-    HRESULT hr = session.Open(this);
+    HRESULT hr = session.Open(m_Stream.Get(), m_FileSize);
     if (FAILED(hr)) return hr;
     m_Width = session.Width();
     m_Height = session.Height();

@@ -20,11 +20,6 @@ public:
                                            IKwFilters* Filters) noexcept override;
     HRESULT STDMETHODCALLTYPE GetNode(VARIANT NodeSpec, VARIANT_BOOL Load, IDispatch** NodeObject) noexcept override;
 
-    // The stream reader of JpegStreamSource: the stream's length as the
-    // acceptance test found it, and one read from the stream.
-    LONG InputSize() const noexcept;
-    HRESULT ReadInput(BYTE* Buffer, ULONG Count, ULONG* Read) noexcept;
-
 private:
     HRESULT TakeStorageName() noexcept;
     bool AcceptStream() noexcept;

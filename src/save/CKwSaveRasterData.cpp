@@ -14,16 +14,6 @@ namespace {
 const uint32_t RunTerminator16 = 0xFFFF;
 const int32_t RunTerminator32 = -1;
 
-// A 5-bit channel widened to 8 bits so that 0 stays 0 and 31 becomes 255.
-inline unsigned char Widen5(unsigned value) { return static_cast<unsigned char>((value << 3) | (value >> 2)); }
-
-inline void PutPaletteEntry(uint32_t entry, unsigned char* rgb)
-{
-    rgb[0] = static_cast<unsigned char>(entry >> 16);
-    rgb[1] = static_cast<unsigned char>(entry >> 8);
-    rgb[2] = static_cast<unsigned char>(entry);
-}
-
 inline uint32_t ReadU16(const unsigned char* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8);
@@ -69,17 +59,7 @@ HRESULT CKwSaveRasterData::CreateRasterStorage(LONG width, LONG height, LONG bit
     NoColors = noColors;
     RowSize = 0;
 
-    switch (bitsPerPixel) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-        break;
-    default:
-        return E_FAIL;
-    }
+    if (!KwHostRowConverter::Converts(bitsPerPixel)) return E_FAIL;
     if (width <= 0 || height <= 0) return E_INVALIDARG;
     if (noColors < 0 || noColors > MaxColors) return E_INVALIDARG;
     if (noColors > 0 && !colorTable) return E_POINTER;
@@ -207,107 +187,21 @@ void CKwSaveRasterData::SetRun(int64_t start, int64_t end) noexcept
     for (; first < last; ++first) WriteCursor[first >> 3] |= static_cast<unsigned char>(0x80u >> (first & 7));
 }
 
-// One stored row into Width red, green, blue triples for the codec.
-void CKwSaveRasterData::ConvertRow(const unsigned char* stored, unsigned char* rgb) const noexcept
-{
-    const LONG width = Width;
-    switch (BitsPerPixel) {
-    case 1:
-        // A set bit selects entry 0, a clear bit entry 1.
-        for (LONG x = 0; x < width; ++x, rgb += 3) {
-            const bool set = (stored[x >> 3] & (0x80u >> (x & 7))) != 0;
-            PutPaletteEntry(ColorTable[set ? 0 : 1], rgb);
-        }
-        break;
-    case 4:
-        // The leftmost pixel of a byte is its low nibble.
-        for (LONG x = 0; x < width; ++x, rgb += 3) {
-            const unsigned byte = stored[x >> 1];
-            PutPaletteEntry(ColorTable[(x & 1) ? (byte >> 4) : (byte & 0x0F)], rgb);
-        }
-        break;
-    case 8:
-        // Four bytes a pixel, the fourth overwritten by the next pixel; the last writes its three.
-        for (LONG x = 0; x + 1 < width; ++x, rgb += 3) std::memcpy(rgb, &PackedColors[stored[x]], 4);
-        if (width > 0) PutPaletteEntry(ColorTable[stored[width - 1]], rgb);
-        break;
-    case 16:
-        // 5-5-5 little-endian words: blue in bits 0-4, green 5-9, red 10-14.
-        for (LONG x = 0; x < width; ++x, rgb += 3, stored += 2) {
-            const uint32_t word = ReadU16(stored);
-            rgb[0] = Widen5((word >> 10) & 0x1F);
-            rgb[1] = Widen5((word >> 5) & 0x1F);
-            rgb[2] = Widen5(word & 0x1F);
-        }
-        break;
-    case 24:
-        for (LONG x = 0; x < width; ++x, rgb += 3, stored += 3) {
-            rgb[0] = stored[2];
-            rgb[1] = stored[1];
-            rgb[2] = stored[0];
-        }
-        break;
-    case 32:
-        // Blue, green, red and a fourth byte that carries nothing for JPEG.
-        for (LONG x = 0; x < width; ++x, rgb += 3, stored += 4) {
-            rgb[0] = stored[2];
-            rgb[1] = stored[1];
-            rgb[2] = stored[0];
-        }
-        break;
-    default:
-        break;
-    }
-}
-
-// The palette as red, green, blue bytes in memory order, for 8-bit rows.
-void CKwSaveRasterData::PackPalette() noexcept
-{
-    for (int i = 0; i < MaxColors; ++i) {
-        const uint32_t entry = ColorTable[i];
-        const unsigned char bytes[4] = {static_cast<unsigned char>(entry >> 16), static_cast<unsigned char>(entry >> 8),
-                                        static_cast<unsigned char>(entry), 0};
-        std::memcpy(&PackedColors[i], bytes, 4);
-    }
-}
-
 HRESULT CKwSaveRasterData::EndObject() noexcept
 {
     if (!RasterBuffer) return E_FAIL;
-
-    // Stored 24-bit rows are already B, G, R: where the codec reads that order
-    // itself it takes them as they are. The codec makes the same samples from
-    // either order, so the file is the same byte for byte.
-    const bool rowsAsStored = BitsPerPixel == 24 && KwEncodeSession::TakesBgrRows;
     HRESULT hr = S_OK;
     {
         KwEncodeSession session;
-        hr = session.Start(this, Width, Height, rowsAsStored);
+        hr = session.Start(OutputStream.Get(), Width, Height, BitsPerPixel, ColorTable);
         // Nothing has reached the stream yet; the image stays, so the host may try again.
         if (hr == E_OUTOFMEMORY) return hr;
-        if (BitsPerPixel == 8) PackPalette();
-        for (LONG y = 0; SUCCEEDED(hr) && y < Height; ++y) {
-            unsigned char* stored =
-                RasterBuffer.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(RowSize);
-            if (!rowsAsStored) {
-                ConvertRow(stored, session.RowBuffer());
-                stored = session.RowBuffer();
-            }
-            hr = session.WriteRow(stored);
-        }
+        for (LONG y = 0; SUCCEEDED(hr) && y < Height; ++y)
+            hr = session.WriteRow(RasterBuffer.get() + static_cast<std::size_t>(y) * static_cast<std::size_t>(RowSize));
         if (SUCCEEDED(hr)) hr = session.Finish();
     }
     // Also after a fatal error: the message has been shown, whatever reached the
     // stream stays there, and the object ends without its image either way.
     ReleaseStorage();
     return SUCCEEDED(hr) ? S_OK : E_FAIL;
-}
-
-HRESULT CKwSaveRasterData::WriteOutput(const void* data, ULONG count, ULONG* written) noexcept
-{
-    if (!OutputStream) {
-        if (written) *written = 0;
-        return E_UNEXPECTED;
-    }
-    return OutputStream->Write(data, count, written);
 }

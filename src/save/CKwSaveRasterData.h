@@ -8,12 +8,13 @@
 
 #include "IKwSaveRasterDataImpl.h"
 #include "KwComObject.h"
+#include "KwHostRowConverter.h"
 
 class CKwSaveRasterData final : public IKwSaveRasterDataImpl<CKwSaveRasterData, &CLSID_KwSaveRasterData>,
                                 public KwComObjectRoot<CKwSaveRasterData> {
 public:
     // Palette entries are 0x00RRGGBB: blue in byte 0, green in byte 1, red in byte 2.
-    static constexpr int MaxColors = 256;
+    static constexpr int MaxColors = KwHostRowConverter::MaxColors;
 
     CKwSaveRasterData() noexcept = default;
     ~CKwSaveRasterData();
@@ -31,9 +32,6 @@ public:
     HRESULT STDMETHODCALLTYPE AddScanline1(KW_RASTER_TYPE DataType, LONG StartLine, LONG NoLines, LONG BytesPerLine,
                                            unsigned char* Scanlines) noexcept override;
 
-    // The write operation of the stream destination: Write on the output stream.
-    HRESULT WriteOutput(const void* data, ULONG count, ULONG* written) noexcept;
-
 private:
     void ReleaseStorage() noexcept;
     void StoreCopiedLine(const unsigned char* source, LONG BytesPerLine) noexcept;
@@ -41,8 +39,6 @@ private:
     void StoreRunLine16(const unsigned char* source, LONG BytesPerLine) noexcept;
     void StoreRunLine32(const unsigned char* source, LONG BytesPerLine) noexcept;
     void SetRun(int64_t start, int64_t end) noexcept;
-    void PackPalette() noexcept;
-    void ConvertRow(const unsigned char* stored, unsigned char* rgb) const noexcept;
 
     LONG Width = 0;
     LONG Height = 0;
@@ -50,8 +46,6 @@ private:
     LONG NoColors = 0;
     LONG RowSize = 0;
     uint32_t ColorTable[MaxColors] = {};
-    // The palette as red, green, blue bytes in memory order, made by PackPalette.
-    uint32_t PackedColors[MaxColors] = {};
     KwBuffer<unsigned char> RasterBuffer; // Height x RowSize bytes, row 0 at the top
     unsigned char* WriteCursor = nullptr;  // the stored row being filled by AddScanline1
     KwComPtr<IStream> OutputStream;

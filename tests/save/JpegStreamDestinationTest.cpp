@@ -5,7 +5,6 @@
 
 #include <random>
 
-#include "CKwSaveRasterData.h"
 #include "JpegStreamDestination.h"
 #include "KwHostDouble.h"
 #include "SaveTestSupport.h"
@@ -16,12 +15,11 @@ namespace {
 std::vector<ULONG> WritesFor(size_t count, const Bytes& prefix, Bytes* streamBytes)
 {
     SaveSession session(prefix);
-    CKwSaveRasterData* owner = static_cast<CKwSaveRasterData*>(session.raster.Get());
     jpeg_error_mgr err;
     jpeg_compress_struct cinfo;
     cinfo.err = jpeg_std_error(&err);
     jpeg_create_compress(&cinfo);
-    InstallStreamDestination(&cinfo, owner);
+    InstallStreamDestination(&cinfo, static_cast<IStream*>(session.stream.Get()));
     cinfo.dest->init_destination(&cinfo);
     for (size_t i = 0; i < count; ++i) {
         *cinfo.dest->next_output_byte++ = static_cast<JOCTET>(i * 7);

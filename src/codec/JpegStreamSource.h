@@ -1,5 +1,5 @@
-// The codec's source manager on the load path: feeds the decompressor from the
-// load filter's storage stream through one 4096-byte buffer, and never suspends.
+// The codec's source manager for decoding: feeds the decompressor from a
+// stream through one 4096-byte buffer, and never suspends.
 #pragma once
 
 #include <cstdint>
@@ -7,15 +7,17 @@
 
 #include <jpeglib.h>
 
-class CKwFilterJPEG;
+#include "KwPlatform.h"
 
 struct JpegStreamSource {
     static const std::size_t BufferSize = 4096;
 
     // The codec's public record first: the decompressor's src points at it.
     jpeg_source_mgr Public;
-    // The stream reader; borrowed, never released here.
-    CKwFilterJPEG* Owner;
+    // Where the bytes come from, borrowed, never released here; and its size
+    // as the caller found it (the data ends there, whatever the stream says later).
+    IStream* Stream;
+    int32_t Size;
     // Stream bytes delivered so far (the sum of the counts the reads returned).
     int32_t BytesRead;
     JOCTET* InputBuffer;
@@ -27,6 +29,7 @@ struct JpegStreamSource {
 };
 
 // Makes a JpegStreamSource the source of cinfo (allocating record and buffer from
-// its permanent pool the first time) and resets it to the start of the data.
-// May raise a fatal codec error (out of memory), so call it under the error manager.
-void InstallStreamSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner);
+// its permanent pool the first time) and resets it to the start of the data:
+// size bytes read forward from where the stream stands. May raise a fatal
+// codec error (out of memory), so call it under the codec guard.
+void InstallStreamSource(j_decompress_ptr cinfo, IStream* stream, int32_t size);

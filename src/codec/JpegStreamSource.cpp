@@ -4,8 +4,6 @@
 
 #include <jerror.h>
 
-#include "CKwFilterJPEG.h"
-
 static_assert(std::is_standard_layout<JpegStreamSource>::value, "the codec's record must start the source");
 
 namespace {
@@ -31,15 +29,16 @@ static void KwSourceInit(j_decompress_ptr cinfo)
 static boolean KwSourceFill(j_decompress_ptr cinfo)
 {
     JpegStreamSource* source = SourceOf(cinfo);
-    const int64_t size = source->Owner->InputSize();
+    const int64_t size = source->Size;
     std::size_t held = 0;
     if (source->BytesRead < size) {
         const int64_t left = size - source->BytesRead;
         const ULONG count = left > static_cast<int64_t>(JpegStreamSource::BufferSize)
                                 ? static_cast<ULONG>(JpegStreamSource::BufferSize)
                                 : static_cast<ULONG>(left);
+        // A failing read counts only by what it delivered.
         ULONG read = 0;
-        source->Owner->ReadInput(source->InputBuffer, count, &read);
+        if (source->Stream) source->Stream->Read(source->InputBuffer, count, &read);
         // A stream that claims more than it was asked for does not get the codec past the buffer.
         if (read > count) read = count;
         source->BytesRead += static_cast<int32_t>(read);
@@ -51,7 +50,7 @@ static boolean KwSourceFill(j_decompress_ptr cinfo)
             cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
         }
         // Every byte went over and the codec wants more: the file is cut short.
-        // Said once, as a warning; the load goes on with what there was.
+        // Said once, as a warning; the decode goes on with what there was.
         if (!source->EndInserted) WARNMS(cinfo, JWRN_JPEG_EOF);
         source->EndInserted = true;
         source->InputBuffer[0] = 0xFF;
@@ -79,12 +78,12 @@ static void KwSourceSkip(j_decompress_ptr cinfo, long num_bytes)
     source->Public.bytes_in_buffer -= count;
 }
 
-// The stream belongs to the filter: nothing to close or rewind.
+// The stream belongs to the caller: nothing to close or rewind.
 static void KwSourceTerm(j_decompress_ptr) {}
 
 } // extern "C"
 
-void InstallStreamSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner)
+void InstallStreamSource(j_decompress_ptr cinfo, IStream* stream, int32_t size)
 {
     if (!cinfo->src) {
         void* record = (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT,
@@ -100,7 +99,8 @@ void InstallStreamSource(j_decompress_ptr cinfo, CKwFilterJPEG* owner)
     source->Public.skip_input_data = KwSourceSkip;
     source->Public.resync_to_restart = jpeg_resync_to_restart;
     source->Public.term_source = KwSourceTerm;
-    source->Owner = owner;
+    source->Stream = stream;
+    source->Size = size;
     source->BytesRead = 0;
     source->StartOfFile = false;
     source->EndInserted = false;

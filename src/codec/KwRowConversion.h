@@ -1,4 +1,4 @@
-// The load filter's row conversions from what the codec decodes to the host's
+// Row conversions of the decode, from what the codec decodes to the host's
 // B, G, R rows. Rows hold width pixels; padding past them is left as it is.
 #pragma once
 

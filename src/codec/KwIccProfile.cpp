@@ -29,19 +29,3 @@ void KwIccProfile::Clear() noexcept
     m_Data = nullptr;
     m_Size = 0;
 }
-
-void KwIccProfile::ToVariant(KwVariant& value) const noexcept
-{
-    value.Clear();
-    if (m_Size == 0) return;
-    SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, m_Size);
-    void* data = nullptr;
-    if (bytes && SUCCEEDED(SafeArrayAccessData(bytes, &data))) {
-        std::memcpy(data, m_Data, m_Size);
-        SafeArrayUnaccessData(bytes);
-    } else if (bytes) {
-        SafeArrayDestroy(bytes);
-        bytes = nullptr;
-    }
-    value.SetArray(VT_UI1, bytes);
-}

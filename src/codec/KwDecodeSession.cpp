@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "JpegStreamSource.h"
 #include "KwRowConversion.h"
 
 KwDecodeSession::KwDecodeSession() noexcept
@@ -18,15 +19,20 @@ KwDecodeSession::~KwDecodeSession()
     if (m_Created) jpeg_destroy_decompress(&m_Codec);
 }
 
-HRESULT KwDecodeSession::Open(CKwFilterJPEG* owner) noexcept
+HRESULT KwDecodeSession::Open(IStream* stream, LONG size) noexcept
 {
     if (m_Created) return E_UNEXPECTED;
+    if (!stream) return E_POINTER;
     // A failed create leaves nothing to destroy; destroying a half-made one is harmless.
     m_Created = true;
-    if (!KwLoadErrorManager::CreateDecompress(&m_Codec)) return E_FAIL;
-    if (!KwLoadErrorManager::InstallSource(&m_Codec, owner)) return E_FAIL;
+    auto create = [this]() { jpeg_create_decompress(&m_Codec); };
+    if (!KwCodecGuard::Run(&m_Codec, create)) return E_FAIL;
+    m_Errors.Monitor(&m_Codec);
+    auto attach = [this, stream, size]() { InstallStreamSource(&m_Codec, stream, size); };
+    if (!KwCodecGuard::Run(&m_Codec, attach)) return E_FAIL;
     m_ProfileChunks.Watch(&m_Codec);
-    if (!KwLoadErrorManager::ReadHeader(&m_Codec)) return E_FAIL;
+    auto readHeader = [this]() { jpeg_read_header(&m_Codec, TRUE); };
+    if (!KwCodecGuard::Run(&m_Codec, readHeader)) return E_FAIL;
     const HRESULT profile = m_ProfileChunks.Assemble(&m_Codec, m_Profile);
     if (FAILED(profile)) return profile;
     if (m_Codec.image_width == 0 || m_Codec.image_height == 0) return E_FAIL;
@@ -88,12 +94,12 @@ void KwDecodeSession::ApplyResolution(double* lpiX, double* lpiY) const noexcept
     }
 }
 
-HRESULT KwDecodeSession::Start(KwLoadErrorManager::ScanEventHandler handler, void* context) noexcept
+HRESULT KwDecodeSession::Start(ScanEventHandler handler, void* context) noexcept
 {
     if (m_Width == 0) return E_UNEXPECTED;
     const bool gray = m_Components == 1;
-    // The host has accepted the image: the codec may take what it needs for it.
-    KwLoadErrorManager::AllowMemory(&m_Codec, CoefficientBytes());
+    // The caller has accepted the image: the codec may take what it needs for it.
+    KwDecodeErrorManager::AllowMemory(&m_Codec, CoefficientBytes());
 
     m_Codec.dct_method = JDCT_IFAST;
     m_Codec.dither_mode = JDITHER_NONE;
@@ -107,7 +113,15 @@ HRESULT KwDecodeSession::Start(KwLoadErrorManager::ScanEventHandler handler, voi
         m_RowsAsDecoded = true;
     }
 #endif
-    if (!KwLoadErrorManager::StartDecompress(&m_Codec, handler, context)) return m_Errors.FailureResult();
+    // A multi-scan file is read whole here, within the work bound, with the
+    // handler asked now and then; a single scan is decoded row by row
+    // afterwards, where the caller sees each row and may stop.
+    m_Errors.ScanEvent = handler;
+    m_Errors.ScanEventContext = context;
+    auto start = [this]() { jpeg_start_decompress(&m_Codec); };
+    const bool started = KwCodecGuard::Run(&m_Codec, start);
+    m_Errors.ScanEvent = nullptr;
+    if (!started) return m_Errors.FailureResult();
     // The decode buffer is sized from what the codec will write.
     if (m_Codec.output_components != m_Components || m_Codec.output_width != m_Codec.image_width ||
         m_Codec.output_height != m_Codec.image_height)
@@ -146,10 +160,11 @@ HRESULT KwDecodeSession::NextRow(unsigned char** row) noexcept
     if (m_NextRow >= m_RowsRead) {
         if (m_Codec.output_scanline >= m_Codec.output_height) return S_FALSE;
         JDIMENSION count = 0;
-        if (!KwLoadErrorManager::ReadScanlines(&m_Codec, m_RowPointers.get(), static_cast<JDIMENSION>(m_BufferRows),
-                                               &count) ||
-            count == 0)
-            return E_FAIL; // a fatal error, or a codec that stopped giving rows (it would loop forever)
+        auto read = [this, &count]() {
+            count = jpeg_read_scanlines(&m_Codec, m_RowPointers.get(), static_cast<JDIMENSION>(m_BufferRows));
+        };
+        // A fatal error, or a codec that stopped giving rows (it would loop forever).
+        if (!KwCodecGuard::Run(&m_Codec, read) || count == 0) return E_FAIL;
         m_RowsRead = count < static_cast<JDIMENSION>(m_BufferRows) ? count : static_cast<JDIMENSION>(m_BufferRows);
         m_NextRow = 0;
     }
@@ -167,11 +182,11 @@ HRESULT KwDecodeSession::NextRow(unsigned char** row) noexcept
 HRESULT KwDecodeSession::Finish() noexcept
 {
     if (m_Codec.output_scanline < m_Codec.output_height) return E_UNEXPECTED;
-    if (KwLoadErrorManager::FinishDecompress(&m_Codec)) return S_OK;
+    auto finish = [this]() { jpeg_finish_decompress(&m_Codec); };
+    if (KwCodecGuard::Run(&m_Codec, finish)) return S_OK;
     // Met after every row was handed over (a second frame header, a scan
     // after the only scan of a sequential file): the image is whole, the file
     // is damaged.
-    if (m_Errors.DamageCount++ == 0)
-        m_Errors.FormatStandard(reinterpret_cast<j_common_ptr>(&m_Codec), m_Errors.Damage);
+    m_Errors.KeepAsDamage(&m_Codec);
     return E_FAIL;
 }

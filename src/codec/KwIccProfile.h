@@ -2,7 +2,6 @@
 // "ICC_PROFILE" chunks (KwIccCollector). Owns its buffer.
 #pragma once
 
-#include "KwAutomation.h"
 #include "KwPlatform.h"
 
 class KwIccProfile {
@@ -23,11 +22,7 @@ public:
     void Clear() noexcept;
     bool Empty() const noexcept { return m_Size == 0; }
     unsigned int Size() const noexcept { return m_Size; }
-
-    // The bytes as a host keeps them: VT_ARRAY | VT_UI1, lower bound 0. Left
-    // empty when there is no profile; VT_ARRAY | VT_UI1 with no array when
-    // the copy cannot be had.
-    void ToVariant(KwVariant& value) const noexcept;
+    const unsigned char* Data() const noexcept { return m_Data; }
 
 private:
     unsigned char* m_Data = nullptr;

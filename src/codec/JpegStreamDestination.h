@@ -1,6 +1,6 @@
-// The codec's destination manager on the save side: gathers the compressed bytes
-// in one buffer and hands each full buffer, then the remainder, to the write
-// operation of the raster-data object that owns the encode.
+// The codec's destination manager for encoding: gathers the compressed bytes
+// in one buffer and writes each full buffer, then the remainder, to a stream
+// at its current position.
 #pragma once
 
 #include <cstddef>
@@ -8,14 +8,14 @@
 
 #include <jpeglib.h>
 
-class CKwSaveRasterData;
+#include "KwPlatform.h"
 
 // The host stream sees writes of exactly this size, except for the last one.
 constexpr std::size_t JpegOutputBufferSize = 4096;
 
 struct JpegStreamDestination {
     jpeg_destination_mgr Public; // first, so the codec's dest pointer is the whole record
-    CKwSaveRasterData* Owner; // not counted: the owner runs the encode that uses this record
+    IStream* Stream;          // not counted: the caller keeps it for the encode that uses this record
     JOCTET* OutputBuffer;     // JpegOutputBufferSize bytes from the image pool
 };
 
@@ -23,4 +23,4 @@ struct JpegStreamDestination {
 // The record comes from the compressor's permanent pool (an existing one is
 // reused); the buffer is taken when compression starts. Allocation failure is
 // a fatal codec error, so call this where the codec's error exit can land.
-void InstallStreamDestination(j_compress_ptr cinfo, CKwSaveRasterData* owner);
+void InstallStreamDestination(j_compress_ptr cinfo, IStream* stream);

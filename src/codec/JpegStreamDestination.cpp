@@ -2,8 +2,6 @@
 
 #include <jerror.h>
 
-#include "CKwSaveRasterData.h"
-
 namespace {
 
 JpegStreamDestination* DestinationOf(j_compress_ptr cinfo)
@@ -12,12 +10,13 @@ JpegStreamDestination* DestinationOf(j_compress_ptr cinfo)
 }
 
 // Writes the first `count` bytes of the buffer; anything short of all of them
-// (a failing write without a count included) is the codec's write error.
+// (a failing write without a count, or no stream, included) is the codec's
+// write error.
 void WriteBuffer(j_compress_ptr cinfo, std::size_t count)
 {
     JpegStreamDestination* dest = DestinationOf(cinfo);
     ULONG written = 0;
-    dest->Owner->WriteOutput(dest->OutputBuffer, static_cast<ULONG>(count), &written);
+    if (dest->Stream) dest->Stream->Write(dest->OutputBuffer, static_cast<ULONG>(count), &written);
     if (written != count) ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
@@ -55,7 +54,7 @@ static void KwTermDestination(j_compress_ptr cinfo)
 
 } // extern "C"
 
-void InstallStreamDestination(j_compress_ptr cinfo, CKwSaveRasterData* owner)
+void InstallStreamDestination(j_compress_ptr cinfo, IStream* stream)
 {
     if (!cinfo->dest) {
         cinfo->dest = static_cast<jpeg_destination_mgr*>((*cinfo->mem->alloc_small)(
@@ -65,7 +64,7 @@ void InstallStreamDestination(j_compress_ptr cinfo, CKwSaveRasterData* owner)
     dest->Public.init_destination = KwInitDestination;
     dest->Public.empty_output_buffer = KwEmptyOutputBuffer;
     dest->Public.term_destination = KwTermDestination;
-    dest->Owner = owner;
+    dest->Stream = stream;
     // The buffer is not taken until compression starts; until then nothing may be written.
     dest->OutputBuffer = nullptr;
     dest->Public.next_output_byte = nullptr;

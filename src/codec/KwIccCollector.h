@@ -30,8 +30,9 @@ public:
     // E_OUTOFMEMORY when a chunk or the profile could not be kept.
     HRESULT Assemble(j_decompress_ptr cinfo, KwIccProfile& profile) noexcept;
 
-    // For the marker routine: one APP2 section, the codec's input at its length field.
-    boolean Collect(j_decompress_ptr cinfo) noexcept;
+    // For the marker routine: one APP2 section, the codec's input at its
+    // length field. Runs inside a codec call, so not noexcept (KwCodecGuard).
+    boolean Collect(j_decompress_ptr cinfo);
 
 private:
     void Release() noexcept;

@@ -12,16 +12,16 @@ namespace {
 const unsigned int Overhead = 14;
 const unsigned char Signature[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
 
-// The load path's source never suspends (it ends short data with an inserted
+// The decode's source never suspends (it ends short data with an inserted
 // end-of-image marker), so every refill gives at least one byte.
-bool Fill(j_decompress_ptr cinfo) noexcept
+bool Fill(j_decompress_ptr cinfo)
 {
     jpeg_source_mgr* src = cinfo->src;
     return src->bytes_in_buffer > 0 || (src->fill_input_buffer(cinfo) && src->bytes_in_buffer > 0);
 }
 
 // Copies `count` input bytes to `to`, or skips them when `to` is null.
-bool Take(j_decompress_ptr cinfo, unsigned char* to, unsigned long count) noexcept
+bool Take(j_decompress_ptr cinfo, unsigned char* to, unsigned long count)
 {
     jpeg_source_mgr* src = cinfo->src;
     while (count > 0) {
@@ -55,7 +55,7 @@ void KwIccCollector::Watch(j_decompress_ptr cinfo) noexcept
     jpeg_set_marker_processor(cinfo, JPEG_APP0 + 2, KwIccCollect);
 }
 
-boolean KwIccCollector::Collect(j_decompress_ptr cinfo) noexcept
+boolean KwIccCollector::Collect(j_decompress_ptr cinfo)
 {
     unsigned char field[2];
     if (!Take(cinfo, field, 2)) return FALSE;

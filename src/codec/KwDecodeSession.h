@@ -1,11 +1,11 @@
-// One decode of a JPEG stream for the load filter: owns the decompressor, its
-// error manager and the row buffers, and hands out rows laid out as the host's
-// raster storage takes them (B, G, R or 8-bit gray, each row padded to a
-// multiple of four bytes with zeros).
+// One decode of a JPEG stream: owns the decompressor, its error manager and
+// the row buffers, and hands out rows laid out as the host's raster storage
+// takes them (B, G, R or 8-bit gray, each row padded to a multiple of four
+// bytes with zeros).
 //
 // The calls go in order: Open, Start, NextRow until it gives S_FALSE, Finish.
-// The host can refuse the image between Open and Start, before the codec has
-// read any scan or taken memory for the whole image.
+// The caller can give up on the image between Open and Start, before the
+// codec has read any scan or taken memory for the whole image.
 // A session dropped before Finish (an aborted load, a failure) only destroys
 // the decompressor, which is the codec's way to stop with rows unread.
 #pragma once
@@ -15,11 +15,9 @@
 #include "KwDecodeBudget.h"
 #include "KwIccCollector.h"
 #include "KwIccProfile.h"
-#include "KwLoadErrorManager.h"
+#include "KwDecodeErrorManager.h"
 #include "KwMemory.h"
 #include "KwPlatform.h"
-
-class CKwFilterJPEG;
 
 class KwDecodeSession {
 public:
@@ -28,12 +26,17 @@ public:
     KwDecodeSession(const KwDecodeSession&) = delete;
     KwDecodeSession& operator=(const KwDecodeSession&) = delete;
 
-    // Creates the decompressor, attaches the owner's stream and reads the
-    // header with its colour profile. E_FAIL for a file the codec refuses, an
-    // empty image, one too large for the host's 32-bit row arithmetic, or a
-    // colour space the host has no layout for (two components, or five and
-    // more); E_OUTOFMEMORY when the profile cannot be kept.
-    HRESULT Open(CKwFilterJPEG* owner) noexcept;
+    // The question asked while the scans are read: true to stop the decode.
+    using ScanEventHandler = KwDecodeErrorManager::ScanEventHandler;
+
+    // Creates the decompressor, attaches the stream (size bytes from where it
+    // stands, borrowed until the session ends) and reads the header with its
+    // colour profile. E_POINTER without a stream; E_FAIL for a file the codec
+    // refuses, an empty image, one too large for the host's 32-bit row
+    // arithmetic, or a colour space the host has no layout for (two
+    // components, or five and more); E_OUTOFMEMORY when the profile cannot be
+    // kept.
+    HRESULT Open(IStream* stream, LONG size) noexcept;
 
     // Valid after Open. The profile may be taken over.
     KwIccProfile& Profile() noexcept { return m_Profile; }
@@ -52,7 +55,7 @@ public:
     // then whether to stop). E_ABORT when the handler said stop,
     // E_OUTOFMEMORY when the codec ran out of memory, E_FAIL for another
     // fatal codec error.
-    HRESULT Start(KwLoadErrorManager::ScanEventHandler handler, void* context) noexcept;
+    HRESULT Start(ScanEventHandler handler, void* context) noexcept;
 
     // The next row for the host: S_OK with *row valid until the next call,
     // S_FALSE after the last row, E_FAIL for a fatal codec error, E_OUTOFMEMORY
@@ -78,7 +81,7 @@ private:
     // points at the decompressor and asks the budget; none moves while the
     // session lives.
     KwDecodeBudget m_Budget;
-    KwLoadErrorManager m_Errors;
+    KwDecodeErrorManager m_Errors;
     jpeg_decompress_struct m_Codec;
     bool m_Created;
 
