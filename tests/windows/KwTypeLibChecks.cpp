@@ -300,9 +300,6 @@ void CheckInterface(ITypeLib* lib, const KwWidlInterface& declared)
                       std::string(header ? header->Name : "nothing") + " there, " + std::to_string(f->cParams) +
                           " parameters in the library, " + std::to_string(header ? header->Parameters : -1) +
                           " in the header");
-        if (!dual)
-            KwCheck::That(static_cast<unsigned long>(f->memid) >= 0x60000000ul, name + " has the compiler's member id",
-                          KwHex(f->memid));
         bool property = f->invkind != INVOKE_FUNC;
         std::string expectedHelp = (property ? "property " : "method ") + plain;
         if (itf == "IKwDocument" && plain == "ReleaseDoc") expectedHelp = "method Release";
@@ -428,6 +425,9 @@ void CheckPinned(ITypeLib* lib)
             KwCheck::Equal(static_cast<int>(f->oVft / static_cast<SHORT>(sizeof(void*))), p.Slot, where + " slot");
             if (p.Dispid != CompilerDispid)
                 KwCheck::Equal(static_cast<long>(f->memid), static_cast<long>(p.Dispid), where + " DISPID");
+            else
+                KwCheck::That(static_cast<unsigned long>(f->memid) >= 0x60000000ul,
+                              where + " has the compiler's member id", KwHex(f->memid));
             vtable->ReleaseFuncDesc(f);
         }
         if (vtable) vtable->Release();

@@ -35,7 +35,7 @@ const std::vector<KwWidlMember>& KwWidlMembers()
 
 const std::vector<KwWidlConstant>& KwWidlConstants()
 {
-#define KW_CONSTANT_ROW(E, C) {#E, #C, static_cast<LONG>(C)},
+#define KW_CONSTANT_ROW(E, C) {#E, #C, static_cast<int>(C)},
     static const std::vector<KwWidlConstant> rows{KW_WIDL_CONSTANTS(KW_CONSTANT_ROW)};
     return rows;
 }

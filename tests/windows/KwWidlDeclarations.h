@@ -6,11 +6,12 @@
 
 #include <vector>
 
-#include "KwPlatform.h"
+// Only the GUID's name: KwWidlDeclarations.cpp sees the SDK in its C form.
+struct _GUID;
 
 struct KwWidlInterface {
     const char* Name;
-    const IID* Iid;
+    const _GUID* Iid;
     int Slots;
 };
 
@@ -24,7 +25,7 @@ struct KwWidlMember {
 struct KwWidlConstant {
     const char* Enumeration;
     const char* Name;
-    LONG Value;
+    int Value;
 };
 
 const std::vector<KwWidlInterface>& KwWidlInterfaces();
