@@ -1,50 +1,59 @@
 // The registered type library read back through the system's OLE Automation,
-// against the contract (tests/interfaces/KwInterfaceContract.h): library
-// attributes and order, every interface's members with their slots, DISPIDs,
-// parameter directions and help strings, the optional defaults, the coclasses,
-// the enumerations and the records.
+// against the header that widl generates from the same IDL (KwWidlDeclarations.h):
+// each interface of the library is the header's, with the header's IID, members
+// in the header's slots with its parameter counts, and each enumeration has the
+// header's constants; the host node interfaces stay out of the library. Beside
+// that, what only the library carries: its attributes and order, help strings,
+// parameter defaults, the coclasses, the records, and the slots and DISPIDs
+// that hosts compiled against the library rely on.
 #include <cstddef>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "KwCheck.h"
 #include "KwFilterInterfaces.h"
-#include "KwInterfaceContract.h"
+#include "KwWidlDeclarations.h"
 #include "KwWindowsChecks.h"
 #include "KwWinSupport.h"
 
 namespace {
 
-struct KwInterfaceSpec {
-    const char* Name;
-    const IID* Iid;
-    const char* Base;
-    int LastSlot;
-    const char* HelpString;
-    bool Dual() const { return std::strcmp(Base, "IDispatch") == 0; }
-};
-#define KW_INTERFACE_ROW(I, Base, LastSlot, HelpString) {#I, &IID_##I, #Base, LastSlot, HelpString},
-const KwInterfaceSpec Interfaces[] = {KW_CONTRACT_INTERFACES(KW_INTERFACE_ROW)};
+// A member without a DISPID of its own: the library compiler gives it one.
+constexpr LONG CompilerDispid = 0x7FFFFFFF;
 
-struct KwMemberSpec {
+// Members whose place hosts compiled against the library rely on.
+const struct {
     const char* Interface;
-    const char* Name;  // property accessors are get_Name / put_Name
+    const char* Member;
     int Slot;
     LONG Dispid;
-    const char* Directions;
+} Pinned[] = {
+    {"IKwFilter", "GetNode", 4, CompilerDispid},
+    {"IKwDataObject", "BindToStorageWrite", 19, 3},
+    {"IKwDocument", "ReleaseDoc", 31, 112},
 };
-#define KW_MEMBER_ROW(I, M, Slot, Dispid, Directions, Types) {#I, #M, Slot, Dispid, Directions},
-const KwMemberSpec Members[] = {KW_CONTRACT_MEMBERS(KW_MEMBER_ROW)};
 
-// The members of one interface, in slot order.
-std::vector<const KwMemberSpec*> MembersOf(const char* itf)
+// The header's vtable entries, by interface and slot.
+const KwWidlMember* HeaderMember(const std::string& itf, int slot)
 {
-    std::vector<const KwMemberSpec*> result;
-    for (const auto& m : Members)
-        if (std::strcmp(m.Interface, itf) == 0) result.push_back(&m);
-    return result;
+    static const std::map<std::pair<std::string, int>, const KwWidlMember*> bySlot = [] {
+        std::map<std::pair<std::string, int>, const KwWidlMember*> result;
+        for (const auto& m : KwWidlMembers()) result[{m.Interface, m.Slot}] = &m;
+        return result;
+    }();
+    auto found = bySlot.find({itf, slot});
+    return found == bySlot.end() ? nullptr : found->second;
+}
+
+// An interface that derives from IDispatch has its members in slots 3 to 6.
+bool DerivesFromIDispatch(const std::string& itf)
+{
+    const KwWidlMember* third = HeaderMember(itf, 3);
+    return third && std::strcmp(third->Name, "GetTypeInfoCount") == 0;
 }
 
 // An optional parameter and its default as the contract states it.
@@ -81,14 +90,6 @@ struct KwCoclassSpec {
     {"KwSaveRasterData", &CLSID_KwSaveRasterData, false, "IKwSaveRasterData", nullptr},
     {"KwFilterSaveJPEG", &CLSID_KwFilterSaveJPEG, true, "IKwFilterSave", nullptr},
 };
-
-struct KwConstantSpec {
-    const char* Enumeration;
-    const char* Name;
-    LONG Value;
-};
-#define KW_CONSTANT_ROW(E, C, Value) {#E, #C, Value},
-const KwConstantSpec Constants[] = {KW_CONTRACT_CONSTANTS(KW_CONSTANT_ROW)};
 
 // The type information of the library in index order, with its kind.
 const struct {
@@ -213,22 +214,7 @@ void CheckLibrary(ITypeLib* lib)
     }
 }
 
-// Parameter flags as the letters of KwMemberSpec::Directions ('?' for others).
-char DirectionLetter(USHORT flags)
-{
-    switch (flags) {
-    case PARAMFLAG_NONE: return '-';
-    case PARAMFLAG_FIN: return 'i';
-    case PARAMFLAG_FOUT: return 'o';
-    case PARAMFLAG_FIN | PARAMFLAG_FOUT: return 'b';
-    case PARAMFLAG_FOUT | PARAMFLAG_FRETVAL: return 'r';
-    case PARAMFLAG_FIN | PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT: return 'p';
-    case PARAMFLAG_FOUT | PARAMFLAG_FOPT: return 'q';
-    default: return '?';
-    }
-}
-
-// What the member list cannot say: the collection enumerator is hidden from
+// What the header cannot say: the collection enumerator is hidden from
 // scripting clients, matrices are arrays of 16 doubles. (Unnamed property
 // values: tests/interfaces, as GetNames answers for the get accessor.)
 void CheckParameterForm(const FUNCDESC* f, const std::string& name)
@@ -243,18 +229,39 @@ void CheckParameterForm(const FUNCDESC* f, const std::string& name)
     }
 }
 
-void CheckInterface(ITypeLib* lib, const KwInterfaceSpec& described)
+bool InLibrary(const std::string& name)
 {
-    KwCheck::Case(std::string("typelib ") + described.Name);
-    ITypeInfo* info = nullptr;
-    if (!KwCheck::That(SUCCEEDED(lib->GetTypeInfoOfGuid(*described.Iid, &info)), "found by the C++ IID")) return;
-    std::string doc;
-    KwCheck::Equal(NameOf(info, MEMBERID_NIL, &doc), std::string(described.Name), "name");
-    KwCheck::Equal(doc, std::string(described.HelpString), "help string");
+    for (const auto& entry : LibraryOrder)
+        if (name == entry.Name) return true;
+    return false;
+}
 
+// One interface of the header: in the library exactly when the library lists
+// it, then with the header's IID, base and vtable.
+void CheckInterface(ITypeLib* lib, const KwWidlInterface& declared)
+{
+    const std::string itf = declared.Name;
+    KwCheck::Case("typelib " + itf);
+    ITypeInfo* info = nullptr;
+    HRESULT hr = lib->GetTypeInfoOfGuid(*declared.Iid, &info);
+    if (!InLibrary(itf)) {
+        KwCheck::That(FAILED(hr), "not in the library (a host node interface)");
+        if (info) info->Release();
+        return;
+    }
+    if (!KwCheck::That(SUCCEEDED(hr), "found by the header's IID", KwHex(hr))) return;
+    std::string doc;
+    KwCheck::Equal(NameOf(info, MEMBERID_NIL, &doc), itf, "name");
+    // The two save interfaces keep the help strings of the builder interfaces they replaced.
+    std::string help = itf == "IKwSaveStructure"    ? "IKwBuildStructure"
+                       : itf == "IKwSaveRasterData" ? "IKwBuildRasterData"
+                                                    : itf;
+    KwCheck::Equal(doc, help + " Interface", "help string");
+
+    const bool dual = DerivesFromIDispatch(itf);
     TYPEATTR* attr = nullptr;
     info->GetTypeAttr(&attr);
-    if (described.Dual()) {
+    if (dual) {
         KwCheck::Equal(static_cast<int>(attr->typekind), static_cast<int>(TKIND_DISPATCH), "reads as a dispatch type");
         KwCheck::Equal(attr->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE),
                        TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE, "dual and dispatchable");
@@ -270,16 +277,14 @@ void CheckInterface(ITypeLib* lib, const KwInterfaceSpec& described)
     if (!KwCheck::That(vtable != nullptr, "its vtable half")) return;
     vtable->GetTypeAttr(&attr);
     int count = attr->cFuncs;
-    if (described.Dual())
+    if (dual)
         KwCheck::Equal(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION, TYPEFLAG_FOLEAUTOMATION, "marked OLE Automation");
     vtable->ReleaseTypeAttr(attr);
-    KwCheck::Equal(BaseName(vtable), std::string(described.Base), "base interface");
-    const auto members = MembersOf(described.Name);
-    KwCheck::Equal(count, static_cast<int>(members.size()), "number of members");
-    KwCheck::Equal(members.empty() ? -1 : members.back()->Slot, described.LastSlot, "last slot");
+    KwCheck::Equal(BaseName(vtable), std::string(dual ? "IDispatch" : "IUnknown"), "base interface");
+    const int first = dual ? 7 : 3;
+    KwCheck::Equal(first + count, declared.Slots, "the header's number of slots");
 
-    for (int i = 0; i < count && i < static_cast<int>(members.size()); ++i) {
-        const KwMemberSpec& expected = *members[i];
+    for (int i = 0; i < count; ++i) {
         FUNCDESC* f = nullptr;
         vtable->GetFuncDesc(i, &f);
         std::string help;
@@ -288,26 +293,17 @@ void CheckInterface(ITypeLib* lib, const KwInterfaceSpec& described)
         std::string name = CppName(plain, f->invkind);
         // oVft is in pointers of the running process, whatever the library's platform kind.
         int slot = static_cast<int>(f->oVft / static_cast<SHORT>(sizeof(void*)));
-        std::string where = name + " (slot " + std::to_string(slot) + ")";
-        bool same = name == expected.Name && slot == expected.Slot &&
-                    f->cParams == static_cast<SHORT>(std::strlen(expected.Directions)) &&
+        const KwWidlMember* header = HeaderMember(itf, slot);
+        bool same = header && name == header->Name && f->cParams == header->Parameters &&
                     f->funckind == FUNC_PUREVIRTUAL && f->elemdescFunc.tdesc.vt == VT_HRESULT;
-        KwCheck::That(same, std::string(expected.Name) + " in slot " + std::to_string(expected.Slot),
-                      where + ", " + std::to_string(f->cParams) + " parameters");
-        if (expected.Dispid != CompilerDispid)
-            KwCheck::Equal(static_cast<long>(f->memid), static_cast<long>(expected.Dispid), name + " DISPID");
-        else
-            KwCheck::That(static_cast<unsigned long>(f->memid) >= 0x60000000ul, name + " has the compiler's member id",
-                          KwHex(f->memid));
+        KwCheck::That(same, name + " in slot " + std::to_string(slot) + " as in the header",
+                      std::string(header ? header->Name : "nothing") + " there, " + std::to_string(f->cParams) +
+                          " parameters in the library, " + std::to_string(header ? header->Parameters : -1) +
+                          " in the header");
         bool property = f->invkind != INVOKE_FUNC;
         std::string expectedHelp = (property ? "property " : "method ") + plain;
-        if (std::string(described.Name) == "IKwDocument" && plain == "ReleaseDoc") expectedHelp = "method Release";
+        if (itf == "IKwDocument" && plain == "ReleaseDoc") expectedHelp = "method Release";
         if (f->invkind != INVOKE_PROPERTYPUT) KwCheck::Equal(help, expectedHelp, name + " help string");
-        // Each parameter's direction, as the contract gives it.
-        std::string directions;
-        for (int k = 0; k < f->cParams; ++k)
-            directions += DirectionLetter(f->lprgelemdescParam[k].paramdesc.wParamFlags);
-        KwCheck::Equal(directions, std::string(expected.Directions), name + " parameter directions");
         CheckParameterForm(f, name);
         vtable->ReleaseFuncDesc(f);
     }
@@ -414,20 +410,44 @@ ITypeInfo* FindByName(ITypeLib* lib, const std::string& name)
     return nullptr;
 }
 
+void CheckPinned(ITypeLib* lib)
+{
+    KwCheck::Case("typelib pinned members");
+    for (const auto& p : Pinned) {
+        const std::string where = std::string(p.Interface) + "::" + p.Member;
+        ITypeInfo* info = FindByName(lib, p.Interface);
+        ITypeInfo* vtable = info ? VtableInfo(info) : nullptr;
+        if (info) info->Release();
+        int index = vtable ? FindFunction(vtable, p.Member) : -1;
+        if (KwCheck::That(index >= 0, where + " is in the library")) {
+            FUNCDESC* f = nullptr;
+            vtable->GetFuncDesc(static_cast<UINT>(index), &f);
+            KwCheck::Equal(static_cast<int>(f->oVft / static_cast<SHORT>(sizeof(void*))), p.Slot, where + " slot");
+            if (p.Dispid != CompilerDispid)
+                KwCheck::Equal(static_cast<long>(f->memid), static_cast<long>(p.Dispid), where + " DISPID");
+            else
+                KwCheck::That(static_cast<unsigned long>(f->memid) >= 0x60000000ul,
+                              where + " has the compiler's member id", KwHex(f->memid));
+            vtable->ReleaseFuncDesc(f);
+        }
+        if (vtable) vtable->Release();
+    }
+}
+
 void CheckEnumerationsAndRecords(ITypeLib* lib)
 {
     KwCheck::Case("typelib enumerations");
     std::string current;
     ITypeInfo* info = nullptr;
     int index = 0;
-    for (const auto& c : Constants) {
+    for (const auto& c : KwWidlConstants()) {
         if (current != c.Enumeration) {
             if (info) info->Release();
             current = c.Enumeration;
             info = FindByName(lib, current);
             index = 0;
             int listed = 0;
-            for (const auto& other : Constants) listed += current == other.Enumeration;
+            for (const auto& other : KwWidlConstants()) listed += current == other.Enumeration;
             TYPEATTR* attr = nullptr;
             if (KwCheck::That(info != nullptr, current + " is in the library")) {
                 info->GetTypeAttr(&attr);
@@ -498,9 +518,10 @@ void KwCheckTypeLibrary()
     HRESULT hr = LoadRegTypeLib(LIBID_KWFILTER_JPEGLib, 1, 0, 0, &lib);
     if (!KwCheck::That(SUCCEEDED(hr) && lib, "LoadRegTypeLib finds the registered library", KwHex(hr))) return;
     CheckLibrary(lib);
-    for (const auto& described : Interfaces) CheckInterface(lib, described);
+    for (const auto& declared : KwWidlInterfaces()) CheckInterface(lib, declared);
     CheckDefaults(lib);
     CheckCoclasses(lib);
     CheckEnumerationsAndRecords(lib);
+    CheckPinned(lib);
     lib->Release();
 }

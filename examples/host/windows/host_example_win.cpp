@@ -1,10 +1,11 @@
 // The host example for Windows, as a Windows host developer writes it: only the
 // system headers and the header generated from the filter's IDL
-// (KwFilter_JPEG.h, with the GUIDs in KwFilter_JPEG_i.c). Without a host engine
-// to build on, the program brings its own small host objects: a data object
-// over a stream on the file's bytes, a document whose nodes keep attributes and
-// children, the attribute class "VelEngine.KwAttribute" that the filter creates
-// for EXIF values, a raster block that counts rows, and a progress sink.
+// (KwFilter_JPEG.h, with the GUIDs in KwFilter_JPEG_i.c), which declares the
+// host's node interfaces as well. Without a host engine to build on, the
+// program brings its own small host objects: a data object over a stream on the
+// file's bytes, a document whose nodes keep attributes and children, the
+// attribute class "VelEngine.KwAttribute" that the filter creates for EXIF
+// values, a raster block that counts rows, and a progress sink.
 //
 //   host_example_win PHOTO.jpg     the same output as host_example on Linux;
 //                                  exit status 0 loaded, 1 not loaded, 2 usage
@@ -21,63 +22,15 @@
 
 #include "KwFilter_JPEG.h"
 
-// ---------------------------------------------------------------- the host's own interfaces
-// The filter reaches these through QueryInterface on the host's objects; they
-// belong to the host engine, not to the filter's type library. Contents and
-// container nodes have the layout of IKwDocument's slots 7 to 26, so a node
-// object answers their IIDs with its IKwDocument table.
+// The filter reaches the host's node interfaces (IKwContents, IKwContainer,
+// IKwChildren, IKwRasterBlock, IKwAttribute) through QueryInterface on the
+// host's objects; they belong to the host engine, not to the filter's type
+// library, and the generated header declares them too. Contents and container
+// nodes have the layout of IKwDocument's slots 7 to 26, so a node object
+// answers their IIDs with its IKwDocument table.
 
-static const IID IID_IKwContents = {0x6C02BB10, 0xBF5B, 0x401B, {0xAA, 0x15, 0x98, 0xD1, 0xFA, 0x76, 0x8E, 0x6B}};
-static const IID IID_IKwChildren = {0x0F4A8229, 0x774B, 0x4B9E, {0x9B, 0x94, 0xB9, 0x1C, 0x76, 0xB4, 0x17, 0x25}};
-static const IID IID_IKwContainer = {0xB5A608CF, 0xCA19, 0x44E7, {0xAC, 0x0D, 0x91, 0xCD, 0x29, 0xEE, 0xAB, 0x39}};
-static const IID IID_IKwRasterBlock = {0xF6FFE626, 0x0C80, 0x4A59, {0xAC, 0x79, 0x07, 0x99, 0x20, 0xBD, 0x34, 0x10}};
-static const IID IID_IKwAttribute = {0x6692C95F, 0xA83E, 0x4BA4, {0xA1, 0x71, 0x37, 0x32, 0x9C, 0x30, 0x00, 0xC5}};
 // This host's attribute class, reachable by the ProgID "VelEngine.KwAttribute".
 static const CLSID CLSID_ExampleAttributes = {0x3D1F6A52, 0x8C4E, 0x4B7A, {0x9E, 0x21, 0x5A, 0x0C, 0x77, 0x3B, 0xD2, 0x94}};
-
-struct IKwChildren : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE get__EnumChildren(IUnknown** Enumerator) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetChild(VARIANT Index, VARIANT* Descriptor, VARIANT* ParentIndex, IDispatch** Child) = 0;
-    virtual HRESULT STDMETHODCALLTYPE AddChild(VARIANT Index, IDispatch* Child, VARIANT_BOOL Protected, VARIANT* Descriptor) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateChild(VARIANT Index, VARIANT Type, VARIANT_BOOL Protected, VARIANT* Descriptor,
-                                                  IDispatch** Child) = 0;
-    virtual HRESULT STDMETHODCALLTYPE RemoveChild(VARIANT Index) = 0;
-    virtual HRESULT STDMETHODCALLTYPE RemoveAllChildren() = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_ChildCount(LONG* Count) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetChildIndex(LONG Position, VARIANT* Index) = 0;
-};
-
-struct IKwAttribute : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE get_AttributeCount(LONG* Count) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetAttribute(BSTR Name, VARIANT* Type, VARIANT* Value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE PutAttribute(BSTR Name, VARIANT Value, LONG Type) = 0;
-    virtual HRESULT STDMETHODCALLTYPE RemoveAttribute(BSTR Name) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetAttributeName(LONG Position, BSTR* Name) = 0;
-};
-
-// Attribute slots 7 to 14, then the raster members; the filter calls
-// CreateRasterStorage, AddScanline1 (one row per call) and EndObject.
-struct IKwRasterBlock : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE get_Attributes(IDispatch** Attributes) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_AttributeCount(LONG* Count) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_ProtectAttributes(VARIANT_BOOL* Protected) = 0;
-    virtual HRESULT STDMETHODCALLTYPE put_ProtectAttributes(VARIANT_BOOL Protected) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetAttribute(BSTR Name, VARIANT* Type, VARIANT* Value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE PutAttribute(BSTR Name, VARIANT Value, LONG Type) = 0;
-    virtual HRESULT STDMETHODCALLTYPE RemoveAttribute(BSTR Name) = 0;
-    virtual HRESULT STDMETHODCALLTYPE RemoveAllAttributes() = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_BlockType(LONG* Type) = 0;
-    virtual HRESULT STDMETHODCALLTYPE EndObject() = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateRasterStorage(LONG Width, LONG Height, LONG BitsPerPixel, LONG DpiX, LONG DpiY,
-                                                          BSTR Compression, LONG NoColors, LONG* ColorTable) = 0;
-    virtual HRESULT STDMETHODCALLTYPE AddScanline1(KW_RASTER_TYPE DataType, LONG StartLine, LONG NoLines, LONG BytesPerLine,
-                                                   unsigned char* Scanlines) = 0;
-    virtual HRESULT STDMETHODCALLTYPE AddScanline2(KW_RASTER_TYPE DataType, LONG StartLine, LONG NoLines, LONG* BytesPerLine,
-                                                   LONG BufferSize, unsigned char* Scanlines) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetRasterInfo(LONG* Width, LONG* Height, LONG* BitsPerPixel, LONG* RowsDelivered) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetScanline(LONG Line, LONG BufferSize, unsigned char* Buffer) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetColorTable(LONG MaxColors, LONG* ColorTable, LONG* NoColors) = 0;
-};
 
 #include "../HostReport.h"
 
