@@ -15,10 +15,3 @@ HRESULT KwHostAttributeCollection::Create(KwHostAttributeCollection** out,
     return S_OK;
     KW_HOST_CATCH
 }
-
-void* KwHostAttributeCollection::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) || IsEqualGUID(riid, IID_IKwAttribute))
-        return static_cast<IKwAttribute*>(this);
-    return nullptr;
-}

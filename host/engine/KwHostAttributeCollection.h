@@ -11,8 +11,6 @@ class KwHostAttributeCollection final : public KwHostAttributeImpl<KwHostAttribu
 public:
     static HRESULT Create(KwHostAttributeCollection** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    void* FindInterface(REFIID riid) noexcept override;
-
 private:
     using KwHostAttributeImpl::KwHostAttributeImpl;
 };

@@ -15,13 +15,6 @@ HRESULT KwHostAttributeFactory::Create(std::shared_ptr<KwHostContext> context, I
     KW_HOST_CATCH
 }
 
-void* KwHostAttributeFactory::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory))
-        return static_cast<IClassFactory*>(this);
-    return nullptr;
-}
-
 HRESULT STDMETHODCALLTYPE KwHostAttributeFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid,
                                                                  void** ppvObject) noexcept
 {

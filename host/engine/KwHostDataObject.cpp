@@ -25,13 +25,6 @@ HRESULT KwHostDataObject::Create(IUnknown* storage, const std::string& name, KwH
     KW_HOST_CATCH
 }
 
-void* KwHostDataObject::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) || IsEqualGUID(riid, IID_IKwDataObject))
-        return static_cast<IKwDataObject*>(this);
-    return nullptr;
-}
-
 HRESULT STDMETHODCALLTYPE KwHostDataObject::AttachToStorage(IUnknown* Storage) noexcept
 {
     auto body = [&]() -> HRESULT {

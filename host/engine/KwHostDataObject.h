@@ -14,15 +14,13 @@ enum class KwHostNameMode {
     Null,   // S_OK and a null BSTR
 };
 
-class KwHostDataObject final : public KwHostObject, public IKwDataObject {
+class KwHostDataObject final : public KwHostImplements<KwHostObject, IKwDataObject> {
 public:
     // Bound to `storage` (may be null) under the storage name `name` (UTF-8).
     static HRESULT Create(IUnknown* storage, const std::string& name, KwHostDataObject** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    KW_IMPLEMENT_IUNKNOWN
     KW_HOST_IDISPATCH
-    void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE AttachToStorage(IUnknown* Storage) noexcept override;
     HRESULT STDMETHODCALLTYPE BindToStorage(BSTR DisplayName, VARIANT_BOOL AllowTempFile) noexcept override;
@@ -44,7 +42,7 @@ public:
     void SetNameMode(KwHostNameMode mode) noexcept { m_NameMode = mode; }
 
 private:
-    using KwHostObject::KwHostObject;
+    using KwHostImplements::KwHostImplements;
     HRESULT Bind(BSTR DisplayName, bool write, const char* method) noexcept;
 
     KwComPtr<IUnknown> m_Storage;

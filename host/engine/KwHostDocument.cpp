@@ -12,15 +12,6 @@ HRESULT KwHostDocument::Create(KwHostDocument** out, std::shared_ptr<KwHostConte
     KW_HOST_CATCH
 }
 
-void* KwHostDocument::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) || IsEqualGUID(riid, IID_IKwDocument))
-        return static_cast<IKwDocument*>(this);
-    if (IsEqualGUID(riid, IID_IKwChildren)) return static_cast<IKwChildren*>(this);
-    if (IsEqualGUID(riid, IID_IKwAttribute)) return static_cast<IKwAttribute*>(this);
-    return nullptr;
-}
-
 HRESULT STDMETHODCALLTYPE KwHostDocument::LoadDocument(VARIANT*, IDispatch*) noexcept { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE KwHostDocument::SaveDocument(VARIANT*, IDispatch*, IDispatch*) noexcept { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE KwHostDocument::Close() noexcept { return E_NOTIMPL; }

@@ -8,8 +8,6 @@ class KwHostDocument final : public KwHostNodeImpl<IKwDocument, IKwChildren, IKw
 public:
     static HRESULT Create(KwHostDocument** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    void* FindInterface(REFIID riid) noexcept override;
-
     // Loading and saving belong to the host application, not to this engine.
     HRESULT STDMETHODCALLTYPE LoadDocument(VARIANT* Source, IDispatch* Filters) noexcept override;
     HRESULT STDMETHODCALLTYPE SaveDocument(VARIANT* Target, IDispatch* Filters, IDispatch* Descriptor) noexcept override;

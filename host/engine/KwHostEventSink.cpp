@@ -14,11 +14,9 @@ HRESULT KwHostEventSink::Create(KwHostEventSink** out, std::shared_ptr<KwHostCon
     KW_HOST_CATCH
 }
 
-void* KwHostEventSink::FindInterface(REFIID riid) noexcept
+bool KwHostEventSink::Refuses(REFIID riid) const noexcept
 {
-    if (IsEqualGUID(riid, IID_IUnknown)) return static_cast<_IKwFilterEvents*>(this);
-    if (m_AnswersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents)) return static_cast<_IKwFilterEvents*>(this);
-    return nullptr;
+    return IsEqualGUID(riid, IID_IDispatch) || (!m_AnswersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents));
 }
 
 HRESULT STDMETHODCALLTYPE KwHostEventSink::Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept

@@ -8,12 +8,13 @@
 #include "KwFilterInterfaces.h"
 #include "KwHostObject.h"
 
-class KwHostEventSink final : public KwHostObject, public _IKwFilterEvents {
+class KwHostEventSink final : public KwHostImplements<KwHostObject, _IKwFilterEvents> {
 public:
     static HRESULT Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    KW_IMPLEMENT_IUNKNOWN
-    void* FindInterface(REFIID riid) noexcept override;
+    // Called through the events interface's vtable only; that interface too
+    // is refused while the sink is set not to answer events.
+    bool Refuses(REFIID riid) const noexcept override;
 
     HRESULT STDMETHODCALLTYPE Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept override;
     HRESULT STDMETHODCALLTYPE FontPath(BSTR* FontPath, LONG* Action) noexcept override;
@@ -53,7 +54,7 @@ public:
     void SetAnswersEvents(bool answers) noexcept { m_AnswersEvents = answers; }
 
 private:
-    using KwHostObject::KwHostObject;
+    using KwHostImplements::KwHostImplements;
 
     std::vector<LONG> m_Progress;
     std::function<void(LONG, VARIANT_BOOL*)> m_Callback;

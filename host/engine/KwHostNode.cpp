@@ -14,15 +14,7 @@ HRESULT KwHostNode::Create(LONG objectType, const std::string& label, KwHostNode
     KW_HOST_CATCH
 }
 
-void* KwHostNode::FindInterface(REFIID riid) noexcept
+bool KwHostNode::Refuses(REFIID riid) const noexcept
 {
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch)) {
-        if (IsContents()) return static_cast<IKwContents*>(this);
-        return static_cast<IKwContainer*>(this);
-    }
-    if (IsEqualGUID(riid, IID_IKwContents)) return IsContents() ? static_cast<IKwContents*>(this) : nullptr;
-    if (IsEqualGUID(riid, IID_IKwContainer)) return IsContents() ? nullptr : static_cast<IKwContainer*>(this);
-    if (IsEqualGUID(riid, IID_IKwChildren)) return static_cast<IKwChildren*>(this);
-    if (IsEqualGUID(riid, IID_IKwAttribute)) return static_cast<IKwAttribute*>(this);
-    return nullptr;
+    return IsEqualGUID(riid, IsContents() ? IID_IKwContainer : IID_IKwContents);
 }

@@ -11,7 +11,8 @@ public:
     static HRESULT Create(LONG objectType, const std::string& label, KwHostNode** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    void* FindInterface(REFIID riid) noexcept override;
+    // A "Contents" node is no container, and a container no "Contents" node.
+    bool Refuses(REFIID riid) const noexcept override;
     bool IsContents() const noexcept { return ObjectType() == KW_CONTENTS; }
 
 private:

@@ -38,11 +38,14 @@ public:
     // The KW_OBJECT_TYPE the object stands for (0 for streams, sinks and class objects).
     LONG ObjectType() const noexcept { return m_ObjectType; }
 
-    // The interface pointer for riid, or null; no reference is added.
+    // The interface pointer for riid, or null; no reference is added. Every
+    // class answers from its interface list (KwHostImplements).
     virtual void* FindInterface(REFIID riid) noexcept = 0;
     // What QueryInterface answers: FindInterface, less what a test build of
     // the engine leaves out.
     void* InterfaceFor(REFIID riid) noexcept;
+    // An interface of the class's list the object declines in its present state.
+    virtual bool Refuses(REFIID) const noexcept { return false; }
 
 protected:
     // The context is never null: the classes' Create functions make a private
@@ -58,6 +61,19 @@ private:
     std::string m_Label;
     LONG m_ObjectType;
     bool m_Counted;
+};
+
+// A host class over Base (KwHostObject or one of its holders) implementing
+// Interfaces, the first its identity: IUnknown and the interface list.
+template <class Base, class... Interfaces> class KwHostImplements : public KwUnknownOf<Base, Interfaces...> {
+public:
+    void* FindInterface(REFIID riid) noexcept override
+    {
+        return KwInterfaceList<Interfaces...>::Find(this, riid, [this](REFIID iid) { return this->Refuses(iid); });
+    }
+
+protected:
+    using KwUnknownOf<Base, Interfaces...>::KwUnknownOf;
 };
 
 // The host's dual interfaces are called through their vtables only; late binding is not offered.

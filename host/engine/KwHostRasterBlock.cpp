@@ -23,14 +23,6 @@ HRESULT KwHostRasterBlock::Create(const std::string& label, KwHostRasterBlock** 
 
 KwHostRasterBlock::~KwHostRasterBlock() { std::free(m_Pixels); }
 
-void* KwHostRasterBlock::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) || IsEqualGUID(riid, IID_IKwRasterBlock))
-        return static_cast<IKwRasterBlock*>(this);
-    if (IsEqualGUID(riid, IID_IKwAttribute)) return static_cast<IKwAttribute*>(this);
-    return nullptr;
-}
-
 LONG KwHostRasterBlock::BitsForType(LONG dataType) noexcept
 {
     switch (dataType) {

@@ -15,8 +15,6 @@ public:
     static HRESULT Create(const std::string& label, KwHostRasterBlock** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    void* FindInterface(REFIID riid) noexcept override;
-
     HRESULT STDMETHODCALLTYPE get_BlockType(LONG* Type) noexcept override;
     HRESULT STDMETHODCALLTYPE EndObject() noexcept override;
     // Bits per pixel 1, 4, 8, 24 or 32; width and height above 0; NoColors 0 to 256.

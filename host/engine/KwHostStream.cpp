@@ -8,16 +8,8 @@
 #include "KwHostHooks.h"
 
 KwHostStream::KwHostStream(std::shared_ptr<KwHostContext> context, std::string label) noexcept
-    : KwHostObject(std::move(context), std::move(label), 0)
+    : KwHostImplements(std::move(context), std::move(label), 0)
 {
-}
-
-void* KwHostStream::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_ISequentialStream) ||
-        IsEqualGUID(riid, IID_IStream))
-        return static_cast<IStream*>(this);
-    return nullptr;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostStream::Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept

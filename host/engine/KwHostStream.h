@@ -4,10 +4,8 @@
 
 #include "KwHostObject.h"
 
-class KwHostStream : public KwHostObject, public IStream {
+class KwHostStream : public KwHostImplements<KwHostObject, IStream> {
 public:
-    KW_IMPLEMENT_IUNKNOWN
-    void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept override;
     HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) noexcept override;
