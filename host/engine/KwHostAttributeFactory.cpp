@@ -10,7 +10,8 @@ HRESULT KwHostAttributeFactory::Create(std::shared_ptr<KwHostContext> context, I
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostAttributeFactory(KwHostContext::Ensure(std::move(context)), "attribute class", 0, false);
+    *out = new KwHostMade<KwHostAttributeFactory>(KwHostContext::Ensure(std::move(context)), "attribute class", 0,
+                                                  false);
     return S_OK;
     KW_HOST_CATCH
 }
@@ -21,7 +22,6 @@ HRESULT STDMETHODCALLTYPE KwHostAttributeFactory::CreateInstance(IUnknown* pUnkO
     if (!ppvObject) return E_POINTER;
     *ppvObject = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-    KW_HOST_FORCED(*this, "CreateInstance");
     KwComPtr<KwHostAttributeCollection> collection;
     HRESULT hr = KwHostAttributeCollection::Create(collection.Receive(), SharedContext());
     if (FAILED(hr)) return hr;

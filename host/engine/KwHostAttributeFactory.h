@@ -6,7 +6,7 @@
 
 #include "KwHostObject.h"
 
-class KwHostAttributeFactory final : public KwHostImplements<KwHostObject, IClassFactory> {
+class KwHostAttributeFactory : public KwHostImplements<KwHostObject, IClassFactory> {
 public:
     static HRESULT Create(std::shared_ptr<KwHostContext> context, IClassFactory** out) noexcept;
 
@@ -15,7 +15,7 @@ public:
 
     ULONG Instances() const noexcept { return m_Instances.load(); }
 
-private:
+protected:
     using KwHostImplements::KwHostImplements;
     // Filters on every thread of the process create collections through this one object.
     std::atomic<ULONG> m_Instances{0};

@@ -14,7 +14,7 @@ enum class KwHostNameMode {
     Null,   // S_OK and a null BSTR
 };
 
-class KwHostDataObject final : public KwHostImplements<KwHostObject, IKwDataObject> {
+class KwHostDataObject : public KwHostImplements<KwHostObject, IKwDataObject> {
 public:
     // Bound to `storage` (may be null) under the storage name `name` (UTF-8).
     static HRESULT Create(IUnknown* storage, const std::string& name, KwHostDataObject** out,
@@ -41,9 +41,11 @@ public:
     void SetName(const std::string& name) { m_Name = name; }
     void SetNameMode(KwHostNameMode mode) noexcept { m_NameMode = mode; }
 
-private:
+protected:
     using KwHostImplements::KwHostImplements;
-    HRESULT Bind(BSTR DisplayName, bool write, const char* method) noexcept;
+
+private:
+    HRESULT Bind(BSTR DisplayName, bool write) noexcept;
 
     KwComPtr<IUnknown> m_Storage;
     std::string m_Name;

@@ -1,13 +1,14 @@
 #include "KwHostDocument.h"
 
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostDocument::Create(KwHostDocument** out, std::shared_ptr<KwHostContext> context) noexcept
 {
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostDocument(KwHostContext::Ensure(std::move(context)), "document", KW_DOCUMENT);
+    *out = new KwHostMade<KwHostDocument>(KwHostContext::Ensure(std::move(context)), "document", KW_DOCUMENT);
     return S_OK;
     KW_HOST_CATCH
 }

@@ -4,7 +4,7 @@
 
 #include "KwHostNodeImpl.h"
 
-class KwHostDocument final : public KwHostNodeImpl<IKwDocument, IKwChildren, IKwAttribute> {
+class KwHostDocument : public KwHostNodeImpl<IKwDocument, IKwChildren, IKwAttribute> {
 public:
     static HRESULT Create(KwHostDocument** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
@@ -18,6 +18,6 @@ public:
     // The "Contents" child, or null.
     KwHostNode* Contents() const { return FindNode("Contents"); }
 
-private:
+protected:
     using KwHostNodeImpl::KwHostNodeImpl;
 };

@@ -8,7 +8,7 @@
 #include "KwFilterInterfaces.h"
 #include "KwHostObject.h"
 
-class KwHostEventSink final : public KwHostImplements<KwHostObject, _IKwFilterEvents> {
+class KwHostEventSink : public KwHostImplements<KwHostObject, _IKwFilterEvents> {
 public:
     static HRESULT Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
@@ -53,9 +53,10 @@ public:
     // When false the sink does not answer _IKwFilterEvents (Advise must refuse it).
     void SetAnswersEvents(bool answers) noexcept { m_AnswersEvents = answers; }
 
-private:
+protected:
     using KwHostImplements::KwHostImplements;
 
+private:
     std::vector<LONG> m_Progress;
     std::function<void(LONG, VARIANT_BOOL*)> m_Callback;
     DWORD m_Cookie = 0;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostFileStream::Open(const std::string& path, KwHostFileMode mode, KwHostFileStream** out,
                                std::shared_ptr<KwHostContext> context, const std::string& label) noexcept
@@ -12,7 +13,7 @@ HRESULT KwHostFileStream::Open(const std::string& path, KwHostFileMode mode, KwH
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    auto* stream = new KwHostFileStream(KwHostContext::Ensure(std::move(context)), label);
+    KwHostFileStream* stream = new KwHostMade<KwHostFileStream>(KwHostContext::Ensure(std::move(context)), label);
     std::ios_base::openmode how = std::ios_base::binary;
     switch (mode) {
     case KwHostFileMode::Read: how |= std::ios_base::in; break;

@@ -8,7 +8,7 @@
 
 enum class KwHostFileMode { Read, Write, ReadWrite };
 
-class KwHostFileStream final : public KwHostStream {
+class KwHostFileStream : public KwHostStream {
 public:
     // `path` is UTF-8. STG_E_FILENOTFOUND when a file to read cannot be opened, STG_E_ACCESSDENIED when
     // a file to write cannot be created.
@@ -30,10 +30,9 @@ protected:
     bool Writable() const noexcept override { return m_Mode != KwHostFileMode::Read; }
     DWORD Mode() const noexcept override;
     std::string StoreName() const override { return m_Path; }
-
-private:
     using KwHostStream::KwHostStream;
 
+private:
     std::filebuf m_File;
     std::string m_Path;
     KwHostFileMode m_Mode = KwHostFileMode::Read;

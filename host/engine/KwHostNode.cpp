@@ -1,6 +1,7 @@
 #include "KwHostNode.h"
 
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostNode::Create(LONG objectType, const std::string& label, KwHostNode** out,
                            std::shared_ptr<KwHostContext> context) noexcept
@@ -9,7 +10,7 @@ HRESULT KwHostNode::Create(LONG objectType, const std::string& label, KwHostNode
     *out = nullptr;
     if (objectType != KW_CONTENTS && objectType != KW_CONTAINER) return E_INVALIDARG;
     KW_HOST_TRY
-    *out = new KwHostNode(KwHostContext::Ensure(std::move(context)), label, objectType);
+    *out = new KwHostMade<KwHostNode>(KwHostContext::Ensure(std::move(context)), label, objectType);
     return S_OK;
     KW_HOST_CATCH
 }

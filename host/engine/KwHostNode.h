@@ -5,7 +5,7 @@
 
 #include "KwHostNodeImpl.h"
 
-class KwHostNode final : public KwHostNodeImpl<IKwContents, IKwContainer, IKwChildren, IKwAttribute> {
+class KwHostNode : public KwHostNodeImpl<IKwContents, IKwContainer, IKwChildren, IKwAttribute> {
 public:
     // objectType: KW_CONTENTS or KW_CONTAINER.
     static HRESULT Create(LONG objectType, const std::string& label, KwHostNode** out,
@@ -15,6 +15,6 @@ public:
     bool Refuses(REFIID riid) const noexcept override;
     bool IsContents() const noexcept { return ObjectType() == KW_CONTENTS; }
 
-private:
+protected:
     using KwHostNodeImpl::KwHostNodeImpl;
 };

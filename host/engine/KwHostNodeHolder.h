@@ -31,6 +31,8 @@ public:
     // The raster blocks among the children, in creation order.
     std::vector<KwHostRasterBlock*> RasterBlocks() const;
     std::vector<KwHostNode*> ChildNodes() const;
+    // Whether a value can index a child: a text or an integer.
+    static bool ValidIndex(const VARIANT& index) noexcept;
 
 protected:
     using KwHostAttributeHolder::KwHostAttributeHolder;
@@ -47,7 +49,6 @@ protected:
     HRESULT DoPutProtectChildren(VARIANT_BOOL Protected) noexcept;
 
 private:
-    static bool ValidIndex(const VARIANT& index) noexcept;
     std::string ChildLabel(const VARIANT& index) const;
 
     std::vector<KwHostChildEntry> m_Children;

@@ -1,7 +1,6 @@
 #include "KwHostObject.h"
 
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
 
 namespace {
 LONG volatile g_liveObjects = 0;
@@ -18,15 +17,7 @@ KwHostObject::KwHostObject(std::shared_ptr<KwHostContext> context, std::string l
 
 KwHostObject::~KwHostObject()
 {
-    KW_HOST_GONE(*this);
     if (m_Counted) InterlockedDecrement(&g_liveObjects);
-}
-
-void* KwHostObject::InterfaceFor(REFIID riid) noexcept
-{
-    void* found = FindInterface(riid);
-    if (found && KW_HOST_OMITS(*this, riid)) return nullptr;
-    return found;
 }
 
 void KwHostObjectTraits::Destroy(KwHostObject* object) noexcept { delete object; }

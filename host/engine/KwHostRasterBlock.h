@@ -10,7 +10,7 @@
 #include "KwHostAttributeImpl.h"
 #include "KwHostRowSink.h"
 
-class KwHostRasterBlock final : public KwHostAttributeImpl<KwHostAttributeHolder, IKwRasterBlock, IKwAttribute> {
+class KwHostRasterBlock : public KwHostAttributeImpl<KwHostAttributeHolder, IKwRasterBlock, IKwAttribute> {
 public:
     static HRESULT Create(const std::string& label, KwHostRasterBlock** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
@@ -54,9 +54,11 @@ public:
     bool Ended() const noexcept { return m_EndCalls != 0; }
     ULONG EndObjectCalls() const noexcept { return m_EndCalls; }
 
-private:
+protected:
     using KwHostAttributeImpl::KwHostAttributeImpl;
     ~KwHostRasterBlock() override;
+
+private:
     static LONG BitsForType(LONG dataType) noexcept;
 
     unsigned char* m_Pixels = nullptr;

@@ -4,10 +4,10 @@
 
 #include "KwHostObject.h"
 
-class KwHostStructuredStorage final : public KwHostImplements<KwHostObject, IUnknown> {
+class KwHostStructuredStorage : public KwHostImplements<KwHostObject, IUnknown> {
 public:
     static HRESULT Create(IUnknown** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-private:
+protected:
     using KwHostImplements::KwHostImplements;
 };

@@ -187,7 +187,8 @@ protected:
 
 // QueryInterface of an object that keeps its own count (a class object, a
 // connection point living inside its container): the same list walk.
-template <typename... Interfaces, typename Self> HRESULT KwQueryInterfaceOf(Self* self, REFIID riid, void** ppv) noexcept
+template <typename... Interfaces, typename Self>
+HRESULT KwQueryInterfaceOf(Self* self, REFIID riid, void** ppv) noexcept
 {
     if (!ppv) return E_POINTER;
     *ppv = KwInterfaceList<Interfaces...>::Find(self, riid);

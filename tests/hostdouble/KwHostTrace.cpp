@@ -446,6 +446,4 @@ bool KwHostTrace::HidesAttributeClass(KwHostContext& context) noexcept
     return static_cast<KwHostDoubleContext&>(context).Switches().AttributeClassUnavailable;
 }
 
-std::shared_ptr<KwHostContext> KwHostTrace::NewContext() { return std::make_shared<KwHostDoubleContext>(); }
-
 void KwHostTrace::Gone(KwHostObject& object) noexcept { Double(object).Forget(object); }

@@ -1,6 +1,6 @@
-// The test build's side of the engine's hook points: each traced method records
-// its call (object label, method, arguments, result and a readable line) in the
-// engine's call log and applies the switches around the method's own work.
+// What the test build's decorators (KwHostTraced.h) do around each call: record
+// it (object label, method, arguments, result and a readable line) in the
+// engine's call log and apply the switches around the engine's own method.
 #pragma once
 
 #include <memory>
@@ -63,6 +63,5 @@ public:
     static bool Refusal(KwHostObject& object, LONG objectType, HRESULT* result) noexcept;
     static bool Omits(KwHostObject& object, REFIID riid) noexcept;
     static bool HidesAttributeClass(KwHostContext& context) noexcept;
-    static std::shared_ptr<KwHostContext> NewContext();
     static void Gone(KwHostObject& object) noexcept;
 };
