@@ -12,8 +12,7 @@ HRESULT KwHostAttributeCollection::Create(KwHostAttributeCollection** out,
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostMade<KwHostAttributeCollection>(KwHostContext::Ensure(std::move(context)), "attributes",
-                                                     KW_ATTRIBUTE);
+    *out = new KwHostMade<KwHostAttributeCollection>(KwHostContext::Ensure(std::move(context)), KW_ATTRIBUTE);
     return S_OK;
     KW_HOST_CATCH
 }

@@ -10,8 +10,7 @@ HRESULT KwHostAttributeFactory::Create(std::shared_ptr<KwHostContext> context, I
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostMade<KwHostAttributeFactory>(KwHostContext::Ensure(std::move(context)), "attribute class", 0,
-                                                  false);
+    *out = new KwHostMade<KwHostAttributeFactory>(KwHostContext::Ensure(std::move(context)), 0, false);
     return S_OK;
     KW_HOST_CATCH
 }

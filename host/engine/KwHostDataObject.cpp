@@ -12,8 +12,7 @@ HRESULT KwHostDataObject::Create(IUnknown* storage, const std::string& name, KwH
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    KwHostDataObject* object =
-        new KwHostMade<KwHostDataObject>(KwHostContext::Ensure(std::move(context)), "data object", KW_DATA_OBJECT);
+    KwHostDataObject* object = new KwHostMade<KwHostDataObject>(KwHostContext::Ensure(std::move(context)), KW_DATA_OBJECT);
     try {
         object->m_Name = name;
     } catch (...) {

@@ -2,6 +2,8 @@
 // storage that is no stream, or nothing.
 #pragma once
 
+#include <string>
+
 #include "KwComPtr.h"
 #include "KwFilterInterfaces.h"
 #include "KwHostObject.h"

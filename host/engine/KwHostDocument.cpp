@@ -8,7 +8,7 @@ HRESULT KwHostDocument::Create(KwHostDocument** out, std::shared_ptr<KwHostConte
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostMade<KwHostDocument>(KwHostContext::Ensure(std::move(context)), "document", KW_DOCUMENT);
+    *out = new KwHostMade<KwHostDocument>(KwHostContext::Ensure(std::move(context)), KW_DOCUMENT);
     return S_OK;
     KW_HOST_CATCH
 }

@@ -9,7 +9,7 @@ HRESULT KwHostEventSink::Create(KwHostEventSink** out, std::shared_ptr<KwHostCon
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostMade<KwHostEventSink>(KwHostContext::Ensure(std::move(context)), "sink", 0);
+    *out = new KwHostMade<KwHostEventSink>(KwHostContext::Ensure(std::move(context)), 0);
     return S_OK;
     KW_HOST_CATCH
 }

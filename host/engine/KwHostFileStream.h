@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fstream>
+#include <string>
 
 #include "KwHostStream.h"
 
@@ -13,8 +14,7 @@ public:
     // `path` is UTF-8. STG_E_FILENOTFOUND when a file to read cannot be opened, STG_E_ACCESSDENIED when
     // a file to write cannot be created.
     static HRESULT Open(const std::string& path, KwHostFileMode mode, KwHostFileStream** out,
-                        std::shared_ptr<KwHostContext> context = nullptr,
-                        const std::string& label = "stream") noexcept;
+                        std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
     const std::string& Path() const noexcept { return m_Path; }
     // The system's reason for the first write that failed ("File too large"), or

@@ -1,6 +1,7 @@
 // A readable and writable stream over a growable byte vector that the host reads back.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "KwHostStream.h"
@@ -9,8 +10,7 @@ class KwHostMemoryStream : public KwHostStream {
 public:
     // A stream holding a copy of `size` bytes at `data` (none when null), positioned at 0.
     static HRESULT Create(const void* data, size_t size, KwHostMemoryStream** out,
-                          std::shared_ptr<KwHostContext> context = nullptr,
-                          const std::string& label = "stream") noexcept;
+                          std::shared_ptr<KwHostContext> context = nullptr) noexcept;
     static HRESULT Create(const std::vector<unsigned char>& bytes, KwHostMemoryStream** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept
     {

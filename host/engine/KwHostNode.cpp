@@ -3,14 +3,14 @@
 #include "KwHostContext.h"
 #include "KwHostHooks.h"
 
-HRESULT KwHostNode::Create(LONG objectType, const std::string& label, KwHostNode** out,
+HRESULT KwHostNode::Create(LONG objectType, KwHostNode** out,
                            std::shared_ptr<KwHostContext> context) noexcept
 {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (objectType != KW_CONTENTS && objectType != KW_CONTAINER) return E_INVALIDARG;
     KW_HOST_TRY
-    *out = new KwHostMade<KwHostNode>(KwHostContext::Ensure(std::move(context)), label, objectType);
+    *out = new KwHostMade<KwHostNode>(KwHostContext::Ensure(std::move(context)), objectType);
     return S_OK;
     KW_HOST_CATCH
 }

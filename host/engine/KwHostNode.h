@@ -8,7 +8,7 @@
 class KwHostNode : public KwHostNodeImpl<IKwContents, IKwContainer, IKwChildren, IKwAttribute> {
 public:
     // objectType: KW_CONTENTS or KW_CONTAINER.
-    static HRESULT Create(LONG objectType, const std::string& label, KwHostNode** out,
+    static HRESULT Create(LONG objectType, KwHostNode** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
     // A "Contents" node is no container, and a container no "Contents" node.

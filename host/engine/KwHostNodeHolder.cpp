@@ -47,11 +47,6 @@ bool KwHostNodeHolder::ValidIndex(const VARIANT& index) noexcept
     return index.vt == VT_BSTR || KwHostVariant::AsInteger(index, &n);
 }
 
-std::string KwHostNodeHolder::ChildLabel(const VARIANT& index) const
-{
-    return Label() + "/" + KwHostVariant::IndexText(index);
-}
-
 HRESULT KwHostNodeHolder::DoGetChild(const VARIANT& Index, VARIANT* Descriptor, VARIANT* ParentIndex,
                                      IDispatch** Child) noexcept
 {
@@ -103,17 +98,16 @@ HRESULT KwHostNodeHolder::DoCreateChild(const VARIANT& Index, const VARIANT& Typ
     entry.Index = KwHostVariant(Index);
     entry.ObjectType = objectType;
     entry.ProtectedChild = Protected != VARIANT_FALSE;
-    std::string label = ChildLabel(Index);
     HRESULT hr = S_OK;
     if (objectType == KW_CONTENTS || objectType == KW_CONTAINER) {
         KwComPtr<KwHostNode> node;
-        hr = KwHostNode::Create(objectType, label, node.Receive(), SharedContext());
+        hr = KwHostNode::Create(objectType, node.Receive(), SharedContext());
         if (FAILED(hr)) return hr;
         entry.Host = node.Get();
         entry.Child = KwComPtr<IDispatch>(static_cast<IDispatch*>(node->FindInterface(IID_IDispatch)));
     } else if (objectType == KW_RASTER_BLOCK) {
         KwComPtr<KwHostRasterBlock> block;
-        hr = KwHostRasterBlock::Create(label, block.Receive(), SharedContext());
+        hr = KwHostRasterBlock::Create(block.Receive(), SharedContext());
         if (FAILED(hr)) return hr;
         entry.Host = block.Get();
         entry.Child = KwComPtr<IDispatch>(static_cast<IDispatch*>(block->FindInterface(IID_IDispatch)));

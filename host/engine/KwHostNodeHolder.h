@@ -4,6 +4,7 @@
 // the first, and lookups find the first.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "KwComPtr.h"
@@ -49,7 +50,6 @@ protected:
     HRESULT DoPutProtectChildren(VARIANT_BOOL Protected) noexcept;
 
 private:
-    std::string ChildLabel(const VARIANT& index) const;
 
     std::vector<KwHostChildEntry> m_Children;
     bool m_ProtectChildren = false;

@@ -8,9 +8,8 @@ LONG volatile g_liveObjects = 0;
 
 LONG KwHostLiveObjects() noexcept { return InterlockedCompareExchange(&g_liveObjects, 0, 0); }
 
-KwHostObject::KwHostObject(std::shared_ptr<KwHostContext> context, std::string label, LONG objectType,
-                           bool counted) noexcept
-    : m_Context(std::move(context)), m_Label(std::move(label)), m_ObjectType(objectType), m_Counted(counted)
+KwHostObject::KwHostObject(std::shared_ptr<KwHostContext> context, LONG objectType, bool counted) noexcept
+    : m_Context(std::move(context)), m_ObjectType(objectType), m_Counted(counted)
 {
     if (m_Counted) InterlockedIncrement(&g_liveObjects);
 }

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <memory>
-#include <string>
 
 #include "KwComObjectBase.h"
 #include "KwPlatform.h"
@@ -23,7 +22,8 @@ struct KwHostObjectTraits {
     static void Destroy(KwHostObject* object) noexcept;
 };
 
-// Host objects alive in this process (class objects of the engine excluded).
+// Host objects alive in this process (class objects of the engine excluded):
+// how a host, or a test, proves that a filter released everything it took.
 LONG KwHostLiveObjects() noexcept;
 
 class KwHostObject : public KwComObjectBase<KwHostObject, KwHostObjectTraits> {
@@ -33,8 +33,6 @@ public:
 
     KwHostContext& Context() const noexcept { return *m_Context; }
     const std::shared_ptr<KwHostContext>& SharedContext() const noexcept { return m_Context; }
-    // Where the object sits ("document", `document/"Contents"/1`).
-    const std::string& Label() const noexcept { return m_Label; }
     // The KW_OBJECT_TYPE the object stands for (0 for streams, sinks and class objects).
     LONG ObjectType() const noexcept { return m_ObjectType; }
 
@@ -50,15 +48,13 @@ public:
 protected:
     // The context is never null: the classes' Create functions make a private
     // one when none is given, so objects also work without an engine.
-    KwHostObject(std::shared_ptr<KwHostContext> context, std::string label, LONG objectType,
-                 bool counted = true) noexcept;
+    KwHostObject(std::shared_ptr<KwHostContext> context, LONG objectType, bool counted = true) noexcept;
     virtual ~KwHostObject();
 
 private:
     friend struct KwHostObjectTraits;
 
     std::shared_ptr<KwHostContext> m_Context;
-    std::string m_Label;
     LONG m_ObjectType;
     bool m_Counted;
 };

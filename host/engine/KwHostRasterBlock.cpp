@@ -10,13 +10,13 @@
 #include "KwHostHooks.h"
 #include "KwHostImage.h"
 
-HRESULT KwHostRasterBlock::Create(const std::string& label, KwHostRasterBlock** out,
+HRESULT KwHostRasterBlock::Create(KwHostRasterBlock** out,
                                   std::shared_ptr<KwHostContext> context) noexcept
 {
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostMade<KwHostRasterBlock>(KwHostContext::Ensure(std::move(context)), label, KW_RASTER_BLOCK);
+    *out = new KwHostMade<KwHostRasterBlock>(KwHostContext::Ensure(std::move(context)), KW_RASTER_BLOCK);
     return S_OK;
     KW_HOST_CATCH
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "KwHostAttributeImpl.h"
@@ -12,7 +13,7 @@
 
 class KwHostRasterBlock : public KwHostAttributeImpl<KwHostAttributeHolder, IKwRasterBlock, IKwAttribute> {
 public:
-    static HRESULT Create(const std::string& label, KwHostRasterBlock** out,
+    static HRESULT Create(KwHostRasterBlock** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
     HRESULT STDMETHODCALLTYPE get_BlockType(LONG* Type) noexcept override;

@@ -6,8 +6,8 @@
 #include "KwAutomation.h"
 #include "KwHostContext.h"
 
-KwHostStream::KwHostStream(std::shared_ptr<KwHostContext> context, std::string label) noexcept
-    : KwHostImplements(std::move(context), std::move(label), 0)
+KwHostStream::KwHostStream(std::shared_ptr<KwHostContext> context) noexcept
+    : KwHostImplements(std::move(context), 0)
 {
 }
 

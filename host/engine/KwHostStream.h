@@ -2,6 +2,8 @@
 // stream shares. KwHostMemoryStream and KwHostFileStream supply the store.
 #pragma once
 
+#include <string>
+
 #include "KwHostObject.h"
 
 class KwHostStream : public KwHostImplements<KwHostObject, IStream> {
@@ -26,7 +28,7 @@ public:
     virtual bool Writable() const noexcept = 0;
 
 protected:
-    KwHostStream(std::shared_ptr<KwHostContext> context, std::string label) noexcept;
+    explicit KwHostStream(std::shared_ptr<KwHostContext> context) noexcept;
 
     // The store: read or write at a position; the size.
     virtual HRESULT ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept = 0;

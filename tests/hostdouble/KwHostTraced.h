@@ -26,6 +26,17 @@
 #include "KwHostStructuredStorage.h"
 #include "KwHostTrace.h"
 
+// Where an object sits, as the call log names it ("document", `document/"Contents"/1`).
+inline const char* KwHostDefaultLabel(const KwHostDocument*) noexcept { return "document"; }
+inline const char* KwHostDefaultLabel(const KwHostNode*) noexcept { return "node"; }
+inline const char* KwHostDefaultLabel(const KwHostRasterBlock*) noexcept { return "raster"; }
+inline const char* KwHostDefaultLabel(const KwHostAttributeCollection*) noexcept { return "attributes"; }
+inline const char* KwHostDefaultLabel(const KwHostAttributeFactory*) noexcept { return "attribute class"; }
+inline const char* KwHostDefaultLabel(const KwHostDataObject*) noexcept { return "data object"; }
+inline const char* KwHostDefaultLabel(const KwHostStream*) noexcept { return "stream"; }
+inline const char* KwHostDefaultLabel(const KwHostEventSink*) noexcept { return "sink"; }
+inline const char* KwHostDefaultLabel(const KwHostStructuredStorage*) noexcept { return "storage"; }
+
 // The result a fault or a switch forces on a call of `method`, if any.
 inline bool KwHostForced(KwHostObject& object, const char* method, HRESULT* result, bool counted = true) noexcept
 {
@@ -153,7 +164,9 @@ public:
             if (typeValid && Base::ValidIndex(Index))
                 if (HRESULT refused = S_OK; KwHostTrace::Refusal(*this, static_cast<LONG>(type), &refused))
                     return refused;
-            return Base::CreateChild(Index, Type, Protected, Descriptor, Child);
+            HRESULT hr = Base::CreateChild(Index, Type, Protected, Descriptor, Child);
+            if (SUCCEEDED(hr)) KwHostTrace::Place(*this, Index, *Child);
+            return hr;
         };
         return KwHostTrace::CreateChild(KwHostBody(body), *this, Index, Type, Protected, Descriptor, Child);
         KW_HOST_CATCH
@@ -399,11 +412,15 @@ protected:
     using Base::Base;
 };
 
-// The object as the test build makes it: QueryInterface may leave interfaces
-// out, and what the double kept of the object goes with it.
-template <class Base> class KwTraced final : public Base {
+// The object as the test build makes it: named for the call log, QueryInterface
+// may leave interfaces out, and what the double kept of the object goes with it.
+template <class Base> class KwTraced final : public Base, public KwHostLabelled {
 public:
-    template <class... Args> explicit KwTraced(Args&&... args) : Base(std::forward<Args>(args)...) {}
+    template <class... Args>
+    explicit KwTraced(Args&&... args)
+        : Base(std::forward<Args>(args)...), KwHostLabelled(KwHostDefaultLabel(static_cast<Base*>(this)))
+    {
+    }
     ~KwTraced() override { KwHostTrace::Gone(*this); }
 
     void* InterfaceFor(REFIID riid) noexcept override

@@ -49,7 +49,7 @@ protected:
     std::string StoreName() const override { return std::string(); }
 
     ReportedSizeStream(std::shared_ptr<KwHostContext> context, std::vector<unsigned char> bytes, ULONGLONG size)
-        : KwHostStream(std::move(context), "stream"), m_Bytes(std::move(bytes)), m_ReportedSize(size)
+        : KwHostStream(std::move(context)), m_Bytes(std::move(bytes)), m_ReportedSize(size)
     {
     }
 
