@@ -16,7 +16,7 @@ HRESULT KwHostEventSink::Create(KwHostEventSink** out, std::shared_ptr<KwHostCon
 
 bool KwHostEventSink::Refuses(REFIID riid) const noexcept
 {
-    return IsEqualGUID(riid, IID_IDispatch) || (!m_AnswersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents));
+    return !m_AnswersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents);
 }
 
 HRESULT STDMETHODCALLTYPE KwHostEventSink::Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept

@@ -12,8 +12,7 @@ class KwHostEventSink : public KwHostImplements<KwHostObject, _IKwFilterEvents> 
 public:
     static HRESULT Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    // Called through the events interface's vtable only; that interface too
-    // is refused while the sink is set not to answer events.
+    // The events interface, while the sink is set not to answer events.
     bool Refuses(REFIID riid) const noexcept override;
 
     HRESULT STDMETHODCALLTYPE Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept override;
