@@ -1,6 +1,7 @@
 #include "KwHostAttributeCollection.h"
 
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 extern "C" const CLSID CLSID_KwHostAttribute = {
     0x3F2C8A41, 0x6B0D, 0x4E57, {0x9A, 0x1C, 0x5D, 0x7E, 0x20, 0xB4, 0xC9, 0xF3}};
@@ -11,14 +12,7 @@ HRESULT KwHostAttributeCollection::Create(KwHostAttributeCollection** out,
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostAttributeCollection(KwHostContext::Ensure(std::move(context)), "attributes", KW_ATTRIBUTE);
+    *out = new KwHostMade<KwHostAttributeCollection>(KwHostContext::Ensure(std::move(context)), KW_ATTRIBUTE);
     return S_OK;
     KW_HOST_CATCH
-}
-
-void* KwHostAttributeCollection::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) || IsEqualGUID(riid, IID_IKwAttribute))
-        return static_cast<IKwAttribute*>(this);
-    return nullptr;
 }

@@ -7,12 +7,10 @@
 // The class identifier under which KwHostEngine registers the collection class.
 extern "C" const CLSID CLSID_KwHostAttribute;
 
-class KwHostAttributeCollection final : public KwHostAttributeImpl<KwHostAttributeHolder, IKwAttribute> {
+class KwHostAttributeCollection : public KwHostAttributeImpl<KwHostAttributeHolder, IKwAttribute> {
 public:
     static HRESULT Create(KwHostAttributeCollection** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    void* FindInterface(REFIID riid) noexcept override;
-
-private:
+protected:
     using KwHostAttributeImpl::KwHostAttributeImpl;
 };

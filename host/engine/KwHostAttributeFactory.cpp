@@ -10,16 +10,9 @@ HRESULT KwHostAttributeFactory::Create(std::shared_ptr<KwHostContext> context, I
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostAttributeFactory(KwHostContext::Ensure(std::move(context)), "attribute class", 0, false);
+    *out = new KwHostMade<KwHostAttributeFactory>(KwHostContext::Ensure(std::move(context)), 0, false);
     return S_OK;
     KW_HOST_CATCH
-}
-
-void* KwHostAttributeFactory::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IClassFactory))
-        return static_cast<IClassFactory*>(this);
-    return nullptr;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostAttributeFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid,
@@ -28,7 +21,6 @@ HRESULT STDMETHODCALLTYPE KwHostAttributeFactory::CreateInstance(IUnknown* pUnkO
     if (!ppvObject) return E_POINTER;
     *ppvObject = nullptr;
     if (pUnkOuter) return CLASS_E_NOAGGREGATION;
-    KW_HOST_FORCED(*this, "CreateInstance");
     KwComPtr<KwHostAttributeCollection> collection;
     HRESULT hr = KwHostAttributeCollection::Create(collection.Receive(), SharedContext());
     if (FAILED(hr)) return hr;

@@ -6,20 +6,17 @@
 
 #include "KwHostObject.h"
 
-class KwHostAttributeFactory final : public KwHostObject, public IClassFactory {
+class KwHostAttributeFactory : public KwHostImplements<KwHostObject, IClassFactory> {
 public:
     static HRESULT Create(std::shared_ptr<KwHostContext> context, IClassFactory** out) noexcept;
-
-    KW_IMPLEMENT_IUNKNOWN
-    void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) noexcept override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) noexcept override;
 
     ULONG Instances() const noexcept { return m_Instances.load(); }
 
-private:
-    using KwHostObject::KwHostObject;
+protected:
+    using KwHostImplements::KwHostImplements;
     // Filters on every thread of the process create collections through this one object.
     std::atomic<ULONG> m_Instances{0};
 };

@@ -1,7 +1,6 @@
 #include "KwHostAttributeHolder.h"
 
 #include "KwAutomation.h"
-#include "KwHostHooks.h"
 
 namespace {
 std::basic_string<OLECHAR> Wide(BSTR text) { return std::basic_string<OLECHAR>(text ? text : OLESTR(""), SysStringLen(text)); }
@@ -59,14 +58,10 @@ HRESULT KwHostAttributeHolder::DoGetAttributes(IDispatch** Attributes) noexcept
 
 HRESULT KwHostAttributeHolder::DoGetAttributeCount(LONG* Count) noexcept
 {
-    auto body = [&]() -> HRESULT {
-        if (!Count) return E_POINTER;
-        *Count = 0;
-        KW_HOST_FAULT(*this, "AttributeCount");
-        *Count = static_cast<LONG>(m_Attributes.size());
-        return S_OK;
-    };
-    return KW_HOST_TRACE(AttributeCount, body, *this, Count);
+    if (!Count) return E_POINTER;
+    *Count = 0;
+    *Count = static_cast<LONG>(m_Attributes.size());
+    return S_OK;
 }
 
 HRESULT KwHostAttributeHolder::DoGetProtectAttributes(VARIANT_BOOL* Protected) noexcept
@@ -86,82 +81,62 @@ HRESULT KwHostAttributeHolder::DoPutProtectAttributes(VARIANT_BOOL Protected) no
 HRESULT KwHostAttributeHolder::DoGetAttribute(BSTR Name, VARIANT* Type, VARIANT* Value) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        if (Type) VariantInit(Type);
-        if (!Value) return E_POINTER;
-        VariantInit(Value);
-        KW_HOST_FAULT(*this, "GetAttribute");
-        const KwHostAttributeEntry* entry = Lookup(Name);
-        if (!entry) return E_INVALIDARG;
-        HRESULT hr = entry->Value.CopyTo(Value);
-        if (FAILED(hr)) return hr;
-        if (Type) {
-            Type->vt = VT_I4;
-            Type->lVal = entry->Type;
-        }
-        return S_OK;
-    };
-    return KW_HOST_TRACE(GetAttribute, body, *this, Name, Type, Value);
+    if (Type) VariantInit(Type);
+    if (!Value) return E_POINTER;
+    VariantInit(Value);
+    const KwHostAttributeEntry* entry = Lookup(Name);
+    if (!entry) return E_INVALIDARG;
+    HRESULT hr = entry->Value.CopyTo(Value);
+    if (FAILED(hr)) return hr;
+    if (Type) {
+        Type->vt = VT_I4;
+        Type->lVal = entry->Type;
+    }
+    return S_OK;
     KW_HOST_CATCH
 }
 
 HRESULT KwHostAttributeHolder::DoPutAttribute(BSTR Name, const VARIANT& Value, LONG Type) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        if (!KwHostVariant::Keeps(Value.vt)) return DISP_E_BADVARTYPE;
-        KW_HOST_FAULT(*this, "PutAttribute");
-        if (SysStringLen(Name) == 0) return E_INVALIDARG;
-        KwHostVariant stored(Value);
-        if (KwHostAttributeEntry* entry = Lookup(Name)) {
-            entry->Value = std::move(stored);
-            entry->Type = Type;
-        } else {
-            KwHostAttributeEntry added;
-            added.WideName = Wide(Name);
-            added.Name = KwNarrow(Name);
-            added.Value = std::move(stored);
-            added.Type = Type;
-            m_Attributes.push_back(std::move(added));
-        }
-        return S_OK;
-    };
-    return KW_HOST_TRACE(PutAttribute, body, *this, Name, Value, Type);
+    if (!KwHostVariant::Keeps(Value.vt)) return DISP_E_BADVARTYPE;
+    if (SysStringLen(Name) == 0) return E_INVALIDARG;
+    KwHostVariant stored(Value);
+    if (KwHostAttributeEntry* entry = Lookup(Name)) {
+        entry->Value = std::move(stored);
+        entry->Type = Type;
+    } else {
+        KwHostAttributeEntry added;
+        added.WideName = Wide(Name);
+        added.Name = KwNarrow(Name);
+        added.Value = std::move(stored);
+        added.Type = Type;
+        m_Attributes.push_back(std::move(added));
+    }
+    return S_OK;
     KW_HOST_CATCH
 }
 
 HRESULT KwHostAttributeHolder::DoRemoveAttribute(BSTR Name) noexcept
 {
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, "RemoveAttribute");
-        KwHostAttributeEntry* entry = Lookup(Name);
-        if (!entry) return E_INVALIDARG;
-        m_Attributes.erase(m_Attributes.begin() + (entry - m_Attributes.data()));
-        return S_OK;
-    };
-    return KW_HOST_TRACE(RemoveAttribute, body, *this, Name);
+    KwHostAttributeEntry* entry = Lookup(Name);
+    if (!entry) return E_INVALIDARG;
+    m_Attributes.erase(m_Attributes.begin() + (entry - m_Attributes.data()));
+    return S_OK;
 }
 
 HRESULT KwHostAttributeHolder::DoRemoveAllAttributes() noexcept
 {
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, "RemoveAllAttributes");
-        m_Attributes.clear();
-        return S_OK;
-    };
-    return KW_HOST_TRACE(RemoveAllAttributes, body, *this);
+    m_Attributes.clear();
+    return S_OK;
 }
 
 HRESULT KwHostAttributeHolder::DoGetAttributeName(LONG Position, BSTR* Name) noexcept
 {
-    auto body = [&]() -> HRESULT {
-        if (!Name) return E_POINTER;
-        *Name = nullptr;
-        KW_HOST_FAULT(*this, "GetAttributeName");
-        if (Position < 0 || static_cast<size_t>(Position) >= m_Attributes.size()) return E_INVALIDARG;
-        const KwHostAttributeEntry& entry = m_Attributes[static_cast<size_t>(Position)];
-        *Name = SysAllocStringLen(entry.WideName.data(), static_cast<UINT>(entry.WideName.size()));
-        return *Name ? S_OK : E_OUTOFMEMORY;
-    };
-    return KW_HOST_TRACE(GetAttributeName, body, *this, Position, Name);
+    if (!Name) return E_POINTER;
+    *Name = nullptr;
+    if (Position < 0 || static_cast<size_t>(Position) >= m_Attributes.size()) return E_INVALIDARG;
+    const KwHostAttributeEntry& entry = m_Attributes[static_cast<size_t>(Position)];
+    *Name = SysAllocStringLen(entry.WideName.data(), static_cast<UINT>(entry.WideName.size()));
+    return *Name ? S_OK : E_OUTOFMEMORY;
 }

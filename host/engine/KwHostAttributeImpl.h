@@ -6,10 +6,10 @@
 
 #include "KwHostAttributeHolder.h"
 
-template <class Holder, class... Interfaces> class KwHostAttributeImpl : public Holder, public Interfaces... {
+template <class Holder, class... Interfaces>
+class KwHostAttributeImpl : public KwHostImplements<Holder, Interfaces...> {
 public:
     // Not marked override: some members below override in one instantiation and not in another.
-    KW_IMPLEMENT_IUNKNOWN_()
     KW_HOST_IDISPATCH_()
 
     // Members of the attribute group (IKwAttributeGroup slots 7-14) and of IKwAttribute;
@@ -46,5 +46,5 @@ public:
     }
 
 protected:
-    using Holder::Holder;
+    using KwHostImplements<Holder, Interfaces...>::KwHostImplements;
 };

@@ -2,7 +2,7 @@
 
 #include "KwHostHooks.h"
 
-std::shared_ptr<KwHostContext> KwHostContext::Create() { return KW_HOST_NEW_CONTEXT(); }
+std::shared_ptr<KwHostContext> KwHostContext::Create() { return std::make_shared<KwHostMade<KwHostContext>>(); }
 
 std::shared_ptr<KwHostContext> KwHostContext::Ensure(std::shared_ptr<KwHostContext> context)
 {

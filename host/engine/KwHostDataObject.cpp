@@ -12,7 +12,7 @@ HRESULT KwHostDataObject::Create(IUnknown* storage, const std::string& name, KwH
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    auto* object = new KwHostDataObject(KwHostContext::Ensure(std::move(context)), "data object", KW_DATA_OBJECT);
+    KwHostDataObject* object = new KwHostMade<KwHostDataObject>(KwHostContext::Ensure(std::move(context)), KW_DATA_OBJECT);
     try {
         object->m_Name = name;
     } catch (...) {
@@ -25,102 +25,76 @@ HRESULT KwHostDataObject::Create(IUnknown* storage, const std::string& name, KwH
     KW_HOST_CATCH
 }
 
-void* KwHostDataObject::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) || IsEqualGUID(riid, IID_IKwDataObject))
-        return static_cast<IKwDataObject*>(this);
-    return nullptr;
-}
-
 HRESULT STDMETHODCALLTYPE KwHostDataObject::AttachToStorage(IUnknown* Storage) noexcept
 {
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, "AttachToStorage");
-        m_Storage = KwComPtr<IUnknown>(Storage);
-        m_File = false;
-        return S_OK;
-    };
-    return KW_HOST_TRACE(AttachToStorage, body, *this, Storage);
+    m_Storage = KwComPtr<IUnknown>(Storage);
+    m_File = false;
+    return S_OK;
 }
 
-HRESULT KwHostDataObject::Bind(BSTR DisplayName, bool write, const char* method) noexcept
+HRESULT KwHostDataObject::Bind(BSTR DisplayName, bool write) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, method);
-        std::string path = KwNarrow(DisplayName);
-        if (path.empty()) return E_INVALIDARG;
-        KwComPtr<KwHostFileStream> stream;
-        HRESULT hr = KwHostFileStream::Open(path, write ? KwHostFileMode::Write : KwHostFileMode::Read,
-                                            stream.Receive(), SharedContext());
-        if (SUCCEEDED(hr)) {
-            m_Storage = KwComPtr<IUnknown>(static_cast<IStream*>(stream.Get()));
-            m_Name = path;
-            m_File = true;
-        }
-        return hr;
-    };
-    return KW_HOST_TRACE(Bind, body, *this, DisplayName, method);
+    std::string path = KwNarrow(DisplayName);
+    if (path.empty()) return E_INVALIDARG;
+    KwComPtr<KwHostFileStream> stream;
+    HRESULT hr = KwHostFileStream::Open(path, write ? KwHostFileMode::Write : KwHostFileMode::Read,
+                                        stream.Receive(), SharedContext());
+    if (SUCCEEDED(hr)) {
+        m_Storage = KwComPtr<IUnknown>(static_cast<IStream*>(stream.Get()));
+        m_Name = path;
+        m_File = true;
+    }
+    return hr;
     KW_HOST_CATCH
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::BindToStorage(BSTR DisplayName, VARIANT_BOOL) noexcept
 {
-    return Bind(DisplayName, false, "BindToStorage");
+    return Bind(DisplayName, false);
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::BindToStorageWrite(BSTR DisplayName, KW_STORAGE_TYPE eStorageType) noexcept
 {
     // Only byte streams are written; compound storage is not offered.
     if (eStorageType != KW_STORAGE_STREAM) return E_NOTIMPL;
-    return Bind(DisplayName, true, "BindToStorageWrite");
+    return Bind(DisplayName, true);
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::ResetStorage() noexcept
 {
-    auto body = [&]() -> HRESULT {
-        m_Storage.Reset();
-        m_File = false;
-        return S_OK;
-    };
-    return KW_HOST_TRACE(ResetStorage, body, *this);
+    m_Storage.Reset();
+    m_File = false;
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::get_Storage(IUnknown** Storage) noexcept
 {
-    auto body = [&]() -> HRESULT {
-        if (!Storage) return E_POINTER;
-        *Storage = nullptr;
-        KW_HOST_FAULT(*this, "Storage");
-        if (!m_Storage) return E_FAIL;
-        *Storage = m_Storage.Get();
-        (*Storage)->AddRef();
-        return S_OK;
-    };
-    return KW_HOST_TRACE(Storage, body, *this, Storage);
+    if (!Storage) return E_POINTER;
+    *Storage = nullptr;
+    if (!m_Storage) return E_FAIL;
+    *Storage = m_Storage.Get();
+    (*Storage)->AddRef();
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::get_StorageName(BSTR* StorageName) noexcept
 {
-    auto body = [&]() -> HRESULT {
-        if (!StorageName) return E_POINTER;
-        KW_HOST_FAULT(*this, "StorageName");
-        switch (m_NameMode) {
-        case KwHostNameMode::Fail: return E_FAIL;
-        case KwHostNameMode::Null:
-            *StorageName = nullptr;
-            return S_OK;
-        case KwHostNameMode::Empty:
-            *StorageName = SysAllocStringLen(nullptr, 0);
-            return *StorageName ? S_OK : E_OUTOFMEMORY;
-        case KwHostNameMode::Normal: break;
-        }
-        KwBstr name = KwBstr::FromNarrow(m_Name.c_str(), CP_UTF8);
-        if (!name.Ok()) return E_OUTOFMEMORY;
-        *StorageName = name.Detach();
+    if (!StorageName) return E_POINTER;
+    switch (m_NameMode) {
+    case KwHostNameMode::Fail: return E_FAIL;
+    case KwHostNameMode::Null:
+        *StorageName = nullptr;
         return S_OK;
-    };
-    return KW_HOST_TRACE(StorageName, body, *this, StorageName);
+    case KwHostNameMode::Empty:
+        *StorageName = SysAllocStringLen(nullptr, 0);
+        return *StorageName ? S_OK : E_OUTOFMEMORY;
+    case KwHostNameMode::Normal: break;
+    }
+    KwBstr name = KwBstr::FromNarrow(m_Name.c_str(), CP_UTF8);
+    if (!name.Ok()) return E_OUTOFMEMORY;
+    *StorageName = name.Detach();
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostDataObject::get_TemporaryName(BSTR* TemporaryName) noexcept

@@ -2,6 +2,8 @@
 // storage that is no stream, or nothing.
 #pragma once
 
+#include <string>
+
 #include "KwComPtr.h"
 #include "KwFilterInterfaces.h"
 #include "KwHostObject.h"
@@ -14,15 +16,13 @@ enum class KwHostNameMode {
     Null,   // S_OK and a null BSTR
 };
 
-class KwHostDataObject final : public KwHostObject, public IKwDataObject {
+class KwHostDataObject : public KwHostImplements<KwHostObject, IKwDataObject> {
 public:
     // Bound to `storage` (may be null) under the storage name `name` (UTF-8).
     static HRESULT Create(IUnknown* storage, const std::string& name, KwHostDataObject** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    KW_IMPLEMENT_IUNKNOWN
     KW_HOST_IDISPATCH
-    void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE AttachToStorage(IUnknown* Storage) noexcept override;
     HRESULT STDMETHODCALLTYPE BindToStorage(BSTR DisplayName, VARIANT_BOOL AllowTempFile) noexcept override;
@@ -43,9 +43,11 @@ public:
     void SetName(const std::string& name) { m_Name = name; }
     void SetNameMode(KwHostNameMode mode) noexcept { m_NameMode = mode; }
 
+protected:
+    using KwHostImplements::KwHostImplements;
+
 private:
-    using KwHostObject::KwHostObject;
-    HRESULT Bind(BSTR DisplayName, bool write, const char* method) noexcept;
+    HRESULT Bind(BSTR DisplayName, bool write) noexcept;
 
     KwComPtr<IUnknown> m_Storage;
     std::string m_Name;

@@ -4,11 +4,9 @@
 
 #include "KwHostNodeImpl.h"
 
-class KwHostDocument final : public KwHostNodeImpl<IKwDocument, IKwChildren, IKwAttribute> {
+class KwHostDocument : public KwHostNodeImpl<IKwDocument, IKwChildren, IKwAttribute> {
 public:
     static HRESULT Create(KwHostDocument** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
-
-    void* FindInterface(REFIID riid) noexcept override;
 
     // Loading and saving belong to the host application, not to this engine.
     HRESULT STDMETHODCALLTYPE LoadDocument(VARIANT* Source, IDispatch* Filters) noexcept override;
@@ -20,6 +18,6 @@ public:
     // The "Contents" child, or null.
     KwHostNode* Contents() const { return FindNode("Contents"); }
 
-private:
+protected:
     using KwHostNodeImpl::KwHostNodeImpl;
 };

@@ -9,32 +9,27 @@ HRESULT KwHostEventSink::Create(KwHostEventSink** out, std::shared_ptr<KwHostCon
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostEventSink(KwHostContext::Ensure(std::move(context)), "sink", 0);
+    *out = new KwHostMade<KwHostEventSink>(KwHostContext::Ensure(std::move(context)), 0);
     return S_OK;
     KW_HOST_CATCH
 }
 
-void* KwHostEventSink::FindInterface(REFIID riid) noexcept
+bool KwHostEventSink::Refuses(REFIID riid) const noexcept
 {
-    if (IsEqualGUID(riid, IID_IUnknown)) return static_cast<_IKwFilterEvents*>(this);
-    if (m_AnswersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents)) return static_cast<_IKwFilterEvents*>(this);
-    return nullptr;
+    return !m_AnswersEvents && IsEqualGUID(riid, DIID__IKwFilterEvents);
 }
 
 HRESULT STDMETHODCALLTYPE KwHostEventSink::Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        m_Progress.push_back(Progress);
-        if (!Abort) return E_POINTER;
-        if (m_AbortAt != 0 && m_Progress.size() == m_AbortAt)
-            *Abort = m_AbortValue;
-        else if (m_AnswerAll)
-            *Abort = m_AnswerValue;
-        if (m_Callback) m_Callback(Progress, Abort);
-        return m_ProgressResult;
-    };
-    return KW_HOST_TRACE(Progress, body, *this, Progress, Abort);
+    m_Progress.push_back(Progress);
+    if (!Abort) return E_POINTER;
+    if (m_AbortAt != 0 && m_Progress.size() == m_AbortAt)
+        *Abort = m_AbortValue;
+    else if (m_AnswerAll)
+        *Abort = m_AnswerValue;
+    if (m_Callback) m_Callback(Progress, Abort);
+    return m_ProgressResult;
     KW_HOST_CATCH
 }
 

@@ -8,12 +8,12 @@
 #include "KwFilterInterfaces.h"
 #include "KwHostObject.h"
 
-class KwHostEventSink final : public KwHostObject, public _IKwFilterEvents {
+class KwHostEventSink : public KwHostImplements<KwHostObject, _IKwFilterEvents> {
 public:
     static HRESULT Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    KW_IMPLEMENT_IUNKNOWN
-    void* FindInterface(REFIID riid) noexcept override;
+    // The events interface, while the sink is set not to answer events.
+    bool Refuses(REFIID riid) const noexcept override;
 
     HRESULT STDMETHODCALLTYPE Progress(LONG Progress, VARIANT_BOOL* Abort) noexcept override;
     HRESULT STDMETHODCALLTYPE FontPath(BSTR* FontPath, LONG* Action) noexcept override;
@@ -52,9 +52,10 @@ public:
     // When false the sink does not answer _IKwFilterEvents (Advise must refuse it).
     void SetAnswersEvents(bool answers) noexcept { m_AnswersEvents = answers; }
 
-private:
-    using KwHostObject::KwHostObject;
+protected:
+    using KwHostImplements::KwHostImplements;
 
+private:
     std::vector<LONG> m_Progress;
     std::function<void(LONG, VARIANT_BOOL*)> m_Callback;
     DWORD m_Cookie = 0;

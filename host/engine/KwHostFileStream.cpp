@@ -5,14 +5,15 @@
 #include <filesystem>
 
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostFileStream::Open(const std::string& path, KwHostFileMode mode, KwHostFileStream** out,
-                               std::shared_ptr<KwHostContext> context, const std::string& label) noexcept
+                               std::shared_ptr<KwHostContext> context) noexcept
 {
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    auto* stream = new KwHostFileStream(KwHostContext::Ensure(std::move(context)), label);
+    KwHostFileStream* stream = new KwHostMade<KwHostFileStream>(KwHostContext::Ensure(std::move(context)));
     std::ios_base::openmode how = std::ios_base::binary;
     switch (mode) {
     case KwHostFileMode::Read: how |= std::ios_base::in; break;

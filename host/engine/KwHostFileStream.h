@@ -3,18 +3,18 @@
 #pragma once
 
 #include <fstream>
+#include <string>
 
 #include "KwHostStream.h"
 
 enum class KwHostFileMode { Read, Write, ReadWrite };
 
-class KwHostFileStream final : public KwHostStream {
+class KwHostFileStream : public KwHostStream {
 public:
     // `path` is UTF-8. STG_E_FILENOTFOUND when a file to read cannot be opened, STG_E_ACCESSDENIED when
     // a file to write cannot be created.
     static HRESULT Open(const std::string& path, KwHostFileMode mode, KwHostFileStream** out,
-                        std::shared_ptr<KwHostContext> context = nullptr,
-                        const std::string& label = "stream") noexcept;
+                        std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
     const std::string& Path() const noexcept { return m_Path; }
     // The system's reason for the first write that failed ("File too large"), or
@@ -30,10 +30,9 @@ protected:
     bool Writable() const noexcept override { return m_Mode != KwHostFileMode::Read; }
     DWORD Mode() const noexcept override;
     std::string StoreName() const override { return m_Path; }
-
-private:
     using KwHostStream::KwHostStream;
 
+private:
     std::filebuf m_File;
     std::string m_Path;
     KwHostFileMode m_Mode = KwHostFileMode::Read;

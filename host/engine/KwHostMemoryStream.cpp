@@ -4,14 +4,15 @@
 #include <new>
 
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostMemoryStream::Create(const void* data, size_t size, KwHostMemoryStream** out,
-                                   std::shared_ptr<KwHostContext> context, const std::string& label) noexcept
+                                   std::shared_ptr<KwHostContext> context) noexcept
 {
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    auto* stream = new KwHostMemoryStream(KwHostContext::Ensure(std::move(context)), label);
+    KwHostMemoryStream* stream = new KwHostMade<KwHostMemoryStream>(KwHostContext::Ensure(std::move(context)));
     try {
         if (data && size) {
             const auto* bytes = static_cast<const unsigned char*>(data);

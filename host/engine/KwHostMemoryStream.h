@@ -1,16 +1,16 @@
 // A readable and writable stream over a growable byte vector that the host reads back.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "KwHostStream.h"
 
-class KwHostMemoryStream final : public KwHostStream {
+class KwHostMemoryStream : public KwHostStream {
 public:
     // A stream holding a copy of `size` bytes at `data` (none when null), positioned at 0.
     static HRESULT Create(const void* data, size_t size, KwHostMemoryStream** out,
-                          std::shared_ptr<KwHostContext> context = nullptr,
-                          const std::string& label = "stream") noexcept;
+                          std::shared_ptr<KwHostContext> context = nullptr) noexcept;
     static HRESULT Create(const std::vector<unsigned char>& bytes, KwHostMemoryStream** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept
     {
@@ -33,10 +33,9 @@ protected:
     bool Writable() const noexcept override { return true; }
     DWORD Mode() const noexcept override { return STGM_READWRITE; }
     std::string StoreName() const override { return m_Name; }
-
-private:
     using KwHostStream::KwHostStream;
 
+private:
     std::vector<unsigned char> m_Bytes;
     std::string m_Name;
     ULONGLONG m_MaxSize = 1ull << 31;

@@ -5,15 +5,16 @@
 
 #include "KwHostNodeImpl.h"
 
-class KwHostNode final : public KwHostNodeImpl<IKwContents, IKwContainer, IKwChildren, IKwAttribute> {
+class KwHostNode : public KwHostNodeImpl<IKwContents, IKwContainer, IKwChildren, IKwAttribute> {
 public:
     // objectType: KW_CONTENTS or KW_CONTAINER.
-    static HRESULT Create(LONG objectType, const std::string& label, KwHostNode** out,
+    static HRESULT Create(LONG objectType, KwHostNode** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    void* FindInterface(REFIID riid) noexcept override;
+    // A "Contents" node is no container, and a container no "Contents" node.
+    bool Refuses(REFIID riid) const noexcept override;
     bool IsContents() const noexcept { return ObjectType() == KW_CONTENTS; }
 
-private:
+protected:
     using KwHostNodeImpl::KwHostNodeImpl;
 };

@@ -1,7 +1,6 @@
 #include "KwHostNodeHolder.h"
 
 #include "KwAutomation.h"
-#include "KwHostHooks.h"
 #include "KwHostNode.h"
 #include "KwHostRasterBlock.h"
 
@@ -48,31 +47,22 @@ bool KwHostNodeHolder::ValidIndex(const VARIANT& index) noexcept
     return index.vt == VT_BSTR || KwHostVariant::AsInteger(index, &n);
 }
 
-std::string KwHostNodeHolder::ChildLabel(const VARIANT& index) const
-{
-    return Label() + "/" + KwHostVariant::IndexText(index);
-}
-
 HRESULT KwHostNodeHolder::DoGetChild(const VARIANT& Index, VARIANT* Descriptor, VARIANT* ParentIndex,
                                      IDispatch** Child) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        if (Descriptor) VariantInit(Descriptor);
-        if (ParentIndex) VariantInit(ParentIndex);
-        if (!Child) return E_POINTER;
-        *Child = nullptr;
-        KW_HOST_FAULT(*this, "GetChild");
-        for (const KwHostChildEntry& c : m_Children) {
-            if (KwHostVariant::IndexEqual(c.Index.Get(), Index)) {
-                *Child = c.Child.Get();
-                (*Child)->AddRef();
-                return S_OK;
-            }
+    if (Descriptor) VariantInit(Descriptor);
+    if (ParentIndex) VariantInit(ParentIndex);
+    if (!Child) return E_POINTER;
+    *Child = nullptr;
+    for (const KwHostChildEntry& c : m_Children) {
+        if (KwHostVariant::IndexEqual(c.Index.Get(), Index)) {
+            *Child = c.Child.Get();
+            (*Child)->AddRef();
+            return S_OK;
         }
-        return E_INVALIDARG;
-    };
-    return KW_HOST_TRACE(GetChild, body, *this, Index, Descriptor, ParentIndex, Child);
+    }
+    return E_INVALIDARG;
     KW_HOST_CATCH
 }
 
@@ -80,19 +70,15 @@ HRESULT KwHostNodeHolder::DoAddChild(const VARIANT& Index, IDispatch* Child, VAR
                                      VARIANT* Descriptor) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        if (Descriptor) VariantInit(Descriptor);
-        KW_HOST_FAULT(*this, "AddChild");
-        if (!Child) return E_POINTER;
-        if (!ValidIndex(Index)) return E_INVALIDARG;
-        KwHostChildEntry entry;
-        entry.Index = KwHostVariant(Index);
-        entry.Child = KwComPtr<IDispatch>(Child);
-        entry.ProtectedChild = Protected != VARIANT_FALSE;
-        m_Children.push_back(std::move(entry));
-        return S_OK;
-    };
-    return KW_HOST_TRACE(AddChild, body, *this, Index, Child, Protected, Descriptor);
+    if (Descriptor) VariantInit(Descriptor);
+    if (!Child) return E_POINTER;
+    if (!ValidIndex(Index)) return E_INVALIDARG;
+    KwHostChildEntry entry;
+    entry.Index = KwHostVariant(Index);
+    entry.Child = KwComPtr<IDispatch>(Child);
+    entry.ProtectedChild = Protected != VARIANT_FALSE;
+    m_Children.push_back(std::move(entry));
+    return S_OK;
     KW_HOST_CATCH
 }
 
@@ -100,82 +86,68 @@ HRESULT KwHostNodeHolder::DoCreateChild(const VARIANT& Index, const VARIANT& Typ
                                         VARIANT* Descriptor, IDispatch** Child) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        LONGLONG type = 0;
-        bool typeValid = KwHostVariant::AsInteger(Type, &type);
-        const LONG objectType = typeValid ? static_cast<LONG>(type) : 0;
-        if (Descriptor) VariantInit(Descriptor);
-        if (!Child) return E_POINTER;
-        *Child = nullptr;
-        KW_HOST_FAULT(*this, "CreateChild");
-        if (!typeValid || !ValidIndex(Index)) return E_INVALIDARG;
-        KW_HOST_REFUSAL(*this, objectType);
+    LONGLONG type = 0;
+    bool typeValid = KwHostVariant::AsInteger(Type, &type);
+    const LONG objectType = typeValid ? static_cast<LONG>(type) : 0;
+    if (Descriptor) VariantInit(Descriptor);
+    if (!Child) return E_POINTER;
+    *Child = nullptr;
+    if (!typeValid || !ValidIndex(Index)) return E_INVALIDARG;
 
-        KwHostChildEntry entry;
-        entry.Index = KwHostVariant(Index);
-        entry.ObjectType = objectType;
-        entry.ProtectedChild = Protected != VARIANT_FALSE;
-        std::string label = ChildLabel(Index);
-        HRESULT hr = S_OK;
-        if (objectType == KW_CONTENTS || objectType == KW_CONTAINER) {
-            KwComPtr<KwHostNode> node;
-            hr = KwHostNode::Create(objectType, label, node.Receive(), SharedContext());
-            if (FAILED(hr)) return hr;
-            entry.Host = node.Get();
-            entry.Child = KwComPtr<IDispatch>(static_cast<IDispatch*>(node->FindInterface(IID_IDispatch)));
-        } else if (objectType == KW_RASTER_BLOCK) {
-            KwComPtr<KwHostRasterBlock> block;
-            hr = KwHostRasterBlock::Create(label, block.Receive(), SharedContext());
-            if (FAILED(hr)) return hr;
-            entry.Host = block.Get();
-            entry.Child = KwComPtr<IDispatch>(static_cast<IDispatch*>(block->FindInterface(IID_IDispatch)));
-        } else {
-            // Documents, text, vector and other blocks are not made by this engine.
-            return E_INVALIDARG;
-        }
-        m_Children.push_back(entry);
-        *Child = entry.Child.Get();
-        (*Child)->AddRef();
-        return S_OK;
-    };
-    return KW_HOST_TRACE(CreateChild, body, *this, Index, Type, Protected, Descriptor, Child);
+    KwHostChildEntry entry;
+    entry.Index = KwHostVariant(Index);
+    entry.ObjectType = objectType;
+    entry.ProtectedChild = Protected != VARIANT_FALSE;
+    HRESULT hr = S_OK;
+    if (objectType == KW_CONTENTS || objectType == KW_CONTAINER) {
+        KwComPtr<KwHostNode> node;
+        hr = KwHostNode::Create(objectType, node.Receive(), SharedContext());
+        if (FAILED(hr)) return hr;
+        entry.Host = node.Get();
+        entry.Child = KwComPtr<IDispatch>(static_cast<IDispatch*>(node->FindInterface(IID_IDispatch)));
+    } else if (objectType == KW_RASTER_BLOCK) {
+        KwComPtr<KwHostRasterBlock> block;
+        hr = KwHostRasterBlock::Create(block.Receive(), SharedContext());
+        if (FAILED(hr)) return hr;
+        entry.Host = block.Get();
+        entry.Child = KwComPtr<IDispatch>(static_cast<IDispatch*>(block->FindInterface(IID_IDispatch)));
+    } else {
+        // Documents, text, vector and other blocks are not made by this engine.
+        return E_INVALIDARG;
+    }
+    m_Children.push_back(entry);
+    *Child = entry.Child.Get();
+    (*Child)->AddRef();
+    return S_OK;
     KW_HOST_CATCH
 }
 
 HRESULT KwHostNodeHolder::DoRemoveChild(const VARIANT& Index) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, "RemoveChild");
-        for (auto it = m_Children.begin(); it != m_Children.end(); ++it) {
-            if (KwHostVariant::IndexEqual(it->Index.Get(), Index)) {
-                if (it->ProtectedChild || m_ProtectChildren) return E_ACCESSDENIED;
-                KwHostChildEntry removed = std::move(*it);
-                m_Children.erase(it);
-                return S_OK;
-            }
+    for (auto it = m_Children.begin(); it != m_Children.end(); ++it) {
+        if (KwHostVariant::IndexEqual(it->Index.Get(), Index)) {
+            if (it->ProtectedChild || m_ProtectChildren) return E_ACCESSDENIED;
+            KwHostChildEntry removed = std::move(*it);
+            m_Children.erase(it);
+            return S_OK;
         }
-        return E_INVALIDARG;
-    };
-    return KW_HOST_TRACE(RemoveChild, body, *this, Index);
+    }
+    return E_INVALIDARG;
     KW_HOST_CATCH
 }
 
 HRESULT KwHostNodeHolder::DoRemoveAllChildren() noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, "RemoveAllChildren");
-        // Protected children stay.
-        std::vector<KwHostChildEntry> kept;
-        for (KwHostChildEntry& c : m_Children)
-            if (c.ProtectedChild) kept.push_back(std::move(c));
-        std::vector<KwHostChildEntry> removed;
-        removed.swap(m_Children);
-        m_Children.swap(kept);
-        return m_Children.empty() ? S_OK : S_FALSE;
-    };
-    return KW_HOST_TRACE(RemoveAllChildren, body, *this);
+    // Protected children stay.
+    std::vector<KwHostChildEntry> kept;
+    for (KwHostChildEntry& c : m_Children)
+        if (c.ProtectedChild) kept.push_back(std::move(c));
+    std::vector<KwHostChildEntry> removed;
+    removed.swap(m_Children);
+    m_Children.swap(kept);
+    return m_Children.empty() ? S_OK : S_FALSE;
     KW_HOST_CATCH
 }
 

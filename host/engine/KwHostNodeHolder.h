@@ -4,6 +4,7 @@
 // the first, and lookups find the first.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "KwComPtr.h"
@@ -31,6 +32,8 @@ public:
     // The raster blocks among the children, in creation order.
     std::vector<KwHostRasterBlock*> RasterBlocks() const;
     std::vector<KwHostNode*> ChildNodes() const;
+    // Whether a value can index a child: a text or an integer.
+    static bool ValidIndex(const VARIANT& index) noexcept;
 
 protected:
     using KwHostAttributeHolder::KwHostAttributeHolder;
@@ -47,8 +50,6 @@ protected:
     HRESULT DoPutProtectChildren(VARIANT_BOOL Protected) noexcept;
 
 private:
-    static bool ValidIndex(const VARIANT& index) noexcept;
-    std::string ChildLabel(const VARIANT& index) const;
 
     std::vector<KwHostChildEntry> m_Children;
     bool m_ProtectChildren = false;

@@ -1,7 +1,6 @@
 #include "KwHostObject.h"
 
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
 
 namespace {
 LONG volatile g_liveObjects = 0;
@@ -9,24 +8,15 @@ LONG volatile g_liveObjects = 0;
 
 LONG KwHostLiveObjects() noexcept { return InterlockedCompareExchange(&g_liveObjects, 0, 0); }
 
-KwHostObject::KwHostObject(std::shared_ptr<KwHostContext> context, std::string label, LONG objectType,
-                           bool counted) noexcept
-    : m_Context(std::move(context)), m_Label(std::move(label)), m_ObjectType(objectType), m_Counted(counted)
+KwHostObject::KwHostObject(std::shared_ptr<KwHostContext> context, LONG objectType, bool counted) noexcept
+    : m_Context(std::move(context)), m_ObjectType(objectType), m_Counted(counted)
 {
     if (m_Counted) InterlockedIncrement(&g_liveObjects);
 }
 
 KwHostObject::~KwHostObject()
 {
-    KW_HOST_GONE(*this);
     if (m_Counted) InterlockedDecrement(&g_liveObjects);
-}
-
-void* KwHostObject::InterfaceFor(REFIID riid) noexcept
-{
-    void* found = FindInterface(riid);
-    if (found && KW_HOST_OMITS(*this, riid)) return nullptr;
-    return found;
 }
 
 void KwHostObjectTraits::Destroy(KwHostObject* object) noexcept { delete object; }

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <memory>
-#include <string>
 
 #include "KwComObjectBase.h"
 #include "KwPlatform.h"
@@ -23,7 +22,8 @@ struct KwHostObjectTraits {
     static void Destroy(KwHostObject* object) noexcept;
 };
 
-// Host objects alive in this process (class objects of the engine excluded).
+// Host objects alive in this process (class objects of the engine excluded):
+// how a host, or a test, proves that a filter released everything it took.
 LONG KwHostLiveObjects() noexcept;
 
 class KwHostObject : public KwComObjectBase<KwHostObject, KwHostObjectTraits> {
@@ -33,31 +33,43 @@ public:
 
     KwHostContext& Context() const noexcept { return *m_Context; }
     const std::shared_ptr<KwHostContext>& SharedContext() const noexcept { return m_Context; }
-    // Where the object sits ("document", `document/"Contents"/1`).
-    const std::string& Label() const noexcept { return m_Label; }
     // The KW_OBJECT_TYPE the object stands for (0 for streams, sinks and class objects).
     LONG ObjectType() const noexcept { return m_ObjectType; }
 
-    // The interface pointer for riid, or null; no reference is added.
+    // The interface pointer for riid, or null; no reference is added. Every
+    // class answers from its interface list (KwHostImplements).
     virtual void* FindInterface(REFIID riid) noexcept = 0;
-    // What QueryInterface answers: FindInterface, less what a test build of
-    // the engine leaves out.
-    void* InterfaceFor(REFIID riid) noexcept;
+    // What QueryInterface answers: FindInterface, unless a class built over
+    // an engine class (a test's decorator) answers less.
+    virtual void* InterfaceFor(REFIID riid) noexcept { return FindInterface(riid); }
+    // An interface of the class's list the object declines in its present state.
+    virtual bool Refuses(REFIID) const noexcept { return false; }
 
 protected:
     // The context is never null: the classes' Create functions make a private
     // one when none is given, so objects also work without an engine.
-    KwHostObject(std::shared_ptr<KwHostContext> context, std::string label, LONG objectType,
-                 bool counted = true) noexcept;
+    KwHostObject(std::shared_ptr<KwHostContext> context, LONG objectType, bool counted = true) noexcept;
     virtual ~KwHostObject();
 
 private:
     friend struct KwHostObjectTraits;
 
     std::shared_ptr<KwHostContext> m_Context;
-    std::string m_Label;
     LONG m_ObjectType;
     bool m_Counted;
+};
+
+// A host class over Base (KwHostObject or one of its holders) implementing
+// Interfaces, the first its identity: IUnknown and the interface list.
+template <class Base, class... Interfaces> class KwHostImplements : public KwUnknownOf<Base, Interfaces...> {
+public:
+    void* FindInterface(REFIID riid) noexcept override
+    {
+        return KwInterfaceList<Interfaces...>::Find(this, riid, [this](REFIID iid) { return this->Refuses(iid); });
+    }
+
+protected:
+    using KwUnknownOf<Base, Interfaces...>::KwUnknownOf;
 };
 
 // The host's dual interfaces are called through their vtables only; late binding is not offered.

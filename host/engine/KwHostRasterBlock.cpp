@@ -10,26 +10,18 @@
 #include "KwHostHooks.h"
 #include "KwHostImage.h"
 
-HRESULT KwHostRasterBlock::Create(const std::string& label, KwHostRasterBlock** out,
+HRESULT KwHostRasterBlock::Create(KwHostRasterBlock** out,
                                   std::shared_ptr<KwHostContext> context) noexcept
 {
     if (!out) return E_POINTER;
     *out = nullptr;
     KW_HOST_TRY
-    *out = new KwHostRasterBlock(KwHostContext::Ensure(std::move(context)), label, KW_RASTER_BLOCK);
+    *out = new KwHostMade<KwHostRasterBlock>(KwHostContext::Ensure(std::move(context)), KW_RASTER_BLOCK);
     return S_OK;
     KW_HOST_CATCH
 }
 
 KwHostRasterBlock::~KwHostRasterBlock() { std::free(m_Pixels); }
-
-void* KwHostRasterBlock::FindInterface(REFIID riid) noexcept
-{
-    if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch) || IsEqualGUID(riid, IID_IKwRasterBlock))
-        return static_cast<IKwRasterBlock*>(this);
-    if (IsEqualGUID(riid, IID_IKwAttribute)) return static_cast<IKwAttribute*>(this);
-    return nullptr;
-}
 
 LONG KwHostRasterBlock::BitsForType(LONG dataType) noexcept
 {
@@ -65,12 +57,8 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::get_BlockType(LONG* Type) noexcept
 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::EndObject() noexcept
 {
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, "EndObject");
-        ++m_EndCalls;
-        return S_OK;
-    };
-    return KW_HOST_TRACE(EndObject, body, *this);
+    ++m_EndCalls;
+    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LONG Height, LONG BitsPerPixel,
@@ -78,44 +66,39 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::CreateRasterStorage(LONG Width, LON
                                                                  LONG NoColors, LONG* ColorTable) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, "CreateRasterStorage");
-        if (HasStorage()) return E_UNEXPECTED;
-        bool bitsValid = BitsPerPixel == 1 || BitsPerPixel == 4 || BitsPerPixel == 8 || BitsPerPixel == 24 ||
-                         BitsPerPixel == 32;
-        if (!bitsValid || Width <= 0 || Height <= 0 || NoColors < 0 || NoColors > 256) return E_INVALIDARG;
-        if (NoColors > 0 && !ColorTable) return E_POINTER;
-        ULONGLONG pixels = static_cast<ULONGLONG>(Width) * static_cast<ULONGLONG>(Height);
-        ULONGLONG stride = static_cast<ULONGLONG>(KwHostImage::StrideFor(Width, BitsPerPixel));
-        ULONGLONG bytes = stride * static_cast<ULONGLONG>(Height);
-        if (pixels > Context().MaxRasterPixels() || stride > static_cast<ULONGLONG>(std::numeric_limits<LONG>::max()) ||
-            bytes > std::numeric_limits<size_t>::max())
-            return E_OUTOFMEMORY;
-        std::vector<LONG> palette(ColorTable, ColorTable + NoColors);
-        std::string compression = KwNarrow(Compression);
-        if (const std::shared_ptr<KwHostRowSink>& sink = Context().RowSink()) {
-            HRESULT hr = sink->Begin(Width, Height, BitsPerPixel, palette);
-            if (FAILED(hr)) return hr;
-            m_Sink = sink;
-        } else {
-            std::vector<bool> delivered(static_cast<size_t>(Height), false);
-            m_Pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
-            if (!m_Pixels) return E_OUTOFMEMORY;
-            KwAdviseLargeBlock(m_Pixels, static_cast<size_t>(bytes));
-            m_Delivered.swap(delivered);
-        }
-        m_Palette.swap(palette);
-        m_Compression.swap(compression);
-        m_Width = Width;
-        m_Height = Height;
-        m_BitsPerPixel = BitsPerPixel;
-        m_DpiX = DpiX;
-        m_DpiY = DpiY;
-        m_Stride = static_cast<LONG>(stride);
-        return S_OK;
-    };
-    return KW_HOST_TRACE(CreateRasterStorage, body, *this, Width, Height, BitsPerPixel, DpiX, DpiY, Compression,
-                         NoColors, ColorTable);
+    if (HasStorage()) return E_UNEXPECTED;
+    bool bitsValid = BitsPerPixel == 1 || BitsPerPixel == 4 || BitsPerPixel == 8 || BitsPerPixel == 24 ||
+                     BitsPerPixel == 32;
+    if (!bitsValid || Width <= 0 || Height <= 0 || NoColors < 0 || NoColors > 256) return E_INVALIDARG;
+    if (NoColors > 0 && !ColorTable) return E_POINTER;
+    ULONGLONG pixels = static_cast<ULONGLONG>(Width) * static_cast<ULONGLONG>(Height);
+    ULONGLONG stride = static_cast<ULONGLONG>(KwHostImage::StrideFor(Width, BitsPerPixel));
+    ULONGLONG bytes = stride * static_cast<ULONGLONG>(Height);
+    if (pixels > Context().MaxRasterPixels() || stride > static_cast<ULONGLONG>(std::numeric_limits<LONG>::max()) ||
+        bytes > std::numeric_limits<size_t>::max())
+        return E_OUTOFMEMORY;
+    std::vector<LONG> palette(ColorTable, ColorTable + NoColors);
+    std::string compression = KwNarrow(Compression);
+    if (const std::shared_ptr<KwHostRowSink>& sink = Context().RowSink()) {
+        HRESULT hr = sink->Begin(Width, Height, BitsPerPixel, palette);
+        if (FAILED(hr)) return hr;
+        m_Sink = sink;
+    } else {
+        std::vector<bool> delivered(static_cast<size_t>(Height), false);
+        m_Pixels = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(bytes), 1));
+        if (!m_Pixels) return E_OUTOFMEMORY;
+        KwAdviseLargeBlock(m_Pixels, static_cast<size_t>(bytes));
+        m_Delivered.swap(delivered);
+    }
+    m_Palette.swap(palette);
+    m_Compression.swap(compression);
+    m_Width = Width;
+    m_Height = Height;
+    m_BitsPerPixel = BitsPerPixel;
+    m_DpiX = DpiX;
+    m_DpiY = DpiY;
+    m_Stride = static_cast<LONG>(stride);
+    return S_OK;
     KW_HOST_CATCH
 }
 
@@ -123,33 +106,29 @@ HRESULT STDMETHODCALLTYPE KwHostRasterBlock::AddScanline1(KW_RASTER_TYPE DataTyp
                                                           LONG BytesPerLine, unsigned char* Scanlines) noexcept
 {
     KW_HOST_TRY
-    auto body = [&]() -> HRESULT {
-        KW_HOST_FAULT(*this, "AddScanline1");
-        if (!HasStorage() || m_EndCalls != 0) return E_UNEXPECTED;
-        LONG bits = BitsForType(DataType);
-        if (bits == 0) return E_NOTIMPL;
-        if (bits != m_BitsPerPixel || NoLines < 0) return E_INVALIDARG;
-        if (NoLines == 0) return S_OK;
-        if (!Scanlines) return E_POINTER;
-        if (StartLine < 0 || StartLine > m_Height - NoLines || BytesPerLine < m_Stride) return E_INVALIDARG;
-        if (m_Sink) {
-            // A stream of rows cannot go back or skip ahead.
-            if (StartLine != m_RowsDelivered) return E_INVALIDARG;
-            HRESULT hr = m_Sink->Rows(StartLine, NoLines, Scanlines, BytesPerLine);
-            if (FAILED(hr)) return hr;
-            m_RowsDelivered += NoLines;
-            return S_OK;
-        }
-        for (LONG i = 0; i < NoLines; ++i) {
-            const unsigned char* source = Scanlines + static_cast<size_t>(i) * static_cast<size_t>(BytesPerLine);
-            size_t row = static_cast<size_t>(StartLine + i);
-            std::memcpy(m_Pixels + row * static_cast<size_t>(m_Stride), source, static_cast<size_t>(m_Stride));
-            m_Delivered[row] = true;
-        }
+    if (!HasStorage() || m_EndCalls != 0) return E_UNEXPECTED;
+    LONG bits = BitsForType(DataType);
+    if (bits == 0) return E_NOTIMPL;
+    if (bits != m_BitsPerPixel || NoLines < 0) return E_INVALIDARG;
+    if (NoLines == 0) return S_OK;
+    if (!Scanlines) return E_POINTER;
+    if (StartLine < 0 || StartLine > m_Height - NoLines || BytesPerLine < m_Stride) return E_INVALIDARG;
+    if (m_Sink) {
+        // A stream of rows cannot go back or skip ahead.
+        if (StartLine != m_RowsDelivered) return E_INVALIDARG;
+        HRESULT hr = m_Sink->Rows(StartLine, NoLines, Scanlines, BytesPerLine);
+        if (FAILED(hr)) return hr;
         m_RowsDelivered += NoLines;
         return S_OK;
-    };
-    return KW_HOST_TRACE(AddScanline1, body, *this, DataType, StartLine, NoLines, BytesPerLine);
+    }
+    for (LONG i = 0; i < NoLines; ++i) {
+        const unsigned char* source = Scanlines + static_cast<size_t>(i) * static_cast<size_t>(BytesPerLine);
+        size_t row = static_cast<size_t>(StartLine + i);
+        std::memcpy(m_Pixels + row * static_cast<size_t>(m_Stride), source, static_cast<size_t>(m_Stride));
+        m_Delivered[row] = true;
+    }
+    m_RowsDelivered += NoLines;
+    return S_OK;
     KW_HOST_CATCH
 }
 

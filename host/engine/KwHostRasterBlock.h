@@ -5,17 +5,16 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "KwHostAttributeImpl.h"
 #include "KwHostRowSink.h"
 
-class KwHostRasterBlock final : public KwHostAttributeImpl<KwHostAttributeHolder, IKwRasterBlock, IKwAttribute> {
+class KwHostRasterBlock : public KwHostAttributeImpl<KwHostAttributeHolder, IKwRasterBlock, IKwAttribute> {
 public:
-    static HRESULT Create(const std::string& label, KwHostRasterBlock** out,
+    static HRESULT Create(KwHostRasterBlock** out,
                           std::shared_ptr<KwHostContext> context = nullptr) noexcept;
-
-    void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE get_BlockType(LONG* Type) noexcept override;
     HRESULT STDMETHODCALLTYPE EndObject() noexcept override;
@@ -56,9 +55,11 @@ public:
     bool Ended() const noexcept { return m_EndCalls != 0; }
     ULONG EndObjectCalls() const noexcept { return m_EndCalls; }
 
-private:
+protected:
     using KwHostAttributeImpl::KwHostAttributeImpl;
     ~KwHostRasterBlock() override;
+
+private:
     static LONG BitsForType(LONG dataType) noexcept;
 
     unsigned char* m_Pixels = nullptr;

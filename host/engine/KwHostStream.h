@@ -2,12 +2,12 @@
 // stream shares. KwHostMemoryStream and KwHostFileStream supply the store.
 #pragma once
 
+#include <string>
+
 #include "KwHostObject.h"
 
-class KwHostStream : public KwHostObject, public IStream {
+class KwHostStream : public KwHostImplements<KwHostObject, IStream> {
 public:
-    KW_IMPLEMENT_IUNKNOWN
-    void* FindInterface(REFIID riid) noexcept override;
 
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) noexcept override;
     HRESULT STDMETHODCALLTYPE Write(const void* pv, ULONG cb, ULONG* pcbWritten) noexcept override;
@@ -28,7 +28,7 @@ public:
     virtual bool Writable() const noexcept = 0;
 
 protected:
-    KwHostStream(std::shared_ptr<KwHostContext> context, std::string label) noexcept;
+    explicit KwHostStream(std::shared_ptr<KwHostContext> context) noexcept;
 
     // The store: read or write at a position; the size.
     virtual HRESULT ReadAt(ULONGLONG position, void* pv, ULONG cb, ULONG* done) noexcept = 0;

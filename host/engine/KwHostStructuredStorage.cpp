@@ -1,6 +1,7 @@
 #include "KwHostStructuredStorage.h"
 
 #include "KwHostContext.h"
+#include "KwHostHooks.h"
 
 HRESULT KwHostStructuredStorage::Create(IUnknown** out, std::shared_ptr<KwHostContext> context) noexcept
 {
@@ -8,7 +9,7 @@ HRESULT KwHostStructuredStorage::Create(IUnknown** out, std::shared_ptr<KwHostCo
     *out = nullptr;
     KW_HOST_TRY
     *out = static_cast<IUnknown*>(
-        new KwHostStructuredStorage(KwHostContext::Ensure(std::move(context)), "storage", 0));
+        new KwHostMade<KwHostStructuredStorage>(KwHostContext::Ensure(std::move(context)), 0));
     return S_OK;
     KW_HOST_CATCH
 }

@@ -4,16 +4,10 @@
 
 #include "KwHostObject.h"
 
-class KwHostStructuredStorage final : public KwHostObject, public IUnknown {
+class KwHostStructuredStorage : public KwHostImplements<KwHostObject, IUnknown> {
 public:
     static HRESULT Create(IUnknown** out, std::shared_ptr<KwHostContext> context = nullptr) noexcept;
 
-    KW_IMPLEMENT_IUNKNOWN
-    void* FindInterface(REFIID riid) noexcept override
-    {
-        return IsEqualGUID(riid, IID_IUnknown) ? static_cast<IUnknown*>(this) : nullptr;
-    }
-
-private:
-    using KwHostObject::KwHostObject;
+protected:
+    using KwHostImplements::KwHostImplements;
 };

@@ -1,4 +1,4 @@
-// The filter's COM objects: KwComObjectBase with plain reference counts
+// The filter's COM objects: KwImplements with plain reference counts
 // (apartment model), allocated at the library's allocation point, each holding
 // one module lock for its lifetime; and how a class object creates them.
 //
@@ -18,7 +18,9 @@ struct KwFilterObjectTraits {
     template <typename Self> static void Destroy(Self* object) noexcept { KwDelete(object); }
 };
 
-template <typename Self> using KwComObjectRoot = KwComObjectBase<Self, KwFilterObjectTraits>;
+// A filter object: class Derived implementing Interfaces, the first its identity.
+template <typename Derived, typename... Interfaces>
+using KwComObject = KwImplements<Derived, KwFilterObjectTraits, Interfaces...>;
 
 // Creates an object as a class object's CreateInstance does: without an outer
 // object a plain instance asked for riid; with one (riid must be IUnknown) an
@@ -53,12 +55,10 @@ template <typename T> HRESULT KwCreatePlainObject(T** out) noexcept
     return S_OK;
 }
 
-// ISupportErrorInfo for a class whose own custom interface is Own: S_OK for
-// that interface, S_FALSE for every other. No error object is ever set.
-template <typename Own> class KwSupportErrorInfoImpl : public ISupportErrorInfo {
-public:
-    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override
-    {
-        return IsEqualIID(riid, KwUuidOf<Own>()) ? S_OK : S_FALSE;
-    }
-};
+// ISupportErrorInfo::InterfaceSupportsErrorInfo of a class whose own custom
+// interface is Own: S_OK for that interface, S_FALSE for every other. No error
+// object is ever set.
+template <typename Own> HRESULT KwSupportsErrorInfo(REFIID riid) noexcept
+{
+    return IsEqualIID(riid, KwUuidOf<Own>()) ? S_OK : S_FALSE;
+}

@@ -2,11 +2,16 @@
 // host engine (installed with the engine's headers, so it needs only the
 // platform header).
 //
-// A class derives from its interfaces and from KwComObjectBase<Self, Traits>,
-// and puts KW_IMPLEMENT_IUNKNOWN in its body. It answers QueryInterface either
-// from a static table whose first entry is the identity (static
-// InterfaceTable()), or by defining InterfaceFor(riid) itself. Objects start
-// with a count of 1.
+// QueryInterface walks a compile-time list of the interfaces an object
+// implements (KwInterfaceList): an interface is answered by the first entry
+// that is it or derives from it, so IUnknown, IDispatch and ISequentialStream
+// go to their first implementor and the first entry is the identity. An object
+// whose answers depend on its state says so in one hook, Refuses(iid), asked
+// for the interface requested and for the entry that would answer; the
+// identity is never refused.
+//
+// KwImplements<Derived, Traits, I...> is a whole object: the interfaces, the
+// count and IUnknown. Objects start with a count of 1.
 //
 // Aggregation: an object given an outer unknown forwards QueryInterface,
 // AddRef and Release of all its interfaces to the outer object, and hands the
@@ -18,27 +23,61 @@
 //   static void Destroy(Self*)   how the object is freed at a count of 0
 #pragma once
 
+#include <type_traits>
+
 #include "KwPlatform.h"
 
-struct KwInterfaceEntry {
-    const IID* Iid;
-    void* (*cast)(void* self);
+template <typename... Interfaces> struct KwInterfaceList {
+    static_assert(sizeof...(Interfaces) > 0, "an object implements at least one interface");
+
+    // The pointer for riid of self (which derives from every entry), or null;
+    // no reference is added. refuses(iid) says what the object declines now.
+    template <typename Self, typename Refuses>
+    static void* Find(Self* self, REFIID riid, const Refuses& refuses) noexcept
+    {
+        const bool identity = IsEqualIID(riid, IID_IUnknown);
+        if (!identity && refuses(riid)) return nullptr;
+        void* found = nullptr;
+        ((found = found ? found : Entry<Interfaces>(self, riid, refuses)), ...);
+        if (!found && identity) found = First(self);
+        return found;
+    }
+    template <typename Self> static void* Find(Self* self, REFIID riid) noexcept
+    {
+        return Find(self, riid, [](REFIID) { return false; });
+    }
+
+    // The identity: the first entry.
+    template <typename Self> static IUnknown* First(Self* self) noexcept
+    {
+        return static_cast<IUnknown*>(static_cast<FirstInterface*>(self));
+    }
+
+private:
+    template <typename First, typename...> struct Head {
+        typedef First Type;
+    };
+    typedef typename Head<Interfaces...>::Type FirstInterface;
+
+    template <typename Interface> static bool Answers(REFIID riid) noexcept
+    {
+        if (IsEqualIID(riid, KwUuidOf<Interface>()) || IsEqualIID(riid, IID_IUnknown)) return true;
+        if constexpr (std::is_base_of<IDispatch, Interface>::value)
+            if (IsEqualIID(riid, IID_IDispatch)) return true;
+        if constexpr (std::is_base_of<ISequentialStream, Interface>::value)
+            if (IsEqualIID(riid, IID_ISequentialStream)) return true;
+        return false;
+    }
+    template <typename Interface, typename Self, typename Refuses>
+    static void* Entry(Self* self, REFIID riid, const Refuses& refuses) noexcept
+    {
+        if (!Answers<Interface>(riid) || refuses(KwUuidOf<Interface>())) return nullptr;
+        return static_cast<Interface*>(self);
+    }
 };
 
-template <typename Self, typename Interface> void* KwCastTo(void* self)
-{
-    return static_cast<Interface*>(static_cast<Self*>(self));
-}
-
-// Inside a class's InterfaceTable(): one entry per interface answered.
-#define KW_INTERFACE_ENTRY(Self, Interface) {&KwUuidOf<Interface>(), &KwCastTo<Self, Interface>}
-// An interface reached through a base that is ambiguous (IUnknown through the first interface).
-#define KW_INTERFACE_ENTRY2(Self, Interface, Via)                                                                     \
-    {&KwUuidOf<Interface>(), [](void* self) -> void* {                                                               \
-         return static_cast<Interface*>(static_cast<Via*>(static_cast<Self*>(self)));                                 \
-     }}
-#define KW_INTERFACE_TABLE_END {nullptr, nullptr}
-
+// The count, the aggregation plumbing and the object's own QueryInterface;
+// Self::InterfaceFor(riid) says which pointer answers riid.
 template <typename Self, typename Traits> class KwComObjectBase {
 public:
     // The non-delegating IUnknown of an aggregated object.
@@ -96,18 +135,6 @@ public:
     }
     ULONG References() const noexcept { return m_RefCount; }
 
-    // The interface pointer for riid from the class's table, or null; no
-    // reference is added. A class that answers otherwise hides this.
-    void* InterfaceFor(REFIID riid) noexcept
-    {
-        const KwInterfaceEntry* table = Self::InterfaceTable();
-        void* self = static_cast<Self*>(this);
-        if (IsEqualIID(riid, IID_IUnknown)) return table[0].cast(self);
-        for (const KwInterfaceEntry* e = table; e->Iid; ++e)
-            if (IsEqualIID(riid, *e->Iid)) return e->cast(self);
-        return nullptr;
-    }
-
     void SetOuter(IUnknown* outer) noexcept { m_Outer = outer; }
     IUnknown* InnerUnknownPtr() noexcept { return &m_Inner; }
 
@@ -121,13 +148,51 @@ private:
     typename Traits::Lock m_Lock;
 };
 
-// IUnknown of a class, through the controlling unknown. KW_IMPLEMENT_IUNKNOWN_()
-// for a template that overrides these in some instantiations only.
-#define KW_IMPLEMENT_IUNKNOWN_(OVERRIDE)                                                                              \
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept OVERRIDE                              \
-    {                                                                                                                 \
-        return this->OuterQueryInterface(riid, ppv);                                                                 \
-    }                                                                                                                 \
-    ULONG STDMETHODCALLTYPE AddRef() noexcept OVERRIDE { return this->OuterAddRef(); }                               \
-    ULONG STDMETHODCALLTYPE Release() noexcept OVERRIDE { return this->OuterRelease(); }
-#define KW_IMPLEMENT_IUNKNOWN KW_IMPLEMENT_IUNKNOWN_(override)
+// The IUnknown methods of every interface of an object, through its controlling unknown.
+template <typename Base, typename... Interfaces> class KwUnknownOf : public Base, public Interfaces... {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override
+    {
+        return this->OuterQueryInterface(riid, ppv);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return this->OuterAddRef(); }
+    ULONG STDMETHODCALLTYPE Release() noexcept override { return this->OuterRelease(); }
+
+protected:
+    using Base::Base;
+    ~KwUnknownOf() = default;
+};
+
+// A COM object implementing Interfaces (the first is its identity). Derived
+// may declare `bool Refuses(REFIID) const noexcept` to decline interfaces by state.
+template <typename Derived, typename Traits, typename... Interfaces>
+class KwImplements : public KwUnknownOf<KwComObjectBase<Derived, Traits>, Interfaces...> {
+public:
+    typedef KwInterfaceList<Interfaces...> InterfaceList;
+
+    // The interface pointer for riid, or null; no reference is added.
+    void* InterfaceFor(REFIID riid) noexcept
+    {
+        Derived* self = static_cast<Derived*>(this);
+        return InterfaceList::Find(self, riid, [self](REFIID iid) { return self->Refuses(iid); });
+    }
+    // The identity (the first interface); no reference is added.
+    IUnknown* Identity() noexcept { return InterfaceList::First(static_cast<Derived*>(this)); }
+    bool Refuses(REFIID) const noexcept { return false; }
+
+protected:
+    KwImplements() noexcept = default;
+    ~KwImplements() = default;
+};
+
+// QueryInterface of an object that keeps its own count (a class object, a
+// connection point living inside its container): the same list walk.
+template <typename... Interfaces, typename Self>
+HRESULT KwQueryInterfaceOf(Self* self, REFIID riid, void** ppv) noexcept
+{
+    if (!ppv) return E_POINTER;
+    *ppv = KwInterfaceList<Interfaces...>::Find(self, riid);
+    if (!*ppv) return E_NOINTERFACE;
+    static_cast<IUnknown*>(*ppv)->AddRef();
+    return S_OK;
+}

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "KwComObjectBase.h"
 #include "KwComPtr.h"
 #include "KwEnumConnections.h"
 #include "KwMemory.h"
@@ -23,12 +24,7 @@ KwConnectionPoint::~KwConnectionPoint()
 
 HRESULT STDMETHODCALLTYPE KwConnectionPoint::QueryInterface(REFIID riid, void** ppv) noexcept
 {
-    if (!ppv) return E_POINTER;
-    *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IConnectionPoint)) return E_NOINTERFACE;
-    *ppv = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
+    return KwQueryInterfaceOf<IConnectionPoint>(this, riid, ppv);
 }
 
 ULONG STDMETHODCALLTYPE KwConnectionPoint::AddRef() noexcept { return m_Container->AddRef(); }

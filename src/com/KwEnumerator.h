@@ -8,7 +8,7 @@
 #include "KwComObject.h"
 
 template <typename Interface, typename Item, typename Traits>
-class KwEnumerator final : public Interface, public KwComObjectRoot<KwEnumerator<Interface, Item, Traits>> {
+class KwEnumerator final : public KwComObject<KwEnumerator<Interface, Item, Traits>, Interface> {
 public:
     KwEnumerator() noexcept = default;
     ~KwEnumerator()
@@ -38,16 +38,6 @@ public:
         }
         *out = object;
         return S_OK;
-    }
-
-    KW_IMPLEMENT_IUNKNOWN
-    static const KwInterfaceEntry* InterfaceTable() noexcept
-    {
-        static const KwInterfaceEntry table[] = {
-            KW_INTERFACE_ENTRY(KwEnumerator, Interface),
-            KW_INTERFACE_TABLE_END,
-        };
-        return table;
     }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* items, ULONG* fetchedOut) noexcept override

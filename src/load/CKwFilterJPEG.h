@@ -7,7 +7,7 @@
 #include "KwIccProfile.h"
 #include "KwComPtr.h"
 
-class CKwFilterJPEG final : public IKwFilterImpl<CKwFilterJPEG, &CLSID_KwFilterJPEG>, public CKwFilterSupport {
+class CKwFilterJPEG final : public IKwFilterImpl<CKwFilterJPEG>, public CKwFilterSupport {
 public:
     static const int StorageNameSize = 260;
     static const ULONG HeaderSize = 30;

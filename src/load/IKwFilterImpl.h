@@ -1,32 +1,19 @@
-// The common base of load filter classes: COM identity (plain or aggregated),
-// the interface table, ISupportErrorInfo for IKwFilter, and the connection point
-// container with the _IKwFilterEvents event source. The class T implements the
-// two IKwFilter methods. Clsid, the identifier of its coclass, only names what
-// the base serves, as in every filter base.
+// The common base of load filter classes: COM identity (plain or aggregated)
+// answering IKwFilter (the identity), ISupportErrorInfo for IKwFilter and the
+// connection point container with the _IKwFilterEvents event source. The class
+// T implements the two IKwFilter methods.
 #pragma once
 
 #include "CProxy_IKwFilterEvents.h"
 #include "KwComObject.h"
 #include "KwEnumConnectionPoints.h"
 
-template <typename T, const CLSID* Clsid>
-class IKwFilterImpl : public IKwFilter,
-                      public KwSupportErrorInfoImpl<IKwFilter>,
-                      public IConnectionPointContainer,
-                      public KwComObjectRoot<T> {
+template <typename T>
+class IKwFilterImpl : public KwComObject<T, IKwFilter, ISupportErrorInfo, IConnectionPointContainer> {
 public:
-    KW_IMPLEMENT_IUNKNOWN
-
-    // IUnknown is the IKwFilter pointer (the first entry).
-    static const KwInterfaceEntry* InterfaceTable() noexcept
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override
     {
-        static const KwInterfaceEntry table[] = {
-            KW_INTERFACE_ENTRY(T, IKwFilter),
-            KW_INTERFACE_ENTRY(T, ISupportErrorInfo),
-            KW_INTERFACE_ENTRY(T, IConnectionPointContainer),
-            KW_INTERFACE_TABLE_END,
-        };
-        return table;
+        return KwSupportsErrorInfo<IKwFilter>(riid);
     }
 
     HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** ppEnum) noexcept override

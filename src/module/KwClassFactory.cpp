@@ -1,5 +1,6 @@
 #include "KwClassFactory.h"
 
+#include "KwComObjectBase.h"
 #include "KwMemory.h"
 #include "KwModuleLock.h"
 
@@ -14,14 +15,7 @@ HRESULT KwClassFactory::Create(KwCreatorFunction creator, KwClassFactory** out) 
 
 HRESULT KwClassFactory::QueryInterface(REFIID riid, void** ppv) noexcept
 {
-    if (!ppv) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return KwQueryInterfaceOf<IClassFactory>(this, riid, ppv);
 }
 
 ULONG KwClassFactory::AddRef() noexcept

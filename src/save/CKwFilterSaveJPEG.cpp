@@ -2,17 +2,6 @@
 
 #include "CKwSaveStructure.h"
 
-const KwInterfaceEntry* CKwFilterSaveJPEG::InterfaceTable() noexcept
-{
-    static const KwInterfaceEntry table[] = {
-        KW_INTERFACE_ENTRY2(CKwFilterSaveJPEG, IUnknown, IKwFilterSave),
-        KW_INTERFACE_ENTRY(CKwFilterSaveJPEG, IKwFilterSave),
-        KW_INTERFACE_ENTRY(CKwFilterSaveJPEG, ISupportErrorInfo),
-        KW_INTERFACE_TABLE_END,
-    };
-    return table;
-}
-
 HRESULT CKwFilterSaveJPEG::CreateDocument(IKwDataObject* DataObject, IKwDescriptorNative* /*Descriptor*/,
                                           IUnknown** SaveObject) noexcept
 {

@@ -3,16 +3,11 @@
 #pragma once
 
 #include "IKwFilterSaveImpl.h"
-#include "KwComObject.h"
 
-class CKwFilterSaveJPEG final : public IKwFilterSaveImpl<CKwFilterSaveJPEG, &CLSID_KwFilterSaveJPEG>,
-                                public KwComObjectRoot<CKwFilterSaveJPEG> {
+class CKwFilterSaveJPEG final : public IKwFilterSaveImpl<CKwFilterSaveJPEG> {
 public:
     CKwFilterSaveJPEG() noexcept = default;
     ~CKwFilterSaveJPEG() = default;
-
-    KW_IMPLEMENT_IUNKNOWN
-    static const KwInterfaceEntry* InterfaceTable() noexcept;
 
     HRESULT STDMETHODCALLTYPE CreateDocument(IKwDataObject* DataObject, IKwDescriptorNative* Descriptor,
                                              IUnknown** SaveObject) noexcept override;

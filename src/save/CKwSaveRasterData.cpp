@@ -28,17 +28,6 @@ inline int32_t ReadI32(const unsigned char* p)
 
 } // namespace
 
-const KwInterfaceEntry* CKwSaveRasterData::InterfaceTable() noexcept
-{
-    static const KwInterfaceEntry table[] = {
-        KW_INTERFACE_ENTRY2(CKwSaveRasterData, IUnknown, IKwSaveRasterData),
-        KW_INTERFACE_ENTRY(CKwSaveRasterData, IKwSaveRasterData),
-        KW_INTERFACE_ENTRY(CKwSaveRasterData, ISupportErrorInfo),
-        KW_INTERFACE_TABLE_END,
-    };
-    return table;
-}
-
 CKwSaveRasterData::~CKwSaveRasterData() { ReleaseStorage(); }
 
 void CKwSaveRasterData::ReleaseStorage() noexcept

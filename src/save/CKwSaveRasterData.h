@@ -7,20 +7,15 @@
 #include <cstdint>
 
 #include "IKwSaveRasterDataImpl.h"
-#include "KwComObject.h"
 #include "KwHostRowConverter.h"
 
-class CKwSaveRasterData final : public IKwSaveRasterDataImpl<CKwSaveRasterData, &CLSID_KwSaveRasterData>,
-                                public KwComObjectRoot<CKwSaveRasterData> {
+class CKwSaveRasterData final : public IKwSaveRasterDataImpl<CKwSaveRasterData> {
 public:
     // Palette entries are 0x00RRGGBB: blue in byte 0, green in byte 1, red in byte 2.
     static constexpr int MaxColors = KwHostRowConverter::MaxColors;
 
     CKwSaveRasterData() noexcept = default;
     ~CKwSaveRasterData();
-
-    KW_IMPLEMENT_IUNKNOWN
-    static const KwInterfaceEntry* InterfaceTable() noexcept;
 
     // Set by the creating save-structure object right after creation.
     void SetOutputStream(IStream* stream) noexcept { OutputStream = KwComPtr<IStream>(stream); }

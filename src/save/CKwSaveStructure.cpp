@@ -2,17 +2,6 @@
 
 #include "CKwSaveRasterData.h"
 
-const KwInterfaceEntry* CKwSaveStructure::InterfaceTable() noexcept
-{
-    static const KwInterfaceEntry table[] = {
-        KW_INTERFACE_ENTRY2(CKwSaveStructure, IUnknown, IKwSaveStructure),
-        KW_INTERFACE_ENTRY(CKwSaveStructure, IKwSaveStructure),
-        KW_INTERFACE_ENTRY(CKwSaveStructure, ISupportErrorInfo),
-        KW_INTERFACE_TABLE_END,
-    };
-    return table;
-}
-
 HRESULT CKwSaveStructure::CreateObject(KW_OBJECT_TYPE ObjectType, VARIANT /*ObjectIndex*/,
                                        IKwDescriptorNative* /*Descriptor*/, IUnknown** SaveObject) noexcept
 {

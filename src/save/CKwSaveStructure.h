@@ -4,16 +4,11 @@
 #pragma once
 
 #include "IKwSaveStructureImpl.h"
-#include "KwComObject.h"
 
-class CKwSaveStructure final : public IKwSaveStructureImpl<CKwSaveStructure, &CLSID_KwSaveStructure>,
-                               public KwComObjectRoot<CKwSaveStructure> {
+class CKwSaveStructure final : public IKwSaveStructureImpl<CKwSaveStructure> {
 public:
     CKwSaveStructure() noexcept = default;
     ~CKwSaveStructure() = default;
-
-    KW_IMPLEMENT_IUNKNOWN
-    static const KwInterfaceEntry* InterfaceTable() noexcept;
 
     // Set by the creator right after creation; copied into every child.
     void SetOutputStream(IStream* stream) noexcept { OutputStream = KwComPtr<IStream>(stream); }
@@ -33,8 +28,8 @@ public:
             return E_POINTER;
         }
         child->SetOutputStream(stream);
-        // The identity entry: the creation reference becomes the caller's.
-        *SaveObject = static_cast<IUnknown*>(Child::InterfaceTable()[0].cast(child));
+        // The identity: the creation reference becomes the caller's.
+        *SaveObject = child->Identity();
         return S_OK;
     }
 

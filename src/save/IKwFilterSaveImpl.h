@@ -1,14 +1,16 @@
-// The IKwFilterSave side of a save filter class: the interface, the method the
-// filter accepts without needing it and error-information support. Its
-// parameters, the class and its coclass's identifier, name what the base
-// serves, as in every filter base; it uses neither.
+// The base of a save filter class T: the COM object answering IKwFilterSave
+// (the identity) and ISupportErrorInfo, and the method the filter accepts
+// without needing it.
 #pragma once
 
 #include "KwComObject.h"
 
-template <typename T, const CLSID* Clsid>
-class IKwFilterSaveImpl : public IKwFilterSave, public KwSupportErrorInfoImpl<IKwFilterSave> {
+template <typename T> class IKwFilterSaveImpl : public KwComObject<T, IKwFilterSave, ISupportErrorInfo> {
 public:
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override
+    {
+        return KwSupportsErrorInfo<IKwFilterSave>(riid);
+    }
     // The stream stays referenced until the filter is released, so there is nothing to close.
     HRESULT STDMETHODCALLTYPE CloseDocument() noexcept override { return S_OK; }
 

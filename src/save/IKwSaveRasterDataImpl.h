@@ -1,14 +1,16 @@
-// The IKwSaveRasterData side of a raster-data class: the interface, the methods
-// accepted and ignored (attributes, the second scanline form, clip regions) and
-// error-information support. Its parameters, the class and its coclass's
-// identifier, name what the base serves, as in every filter base; it uses neither.
+// The base of a raster-data class T: the COM object answering
+// IKwSaveRasterData (the identity) and ISupportErrorInfo, and the methods
+// accepted and ignored (attributes, the second scanline form, clip regions).
 #pragma once
 
 #include "KwComObject.h"
 
-template <typename T, const CLSID* Clsid>
-class IKwSaveRasterDataImpl : public IKwSaveRasterData, public KwSupportErrorInfoImpl<IKwSaveRasterData> {
+template <typename T> class IKwSaveRasterDataImpl : public KwComObject<T, IKwSaveRasterData, ISupportErrorInfo> {
 public:
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override
+    {
+        return KwSupportsErrorInfo<IKwSaveRasterData>(riid);
+    }
     // The encoder settings are fixed; no attribute changes them.
     HRESULT STDMETHODCALLTYPE PutAttribute(BSTR, VARIANT) noexcept override { return S_OK; }
     HRESULT STDMETHODCALLTYPE AddScanline2(KW_RASTER_TYPE, LONG, LONG, LONG*, LONG, unsigned char*) noexcept override

@@ -1,14 +1,16 @@
-// The IKwSaveStructure side of a save-structure class: the interface, the methods
-// a structure accepts without needing them and error-information support. Its
-// parameters, the class and its coclass's identifier, name what the base
-// serves, as in every filter base; it uses neither.
+// The base of a save-structure class T: the COM object answering
+// IKwSaveStructure (the identity) and ISupportErrorInfo, and the methods a
+// structure accepts without needing them.
 #pragma once
 
 #include "KwComObject.h"
 
-template <typename T, const CLSID* Clsid>
-class IKwSaveStructureImpl : public IKwSaveStructure, public KwSupportErrorInfoImpl<IKwSaveStructure> {
+template <typename T> class IKwSaveStructureImpl : public KwComObject<T, IKwSaveStructure, ISupportErrorInfo> {
 public:
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override
+    {
+        return KwSupportsErrorInfo<IKwSaveStructure>(riid);
+    }
     // A JPEG file has no place for document attributes.
     HRESULT STDMETHODCALLTYPE PutAttribute(BSTR, VARIANT) noexcept override { return S_OK; }
     // Each raster block writes its own stream when it ends; a structure has nothing to finish.

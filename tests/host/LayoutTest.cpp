@@ -128,7 +128,7 @@ TEST_F(KwHostLayoutTest, NodeSlots)
 TEST_F(KwHostLayoutTest, RasterBlockAndCollectionSlots)
 {
     KwComPtr<KwHostRasterBlock> block;
-    ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", block.Receive(), m_Engine.Context()));
+    ASSERT_EQ(S_OK, KwHostRasterBlock::Create(block.Receive(), m_Engine.Context()));
     KwComPtr<IKwRasterBlock> raster;
     ASSERT_EQ(S_OK, KwQuery(static_cast<IKwRasterBlock*>(block.Get()), raster.Receive()));
     KwBstr compression = KwBstr::FromNarrow("JPEG");

@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         m_LiveBefore = KwHostLiveObjects();
-        ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", m_Block.Receive(), m_Engine.Context()));
+        ASSERT_EQ(S_OK, KwHostRasterBlock::Create(m_Block.Receive(), m_Engine.Context()));
     }
     void TearDown() override
     {
@@ -82,7 +82,7 @@ TEST_F(KwHostRasterBlockTest, StrideFollowsBitsPerPixelAndWidth)
     } cases[] = {{10, 1, 4}, {33, 1, 8}, {3, 8, 4}, {10, 24, 32}, {5, 4, 4}, {9, 4, 8}, {3, 32, 12}};
     for (const Case& c : cases) {
         KwComPtr<KwHostRasterBlock> block;
-        ASSERT_EQ(S_OK, KwHostRasterBlock::Create("raster", block.Receive(), m_Engine.Context()));
+        ASSERT_EQ(S_OK, KwHostRasterBlock::Create(block.Receive(), m_Engine.Context()));
         ASSERT_EQ(S_OK, block->CreateRasterStorage(c.width, 2, c.bpp, 0, 0, nullptr, 0, nullptr));
         EXPECT_EQ(c.stride, block->Stride()) << c.width << " x " << c.bpp;
     }

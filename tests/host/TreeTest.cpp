@@ -249,7 +249,7 @@ TEST_F(KwHostTreeTest, ChildrenAreFoundByIndexValueInCreationOrder)
     EXPECT_EQ(VT_BSTR, index.vt);
     index.Clear(); // an [out] VARIANT is overwritten, not cleared, by the callee
     EXPECT_EQ(E_INVALIDARG, children->GetChildIndex(2, &index));
-    EXPECT_EQ("document/\"Contents\"/1/\"\"", hostNode->RasterBlocks()[1]->Label());
+    EXPECT_EQ("document/\"Contents\"/1/\"\"", KwHostLabel(hostNode->RasterBlocks()[1]));
 }
 
 TEST_F(KwHostTreeTest, ProtectedChildrenStayAndRemovalReleases)

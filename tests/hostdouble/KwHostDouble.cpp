@@ -3,6 +3,7 @@
 #include "KwHostEngine.h"
 #include "KwHostRasterBlock.h"
 #include "KwHostStream.h"
+#include "KwHostTrace.h"
 
 // Every context of the test build is made by KwHostTrace::NewContext.
 KwHostDoubleContext& KwHostDouble(KwHostContext& context) noexcept
@@ -18,6 +19,8 @@ KwHostDoubleContext& KwHostDouble(const std::shared_ptr<KwHostContext>& context)
 KwHostDoubleContext& KwHostDouble(KwHostEngine& engine) noexcept { return KwHostDouble(*engine.Context()); }
 
 KwHostStreamDouble& KwHostDouble(KwHostStream* stream) { return KwHostDouble(stream->Context()).Stream(*stream); }
+
+const std::string& KwHostLabel(const KwHostObject* object) noexcept { return KwHostTrace::Label(*object); }
 
 const std::vector<KwHostScanlineCall>& KwHostScanlineCalls(KwHostRasterBlock* block)
 {

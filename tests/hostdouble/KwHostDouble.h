@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "KwComPtr.h"
@@ -20,6 +21,8 @@ KwHostDoubleContext& KwHostDouble(const std::shared_ptr<KwHostContext>& context)
 KwHostDoubleContext& KwHostDouble(KwHostEngine& engine) noexcept;
 // Throws std::bad_alloc.
 KwHostStreamDouble& KwHostDouble(KwHostStream* stream);
+// Where the object sits, as the call log names it ("document", `document/"Contents"/1`).
+const std::string& KwHostLabel(const KwHostObject* object) noexcept;
 // Every AddScanline1 call on the block, refused ones too, while the call log is enabled.
 // Throws std::bad_alloc.
 const std::vector<KwHostScanlineCall>& KwHostScanlineCalls(KwHostRasterBlock* block);

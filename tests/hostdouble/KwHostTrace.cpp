@@ -52,7 +52,7 @@ HRESULT Trace(KwHostObject& object, const char* method, const KwHostBody& body, 
 {
     KwHostCall call;
     try {
-        call = KwHostCall(object.Label(), method);
+        call = KwHostCall(KwHostTrace::Label(object), method);
         describe(call);
     } catch (...) {
         return E_OUTOFMEMORY;
@@ -446,6 +446,22 @@ bool KwHostTrace::HidesAttributeClass(KwHostContext& context) noexcept
     return static_cast<KwHostDoubleContext&>(context).Switches().AttributeClassUnavailable;
 }
 
-std::shared_ptr<KwHostContext> KwHostTrace::NewContext() { return std::make_shared<KwHostDoubleContext>(); }
+const std::string& KwHostTrace::Label(const KwHostObject& object) noexcept
+{
+    static const std::string none;
+    const auto* labelled = dynamic_cast<const KwHostLabelled*>(&object);
+    return labelled ? labelled->Label() : none;
+}
+
+void KwHostTrace::Place(const KwHostObject& parent, const VARIANT& index, IDispatch* child) noexcept
+{
+    auto* labelled = dynamic_cast<KwHostLabelled*>(child);
+    if (!labelled) return;
+    try {
+        labelled->SetLabel(Label(parent) + "/" + KwHostVariant::IndexText(index));
+    } catch (...) {
+        // Left with its class's name; the call itself stands.
+    }
+}
 
 void KwHostTrace::Gone(KwHostObject& object) noexcept { Double(object).Forget(object); }

@@ -1,9 +1,10 @@
-// The test build's side of the engine's hook points: each traced method records
-// its call (object label, method, arguments, result and a readable line) in the
-// engine's call log and applies the switches around the method's own work.
+// What the test build's decorators (KwHostTraced.h) do around each call: record
+// it (object label, method, arguments, result and a readable line) in the
+// engine's call log and apply the switches around the engine's own method.
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "KwHostBody.h"
 #include "KwHostObject.h"
@@ -11,6 +12,18 @@
 class KwHostContext;
 class KwHostDataObject;
 class KwHostStream;
+
+// The name the call log gives an object of the test build.
+class KwHostLabelled {
+public:
+    explicit KwHostLabelled(std::string label) : m_Label(std::move(label)) {}
+    virtual ~KwHostLabelled() = default;
+    const std::string& Label() const noexcept { return m_Label; }
+    void SetLabel(std::string label) noexcept { m_Label.swap(label); }
+
+private:
+    std::string m_Label;
+};
 
 class KwHostTrace {
 public:
@@ -62,7 +75,10 @@ public:
     // True, with CreateChild's result, when the switches refuse children of this type.
     static bool Refusal(KwHostObject& object, LONG objectType, HRESULT* result) noexcept;
     static bool Omits(KwHostObject& object, REFIID riid) noexcept;
+    // The object's name in the call log (empty for an object the test build did not make).
+    static const std::string& Label(const KwHostObject& object) noexcept;
+    // Names a child that CreateChild made after its parent and index.
+    static void Place(const KwHostObject& parent, const VARIANT& index, IDispatch* child) noexcept;
     static bool HidesAttributeClass(KwHostContext& context) noexcept;
-    static std::shared_ptr<KwHostContext> NewContext();
     static void Gone(KwHostObject& object) noexcept;
 };

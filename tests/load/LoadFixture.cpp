@@ -123,7 +123,7 @@ std::vector<std::string> LoadFixture::NodePuts() const
     std::vector<std::string> names;
     if (!node) return names;
     for (const KwHostCall& call : KwHostDouble(context).Log().Calls())
-        if (call.Object == node->Label() && call.Method == "PutAttribute") names.push_back(call.Name);
+        if (call.Object == KwHostLabel(node) && call.Method == "PutAttribute") names.push_back(call.Name);
     return names;
 }
 

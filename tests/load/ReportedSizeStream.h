@@ -1,6 +1,7 @@
 // A read-only host stream whose Stat reports a size of the test's choosing,
 // whatever it holds: a stream of several gigabytes without the gigabytes, or a
-// stream that claims to be shorter than what it delivers.
+// stream that claims to be shorter than what it delivers. Made traced, as the
+// engine makes its own streams in the test build.
 #pragma once
 
 #include <cstring>
@@ -8,14 +9,16 @@
 
 #include "KwHostContext.h"
 #include "KwHostStream.h"
+#include "KwHostTraced.h"
 
-class ReportedSizeStream final : public KwHostStream {
+class ReportedSizeStream : public KwHostStream {
 public:
     static KwComPtr<ReportedSizeStream> Create(std::shared_ptr<KwHostContext> context, std::vector<unsigned char> bytes,
                                                ULONGLONG reportedSize)
     {
         KwComPtr<ReportedSizeStream> made;
-        made.Attach(new ReportedSizeStream(std::move(context), std::move(bytes), reportedSize));
+        made.Attach(
+            new KwTraced<KwTracedStream<ReportedSizeStream>>(std::move(context), std::move(bytes), reportedSize));
         return made;
     }
 
@@ -45,11 +48,12 @@ protected:
     DWORD Mode() const noexcept override { return STGM_READ; }
     std::string StoreName() const override { return std::string(); }
 
-private:
     ReportedSizeStream(std::shared_ptr<KwHostContext> context, std::vector<unsigned char> bytes, ULONGLONG size)
-        : KwHostStream(std::move(context), "stream"), m_Bytes(std::move(bytes)), m_ReportedSize(size)
+        : KwHostStream(std::move(context)), m_Bytes(std::move(bytes)), m_ReportedSize(size)
     {
     }
+
+private:
     std::vector<unsigned char> m_Bytes;
     ULONGLONG m_ReportedSize;
 };
