@@ -53,8 +53,11 @@ bool KwRasterImage::Allocate(int32_t w, int32_t h, int32_t bpp, std::string* err
     if (filled) {
         Pixels.assign(static_cast<size_t>(stride * h), 0);
     } else {
+        // Only what a header can be trusted with: the rows claimed may never
+        // come, and reserved room is address space taken all the same.
         Pixels.clear();
-        Pixels.reserve(static_cast<size_t>(stride * h));
+        Pixels.shrink_to_fit();
+        Pixels.reserve(static_cast<size_t>(std::min<int64_t>(stride * h, UnfilledReserve)));
     }
     return true;
 }

@@ -14,6 +14,9 @@
 struct KwRasterImage {
     // The largest image the tool takes on, in bytes of rows.
     static constexpr int64_t MaxImageBytes = int64_t(4) << 30;
+    // Room reserved for rows that a pipe has yet to deliver; beyond it the
+    // rows grow as they arrive.
+    static constexpr int64_t UnfilledReserve = int64_t(16) << 20;
     // The host engine's pixel limit when none is named (16384 x 16384).
     static constexpr unsigned long long DefaultMaxPixels = 1ull << 28;
 
@@ -57,8 +60,9 @@ struct KwRasterImage {
     std::vector<uint8_t> TakePixels();
 
     // Allocates zeroed rows; false when the size does not fit in memory limits.
-    // Unfilled: the room is reserved and Pixels left empty, for rows appended
-    // as a pipe delivers them (memory is then used as the data arrives).
+    // Unfilled: Pixels left empty, with at most UnfilledReserve bytes of room,
+    // for rows appended as a pipe delivers them (memory is then used as the
+    // data arrives).
     bool Allocate(int32_t w, int32_t h, int32_t bpp, std::string* error, bool filled = true);
 
     // Transparency, the one rule of the tool's readers (PNG and BMP alike):

@@ -429,6 +429,15 @@ TEST_F(KwjpegTool, FailedConversionLeavesNoFileBehind)
     EXPECT_EQ(Shell("ls " + Scratch() + " | grep -c part-").Out, "0\n") << "no temporary files left";
 }
 
+// AddressSanitizer's shadow makes allocated but untouched memory resident (the
+// save filter's whole-image storage, for one), so only the plain build holds
+// the tool to its memory bounds.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool MeasureMemory = false;
+#else
+constexpr bool MeasureMemory = true;
+#endif
+
 // Runs kwjpeg with `args` (output thrown away) and returns its peak resident
 // memory in KiB, or -1 when it did not exit with `status`.
 long PeakKilobytes(const std::vector<std::string>& args, int expected = 0)
@@ -506,7 +515,7 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
         Shell("timeout 60 cat " + base + "-header >" + header + " &");
         const long headerPeak = PeakKilobytes({"convert", header, base + "-header.jpg"}, 1);
         EXPECT_GT(headerPeak, 0) << c.first << " header through a pipe";
-        EXPECT_LT(headerPeak, 64 * 1024) << c.first << ": memory taken for rows that never came";
+        if (MeasureMemory) EXPECT_LT(headerPeak, 64 * 1024) << c.first << ": memory taken for rows that never came";
         std::remove(header.c_str());
         ++index;
 
@@ -531,7 +540,7 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
     Shell("(printf '\\211PNG'; head -c 100000000 /dev/zero) >" + endless + " &");
     const long peak = PeakKilobytes({"convert", "--max-pixels", "16777216", endless, endless + ".jpg"}, 1);
     EXPECT_GT(peak, 0);
-    EXPECT_LT(peak, 80 * 1024) << "more than the 64 MB bound held";
+    if (MeasureMemory) EXPECT_LT(peak, 80 * 1024) << "more than the 64 MB bound held";
 }
 
 TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
