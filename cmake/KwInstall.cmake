@@ -7,21 +7,13 @@
 #             the CMake and pkg-config files and the example host
 install(TARGETS kwplatform EXPORT KwFilter_JPEGTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT platform NAMELINK_COMPONENT dev)
-set(kw_static kwinterfaces)
-if(TARGET kwhost)
-  list(APPEND kw_static kwhost)
-endif()
-install(TARGETS ${kw_static} EXPORT KwFilter_JPEGTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
-if(TARGET KwFilter_JPEG)
-  set_target_properties(KwFilter_JPEG PROPERTIES INSTALL_RPATH "$ORIGIN/..")
-  install(TARGETS KwFilter_JPEG EXPORT KwFilter_JPEGTargets
-    LIBRARY DESTINATION ${KW_INSTALL_PLUGINDIR} COMPONENT filter)
-endif()
-if(TARGET kwjpeg)
-  set_target_properties(kwjpeg PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
-  install(TARGETS kwjpeg EXPORT KwFilter_JPEGTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
-  install(FILES docs/kwjpeg.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
-endif()
+install(TARGETS kwinterfaces kwhost EXPORT KwFilter_JPEGTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+set_target_properties(KwFilter_JPEG PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+install(TARGETS KwFilter_JPEG EXPORT KwFilter_JPEGTargets
+  LIBRARY DESTINATION ${KW_INSTALL_PLUGINDIR} COMPONENT filter)
+set_target_properties(kwjpeg PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+install(TARGETS kwjpeg EXPORT KwFilter_JPEGTargets RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+install(FILES docs/kwjpeg.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
 include(${CMAKE_CURRENT_LIST_DIR}/KwRunPaths.cmake)
 
 # Headers, all under include/kwfilter and included as <kwfilter/...>. No

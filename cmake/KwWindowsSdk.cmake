@@ -21,6 +21,4 @@ add_custom_target(kwfilter_sdk ALL DEPENDS ${KW_SDK_FILES})
 # The Windows package: one flat folder.
 install(FILES $<TARGET_FILE:KwFilter_JPEG> ${KW_SDK_FILES} ${KW_SDK_IDL_DIR}/KwFilter_JPEG.idl
   ${PROJECT_SOURCE_DIR}/cmake/windows/REGISTER.txt DESTINATION .)
-if(TARGET kwjpeg)
-  install(FILES $<TARGET_FILE:kwjpeg> DESTINATION . OPTIONAL)
-endif()
+install(FILES $<TARGET_FILE:kwjpeg> DESTINATION . OPTIONAL)
