@@ -16,13 +16,13 @@
 #include <iterator>
 #include <vector>
 
-#include "CKwFilterJPEG.h"
-#include "KwComObject.h"
-#include "KwHostEngine.h"
-#include "KwHostEventSink.h"
-#include "KwHostLoad.h"
-#include "KwHostMemoryStream.h"
-#include "KwHostRowSink.h"
+#include "load/CKwFilterJPEG.h"
+#include "com/KwComObject.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostEventSink.h"
+#include "engine/KwHostLoad.h"
+#include "engine/KwHostMemoryStream.h"
+#include "engine/KwHostRowSink.h"
 
 namespace {
 

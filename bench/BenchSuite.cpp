@@ -15,16 +15,16 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchCodec.h"
-#include "CKwFilterJPEG.h"
-#include "CKwSaveRasterData.h"
-#include "JpegSectionReader.h"
-#include "KwComObject.h"
-#include "KwEncodeSession.h"
-#include "KwHostEngine.h"
-#include "KwHostLoad.h"
-#include "KwHostMemoryStream.h"
-#include "KwMemory.h"
-#include "TestJpeg.h"
+#include "load/CKwFilterJPEG.h"
+#include "save/CKwSaveRasterData.h"
+#include "metadata/JpegSectionReader.h"
+#include "com/KwComObject.h"
+#include "codec/KwEncodeSession.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostLoad.h"
+#include "engine/KwHostMemoryStream.h"
+#include "com/KwMemory.h"
+#include "common/TestJpeg.h"
 
 namespace {
 

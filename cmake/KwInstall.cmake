@@ -22,9 +22,31 @@ include(${CMAKE_CURRENT_LIST_DIR}/KwRunPaths.cmake)
 # Windows host, and the header keeps the same extern "C" declarations there.
 # KwFilter_JPEG.h is the header widl generates from the IDL; it includes the
 # stand-ins of posix/sdk for the Windows SDK headers (src/CMakeLists.txt).
-install(FILES
-  src/interfaces/KwFilterInterfaces.h src/com/KwComPtr.h src/com/KwAutomation.h src/com/KwComObjectBase.h
-  src/interfaces/KwFilter_JPEG.idl ${KW_INSTALLED_INTERFACES_HEADER} platform/KwPlatform.h
+# In the tree headers name each other from the root of src/ ("com/KwComPtr.h",
+# "interfaces/KwFilter_JPEG.h") and the platform header by its plain name;
+# the installed copies name them <kwfilter/...>, which the SDK's one include
+# folder finds from include/kwfilter and include/kwfilter/host alike.
+function(kw_install_sdk_headers destination)
+  set(kw_installed)
+  foreach(kw_header IN LISTS ARGN)
+    get_filename_component(kw_name ${kw_header} NAME)
+    file(READ ${kw_header} kw_text)
+    string(REGEX REPLACE "#include \"(com|interfaces)/([A-Za-z0-9_]+\\.h)\"" "#include <kwfilter/\\2>"
+           kw_text "${kw_text}")
+    string(REPLACE "#include \"KwPlatform.h\"" "#include <kwfilter/KwPlatform.h>" kw_text "${kw_text}")
+    # Written only when changed, so that an install copies no header anew.
+    file(WRITE ${PROJECT_BINARY_DIR}/sdk/new/${destination}/${kw_name} "${kw_text}")
+    configure_file(${PROJECT_BINARY_DIR}/sdk/new/${destination}/${kw_name}
+                   ${PROJECT_BINARY_DIR}/sdk/${destination}/${kw_name} COPYONLY)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${kw_header})
+    list(APPEND kw_installed ${PROJECT_BINARY_DIR}/sdk/${destination}/${kw_name})
+  endforeach()
+  install(FILES ${kw_installed} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${destination} COMPONENT dev)
+endfunction()
+kw_install_sdk_headers(kwfilter ${PROJECT_SOURCE_DIR}/src/interfaces/KwFilterInterfaces.h
+  ${PROJECT_SOURCE_DIR}/src/com/KwComPtr.h ${PROJECT_SOURCE_DIR}/src/com/KwAutomation.h
+  ${PROJECT_SOURCE_DIR}/src/com/KwComObjectBase.h)
+install(FILES src/interfaces/KwFilter_JPEG.idl ${KW_INSTALLED_INTERFACES_HEADER} platform/KwPlatform.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter COMPONENT dev)
 install(DIRECTORY platform/posix/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/posix COMPONENT dev
   FILES_MATCHING PATTERN "Kw*.h" PATTERN "KwPosixInternal.h" EXCLUDE PATTERN "KwRegistryModel.h" EXCLUDE)

@@ -21,24 +21,8 @@ target_include_directories(kwinterfaces INTERFACE $<INSTALL_INTERFACE:${CMAKE_IN
 set_target_properties(kwhost PROPERTIES EXPORT_NAME host)
 # The engine's headers use C++17; a host that links it says so to its compiler.
 target_compile_features(kwhost INTERFACE cxx_std_17)
-# In the tree the engine's headers name the interface and platform headers
-# by their plain names, found through the include path; installed one
-# folder below them, their copies name them <kwfilter/...>.
-set(kw_top_headers KwPlatform.h KwFilterInterfaces.h KwComPtr.h KwAutomation.h KwComObjectBase.h)
-set(kw_installed_engine_headers)
-foreach(kw_header IN LISTS KW_HOST_ENGINE_HEADERS)
-  get_filename_component(kw_name ${kw_header} NAME)
-  file(READ ${kw_header} kw_text)
-  foreach(kw_top IN LISTS kw_top_headers)
-    string(REPLACE "#include \"${kw_top}\"" "#include <kwfilter/${kw_top}>" kw_text "${kw_text}")
-  endforeach()
-  # Written only when changed, so that an install copies no header anew.
-  file(WRITE ${PROJECT_BINARY_DIR}/sdk/host.new/${kw_name} "${kw_text}")
-  configure_file(${PROJECT_BINARY_DIR}/sdk/host.new/${kw_name} ${PROJECT_BINARY_DIR}/sdk/host/${kw_name} COPYONLY)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${kw_header})
-  list(APPEND kw_installed_engine_headers ${PROJECT_BINARY_DIR}/sdk/host/${kw_name})
-endforeach()
-install(FILES ${kw_installed_engine_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kwfilter/host COMPONENT dev)
+# The engine's headers, installed one folder below those of the interfaces (KwInstall.cmake).
+kw_install_sdk_headers(kwfilter/host ${KW_HOST_ENGINE_HEADERS})
 set_target_properties(KwFilter_JPEG PROPERTIES EXPORT_NAME filter)
 
 install(EXPORT KwFilter_JPEGTargets

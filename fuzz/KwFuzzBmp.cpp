@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "KwBmpCodec.h"
+#include "tool/KwBmpCodec.h"
 #include "KwFuzzStreams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "KwDecodeSession.h"
-#include "KwEncodeSession.h"
+#include "codec/KwDecodeSession.h"
+#include "codec/KwEncodeSession.h"
 #include "KwFuzzHost.h"
-#include "KwHostDouble.h"
-#include "KwHostMemoryStream.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostMemoryStream.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostObject.h"
-#include "KwModuleLock.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostObject.h"
+#include "module/KwModuleLock.h"
 #include "KwPlatform.h"
 
 namespace {

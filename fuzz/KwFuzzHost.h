@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "KwHostEngine.h"
+#include "engine/KwHostEngine.h"
 
 // Host raster storage above this many pixels is refused, so an input that
 // declares a large image costs no more than the refusal (512 x 512 pixels;

@@ -4,16 +4,16 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "CKwFilterJPEG.h"
-#include "KwAutomation.h"
-#include "KwComObject.h"
-#include "KwComPtr.h"
+#include "load/CKwFilterJPEG.h"
+#include "com/KwAutomation.h"
+#include "com/KwComObject.h"
+#include "com/KwComPtr.h"
 #include "KwFuzzHost.h"
-#include "KwHostDataObject.h"
-#include "KwHostDocument.h"
-#include "KwHostDouble.h"
-#include "KwHostEventSink.h"
-#include "KwHostMemoryStream.h"
+#include "engine/KwHostDataObject.h"
+#include "engine/KwHostDocument.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEventSink.h"
+#include "engine/KwHostMemoryStream.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "KwFuzzStreams.h"
-#include "KwNetpbmCodec.h"
-#include "KwNetpbmReader.h"
-#include "KwRasterImage.h"
+#include "tool/KwNetpbmCodec.h"
+#include "tool/KwNetpbmReader.h"
+#include "tool/KwRasterImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "KwFuzzStreams.h"
-#include "KwPngCodec.h"
+#include "tool/KwPngCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -13,15 +13,15 @@
 
 #include <jpeglib.h>
 
-#include "CKwFilterSaveJPEG.h"
-#include "KwAutomation.h"
-#include "KwComObject.h"
-#include "KwComPtr.h"
+#include "save/CKwFilterSaveJPEG.h"
+#include "com/KwAutomation.h"
+#include "com/KwComObject.h"
+#include "com/KwComPtr.h"
 #include "KwFuzzHost.h"
 #include "KwFuzzSaveProgram.h"
-#include "KwHostDataObject.h"
-#include "KwHostDouble.h"
-#include "KwHostMemoryStream.h"
+#include "engine/KwHostDataObject.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostMemoryStream.h"
 
 using namespace KwFuzzSave;
 

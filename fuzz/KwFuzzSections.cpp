@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "JpegSectionReader.h"
-#include "KwComPtr.h"
+#include "metadata/JpegSectionReader.h"
+#include "com/KwComPtr.h"
 #include "KwFuzzHost.h"
-#include "KwHostMemoryStream.h"
+#include "engine/KwHostMemoryStream.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "ExifBuilder.h"
+#include "common/ExifBuilder.h"
 #include "KwFuzzSaveProgram.h"
-#include "TestJpeg.h"
+#include "common/TestJpeg.h"
 
 namespace {
 

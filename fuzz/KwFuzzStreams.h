@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "KwRasterImage.h"
+#include "tool/KwRasterImage.h"
 
 class KwFuzzStreams {
 public:

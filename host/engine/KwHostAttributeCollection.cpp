@@ -1,7 +1,7 @@
 #include "KwHostAttributeCollection.h"
 
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 extern "C" const CLSID CLSID_KwHostAttribute = {
     0x3F2C8A41, 0x6B0D, 0x4E57, {0x9A, 0x1C, 0x5D, 0x7E, 0x20, 0xB4, 0xC9, 0xF3}};

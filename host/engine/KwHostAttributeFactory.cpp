@@ -1,9 +1,9 @@
 #include "KwHostAttributeFactory.h"
 
-#include "KwComPtr.h"
+#include "com/KwComPtr.h"
 #include "KwHostAttributeCollection.h"
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 HRESULT KwHostAttributeFactory::Create(std::shared_ptr<KwHostContext> context, IClassFactory** out) noexcept
 {

@@ -1,6 +1,6 @@
 #include "KwHostAttributeHolder.h"
 
-#include "KwAutomation.h"
+#include "com/KwAutomation.h"
 
 namespace {
 std::basic_string<OLECHAR> Wide(BSTR text) { return std::basic_string<OLECHAR>(text ? text : OLESTR(""), SysStringLen(text)); }

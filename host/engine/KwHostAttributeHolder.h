@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwHostObject.h"
 #include "KwHostVariant.h"
 

@@ -1,9 +1,9 @@
 #include "KwHostAttributeReport.h"
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
-#include "KwHostHooks.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "interfaces/KwFilterInterfaces.h"
+#include "private/KwHostHooks.h"
 #include "KwHostDocument.h"
 #include "KwHostNode.h"
 #include "KwHostRasterBlock.h"

@@ -1,6 +1,6 @@
 #include "KwHostContext.h"
 
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 std::shared_ptr<KwHostContext> KwHostContext::Create() { return std::make_shared<KwHostMade<KwHostContext>>(); }
 

@@ -1,8 +1,8 @@
 #include "KwHostDataObject.h"
 
-#include "KwAutomation.h"
+#include "com/KwAutomation.h"
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 #include "KwHostFileStream.h"
 #include "KwHostVariant.h"
 

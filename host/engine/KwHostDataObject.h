@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
+#include "com/KwComPtr.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwHostObject.h"
 
 // What StorageName answers.

@@ -1,7 +1,7 @@
 #include "KwHostDocument.h"
 
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 HRESULT KwHostDocument::Create(KwHostDocument** out, std::shared_ptr<KwHostContext> context) noexcept
 {

@@ -6,7 +6,7 @@
 #include "KwHostAttributeFactory.h"
 #include "KwHostDataObject.h"
 #include "KwHostDocument.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 #include "KwHostMemoryStream.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "KwComPtr.h"
+#include "com/KwComPtr.h"
 #include "KwHostContext.h"
 #include "KwHostFileStream.h"
 

@@ -1,8 +1,8 @@
 #include "KwHostEventSink.h"
 
-#include "KwComPtr.h"
+#include "com/KwComPtr.h"
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 HRESULT KwHostEventSink::Create(KwHostEventSink** out, std::shared_ptr<KwHostContext> context) noexcept
 {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwHostObject.h"
 
 class KwHostEventSink : public KwHostImplements<KwHostObject, _IKwFilterEvents> {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 HRESULT KwHostFileStream::Open(const std::string& path, KwHostFileMode mode, KwHostFileStream** out,
                                std::shared_ptr<KwHostContext> context) noexcept

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
+#include "com/KwComPtr.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwHostDataObject.h"
 #include "KwHostDocument.h"
 #include "KwHostNode.h"

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 HRESULT KwHostMemoryStream::Create(const void* data, size_t size, KwHostMemoryStream** out,
                                    std::shared_ptr<KwHostContext> context) noexcept

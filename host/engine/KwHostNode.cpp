@@ -1,7 +1,7 @@
 #include "KwHostNode.h"
 
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 HRESULT KwHostNode::Create(LONG objectType, KwHostNode** out,
                            std::shared_ptr<KwHostContext> context) noexcept

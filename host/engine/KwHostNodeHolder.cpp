@@ -1,6 +1,6 @@
 #include "KwHostNodeHolder.h"
 
-#include "KwAutomation.h"
+#include "com/KwAutomation.h"
 #include "KwHostNode.h"
 #include "KwHostRasterBlock.h"
 

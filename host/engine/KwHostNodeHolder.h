@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "KwComPtr.h"
+#include "com/KwComPtr.h"
 #include "KwHostAttributeHolder.h"
 
 class KwHostNode;

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <memory>
 
-#include "KwComObjectBase.h"
+#include "com/KwComObjectBase.h"
 #include "KwPlatform.h"
 
 class KwHostContext;

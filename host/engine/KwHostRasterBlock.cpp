@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "KwAutomation.h"
+#include "com/KwAutomation.h"
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 #include "KwHostImage.h"
 
 HRESULT KwHostRasterBlock::Create(KwHostRasterBlock** out,

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
 #include "KwHostDataObject.h"
 
 LONG KwHostSaveDriver::DataTypeFor(LONG bitsPerPixel) noexcept

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwHostContext.h"
 #include "KwHostImage.h"
 

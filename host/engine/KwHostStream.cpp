@@ -3,7 +3,7 @@
 #include <cstring>
 #include <limits>
 
-#include "KwAutomation.h"
+#include "com/KwAutomation.h"
 #include "KwHostContext.h"
 
 KwHostStream::KwHostStream(std::shared_ptr<KwHostContext> context) noexcept

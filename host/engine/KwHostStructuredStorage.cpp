@@ -1,7 +1,7 @@
 #include "KwHostStructuredStorage.h"
 
 #include "KwHostContext.h"
-#include "KwHostHooks.h"
+#include "private/KwHostHooks.h"
 
 HRESULT KwHostStructuredStorage::Create(IUnknown** out, std::shared_ptr<KwHostContext> context) noexcept
 {

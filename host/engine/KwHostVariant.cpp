@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "KwAutomation.h"
+#include "com/KwAutomation.h"
 
 KwHostVariant::KwHostVariant() noexcept { VariantInit(&m_Value); }
 

@@ -7,7 +7,7 @@
 #pragma once
 
 #ifdef KW_HOST_DOUBLE
-#include "KwHostDoubleHooks.h"
+#include "hostdouble/KwHostDoubleHooks.h"
 #else
 // The type the engine makes for class T: T itself.
 template <class T> using KwHostMade = T;

@@ -2,7 +2,7 @@
 // host does, to report what the load found, without holding its pixels.
 #pragma once
 
-#include "KwHostRowSink.h"
+#include "engine/KwHostRowSink.h"
 
 class KwDiscardRowSink final : public KwHostRowSink {
 public:

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
 #include "KwPaths.h"
 
 namespace {

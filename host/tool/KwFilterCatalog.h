@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 
 struct KwCatalogEntry {
     std::string Key;           // the subkey name, e.g. KwFilterJPEG

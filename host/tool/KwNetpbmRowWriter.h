@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "KwHostRowSink.h"
+#include "engine/KwHostRowSink.h"
 
 class KwNetpbmRowWriter final : public KwHostRowSink {
 public:

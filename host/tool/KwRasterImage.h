@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "KwHostImage.h"
+#include "engine/KwHostImage.h"
 
 struct KwRasterImage {
     // The largest image the tool takes on, in bytes of rows.

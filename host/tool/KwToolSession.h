@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "KwFilterCatalog.h"
-#include "KwHostAttributeReport.h"
-#include "KwHostEngine.h"
-#include "KwHostImage.h"
-#include "KwHostRowSink.h"
-#include "KwHostStream.h"
+#include "engine/KwHostAttributeReport.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostImage.h"
+#include "engine/KwHostRowSink.h"
+#include "engine/KwHostStream.h"
 #include "KwRasterImage.h"
 
 struct KwLoadOutcome {

@@ -16,7 +16,7 @@
 #include "KwIccCollector.h"
 #include "KwIccProfile.h"
 #include "KwDecodeErrorManager.h"
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 #include "KwPlatform.h"
 
 class KwDecodeSession {

@@ -16,7 +16,7 @@
 
 #include "KwCodecGuard.h"
 #include "KwHostRowConverter.h"
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 #include "KwPlatform.h"
 
 class KwEncodeSession {

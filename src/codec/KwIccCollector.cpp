@@ -4,7 +4,7 @@
 
 #include <jerror.h>
 
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 
 namespace {
 

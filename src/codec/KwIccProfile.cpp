@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 
 KwIccProfile& KwIccProfile::operator=(KwIccProfile&& other) noexcept
 {

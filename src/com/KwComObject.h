@@ -8,9 +8,9 @@
 
 #include "KwComObjectBase.h"
 #include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwMemory.h"
-#include "KwModuleLock.h"
+#include "module/KwModuleLock.h"
 
 struct KwFilterObjectTraits {
     typedef ULONG Count;

@@ -4,7 +4,7 @@
 // container (and so itself) alive.
 #pragma once
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwMemory.h"
 
 class KwConnectionPoint : public IConnectionPoint {

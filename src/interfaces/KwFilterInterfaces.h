@@ -7,7 +7,7 @@
 
 #include "KwPlatform.h"
 
-#include "KwFilter_JPEG.h"
+#include "interfaces/KwFilter_JPEG.h"
 
 // The name the SDK has always given the event interface's IID (widl names it IID__IKwFilterEvents).
 inline const IID& DIID__IKwFilterEvents = IID__IKwFilterEvents;

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <utility>
 
-#include "JpegSectionReader.h"
-#include "KwAutomation.h"
-#include "KwDecodeSession.h"
+#include "metadata/JpegSectionReader.h"
+#include "com/KwAutomation.h"
+#include "codec/KwDecodeSession.h"
 #include "KwExifAttributes.h"
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 
 namespace {
 

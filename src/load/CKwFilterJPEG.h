@@ -4,8 +4,8 @@
 
 #include "CKwFilterSupport.h"
 #include "IKwFilterImpl.h"
-#include "KwIccProfile.h"
-#include "KwComPtr.h"
+#include "codec/KwIccProfile.h"
+#include "com/KwComPtr.h"
 
 class CKwFilterJPEG final : public IKwFilterImpl<CKwFilterJPEG>, public CKwFilterSupport {
 public:

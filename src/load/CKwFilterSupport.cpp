@@ -1,8 +1,8 @@
 #include "CKwFilterSupport.h"
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwMemory.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "com/KwMemory.h"
 
 HRESULT CKwFilterSupport::ParseNodeSpec(const VARIANT& NodeSpec, LONG* Kind, LONG* Index) const noexcept
 {

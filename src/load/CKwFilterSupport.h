@@ -2,7 +2,7 @@
 // finding or creating a child of a host node. No state.
 #pragma once
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 
 // The Type of an attribute the load filter puts on a host object; what each
 // means is the host's: 0 a plain attribute, 2 one the host shows as information.

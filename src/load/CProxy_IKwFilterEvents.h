@@ -2,7 +2,7 @@
 // the firing of its Progress event.
 #pragma once
 
-#include "KwConnectionPoint.h"
+#include "com/KwConnectionPoint.h"
 
 class CProxy_IKwFilterEvents : public KwConnectionPoint {
 public:

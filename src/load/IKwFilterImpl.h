@@ -5,8 +5,8 @@
 #pragma once
 
 #include "CProxy_IKwFilterEvents.h"
-#include "KwComObject.h"
-#include "KwEnumConnectionPoints.h"
+#include "com/KwComObject.h"
+#include "com/KwEnumConnectionPoints.h"
 
 template <typename T>
 class IKwFilterImpl : public KwComObject<T, IKwFilter, ISupportErrorInfo, IConnectionPointContainer> {

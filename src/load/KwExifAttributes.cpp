@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "CKwFilterSupport.h"
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwMemory.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "com/KwMemory.h"
 
 namespace {
 

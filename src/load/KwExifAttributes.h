@@ -1,8 +1,8 @@
 // The camera values of a JPEG file as host attributes.
 #pragma once
 
-#include "JpegMetadata.h"
-#include "KwFilterInterfaces.h"
+#include "metadata/JpegMetadata.h"
+#include "interfaces/KwFilterInterfaces.h"
 
 // Publishes "SummaryInformation" (a "VelEngine.KwAttribute" collection, VT_DISPATCH,
 // Type 2) on the document and fills it with the twelve EXIF entries in order.

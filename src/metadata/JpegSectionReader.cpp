@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "JpegMetadata.h"
 #include "JpegSection.h"
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 #include "KwPlatform.h"
 
 class JpegSectionReader {

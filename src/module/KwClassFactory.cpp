@@ -1,7 +1,7 @@
 #include "KwClassFactory.h"
 
-#include "KwComObjectBase.h"
-#include "KwMemory.h"
+#include "com/KwComObjectBase.h"
+#include "com/KwMemory.h"
 #include "KwModuleLock.h"
 
 HRESULT KwClassFactory::Create(KwCreatorFunction creator, KwClassFactory** out) noexcept

@@ -1,8 +1,8 @@
 #include "KwClassTable.h"
 
-#include "CKwFilterJPEG.h"
-#include "CKwFilterSaveJPEG.h"
-#include "KwComObject.h"
+#include "load/CKwFilterJPEG.h"
+#include "save/CKwFilterSaveJPEG.h"
+#include "com/KwComObject.h"
 #include "KwModuleResources.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 #include "KwModuleLock.h"
 #include "KwRegistrar.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 #include "KwScriptInterpreter.h"
 #include "KwScriptTokenizer.h"
 

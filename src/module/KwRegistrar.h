@@ -17,7 +17,7 @@
 // skipped together with everything listed inside it.
 #pragma once
 
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 #include "KwPlatform.h"
 
 // The registrar's answer to a script it cannot read, as registrars have always

@@ -1,6 +1,6 @@
 #include "KwScriptInterpreter.h"
 
-#include "KwMemory.h"
+#include "com/KwMemory.h"
 #include "KwRegistrar.h"
 
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "KwEncodeSession.h"
+#include "codec/KwEncodeSession.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "IKwSaveRasterDataImpl.h"
-#include "KwHostRowConverter.h"
+#include "codec/KwHostRowConverter.h"
 
 class CKwSaveRasterData final : public IKwSaveRasterDataImpl<CKwSaveRasterData> {
 public:

@@ -3,7 +3,7 @@
 // without needing it.
 #pragma once
 
-#include "KwComObject.h"
+#include "com/KwComObject.h"
 
 template <typename T> class IKwFilterSaveImpl : public KwComObject<T, IKwFilterSave, ISupportErrorInfo> {
 public:

@@ -3,7 +3,7 @@
 // accepted and ignored (attributes, the second scanline form, clip regions).
 #pragma once
 
-#include "KwComObject.h"
+#include "com/KwComObject.h"
 
 template <typename T> class IKwSaveRasterDataImpl : public KwComObject<T, IKwSaveRasterData, ISupportErrorInfo> {
 public:

@@ -3,7 +3,7 @@
 // structure accepts without needing them.
 #pragma once
 
-#include "KwComObject.h"
+#include "com/KwComObject.h"
 
 template <typename T> class IKwSaveStructureImpl : public KwComObject<T, IKwSaveStructure, ISupportErrorInfo> {
 public:

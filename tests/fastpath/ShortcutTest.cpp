@@ -7,15 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include "CKwFilterJPEG.h"
-#include "KwComObject.h"
-#include "KwComPtr.h"
-#include "KwHostEngine.h"
-#include "KwHostLoad.h"
-#include "KwHostMemoryStream.h"
-#include "KwMemory.h"
-#include "KwRowConversion.h"
-#include "TestJpeg.h"
+#include "load/CKwFilterJPEG.h"
+#include "com/KwComObject.h"
+#include "com/KwComPtr.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostLoad.h"
+#include "engine/KwHostMemoryStream.h"
+#include "com/KwMemory.h"
+#include "codec/KwRowConversion.h"
+#include "common/TestJpeg.h"
 
 namespace {
 

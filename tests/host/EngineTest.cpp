@@ -7,17 +7,17 @@
 #include <fstream>
 #include <sstream>
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwHostAttributeCollection.h"
-#include "KwHostAttributeReport.h"
-#include "KwHostDataObject.h"
-#include "KwHostDocument.h"
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostMemoryStream.h"
-#include "KwHostNode.h"
-#include "KwHostStructuredStorage.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "engine/KwHostAttributeCollection.h"
+#include "engine/KwHostAttributeReport.h"
+#include "engine/KwHostDataObject.h"
+#include "engine/KwHostDocument.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostMemoryStream.h"
+#include "engine/KwHostNode.h"
+#include "engine/KwHostStructuredStorage.h"
 
 namespace {
 

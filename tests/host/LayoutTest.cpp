@@ -2,17 +2,17 @@
 // called through its virtual-table slot number reaches the intended method.
 #include <gtest/gtest.h>
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwHostAttributeCollection.h"
-#include "KwHostDataObject.h"
-#include "KwHostDocument.h"
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostEventSink.h"
-#include "KwHostMemoryStream.h"
-#include "KwHostNode.h"
-#include "KwHostRasterBlock.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "engine/KwHostAttributeCollection.h"
+#include "engine/KwHostDataObject.h"
+#include "engine/KwHostDocument.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostEventSink.h"
+#include "engine/KwHostMemoryStream.h"
+#include "engine/KwHostNode.h"
+#include "engine/KwHostRasterBlock.h"
 
 namespace {
 

@@ -3,15 +3,15 @@
 // sink can stop the load, and every host object is released afterwards.
 #include <gtest/gtest.h>
 
-#include "CKwFilterJPEG.h"
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostEventSink.h"
-#include "KwHostLoad.h"
-#include "KwHostMemoryStream.h"
-#include "TestJpeg.h"
+#include "load/CKwFilterJPEG.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostEventSink.h"
+#include "engine/KwHostLoad.h"
+#include "engine/KwHostMemoryStream.h"
+#include "common/TestJpeg.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostRasterBlock.h"
-#include "KwHostRowSink.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostRasterBlock.h"
+#include "engine/KwHostRowSink.h"
 
 namespace {
 

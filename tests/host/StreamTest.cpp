@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <fstream>
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostFileStream.h"
-#include "KwHostMemoryStream.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostFileStream.h"
+#include "engine/KwHostMemoryStream.h"
 
 namespace {
 

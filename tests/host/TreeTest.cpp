@@ -3,15 +3,15 @@
 // each type answers, and the switches that make the host refuse or leave out.
 #include <gtest/gtest.h>
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwHostAttributeCollection.h"
-#include "KwHostDocument.h"
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostNode.h"
-#include "KwHostRasterBlock.h"
-#include "KwHostVariant.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "engine/KwHostAttributeCollection.h"
+#include "engine/KwHostDocument.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostNode.h"
+#include "engine/KwHostRasterBlock.h"
+#include "engine/KwHostVariant.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "KwHostVariant.h"
+#include "engine/KwHostVariant.h"
 #include "KwPlatform.h"
 
 struct KwHostCall {

@@ -1,8 +1,8 @@
 #include "KwHostDouble.h"
 
-#include "KwHostEngine.h"
-#include "KwHostRasterBlock.h"
-#include "KwHostStream.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostRasterBlock.h"
+#include "engine/KwHostStream.h"
 #include "KwHostTrace.h"
 
 // Every context of the test build is made by KwHostTrace::NewContext.

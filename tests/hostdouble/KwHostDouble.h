@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "KwComPtr.h"
+#include "com/KwComPtr.h"
 #include "KwHostCallLog.h"
 #include "KwHostDoubleContext.h"
 #include "KwHostStreamDouble.h"

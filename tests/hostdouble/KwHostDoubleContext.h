@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "KwHostCallLog.h"
-#include "KwHostContext.h"
+#include "engine/KwHostContext.h"
 #include "KwHostStreamDouble.h"
 #include "KwHostSwitches.h"
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "KwAutomation.h"
-#include "KwHostDataObject.h"
+#include "com/KwAutomation.h"
+#include "engine/KwHostDataObject.h"
 #include "KwHostDoubleContext.h"
-#include "KwHostStream.h"
-#include "KwHostVariant.h"
+#include "engine/KwHostStream.h"
+#include "engine/KwHostVariant.h"
 
 namespace {
 

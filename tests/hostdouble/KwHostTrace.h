@@ -7,7 +7,7 @@
 #include <string>
 
 #include "KwHostBody.h"
-#include "KwHostObject.h"
+#include "engine/KwHostObject.h"
 
 class KwHostContext;
 class KwHostDataObject;

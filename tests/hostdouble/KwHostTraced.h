@@ -12,18 +12,18 @@
 #include <cstring>
 #include <utility>
 
-#include "KwHostAttributeCollection.h"
-#include "KwHostAttributeFactory.h"
+#include "engine/KwHostAttributeCollection.h"
+#include "engine/KwHostAttributeFactory.h"
 #include "KwHostBody.h"
-#include "KwHostDataObject.h"
-#include "KwHostDocument.h"
+#include "engine/KwHostDataObject.h"
+#include "engine/KwHostDocument.h"
 #include "KwHostDoubleContext.h"
-#include "KwHostEventSink.h"
-#include "KwHostFileStream.h"
-#include "KwHostMemoryStream.h"
-#include "KwHostNode.h"
-#include "KwHostRasterBlock.h"
-#include "KwHostStructuredStorage.h"
+#include "engine/KwHostEventSink.h"
+#include "engine/KwHostFileStream.h"
+#include "engine/KwHostMemoryStream.h"
+#include "engine/KwHostNode.h"
+#include "engine/KwHostRasterBlock.h"
+#include "engine/KwHostStructuredStorage.h"
 #include "KwHostTrace.h"
 
 // Where an object sits, as the call log names it ("document", `document/"Contents"/1`).

@@ -4,7 +4,7 @@
 // vtables, which it lays out from the same declarations as the C++ classes.
 // Also the one fact of the IDL that neither the header nor the vtables show.
 #define CINTERFACE
-#include "KwFilter_JPEG.h"
+#include "interfaces/KwFilter_JPEG.h"
 
 #include <gtest/gtest.h>
 

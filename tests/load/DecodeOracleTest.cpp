@@ -10,8 +10,8 @@
 #include <vector>
 #include <sys/stat.h>
 
-#include "KwHostDouble.h"
-#include "KwHostFileStream.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostFileStream.h"
 #include "LoadFixture.h"
 
 namespace {

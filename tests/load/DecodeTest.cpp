@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <tuple>
 
-#include "KwHostDouble.h"
-#include "KwMemory.h"
+#include "hostdouble/KwHostDouble.h"
+#include "com/KwMemory.h"
 #include "LoadFixture.h"
 
 namespace {

@@ -1,10 +1,10 @@
 #include "LoadFixture.h"
 
-#include "KwComObject.h"
-#include "KwHostDouble.h"
-#include "KwHostObject.h"
-#include "KwMemory.h"
-#include "KwModuleLock.h"
+#include "com/KwComObject.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostObject.h"
+#include "com/KwMemory.h"
+#include "module/KwModuleLock.h"
 
 void LoadFixture::SetUp()
 {

@@ -2,10 +2,10 @@
 // attributes with the resolution rule, EXIF, and calls from a sink during a load.
 #include <algorithm>
 
-#include "ExifBuilder.h"
-#include "KwHostDouble.h"
-#include "KwHostEventSink.h"
-#include "KwModuleLock.h"
+#include "common/ExifBuilder.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEventSink.h"
+#include "module/KwModuleLock.h"
 #include "LoadFixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "KwHostDouble.h"
+#include "hostdouble/KwHostDouble.h"
 #include "LoadFixture.h"
 #include "ReportedSizeStream.h"
 

@@ -1,10 +1,10 @@
 // Progress events and abort, the connection point (Advise, Unadvise, cookies,
 // enumerators) and the filter's COM identity.
-#include "KwDecodeBudget.h"
-#include "KwHostDouble.h"
-#include "KwHostEventSink.h"
-#include "KwMemory.h"
-#include "KwModuleLock.h"
+#include "codec/KwDecodeBudget.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEventSink.h"
+#include "com/KwMemory.h"
+#include "module/KwModuleLock.h"
 #include "LoadFixture.h"
 #include "TestEventSink.h"
 

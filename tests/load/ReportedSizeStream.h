@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "KwHostContext.h"
-#include "KwHostStream.h"
-#include "KwHostTraced.h"
+#include "engine/KwHostContext.h"
+#include "engine/KwHostStream.h"
+#include "hostdouble/KwHostTraced.h"
 
 class ReportedSizeStream : public KwHostStream {
 public:

@@ -6,8 +6,8 @@
 
 #include <jerror.h>
 
-#include "JpegStreamSource.h"
-#include "KwHostDouble.h"
+#include "codec/JpegStreamSource.h"
+#include "hostdouble/KwHostDouble.h"
 #include "LoadFixture.h"
 #include "ReportedSizeStream.h"
 

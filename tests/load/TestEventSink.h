@@ -2,7 +2,7 @@
 // host's sink cannot do: answer the events interface with a failure of its choosing.
 #pragma once
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 
 class TestEventSink final : public _IKwFilterEvents {
 public:

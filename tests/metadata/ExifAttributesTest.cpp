@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "KwExifAttributes.h"
-#include "KwHostAttributeCollection.h"
-#include "KwHostDocument.h"
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostObject.h"
+#include "load/KwExifAttributes.h"
+#include "engine/KwHostAttributeCollection.h"
+#include "engine/KwHostDocument.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostObject.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <set>
 #include <string>
 
-#include "ExifBuilder.h"
-#include "JpegSectionReader.h"
-#include "KwComPtr.h"
-#include "KwHostMemoryStream.h"
+#include "common/ExifBuilder.h"
+#include "metadata/JpegSectionReader.h"
+#include "com/KwComPtr.h"
+#include "engine/KwHostMemoryStream.h"
 
 namespace {
 

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "JpegSectionReader.h"
-#include "KwExifAttributes.h"
-#include "KwHostDocument.h"
-#include "KwHostDouble.h"
-#include "KwHostEngine.h"
-#include "KwHostMemoryStream.h"
+#include "metadata/JpegSectionReader.h"
+#include "load/KwExifAttributes.h"
+#include "engine/KwHostDocument.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostMemoryStream.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "ExifBuilder.h"
-#include "JpegSectionReader.h"
+#include "common/ExifBuilder.h"
+#include "metadata/JpegSectionReader.h"
 
 namespace {
 

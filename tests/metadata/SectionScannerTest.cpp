@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "ExifBuilder.h"
-#include "JpegSectionReader.h"
-#include "KwHostDouble.h"
-#include "KwMemory.h"
-#include "KwComPtr.h"
-#include "KwHostMemoryStream.h"
+#include "common/ExifBuilder.h"
+#include "metadata/JpegSectionReader.h"
+#include "hostdouble/KwHostDouble.h"
+#include "com/KwMemory.h"
+#include "com/KwComPtr.h"
+#include "engine/KwHostMemoryStream.h"
 
 namespace {
 

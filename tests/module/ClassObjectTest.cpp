@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "KwComPtr.h"
-#include "KwHostDataObject.h"
-#include "KwHostMemoryStream.h"
+#include "com/KwComPtr.h"
+#include "engine/KwHostDataObject.h"
+#include "engine/KwHostMemoryStream.h"
 #include "KwLibraryFixture.h"
-#include "KwModule.h"
+#include "module/KwModule.h"
 
 namespace {
 

@@ -6,16 +6,16 @@
 #include <cstdlib>
 #include <string>
 
-#include "KwClassTable.h"
-#include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
+#include "module/KwClassTable.h"
+#include "com/KwComPtr.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwHelperProcess.h"
-#include "KwMemory.h"
-#include "KwModule.h"
-#include "KwModuleLock.h"
-#include "KwRegistrar.h"
+#include "com/KwMemory.h"
+#include "module/KwModule.h"
+#include "module/KwModuleLock.h"
+#include "module/KwRegistrar.h"
 #include "KwRegistryDump.h"
-#include "ScopedRegistryFile.h"
+#include "common/ScopedRegistryFile.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 
 class KwLibraryFixture : public ::testing::Test {
 protected:

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "KwHelperProcess.h"
-#include "KwModule.h"
-#include "KwRegistrar.h"
+#include "module/KwModule.h"
+#include "module/KwRegistrar.h"
 #include "KwRegistryDump.h"
-#include "ScopedRegistryFile.h"
+#include "common/ScopedRegistryFile.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwHelperProcess.h"
 
 namespace {

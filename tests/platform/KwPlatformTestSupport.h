@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "KwPlatform.h"
-#include "ScopedRegistryFile.h"
+#include "common/ScopedRegistryFile.h"
 
 #include <string>
 #include <vector>

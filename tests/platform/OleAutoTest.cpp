@@ -1,5 +1,5 @@
 // BSTR layout and VARIANT ownership, as OLE Automation defines them.
-#include "ByteArrayProbe.h"
+#include "common/ByteArrayProbe.h"
 #include "KwPlatformTestSupport.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <random>
 
-#include "ExifBuilder.h"
-#include "KwDecodeBudget.h"
+#include "common/ExifBuilder.h"
+#include "codec/KwDecodeBudget.h"
 #include "ReliabilityFixture.h"
 
 namespace {

@@ -4,9 +4,9 @@
 // failing in turn.
 #include <cstring>
 
-#include "ExifBuilder.h"
-#include "KwHostDouble.h"
-#include "KwMemory.h"
+#include "common/ExifBuilder.h"
+#include "hostdouble/KwHostDouble.h"
+#include "com/KwMemory.h"
 #include "ReliabilityFixture.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Stream faults on the load path: a read that fails, comes back short or
 // returns nothing, at every read call of the load of a small file; Stat and
 // Seek failing. Each case ends with the documented result and nothing left alive.
-#include "KwHostDouble.h"
+#include "hostdouble/KwHostDouble.h"
 #include "ReliabilityFixture.h"
 
 namespace {

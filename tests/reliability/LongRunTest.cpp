@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "CKwFilterSaveJPEG.h"
-#include "KwComObject.h"
-#include "KwHostDouble.h"
-#include "KwHostSaveDriver.h"
-#include "KwModuleLock.h"
+#include "save/CKwFilterSaveJPEG.h"
+#include "com/KwComObject.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostSaveDriver.h"
+#include "module/KwModuleLock.h"
 #include "ReliabilityFixture.h"
 
 namespace {

@@ -15,15 +15,15 @@
 #include <thread>
 #include <vector>
 
-#include "ExifBuilder.h"
-#include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
-#include "KwHostEngine.h"
-#include "KwHostEventSink.h"
-#include "KwHostLoad.h"
-#include "KwHostMemoryStream.h"
-#include "KwHostObject.h"
-#include "KwHostSaveDriver.h"
+#include "common/ExifBuilder.h"
+#include "com/KwComPtr.h"
+#include "interfaces/KwFilterInterfaces.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostEventSink.h"
+#include "engine/KwHostLoad.h"
+#include "engine/KwHostMemoryStream.h"
+#include "engine/KwHostObject.h"
+#include "engine/KwHostSaveDriver.h"
 #include "ReliabilityFixture.h"
 
 namespace {

@@ -9,11 +9,11 @@
 
 #include <jpeglib.h>
 
-#include "CKwFilterJPEG.h"
-#include "KwComObject.h"
-#include "KwHostObject.h"
-#include "KwMemory.h"
-#include "KwModuleLock.h"
+#include "load/CKwFilterJPEG.h"
+#include "com/KwComObject.h"
+#include "engine/KwHostObject.h"
+#include "com/KwMemory.h"
+#include "module/KwModuleLock.h"
 
 KwHostNode* LoadRun::Node() const
 {

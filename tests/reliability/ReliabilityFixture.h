@@ -9,17 +9,17 @@
 
 #include <gtest/gtest.h>
 
-#include "KwAutomation.h"
-#include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
-#include "KwHostDataObject.h"
-#include "KwHostDocument.h"
-#include "KwHostEngine.h"
-#include "KwHostEventSink.h"
-#include "KwHostMemoryStream.h"
-#include "KwHostNode.h"
-#include "KwHostRasterBlock.h"
-#include "TestJpeg.h"
+#include "com/KwAutomation.h"
+#include "com/KwComPtr.h"
+#include "interfaces/KwFilterInterfaces.h"
+#include "engine/KwHostDataObject.h"
+#include "engine/KwHostDocument.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostEventSink.h"
+#include "engine/KwHostMemoryStream.h"
+#include "engine/KwHostNode.h"
+#include "engine/KwHostRasterBlock.h"
+#include "common/TestJpeg.h"
 
 using Bytes = std::vector<unsigned char>;
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "CKwFilterSaveJPEG.h"
-#include "KwComObject.h"
-#include "KwHostDouble.h"
-#include "KwHostSaveDriver.h"
-#include "KwMemory.h"
+#include "save/CKwFilterSaveJPEG.h"
+#include "com/KwComObject.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostSaveDriver.h"
+#include "com/KwMemory.h"
 #include "ReliabilityFixture.h"
 
 namespace {

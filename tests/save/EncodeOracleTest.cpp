@@ -9,8 +9,8 @@
 
 #include <sys/stat.h>
 
-#include "CKwFilterSaveJPEG.h"
-#include "KwHostSaveDriver.h"
+#include "save/CKwFilterSaveJPEG.h"
+#include "engine/KwHostSaveDriver.h"
 #include "SaveTestSupport.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <random>
 
-#include "JpegStreamDestination.h"
-#include "KwHostDouble.h"
+#include "codec/JpegStreamDestination.h"
+#include "hostdouble/KwHostDouble.h"
 #include "SaveTestSupport.h"
 
 namespace {

@@ -6,9 +6,9 @@
 
 #include <climits>
 
-#include "CKwSaveRasterData.h"
-#include "KwAutomation.h"
-#include "KwMemory.h"
+#include "save/CKwSaveRasterData.h"
+#include "com/KwAutomation.h"
+#include "com/KwMemory.h"
 #include "SaveTestSupport.h"
 
 namespace {

@@ -3,11 +3,11 @@
 // reference is released at the end.
 #include <gtest/gtest.h>
 
-#include "CKwFilterSaveJPEG.h"
-#include "KwHostDataObject.h"
-#include "KwHostDouble.h"
-#include "KwHostStructuredStorage.h"
-#include "KwMemory.h"
+#include "save/CKwFilterSaveJPEG.h"
+#include "engine/KwHostDataObject.h"
+#include "hostdouble/KwHostDouble.h"
+#include "engine/KwHostStructuredStorage.h"
+#include "com/KwMemory.h"
 #include "SaveTestSupport.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include <jpeglib.h>
 
-#include "CKwFilterSaveJPEG.h"
-#include "KwHostDataObject.h"
-#include "TestJpeg.h"
+#include "save/CKwFilterSaveJPEG.h"
+#include "engine/KwHostDataObject.h"
+#include "common/TestJpeg.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
-#include "KwHostMemoryStream.h"
+#include "com/KwComPtr.h"
+#include "interfaces/KwFilterInterfaces.h"
+#include "engine/KwHostMemoryStream.h"
 #include "KwPlatform.h"
 
 using Bytes = std::vector<unsigned char>;

@@ -23,9 +23,9 @@
 #include <system_error>
 #include <vector>
 
-#include "ExifBuilder.h"
-#include "ScopedRegistryFile.h"
-#include "TestJpeg.h"
+#include "common/ExifBuilder.h"
+#include "common/ScopedRegistryFile.h"
+#include "common/TestJpeg.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "KwNetpbmReader.h"
-#include "KwNetpbmRowWriter.h"
-#include "KwPixelSwap.h"
-#include "KwProgressBar.h"
-#include "KwRasterImage.h"
+#include "tool/KwNetpbmReader.h"
+#include "tool/KwNetpbmRowWriter.h"
+#include "tool/KwPixelSwap.h"
+#include "tool/KwProgressBar.h"
+#include "tool/KwRasterImage.h"
 
 namespace {
 

@@ -8,19 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "ExifBuilder.h"
-#include "KwAutomation.h"
+#include "common/ExifBuilder.h"
+#include "com/KwAutomation.h"
 #include "KwCheck.h"
-#include "KwComPtr.h"
-#include "KwHostAttributeCollection.h"
-#include "KwHostEngine.h"
-#include "KwHostEventSink.h"
-#include "KwHostLoad.h"
-#include "KwHostMemoryStream.h"
-#include "KwHostSaveDriver.h"
+#include "com/KwComPtr.h"
+#include "engine/KwHostAttributeCollection.h"
+#include "engine/KwHostEngine.h"
+#include "engine/KwHostEventSink.h"
+#include "engine/KwHostLoad.h"
+#include "engine/KwHostMemoryStream.h"
+#include "engine/KwHostSaveDriver.h"
 #include "KwWindowsChecks.h"
 #include "KwWinSupport.h"
-#include "TestJpeg.h"
+#include "common/TestJpeg.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "KwCheck.h"
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwWindowsChecks.h"
 #include "KwWinSupport.h"
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "KwCheck.h"
-#include "KwFilterInterfaces.h"
+#include "interfaces/KwFilterInterfaces.h"
 #include "KwWidlDeclarations.h"
 #include "KwWindowsChecks.h"
 #include "KwWinSupport.h"

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "KwFilter_JPEG.h"
+#include "interfaces/KwFilter_JPEG.h"
 #include "KwWidlLists.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ByteArrayProbe.h"
+#include "common/ByteArrayProbe.h"
 #include "KwCheck.h"
 #include "KwPlatform.h"
 #include "KwWindowsChecks.h"

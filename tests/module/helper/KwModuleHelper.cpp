@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "KwComPtr.h"
-#include "KwFilterInterfaces.h"
-#include "KwRegistryDump.h"
+#include "com/KwComPtr.h"
+#include "interfaces/KwFilterInterfaces.h"
+#include "module/KwRegistryDump.h"
 
 namespace {
 
