@@ -30,10 +30,8 @@
 #include "KwStandardOutput.h"
 #include "KwTemporaryFiles.h"
 #include "KwToolSession.h"
+#include "generated/KwVersion.h"
 
-#ifndef KW_VERSION_TEXT
-#define KW_VERSION_TEXT "unknown"
-#endif
 #ifndef KW_FILTER_LIBRARY_NAME
 #define KW_FILTER_LIBRARY_NAME "libKwFilter_JPEG.so"
 #endif

@@ -12,6 +12,7 @@
 #include "com/KwComPtr.h"
 #include "engine/KwHostDataObject.h"
 #include "engine/KwHostMemoryStream.h"
+#include "generated/KwVersion.h"
 #include "KwLibraryFixture.h"
 #include "module/KwModule.h"
 
@@ -262,7 +263,7 @@ TEST_F(ClassObjectTest, VersionOfTheLoadedLibraryFile)
 {
     char text[32] = "";
     ASSERT_EQ(S_OK, KwModule::ReadProductVersion(u"" KW_FILTER_LIBRARY, text, sizeof text));
-    EXPECT_STREQ("4.0.0.34", text);
+    EXPECT_STREQ(KW_VERSION_TEXT, text);
 }
 
 TEST(FilterLibrary, ExportsExactlyTheFourEntryPoints)

@@ -10,6 +10,7 @@
 #include "module/KwRegistrar.h"
 #include "KwRegistryDump.h"
 #include "common/ScopedRegistryFile.h"
+#include "generated/KwVersion.h"
 
 namespace {
 
@@ -171,7 +172,7 @@ TEST_F(RegistrarTest, ReplacementVariablesMatchWithoutRegardToCase)
     EXPECT_EQ(E_INVALIDARG, m_Registrar.AddReplacement("", "x"));
     EXPECT_EQ(E_INVALIDARG, m_Registrar.AddReplacement("Name", nullptr));
     ASSERT_EQ(S_OK, m_Registrar.AddReplacement("Module", "/opt/it''s/lib.so"));
-    ASSERT_EQ(S_OK, m_Registrar.AddReplacement("VERSION", "4.0.0.34"));
+    ASSERT_EQ(S_OK, m_Registrar.AddReplacement("VERSION", KW_VERSION_TEXT));
     ASSERT_EQ(S_OK, m_Registrar.AddReplacement("Empty", ""));
     ASSERT_EQ(S_OK, Register("HKCR { KwT.Vars = s '%MODULE%' { val V = s 'v%version%' val P = s '50%% of %%' "
                              "val E = s '[%Empty%]' } }"));
@@ -179,7 +180,7 @@ TEST_F(RegistrarTest, ReplacementVariablesMatchWithoutRegardToCase)
               "  @ = s \"/opt/it's/lib.so\"\n"
               "  E = s \"[]\"\n"
               "  P = s \"50% of %\"\n"
-              "  V = s \"v4.0.0.34\"\n",
+              "  V = s \"v" KW_VERSION_TEXT "\"\n",
               KwDumpRegistry("HKCR\\KwT.Vars"));
 
     for (int i = 3; i < KwRegistrar::MaxReplacements; ++i) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "interfaces/KwFilterInterfaces.h"
+#include "generated/KwVersion.h"
 #include "KwHelperProcess.h"
 
 namespace {
@@ -52,7 +53,7 @@ const std::string LoadCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwF
                                         "  Format = s \"JPEG File Interchange Format\"\n"
                                         "  Group = s \"Raster\"\n"
                                         "  ProgID = s \"KwFilter_JPEG.KwFilterJPEG\"\n"
-                                        "  Version = s \"4.0.0.34\"\n";
+                                        "  Version = s \"" KW_VERSION_TEXT "\"\n";
 const std::string SaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwFilterSaveJPEG\n"
                                         "  BlockSupport = d 2\n"
                                         "  Designer = s \"Quarvenx\"\n"
@@ -62,7 +63,7 @@ const std::string SaveCatalogueEntry = "HKLM\\Software\\Quarvenx\\KwFilters\\KwF
                                         "  SaveExtension = s \"JPG\"\n"
                                         "  SaveFormat = s \"JPEG File Interchange Format\"\n"
                                         "  StorageType = d 1\n"
-                                        "  Version = s \"4.0.0.34\"\n";
+                                        "  Version = s \"" KW_VERSION_TEXT "\"\n";
 
 const std::string Catalogue = "HKLM\\Software\nHKLM\\Software\\Quarvenx\nHKLM\\Software\\Quarvenx\\KwFilters\n"
                                 "  @ = s \"Quarvenx COM Filters\"\n" +
@@ -251,7 +252,7 @@ TEST_F(RegistrationTest, ModulePathWithQuotesPercentSignsAndAnyScriptIsWrittenAs
         std::ifstream in(m_Registry, std::ios::binary);
         const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_NE(std::string::npos, file.find("@=\"" + library + "\"\n")) << "the file holds the path's bytes";
-        EXPECT_NE(std::string::npos, file.find("\"Version\"=\"4.0.0.34\"\n")) << "the version is read from there";
+        EXPECT_NE(std::string::npos, file.find("\"Version\"=\"" KW_VERSION_TEXT "\"\n")) << "the version is read from there";
         std::remove(library.c_str());
         rmdir(directory.c_str());
     }

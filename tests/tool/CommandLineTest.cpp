@@ -26,6 +26,7 @@
 #include "common/ExifBuilder.h"
 #include "common/ScopedRegistryFile.h"
 #include "common/TestJpeg.h"
+#include "generated/KwVersion.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ TEST_F(KwjpegTool, RegisterFiltersUnregisterEachInItsOwnProcess)
     ASSERT_EQ(Tool("register " + Library, env).Status, 0);
     std::string text = ReadFile(registry);
     EXPECT_NE(text.find("KwFilter_JPEG.KwFilterJPEG"), std::string::npos);
-    EXPECT_NE(text.find("4.0.0.34"), std::string::npos);
+    EXPECT_NE(text.find(KW_VERSION_TEXT), std::string::npos);
 
     Outcome filters = Tool("filters", env);
     EXPECT_EQ(filters.Status, 0);

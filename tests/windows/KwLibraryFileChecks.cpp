@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "KwCheck.h"
+#include "generated/KwVersion.h"
 #include "KwWindowsChecks.h"
 #include "KwWinSupport.h"
 
@@ -59,21 +60,23 @@ void CheckVersionResource(const std::string& path)
     UINT length = 0;
     if (KwCheck::That(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) && info,
                       "fixed file information")) {
-        KwCheck::Equal(KwHex(info->dwFileVersionMS), KwHex(MAKELONG(0, 4)), "file version 4.0");
-        KwCheck::Equal(KwHex(info->dwFileVersionLS), KwHex(MAKELONG(34, 0)), "file version .0.34");
-        KwCheck::Equal(KwHex(info->dwProductVersionMS), KwHex(MAKELONG(0, 4)), "product version 4.0");
-        KwCheck::Equal(KwHex(info->dwProductVersionLS), KwHex(MAKELONG(34, 0)), "product version .0.34");
+        const DWORD high = MAKELONG(KW_VERSION_MINOR, KW_VERSION_MAJOR);
+        const DWORD low = MAKELONG(KW_VERSION_BUILD, KW_VERSION_PATCH);
+        KwCheck::Equal(KwHex(info->dwFileVersionMS), KwHex(high), "file version major.minor");
+        KwCheck::Equal(KwHex(info->dwFileVersionLS), KwHex(low), "file version patch.build");
+        KwCheck::Equal(KwHex(info->dwProductVersionMS), KwHex(high), "product version major.minor");
+        KwCheck::Equal(KwHex(info->dwProductVersionLS), KwHex(low), "product version patch.build");
         KwCheck::Equal(info->dwFileType, DWORD(VFT_DLL), "file type: dynamic library");
         KwCheck::Equal(info->dwFileOS, DWORD(VOS__WINDOWS32), "operating system: 32-bit Windows family");
     }
     const std::pair<const char*, const char*> strings[] = {
         {"Comments", "JPEG File Format Filter"},
         {"FileDescription", "KwFilter_JPEG Module"},
-        {"FileVersion", "4.0.0.34"},
+        {"FileVersion", KW_VERSION_TEXT},
         {"InternalName", "KwFilter_JPEG"},
         {"OriginalFilename", "KwFilter_JPEG.DLL"},
         {"ProductName", "KwFilter_JPEG Module"},
-        {"ProductVersion", "4.0.0.34"},
+        {"ProductVersion", KW_VERSION_TEXT},
     };
     for (const auto& s : strings) KwCheck::Equal(VersionString(block, s.first), std::string(s.second), s.first);
     std::string company = VersionString(block, "CompanyName");

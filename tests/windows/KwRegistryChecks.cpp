@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "KwCheck.h"
+#include "generated/KwVersion.h"
 #include "interfaces/KwFilterInterfaces.h"
 #include "KwWindowsChecks.h"
 #include "KwWinSupport.h"
@@ -74,12 +75,12 @@ std::vector<FilterClass> FilterClasses()
           {lm, load, "Group", REG_SZ, "Raster", 0},
           {lm, load, "Format", REG_SZ, "JPEG File Interchange Format", 0},
           {lm, load, "Extension", REG_SZ, "*.JPG,*.JPEG,*.JFIF,*.JFI", 0},
-          {lm, load, "Version", REG_SZ, "4.0.0.34", 0}}},
+          {lm, load, "Version", REG_SZ, KW_VERSION_TEXT, 0}}},
         {"KwFilterSaveJPEG",
          &CLSID_KwFilterSaveJPEG,
          {{lm, save, "ProgID", REG_SZ, "KwFilter_JPEG.KwFilterSaveJPEG", 0},
           {lm, save, "Group", REG_SZ, "Raster", 0},
-          {lm, save, "Version", REG_SZ, "4.0.0.34", 0},
+          {lm, save, "Version", REG_SZ, KW_VERSION_TEXT, 0},
           {lm, save, "BlockSupport", REG_DWORD, "", 2},
           {lm, save, "RasterSupport", REG_DWORD, "", 264},
           {lm, save, "SaveFormat", REG_SZ, "JPEG File Interchange Format", 0},
@@ -266,7 +267,7 @@ void KwCheckRegistrationFromWideFolder()
         KwRegValue path = KwReadRegValue(HKEY_CLASSES_ROOT, server, nullptr);
         KwCheck::Equal(path.text, KwNarrowText(library.c_str()), "InprocServer32 is the exact path");
         KwCheck::Equal(KwReadRegValue(HKEY_LOCAL_MACHINE, std::string(Catalogue) + "\\KwFilterJPEG", "Version").text,
-                       std::string("4.0.0.34"), "catalogue Version read from the version resource");
+                       std::string(KW_VERSION_TEXT), "catalogue Version read from the version resource");
         for (const wchar_t* progId : {L"KwFilter_JPEG.KwFilterJPEG", L"KwFilter_JPEG.KwFilterSaveJPEG"}) {
             CLSID clsid = {};
             IUnknown* object = nullptr;
