@@ -7,7 +7,7 @@
 #include "hostdouble/KwHostDouble.h"
 #include "engine/KwHostEngine.h"
 #include "engine/KwHostObject.h"
-#include "module/KwModuleLock.h"
+#include "com/KwModuleLock.h"
 #include "KwPlatform.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "KwComPtr.h"
 #include "interfaces/KwFilterInterfaces.h"
 #include "KwMemory.h"
-#include "module/KwModuleLock.h"
+#include "KwModuleLock.h"
 
 struct KwFilterObjectTraits {
     typedef ULONG Count;

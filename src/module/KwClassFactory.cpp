@@ -2,7 +2,7 @@
 
 #include "com/KwComObjectBase.h"
 #include "com/KwMemory.h"
-#include "KwModuleLock.h"
+#include "com/KwModuleLock.h"
 
 HRESULT KwClassFactory::Create(KwCreatorFunction creator, KwClassFactory** out) noexcept
 {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "com/KwMemory.h"
-#include "KwModuleLock.h"
+#include "com/KwModuleLock.h"
 #include "KwRegistrar.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "hostdouble/KwHostDouble.h"
 #include "engine/KwHostObject.h"
 #include "com/KwMemory.h"
-#include "module/KwModuleLock.h"
+#include "com/KwModuleLock.h"
 
 void LoadFixture::SetUp()
 {

@@ -5,7 +5,7 @@
 #include "common/ExifBuilder.h"
 #include "hostdouble/KwHostDouble.h"
 #include "engine/KwHostEventSink.h"
-#include "module/KwModuleLock.h"
+#include "com/KwModuleLock.h"
 #include "LoadFixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include "hostdouble/KwHostDouble.h"
 #include "engine/KwHostEventSink.h"
 #include "com/KwMemory.h"
-#include "module/KwModuleLock.h"
+#include "com/KwModuleLock.h"
 #include "LoadFixture.h"
 #include "TestEventSink.h"
 

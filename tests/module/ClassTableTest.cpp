@@ -12,7 +12,7 @@
 #include "KwHelperProcess.h"
 #include "com/KwMemory.h"
 #include "module/KwModule.h"
-#include "module/KwModuleLock.h"
+#include "com/KwModuleLock.h"
 #include "module/KwRegistrar.h"
 #include "KwRegistryDump.h"
 #include "common/ScopedRegistryFile.h"

@@ -14,7 +14,7 @@
 #include "com/KwComObject.h"
 #include "hostdouble/KwHostDouble.h"
 #include "engine/KwHostSaveDriver.h"
-#include "module/KwModuleLock.h"
+#include "com/KwModuleLock.h"
 #include "ReliabilityFixture.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "com/KwComObject.h"
 #include "engine/KwHostObject.h"
 #include "com/KwMemory.h"
-#include "module/KwModuleLock.h"
+#include "com/KwModuleLock.h"
 
 KwHostNode* LoadRun::Node() const
 {
