@@ -3,6 +3,8 @@
 // sink can stop the load, and every host object is released afterwards.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "load/CKwFilterJPEG.h"
 #include "com/KwAutomation.h"
 #include "com/KwComPtr.h"

@@ -4,6 +4,7 @@
 // streamed on in order and nothing kept.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>

@@ -1,5 +1,7 @@
 #include "LoadFixture.h"
 
+#include <cstring>
+
 #include "com/KwComObject.h"
 #include "hostdouble/KwHostDouble.h"
 #include "engine/KwHostObject.h"

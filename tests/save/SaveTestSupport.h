@@ -7,6 +7,7 @@
 
 #include "com/KwComPtr.h"
 #include "interfaces/KwFilterInterfaces.h"
+#include "common/KwMessageBoxHook.h"
 #include "engine/KwHostMemoryStream.h"
 #include "KwPlatform.h"
 
