@@ -1,5 +1,6 @@
 #include "KwWinSupport.h"
 
+#include <cstdio>
 #include <cwctype>
 
 std::string KwNarrowText(const wchar_t* text)
@@ -28,6 +29,13 @@ std::string KwGuidText(const GUID& guid)
     wchar_t text[40] = {};
     StringFromGUID2(guid, text, 40);
     return KwNarrowText(text);
+}
+
+std::string KwHex(long value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value) & 0xFFFFFFFFul);
+    return text;
 }
 
 KwRegValue KwReadRegValue(HKEY root, const std::string& path, const char* name)

@@ -1,5 +1,5 @@
 // Small helpers of the Windows test program: text conversion, registry reads,
-// GUID text and the location of the filter library.
+// GUID and HRESULT text and the location of the filter library.
 #pragma once
 
 #include <string>
@@ -11,6 +11,8 @@ std::string KwNarrowText(const wchar_t* text);
 std::wstring KwWideText(const std::string& text);
 // "{08A39A63-C77B-407E-9CD2-F2F0895E82AE}"
 std::string KwGuidText(const GUID& guid);
+// An HRESULT as 0x8000FFFF.
+std::string KwHex(long value);
 
 struct KwRegValue {
     bool exists = false;
