@@ -8,7 +8,10 @@ namespace {
 typedef HRESULT(STDMETHODCALLTYPE* EntryPoint)();
 
 // Through void (*)(), the function pointer type that converts to any other without a warning.
-void (*Export(HMODULE module, const char* name))() { return reinterpret_cast<void (*)()>(GetProcAddress(module, name)); }
+void (*Export(HMODULE module, const char* name))()
+{
+    return reinterpret_cast<void (*)()>(GetProcAddress(module, name));
+}
 
 } // namespace
 
@@ -33,7 +36,8 @@ const bool FilterLibrary::FreeingWaits = false;
 {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(L"KwFilter_JPEG.KwFilterJPEG", &clsid);
-    if (FAILED(hr)) return ::testing::AssertionFailure() << "the filter is not registered (regsvr32): " << std::hex << hr;
+    if (FAILED(hr))
+        return ::testing::AssertionFailure() << "the filter is not registered (regsvr32): " << std::hex << hr;
     wchar_t key[80] = L"CLSID\\";
     StringFromGUID2(clsid, key + 6, 40);
     wcscat(key, L"\\InprocServer32");
@@ -44,7 +48,7 @@ const bool FilterLibrary::FreeingWaits = false;
     char narrow[MAX_PATH * 3] = {};
     WideCharToMultiByte(CP_UTF8, 0, server, -1, narrow, sizeof(narrow), nullptr, nullptr);
     m_Path = narrow;
-    // The registration is this build's library, not one left by another.
+    // A server of another name is not the library this build made.
     const std::string built = KW_FILTER_LIBRARY;
     const std::string builtName = built.substr(built.find_last_of("/\\") + 1);
     const std::string registeredName = m_Path.substr(m_Path.find_last_of("/\\") + 1);

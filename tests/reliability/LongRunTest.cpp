@@ -90,7 +90,8 @@ TEST_F(LongRun, ThousandsOfMixedOperationsKeepMemoryDescriptorsAndLocksFlat)
             peakDescriptors = std::max(peakDescriptors, SystemProbe::OpenHandles());
         }
     }
-    std::printf("%d operations: resident %lld KiB after %d, at most %lld KiB after (%+lld KiB); descriptors %d, at most %d\n",
+    std::printf("%d operations: resident %lld KiB after %d, at most %lld KiB after (%+lld KiB); "
+                "descriptors %d, at most %d\n",
                 Operations, static_cast<long long>(settledBytes / 1024), Settle,
                 static_cast<long long>(peakBytes / 1024), static_cast<long long>((peakBytes - settledBytes) / 1024),
                 settledDescriptors, peakDescriptors);

@@ -209,8 +209,9 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
             for (int i; (i = created++) < Creations;) {
                 CLSID clsid;
                 IUnknown* object = nullptr;
-                if (FAILED(CLSIDFromProgID(i % 2 ? OLESTR("KwFilter_JPEG.KwFilterSaveJPEG") : OLESTR("KwFilter_JPEG.KwFilterJPEG"),
-                                           &clsid)) ||
+                const LPCOLESTR progId =
+                    i % 2 ? OLESTR("KwFilter_JPEG.KwFilterSaveJPEG") : OLESTR("KwFilter_JPEG.KwFilterJPEG");
+                if (FAILED(CLSIDFromProgID(progId, &clsid)) ||
                     FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                             reinterpret_cast<void**>(&object))))
                     ++failures;
