@@ -13,6 +13,13 @@ void (*Export(HMODULE module, const char* name))()
     return reinterpret_cast<void (*)()>(GetProcAddress(module, name));
 }
 
+std::string Hex(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
 } // namespace
 
 HRESULT FilterLibrary::CanUnloadNow() const
@@ -37,7 +44,7 @@ const bool FilterLibrary::FreeingWaits = false;
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(L"KwFilter_JPEG.KwFilterJPEG", &clsid);
     if (FAILED(hr))
-        return ::testing::AssertionFailure() << "the filter is not registered (regsvr32): " << std::hex << hr;
+        return ::testing::AssertionFailure() << "the filter is not registered (regsvr32): " << Hex(hr);
     wchar_t key[80] = L"CLSID\\";
     StringFromGUID2(clsid, key + 6, 40);
     wcscat(key, L"\\InprocServer32");
@@ -99,7 +106,7 @@ const bool FilterLibrary::FreeingWaits = true;
     if (KwRegistryBeginBatch() != ERROR_SUCCESS) return ::testing::AssertionFailure() << "no registry batch";
     const HRESULT hr = registerServer();
     if (KwRegistryEndBatch(TRUE) != ERROR_SUCCESS || hr != S_OK)
-        return ::testing::AssertionFailure() << "DllRegisterServer: " << std::hex << hr;
+        return ::testing::AssertionFailure() << "DllRegisterServer: " << Hex(hr);
     return ::testing::AssertionSuccess();
 }
 
