@@ -1,8 +1,6 @@
 // Hostile and damaged files through the whole load path. Each fixture says
 // which fault it provokes; every outcome is held against libjpeg's own decode
 // of the same bytes fed the same way (TestJpeg::Decode).
-#include <sys/resource.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "common/ExifBuilder.h"
 #include "codec/KwDecodeBudget.h"
 #include "ReliabilityFixture.h"
+#include "SystemProbe.h"
 
 namespace {
 
@@ -72,7 +71,7 @@ Bytes WithFrameSize(Bytes file, int width, int height)
 }
 
 // Frame size of the first SOFn section (0 x 0 when none is found).
-void FrameSize(const Bytes& file, long* width, long* height)
+void FrameSize(const Bytes& file, std::int64_t* width, std::int64_t* height)
 {
     *width = *height = 0;
     for (size_t i = 2; i + 8 < file.size(); ++i) {
@@ -85,13 +84,6 @@ void FrameSize(const Bytes& file, long* width, long* height)
     }
 }
 
-long PeakResidentKb()
-{
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // Lowers the codec's own whole-image limit for one test, and restores it.
 class CodecMemoryLimit {
 public:
@@ -100,13 +92,9 @@ public:
         const char* old = std::getenv("JPEGMEM");
         m_Had = old != nullptr;
         if (old) m_Old = old;
-        setenv("JPEGMEM", value, 1);
+        SystemProbe::SetEnvironment("JPEGMEM", value);
     }
-    ~CodecMemoryLimit()
-    {
-        if (m_Had) setenv("JPEGMEM", m_Old.c_str(), 1);
-        else unsetenv("JPEGMEM");
-    }
+    ~CodecMemoryLimit() { SystemProbe::SetEnvironment("JPEGMEM", m_Had ? m_Old.c_str() : nullptr); }
 
 private:
     bool m_Had = false;
@@ -228,7 +216,7 @@ TEST_F(HostileFileTest, HugeDeclaredImageFailsWithoutTakingTheMemory)
     o.Width = 16;
     o.Height = 16;
     o.Progressive = true;
-    const long before = PeakResidentKb();
+    const std::int64_t before = SystemProbe::PeakResidentBytes();
     {
         // Progressive: 65500 x 65500 coefficients would be some 12 GiB.
         std::unique_ptr<LoadRun> run = RunLoad(WithFrameSize(TestJpeg::Make(o), 65500, 65500));
@@ -248,7 +236,7 @@ TEST_F(HostileFileTest, HugeDeclaredImageFailsWithoutTakingTheMemory)
         EXPECT_EQ(run->Raster()->RowsDelivered(), 0);
     }
     ExpectNothingLeft("after the huge baseline frame");
-    EXPECT_LT(PeakResidentKb() - before, 256 * 1024) << "kilobytes taken by a few header bytes";
+    EXPECT_LT(SystemProbe::PeakResidentBytes() - before, 256 << 20) << "bytes taken by a few header bytes";
 }
 
 TEST_F(HostileFileTest, ALowerCodecMemoryLimitIsKept)
@@ -404,9 +392,9 @@ TEST_F(HostileFileTest, RandomDamageOfPhotographs)
             if (variant % 5 == 4) damaged.resize(damaged.size() / 2 + random() % (damaged.size() / 2));
             const std::string what = (f ? "progressive" : "baseline") + std::string(" variant ") +
                                      std::to_string(variant);
-            long width = 0, height = 0;
+            std::int64_t width = 0, height = 0;
             FrameSize(damaged, &width, &height);
-            if (width * height > (1l << 22)) {
+            if (width * height > (1 << 22)) {
                 // Too large to hold against a full reference decode: only a clean, prompt end.
                 {
                     std::unique_ptr<LoadRun> run = RunLoad(damaged);

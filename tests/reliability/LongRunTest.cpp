@@ -1,10 +1,8 @@
 // One process doing thousands of mixed loads and saves, as a host that runs for
 // days does: its resident memory and open descriptors settle after the first
 // hundred operations and stay there, and no filter object outlives its use.
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -16,29 +14,9 @@
 #include "engine/KwHostSaveDriver.h"
 #include "com/KwModuleLock.h"
 #include "ReliabilityFixture.h"
+#include "SystemProbe.h"
 
 namespace {
-
-long ResidentBytes()
-{
-    long pages = 0, resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
-int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') ++count;
-        closedir(d);
-    }
-    return count;
-}
 
 // AddressSanitizer holds freed memory back in quarantine, so only the plain
 // build measures resident memory; the sanitizer build proves there are no leaks.
@@ -99,24 +77,30 @@ TEST_F(LongRun, ThousandsOfMixedOperationsKeepMemoryDescriptorsAndLocksFlat)
     for (size_t k : {0, 1, 4, 5, 6, 7, 8, 9, 10}) EXPECT_EQ(firstResults[k], S_OK) << operations[k].what << " " << k;
 
     constexpr int Operations = 3000, Settle = 100;
-    long settledBytes = 0, peakBytes = 0;
-    int settledDescriptors = 0, peakDescriptors = 0, differences = 0;
+    std::int64_t settledBytes = 0, peakBytes = 0;
+    int settledDescriptors = 0, peakDescriptors = -1, differences = 0;
     for (int i = 0; i < Operations; ++i) {
         const size_t k = static_cast<size_t>(i) % operations.size();
         if (operations[k].run() != firstResults[k]) ++differences;
         if (i + 1 == Settle) {
-            settledBytes = ResidentBytes();
-            settledDescriptors = OpenDescriptors();
+            settledBytes = SystemProbe::ResidentBytes();
+            settledDescriptors = SystemProbe::OpenHandles();
         } else if (i + 1 > Settle && (i % 25 == 0 || i + 1 == Operations)) {
-            peakBytes = std::max(peakBytes, ResidentBytes());
-            peakDescriptors = std::max(peakDescriptors, OpenDescriptors());
+            peakBytes = std::max(peakBytes, SystemProbe::ResidentBytes());
+            peakDescriptors = std::max(peakDescriptors, SystemProbe::OpenHandles());
         }
     }
-    std::printf("%d operations: resident %ld KiB after %d, at most %ld KiB after (%+ld KiB); descriptors %d, at most %d\n",
-                Operations, settledBytes / 1024, Settle, peakBytes / 1024, (peakBytes - settledBytes) / 1024,
+    std::printf("%d operations: resident %lld KiB after %d, at most %lld KiB after (%+lld KiB); "
+                "descriptors %d, at most %d\n",
+                Operations, static_cast<long long>(settledBytes / 1024), Settle,
+                static_cast<long long>(peakBytes / 1024), static_cast<long long>((peakBytes - settledBytes) / 1024),
                 settledDescriptors, peakDescriptors);
     EXPECT_EQ(differences, 0) << "every repetition gives the first result";
-    EXPECT_LE(peakDescriptors, settledDescriptors);
+    if (settledDescriptors >= 0) {
+        EXPECT_LE(peakDescriptors, settledDescriptors);
+    } else {
+        std::printf("the system counts no handles (Wine): their number is not compared\n");
+    }
     if (MeasureMemory) {
         EXPECT_LE(peakBytes - settledBytes, 1024 * 1024);
     }

@@ -3,9 +3,6 @@
 // while another thread keeps asking whether the library may be unloaded.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +21,7 @@
 #include "engine/KwHostMemoryStream.h"
 #include "engine/KwHostObject.h"
 #include "engine/KwHostSaveDriver.h"
+#include "FilterLibrary.h"
 #include "ReliabilityFixture.h"
 
 namespace {
@@ -55,7 +53,7 @@ Result Load(KwHostEngine& engine, const Case& c)
     Result r;
     CLSID clsid;
     KwComPtr<IKwFilter> filter;
-    r.hr = CLSIDFromProgID(u"KwFilter_JPEG.KwFilterJPEG", &clsid);
+    r.hr = CLSIDFromProgID(OLESTR("KwFilter_JPEG.KwFilterJPEG"), &clsid);
     if (SUCCEEDED(r.hr))
         r.hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IKwFilter,
                                 reinterpret_cast<void**>(filter.Receive()));
@@ -71,7 +69,7 @@ Result Load(KwHostEngine& engine, const Case& c)
     r.hr = KwHostLoad(engine, filter.Get(), static_cast<IStream*>(stream.Get()), "image.jpg", &result);
     sink->Disconnect(filter.Get());
     // An EXIF file makes the filter create the engine's attribute collection,
-    // whose class object the main thread registered.
+    // whose class object the thread's engine registered in its apartment.
     if (result.Document && result.Document->HasAttribute("SummaryInformation")) r.digest = 1;
     if (KwHostRasterBlock* raster = result.Raster()) {
         r.rows = raster->RowsDelivered();
@@ -104,25 +102,12 @@ KwHostImage Pattern(LONG width, LONG height, LONG bitsPerPixel)
 
 TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
 {
-    // A registry of this test's own: other test processes start and stop engines on the suite's.
-    char dir[] = "/tmp/kw-threads-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string registry = std::string(dir) + "/registry.reg";
-    setenv("KWPLATFORM_REGISTRY", registry.c_str(), 1);
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-
     // The test keeps its own reference to the library, so that it can ask the
     // library itself whether it may go; the runtime's loads and unloads still
     // run their whole course against it.
-    HMODULE library = LoadLibraryA(KW_FILTER_LIBRARY);
-    ASSERT_NE(library, nullptr);
-    typedef HRESULT(STDMETHODCALLTYPE * EntryPoint)();
-    auto registerServer = reinterpret_cast<EntryPoint>(GetProcAddress(library, "DllRegisterServer"));
-    auto canUnloadNow = reinterpret_cast<EntryPoint>(GetProcAddress(library, "DllCanUnloadNow"));
-    ASSERT_TRUE(registerServer && canUnloadNow);
-    ASSERT_EQ(KwRegistryBeginBatch(), ERROR_SUCCESS); // one write of the file instead of one per value
-    ASSERT_EQ(registerServer(), S_OK);
-    ASSERT_EQ(KwRegistryEndBatch(TRUE), ERROR_SUCCESS);
+    FilterLibrary library;
+    ASSERT_TRUE(library.Open());
 
     std::vector<Case> cases;
     const Bytes good = SmallRgbFile(40, 160);
@@ -162,7 +147,12 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
         threads.emplace_back([&] {
             CoInitialize(nullptr);
             {
+                // Class objects registered for in-process use serve their own apartment only.
                 KwHostEngine engine;
+                if (engine.Start() != S_OK && mismatches++ == 0) {
+                    std::lock_guard<std::mutex> guard(firstLock);
+                    first = "a thread's engine did not start";
+                }
                 for (int i; (i = next++) < Operations;) {
                     const size_t k = static_cast<size_t>(i) % cases.size();
                     if (RunCase(engine, cases[k]) == expected[k]) continue;
@@ -180,7 +170,7 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
     std::thread unloader([&] {
         CoInitialize(nullptr);
         while (workersLeft > 0) {
-            canUnloadNow();
+            library.CanUnloadNow();
             CoFreeUnusedLibraries();
             ++polls;
             std::this_thread::yield();
@@ -200,8 +190,8 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
                                &attributeClass),
               REGDB_E_CLASSNOTREG)
         << "the engine's class object is revoked";
-    EXPECT_EQ(canUnloadNow(), S_OK) << "filter objects or class object references left";
-    FreeLibrary(library);
+    EXPECT_EQ(library.CanUnloadNow(), S_OK) << "filter objects or class object references left";
+    library.Close();
 
     // Now only the runtime holds the library: three threads create and release
     // both filters while a fourth frees unused libraries, which must not unmap
@@ -219,8 +209,9 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
             for (int i; (i = created++) < Creations;) {
                 CLSID clsid;
                 IUnknown* object = nullptr;
-                if (FAILED(CLSIDFromProgID(i % 2 ? u"KwFilter_JPEG.KwFilterSaveJPEG" : u"KwFilter_JPEG.KwFilterJPEG",
-                                           &clsid)) ||
+                const LPCOLESTR progId =
+                    i % 2 ? OLESTR("KwFilter_JPEG.KwFilterSaveJPEG") : OLESTR("KwFilter_JPEG.KwFilterJPEG");
+                if (FAILED(CLSIDFromProgID(progId, &clsid)) ||
                     FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                                             reinterpret_cast<void**>(&object))))
                     ++failures;
@@ -239,20 +230,16 @@ TEST(ManyThreads, LoadAndSaveByProgIdWhileAnotherThreadUnloads)
     freer.join();
     EXPECT_EQ(failures, 0);
     CoFreeUnusedLibraries();
-    void* loaded = dlopen(KW_FILTER_LIBRARY, RTLD_NOW | RTLD_NOLOAD);
-    EXPECT_NE(loaded, nullptr) << "freeing unused libraries only marks one that may go";
-    if (loaded) {
-        EXPECT_EQ(reinterpret_cast<EntryPoint>(dlsym(loaded, "DllCanUnloadNow"))(), S_OK) << "lock count left";
-        dlclose(loaded);
+    HRESULT canUnloadNow = E_FAIL;
+    EXPECT_EQ(library.Loaded(&canUnloadNow), FilterLibrary::FreeingWaits)
+        << "freeing unused libraries lets one that may go wait for its delay where the runtime has one";
+    if (FilterLibrary::FreeingWaits) {
+        EXPECT_EQ(canUnloadNow, S_OK) << "lock count left";
     }
     // No thread runs in the library any more: it may go at once.
     CoFreeUnusedLibrariesEx(0, 0);
-    EXPECT_EQ(dlopen(KW_FILTER_LIBRARY, RTLD_NOW | RTLD_NOLOAD), nullptr) << "the library is unloaded at the end";
+    EXPECT_FALSE(library.Loaded(&canUnloadNow)) << "the library is unloaded at the end";
     CoUninitialize();
-    unsetenv("KWPLATFORM_REGISTRY");
-    std::remove(registry.c_str());
-    std::remove((registry + ".lock").c_str());
-    rmdir(dir);
 }
 
 } // namespace

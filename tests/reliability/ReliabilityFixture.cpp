@@ -14,6 +14,7 @@
 #include "engine/KwHostObject.h"
 #include "com/KwMemory.h"
 #include "com/KwModuleLock.h"
+#include "SystemProbe.h"
 
 KwHostNode* LoadRun::Node() const
 {
@@ -192,10 +193,10 @@ Bytes ReadFile(const std::string& path)
 
 std::string FirstPhoto()
 {
-    const char* dirs[] = {"/usr/share/backgrounds/mate/nature", "/usr/share/backgrounds/mate/desktop"};
-    for (const char* dir : dirs) {
+    for (const char* folder : {"/nature", "/desktop"}) {
+        const std::string dir = SystemProbe::PhotoFolder() + folder;
         std::vector<std::string> names;
-        if (DIR* d = opendir(dir)) {
+        if (DIR* d = opendir(dir.c_str())) {
             while (dirent* e = readdir(d)) {
                 std::string name = e->d_name;
                 if (name.size() > 4 && (name.substr(name.size() - 4) == ".jpg" || name.substr(name.size() - 4) == ".JPG"))
@@ -204,7 +205,7 @@ std::string FirstPhoto()
             closedir(d);
         }
         std::sort(names.begin(), names.end());
-        if (!names.empty()) return std::string(dir) + "/" + names.front();
+        if (!names.empty()) return dir + "/" + names.front();
     }
     return std::string();
 }

@@ -64,7 +64,7 @@ protected:
 
 // A small RGB file with a JFIF density (the common case of the sweeps).
 Bytes SmallRgbFile(int width = 24, int height = 16);
-// A small real photograph: the first camera photo found under
-// /usr/share/backgrounds/mate, scaled down by the codec and cut to at most
+// A small real photograph: the first camera photo found in the folder of
+// mate-backgrounds (SystemProbe::PhotoFolder), scaled down by the codec and cut to at most
 // width x height, re-encoded (baseline, or progressive). Empty when none is installed.
 Bytes SmallPhoto(int width, int height, bool progressive);

@@ -6,6 +6,7 @@
 
 #include "save/CKwFilterSaveJPEG.h"
 #include "com/KwComObject.h"
+#include "common/KwMessageBoxHook.h"
 #include "hostdouble/KwHostDouble.h"
 #include "engine/KwHostSaveDriver.h"
 #include "com/KwMemory.h"

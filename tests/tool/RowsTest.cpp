@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -21,7 +22,8 @@ namespace {
 
 std::string TempPath(const std::string& name)
 {
-    return "/tmp/kwtool-rows-" + std::to_string(getpid()) + "-" + name;
+    const std::string file = "kwtool-rows-" + std::to_string(getpid()) + "-" + name;
+    return (std::filesystem::temp_directory_path() / file).string();
 }
 
 void WriteText(const std::string& path, const std::string& bytes)
