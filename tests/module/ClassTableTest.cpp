@@ -9,13 +9,13 @@
 #include "module/KwClassTable.h"
 #include "com/KwComPtr.h"
 #include "interfaces/KwFilterInterfaces.h"
-#include "KwHelperProcess.h"
 #include "com/KwMemory.h"
 #include "module/KwModule.h"
 #include "com/KwModuleLock.h"
 #include "module/KwRegistrar.h"
 #include "KwRegistryDump.h"
-#include "common/ScopedRegistryFile.h"
+#include "KwTestScripts.h"
+#include "common/ScopedScratchRegistry.h"
 
 namespace {
 
@@ -69,34 +69,24 @@ const CLSID ClassB = {0xA0000002, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55,
 const CLSID ClassC = {0xA0000003, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x63}};
 const GUID Library = {0xA0000004, 0x1111, 0x4222, {0x83, 0x33, 0x44, 0x44, 0x55, 0x55, 0x66, 0x64}};
 
-const char ScriptA[] = "HKCR\r\n{\r\n\tKwT.ModuleA = s '%MODULE%'\r\n\t{\r\n\t\tval Version = s '%VERSION%'\r\n\t}\r\n}\r\n";
-const char ScriptB[] = "HKCR { KwT.ModuleB = s 'b' { 'Bad\\Name' } }";
-const char ScriptC[] = "HKCR { KwT.ModuleC = s 'c' }";
-
 class ModuleRegistrationTest : public ::testing::Test {
 protected:
-    // First, so that every member below sees this test's registry file.
-    ScopedRegistryFile m_Registry;
+    // First, so that every member below sees this test's registry.
+    ScopedScratchRegistry m_Registry;
 
     void SetUp() override
     {
         // This test executable plays the library: its own module handle, with
-        // a resource table of test scripts and no version resource.
-        m_Self = KwModuleHandleFromAddress(reinterpret_cast<const void*>(&NoObjects));
+        // the test scripts as resources and no version resource.
+        m_Self = KwAttachTestScripts();
         ASSERT_NE(nullptr, m_Self);
-        static const KwResourceEntry resources[] = {
-            {"REGISTRY", 201, ScriptA, sizeof ScriptA - 1},
-            {"REGISTRY", 202, ScriptB, sizeof ScriptB - 1},
-            {"REGISTRY", 203, ScriptC, sizeof ScriptC - 1},
-        };
-        KwRegisterModuleResources(m_Self, resources, 3);
         char path[MAX_PATH] = "";
         GetModuleFileNameA(m_Self, path, MAX_PATH);
         m_Path = path;
     }
     void TearDown() override
     {
-        KwUnregisterModuleResources(m_Self);
+        if (m_Self) KwDetachTestScripts(m_Self);
     }
 
     KwClassEntry m_Classes[3] = {

@@ -1,15 +1,14 @@
 // The registration-script interpreter on small scripts, in registration and
-// removal mode, against a registry file of the test's own.
+// removal mode, against a registry of the test's own.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
-#include "KwHelperProcess.h"
 #include "module/KwModule.h"
 #include "module/KwRegistrar.h"
 #include "KwRegistryDump.h"
-#include "common/ScopedRegistryFile.h"
+#include "common/ScopedScratchRegistry.h"
 #include "generated/KwVersion.h"
 
 namespace {
@@ -28,8 +27,8 @@ protected:
         return key != nullptr;
     }
 
-    // First, so that the registrar only ever sees this test's file.
-    ScopedRegistryFile m_Registry;
+    // First, so that the registrar only ever sees this test's registry.
+    ScopedScratchRegistry m_Registry;
     KwRegistrar m_Registrar;
 };
 
@@ -192,11 +191,13 @@ TEST_F(RegistrarTest, ReplacementVariablesMatchWithoutRegardToCase)
 TEST(ModuleVersion, UnreadableVersionResourceReadsAsZeroes)
 {
     char text[32] = "garbage";
-    EXPECT_EQ(S_OK, KwModule::ReadProductVersion(u"/nonexistent/library.so", text, sizeof text));
+    // Wide text is 16 bits on every build; the SDK spells it wchar_t on Windows.
+    EXPECT_EQ(S_OK, KwModule::ReadProductVersion(reinterpret_cast<LPCWSTR>(u"/nonexistent/library.so"), text,
+                                                 sizeof text));
     EXPECT_STREQ("0.0.0.0", text);
     EXPECT_EQ(S_OK, KwModule::ReadProductVersion(nullptr, text, sizeof text));
     EXPECT_STREQ("0.0.0.0", text);
-    EXPECT_EQ(E_INVALIDARG, KwModule::ReadProductVersion(u"x", text, 8));
+    EXPECT_EQ(E_INVALIDARG, KwModule::ReadProductVersion(reinterpret_cast<LPCWSTR>(u"x"), text, 8));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// Self-registration of the built library, each step in a separate process
-// (kwtest_module_helper) sharing one registry file per test.
+// The built library seen from outside: the entry points it exports, and its
+// self-registration, each step in a separate process (kwtest_module_helper)
+// sharing one registry file per test.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -256,6 +258,22 @@ TEST_F(RegistrationTest, ModulePathWithQuotesPercentSignsAndAnyScriptIsWrittenAs
         std::remove(library.c_str());
         rmdir(directory.c_str());
     }
+}
+
+TEST(FilterLibrary, ExportsExactlyTheFourEntryPoints)
+{
+    FILE* pipe = popen("nm -D --defined-only '" KW_FILTER_LIBRARY "'", "r");
+    ASSERT_NE(nullptr, pipe);
+    std::set<std::string> exported;
+    char line[1024];
+    while (std::fgets(line, sizeof line, pipe)) {
+        char address[64], type[8], name[512];
+        if (std::sscanf(line, "%63s %7s %511s", address, type, name) == 3) exported.insert(name);
+    }
+    ASSERT_EQ(0, pclose(pipe));
+    EXPECT_EQ((std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                     "DllUnregisterServer"}),
+              exported);
 }
 
 } // namespace
