@@ -1,12 +1,16 @@
 // Apartments: initialisation per thread and what ends with it.
 #include <gtest/gtest.h>
 
+#include "KwSystemUnderTest.h"
 #include "LocalFactory.h"
 
 #include <thread>
 
 TEST(Apartments, InitialisationIsCountedPerThreadAndEndsRegistrations)
 {
+    if (KwRunsUnderWine())
+        GTEST_SKIP() << "Wine's CoInitializeEx takes a reserved argument that is not NULL and counts the call, "
+                        "where Windows answers E_INVALIDARG";
     // Without an apartment a thread gets no object, as on Windows.
     auto refused = [] {
         void* object = nullptr;
@@ -33,7 +37,7 @@ TEST(Apartments, InitialisationIsCountedPerThreadAndEndsRegistrations)
         EXPECT_EQ(factory.refs, 2) << "the apartment is still open";
         CoUninitialize();
         EXPECT_EQ(factory.refs, 1) << "the apartment's registrations end with it";
-        EXPECT_EQ(CoRevokeClassObject(cookie), CO_E_OBJNOTREG);
+        EXPECT_EQ(CoRevokeClassObject(cookie), CO_E_NOTINITIALIZED);
         CoUninitialize(); // one too many is harmless
 
         EXPECT_TRUE(refused()) << "the apartment has ended";

@@ -19,3 +19,12 @@ std::vector<UINT> KwUtf8AnsiCodePages()
     return {CP_ACP, CP_THREAD_ACP};
 #endif
 }
+
+std::vector<VARTYPE> KwVarTypesOnlyWindowsTakes()
+{
+#ifdef _WIN32
+    return {};
+#else
+    return {VT_ARRAY | VT_I4, VT_VARIANT};
+#endif
+}

