@@ -19,7 +19,10 @@ bool IsSupportedCodePage(UINT cp)
 
 // Decodes one character at s[i] and advances i. An ill-formed sequence
 // consumes its maximal valid prefix (at least one byte) and yields false,
-// so each one becomes exactly one U+FFFD, as Unicode recommends.
+// so each one becomes exactly one U+FFFD. As the system converters do, a continuation
+// byte that a three- or four-byte lead cannot take (an overlong form, a
+// surrogate, a value above U+10FFFF) still goes with the lead into that one
+// U+FFFD: "\xED\xA0\x80" gives two, not three.
 bool DecodeUtf8(const uint8_t* s, size_t n, size_t& i, uint32_t& cp)
 {
     const uint8_t b0 = s[i];
@@ -57,6 +60,7 @@ bool DecodeUtf8(const uint8_t* s, size_t n, size_t& i, uint32_t& cp)
         const uint8_t max = k == 1 ? hi : 0xBF;
         if (b < min || b > max) {
             i += k;
+            if (k == 1 && need > 1 && b >= 0x80 && b <= 0xBF) ++i;
             return false;
         }
         cp = (cp << 6) | (b & 0x3F);

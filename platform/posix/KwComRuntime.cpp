@@ -391,6 +391,8 @@ KWPLATFORM_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DW
 
 KWPLATFORM_API HRESULT CoRevokeClassObject(DWORD dwRegister)
 {
+    // As on Windows, a thread outside every apartment reaches no registration.
+    if (!ThreadMayUseCom()) return CO_E_NOTINITIALIZED;
     IUnknown* object = nullptr;
     {
         std::lock_guard<std::mutex> lock(g_classMutex);

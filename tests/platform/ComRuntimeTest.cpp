@@ -1,6 +1,8 @@
 // The COM runtime: in-process servers found through the registry, the class
-// table of this process, ProgIDs and apartments.
+// table of this process and ProgIDs.
+#include "CountingDispatch.h"
 #include "KwPlatformTestSupport.h"
+#include "LocalFactory.h"
 #include "server/KwTestServer.h"
 
 #include <dlfcn.h>
@@ -25,49 +27,6 @@ bool ServerIsLoaded()
     if (handle) dlclose(handle);
     return handle != nullptr;
 }
-
-// A class object of this process that makes objects of origin 0.
-class LocalObject : public IKwTestServerObject {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IKwTestServerObject)) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    LONG STDMETHODCALLTYPE Origin() override { return 0; }
-    HMODULE STDMETHODCALLTYPE AttachedModule() override { return nullptr; }
-    ULONG refs = 1;
-};
-
-class LocalFactory : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID riid, void** ppv) override
-    {
-        return object.QueryInterface(riid, ppv);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
-    LONG refs = 1;
-    LocalObject object;
-};
 
 class ComRuntime : public ::testing::Test {
 protected:
@@ -260,46 +219,4 @@ TEST_F(ComRuntime, ProgIdsResolveDirectlyAndThroughCurVer)
     // A ProgID cannot walk into other keys.
     EXPECT_EQ(CLSIDFromProgID(u"KwTest.Server\\CurVer", &clsid), CO_E_CLASSSTRING);
     EXPECT_EQ(CLSIDFromProgID(nullptr, &clsid), E_INVALIDARG);
-}
-
-TEST(Apartments, InitialisationIsCountedPerThreadAndEndsRegistrations)
-{
-    // Without an apartment a thread gets no object, as on Windows.
-    auto refused = [] {
-        void* object = nullptr;
-        return CoCreateInstance(IID_NULL, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, &object) ==
-                   CO_E_NOTINITIALIZED &&
-               CoGetClassObject(IID_NULL, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                &object) == CO_E_NOTINITIALIZED &&
-               object == nullptr;
-    };
-    std::thread worker([&] {
-        EXPECT_TRUE(refused());
-        EXPECT_EQ(CoInitialize(nullptr), S_OK);
-        EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
-        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
-        int marker = 0;
-        EXPECT_EQ(CoInitializeEx(&marker, COINIT_APARTMENTTHREADED), E_INVALIDARG);
-
-        LocalFactory factory;
-        DWORD cookie = 0;
-        ASSERT_EQ(CoRegisterClassObject(CLSID_KwTestServerObject, &factory, CLSCTX_INPROC_SERVER,
-                                        REGCLS_MULTIPLEUSE, &cookie),
-                  S_OK);
-        CoUninitialize();
-        EXPECT_EQ(factory.refs, 2) << "the apartment is still open";
-        CoUninitialize();
-        EXPECT_EQ(factory.refs, 1) << "the apartment's registrations end with it";
-        EXPECT_EQ(CoRevokeClassObject(cookie), CO_E_OBJNOTREG);
-        CoUninitialize(); // one too many is harmless
-
-        EXPECT_TRUE(refused()) << "the apartment has ended";
-
-        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK) << "a new apartment may pick its model";
-        // While the process has a multithreaded apartment, a thread without one is counted in it.
-        std::thread([&] { EXPECT_FALSE(refused()); }).join();
-        CoUninitialize();
-        std::thread([&] { EXPECT_TRUE(refused()); }).join();
-    });
-    worker.join();
 }

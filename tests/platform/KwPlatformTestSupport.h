@@ -1,31 +1,15 @@
-// Helpers for the platform tests: a counted COM object, and running the helper
-// process (ScopedRegistryFile gives each test its registry file).
+// Helpers for the platform tests of the POSIX layer: running the helper process
+// (ScopedRegistryFile gives each test its registry file) and registry conveniences.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include "CountingDispatch.h"
 #include "KwPlatform.h"
 #include "common/ScopedRegistryFile.h"
 
 #include <string>
 #include <vector>
-
-// An IDispatch that counts its references and fails the test on use after free.
-class CountingDispatch : public IDispatch {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-    LONG refs = 1;
-    bool destroyed = false; // set when the count reaches 0; the object itself stays for inspection
-};
 
 // Runs the registry helper with the given arguments (behind a command prefix,
 // such as ScopedRegistryFile::DenyWrites gives); returns its exit code and
