@@ -25,7 +25,9 @@ public:
 
     // Registers the class object of "VelEngine.KwAttribute" in the process
     // (CoRegisterClassObject) and its ProgID as volatile keys
-    // HKCR\VelEngine.KwAttribute\CLSID. S_FALSE when started already.
+    // HKCR\VelEngine.KwAttribute\CLSID. S_FALSE when started already. COM
+    // serves the class to the apartment of the calling thread only: a host that
+    // loads on several single-threaded apartments starts an engine in each.
     HRESULT Start() noexcept;
     // Revokes the class object and removes the keys that Start created.
     void Stop() noexcept;

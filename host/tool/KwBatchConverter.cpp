@@ -116,8 +116,9 @@ size_t KwBatchConverter::Run(std::vector<KwBatchJob>& jobs, KwProgressBar& bar, 
         if (!job.Warning.empty()) std::fprintf(stderr, "kwjpeg: %s: warning: %s\n", job.In.c_str(), job.Warning.c_str());
         std::fflush(stderr);
     };
-    // Each worker makes its own filter objects and uses them on its own thread;
-    // the attribute class is the first session's.
+    // Each worker makes its own filter objects and uses them on its own thread,
+    // and registers the attribute class in its own apartment: a class object
+    // registered by another thread's apartment does not serve this one.
     std::atomic<size_t> next{0};
     auto worker = [&](size_t id) {
         CoInitialize(nullptr);
@@ -125,7 +126,7 @@ size_t KwBatchConverter::Run(std::vector<KwBatchJob>& jobs, KwProgressBar& bar, 
             KwToolSession session(m_Library);
             session.SetPixelLimit(m_MaxPixels);
             std::string startError;
-            const bool started = session.StartWithoutAttributeClass(startError);
+            const bool started = session.Start(startError);
             session.SetProgressCallback([&, id](int p) {
                 std::lock_guard<std::mutex> guard(lock);
                 percent[id] = p;

@@ -93,8 +93,6 @@ bool KwToolSession::MakeEngine(std::string& error)
     return true;
 }
 
-bool KwToolSession::StartWithoutAttributeClass(std::string& error) { return MakeEngine(error); }
-
 bool KwToolSession::Start(std::string& error)
 {
     if (!MakeEngine(error)) return false;

@@ -48,9 +48,6 @@ public:
 
     // Starts the host engine (the attribute class). False with a message on failure.
     bool Start(std::string& error);
-    // The same for a worker thread: the engine's objects without registering the
-    // attribute class again (the first session of the process did that).
-    bool StartWithoutAttributeClass(std::string& error);
 
     // Progress of the current file, 0..100, from the filter's Progress events.
     void SetProgressCallback(std::function<void(int percent)> callback) { m_Progress = std::move(callback); }

@@ -44,6 +44,7 @@ struct RegisteredClass {
     DWORD Context;
     DWORD Flags;
     std::thread::id Owner;
+    DWORD Model; // the owner's apartment: COINIT_APARTMENTTHREADED or COINIT_MULTITHREADED
 };
 
 std::mutex g_classMutex;
@@ -167,11 +168,23 @@ void RevokeClassesOf(std::thread::id owner)
     for (IUnknown* object : released) object->Release();
 }
 
+// The apartment model of the calling thread; a thread without an apartment of
+// its own is in the process's multithreaded one (see ThreadMayUseCom).
+DWORD ThreadModel()
+{
+    return t_apartment.Count > 0 ? t_apartment.Model : DWORD(COINIT_MULTITHREADED);
+}
+
 // The class object registered in this process for the class and context, AddRef'd.
+// As on Windows, a registration serves its own apartment only: the registering
+// thread when that is single-threaded, every thread of the multithreaded one.
 IUnknown* FindRegisteredClass(REFCLSID clsid, DWORD context)
 {
+    const DWORD model = ThreadModel();
+    const std::thread::id self = std::this_thread::get_id();
     std::lock_guard<std::mutex> lock(g_classMutex);
     for (const RegisteredClass& entry : g_classes) {
+        if (entry.Model != model || (model == COINIT_APARTMENTTHREADED && entry.Owner != self)) continue;
         DWORD served = entry.Context;
         // A multiple-use local server registration also serves in-process requests.
         if ((entry.Flags & REGCLS_MULTIPLEUSE) && (served & CLSCTX_LOCAL_SERVER)) served |= CLSCTX_INPROC_SERVER;
@@ -376,9 +389,11 @@ KWPLATFORM_API HRESULT CoRegisterClassObject(REFCLSID rclsid, IUnknown* pUnk, DW
 {
     if (!pUnk || !lpdwRegister) return E_INVALIDARG;
     *lpdwRegister = 0;
+    if (!ThreadMayUseCom()) return CO_E_NOTINITIALIZED;
     try {
         std::lock_guard<std::mutex> lock(g_classMutex);
-        RegisteredClass entry{g_nextCookie, rclsid, pUnk, dwClsContext, flags, std::this_thread::get_id()};
+        RegisteredClass entry{g_nextCookie, rclsid, pUnk, dwClsContext, flags, std::this_thread::get_id(),
+                              ThreadModel()};
         g_classes.push_back(entry);
         pUnk->AddRef();
         *lpdwRegister = g_nextCookie;

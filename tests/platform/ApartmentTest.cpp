@@ -33,6 +33,20 @@ TEST(Apartments, InitialisationIsCountedPerThreadAndEndsRegistrations)
         ASSERT_EQ(CoRegisterClassObject(CLSID_KwTestServerObject, &factory, CLSCTX_INPROC_SERVER,
                                         REGCLS_MULTIPLEUSE, &cookie),
                   S_OK);
+        // A registration serves its own single-threaded apartment only.
+        auto served = [] {
+            void* object = nullptr;
+            const HRESULT hr = CoGetClassObject(CLSID_KwTestServerObject, CLSCTX_INPROC_SERVER, nullptr,
+                                                IID_IClassFactory, &object);
+            if (object) static_cast<IUnknown*>(object)->Release();
+            return hr == S_OK;
+        };
+        EXPECT_TRUE(served());
+        std::thread([&] {
+            EXPECT_EQ(CoInitialize(nullptr), S_OK);
+            EXPECT_FALSE(served()) << "another apartment's registration";
+            CoUninitialize();
+        }).join();
         CoUninitialize();
         EXPECT_EQ(factory.refs, 2) << "the apartment is still open";
         CoUninitialize();

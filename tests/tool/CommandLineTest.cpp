@@ -516,7 +516,9 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
         Shell("timeout 60 cat " + base + "-header >" + header + " &");
         const long headerPeak = PeakKilobytes({"convert", header, base + "-header.jpg"}, 1);
         EXPECT_GT(headerPeak, 0) << c.first << " header through a pipe";
-        if (MeasureMemory) EXPECT_LT(headerPeak, 64 * 1024) << c.first << ": memory taken for rows that never came";
+        if (MeasureMemory) {
+            EXPECT_LT(headerPeak, 64 * 1024) << c.first << ": memory taken for rows that never came";
+        }
         std::remove(header.c_str());
         ++index;
 
@@ -541,7 +543,9 @@ TEST_F(KwjpegTool, ReadersTakeTheImageNotTheFile)
     Shell("(printf '\\211PNG'; head -c 100000000 /dev/zero) >" + endless + " &");
     const long peak = PeakKilobytes({"convert", "--max-pixels", "16777216", endless, endless + ".jpg"}, 1);
     EXPECT_GT(peak, 0);
-    if (MeasureMemory) EXPECT_LT(peak, 80 * 1024) << "more than the 64 MB bound held";
+    if (MeasureMemory) {
+        EXPECT_LT(peak, 80 * 1024) << "more than the 64 MB bound held";
+    }
 }
 
 TEST_F(KwjpegTool, BatchConversionEqualsOneAtATimeAndSummarisesFailures)
