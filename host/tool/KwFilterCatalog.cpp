@@ -134,7 +134,9 @@ HRESULT KwFilterCatalog::CreateFromLibrary(const std::string& libraryPath, REFCL
         return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND);
     }
     typedef HRESULT(STDMETHODCALLTYPE * GetClassObjectFn)(REFCLSID, REFIID, LPVOID*);
-    auto getClassObject = reinterpret_cast<GetClassObjectFn>(GetProcAddress(module, "DllGetClassObject"));
+    // Through void (*)(), which converts to any function pointer type without a warning.
+    auto getClassObject = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
     if (!getClassObject) {
         if (error) *error = "the library exports no DllGetClassObject";
         return CO_E_ERRORINDLL;

@@ -204,7 +204,8 @@ std::string KwInfoReport::Text(const std::string& file, const KwLoadOutcome& out
     if (outcome.HasRaster) {
         char buf[128];
         std::snprintf(buf, sizeof buf, "  raster     %d x %d, %d bits per pixel, %d of %d rows delivered\n",
-                      outcome.Width, outcome.Height, outcome.BitsPerPixel, outcome.RowsDelivered, outcome.Height);
+                      int(outcome.Width), int(outcome.Height), int(outcome.BitsPerPixel), int(outcome.RowsDelivered),
+                      int(outcome.Height));
         out += buf;
     }
     for (const KwHostReportedAttribute& a : outcome.Document) {

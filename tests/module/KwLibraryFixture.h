@@ -15,8 +15,11 @@ protected:
     {
         m_Module = LoadLibraryA(KW_FILTER_LIBRARY);
         ASSERT_NE(nullptr, m_Module) << KW_FILTER_LIBRARY;
-        DllGetClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(m_Module, "DllGetClassObject"));
-        DllCanUnloadNow = reinterpret_cast<PlainFunction>(GetProcAddress(m_Module, "DllCanUnloadNow"));
+        // Through void (*)(), which converts to any function pointer type without a warning.
+        DllGetClassObject = reinterpret_cast<GetClassObjectFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(m_Module, "DllGetClassObject")));
+        DllCanUnloadNow =
+            reinterpret_cast<PlainFunction>(reinterpret_cast<void (*)()>(GetProcAddress(m_Module, "DllCanUnloadNow")));
         ASSERT_NE(nullptr, DllGetClassObject);
         ASSERT_NE(nullptr, DllCanUnloadNow);
     }
